@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A read-only file for the update file reader. Reads go through an internal buffer, so
+// the reader's one-byte reads cost no system call each. Open answers false (reason in the
+// last-error value); Read and Seek throw CFileException. Only regular files open: a
+// directory, FIFO or device would block or never end, and is no update file.
+class CFile {
+public:
+    static constexpr uint32_t kBufferSize = 64 * 1024;
+
+    CFile();
+    ~CFile();
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    bool Open(const std::string& path);
+    bool IsOpen() const { return m_fd >= 0; }
+    void Close();
+
+    // Moves to an absolute offset from the beginning of the file.
+    void Seek(uint64_t offset);
+    // Reads up to count bytes; returns the number read, 0 at the end of the file.
+    uint32_t Read(void* buffer, uint32_t count);
+    // Size of the open file, 0 when none is open.
+    uint64_t GetLength() const;
+    const std::string& GetFilePath() const { return m_path; }
+
+private:
+    [[noreturn]] void Throw(int osError) const;
+    bool Refill();
+
+    int m_fd = -1;
+    std::string m_path;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    uint32_t m_bufferPos = 0;
+    uint32_t m_bufferLen = 0;
+    uint64_t m_filePos = 0;  // file offset of m_buffer[m_bufferLen]
+};

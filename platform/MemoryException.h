@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+
+// An allocation failure the engine reports to the operator instead of crashing.
+class CMemoryException {
+public:
+    std::string GetErrorMessage() const;
+};

@@ -1,0 +1,12 @@
+#include "platform/Sleep.h"
+
+#include <chrono>
+#include <thread>
+
+void Sleep(uint32_t milliseconds)
+{
+    if (milliseconds == 0)
+        std::this_thread::yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <cstdint>
+
+// Sleep(0) gives up the rest of the time slice; longer values wait that many ms.
+void Sleep(uint32_t milliseconds);

@@ -1,0 +1,72 @@
+#include "resources/strings/StringTable.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+// Kept sorted by id: FindStringEntry searches it by halves.
+constexpr StringEntry kStrings[] = {
+    {128, "Zorflash\n\nZorfl\n\n\nZorflash.Document\nZorfl Document",
+     "Zorflash\n\nZorfl\n\n\nZorflash.Document\nZorfl Document"},
+    {32771, "Communication Settings\nCommunication Settings", "通信設定を変更します\n通信設定"},
+    {57344, "Zorflash", "Zorflash"},
+    {57345, "Ready", "レディ"},
+    {57601, "Open an existing document\nOpen", "既存のドキュメントを開きます\n開く"},
+    {57665, "Quit the application; prompts to save documents\nExit",
+     "アプリケーションを終了します\n終了"},
+    {61204, "Update File (*.%s)|*.%s|All Files (*.*)|*.*||",
+     "アップデートファイル (*.%s)|*.%s|全てのファイル (*.*)|*.*||"},
+    {61205, "\r\nCannot open target.\r\n", "\r\nターゲットがオープン出来ませんでした。\r\n"},
+    {61207, "\r\nInvalid ROM Type.\r\n", "\r\n無効なROMタイプです。\r\n"},
+    {61208, "Opening File...\r\n", "ファイルをオープンしています。\r\n"},
+    {61209, "Detecting Target...\r\n", "ターゲットを検出しています。\r\n"},
+    {61210, "Communication setup failure.\r\n", "通信の確立に失敗しました。\r\n"},
+    {61211, "Couldn't receive MORVENAL character string\r\n", "MORVENALの受信が出来ませんでした。\r\n"},
+    {61212, "Sending Header...\r\n", "ヘッダーを送信しています。\r\n"},
+    {61213, "Heder size communication failure\r\n", "ヘッダーサイズの送信に失敗しました。\r\n"},
+    {61214, "Incorrect input file.\r\n", "入力ファイルが不正です。\r\n"},
+    {61215, "Header transfer error.\r\n", "ヘッダーの送信に失敗しました。\r\n"},
+    {61216, "No END record.\r\n", "ENDレコードがありません。\r\n"},
+    {61217, "Incorrect Check Sum.\r\n", "Check Sumが不正です。\r\n"},
+    {61218, "Sending START record...\r\n", "スタートレコードを送信しています。\r\n"},
+    {61219, "Sending (%d) Record", "レコード（%d）を送信しています。"},
+    {61220, "\r\nTransfer completed.\r\n", "\r\n転送が終了しました。\r\n"},
+    {61221, "\r\nAborted according to instruction received.\r\n", "\r\n指示により中断しました。\r\n"},
+    {61222, "Aborted due to communication error.\r\n", "通信にエラーにより中断しました。\r\n"},
+    {61223, "nsert Disk %d", "ディスク %d を挿入してください"},
+    // File error reports, one per cause; %s is the file's path.
+    {61300, "No error occurred with %s.", "%s でエラーは発生していません。"},
+    {61301, "An unexpected error occurred while accessing %s.", "%s へのアクセス中に予期しないエラーが発生しました。"},
+    {61302, "%s was not found.", "%s が見つかりません。"},
+    {61303, "%s contains an invalid path.", "%s のパスが不正です。"},
+    {61304, "%s could not be opened because there are too many open files.",
+     "開いているファイルが多すぎるため %s を開けませんでした。"},
+    {61305, "Access to %s was denied.", "%s へのアクセスが拒否されました。"},
+    {61306, "An invalid file handle was associated with %s.", "%s は有効なファイルではありません。"},
+    {61307, "%s could not be removed because it is the current directory.",
+     "%s はカレントディレクトリのため削除できません。"},
+    {61308, "%s could not be created because the directory is full.",
+     "ディレクトリがいっぱいのため %s を作成できませんでした。"},
+    {61309, "Seek failed on %s.", "%s のシークに失敗しました。"},
+    {61310, "A hardware I/O error was reported while accessing %s.",
+     "%s へのアクセス中にハードウェアの入出力エラーが発生しました。"},
+    {61311, "A sharing violation occurred while accessing %s.", "%s へのアクセス中に共有違反が発生しました。"},
+    {61312, "A locking violation occurred while accessing %s.", "%s へのアクセス中にロック違反が発生しました。"},
+    {61313, "Disk full while accessing %s.", "%s へのアクセス中にディスクがいっぱいになりました。"},
+    {61314, "An attempt was made to access %s past its end.", "%s の終わりを越えてアクセスしようとしました。"},
+    {61320, "Out of memory.", "メモリが不足しています。"},
+};
+
+static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
+                             [](const StringEntry& a, const StringEntry& b) { return a.id < b.id; }),
+              "string table must stay sorted by id");
+}  // namespace
+
+const StringEntry* FindStringEntry(unsigned id)
+{
+    auto it = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
+                               [](const StringEntry& e, unsigned key) { return e.id < key; });
+    if (it == std::end(kStrings) || it->id != id)
+        return nullptr;
+    return &*it;
+}

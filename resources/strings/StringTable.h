@@ -1,0 +1,10 @@
+#pragma once
+
+// The numbered texts, English and Japanese side by side (UTF-8).
+struct StringEntry {
+    unsigned id;
+    const char* english;
+    const char* japanese;
+};
+
+const StringEntry* FindStringEntry(unsigned id);
