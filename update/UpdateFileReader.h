@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CFile;
+
+// The update file's volume names, lines and records. Volume opening needs the operator
+// (the disk prompt) and lives in CUpdateJob.
+
+constexpr int kHeaderSize = 56;           // bytes 0..55 of every volume, sent unchanged
+constexpr int kVolumeNumberOffset = 48;   // two ASCII digits, "01" or "02"
+constexpr int kHeaderLineBufferSize = 65; // 64 bytes and a NUL
+constexpr int kRecordBufferSize = 513;    // N = 255: 512 bytes and a NUL
+
+// Volume n's file: the chosen path with the character before its last "." replaced by
+// the digit (n AND 15) + '0'; no "." replaces the last character; a "." that is the very
+// first character leaves the path unchanged.
+void MakeVolumeFileName(int volume, const std::string& fileName, std::string& volumeFileName);
+
+// Reads one line, up to and including LF, at most 64 bytes, and stores a NUL behind it.
+// CFileException passes to the caller.
+void ReadHeaderLine(CFile& file, char* buffer);
+
+// Reads one record: 2N + 2 for a good record (stored whole, NUL behind), 0 for END, -1 at
+// the end of the file (also for a record cut short by it), -2 for a checksum mismatch.
+int ReadRecord(CFile& file, uint8_t* buffer);
+
+// The decimal reading rule used for volume numbers: leading white space, optional sign,
+// digits up to the first other character; no digits give 0.
+long ParseDecimal(const char* text);
