@@ -23,7 +23,8 @@ void MakeVolumeFileName(int volume, const std::string& fileName, std::string& vo
 void ReadHeaderLine(CFile& file, char* buffer);
 
 // Reads one record: 2N + 2 for a good record (stored whole, NUL behind), 0 for END, -1 at
-// the end of the file (also for a record cut short by it), -2 for a checksum mismatch.
+// the end of the file in place of a length byte, -2 for a checksum mismatch and for a
+// record cut short by the end of the file (its missing bytes are never invented).
 int ReadRecord(CFile& file, uint8_t* buffer);
 
 // The decimal reading rule used for volume numbers: leading white space, optional sign,
