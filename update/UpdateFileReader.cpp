@@ -1,0 +1,80 @@
+#include "update/UpdateFileReader.h"
+
+#include "platform/File.h"
+#include "platform/FileException.h"
+
+#include <cctype>
+
+void MakeVolumeFileName(int volume, const std::string& fileName, std::string& volumeFileName)
+{
+    volumeFileName = fileName;
+    if (volumeFileName.empty())
+        return;
+    const char digit = static_cast<char>((volume & 15) + 0x30);
+    const size_t dot = volumeFileName.rfind('.');
+    if (dot == std::string::npos)
+        volumeFileName.back() = digit;
+    else if (dot > 0)
+        volumeFileName[dot - 1] = digit;
+}
+
+void ReadHeaderLine(CFile& file, char* buffer)
+{
+    int stored = 0;
+    while (stored < kHeaderLineBufferSize - 1) {
+        char byte = 0;
+        if (file.Read(&byte, 1) != 1)
+            break;
+        buffer[stored++] = byte;
+        if (byte == '\n')
+            break;
+    }
+    buffer[stored] = '\0';
+}
+
+int ReadRecord(CFile& file, uint8_t* buffer)
+{
+    try {
+        uint8_t length = 0;
+        if (file.Read(&length, 1) != 1)
+            return -1;
+        if (length == 0)
+            return 0;
+        // The data and the checksum come in one read: the buffered file makes that one
+        // copy. A record cut short by the end of the file is a bad record: completing it
+        // with invented bytes could pass the checksum and put them on the instrument.
+        const uint32_t dataBytes = 2u * length;
+        buffer[0] = length;
+        const uint8_t behindData = buffer[dataBytes + 1];  // a bad checksum is not kept
+        const uint32_t got = file.Read(buffer + 1, dataBytes + 1);
+        unsigned sum = 0;
+        for (uint32_t i = 1; i <= dataBytes && i <= got; ++i)
+            sum += buffer[i];
+        if (got != dataBytes + 1 || buffer[dataBytes + 1] != static_cast<uint8_t>(sum)) {
+            buffer[dataBytes + 1] = behindData;
+            return -2;
+        }
+        buffer[dataBytes + 2] = 0;
+        return static_cast<int>(dataBytes + 2);
+    } catch (const CFileException& e) {
+        if (e.m_cause == CFileException::endOfFile)
+            return -1;
+        throw;
+    }
+}
+
+long ParseDecimal(const char* text)
+{
+    while (*text && std::isspace(static_cast<unsigned char>(*text)))
+        ++text;
+    bool negative = false;
+    if (*text == '+' || *text == '-')
+        negative = *text++ == '-';
+    long value = 0;
+    while (std::isdigit(static_cast<unsigned char>(*text))) {
+        if (value < 100000000L)
+            value = value * 10 + (*text - '0');
+        ++text;
+    }
+    return negative ? -value : value;
+}
