@@ -1,0 +1,132 @@
+#include "cli/FlashCommand.h"
+
+#include "cli/ExitCodes.h"
+#include "cli/TerminalHost.h"
+#include "platform/StringResource.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
+#include "update/UpdateWorker.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+uint64_t RecordStreamTotal(const std::string& filePath)
+{
+    uint64_t total = 0;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        struct stat st {};
+        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
+            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
+    }
+    return total;
+}
+
+namespace {
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
+// the run is interrupted through its abort signal, which ends the blocked transfer, and
+// the job then closes the link as on any communication failure.
+class CSignalWatcher {
+public:
+    explicit CSignalWatcher(CAbortSignal& abort) : m_abort(abort)
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
+        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
+        m_thread = std::thread([this] {
+            int sig = 0;
+            while (sigwait(&m_set, &sig) == 0) {
+                if (sig == SIGUSR1 && m_stopping.load())
+                    return;
+                if (sig == SIGINT || sig == SIGTERM) {
+                    m_interrupted.store(true);
+                    m_abort.Trigger();
+                }
+            }
+        });
+    }
+    ~CSignalWatcher()
+    {
+        m_stopping.store(true);
+        pthread_kill(m_thread.native_handle(), SIGUSR1);
+        m_thread.join();
+        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+    }
+    bool Interrupted() const { return m_interrupted.load(); }
+
+private:
+    CAbortSignal& m_abort;
+    sigset_t m_set{};
+    std::atomic<bool> m_interrupted{false};
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
+};
+}  // namespace
+
+int RunFlash(const FlashOptions& options)
+{
+    CTerminalHost::Options hostOptions;
+    hostOptions.quiet = options.quiet;
+    hostOptions.interactive = isatty(STDOUT_FILENO) != 0;
+    hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
+    hostOptions.timeoutMs = options.timeoutMs;
+    hostOptions.promptInputFd = STDIN_FILENO;
+    CTerminalHost host(options.settings, hostOptions, stdout, stderr);
+
+    bool interrupted = false;
+    {
+        CSignalWatcher watcher(host.Abort());
+        std::thread worker = StartUpdateWorker(&host);
+        worker.join();
+        interrupted = watcher.Interrupted();
+    }
+    host.Finish();
+
+    const std::string& text = host.StatusText();
+    if (!options.statusFile.empty()) {
+        std::ofstream out(options.statusFile, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!out) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", options.statusFile.c_str());
+            return kExitFailed;
+        }
+    }
+
+    int code = kExitFailed;
+    if (interrupted)
+        code = kExitInterrupted;
+    else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED)))
+        code = kExitCompleted;
+    else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
+             !host.ReportedError())
+        code = kExitCancelled;
+
+    if (options.quiet && code != kExitCompleted) {
+        // Quiet runs still say why they failed.
+        std::string lastLine = text;
+        while (!lastLine.empty() && (lastLine.back() == '\n' || lastLine.back() == '\r'))
+            lastLine.pop_back();
+        const size_t cut = lastLine.rfind("\r\n");
+        if (cut != std::string::npos)
+            lastLine = lastLine.substr(cut + 2);
+        if (!lastLine.empty())
+            std::fprintf(stderr, "zorflash-cli: %s\n", lastLine.c_str());
+    }
+    return code;
+}

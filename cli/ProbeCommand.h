@@ -1,0 +1,4 @@
+#pragma once
+
+// `zorflash-cli probe`: every USB instrument found and the device number it answers with.
+int RunProbe(int modelIndex);

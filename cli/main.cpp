@@ -1,0 +1,167 @@
+// zorflash-cli: the update engine from a terminal or a script.
+
+#include "cli/ExitCodes.h"
+#include "cli/FileInspector.h"
+#include "cli/FlashCommand.h"
+#include "cli/ProbeCommand.h"
+#include "cli/TargetAddress.h"
+#include "platform/StringResource.h"
+#include "update/DeviceModel.h"
+#include "update/UpdateSettings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+int ResolveModel(const std::string& text)
+{
+    const int index = FindDeviceModel(text.c_str());
+    if (index < 0)
+        throw CLI::ValidationError("--model", "unknown model '" + text + "' (see 'zorflash-cli models')");
+    return index;
+}
+
+UpdateSettings SettingsFor(int modelIndex, const std::string& file)
+{
+    UpdateSettings settings;
+    ApplyNewDocumentDefaults(settings);
+    ApplyModelSelection(settings, modelIndex);
+    settings.filePath = file;
+    const size_t slash = file.find_last_of('/');
+    settings.fileName = slash == std::string::npos ? file : file.substr(slash + 1);
+    return settings;
+}
+
+int ListModels()
+{
+    std::printf("%-5s  %-12s  %-9s  %s\n", "index", "model", "extension", "transports");
+    for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
+        const DeviceModel& m = g_deviceModelTable[i];
+        std::string transports;
+        if (m.tcpAllowed)
+            transports += "tcp";
+        if (m.usbAllowed)
+            transports += transports.empty() ? "usb" : ",usb";
+        std::printf("%-5d  %-12s  %-9s  %s\n", i, m.displayName, m.fileExtension, transports.c_str());
+    }
+    return kExitCompleted;
+}
+
+int InspectFile(int modelIndex, const std::string& file)
+{
+    const UpdateSettings settings = SettingsFor(modelIndex, file);
+    const CFileInspector::Report report = CFileInspector::Inspect(settings);
+    std::printf("model:    %s\n", settings.model.displayName);
+    std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
+    std::printf("volumes:  %zu\n", report.volumePaths.size());
+    for (size_t i = 0; i < report.volumePaths.size(); ++i)
+        std::printf("  volume %zu: %s\n", i + 1, report.volumePaths[i].c_str());
+    uint64_t records = 0;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < report.sections.size(); ++i) {
+        const CFileInspector::Section& s = report.sections[i];
+        std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
+                    static_cast<unsigned long long>(s.bytes));
+        records += s.records;
+        bytes += s.bytes;
+    }
+    std::printf("total:    %llu records, %llu bytes\n", static_cast<unsigned long long>(records),
+                static_cast<unsigned long long>(bytes));
+    if (report.complete) {
+        std::printf("result:   OK, the file would transfer completely\n");
+        return kExitCompleted;
+    }
+    std::printf("result:   %s\n", report.problem.c_str());
+    std::printf("where:    %s\n", report.where.c_str());
+    return kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
+                 "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
+    app.require_subcommand(1);
+    std::string lang;
+    app.add_option("--lang", lang, "Language of the status text: en or ja (default: ZORFLASH_LANG, then the locale)")
+        ->check(CLI::IsMember({"en", "ja"}));
+
+    CLI::App* models = app.add_subcommand("models", "List the instrument models, their file extensions and transports");
+
+    std::string inspectModel, inspectFile;
+    CLI::App* inspect = app.add_subcommand(
+        "inspect", "Read an update file (every volume) and report its kind, sections, records and first problem");
+    inspect->add_option("--model", inspectModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
+    inspect->add_option("FILE", inspectFile, "The update file, as an operator would choose it")->required();
+
+    std::string probeModel;
+    CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
+    probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
+
+    std::string flashModel, flashFile, tcpTarget, statusFile;
+    bool useUsb = false;
+    bool normalMode = false;
+    bool quiet = false;
+    uint32_t timeoutMs = 10000;
+    CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
+    flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
+    flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
+    CLI::Option* tcpOption =
+        flash->add_option("--tcp", tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
+    CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
+    tcpOption->excludes(usbOption);
+    flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_option("--status-file", statusFile, "Write the final status text there, byte for byte (CR LF, UTF-8)");
+    flash->add_flag("-q,--quiet", quiet, "Print only errors");
+    flash->add_option("--timeout", timeoutMs, "Time-out of every send and receive, in ms")
+        ->check(CLI::Range(1u, 600000u));
+    // The language option is accepted after the subcommand too.
+    flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? kExitCompleted : kExitUsage;
+    }
+    SetResourceLanguage(LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str()));
+
+    try {
+        if (models->parsed())
+            return ListModels();
+        if (inspect->parsed())
+            return InspectFile(ResolveModel(inspectModel), inspectFile);
+        if (probe->parsed())
+            return RunProbe(ResolveModel(probeModel));
+        if (flash->parsed()) {
+            if (tcpTarget.empty() && !useUsb)
+                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
+            FlashOptions options;
+            options.settings = SettingsFor(ResolveModel(flashModel), flashFile);
+            const DeviceModel& model = options.settings.model;
+            if (useUsb && !model.usbAllowed)
+                throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+            if (!useUsb && !model.tcpAllowed)
+                throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+            if (!useUsb) {
+                std::string error;
+                if (!ParseTargetAddress(tcpTarget, options.settings.ipAddress, options.settings.port, error))
+                    throw CLI::ValidationError("--tcp", error);
+            }
+            options.settings.useUsb = useUsb ? 1 : 0;
+            options.settings.fastMode = normalMode ? 0 : 1;
+            options.quiet = quiet;
+            options.statusFile = statusFile;
+            options.timeoutMs = timeoutMs;
+            return RunFlash(options);
+        }
+    } catch (const CLI::Error& e) {
+        std::fprintf(stderr, "zorflash-cli: %s\n", e.what());
+        return kExitUsage;
+    }
+    return kExitUsage;
+}

@@ -1,0 +1,111 @@
+#include "UpdateFileBuilder.h"
+
+#include "platform/File.h"
+#include "platform/FileException.h"
+#include "platform/LastError.h"
+#include "platform/StringResource.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+using namespace testsupport;
+
+namespace {
+
+TEST(File, ByteReadsSeeksAndBlockReadsAgreeWithTheFile)
+{
+    TempDir dir;
+    Bytes content(3 * CFile::kBufferSize + 123);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<uint8_t>(i * 31 + (i >> 8));
+    WriteFile(dir / "f.bin", content);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir / "f.bin"));
+    EXPECT_EQ(file.GetLength(), content.size());
+
+    // Mixed reads across buffer boundaries, with seeks inside and outside the buffer.
+    Bytes got(content.size());
+    size_t pos = 0;
+    uint32_t step = 1;
+    while (pos < content.size()) {
+        const uint32_t n = file.Read(got.data() + pos, step);
+        ASSERT_GT(n, 0u);
+        pos += n;
+        step = step * 3 % 70001 + 1;
+    }
+    EXPECT_EQ(got, content);
+    uint8_t b = 0;
+    EXPECT_EQ(file.Read(&b, 1), 0u);
+    for (uint64_t offset : {uint64_t{0}, uint64_t{48}, uint64_t{CFile::kBufferSize + 7}, uint64_t{5}, content.size() - 1}) {
+        file.Seek(offset);
+        ASSERT_EQ(file.Read(&b, 1), 1u);
+        EXPECT_EQ(b, content[offset]) << offset;
+    }
+}
+
+TEST(File, OnlyRegularFilesOpen)
+{
+    TempDir dir;
+    CFile file;
+    EXPECT_FALSE(file.Open(dir / "missing"));
+    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+    EXPECT_FALSE(file.Open(dir.Path().string()));
+    EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EISDIR));
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(file.Open(dir / "fifo"));  // must not wait for a writer
+    EXPECT_FALSE(file.Open("/dev/zero"));
+    EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(File, ReadingAClosedFileThrowsWithTheFileName)
+{
+    CFile file;
+    uint8_t b;
+    try {
+        file.Read(&b, 1);
+        FAIL() << "no exception";
+    } catch (const CFileException& e) {
+        EXPECT_EQ(e.m_cause, CFileException::invalidFile);
+    }
+    SetResourceLanguage(Language::English);
+    CFileException e(CFileException::fileNotFound, ENOENT, "/fw/a1.R71");
+    EXPECT_NE(e.GetErrorMessage().find("/fw/a1.R71"), std::string::npos);
+}
+
+TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
+{
+    EXPECT_EQ(LoadStringResource(61213, Language::English), "Heder size communication failure\r\n");
+    EXPECT_EQ(LoadStringResource(61222, Language::Japanese), "通信にエラーにより中断しました。\r\n");
+    EXPECT_EQ(LoadStringResource(1), "");
+    // Every numbered message of the update run exists in both languages.
+    for (unsigned id = 61204; id <= 61223; ++id) {
+        if (id == 61206)
+            continue;
+        EXPECT_FALSE(LoadStringResource(id, Language::English).empty()) << id;
+        EXPECT_FALSE(LoadStringResource(id, Language::Japanese).empty()) << id;
+    }
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LC_MESSAGES");
+    unsetenv("ZORFLASH_LANG");
+    EXPECT_EQ(LanguageFromEnvironment(), Language::Japanese);
+    EXPECT_EQ(LanguageFromEnvironment("en"), Language::English);
+    setenv("ZORFLASH_LANG", "en", 1);
+    EXPECT_EQ(LanguageFromEnvironment(), Language::English);
+    unsetenv("ZORFLASH_LANG");
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(LanguageFromEnvironment(), Language::English);
+    unsetenv("LC_ALL");
+    unsetenv("LANG");
+    SetResourceLanguage(Language::Japanese);
+    EXPECT_EQ(FormatStringResource(61219, 65), "レコード（65）を送信しています。");
+    SetResourceLanguage(Language::English);
+    EXPECT_EQ(FormatStringResource(61219, 65), "Sending (65) Record");
+    EXPECT_EQ(FormatStringResource(61204, "R71", "R71"), "Update File (*.R71)|*.R71|All Files (*.*)|*.*||");
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+#include "RecordingHost.h"
+#include "UpdateFileBuilder.h"
+
+#include "platform/File.h"
+#include "platform/StringResource.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateJob.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace testsupport;
+
+namespace {
+
+struct VolumeNameCase {
+    int volume;
+    const char* chosen;
+    const char* expected;
+};
+
+class VolumeFileName : public ::testing::TestWithParam<VolumeNameCase> {};
+
+TEST_P(VolumeFileName, FollowsTheLastDot)
+{
+    const VolumeNameCase& c = GetParam();
+    std::string out = "stale";
+    MakeVolumeFileName(c.volume, c.chosen, out);
+    EXPECT_EQ(out, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rule, VolumeFileName,
+    ::testing::Values(VolumeNameCase{2, "C:\\fw\\ABC1.R71", "C:\\fw\\ABC2.R71"},
+                      VolumeNameCase{1, "C:\\fw\\ABC2.R71", "C:\\fw\\ABC1.R71"},
+                      VolumeNameCase{2, "C:\\fw\\ABC1", "C:\\fw\\ABC2"},
+                      VolumeNameCase{2, ".R71", ".R71"},  // the only dot is the first character
+                      VolumeNameCase{2, "C:\\fw.x\\ABC1", "C:\\f2.x\\ABC1"},  // a dot in the folder counts
+                      VolumeNameCase{2, "/data/fw.d/image1", "/data/f2.d/image1"},
+                      VolumeNameCase{2, "/data/a.b.R71", "/data/a.2.R71"},
+                      VolumeNameCase{17, "x9.R71", "x1.R71"},  // only the low four bits make the digit
+                      VolumeNameCase{2, "/fw/日本1.R71", "/fw/日本2.R71"}));
+
+struct RecordCase {
+    const char* name;
+    Bytes file;
+    int result;
+    Bytes buffer;  // expected first bytes of the buffer
+};
+
+class RecordReading : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(RecordReading, GivesResultAndBuffer)
+{
+    const RecordCase& c = GetParam();
+    TempDir dir;
+    WriteFile(dir / "r.bin", c.file);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir / "r.bin"));
+    uint8_t buffer[kRecordBufferSize];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    EXPECT_EQ(ReadRecord(file, buffer), c.result);
+    for (size_t i = 0; i < c.buffer.size(); ++i)
+        EXPECT_EQ(buffer[i], c.buffer[i]) << "byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, RecordReading,
+    ::testing::Values(
+        RecordCase{"good", {0x01, 0x12, 0x34, 0x46}, 4, {0x01, 0x12, 0x34, 0x46, 0x00}},
+        // The length byte is not part of the sum.
+        RecordCase{"lengthNotSummed", {0x01, 0x12, 0x34, 0x47}, -2, {0x01, 0x12, 0x34, 0xEE}},
+        RecordCase{"sumWraps", {0x01, 0xFF, 0x02, 0x01}, 4, {0x01, 0xFF, 0x02, 0x01, 0x00}},
+        RecordCase{"end", {0x00, 0x05}, 0, {0xEE}},
+        RecordCase{"emptyFile", {}, -1, {0xEE}},
+        // Cut short: never completed with copies of the last byte, which would pass here.
+        RecordCase{"cutAfterOneDataByte", {0x01, 0x00}, -2, {0x01}},
+        RecordCase{"cutAfterLength", {0x01}, -2, {0x01}},
+        RecordCase{"cutBeforeChecksum", {0x01, 0x10, 0x10}, -2, {0x01, 0x10, 0x10, 0xEE}}),
+    [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+
+TEST(RecordReading, LongestRecordFillsTheWholeBuffer)
+{
+    TempDir dir;
+    Bytes data(510);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7);
+    const Bytes record = Record(data);
+    ASSERT_EQ(record.size(), 512u);
+    WriteFile(dir / "r.bin", record);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir / "r.bin"));
+    uint8_t buffer[kRecordBufferSize];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    ASSERT_EQ(ReadRecord(file, buffer), 512);
+    EXPECT_EQ(0, std::memcmp(buffer, record.data(), record.size()));
+    EXPECT_EQ(buffer[512], 0);
+}
+
+TEST(RecordReading, EndRecordHasNoChecksumBehindIt)
+{
+    TempDir dir;
+    Bytes stream = {0x00};
+    Append(stream, Record({0xAB, 0xCD}));
+    WriteFile(dir / "r.bin", stream);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir / "r.bin"));
+    uint8_t buffer[kRecordBufferSize];
+    EXPECT_EQ(ReadRecord(file, buffer), 0);
+    EXPECT_EQ(ReadRecord(file, buffer), 4);
+    EXPECT_EQ(buffer[1], 0xAB);
+    EXPECT_EQ(ReadRecord(file, buffer), -1);
+}
+
+// Whatever the cut, a truncated stream never yields a record that was not in the file.
+TEST(RecordReading, TruncationAtEveryOffsetNeverInventsARecord)
+{
+    Bytes stream;
+    Append(stream, PatternRecord(3, 11));
+    Append(stream, PatternRecord(1, 12));
+    Append(stream, Record({0x00, 0x00}));
+    stream.push_back(0x00);
+    TempDir dir;
+    for (size_t cut = 0; cut <= stream.size(); ++cut) {
+        WriteFile(dir / "t.bin", Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)));
+        CFile file;
+        ASSERT_TRUE(file.Open(dir / "t.bin"));
+        size_t pos = 0;
+        uint8_t buffer[kRecordBufferSize];
+        for (;;) {
+            const int r = ReadRecord(file, buffer);
+            if (r <= 0) {
+                if (pos < cut && stream[pos] != 0x00) {
+                    EXPECT_EQ(r, -2) << "cut " << cut << " at " << pos;
+                }
+                break;
+            }
+            ASSERT_LE(pos + static_cast<size_t>(r), cut) << "record past the cut " << cut;
+            EXPECT_EQ(0, std::memcmp(buffer, stream.data() + pos, static_cast<size_t>(r)));
+            pos += static_cast<size_t>(r);
+        }
+    }
+}
+
+TEST(HeaderLineReading, KeepsLineEndsAndCutsAt64Bytes)
+{
+    TempDir dir;
+    std::string seventy(70, 'x');
+    WriteFile(dir / "a.bin", Bytes(seventy.begin(), seventy.end()));
+    WriteFile(dir / "b.bin", Bytes{'A', 'B', 'C', '\r', '\n', 'D'});
+    WriteFile(dir / "c.bin", Bytes{'A', 'B', 'C'});
+    char line[kHeaderLineBufferSize];
+
+    CFile a;
+    ASSERT_TRUE(a.Open(dir / "a.bin"));
+    ReadHeaderLine(a, line);
+    EXPECT_EQ(std::string(line), std::string(64, 'x'));
+    ReadHeaderLine(a, line);
+    EXPECT_EQ(std::string(line), std::string(6, 'x'));
+
+    CFile b;
+    ASSERT_TRUE(b.Open(dir / "b.bin"));
+    ReadHeaderLine(b, line);
+    EXPECT_EQ(std::string(line), "ABC\r\n");
+
+    CFile c;
+    ASSERT_TRUE(c.Open(dir / "c.bin"));
+    ReadHeaderLine(c, line);
+    EXPECT_EQ(std::string(line), "ABC");
+    ReadHeaderLine(c, line);
+    EXPECT_EQ(std::string(line), "");
+}
+
+TEST(DecimalReading, FollowsTheVolumeNumberRule)
+{
+    EXPECT_EQ(ParseDecimal("01"), 1);
+    EXPECT_EQ(ParseDecimal(" 1"), 1);
+    EXPECT_EQ(ParseDecimal("1x"), 1);
+    EXPECT_EQ(ParseDecimal("AB"), 0);
+    EXPECT_EQ(ParseDecimal("-2"), -2);
+    EXPECT_EQ(ParseDecimal("+2"), 2);
+    EXPECT_EQ(ParseDecimal(""), 0);
+}
+
+// Opening volumes goes through the job, which asks the operator for the right disk.
+class VolumeOpening : public ::testing::Test {
+protected:
+    VolumeOpening()
+        : host([] {
+              UpdateSettings s;
+              ApplyNewDocumentDefaults(s);
+              ApplyModelSelection(s, 0);
+              return s;
+          }())
+    {
+        SetResourceLanguage(Language::English);
+        job.m_pView = &host;
+    }
+
+    void WriteVolume(const std::string& name, const std::string& line, const std::string& digits)
+    {
+        Bytes v = Header(line, 1);
+        v[48] = static_cast<uint8_t>(digits[0]);
+        v[49] = static_cast<uint8_t>(digits[1]);
+        Append(v, Section(2, 5));
+        WriteFile(dir / name, v);
+    }
+
+    TempDir dir;
+    RecordingHost host;
+    CUpdateJob job;
+    const std::string mainLine = HeaderLine("RT71", "MAIN");
+};
+
+TEST_F(VolumeOpening, VolumeDigitsAreReadAsADecimalNumber)
+{
+    for (const char* digits : {"01", " 1", "1x"}) {
+        WriteVolume("fw1.R71", mainLine, digits);
+        CFile file;
+        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), 0) << digits;
+        EXPECT_TRUE(file.IsOpen());
+    }
+    EXPECT_TRUE(host.prompts.empty());
+}
+
+TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
+{
+    const std::string padded = "MORVENAL RT71 MAIN ROM         \r\n";  // one blank too many
+    const std::string lfOnly = mainLine.substr(0, 30) + " \n";
+    struct Case {
+        const char* what;
+        std::string line;
+        std::string digits;
+    } cases[] = {{"AB", mainLine, "AB"}, {"02", mainLine, "02"}, {"blanks", padded, "01"}, {"lf", lfOnly, "01"}};
+    for (const Case& c : cases) {
+        WriteVolume("fw1.R71", c.line, c.digits);
+        host.prompts.clear();
+        CFile file;
+        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), -1) << c.what;
+        ASSERT_EQ(host.prompts.size(), 1u) << c.what;
+        EXPECT_EQ(host.prompts[0], "nsert Disk 1");
+    }
+    WriteFile(dir / "fw1.R71", Bytes(49, '1'));  // too short to hold the volume number
+    host.prompts.clear();
+    CFile file;
+    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", -1), -1);
+    EXPECT_EQ(host.prompts.size(), 1u);
+}
+
+TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
+{
+    // The operator chose fw2.R71; volume 1 is fw1.R71, which only appears after the prompt.
+    WriteVolume("fw2.R71", mainLine, "02");
+    host.answers = {true, true};
+    host.beforeAnswer = [&](size_t n) {
+        if (n == 2)
+            WriteVolume("fw1.R71", mainLine, "01");
+    };
+    CFile file;
+    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw2.R71", -1), 0);
+    EXPECT_EQ(host.prompts.size(), 2u);
+    EXPECT_EQ(file.GetFilePath(), dir / "fw1.R71");
+}
+
+TEST_F(VolumeOpening, DirectoriesAndMissingFilesAreTheWrongDisk)
+{
+    std::filesystem::create_directory(dir.Path() / "d1.R71");
+    CFile file;
+    EXPECT_EQ(job.OpenVolume(file, 1, dir / "d1.R71", -1), -1);
+    EXPECT_EQ(job.OpenVolume(file, 1, dir / "none1.R71", -1), -1);
+    EXPECT_EQ(host.prompts.size(), 2u);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
