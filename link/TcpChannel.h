@@ -1,0 +1,69 @@
+#pragma once
+
+#include "link/ByteRing.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class CAbortSignal;
+
+// The byte channel to an instrument over TCP/IP, on POSIX sockets.
+// The socket is non-blocking and every wait goes through poll, so each wait (send lock,
+// send, receive, connect) is bounded by its time-out and nothing stays pending after one:
+// bytes that arrive later are read by the next receive or dropped with the socket.
+// Transfers answer 0, 258 (time-out), ECANCELED (abort signal) or an errno value, and set
+// the in/out length to 0 after any error.
+class CTcpChannel {
+public:
+    static constexpr int32_t kRingSize = 4096;
+    // The longest an unanswered connect may take: about the time Windows gives up after
+    // its default SYN retries, instead of Linux's minutes.
+    static constexpr uint32_t kConnectTimeoutMs = 21000;
+
+    // The socket library needs no start or end on POSIX; kept for the link's calling order.
+    static bool Startup() { return true; }
+    static void Cleanup() {}
+
+    // The host-order IPv4 address for host: a dotted address as inet_addr reads it, else
+    // the first IPv4 address that getaddrinfo finds for the name. False with last error
+    // 10022 when the name does not resolve. "255.255.255.255" is INADDR_NONE for inet_addr
+    // and so goes to name resolution, which reads it as that numeric address.
+    static bool ResolveHost(const char* host, uint32_t& address);
+
+    explicit CTcpChannel(uint32_t connectTimeoutMs = kConnectTimeoutMs);
+    ~CTcpChannel();
+    CTcpChannel(const CTcpChannel&) = delete;
+    CTcpChannel& operator=(const CTcpChannel&) = delete;
+
+    // socketType 1 makes a TCP stream socket, any other a UDP datagram socket. A channel
+    // that already holds a socket closes it first, and drops the bytes of the old ring.
+    bool Create(int socketType);
+    // host: dotted address or host name; port must be 1..65535 (else last error 10022).
+    // Waits at most the connect time-out (last error ETIMEDOUT when it runs out).
+    bool Connect(const char* host, int32_t port);
+    void CloseSocket();
+
+    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout);
+    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
+
+    // Borrowed; null means no interruption.
+    void SetAbortSignal(CAbortSignal* signal) { m_abort = signal; }
+    void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
+
+    int Socket() const { return m_socket; }
+    // How many times Receive has read the socket: lets a test see that bytes came from
+    // the ring and not from a new socket read.
+    uint64_t SocketReads() const { return m_socketReads; }
+
+private:
+    uint32_t SendLocked(const uint8_t* data, uint32_t length, uint32_t& sent, uint32_t timeout);
+    uint32_t ReadSocket(uint32_t timeout);
+
+    int m_socket = -1;
+    std::timed_mutex m_sendLock;  // held while a send is under way
+    std::unique_ptr<CByteRing> m_ring;
+    CAbortSignal* m_abort = nullptr;
+    uint32_t m_connectTimeoutMs;
+    uint64_t m_socketReads = 0;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CAbortSignal;
+
+// What the probe learnt from one USB instrument (zorflash-cli probe).
+struct UsbInstrument {
+    std::string path;          // the device path it was opened at
+    std::string reply;         // its identification reply line, CR dropped, at most 255 characters
+    bool hasNumber = false;    // the reply reaches index 8, where the device number starts
+    int32_t deviceNumber = 0;  // meaningful when hasNumber
+    uint32_t error = 0;        // 0, or 0x20000003 (query not sent) / 0x20000002 (no reply line)
+};
+
+// The byte channel to an instrument over USB, on the VavUZIz_* device
+// layer of usb/. Open finds the instrument by its answer to the model's identification
+// query. Transfers answer 0 or the layer's error code (258 for a time-out, ECANCELED
+// when the abort signal is triggered, an errno value otherwise) and set the in/out length
+// to 0 after an error.
+class CUsbChannel {
+public:
+    static constexpr uint32_t kErrorNoInstrument = 0x20000001;  // no (further) instrument to open
+    static constexpr uint32_t kErrorNoReply = 0x20000002;       // reading the reply failed
+    static constexpr uint32_t kErrorQueryNotSent = 0x20000003;  // sending the query failed
+    static constexpr uint32_t kIdTimeoutMs = 2000;              // each identification step
+    static constexpr size_t kMaxQueryLength = 61;   // query, CR, LF and a NUL fill 64 bytes
+    static constexpr size_t kReplyLineSize = 256;   // reply line, NUL included
+    static constexpr size_t kMaxInstruments = 128;  // handle table of one search
+
+    CUsbChannel();
+    ~CUsbChannel();
+    CUsbChannel(const CUsbChannel&) = delete;
+    CUsbChannel& operator=(const CUsbChannel&) = delete;
+
+    // Borrowed, not copied: the text must outlive the channel (a model table text).
+    void SetIdQuery(const char* idQuery) { m_idQuery = idQuery; }
+    // Opens the attached instruments one after another and keeps the first whose reply
+    // carries deviceNumber; the others are closed again. False with 0x20000001..3 in the
+    // last-error value, every instrument it opened closed. A channel that already holds
+    // an instrument closes it first.
+    bool Open(int32_t deviceNumber);
+    void Close();
+
+    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout);
+    uint32_t SendExact(const uint8_t* data, uint32_t& length, uint32_t timeout);
+    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
+    // One line up to LF or NUL, CR dropped, NUL-terminated. length: in the capacity (at
+    // least 1), out the characters stored; 0 with success when the line did not fit.
+    uint32_t ReadLine(char* buffer, uint32_t& length, uint32_t timeout);
+
+    // Borrowed; null means no interruption. Reaches every read and write of the layer.
+    void SetAbortSignal(CAbortSignal* signal);
+    int Handle() const { return m_handle; }
+
+    // The device number of a reply line: the decimal number from index 8 on (white space
+    // skipped, optional sign, no digits = 0). False when the line is shorter than nine
+    // characters: it carries no number and matches no wanted number.
+    static bool ParseDeviceNumber(const char* reply, int32_t& number);
+
+    // Opens every candidate instrument in turn, asks each for its identification and
+    // closes them all again. Empty when none is attached.
+    static std::vector<UsbInstrument> Probe(const char* idQuery, CAbortSignal* abort = nullptr);
+
+private:
+    // Sends the query line on m_handle and reads the reply line; 0 or 0x20000002/3.
+    uint32_t Identify(char (&reply)[kReplyLineSize]);
+
+    int m_handle = -1;
+    const char* m_idQuery = nullptr;
+    CAbortSignal* m_abort = nullptr;
+};
