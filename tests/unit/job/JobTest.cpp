@@ -1,0 +1,298 @@
+#include "FakeInstrument.h"
+#include "RecordingHost.h"
+#include "UpdateFileBuilder.h"
+
+#include "platform/StringResource.h"
+#include "update/UpdateProtocol.h"
+#include "update/UpdateWorker.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* kOpening = "Opening File...\r\n";
+constexpr const char* kDetecting = "Detecting Target...\r\n";
+constexpr const char* kHeader = "Sending Header...\r\n";
+constexpr const char* kStart = "Sending START record...\r\n";
+constexpr const char* kDone = "\r\nTransfer completed.\r\n";
+constexpr const char* kCommError = "\r\nAborted due to communication error.\r\n";
+
+class UpdateRun : public ::testing::Test {
+protected:
+    UpdateRun() { SetResourceLanguage(Language::English); }
+
+    UpdateSettings Settings(int port, bool fast, int model = 0)
+    {
+        UpdateSettings s;
+        ApplyNewDocumentDefaults(s);
+        ApplyModelSelection(s, model);
+        s.ipAddress = 0x7F000001;  // the fake instrument on loopback, never the default address
+        s.port = port;
+        s.fastMode = fast ? 1 : 0;
+        s.filePath = dir / "fw1.R71";
+        return s;
+    }
+
+    // Volume 1 of a file whose record stream is `stream`.
+    void WriteVolume(int volume, const std::string& kind, const Bytes& stream, const std::string& token = "RT71")
+    {
+        Bytes file = Header(HeaderLine(token, kind), volume);
+        Append(file, stream);
+        WriteFile(dir / ("fw" + std::to_string(volume) + ".R71"), file);
+    }
+
+    std::string Run(RecordingHost& host)
+    {
+        UpdateThreadProc(&host);
+        EXPECT_TRUE(host.finished.load());
+        EXPECT_EQ(host.finishedWithText, host.Text()) << "finished before the last status text";
+        return host.Text();
+    }
+
+    Bytes Wire(const std::string& kind, const Bytes& stream)
+    {
+        Bytes wire = {':', 'U', 'P', ':', 'E', 'X', 'E', 'C', '\r', '\n', 0x55,
+                      'M', 'O', 'R', 'V', 'E', 'N', 'A', 'L', '\r', '\n', 0x38};
+        Append(wire, Header(HeaderLine("RT71", kind), 1));
+        Append(wire, stream);
+        return wire;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(UpdateRun, ContractBytesOfTheProtocol)
+{
+    using namespace UpdateProtocol;
+    EXPECT_EQ(kSyncByte, 0x55);
+    EXPECT_EQ(kSyncReply, 0xAA);
+    EXPECT_EQ(kHeaderSizeByte, 0x38);
+    EXPECT_EQ(kAck, 0x59);
+    EXPECT_EQ(kEndByte, 0x00);
+    EXPECT_EQ(kBlockRecords, 64);
+    EXPECT_EQ(kBlockBufferSize, 32768u);
+    EXPECT_EQ(kTransferTimeoutMs, 10000u);
+    EXPECT_STREQ(kUpdateStartCommand, ":UP:EXEC");
+    EXPECT_STREQ(kIdentReply, "MORVENAL\r\n");
+}
+
+struct KindCase {
+    const char* kind;
+    int sections;
+    bool fast;
+};
+
+class UpdateKinds : public UpdateRun, public ::testing::WithParamInterface<KindCase> {};
+
+TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
+{
+    const KindCase& c = GetParam();
+    Bytes stream;
+    for (int s = 0; s < c.sections; ++s)
+        Append(stream, Section(67, 100u * static_cast<uint32_t>(s)));
+    Bytes onDisk = stream;
+    Append(onDisk, Section(3, 999));  // behind the last needed END: never read
+    WriteVolume(1, c.kind, onDisk);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), c.fast));
+    // The second START message continues the line of the first section's progress text.
+    std::string expected = std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (65) Record";
+    if (c.sections == 2)
+        expected += std::string(kStart) + "Sending (65) Record";
+    expected += kDone;
+    EXPECT_EQ(Run(host), expected);
+    EXPECT_EQ(instrument.Received(), Wire(c.kind, stream));
+    EXPECT_TRUE(instrument.SawClose());
+    EXPECT_EQ(instrument.ExtraBytes(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UpdateKinds,
+                         ::testing::Values(KindCase{"MAIN", 1, true}, KindCase{"MAIN", 1, false},
+                                           KindCase{"PATTERN", 1, true}, KindCase{"SUB", 2, true},
+                                           KindCase{"SUB", 2, false}));
+
+// The writes of the record stream, counted at the link: START alone, record 1 alone, then
+// one write per 64 records, the rest with the END, then END.
+TEST_F(UpdateRun, FastModeWritesOneBlockPerAcknowledgement)
+{
+    WriteVolume(1, "MAIN", Section(131, 7));  // START + records 1..130
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    Run(host);
+    EXPECT_EQ(host.writes, (std::vector<uint32_t>{16, 16, 64 * 16, 64 * 16, 16, 1}));
+
+    WriteVolume(1, "MAIN", Section(131, 7));
+    FakeInstrument again;
+    RecordingHost normal(Settings(again.Port(), false));
+    Run(normal);
+    std::vector<uint32_t> each(131, 16);
+    each.push_back(1);
+    EXPECT_EQ(normal.writes, each);
+}
+
+TEST_F(UpdateRun, SectionThatIsOnlyEndSendsTheEndByteAlone)
+{
+    WriteVolume(1, "SUB", Bytes{0x00, 0x00});
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kDone);
+    EXPECT_EQ(host.writes, (std::vector<uint32_t>{1, 1}));
+}
+
+TEST_F(UpdateRun, JapaneseStatusText)
+{
+    SetResourceLanguage(Language::Japanese);
+    WriteVolume(1, "MAIN", Section(2, 3));
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), "ファイルをオープンしています。\r\nターゲットを検出しています。\r\nヘッダーを送信しています。\r\n"
+                         "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
+    SetResourceLanguage(Language::English);
+}
+
+struct FaultCase {
+    int point;
+    FakeInstrument::Fault fault;
+    const char* message;
+};
+
+class UpdateFaults : public UpdateRun, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(UpdateFaults, EndWithTheRightMessageAndTheLinkClosed)
+{
+    const FaultCase& c = GetParam();
+    WriteVolume(1, "MAIN", Section(10, 1));
+    FakeInstrument instrument(c.point, c.fault);
+    RecordingHost host(Settings(instrument.Port(), true));
+    host.timeoutMs = 300;
+    const char* before[] = {"", "", kHeader, kHeader, "", "", "", ""};
+    std::string expected = std::string(kOpening) + kDetecting + before[c.point];
+    if (c.point >= 4)
+        expected += std::string(kHeader) + kStart;
+    if (c.point >= 5)
+        expected += "Sending (1) Record";
+    expected += c.message;
+    EXPECT_EQ(Run(host), expected);
+    // The job closed the link: the instrument sees the connection end.
+    EXPECT_TRUE(instrument.WaitClosed());
+}
+
+using F = FakeInstrument::Fault;
+INSTANTIATE_TEST_SUITE_P(
+    ReplyPoints, UpdateFaults,
+    ::testing::Values(FaultCase{0, F::Wrong, "\r\nCommunication setup failure.\r\n"},
+                      FaultCase{0, F::Silent, kCommError}, FaultCase{0, F::Drop, kCommError},
+                      FaultCase{1, F::Wrong, "\r\nCouldn't receive MORVENAL character string\r\n"},
+                      FaultCase{1, F::Short, "\r\nCouldn't receive MORVENAL character string\r\n"},
+                      FaultCase{1, F::Drop, "\r\nCouldn't receive MORVENAL character string\r\n"},
+                      FaultCase{2, F::Wrong, "\r\nHeder size communication failure\r\n"},
+                      FaultCase{2, F::Silent, kCommError}, FaultCase{3, F::Wrong, "\r\nHeader transfer error.\r\n"},
+                      FaultCase{3, F::Drop, kCommError}, FaultCase{4, F::Wrong, kCommError},
+                      FaultCase{4, F::Silent, kCommError}, FaultCase{5, F::Wrong, kCommError},
+                      FaultCase{5, F::Drop, kCommError}));
+
+TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
+{
+    FakeInstrument instrument;
+    // A file of another model: nothing is sent, no link is made.
+    WriteVolume(1, "MAIN", Section(3, 1), "RT54");
+    RecordingHost wrongModel(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(wrongModel), std::string(kOpening) + "\r\n\r\nInvalid ROM Type.\r\n");
+
+    // A bad checksum stops everything: no END, and the records held for the block stay unsent.
+    Bytes stream = Section(20, 1);
+    stream[16 * 9 + 15] ^= 0xFF;  // checksum of record index 9
+    WriteVolume(1, "MAIN", stream);
+    RecordingHost badSum(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(badSum), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
+                               "\r\nIncorrect Check Sum.\r\n");
+    EXPECT_EQ(badSum.writes, (std::vector<uint32_t>{16, 16}));
+    EXPECT_EQ(instrument.Received(), Wire("MAIN", Bytes(stream.begin(), stream.begin() + 32)));
+}
+
+TEST_F(UpdateRun, ShortHeaderFailsOnlyAfterTheHeaderSizeExchange)
+{
+    Bytes file = Header(HeaderLine("RT71", "MAIN"), 1);
+    file.resize(52);
+    WriteFile(dir / "fw1.R71", file);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + "\r\nIncorrect input file.\r\n");
+    EXPECT_EQ(instrument.Replies(), 3);
+}
+
+TEST_F(UpdateRun, PortOutsideTheTcpRangeCannotOpenTheTarget)
+{
+    WriteVolume(1, "MAIN", Section(3, 1));
+    for (int port : {0, 70000}) {
+        RecordingHost host(Settings(port, true));
+        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + "\r\nCannot open target.\r\n") << port;
+    }
+}
+
+TEST_F(UpdateRun, SectionGoesOnInVolumeTwoWithUnbrokenNumbering)
+{
+    // 131 records; volume 1 ends after record index 40, inside the first block of 64.
+    Bytes stream = Section(131, 3);
+    const Bytes part1(stream.begin(), stream.begin() + 41 * 16);
+    const Bytes part2(stream.begin() + 41 * 16, stream.end());
+    WriteVolume(1, "MAIN", part1);
+    WriteVolume(2, "MAIN", part2);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (129) Record" + kDone);
+    EXPECT_EQ(host.writes, (std::vector<uint32_t>{16, 16, 64 * 16, 64 * 16, 16, 1}));
+    EXPECT_EQ(instrument.Received(), Wire("MAIN", stream));
+    EXPECT_TRUE(host.prompts.empty());
+}
+
+TEST_F(UpdateRun, SubFileWhoseVolumeOneEndsAfterTheFirstEnd)
+{
+    const Bytes first = Section(5, 1);
+    const Bytes second = Section(4, 2);
+    WriteVolume(1, "SUB", first);
+    WriteVolume(2, "SUB", second);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" + kStart +
+                             "Sending (1) Record" + kDone);
+    Bytes stream = first;
+    Append(stream, second);
+    EXPECT_EQ(instrument.Received(), Wire("SUB", stream));
+}
+
+TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
+{
+    Bytes stream = Section(6, 1);
+    stream.pop_back();  // volume 1 ends without its END
+    WriteVolume(1, "MAIN", stream);
+    {
+        FakeInstrument instrument;
+        RecordingHost host(Settings(instrument.Port(), true));
+        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
+                                 "\r\nAborted according to instruction received.\r\n");
+        EXPECT_EQ(host.prompts, std::vector<std::string>{"nsert Disk 2"});
+    }
+    {
+        FakeInstrument instrument;
+        RecordingHost host(Settings(instrument.Port(), true));
+        host.answers = {true};
+        host.beforeAnswer = [&](size_t) { WriteVolume(2, "MAIN", Bytes{0x00}); };
+        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" + kDone);
+    }
+    {
+        // Volume 2 without the END record.
+        WriteVolume(2, "MAIN", Section(2, 9));
+        Bytes noEnd = Section(2, 9);
+        noEnd.pop_back();
+        WriteVolume(2, "MAIN", noEnd);
+        FakeInstrument instrument;
+        RecordingHost host(Settings(instrument.Port(), true));
+        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
+                                 "\r\nNo END record.\r\n");
+    }
+}
+
+}  // namespace
