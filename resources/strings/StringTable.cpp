@@ -55,6 +55,11 @@ constexpr StringEntry kStrings[] = {
     {61313, "Disk full while accessing %s.", "%s へのアクセス中にディスクがいっぱいになりました。"},
     {61314, "An attempt was made to access %s past its end.", "%s の終わりを越えてアクセスしようとしました。"},
     {61320, "Out of memory.", "メモリが不足しています。"},
+    // The desktop application's own texts.
+    {61330, "An update is in progress. Wait until it has finished.",
+     "ファームウェアの更新中です。終了するまでお待ちください。"},
+    {61331, "The update could not be started.", "更新を開始できませんでした。"},
+    {61332, "Save As", "名前を付けて保存"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

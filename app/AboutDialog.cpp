@@ -1,0 +1,16 @@
+#include "app/AboutDialog.h"
+
+#include "platform/StringResource.h"
+#include "resources/ui/DialogTemplate.h"
+#include "ui/DialogBuilder.h"
+
+#include <QPushButton>
+
+CAboutDialog::CAboutDialog(QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    CDialogBuilder(*FindDialogTemplate(kIddAboutBox, GetResourceLanguage())).Build(this);
+    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
+}

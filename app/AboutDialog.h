@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDialog>
+
+// The program's name and version; closes with OK, Enter, Esc or its close box.
+class CAboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDialog(QWidget* parent = nullptr);
+};

@@ -1,0 +1,228 @@
+#include "app/MainFrame.h"
+
+#include "app/ZorflashDoc.h"
+#include "platform/StringResource.h"
+#include "resources/ui/MenuResource.h"
+#include "ui/UiStrings.h"
+#include "ui/ZorflashView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyle>
+#include <QToolBar>
+
+namespace {
+constexpr unsigned kIdsSaveAsCaption = 61332;
+
+QIcon MakeAppIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(0x1f, 0x5f, 0x9f));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
+    QPen pen(QColor(0xff, 0xd0, 0x40));
+    pen.setWidth(4);
+    painter.setPen(pen);
+    // A "Z" that ends in a flash: the tool's mark.
+    painter.drawPolyline(QPolygon({QPoint(8, 8), QPoint(24, 8), QPoint(8, 24), QPoint(24, 24)}));
+    return QIcon(pixmap);
+}
+}  // namespace
+
+CMainFrame::CMainFrame(CZorflashDoc* document)
+    : m_pDocument(document)
+{
+    // No resizing border and no maximize box: the window is as large as the form.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(MakeAppIcon());
+    setWindowTitle(AppTitle());
+
+    m_pView = new CZorflashView(document, this);
+    setCentralWidget(m_pView);
+    CreateActions();
+    CreateMenu();
+    CreateToolBar();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_pView, &CZorflashView::UpdatingChanged, this, [this](bool updating) { OnUpdatingChanged(updating); });
+    m_saveChooser = [](QWidget* owner) {
+        return QFileDialog::getSaveFileName(owner, UiText(kIdsSaveAsCaption));
+    };
+    // The accelerator table sees a key before any control of this window does, as the
+    // keys must act (or do nothing) also inside the form's text boxes.
+    qApp->installEventFilter(this);
+}
+
+QAction* CMainFrame::GetAction(int command) const
+{
+    auto it = m_actions.find(command);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions()
+{
+    auto add = [this](int command, auto handler) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::number(command));
+        action->setProperty("controlId", command);
+        connect(action, &QAction::triggered, this, handler);
+        m_actions[command] = action;
+        return action;
+    };
+    add(kIdFileNew, [this] { OnFileNew(); });
+    add(kIdFileOpen, [this] { m_pView->OnBrowse(); })->setToolTip(ToolTipText(kIdsOpenCommand));
+    add(kIdFileSave, [this] { OnFileSave(); });
+    add(kIdAppExit, [this] { close(); })->setToolTip(ToolTipText(kIdsExitCommand));
+    add(kIdCommSettings, [this] { m_pView->OnSettings(); })->setToolTip(ToolTipText(kIdsCommSettingsCommand));
+    add(kIdAppAbout, [this] { emit AboutRequested(); });
+
+    QStyle* s = style();
+    m_actions[kIdFileOpen]->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+    m_actions[kIdCommSettings]->setIcon(s->standardIcon(QStyle::SP_DriveNetIcon));
+    m_actions[kIdAppExit]->setIcon(s->standardIcon(QStyle::SP_DialogCloseButton));
+}
+
+void CMainFrame::CreateMenu()
+{
+    // The tool bar's own show/hide action carries the check mark, so the item stays true
+    // to the bar however it was hidden.
+    m_toolBar = new QToolBar(this);
+    m_actions[kIdViewToolBar] = m_toolBar->toggleViewAction();
+
+    size_t count = 0;
+    const MenuEntry* entries = GetMainMenu(GetResourceLanguage(), count);
+    QMenu* menu = nullptr;
+    for (size_t i = 0; i < count; ++i) {
+        const MenuEntry& entry = entries[i];
+        if (entry.popup) {
+            menu = menuBar()->addMenu(QString::fromUtf8(entry.text));
+        } else if (!menu) {
+            continue;
+        } else if (entry.command == 0) {
+            menu->addSeparator();
+        } else if (QAction* action = GetAction(entry.command)) {
+            action->setText(QString::fromUtf8(entry.text));
+            menu->addAction(action);
+        }
+    }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    m_toolBar->setObjectName(QString::number(kIdViewToolBar));
+    m_toolBar->setProperty("controlId", kIdViewToolBar);
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setMovable(true);
+    m_toolBar->setFloatable(true);
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->addAction(GetAction(kIdFileOpen));
+    m_toolBar->addAction(GetAction(kIdCommSettings));
+    m_toolBar->addSeparator();
+    m_toolBar->addAction(GetAction(kIdAppExit));
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+}
+
+void CMainFrame::OnUpdatingChanged(bool updating)
+{
+    for (int command : {kIdFileNew, kIdFileOpen, kIdFileSave, kIdCommSettings})
+        m_actions[command]->setEnabled(!updating);
+}
+
+void CMainFrame::OnFileNew()
+{
+    if (m_pView->IsUpdating())
+        return;
+    if (m_pDocument->OnNewDocument())
+        m_pView->OnInitialUpdate();
+}
+
+void CMainFrame::OnFileSave()
+{
+    if (m_pView->IsUpdating() || !m_saveChooser)
+        return;
+    const QString path = m_saveChooser(this);
+    if (path.isEmpty())
+        return;
+    std::string error;
+    if (!m_pDocument->OnSaveDocument(QFile::encodeName(path).toStdString(), error))
+        m_pView->ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(error), QMessageBox::Ok);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // The update worker writes to the form and posts to it up to its last step, so the
+    // window stays until the update has finished.
+    if (m_pView->IsUpdating()) {
+        event->ignore();
+        m_pView->ShowMessage(QMessageBox::Information, AppTitle(), UiText(kIdsUpdateInProgress), QMessageBox::Ok);
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+int CMainFrame::AcceleratorCommand(const QKeyEvent& key)
+{
+    struct Accelerator {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int command;
+    };
+    static const Accelerator kTable[] = {
+        {Qt::Key_N, Qt::ControlModifier, kIdFileNew},
+        {Qt::Key_O, Qt::ControlModifier, kIdFileOpen},
+        {Qt::Key_S, Qt::ControlModifier, kIdFileSave},
+        // Undo, Cut, Copy, Paste and the pane keys: taken and dropped.
+        {Qt::Key_Z, Qt::ControlModifier, 0},
+        {Qt::Key_Backspace, Qt::AltModifier, 0},
+        {Qt::Key_X, Qt::ControlModifier, 0},
+        {Qt::Key_Delete, Qt::ShiftModifier, 0},
+        {Qt::Key_C, Qt::ControlModifier, 0},
+        {Qt::Key_Insert, Qt::ControlModifier, 0},
+        {Qt::Key_V, Qt::ControlModifier, 0},
+        {Qt::Key_Insert, Qt::ShiftModifier, 0},
+        {Qt::Key_F6, Qt::NoModifier, 0},
+        {Qt::Key_F6, Qt::ShiftModifier, 0},
+    };
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    for (const Accelerator& a : kTable) {
+        if (a.key == key.key() && a.modifiers == modifiers)
+            return a.command;
+    }
+    return -1;
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Keys of this window only: modal dialogs and message boxes keep their own keys.
+    if (!widget || widget->window() != this)
+        return false;
+    const int command = AcceleratorCommand(*static_cast<QKeyEvent*>(event));
+    if (command < 0)
+        return false;
+    if (type == QEvent::ShortcutOverride) {
+        // Claim the key so that it arrives as a key press, which is taken below.
+        event->accept();
+        return true;
+    }
+    if (command != 0) {
+        if (QAction* action = GetAction(command))
+            action->trigger();  // does nothing while the action is locked
+    }
+    return true;
+}

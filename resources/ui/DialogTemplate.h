@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/StringResource.h"
+
+#include <cstddef>
+
+// The window layouts of the desktop application as data: one table per dialog and
+// language, positions in dialog units. The Qt side turns dialog units into pixels with
+// the metrics of the template's own font, so the proportions hold in both languages.
+
+enum class DialogItemKind {
+    Label,           // static text, centred vertically
+    LeftText,        // static text, top-left (the link summary)
+    PlainText,       // static text, ampersands shown as they stand
+    GroupBox,
+    PushButton,
+    DefaultButton,
+    DropDownCombo,   // drop-down list with an edit field, not sorted
+    ReadOnlyEdit,    // one line
+    HeaderEdit,      // multi-line, read-only, no wrapping, no scroll bars
+    StatusEdit,      // multi-line, read-only, no wrapping, vertical scroll bar
+    DigitsEdit,      // one line, digits only
+    RadioButton,
+    CheckBox,
+    IpAddress,
+};
+
+struct DialogItem {
+    int id;  // 0: the item is never looked up
+    DialogItemKind kind;
+    const char* text;
+    int x, y, cx, cy;
+};
+
+struct DialogTemplate {
+    int id;
+    const char* caption;  // null for the child form
+    const char* fontFamily;
+    int pointSize;
+    int cx, cy;
+    const DialogItem* items;
+    std::size_t itemCount;
+};
+
+constexpr int kIddAboutBox = 100;
+constexpr int kIddZorflashForm = 101;
+constexpr int kIddCommSettings = 130;
+
+// The template in the given language; null for an unknown id.
+const DialogTemplate* FindDialogTemplate(int id, Language language);

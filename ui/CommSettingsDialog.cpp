@@ -1,0 +1,84 @@
+#include "ui/CommSettingsDialog.h"
+
+#include "app/ZorflashDoc.h"
+#include "platform/StringResource.h"
+#include "resources/ui/DialogTemplate.h"
+#include "ui/DialogBuilder.h"
+#include "ui/IPAddressCtrl.h"
+#include "ui/ZorflashView.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
+    : QDialog(view ? view->window() : nullptr)
+    , m_pView(view)
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, GetResourceLanguage());
+    CDialogBuilder(*dialog).Build(this);
+
+    m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, 1008));
+    m_usb = qobject_cast<QRadioButton*>(FindControl(this, 1009));
+    m_fastTransfer = qobject_cast<QCheckBox*>(FindControl(this, 1010));
+    m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, 1012));
+    m_portBox = qobject_cast<QLineEdit*>(FindControl(this, 1013));
+
+    connect(m_tcpIp, &QRadioButton::clicked, this, [this] { OnTcpIpClicked(); });
+    connect(m_usb, &QRadioButton::clicked, this, [this] { OnUsbClicked(); });
+    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton*>(FindControl(this, 2)), &QPushButton::clicked, this, &QDialog::reject);
+
+    LoadControls(LoadCommSettings(m_pView->GetDocument()->GetSettings()));
+}
+
+void CCommSettingsDialog::LoadControls(const CommSettingsControls& controls)
+{
+    m_tcpIp->setChecked(controls.tcpChecked);
+    m_usb->setChecked(controls.usbChecked);
+    m_ipAddress->setEnabled(controls.addressEnabled);
+    m_portBox->setEnabled(controls.addressEnabled);
+    m_tcpIp->setEnabled(controls.tcpEnabled);
+    m_usb->setEnabled(controls.usbEnabled);
+    m_ipAddress->SetAddress(controls.address);
+    m_portBox->setText(QString::fromStdString(controls.portText));
+    m_fastTransfer->setChecked(controls.fastChecked);
+}
+
+CommSettingsControls CCommSettingsDialog::GetControls() const
+{
+    CommSettingsControls controls;
+    controls.tcpChecked = m_tcpIp->isChecked();
+    controls.usbChecked = m_usb->isChecked();
+    controls.tcpEnabled = m_tcpIp->isEnabled();
+    controls.usbEnabled = m_usb->isEnabled();
+    controls.addressEnabled = m_ipAddress->isEnabled();
+    m_ipAddress->GetAddress(controls.address);
+    controls.portText = m_portBox->text().toStdString();
+    controls.fastChecked = m_fastTransfer->isChecked();
+    return controls;
+}
+
+void CCommSettingsDialog::OnTcpIpClicked()
+{
+    m_ipAddress->setEnabled(true);
+    m_portBox->setEnabled(true);
+}
+
+void CCommSettingsDialog::OnUsbClicked()
+{
+    m_ipAddress->setEnabled(false);
+    m_portBox->setEnabled(false);
+}
+
+void CCommSettingsDialog::accept()
+{
+    // The record is read by a running update without a lock; the form keeps this dialog
+    // closed while one runs, and this refusal makes sure of it.
+    if (!m_pView->IsUpdating())
+        StoreCommSettings(GetControls(), m_pView->GetDocument()->GetSettings());
+    QDialog::accept();
+}

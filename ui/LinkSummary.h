@@ -1,0 +1,9 @@
+#pragma once
+
+#include "update/UpdateSettings.h"
+
+#include <string>
+
+// The one-line summary of how the instrument is reached, as the form shows it:
+// "USB: Fast Mode", "USB: Normal Mode" or "TCP/IP: 192.168.  0.  1  Port 8023".
+std::string FormatLinkSummary(const UpdateSettings& settings);

@@ -1,0 +1,381 @@
+#include "ui/ZorflashView.h"
+
+#include "app/ZorflashDoc.h"
+#include "platform/File.h"
+#include "platform/FileException.h"
+#include "platform/LastError.h"
+#include "platform/MemoryException.h"
+#include "platform/StringResource.h"
+#include "resources/ui/DialogTemplate.h"
+#include "ui/CommSettingsDialog.h"
+#include "ui/DialogBuilder.h"
+#include "ui/EditLines.h"
+#include "ui/FileFilter.h"
+#include "ui/HeaderPreview.h"
+#include "ui/LinkSummary.h"
+#include "ui/UiStrings.h"
+#include "update/UpdateWorker.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QThread>
+
+#include <new>
+#include <system_error>
+#include <type_traits>
+
+namespace {
+QString JoinDisplayLines(const std::vector<std::string>& lines, size_t from)
+{
+    QString text;
+    for (size_t i = from; i < lines.size(); ++i) {
+        if (i > from)
+            text += QLatin1Char('\n');
+        text += QString::fromUtf8(lines[i].data(), static_cast<qsizetype>(lines[i].size()));
+    }
+    return text;
+}
+}  // namespace
+
+CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
+    : QWidget(parent)
+    , m_pDocument(document)
+{
+    const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, GetResourceLanguage());
+    CDialogBuilder(*form).Build(this);
+
+    m_modelList = qobject_cast<QComboBox*>(FindControl(this, 1000));
+    m_fileNameBox = qobject_cast<QLineEdit*>(FindControl(this, 1001));
+    m_browseButton = qobject_cast<QPushButton*>(FindControl(this, 1002));
+    m_settingsButton = qobject_cast<QPushButton*>(FindControl(this, 1003));
+    m_headerBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1004));
+    m_statusBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1005));
+    m_startButton = qobject_cast<QPushButton*>(FindControl(this, 1006));
+    m_linkSummary = qobject_cast<QLabel*>(FindControl(this, 1007));
+    m_startButton->setEnabled(false);
+
+    // Only a choice from the list selects a model; text typed into the list's edit field
+    // selects nothing, so Enter there must not pick a matching entry.
+    m_modelList->lineEdit()->installEventFilter(this);
+    connect(m_modelList, &QComboBox::activated, this, [this] { OnModelChanged(); });
+    connect(m_browseButton, &QPushButton::clicked, this, [this] { OnBrowse(); });
+    connect(m_settingsButton, &QPushButton::clicked, this, [this] { OnSettings(); });
+    connect(m_startButton, &QPushButton::clicked, this, [this] { OnStart(); });
+
+    m_fileChooser = [](QWidget* owner, const QString& filter) {
+        return QFileDialog::getOpenFileName(owner, ToolTipText(kIdsOpenCommand), QString(), filter);
+    };
+    m_messageBox = [](QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                      QMessageBox::StandardButtons buttons) {
+        QMessageBox box(icon, caption, text, buttons, owner);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    };
+}
+
+CZorflashView::~CZorflashView()
+{
+    // Closing is refused while an update runs, so this only happens when the program is
+    // ended some other way. The worker still writes to the status box and posts to this
+    // form, so keep serving its requests until it has said its last word.
+    if (m_worker.joinable()) {
+        m_closing = true;
+        while (!m_finishedPosted)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        m_worker.join();
+    }
+}
+
+void CZorflashView::OnInitialUpdate()
+{
+    // The list is rebuilt from the table on every first display (New as well), so list
+    // position n is always table row n.
+    m_modelList->clear();
+    for (int i = 0; g_deviceModelTable[i].displayName; ++i)
+        m_modelList->addItem(QString::fromUtf8(g_deviceModelTable[i].displayName));
+    SelectModel(0);
+}
+
+void CZorflashView::SelectModel(int index)
+{
+    if (index < 0 || index >= m_modelList->count())
+        return;
+    ApplyModelSelection(m_pDocument->GetSettings(), index);
+    m_modelList->setCurrentIndex(index);
+    ShowLinkSummary();
+}
+
+void CZorflashView::ShowLinkSummary()
+{
+    m_linkSummary->setText(QString::fromStdString(FormatLinkSummary(m_pDocument->GetSettings())));
+}
+
+void CZorflashView::OnModelChanged()
+{
+    if (m_updating)
+        return;
+    const int selection = m_modelList->currentIndex();
+    if (selection < 0)
+        return;
+    SelectModel(selection);
+}
+
+void CZorflashView::OnBrowse()
+{
+    if (m_updating)
+        return;
+    UpdateSettings& settings = m_pDocument->GetSettings();
+    const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension)));
+    const QString path = m_fileChooser ? m_fileChooser(this, filter) : QString();
+    if (path.isEmpty())
+        return;
+
+    const QString name = QFileInfo(path).fileName();
+    settings.filePath = QFile::encodeName(path).toStdString();
+    settings.fileName = QFile::encodeName(name).toStdString();
+    m_fileNameBox->setText(name);
+    m_fileNameBox->setCursorPosition(0);
+
+    // An unreadable file leaves the preview and Start as they were; the update started
+    // later reports the file itself.
+    try {
+        CFile file;
+        if (!file.Open(settings.filePath)) {
+            const int error = static_cast<int>(GetLastError());
+            throw CFileException(CFileException::CauseFromErrno(error), error, settings.filePath);
+        }
+        const std::string preview = ReadHeaderPreview(file);
+        file.Close();
+        m_headerBox->setPlainText(JoinDisplayLines(SplitEditLines(preview), 0));
+        m_startButton->setEnabled(true);
+    } catch (const CFileException& e) {
+        ReportException(e.GetErrorMessage());
+    } catch (const CMemoryException& e) {
+        ReportException(e.GetErrorMessage());
+    } catch (const std::bad_alloc&) {
+        ReportException(CMemoryException().GetErrorMessage());
+    }
+}
+
+void CZorflashView::OnSettings()
+{
+    if (m_updating)
+        return;
+    CCommSettingsDialog dialog(this);
+    dialog.exec();
+    ShowLinkSummary();
+}
+
+void CZorflashView::OnStart()
+{
+    if (m_updating)
+        return;
+    m_startButton->setEnabled(false);
+    SetUpdating(true);
+    m_finishedPosted = false;
+    try {
+        m_worker = StartUpdateWorker(this);
+    } catch (const std::system_error&) {
+        SetUpdating(false);
+        m_startButton->setEnabled(true);
+        ShowMessage(QMessageBox::Warning, AppTitle(), UiText(kIdsUpdateNotStarted), QMessageBox::Ok);
+    }
+}
+
+void CZorflashView::OnUpdateFinished()
+{
+    // The worker posts this as its last act, so the join waits only for its return.
+    if (m_worker.joinable())
+        m_worker.join();
+    SetUpdating(false);
+    m_startButton->setEnabled(true);
+}
+
+void CZorflashView::SetUpdating(bool updating)
+{
+    m_updating = updating;
+    m_modelList->setEnabled(!updating);
+    m_browseButton->setEnabled(!updating);
+    m_settingsButton->setEnabled(!updating);
+    emit UpdatingChanged(updating);
+}
+
+QMessageBox::StandardButton CZorflashView::ShowMessage(QMessageBox::Icon icon, const QString& caption,
+                                                       const QString& text, QMessageBox::StandardButtons buttons)
+{
+    return m_messageBox ? m_messageBox(this, icon, caption, text, buttons) : QMessageBox::Cancel;
+}
+
+void CZorflashView::ReportException(const std::string& text)
+{
+    ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(text), QMessageBox::Ok);
+}
+
+bool CZorflashView::event(QEvent* event)
+{
+    if (event->type() == static_cast<QEvent::Type>(kUpdateFinishedEvent)) {
+        OnUpdateFinished();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool CZorflashView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_modelList->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- the status box, as the update host ----
+
+template <typename Function>
+auto CZorflashView::OnWindowThread(Function function)
+{
+    using Result = std::invoke_result_t<Function>;
+    if (QThread::currentThread() == thread())
+        return function();
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(this, function, Qt::BlockingQueuedConnection);
+    } else {
+        Result result{};
+        QMetaObject::invokeMethod(this, [&] { result = function(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}
+
+const UpdateSettings& CZorflashView::Settings() const
+{
+    return m_pDocument->GetSettings();
+}
+
+int CZorflashView::StatusGetTextLength()
+{
+    return OnWindowThread([this] { return m_statusText.GetTextLength(); });
+}
+
+void CZorflashView::StatusSetSel(int start, int end)
+{
+    OnWindowThread([this, start, end] { m_statusText.SetSel(start, end); });
+}
+
+void CZorflashView::StatusScrollCaret()
+{
+    OnWindowThread([this] { ScrollStatusToCaret(); });
+}
+
+void CZorflashView::StatusReplaceSel(const std::string& text)
+{
+    OnWindowThread([this, &text] {
+        m_statusText.ReplaceSel(text);
+        RenderStatus();
+        ScrollStatusToCaret();
+    });
+}
+
+int CZorflashView::StatusLineFromChar(int charIndex)
+{
+    return OnWindowThread([this, charIndex] { return m_statusText.LineFromChar(charIndex); });
+}
+
+int CZorflashView::StatusLineIndex(int line)
+{
+    return OnWindowThread([this, line] { return m_statusText.LineIndex(line); });
+}
+
+void CZorflashView::StatusSetText(const std::string& text)
+{
+    OnWindowThread([this, &text] {
+        m_statusText.SetText(text);
+        RenderStatus();
+    });
+}
+
+bool CZorflashView::PromptOkCancel(const std::string& text)
+{
+    if (m_closing)
+        return false;
+    return OnWindowThread([this, &text] {
+        return ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
+                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+    });
+}
+
+void CZorflashView::ReportError(const std::string& text)
+{
+    if (m_closing)
+        return;
+    OnWindowThread([this, &text] { ReportException(text); });
+}
+
+void CZorflashView::PostUpdateFinished()
+{
+    m_finishedPosted = true;
+    // Qt owns a posted event and deletes it once delivered.
+    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kUpdateFinishedEvent)));
+}
+
+// The display follows the model line by line: only the lines from the first one that
+// differs are rewritten, so a progress line replaced in place costs one line, not the log.
+void CZorflashView::RenderStatus()
+{
+    std::vector<std::string> lines = SplitEditLines(m_statusText.GetText());
+    size_t first = 0;
+    while (first < lines.size() && first < m_shownLines.size() && lines[first] == m_shownLines[first])
+        ++first;
+    if (first == lines.size() && first == m_shownLines.size())
+        return;
+
+    QTextDocument* document = m_statusBox->document();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    if (first < m_shownLines.size()) {
+        // Remove from the first differing line on; when the new text has no line there,
+        // take the line break in front of it as well.
+        const QTextBlock block = document->findBlockByNumber(static_cast<int>(first));
+        const int from = first < lines.size() ? block.position() : block.position() - 1;
+        cursor.setPosition(std::max(0, from));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    } else {
+        cursor.movePosition(QTextCursor::End);
+    }
+    if (first < lines.size()) {
+        cursor.movePosition(QTextCursor::End);
+        QString tail = JoinDisplayLines(lines, first);
+        if (first >= m_shownLines.size() && first > 0)
+            tail.prepend(QLatin1Char('\n'));
+        cursor.insertText(tail);
+    }
+    cursor.endEditBlock();
+    m_shownLines = std::move(lines);
+}
+
+void CZorflashView::ScrollStatusToCaret()
+{
+    const int caret = m_statusText.GetSelEnd();
+    const int line = m_statusText.LineFromChar(caret);
+    const int lineStart = std::max(0, m_statusText.LineIndex(line));
+    const std::string& text = m_statusText.GetText();
+    const std::string before = text.substr(static_cast<size_t>(lineStart), static_cast<size_t>(caret - lineStart));
+    const QTextBlock block = m_statusBox->document()->findBlockByNumber(line);
+    if (!block.isValid())
+        return;
+    const int column = static_cast<int>(QString::fromUtf8(before.data(), static_cast<qsizetype>(before.size())).size());
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + std::min(column, block.length() - 1));
+    m_statusBox->setTextCursor(cursor);
+    m_statusBox->ensureCursorVisible();
+}
