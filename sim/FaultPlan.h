@@ -1,0 +1,62 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Where the instrument may misbehave: each point at which it owes the host a reply.
+enum class ReplyStep { Sync, Ident, HeaderSize, Header, Record };
+
+struct ReplyPoint {
+    ReplyStep step;
+    int section = 0;      // 1-based, records only
+    int recordIndex = 0;  // index within the section, 0 = START; records only
+};
+
+// What the instrument does instead of its proper reply.
+enum class FaultAction {
+    Wrong,   // a wrong byte (or a wrong identification line)
+    Silent,  // no reply at all; the link stays open
+    Drop,    // the link is cut instead of the reply
+    Delay,   // the proper reply, late
+    Short,   // only the first four bytes of the identification reply, then silence
+    Nak,     // 'N' in place of 'Y'
+};
+
+struct Fault {
+    FaultAction action;
+    int delayMs = 0;
+};
+
+// The faults of one run of the simulator, parsed from "STEP:ACTION[:ARG]" texts. STEP is
+// sync, ident, header-size, header, start, ack (every record acknowledgement), record:K
+// (the acknowledgement after record K of section 1) or sS:record:K.
+class CFaultPlan {
+public:
+    // Adds one fault; false with a reason in `error` if the text does not parse.
+    bool Add(const std::string& text, std::string& error);
+
+    void SetAckDelayMs(int ms) { m_ackDelayMs = ms; }
+    int AckDelayMs() const { return m_ackDelayMs; }
+
+    // The first fault planned for this point, if any.
+    std::optional<Fault> FaultAt(const ReplyPoint& point) const;
+
+    bool Empty() const { return m_entries.empty() && m_ackDelayMs == 0; }
+
+private:
+    enum class Where { Sync, Ident, HeaderSize, Header, Start, AnyAck, Record };
+    struct Entry {
+        Where where;
+        int section = 1;
+        int record = 0;
+        Fault fault;
+    };
+    static bool Matches(const Entry& entry, const ReplyPoint& point);
+
+    std::vector<Entry> m_entries;
+    int m_ackDelayMs = 0;
+};
+
+std::string DescribeReplyPoint(const ReplyPoint& point);
+std::string DescribeFault(const Fault& fault);

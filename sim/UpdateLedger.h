@@ -1,0 +1,39 @@
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+// The run's record of updates, shared by the TCP listener and the USB instruments: numbers
+// them, names their image files, prints the lines on stdout (whole, flushed) and knows
+// when the wanted number of updates has been seen.
+class CUpdateLedger {
+public:
+    CUpdateLedger(std::optional<std::string> imageDir, int maxUpdates)
+        : m_imageDir(std::move(imageDir)), m_maxUpdates(maxUpdates) {}
+
+    // A new update has begun; its number, counted from 1.
+    int Begin();
+    // The image path of an update, or empty when images are not kept.
+    std::string ImagePath(int number) const;
+    // Prints the summary line; an update whose verdict is an ERROR makes the run fail.
+    void Finish(const std::string& summary, bool failed);
+
+    void Print(const std::string& line);
+    // A host error outside any update (a stray line to a USB instrument): printed on
+    // stdout like a summary, and it makes the run fail.
+    void ReportError(const std::string& line);
+    void PrintError(const std::string& line);
+
+    bool AnyFailed() const;
+    // True once --max-updates updates have finished.
+    bool Exhausted() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::optional<std::string> m_imageDir;
+    int m_maxUpdates;
+    int m_begun = 0;
+    int m_finished = 0;
+    bool m_anyFailed = false;
+};

@@ -1,0 +1,259 @@
+// zorflash-sim: the instrument's side of the update, for tests, demos and benchmarks.
+
+#include "sim/FaultPlan.h"
+#include "sim/ImageVerifier.h"
+#include "sim/ModelFacts.h"
+#include "sim/PtyInstrument.h"
+#include "sim/SampleWriter.h"
+#include "sim/SimArguments.h"
+#include "sim/StopFlag.h"
+#include "sim/TcpServer.h"
+#include "sim/UpdateLedger.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct ServeArgs {
+    std::string tcp;
+    int usb = 0;
+    std::string usbNumbers;
+    std::string query;
+    std::string model;
+    std::string outDir;
+    std::string portFile;
+    std::vector<std::string> faults;
+    int ackDelayMs = 0;
+    std::vector<int> nakAt;
+    int maxUpdates = 0;
+    int idleTimeoutMs = 30000;
+};
+
+struct SampleArgs {
+    std::string model;
+    std::string kind;
+    long long records = -1;
+    std::string bytes;
+    int recordLength = 0;
+    int volumes = 1;
+    long long splitAt = -1;
+    uint64_t seed = 1;
+    long long badChecksum = -1;
+    long long truncateAt = -1;
+    std::string out;
+};
+
+int Fail(const std::string& message, int code)
+{
+    std::fprintf(stderr, "zorflash-sim: %s\n", message.c_str());
+    return code;
+}
+
+int RunServe(const ServeArgs& args, bool tcpGiven)
+{
+    CFaultPlan faults;
+    std::string error;
+    for (const std::string& text : args.faults)
+        if (!faults.Add(text, error))
+            return Fail(error, 2);
+    for (int k : args.nakAt)
+        if (!faults.Add("record:" + std::to_string(k) + ":nak", error))
+            return Fail(error, 2);
+    faults.SetAckDelayMs(args.ackDelayMs);
+
+    std::optional<std::string> imageDir;
+    if (!args.outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(args.outDir, ec);
+        if (ec)
+            return Fail("cannot create '" + args.outDir + "': " + ec.message(), 2);
+        imageDir = args.outDir;
+    }
+    CUpdateLedger ledger(imageDir, args.maxUpdates);
+    InstallStopHandlers();
+
+    std::unique_ptr<CTcpServer> server;
+    if (tcpGiven || args.usb == 0) {
+        std::string host;
+        int port = 0;
+        if (!ParseHostPort(args.tcp, host, port, error))
+            return Fail(error, 2);
+        server = std::make_unique<CTcpServer>(faults, ledger, args.idleTimeoutMs);
+        if (!server->Listen(host, port, error))
+            return Fail(error, 1);
+        ledger.Print("listening on " + host + ":" + std::to_string(server->Port()));
+        if (!args.portFile.empty()) {
+            // Written whole under another name first: a reader never sees half a number.
+            const std::string temporary = args.portFile + ".tmp";
+            std::ofstream(temporary) << server->Port() << "\n";
+            std::error_code ec;
+            std::filesystem::rename(temporary, args.portFile, ec);
+            if (ec)
+                return Fail("cannot write '" + args.portFile + "': " + ec.message(), 1);
+        }
+    }
+
+    std::vector<std::unique_ptr<CPtyInstrument>> instruments;
+    if (args.usb > 0) {
+        std::vector<int> numbers;
+        if (!ParseNumberList(args.usbNumbers, args.usb, numbers, error))
+            return Fail(error, 2);
+        int model = 0;
+        if (!args.model.empty()) {
+            const auto found = FindSimModel(args.model);
+            if (!found)
+                return Fail("unknown model '" + args.model + "'", 2);
+            model = *found;
+        }
+        const std::string query = args.query.empty() ? SimModelAt(model).idQuery : args.query;
+        const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
+        std::string paths;
+        for (int i = 0; i < args.usb; ++i) {
+            auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix, faults,
+                                                               ledger, args.idleTimeoutMs);
+            if (!instrument->Open(error))
+                return Fail(error, 1);
+            ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path()
+                         + " number=" + std::to_string(numbers[i]));
+            paths += (i ? ":" : "") + instrument->Path();
+            instruments.push_back(std::move(instrument));
+        }
+        ledger.Print("ZORFLASH_USB_DEVICES=" + paths);
+    }
+
+    std::vector<std::jthread> threads;
+    for (auto& instrument : instruments)
+        threads.emplace_back([&instrument] { instrument->Run(); });
+    if (server)
+        server->Serve();
+    for (auto& thread : threads)
+        thread.join();
+    return ledger.AnyFailed() ? 1 : 0;
+}
+
+int RunMakeSample(const SampleArgs& args)
+{
+    SampleOptions options;
+    std::string error;
+    const auto model = FindSimModel(args.model);
+    if (!model)
+        return Fail("unknown model '" + args.model + "'", 2);
+    const auto kind = ParseSimKind(args.kind);
+    if (!kind)
+        return Fail("unknown kind '" + args.kind + "' (MAIN, SUB or PATTERN)", 2);
+    options.model = *model;
+    options.kind = *kind;
+    if (args.records >= 0)
+        options.recordsPerSection = args.records;
+    if (!args.bytes.empty()) {
+        unsigned long long size = 0;
+        if (!ParseSize(args.bytes, size, error))
+            return Fail(error, 2);
+        options.streamBytes = size;
+    }
+    options.recordLength = args.recordLength;
+    options.seed = args.seed;
+    options.volumes = args.volumes;
+    if (args.splitAt >= 0)
+        options.splitAt = args.splitAt;
+    if (args.badChecksum >= 0)
+        options.badChecksum = args.badChecksum;
+    if (args.truncateAt >= 0)
+        options.truncateAt = static_cast<unsigned long long>(args.truncateAt);
+
+    CSampleWriter writer(options);
+    if (!writer.Write(args.out, error))
+        return Fail(error, 1);
+    int volume = 1;
+    for (const SampleVolume& written : writer.Volumes())
+        std::printf("volume %d: %s (%llu bytes)\n", volume++, written.path.c_str(), written.size);
+    std::string counts;
+    for (long long count : writer.SectionRecords())
+        counts += (counts.empty() ? "" : ",") + std::to_string(count);
+    std::printf("sample: model=%s kind=%s sections=%zu records=%s stream-records=%lld\n",
+                SimModelAt(options.model).displayName, SimKindName(options.kind),
+                writer.SectionRecords().size(), counts.c_str(), writer.StreamRecords());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"zorflash-sim: an instrument that takes firmware updates over TCP and USB"};
+    app.require_subcommand(1);
+
+    ServeArgs serve;
+    serve.tcp = "127.0.0.1:8023";
+    auto* serveCmd = app.add_subcommand("serve", "act as instruments until stopped");
+    auto* tcpOpt = serveCmd->add_option("--tcp", serve.tcp, "listen on HOST:PORT (port 0: any free one)")
+                       ->capture_default_str();
+    serveCmd->add_option("--usb", serve.usb, "number of USB instruments (pseudo-terminals)")
+        ->check(CLI::Range(0, 64));
+    serveCmd->add_option("--usb-numbers", serve.usbNumbers, "device numbers, e.g. 3,0 (default 0,1,2,...)");
+    serveCmd->add_option("--query", serve.query, "identification query the USB instruments answer");
+    serveCmd->add_option("--model", serve.model, "model whose query the USB instruments answer");
+    serveCmd->add_option("--out", serve.outDir, "keep each received image as DIR/update-NNNN.img");
+    serveCmd->add_option("--port-file", serve.portFile, "write the listening port here");
+    serveCmd->add_option("--fault", serve.faults, "STEP:ACTION[:ARG], repeatable");
+    serveCmd->add_option("--ack-delay-ms", serve.ackDelayMs, "delay every record acknowledgement")
+        ->check(CLI::Range(0, 600000));
+    serveCmd->add_option("--nak-at", serve.nakAt, "answer 'N' after record K of section 1")
+        ->check(CLI::Range(0, 1 << 30));
+    serveCmd->add_option("--max-updates", serve.maxUpdates, "stop after N updates")
+        ->check(CLI::Range(0, 1 << 30));
+    serveCmd->add_option("--idle-timeout-ms", serve.idleTimeoutMs,
+                         "give up on a host silent this long inside an update")
+        ->capture_default_str()->check(CLI::Range(100, 3600000));
+
+    SampleArgs sample;
+    auto* sampleCmd = app.add_subcommand("make-sample", "write an update file");
+    sampleCmd->add_option("--model", sample.model, "model name or index 0..6")->required();
+    sampleCmd->add_option("--kind", sample.kind, "MAIN, SUB or PATTERN")->required();
+    auto* recordsOpt = sampleCmd->add_option("--records", sample.records, "records per section, START included")
+                           ->check(CLI::Range(0LL, 1LL << 32));
+    auto* bytesOpt = sampleCmd->add_option("--bytes", sample.bytes, "about this size instead, e.g. 64M");
+    recordsOpt->excludes(bytesOpt);
+    sampleCmd->add_option("--record-len", sample.recordLength, "every record with this N (1..255)")
+        ->check(CLI::Range(1, 255));
+    sampleCmd->add_option("--volumes", sample.volumes, "1 or 2")->check(CLI::Range(1, 2));
+    sampleCmd->add_option("--split-at", sample.splitAt, "stream records in volume 1 (END counts)")
+        ->check(CLI::Range(0LL, 1LL << 40));
+    sampleCmd->add_option("--seed", sample.seed, "seed of lengths and data (default 1)");
+    sampleCmd->add_option("--bad-checksum", sample.badChecksum, "spoil stream record K's checksum")
+        ->check(CLI::Range(1LL, 1LL << 40));
+    sampleCmd->add_option("--truncate-at", sample.truncateAt, "cut volume 1 at this byte offset")
+        ->check(CLI::Range(0LL, 1LL << 50));
+    sampleCmd->add_option("OUT", sample.out, "file name; volume n replaces the character before the last '.'")
+        ->required();
+
+    std::string image;
+    std::string updateFile;
+    auto* verifyCmd = app.add_subcommand("verify", "compare a received image with an update file");
+    verifyCmd->add_option("IMAGE", image)->required();
+    verifyCmd->add_option("UPDATEFILE", updateFile)->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (serveCmd->parsed())
+        return RunServe(serve, tcpOpt->count() > 0);
+    if (sampleCmd->parsed()) {
+        if (sample.records < 0 && sample.bytes.empty())
+            return Fail("give --records N or --bytes SIZE", 2);
+        return RunMakeSample(sample);
+    }
+    std::string report;
+    const bool same = CImageVerifier::Verify(image, updateFile, report);
+    std::printf("verify: %s\n", report.c_str());
+    return same ? 0 : 1;
+}
