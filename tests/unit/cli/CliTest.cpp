@@ -1,0 +1,163 @@
+#include "UpdateFileBuilder.h"
+
+#include "cli/FileInspector.h"
+#include "cli/ProgressLine.h"
+#include "cli/TargetAddress.h"
+#include "cli/TerminalHost.h"
+#include "platform/StringResource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+using namespace testsupport;
+
+namespace {
+
+TEST(TargetAddress, DottedAddressAndOptionalPort)
+{
+    uint32_t address = 0;
+    int32_t port = 0;
+    std::string error;
+    ASSERT_TRUE(ParseTargetAddress("127.0.0.1", address, port, error));
+    EXPECT_EQ(address, 0x7F000001u);
+    EXPECT_EQ(port, 8023);
+    ASSERT_TRUE(ParseTargetAddress("10.0.0.25:80", address, port, error));
+    EXPECT_EQ(address, 0x0A000019u);
+    EXPECT_EQ(port, 80);
+    // Out-of-range ports are kept as typed; the link refuses them like the desktop's do.
+    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:70000", address, port, error));
+    EXPECT_EQ(port, 70000);
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
+                            "1..2.3", "1.2.3.4:99999999999"})
+        EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
+}
+
+TEST(ProgressLine, ShowsBytesRateAndTimeLeftWithoutRunningPastFull)
+{
+    EXPECT_EQ(CProgressLine::Format(512 * 1024, 1024 * 1024, 2.0, 10),
+              "[#####.....]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
+    EXPECT_EQ(CProgressLine::Format(3000, 1000, 1.0, 4), "[####] 100% 2.9 KiB/1000 B 2.9 KiB/s 00:00 left");
+    EXPECT_EQ(CProgressLine::Format(0, 1000, 0.0, 4), "[....]   0% 0 B/1000 B 0 B/s --:-- left");
+    EXPECT_EQ(CProgressLine::FormatDuration(3725), "1:02:05");
+}
+
+// The terminal echo: finished lines once each, the progress line only on a terminal.
+class TerminalEcho : public ::testing::Test {
+protected:
+    std::string Run(bool interactive, unsigned pauseMicros = 0)
+    {
+        char* data = nullptr;
+        size_t size = 0;
+        std::FILE* out = open_memstream(&data, &size);
+        {
+            UpdateSettings settings;
+            CTerminalHost::Options options;
+            options.interactive = interactive;
+            options.totalBytes = 1000;
+            CTerminalHost host(settings, options, out, stderr);
+            auto append = [&](const std::string& t) {
+                const int n = host.StatusGetTextLength();
+                host.StatusSetSel(n, n);
+                host.StatusReplaceSel(t);
+            };
+            auto replace = [&](const std::string& t) {
+                const int n = host.StatusGetTextLength();
+                host.StatusSetSel(host.StatusLineIndex(host.StatusLineFromChar(n)), n);
+                host.StatusReplaceSel(t);
+            };
+            host.StatusSetText("");
+            append("Opening File...\r\n");
+            append("Sending START record...\r\n");
+            replace("Sending (1) Record");
+            usleep(pauseMicros);  // the line in progress is redrawn at most ten times a second
+            replace("Sending (65) Record");
+            append("\r\nTransfer completed.\r\n");
+            host.Finish();
+            text = host.StatusText();
+        }
+        std::fclose(out);
+        std::string printed(data, size);
+        std::free(data);
+        return printed;
+    }
+    std::string text;
+};
+
+TEST_F(TerminalEcho, PlainLinesWhenNotATerminal)
+{
+    EXPECT_EQ(Run(false), "Opening File...\nSending START record...\nSending (65) Record\nTransfer completed.\n");
+    EXPECT_EQ(text, "Opening File...\r\nSending START record...\r\nSending (65) Record\r\nTransfer completed.\r\n");
+}
+
+TEST_F(TerminalEcho, ProgressLineRewrittenInPlaceOnATerminal)
+{
+    const std::string printed = Run(true, 150000);
+    EXPECT_NE(printed.find("\r\033[KSending (65) Record"), std::string::npos);
+    EXPECT_NE(printed.find("Transfer completed.\n"), std::string::npos);
+    EXPECT_NE(printed.find("% "), std::string::npos);  // the bar rides behind the progress text
+}
+
+class Inspection : public ::testing::Test {
+protected:
+    Inspection()
+    {
+        SetResourceLanguage(Language::English);
+        ApplyNewDocumentDefaults(settings);
+        ApplyModelSelection(settings, 0);
+        settings.filePath = dir / "fw1.R71";
+    }
+    void WriteVolume(int volume, const std::string& kind, const Bytes& stream)
+    {
+        Bytes file = Header(HeaderLine("RT71", kind), volume);
+        Append(file, stream);
+        WriteFile(dir / ("fw" + std::to_string(volume) + ".R71"), file);
+    }
+    TempDir dir;
+    UpdateSettings settings;
+};
+
+TEST_F(Inspection, TwoVolumeSubFileReportsBothSections)
+{
+    const Bytes first = Section(10, 1);   // 10 records of 16 bytes + END
+    const Bytes second = Section(70, 2);
+    Bytes all = first;
+    Append(all, second);
+    const long split = 161 + 5 * 16;  // inside the second section, on a record boundary
+    WriteVolume(1, "SUB", Bytes(all.begin(), all.begin() + split));
+    WriteVolume(2, "SUB", Bytes(all.begin() + split, all.end()));
+    const CFileInspector::Report r = CFileInspector::Inspect(settings);
+    EXPECT_TRUE(r.complete) << r.problem << " " << r.where;
+    EXPECT_EQ(r.kind, "SUB");
+    EXPECT_EQ(r.volumePaths.size(), 2u);
+    ASSERT_EQ(r.sections.size(), 2u);
+    EXPECT_EQ(r.sections[0].records, 10u);
+    EXPECT_EQ(r.sections[0].bytes, 161u);
+    EXPECT_EQ(r.sections[1].records, 70u);
+    EXPECT_EQ(r.sections[1].bytes, 70u * 16 + 1);
+}
+
+TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
+{
+    Bytes stream = Section(10, 1);
+    stream[16 * 4 + 15] ^= 0x01;  // one flipped bit in the checksum of record 4
+    WriteVolume(1, "MAIN", stream);
+    CFileInspector::Report r = CFileInspector::Inspect(settings);
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.problem, "Incorrect Check Sum.");
+    EXPECT_EQ(r.where, "section 1, record 4 (volume 1, offset 120)");
+
+    stream = Section(10, 1);
+    stream.pop_back();
+    WriteVolume(1, "MAIN", stream);
+    r = CFileInspector::Inspect(settings);
+    EXPECT_EQ(r.problem, "nsert Disk 2");
+
+    settings.model = g_deviceModelTable[2];
+    r = CFileInspector::Inspect(settings);
+    EXPECT_EQ(r.problem, "Invalid ROM Type.");
+}
+
+}  // namespace
