@@ -1,16 +1,247 @@
 #include "link/UsbChannel.h"
 
+#include "platform/AbortSignal.h"
 #include "platform/LastError.h"
+#include "usb/Vavuziz.h"
 
-// Placeholder until the USB device layer lands: no instrument is ever found.
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// A library call that reports success without moving a byte cannot make progress; a
+// line read or an exact send ends with this instead of looping.
+constexpr uint32_t kErrorNothingMoved = EIO;
+
+}  // namespace
+
 CUsbChannel::CUsbChannel() = default;
-CUsbChannel::~CUsbChannel() = default;
-bool CUsbChannel::Open(int32_t) { SetLastError(kErrorNoInstrument); return false; }
-void CUsbChannel::Close() {}
-uint32_t CUsbChannel::Send(const uint8_t*, uint32_t& length, uint32_t) { length = 0; return 9; }
-uint32_t CUsbChannel::SendExact(const uint8_t*, uint32_t& length, uint32_t) { length = 0; return 9; }
-uint32_t CUsbChannel::Receive(uint8_t*, uint32_t& length, uint32_t) { length = 0; return 9; }
-uint32_t CUsbChannel::ReadLine(char*, uint32_t& length, uint32_t) { length = 0; return 9; }
-void CUsbChannel::SetAbortSignal(CAbortSignal* signal) { m_abort = signal; }
-bool CUsbChannel::ParseDeviceNumber(const char*, int32_t&) { return false; }
-std::vector<UsbInstrument> CUsbChannel::Probe(const char*, CAbortSignal*) { return {}; }
+
+// Closes an instrument still held: a handle left open would keep the device from the
+// next search of this process.
+CUsbChannel::~CUsbChannel()
+{
+    Close();
+}
+
+void CUsbChannel::SetAbortSignal(CAbortSignal* signal)
+{
+    m_abort = signal;
+    if (m_handle != -1)
+        VavUZIz_SetAbortFd(m_handle, m_abort ? m_abort->Fd() : -1);
+}
+
+bool CUsbChannel::ParseDeviceNumber(const char* reply, int32_t& number)
+{
+    if (!reply || strnlen(reply, 9) < 9)
+        return false;
+    const long value = std::strtol(reply + 8, nullptr, 10);
+    number = static_cast<int32_t>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+    return true;
+}
+
+uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
+{
+    char query[kMaxQueryLength + 3];
+    const size_t queryLength = std::strlen(m_idQuery);
+    std::memcpy(query, m_idQuery, queryLength);
+    std::memcpy(query + queryLength, "\r\n", 2);
+    uint32_t length = static_cast<uint32_t>(queryLength + 2);
+    if (SendExact(reinterpret_cast<const uint8_t*>(query), length, kIdTimeoutMs) != 0)
+        return kErrorQueryNotSent;
+    length = kReplyLineSize;
+    if (ReadLine(reply, length, kIdTimeoutMs) != 0)
+        return kErrorNoReply;
+    return kErrorSuccess;
+}
+
+bool CUsbChannel::Open(int32_t deviceNumber)
+{
+    Close();
+    // The query line holds the query, CR, LF and a NUL in 64 bytes.
+    if (!m_idQuery || std::strlen(m_idQuery) > kMaxQueryLength) {
+        SetLastError(kErrorQueryNotSent);
+        return false;
+    }
+    // Instruments that answered with another number stay open until the search ends, so
+    // that each further open reaches one not asked yet.
+    int table[kMaxInstruments];
+    size_t opened = 0;
+    bool found = false;
+    uint32_t error = kErrorNoInstrument;
+    for (;;) {
+        // More instruments than the table holds end the search as "no further instrument".
+        if (opened == kMaxInstruments)
+            break;
+        m_handle = VavUZIz_OpenDevice();
+        if (m_handle == -1)
+            break;
+        table[opened++] = m_handle;
+        if (m_abort)
+            VavUZIz_SetAbortFd(m_handle, m_abort->Fd());
+        char reply[kReplyLineSize];
+        error = Identify(reply);
+        if (error != kErrorSuccess)
+            break;
+        int32_t number = 0;
+        // A reply too short to carry a number matches no wanted number.
+        if (ParseDeviceNumber(reply, number) && number == deviceNumber) {
+            --opened;  // this one is kept
+            found = true;
+            break;
+        }
+        error = kErrorNoInstrument;
+    }
+    for (size_t i = 0; i < opened; ++i)
+        VavUZIz_CloseDevice(table[i]);
+    if (!found)
+        m_handle = -1;
+    SetLastError(found ? kErrorSuccess : error);
+    return found;
+}
+
+void CUsbChannel::Close()
+{
+    if (m_handle != -1) {
+        VavUZIz_CloseDevice(m_handle);
+        m_handle = -1;
+    }
+}
+
+uint32_t CUsbChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeout)
+{
+    if (m_abort && m_abort->IsTriggered()) {
+        length = 0;
+        SetLastError(ECANCELED);
+        return ECANCELED;
+    }
+    uint32_t written = 0;
+    if (!VavUZIz_WriteDevice(m_handle, data, length, &written, timeout)) {
+        const uint32_t error = GetLastError();
+        if (error != 0) {
+            length = 0;
+            return error;
+        }
+    }
+    length = written;
+    return kErrorSuccess;
+}
+
+uint32_t CUsbChannel::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
+{
+    if (m_abort && m_abort->IsTriggered()) {
+        length = 0;
+        SetLastError(ECANCELED);
+        return ECANCELED;
+    }
+    uint32_t read = 0;
+    if (!VavUZIz_ReadDevice(m_handle, buffer, length, &read, timeout)) {
+        const uint32_t error = GetLastError();
+        if (error != 0) {
+            length = 0;
+            return error;
+        }
+    }
+    length = read;
+    return kErrorSuccess;
+}
+
+uint32_t CUsbChannel::SendExact(const uint8_t* data, uint32_t& length, uint32_t timeout)
+{
+    uint32_t sent = 0;
+    uint32_t result = kErrorSuccess;
+    while (sent < length) {
+        uint32_t piece = length - sent;
+        result = Send(data + sent, piece, timeout);
+        if (result != kErrorSuccess)
+            break;
+        if (piece == 0) {
+            result = kErrorNothingMoved;
+            SetLastError(result);
+            break;
+        }
+        sent += piece;
+    }
+    length = sent;
+    return result;
+}
+
+uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
+{
+    if (length == 0) {
+        SetLastError(EINVAL);
+        return EINVAL;
+    }
+    const uint32_t capacity = length;
+    uint32_t stored = 0;
+    for (;;) {
+        uint8_t byte = 0;
+        uint32_t got = 1;
+        uint32_t result = Receive(&byte, got, timeout);
+        if (result == kErrorSuccess && got == 0) {
+            result = kErrorNothingMoved;
+            SetLastError(result);
+        }
+        if (result != kErrorSuccess) {
+            // Terminated all the same, so that what came can be shown safely.
+            buffer[stored] = '\0';
+            length = stored;
+            return result;
+        }
+        if (byte == '\0' || byte == '\n') {
+            buffer[stored] = '\0';
+            length = stored;
+            return kErrorSuccess;
+        }
+        if (byte == '\r')
+            continue;
+        // A line that does not fit comes back cut, with length 0; its rest stays unread.
+        if (stored == capacity - 1) {
+            buffer[stored] = '\0';
+            length = 0;
+            return kErrorSuccess;
+        }
+        buffer[stored++] = static_cast<char>(byte);
+    }
+}
+
+std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal* abort)
+{
+    std::vector<UsbInstrument> found;
+    if (!idQuery || std::strlen(idQuery) > kMaxQueryLength) {
+        SetLastError(kErrorQueryNotSent);
+        return found;
+    }
+    CUsbChannel asker;
+    asker.SetIdQuery(idQuery);
+    asker.m_abort = abort;
+    std::vector<int> handles;
+    // Every instrument stays open until all are asked, so each open reaches a new one.
+    for (;;) {
+        if (abort && abort->IsTriggered())
+            break;
+        const int handle = VavUZIz_OpenDevice();
+        if (handle == -1)
+            break;
+        handles.push_back(handle);
+        if (abort)
+            VavUZIz_SetAbortFd(handle, abort->Fd());
+        UsbInstrument instrument;
+        const char* path = VavUZIz_DevicePath(handle);
+        instrument.path = path ? path : "";
+        char reply[kReplyLineSize] = {};
+        asker.m_handle = handle;
+        instrument.error = asker.Identify(reply);
+        instrument.reply = reply;
+        if (instrument.error == kErrorSuccess)
+            instrument.hasNumber = ParseDeviceNumber(reply, instrument.deviceNumber);
+        found.push_back(std::move(instrument));
+    }
+    asker.m_handle = -1;
+    for (int handle : handles)
+        VavUZIz_CloseDevice(handle);
+    SetLastError(kErrorSuccess);
+    return found;
+}

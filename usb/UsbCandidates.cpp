@@ -1,0 +1,41 @@
+#include "usb/UsbCandidates.h"
+
+#include <glob.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+std::vector<std::string> ExpandUsbCandidates(const char* list)
+{
+    std::vector<std::string> paths;
+    std::string rest = list ? list : "";
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find(':', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        const std::string item = rest.substr(start, end - start);
+        start = end + 1;
+        if (item.empty())
+            continue;
+        if (item.find_first_of("*?[") == std::string::npos) {
+            paths.push_back(item);
+            continue;
+        }
+        glob_t matches{};
+        if (glob(item.c_str(), 0, nullptr, &matches) == 0) {
+            std::vector<std::string> found(matches.gl_pathv, matches.gl_pathv + matches.gl_pathc);
+            std::sort(found.begin(), found.end());
+            paths.insert(paths.end(), found.begin(), found.end());
+        }
+        globfree(&matches);
+    }
+    return paths;
+}
+
+std::vector<std::string> UsbCandidatePaths()
+{
+    const char* list = std::getenv("ZORFLASH_USB_DEVICES");
+    return ExpandUsbCandidates(list ? list : kDefaultUsbDevices);
+}

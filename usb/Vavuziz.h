@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+// The USB access library: four functions the link's USB channel is written against, plus
+// two of ours. An instrument on USB is a character device: a CDC-ACM serial port (put in
+// raw mode) or a USBTMC node. Candidates come from ZORFLASH_USB_DEVICES (paths or glob
+// patterns separated by ':', in the order given, each glob's matches sorted; set but
+// empty means none) or, when it is unset, /dev/ttyACM*:/dev/usbtmc*.
+//
+// Results: non-zero is success; 0 is failure with the reason in the last-error value
+// (258 a time-out, ECANCELED the handle's abort descriptor became readable, EBADF an
+// unknown handle, EIO a device that went away, otherwise the errno of the system call).
+// The list of opened devices is guarded by a mutex: jobs on several threads may use the
+// library at once, each with its own handles.
+
+// Opens the first candidate that is not open in this process already and answers its
+// handle, or -1 when none is left. A candidate that fails to open, or that another
+// process holds locked, is skipped. Instruments that stay open are thus passed over by
+// the next call, and once every handle is closed again the walk starts over.
+int VavUZIz_OpenDevice();
+int VavUZIz_CloseDevice(int handle);
+// Writes all length bytes within timeout milliseconds; *written holds the count moved.
+int VavUZIz_WriteDevice(int handle, const uint8_t* data, uint32_t length, uint32_t* written, uint32_t timeout);
+// Reads at least one and at most length bytes within timeout milliseconds.
+int VavUZIz_ReadDevice(int handle, uint8_t* buffer, uint32_t length, uint32_t* read, uint32_t timeout);
+
+// Ours: every later read and write of handle also ends, with ECANCELED, as soon as
+// abortFd is readable (an eventfd of the abort signal); -1 removes it.
+int VavUZIz_SetAbortFd(int handle, int abortFd);
+// Ours: the path the handle was opened at, valid until the handle is closed; null for an
+// unknown handle.
+const char* VavUZIz_DevicePath(int handle);
