@@ -129,7 +129,7 @@ void CPtyInstrument::Run()
     CSessionDriver driver(m_faults, m_ledger, m_idleTimeoutMs);
     std::vector<uint8_t> input;
     const std::string label = "device=" + std::to_string(m_index);
-    while (!StopRequested()) {
+    while (!StopRequested() && !m_ledger.Exhausted()) {
         if (input.empty() && link.Read(input, kWaitSliceMs) != CByteLink::ReadResult::Data)
             continue;
         std::size_t used = 0;

@@ -39,7 +39,7 @@ bool CTcpServer::Listen(const std::string& host, int port, std::string& error)
 void CTcpServer::Serve()
 {
     CSessionDriver driver(m_faults, m_ledger, m_idleTimeoutMs);
-    while (!StopRequested()) {
+    while (!StopRequested() && !m_ledger.Exhausted()) {
         pollfd p{m_listener.Get(), POLLIN, 0};
         if (::poll(&p, 1, kWaitSliceMs) <= 0)
             continue;

@@ -1,7 +1,5 @@
 #include "sim/UpdateLedger.h"
 
-#include "sim/StopFlag.h"
-
 #include <cstdio>
 
 int CUpdateLedger::Begin()
@@ -25,8 +23,8 @@ void CUpdateLedger::Finish(const std::string& summary, bool failed)
     std::fputs((summary + "\n").c_str(), stdout);
     std::fflush(stdout);
     m_anyFailed = m_anyFailed || failed;
-    if (++m_finished >= m_maxUpdates && m_maxUpdates > 0)
-        RequestStop();
+    m_summaries.push_back(summary);
+    ++m_finished;
 }
 
 void CUpdateLedger::Print(const std::string& line)
@@ -57,8 +55,20 @@ bool CUpdateLedger::AnyFailed() const
     return m_anyFailed;
 }
 
+std::vector<std::string> CUpdateLedger::Summaries() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_summaries;
+}
+
 bool CUpdateLedger::Exhausted() const
 {
     std::lock_guard lock(m_mutex);
-    return m_maxUpdates > 0 && m_finished >= m_maxUpdates;
+    return m_ended || (m_maxUpdates > 0 && m_finished >= m_maxUpdates);
+}
+
+void CUpdateLedger::EndRun()
+{
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
 }

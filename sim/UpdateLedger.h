@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The run's record of updates, shared by the TCP listener and the USB instruments: numbers
 // them, names their image files, prints the lines on stdout (whole, flushed) and knows
@@ -26,8 +27,11 @@ public:
     void PrintError(const std::string& line);
 
     bool AnyFailed() const;
-    // True once --max-updates updates have finished.
+    std::vector<std::string> Summaries() const;
+    // True once --max-updates updates have finished: every loop of the run ends then.
     bool Exhausted() const;
+    // Ends the run as if the last wanted update had been seen.
+    void EndRun();
 
 private:
     mutable std::mutex m_mutex;
@@ -35,5 +39,7 @@ private:
     int m_maxUpdates;
     int m_begun = 0;
     int m_finished = 0;
+    bool m_ended = false;
     bool m_anyFailed = false;
+    std::vector<std::string> m_summaries;
 };

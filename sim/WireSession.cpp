@@ -260,7 +260,17 @@ std::string CWireSession::Where() const
         return "the wait for the reply to " + DescribeReplyPoint(m_pendingPoint);
     default: break;
     }
+    if (m_recordIndex == 0)
+        return "the start of section " + std::to_string(m_section);
     return "section " + std::to_string(m_section) + " after record "
+           + std::to_string(m_recordIndex - 1);
+}
+
+std::string CWireSession::PlaceInSection() const
+{
+    if (m_recordIndex == 0)
+        return "at the start of section " + std::to_string(m_section);
+    return "in section " + std::to_string(m_section) + " after record "
            + std::to_string(m_recordIndex - 1);
 }
 
@@ -273,8 +283,7 @@ void CWireSession::LinkClosedByHost()
         Fail("missing END: link closed by the host "
              + (inside ? "inside section " + std::to_string(m_section) + " record "
                              + std::to_string(m_recordIndex)
-                       : "in section " + std::to_string(m_section) + " after record "
-                             + std::to_string(m_recordIndex - 1))
+                       : PlaceInSection())
              + " (image offset " + std::to_string(m_imageOffset) + ")");
     } else if (m_state != State::Done && m_state != State::Refused && m_state != State::Failed) {
         Fail("link closed by the host during " + Where());

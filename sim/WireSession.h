@@ -81,6 +81,7 @@ private:
     void RefuseWithNak(const std::string& message);
     void EndTiming();
     std::string Where() const;
+    std::string PlaceInSection() const;
 
     const CFaultPlan& m_faults;
     State m_state = State::Command;
