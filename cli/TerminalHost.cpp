@@ -60,6 +60,7 @@ void CTerminalHost::Echo(bool force)
         }
         m_echoedUpTo = finishedEnd;
         force = true;
+        std::fflush(m_out);  // a script reading a pipe sees each line as it is written
     }
     if (!m_options.interactive)
         return;

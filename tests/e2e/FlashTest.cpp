@@ -1,0 +1,263 @@
+#include "SimulatorFixture.h"
+
+#include <sys/socket.h>
+#include <netinet/in.h>
+
+#include <filesystem>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* kOpening = "Opening File...\r\nDetecting Target...\r\n";
+constexpr const char* kHeader = "Sending Header...\r\n";
+constexpr const char* kStart = "Sending START record...\r\n";
+constexpr const char* kDone = "\r\nTransfer completed.\r\n";
+constexpr const char* kCommError = "\r\nAborted due to communication error.\r\n";
+
+class Flash : public ::testing::Test {
+protected:
+    std::string Sample(const std::string& kind, int records, std::vector<std::string> extra = {},
+                       const std::string& name = "fw1.R71")
+    {
+        std::vector<std::string> argv = {kSim, "make-sample", "--model", "RT71", "--kind", kind, "--records",
+                                         std::to_string(records)};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        argv.push_back(dir / name);
+        Process p(argv);
+        EXPECT_EQ(p.Wait(20000), 0) << p.Err();
+        return dir / name;
+    }
+
+    CliRun FlashTcp(SimServer& sim, const std::string& file, std::vector<std::string> extra = {},
+                    const std::string& input = "")
+    {
+        std::vector<std::string> args = {"flash", "--model", "RT71", "--file", file, "--tcp",
+                                         "127.0.0.1:" + std::to_string(sim.Port())};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunCli(dir, args, input);
+    }
+
+    void ExpectImageMatches(const std::string& file, int update = 1)
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "update-%04d.img", update);
+        Process verify({kSim, "verify", dir / ("images/" + std::string(name)), file});
+        EXPECT_EQ(verify.Wait(20000), 0) << verify.Out() << verify.Err();
+    }
+
+    TempDir dir;
+};
+
+struct KindMode {
+    const char* kind;
+    bool fast;
+    const char* expected;
+};
+
+class FlashKinds : public Flash, public ::testing::WithParamInterface<KindMode> {};
+
+TEST_P(FlashKinds, CompletesWithTheExactStatusTextAndTheImageOfTheFile)
+{
+    const KindMode& c = GetParam();
+    const std::string file = Sample(c.kind, 200);
+    SimServer sim(dir);
+    const CliRun run = FlashTcp(sim, file, c.fast ? std::vector<std::string>{} : std::vector<std::string>{"--normal"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.status, c.expected);
+    EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
+    ExpectImageMatches(file);
+}
+
+const std::string kOneSection = std::string(kOpening) + kHeader + kStart + "Sending (193) Record" + kDone;
+const std::string kTwoSections =
+    std::string(kOpening) + kHeader + kStart + "Sending (193) Record" + kStart + "Sending (193) Record" + kDone;
+
+INSTANTIATE_TEST_SUITE_P(Tcp, FlashKinds,
+                         ::testing::Values(KindMode{"MAIN", true, kOneSection.c_str()},
+                                           KindMode{"MAIN", false, kOneSection.c_str()},
+                                           KindMode{"PATTERN", true, kOneSection.c_str()},
+                                           KindMode{"SUB", true, kTwoSections.c_str()},
+                                           KindMode{"SUB", false, kTwoSections.c_str()}));
+
+TEST_F(Flash, TwoVolumesSplitInsideASectionOrRightAfterTheFirstEnd)
+{
+    // 80 records per section; stream record 121 lies in the second section, 81 is its END.
+    for (const char* split : {"40", "81", "121"}) {
+        const std::string file = Sample("SUB", 80, {"--volumes", "2", "--split-at", split});
+        SimServer sim(dir);
+        const CliRun run = FlashTcp(sim, file);
+        EXPECT_EQ(run.code, 0) << split << run.err;
+        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (65) Record" + kStart +
+                                  "Sending (65) Record" + kDone)
+            << split;
+        ExpectImageMatches(file);
+    }
+}
+
+TEST_F(Flash, ChoosingTheSecondVolumeStillStartsWithTheFirst)
+{
+    Sample("MAIN", 100, {"--volumes", "2", "--split-at", "50"});
+    SimServer sim(dir);
+    const CliRun run = FlashTcp(sim, dir / "fw2.R71");
+    EXPECT_EQ(run.code, 0) << run.err;
+    ExpectImageMatches(dir / "fw1.R71");
+}
+
+TEST_F(Flash, MissingVolumeIsAskedForOnStdin)
+{
+    const std::string file = Sample("MAIN", 100, {"--volumes", "2", "--split-at", "50"});
+    std::filesystem::rename(dir / "fw2.R71", dir / "later.R71");
+    {
+        SimServer sim(dir);
+        const CliRun run = FlashTcp(sim, file, {}, "c\n");
+        EXPECT_EQ(run.code, 3);
+        EXPECT_NE(run.err.find("nsert Disk 2"), std::string::npos);
+        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (1) Record" +
+                                  "\r\nAborted according to instruction received.\r\n");
+        EXPECT_NE(sim.Summary().find("closed-by-host"), std::string::npos);
+    }
+    {
+        // End of input cancels as well.
+        SimServer sim(dir);
+        EXPECT_EQ(FlashTcp(sim, file).code, 3);
+    }
+    {
+        // OK after the disk appears: the same name is tried again.
+        SimServer sim(dir);
+        Process cli({kCli, "flash", "--model", "RT71", "--file", file, "--tcp",
+                     "127.0.0.1:" + std::to_string(sim.Port())});
+        ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 10000, true));
+        cli.Write("ok\n");  // still missing: asked again
+        ASSERT_TRUE(cli.WaitFor("nsert Disk 2 [OK: Enter/ok/y, Cancel: c/cancel] nsert Disk 2", 10000, true)) << cli.Err();
+        std::filesystem::rename(dir / "later.R71", dir / "fw2.R71");
+        cli.Write("\n");
+        EXPECT_EQ(cli.Wait(10000), 0) << cli.Err();
+        ExpectImageMatches(file);
+    }
+}
+
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> simArgs;
+    std::vector<std::string> sampleArgs;
+    std::string expectedTail;
+};
+
+class FlashFailures : public Flash, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FlashFailures, EndWithTheirMessageAndExitOne)
+{
+    const FailureCase& c = GetParam();
+    const std::string file = Sample("MAIN", 150, c.sampleArgs);
+    SimServer sim(dir, c.simArgs);
+    const CliRun run = FlashTcp(sim, file, {"--timeout", "500"});
+    EXPECT_EQ(run.code, 1) << run.err;
+    ASSERT_GE(run.status.size(), c.expectedTail.size()) << run.status;
+    EXPECT_EQ(run.status.substr(run.status.size() - c.expectedTail.size()), c.expectedTail) << run.status;
+    EXPECT_LT(run.seconds, 5.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, FlashFailures,
+    ::testing::Values(
+        FailureCase{"SetupFailure", {"--fault", "sync:wrong"}, {}, "Detecting Target...\r\n\r\nCommunication setup failure.\r\n"},
+        FailureCase{"SyncTimeout", {"--fault", "sync:silent"}, {}, std::string("Detecting Target...\r\n") + kCommError},
+        FailureCase{"Identification", {"--fault", "ident:wrong"}, {}, "\r\nCouldn't receive MORVENAL character string\r\n"},
+        FailureCase{"IdentificationTimeout", {"--fault", "ident:silent"}, {}, "\r\nCouldn't receive MORVENAL character string\r\n"},
+        FailureCase{"HeaderSize", {"--fault", "header-size:wrong"}, {}, "\r\nHeder size communication failure\r\n"},
+        FailureCase{"ShortHeader", {}, {"--truncate-at", "52"}, std::string(kHeader) + "\r\nIncorrect input file.\r\n"},
+        FailureCase{"HeaderReply", {"--fault", "header:wrong"}, {}, "\r\nHeader transfer error.\r\n"},
+        FailureCase{"StartNotAcknowledged", {"--fault", "start:wrong"}, {}, std::string(kStart) + kCommError},
+        FailureCase{"BlockNak", {"--nak-at", "65"}, {}, std::string("Sending (65) Record") + kCommError},
+        FailureCase{"DroppedLink", {"--fault", "record:65:drop"}, {}, std::string("Sending (65) Record") + kCommError},
+        FailureCase{"Checksum", {}, {"--bad-checksum", "70"}, "Sending (65) Record\r\nIncorrect Check Sum.\r\n"}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Flash, FileAndTargetProblems)
+{
+    const std::string file = Sample("MAIN", 20);
+    {
+        // A file of another model never reaches the instrument.
+        const CliRun run = RunCli(dir, {"flash", "--model", "RT54", "--file", file, "--tcp", "127.0.0.1:1"});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.status, "Opening File...\r\n\r\n\r\nInvalid ROM Type.\r\n");
+    }
+    {
+        // A loopback port nobody listens on.
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+        close(fd);
+        const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--tcp",
+                                        "127.0.0.1:" + std::to_string(ntohs(addr.sin_port))});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+    }
+    {
+        // Volume 2 that ends before the END record.
+        Bytes v1 = Header(HeaderLine("RT71", "MAIN"), 1);
+        Append(v1, Record({1, 2}));
+        Bytes v2 = Header(HeaderLine("RT71", "MAIN"), 2);
+        Append(v2, Record({3, 4}));
+        WriteFile(dir / "ne1.R71", v1);
+        WriteFile(dir / "ne2.R71", v2);
+        SimServer sim(dir);
+        const CliRun run = FlashTcp(sim, dir / "ne1.R71");
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (1) Record\r\nNo END record.\r\n");
+    }
+}
+
+TEST_F(Flash, UsageErrorsExitTwo)
+{
+    const std::string file = Sample("MAIN", 5);
+    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT23", "--file", file, "--tcp", "127.0.0.1"}).code, 2);
+    EXPECT_EQ(RunCli(dir, {"flash", "--model", "XX99", "--file", file, "--usb"}).code, 2);
+    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT71", "--file", file}).code, 2);
+    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--tcp", "300.1.1.1"}).code, 2);
+    EXPECT_EQ(RunCli(dir, {"bogus"}).code, 2);
+    EXPECT_EQ(RunCli(dir, {"--help"}).code, 0);
+}
+
+TEST_F(Flash, JapaneseStatusText)
+{
+    const std::string file = Sample("MAIN", 3);
+    SimServer sim(dir);
+    const CliRun run = FlashTcp(sim, file, {"--lang", "ja"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.status, "ファイルをオープンしています。\r\nターゲットを検出しています。\r\nヘッダーを送信しています。\r\n"
+                          "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
+}
+
+TEST_F(Flash, InterruptClosesTheLinkAndExits130)
+{
+    const std::string file = Sample("MAIN", 300);
+    SimServer sim(dir, {"--fault", "record:65:silent"});
+    Process cli({kCli, "flash", "--model", "RT71", "--file", file, "--tcp", "127.0.0.1:" + std::to_string(sim.Port())});
+    ASSERT_TRUE(cli.WaitFor("Sending START record...", 10000));
+    usleep(200000);
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(2000), 130);
+    EXPECT_NE(sim.Summary().find("closed-by-host"), std::string::npos) << sim.Summary();
+}
+
+TEST_F(Flash, InspectReportsAndExitsOnlyForACompleteFile)
+{
+    const std::string good = Sample("SUB", 40, {"--volumes", "2", "--split-at", "60"});
+    CliRun run = RunCli(dir, {"inspect", "--model", "RT71", good});
+    EXPECT_EQ(run.code, 0) << run.out;
+    EXPECT_NE(run.out.find("kind:     SUB"), std::string::npos);
+    EXPECT_NE(run.out.find("section 2: 40 records"), std::string::npos);
+    const std::string bad = Sample("MAIN", 40, {"--bad-checksum", "7"}, "bad1.R71");
+    run = RunCli(dir, {"inspect", "--model", "RT71", bad});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("Incorrect Check Sum."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("record 6"), std::string::npos) << run.out;
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#pragma once
+
+// zorflash-cli against zorflash-sim: the simulator serves on 127.0.0.1 (a free port it
+// picks itself) and keeps every image it receives.
+
+#include "Process.h"
+#include "UpdateFileBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+inline const std::string kSim = ZORFLASH_SIM_PATH;
+inline const std::string kCli = ZORFLASH_CLI_PATH;
+
+class SimServer {
+public:
+    SimServer(const TempDir& dir, std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> argv = {kSim, "serve", "--tcp", "127.0.0.1:0", "--port-file", dir / "port",
+                                         "--out", dir / "images"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        std::filesystem::remove(dir / "port");
+        std::filesystem::remove_all(dir / "images");
+        m_process = std::make_unique<Process>(argv);
+        for (int i = 0; i < 500 && m_port == 0; ++i) {
+            std::ifstream in(dir / "port");
+            in >> m_port;
+            if (m_port == 0)
+                usleep(10000);
+        }
+    }
+    int Port() const { return m_port; }
+    // The summary line of update n (1-based), waiting for it a little.
+    std::string Summary(int n = 1)
+    {
+        const std::string key = "update " + std::to_string(n) + ":";
+        m_process->WaitFor(key, 3000);
+        const std::string out = m_process->Out();
+        const size_t at = out.find(key);
+        if (at == std::string::npos)
+            return "";
+        return out.substr(at, out.find('\n', at) - at);
+    }
+    Process& Proc() { return *m_process; }
+
+private:
+    std::unique_ptr<Process> m_process;
+    int m_port = 0;
+};
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+    std::string status;  // the --status-file contents
+    double seconds = 0;
+};
+
+inline std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline CliRun RunCli(const TempDir& dir, std::vector<std::string> args, const std::string& input = "",
+                     const std::map<std::string, std::string>& env = {}, int timeoutMs = 30000)
+{
+    std::vector<std::string> argv = {kCli};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string statusFile = dir / "status.txt";
+    std::remove(statusFile.c_str());
+    if (args.size() > 0 && args[0] == "flash") {
+        argv.push_back("--status-file");
+        argv.push_back(statusFile);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    Process p(argv, env);
+    p.Write(input);
+    p.CloseInput();
+    CliRun run;
+    run.code = p.Wait(timeoutMs);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    usleep(20000);
+    run.out = p.Out();
+    run.err = p.Err();
+    run.status = ReadText(statusFile);
+    return run;
+}
+
+}  // namespace testsupport
