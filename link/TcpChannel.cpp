@@ -155,15 +155,33 @@ uint32_t CTcpChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeo
     }
     // The lock wait and the send wait are each bounded by the time-out, so a send may
     // take up to twice the time-out in all.
-    if (!m_sendLock.try_lock_for(std::chrono::milliseconds(timeout))) {
+    if (!LockSend(timeout)) {
         length = 0;
         return Fail(kErrorTimeout);
     }
     uint32_t sent = 0;
     const uint32_t result = SendLocked(data, length, sent, timeout);
-    m_sendLock.unlock();
+    UnlockSend();
     length = result == 0 ? sent : 0;
     return result == 0 ? kErrorSuccess : Fail(result);
+}
+
+bool CTcpChannel::LockSend(uint32_t timeout)
+{
+    std::unique_lock<std::mutex> gate(m_sendGate);
+    if (!m_sendFree.wait_for(gate, std::chrono::milliseconds(timeout), [this] { return !m_sending; }))
+        return false;
+    m_sending = true;
+    return true;
+}
+
+void CTcpChannel::UnlockSend()
+{
+    {
+        std::lock_guard<std::mutex> gate(m_sendGate);
+        m_sending = false;
+    }
+    m_sendFree.notify_one();
 }
 
 // Sends until every byte is taken or the time-out, counted from here, runs out: a

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 
 class CAbortSignal;
@@ -58,10 +59,17 @@ public:
 
 private:
     uint32_t SendLocked(const uint8_t* data, uint32_t length, uint32_t& sent, uint32_t timeout);
+    bool LockSend(uint32_t timeout);
+    void UnlockSend();
     uint32_t ReadSocket(uint32_t timeout);
 
     int m_socket = -1;
-    std::timed_mutex m_sendLock;  // held while a send is under way
+    // The send lock: a timed mutex made of a flag and a condition, held while a send is
+    // under way. (std::timed_mutex would do, but its steady-clock wait is invisible to
+    // the thread sanitizer, which then reports every unlock as wrong.)
+    std::mutex m_sendGate;
+    std::condition_variable m_sendFree;
+    bool m_sending = false;
     std::unique_ptr<CByteRing> m_ring;
     CAbortSignal* m_abort = nullptr;
     uint32_t m_connectTimeoutMs;
