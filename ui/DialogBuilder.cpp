@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -25,7 +26,11 @@ CDialogBuilder::CDialogBuilder(const DialogTemplate& dialogTemplate)
     const int letters = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = std::max(1, (letters / 26 + 1) / 2);
-    m_baseY = std::max(1, metrics.height());
+    // The fallback fonts for Japanese carry a line height far above the em (room for
+    // stacked marks) that the operator's fonts never had; capped at 1.2 em, as those
+    // fonts measure, the windows keep their shape in every language.
+    const int em = QFontInfo(m_font).pixelSize();
+    m_baseY = std::max(1, std::min(metrics.height(), (em * 6 + 2) / 5));
 }
 
 QRect CDialogBuilder::MapDialogRect(int x, int y, int cx, int cy) const
