@@ -261,3 +261,64 @@ TEST_F(Flash, InspectReportsAndExitsOnlyForACompleteFile)
 }
 
 }  // namespace
+
+namespace {
+
+// The same updates over USB: the simulator's pseudo-terminal instruments answer the
+// identification query with device numbers 3 and 0; the update must pick the second.
+class UsbFlash : public Flash {
+protected:
+    std::string Devices(SimServer& sim)
+    {
+        const std::string key = "ZORFLASH_USB_DEVICES=";
+        EXPECT_TRUE(sim.Proc().WaitFor(key, 5000));
+        const std::string out = sim.Proc().Out();
+        const size_t at = out.find(key);
+        return at == std::string::npos ? "" : out.substr(at + key.size(), out.find('\n', at) - at - key.size());
+    }
+};
+
+TEST_F(UsbFlash, FindsDeviceNumberZeroAndCompletesInBothModes)
+{
+    for (bool fast : {true, false}) {
+        const std::string file = Sample("SUB", 130);
+        SimServer sim(dir, {"--usb", "2", "--usb-numbers", "3,0"});
+        const std::string devices = Devices(sim);
+        std::vector<std::string> args = {"flash", "--model", "RT71", "--file", file, "--usb"};
+        if (!fast)
+            args.push_back("--normal");
+        const CliRun run = RunCli(dir, args, "", {{"ZORFLASH_USB_DEVICES", devices}});
+        EXPECT_EQ(run.code, 0) << run.err << run.status;
+        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (129) Record" + kStart +
+                                  "Sending (129) Record" + kDone);
+        EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
+        ExpectImageMatches(file);
+    }
+}
+
+TEST_F(UsbFlash, ProbeListsEveryInstrumentAndItsNumber)
+{
+    SimServer sim(dir, {"--usb", "2", "--usb-numbers", "3,0"});
+    const std::string devices = Devices(sim);
+    const CliRun run = RunCli(dir, {"probe", "--model", "RT71"}, "", {{"ZORFLASH_USB_DEVICES", devices}});
+    EXPECT_EQ(run.code, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(devices.substr(0, devices.find(':'))), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  3  "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  0  "), std::string::npos) << run.out;
+}
+
+TEST_F(UsbFlash, NoInstrumentWithNumberZeroCannotOpenTheTarget)
+{
+    const std::string file = Sample("MAIN", 10);
+    SimServer sim(dir, {"--usb", "1", "--usb-numbers", "5"});
+    const std::string devices = Devices(sim);
+    const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
+                              {{"ZORFLASH_USB_DEVICES", devices}});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+    const CliRun none = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
+                               {{"ZORFLASH_USB_DEVICES", dir / "no-such-device*"}});
+    EXPECT_EQ(none.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+}
+
+}  // namespace
