@@ -1,0 +1,413 @@
+// zorflash-bench: the figures of bench/README.md, B1 to B6, each a ratio of times (or a
+// memory peak) measured side by side in this one run. bench/run builds and starts it.
+//
+//   zorflash-bench [--quick] [--smoke] [--reps N] [--work DIR]
+//
+// --quick uses small images and one repetition; --smoke also never fails on a target
+// (only on a program that does not run), for the ctest smoke run on a loaded machine.
+// Exit status: 0 all targets met, 1 a target missed, 2 something did not run.
+
+#include "ChildProcess.h"
+#include "Simulator.h"
+
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Config {
+    bool quick = false;
+    bool smoke = false;
+    int reps = 5;
+    std::string work;
+    std::string cli = ZORFLASH_CLI_PATH;
+    std::string sim = ZORFLASH_SIM_PATH;
+    std::string ref = REF_SENDER_PATH;
+    std::string gui = GUI_DRIVER_PATH;  // empty when the build has no desktop application
+};
+
+// A program that did not do its part: the benchmark stops with this message.
+struct RunFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct Figure {
+    std::string id;
+    std::string what;
+    std::string value;
+    std::string target;  // empty: reported only
+    bool met = true;
+    std::string detail;
+};
+
+std::vector<Figure> g_figures;
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+std::string Fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+double NumberAfter(const std::string& text, const std::string& key)
+{
+    const size_t at = text.find(key + "=");
+    if (at == std::string::npos)
+        throw RunFailure("no " + key + "= in: " + text);
+    return std::atof(text.c_str() + at + key.size() + 1);
+}
+
+void Report(Figure figure)
+{
+    std::printf("%-4s %-58s %10s   %-14s %s\n", figure.id.c_str(), figure.what.c_str(), figure.value.c_str(),
+                figure.target.empty() ? "(reported)" : ("target " + figure.target).c_str(),
+                figure.target.empty() ? "" : (figure.met ? "met" : "MISSED"));
+    if (!figure.detail.empty())
+        std::printf("     %s\n", figure.detail.c_str());
+    std::fflush(stdout);
+    g_figures.push_back(std::move(figure));
+}
+
+class CBench {
+public:
+    explicit CBench(const Config& config) : m_config(config) {}
+    void Run();
+
+private:
+    CChildProcess::Result RunProgram(const std::vector<std::string>& argv, const std::string& outPath,
+                                     int timeoutMs, bool mustSucceed = true);
+    void MakeImage(const std::string& path, const std::string& size);
+    double RunRef(CSimulator& sim, const std::string& image, CSimulator::Update* update = nullptr);
+    CChildProcess::Result RunFlash(CSimulator& sim, const std::string& image, bool fast,
+                                   CSimulator::Update* update = nullptr);
+    struct GuiRun {
+        CChildProcess::Result process;
+        double stallMs = 0;
+    };
+    GuiRun RunGui(CSimulator& sim, const std::string& image);
+    void StartSimulator(CSimulator& sim, int ackDelayMs, const std::string& name);
+    std::string Path(const std::string& name) const { return m_config.work + "/" + name; }
+
+    const Config& m_config;
+    int m_flashTimeoutMs = 120000;
+};
+
+CChildProcess::Result CBench::RunProgram(const std::vector<std::string>& argv, const std::string& outPath,
+                                         int timeoutMs, bool mustSucceed)
+{
+    CChildProcess child;
+    std::string error;
+    const std::string errPath = outPath.empty() ? Path("last.err") : outPath + ".err";
+    if (!child.Start(argv, outPath, false, errPath, error))
+        throw RunFailure(error);
+    const CChildProcess::Result result = child.Wait(timeoutMs);
+    if (!result.exited)
+        throw RunFailure(argv[0] + " did not end within " + std::to_string(timeoutMs / 1000) + " s");
+    if (mustSucceed && result.exitCode != 0) {
+        std::string said = ReadText(errPath);
+        if (said.empty() && !outPath.empty())
+            said = ReadText(outPath);
+        throw RunFailure(argv[0] + " " + (argv.size() > 1 ? argv[1] : "") + " ended with status " +
+                         std::to_string(result.exitCode) + ": " + said);
+    }
+    return result;
+}
+
+void CBench::MakeImage(const std::string& path, const std::string& size)
+{
+    RunProgram({m_config.sim, "make-sample", "--model", "RT71", "--kind", "MAIN", "--bytes", size, path},
+               Path("make-sample.out"), 120000);
+}
+
+void CBench::StartSimulator(CSimulator& sim, int ackDelayMs, const std::string& name)
+{
+    std::string error;
+    if (!sim.Start(m_config.sim, ackDelayMs, Path(name + ".log"), error))
+        throw RunFailure(error);
+}
+
+double CBench::RunRef(CSimulator& sim, const std::string& image, CSimulator::Update* update)
+{
+    RunProgram({m_config.ref, "--port", std::to_string(sim.Port()), image}, Path("ref.out"), m_flashTimeoutMs);
+    CSimulator::Update done;
+    std::string error;
+    if (!sim.NextUpdate(30000, done, error))
+        throw RunFailure("ref_sender: " + error);
+    if (update)
+        *update = done;
+    return NumberAfter(ReadText(Path("ref.out")), "seconds");
+}
+
+CChildProcess::Result CBench::RunFlash(CSimulator& sim, const std::string& image, bool fast,
+                                       CSimulator::Update* update)
+{
+    std::vector<std::string> argv = {m_config.cli, "flash", "--model", "RT71", "--file", image,
+                                     "--tcp", "127.0.0.1:" + std::to_string(sim.Port()), "--quiet"};
+    if (!fast)
+        argv.push_back("--normal");
+    const CChildProcess::Result result = RunProgram(argv, Path("flash.out"), m_flashTimeoutMs);
+    CSimulator::Update done;
+    std::string error;
+    if (!sim.NextUpdate(30000, done, error))
+        throw RunFailure("zorflash-cli flash: " + error);
+    if (update)
+        *update = done;
+    return result;
+}
+
+CBench::GuiRun CBench::RunGui(CSimulator& sim, const std::string& image)
+{
+    GuiRun run;
+    run.process = RunProgram({m_config.gui, "--port", std::to_string(sim.Port()), "--file", image}, Path("gui.out"),
+                             m_flashTimeoutMs);
+    CSimulator::Update done;
+    std::string error;
+    if (!sim.NextUpdate(30000, done, error))
+        throw RunFailure("desktop application: " + error);
+    run.stallMs = NumberAfter(ReadText(Path("gui.out")), "longest-stall-ms");
+    return run;
+}
+
+void CBench::Run()
+{
+    const bool quick = m_config.quick;
+    const int reps = m_config.reps;
+    const std::string bigSize = quick ? "4M" : "64M";
+    const std::string bigLabel = quick ? "4 MiB" : "64 MiB";
+    const std::string big = Path("big1.R71");
+    const std::string small = Path("small1.R71");
+    MakeImage(big, bigSize);
+    MakeImage(small, "1M");
+
+    // ---- B1, B3, B5 (CLI) and the desktop runs: the simulator answers at once ----
+    std::vector<double> ref, fast, normal;
+    long cliPeakBig = 0, cliPeakSmall = 0;
+    {
+        CSimulator sim;
+        StartSimulator(sim, 0, "sim-loopback");
+        // One of each first, not counted: the image comes into the page cache and both
+        // programs into memory.
+        RunRef(sim, big);
+        RunFlash(sim, big, true);
+        for (int i = 0; i < reps; ++i) {
+            // Interleaved, so that a load coming and going hits all three alike.
+            ref.push_back(RunRef(sim, big));
+            const auto f = RunFlash(sim, big, true);
+            fast.push_back(f.seconds);
+            cliPeakBig = std::max(cliPeakBig, f.peakRssKiB);
+            normal.push_back(RunFlash(sim, big, false).seconds);
+        }
+        for (int i = 0; i < std::max(1, reps / 2); ++i)
+            cliPeakSmall = std::max(cliPeakSmall, RunFlash(sim, small, true).peakRssKiB);
+
+        const double b1 = Median(fast) / Median(ref);
+        Report({"B1", "flash / ref_sender, " + bigLabel + " MAIN, fast, loopback", Fixed(b1, 3), "<= 1.10",
+                b1 <= 1.10,
+                "flash " + Fixed(Median(fast), 3) + " s, ref_sender " + Fixed(Median(ref), 3) + " s, median of " +
+                    std::to_string(reps)});
+        const double b3 = Median(normal) / Median(fast);
+        Report({"B3", "flash --normal / flash (fast), same image", Fixed(b3, 3), "", true,
+                "normal " + Fixed(Median(normal), 3) + " s, fast " + Fixed(Median(fast), 3) + " s"});
+
+        const double mib = 1024.0;
+        Report({"B5a", "zorflash-cli flash peak RSS, " + bigLabel + " image", Fixed(cliPeakBig / mib, 1) + " MiB",
+                "<= 16 MiB", cliPeakBig <= 16 * 1024, ""});
+        const long cliGrowth = cliPeakBig - cliPeakSmall;
+        Report({"B5b", "zorflash-cli peak RSS, " + bigLabel + " minus 1 MiB image", Fixed(cliGrowth / mib, 2) + " MiB",
+                "<= 1 MiB", cliGrowth <= 1024,
+                "1 MiB: " + Fixed(cliPeakSmall / mib, 1) + " MiB, " + bigLabel + ": " + Fixed(cliPeakBig / mib, 1) +
+                    " MiB"});
+
+        if (m_config.gui.empty()) {
+            Report({"B5c", "desktop application peak RSS growth", "skipped", "", true,
+                    "this build has no desktop application"});
+            Report({"B6", "desktop application: longest window-thread stall", "skipped", "", true,
+                    "this build has no desktop application"});
+        } else {
+            const GuiRun guiSmall = RunGui(sim, small);
+            std::vector<double> stalls;
+            long guiPeakBig = 0;
+            const int guiRuns = quick ? 1 : 3;
+            for (int i = 0; i < guiRuns; ++i) {
+                const GuiRun run = RunGui(sim, big);
+                stalls.push_back(run.stallMs);
+                guiPeakBig = std::max(guiPeakBig, run.process.peakRssKiB);
+            }
+            const long guiGrowth = guiPeakBig - guiSmall.process.peakRssKiB;
+            Report({"B5c", "desktop application peak RSS, " + bigLabel + " minus 1 MiB image",
+                    Fixed(guiGrowth / mib, 2) + " MiB", "<= 1 MiB", guiGrowth <= 1024,
+                    "1 MiB: " + Fixed(guiSmall.process.peakRssKiB / mib, 1) + " MiB, " + bigLabel + ": " +
+                        Fixed(guiPeakBig / mib, 1) + " MiB"});
+            std::string each;
+            for (double s : stalls)
+                each += (each.empty() ? "" : ", ") + Fixed(s, 1);
+            const double b6 = Median(stalls);
+            Report({"B6", "desktop application: longest window-thread stall, " + bigLabel, Fixed(b6, 1) + " ms",
+                    "<= 50 ms", b6 <= 50, "median of " + std::to_string(guiRuns) + " updates (" + each + " ms)"});
+        }
+        sim.Stop();
+    }
+
+    // ---- B2: every acknowledgement 1 ms late ----
+    {
+        CSimulator sim;
+        StartSimulator(sim, 1, "sim-delayed");
+        std::vector<double> delayed, refDelayed;
+        long acks = 0;
+        const int delayedReps = quick ? 1 : 3;
+        for (int i = 0; i < delayedReps; ++i) {
+            CSimulator::Update update;
+            delayed.push_back(RunFlash(sim, big, true, &update).seconds);
+            acks = update.acks;
+            refDelayed.push_back(RunRef(sim, big));
+        }
+        const double floor = acks * 0.001 + Median(ref);
+        const double b2 = Median(delayed) / floor;
+        Report({"B2", "flash with 1 ms acknowledgements / floor", Fixed(b2, 3), "<= 1.03", b2 <= 1.03,
+                "flash " + Fixed(Median(delayed), 3) + " s; floor " + std::to_string(acks) + " acks x 1 ms + " +
+                    Fixed(Median(ref), 3) + " s = " + Fixed(floor, 3) + " s; ref_sender under the same delay " +
+                    Fixed(Median(refDelayed), 3) + " s (" + Fixed(Median(refDelayed) / floor, 3) +
+                    " of the floor); median of " + std::to_string(delayedReps)});
+        sim.Stop();
+    }
+
+    // ---- B4: reading and checking the file against hashing it ----
+    {
+        const std::vector<std::string> inspect = {m_config.cli, "inspect", "--model", "RT71", big};
+        const std::vector<std::string> md5 = {"/usr/bin/md5sum", big};
+        RunProgram(inspect, Path("inspect.out"), 60000);
+        RunProgram(md5, Path("md5.out"), 60000);
+        std::vector<double> inspectTimes, md5Times;
+        for (int i = 0; i < reps; ++i) {
+            inspectTimes.push_back(RunProgram(inspect, Path("inspect.out"), 60000).seconds);
+            md5Times.push_back(RunProgram(md5, Path("md5.out"), 60000).seconds);
+        }
+        const double b4 = Median(inspectTimes) / Median(md5Times);
+        Report({"B4", "zorflash-cli inspect / md5sum, same " + bigLabel + " file", Fixed(b4, 3), "<= 0.5", b4 <= 0.5,
+                "inspect " + Fixed(Median(inspectTimes), 3) + " s, md5sum " + Fixed(Median(md5Times), 3) +
+                    " s, median of " + std::to_string(reps)});
+    }
+}
+
+std::string MachineLine()
+{
+    utsname name{};
+    uname(&name);
+    std::string cpu;
+    std::ifstream info("/proc/cpuinfo");
+    for (std::string line; std::getline(info, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            cpu = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    return cpu + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " CPUs, Linux " + name.release;
+}
+
+std::string LoadLine()
+{
+    double load[3] = {};
+    if (getloadavg(load, 3) != 3)
+        return "unknown";
+    return Fixed(load[0], 2) + " " + Fixed(load[1], 2) + " " + Fixed(load[2], 2);
+}
+
+bool ParseArguments(int argc, char** argv, Config& config)
+{
+    bool repsGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick") {
+            config.quick = true;
+        } else if (arg == "--smoke") {
+            config.smoke = true;
+        } else if (arg == "--reps" && i + 1 < argc) {
+            config.reps = std::atoi(argv[++i]);
+            repsGiven = true;
+            if (config.reps < 1 || config.reps > 50)
+                return false;
+        } else if (arg == "--work" && i + 1 < argc) {
+            config.work = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    if (config.quick && !repsGiven)
+        config.reps = 1;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Config config;
+    if (!ParseArguments(argc, argv, config)) {
+        std::fprintf(stderr, "usage: zorflash-bench [--quick] [--smoke] [--reps N] [--work DIR]\n");
+        return 2;
+    }
+    bool ownWork = false;
+    if (config.work.empty()) {
+        char pattern[] = "/tmp/zorflash-bench-XXXXXX";
+        if (!mkdtemp(pattern)) {
+            std::perror("zorflash-bench: mkdtemp");
+            return 2;
+        }
+        config.work = pattern;
+        ownWork = true;
+    }
+
+    std::printf("machine: %s\n", MachineLine().c_str());
+    std::printf("load at start: %s\n", LoadLine().c_str());
+    std::printf("mode: %s, %d repetition(s), median; all traffic on 127.0.0.1\n\n",
+                config.quick ? "quick" : "full", config.reps);
+    std::fflush(stdout);
+
+    int status = 0;
+    try {
+        CBench(config).Run();
+    } catch (const RunFailure& failure) {
+        std::fprintf(stderr, "zorflash-bench: %s\n", failure.what());
+        status = 2;
+    }
+    std::printf("\nload at end: %s\n", LoadLine().c_str());
+    if (status == 0) {
+        const bool allMet = std::all_of(g_figures.begin(), g_figures.end(), [](const Figure& f) { return f.met; });
+        std::printf("%s\n", allMet ? "all targets met" : "some targets MISSED");
+        if (!allMet && !config.smoke)
+            status = 1;
+    }
+    if (ownWork) {
+        const std::string remove = "rm -rf '" + config.work + "'";
+        if (std::system(remove.c_str()) != 0)
+            std::fprintf(stderr, "zorflash-bench: could not remove %s\n", config.work.c_str());
+    }
+    return status;
+}
