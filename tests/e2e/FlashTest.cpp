@@ -78,7 +78,10 @@ INSTANTIATE_TEST_SUITE_P(Tcp, FlashKinds,
                                            KindMode{"MAIN", false, kOneSection.c_str()},
                                            KindMode{"PATTERN", true, kOneSection.c_str()},
                                            KindMode{"SUB", true, kTwoSections.c_str()},
-                                           KindMode{"SUB", false, kTwoSections.c_str()}));
+                                           KindMode{"SUB", false, kTwoSections.c_str()}),
+                         [](const ::testing::TestParamInfo<KindMode>& info) {
+                             return std::string(info.param.kind) + (info.param.fast ? "Fast" : "Normal");
+                         });
 
 TEST_F(Flash, TwoVolumesSplitInsideASectionOrRightAfterTheFirstEnd)
 {

@@ -111,7 +111,10 @@ TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
 INSTANTIATE_TEST_SUITE_P(Kinds, UpdateKinds,
                          ::testing::Values(KindCase{"MAIN", 1, true}, KindCase{"MAIN", 1, false},
                                            KindCase{"PATTERN", 1, true}, KindCase{"SUB", 2, true},
-                                           KindCase{"SUB", 2, false}));
+                                           KindCase{"SUB", 2, false}),
+                         [](const ::testing::TestParamInfo<KindCase>& info) {
+                             return std::string(info.param.kind) + (info.param.fast ? "Fast" : "Normal");
+                         });
 
 // The writes of the record stream, counted at the link: START alone, record 1 alone, then
 // one write per 64 records, the rest with the END, then END.
@@ -180,6 +183,13 @@ TEST_P(UpdateFaults, EndWithTheRightMessageAndTheLinkClosed)
 }
 
 using F = FakeInstrument::Fault;
+
+std::string FaultCaseName(const ::testing::TestParamInfo<FaultCase>& info)
+{
+    static const char* const names[] = {"None", "Wrong", "Silent", "Drop", "Short"};
+    return "Point" + std::to_string(info.param.point) + names[static_cast<int>(info.param.fault)];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ReplyPoints, UpdateFaults,
     ::testing::Values(FaultCase{0, F::Wrong, "\r\nCommunication setup failure.\r\n"},
@@ -191,7 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{2, F::Silent, kCommError}, FaultCase{3, F::Wrong, "\r\nHeader transfer error.\r\n"},
                       FaultCase{3, F::Drop, kCommError}, FaultCase{4, F::Wrong, kCommError},
                       FaultCase{4, F::Silent, kCommError}, FaultCase{5, F::Wrong, kCommError},
-                      FaultCase{5, F::Drop, kCommError}));
+                      FaultCase{5, F::Drop, kCommError}),
+    FaultCaseName);
 
 TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
 {
