@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -13,11 +12,16 @@ constexpr std::size_t kHeaderSize = 56;
 
 bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    const std::streamoff size = in.tellg();
+    if (size < 0)
+        return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    return static_cast<std::streamoff>(in.gcount()) == size;
 }
 
 std::string Hex(uint8_t byte)
