@@ -58,6 +58,8 @@ void CDialogBuilder::Build(QWidget* widget) const
         if (item.kind == DialogItemKind::DropDownCombo)
             rect.setHeight(control->sizeHint().height());  // the rest is the drop-down
         control->setGeometry(rect);
+        if (item.kind == DialogItemKind::Label && item.text)
+            FitLabel(control, rect.width());
         if (item.id != 0) {
             control->setObjectName(QString::number(item.id));
             control->setProperty("controlId", item.id);
@@ -136,6 +138,18 @@ QWidget* CDialogBuilder::CreateItem(const DialogItem& item, QWidget* parent) con
         return new CIPAddressCtrl(parent);
     }
     return new QWidget(parent);
+}
+
+void CDialogBuilder::FitLabel(QWidget* label, int width)
+{
+    // The templates' labels were measured in the operator's fonts; where a stand-in font
+    // runs wider, the text is narrowed a little rather than cut off.
+    const int needed = label->fontMetrics().horizontalAdvance(static_cast<QLabel*>(label)->text());
+    if (needed <= width || needed <= 0)
+        return;
+    QFont font = label->font();
+    font.setStretch(std::max(60, 100 * width / needed));
+    label->setFont(font);
 }
 
 QWidget* FindControl(const QWidget* dialog, int id)

@@ -25,6 +25,7 @@ public:
 
 private:
     QWidget* CreateItem(const DialogItem& item, QWidget* parent) const;
+    static void FitLabel(QWidget* label, int width);
 
     const DialogTemplate& m_template;
     QFont m_font;
