@@ -1,7 +1,7 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
 #include "cli/ExitCodes.h"
-#include "cli/FileInspector.h"
+#include "cli/FileCheck.h"
 #include "cli/FlashCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
@@ -53,7 +53,7 @@ int ListModels()
 int InspectFile(int modelIndex, const std::string& file)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    const CFileInspector::Report report = CFileInspector::Inspect(settings);
+    const CFileCheck::Report report = CFileCheck::Inspect(settings);
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
@@ -62,7 +62,7 @@ int InspectFile(int modelIndex, const std::string& file)
     uint64_t records = 0;
     uint64_t bytes = 0;
     for (size_t i = 0; i < report.sections.size(); ++i) {
-        const CFileInspector::Section& s = report.sections[i];
+        const CFileCheck::Section& s = report.sections[i];
         std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
                     static_cast<unsigned long long>(s.bytes));
         records += s.records;

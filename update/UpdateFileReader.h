@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/DeviceModel.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,6 +28,10 @@ void ReadHeaderLine(CFile& file, char* buffer);
 // the end of the file in place of a length byte, -2 for a checksum mismatch and for a
 // record cut short by the end of the file (its missing bytes are never invented).
 int ReadRecord(CFile& file, uint8_t* buffer);
+
+// The ROM kind a volume's first line names for the model: its MAIN, SUB and PATTERN header
+// lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
+RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);
 
 // The decimal reading rule used for volume numbers: leading white space, optional sign,
 // digits up to the first other character; no digits give 0.

@@ -155,14 +155,7 @@ void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::uni
     char line[kHeaderLineBufferSize] = {};
     file->Seek(0);
     ReadHeaderLine(*file, line);
-    int kind = kRomKindUnchecked;
-    for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {
-        const char* expected = HeaderLineOf(settings.model, candidate);
-        if (expected && std::strcmp(line, expected) == 0) {
-            kind = candidate;
-            break;
-        }
-    }
+    const int kind = DetectRomKind(settings.model, line);
     if (kind < 0) {
         AppendFailure(IDS_INVALID_ROM_TYPE);
         return;

@@ -1,6 +1,6 @@
 #include "UpdateFileBuilder.h"
 
-#include "cli/FileInspector.h"
+#include "cli/FileCheck.h"
 #include "cli/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
@@ -128,7 +128,7 @@ TEST_F(Inspection, TwoVolumeSubFileReportsBothSections)
     const long split = 161 + 5 * 16;  // inside the second section, on a record boundary
     WriteVolume(1, "SUB", Bytes(all.begin(), all.begin() + split));
     WriteVolume(2, "SUB", Bytes(all.begin() + split, all.end()));
-    const CFileInspector::Report r = CFileInspector::Inspect(settings);
+    const CFileCheck::Report r = CFileCheck::Inspect(settings);
     EXPECT_TRUE(r.complete) << r.problem << " " << r.where;
     EXPECT_EQ(r.kind, "SUB");
     EXPECT_EQ(r.volumePaths.size(), 2u);
@@ -144,7 +144,7 @@ TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
     Bytes stream = Section(10, 1);
     stream[16 * 4 + 15] ^= 0x01;  // one flipped bit in the checksum of record 4
     WriteVolume(1, "MAIN", stream);
-    CFileInspector::Report r = CFileInspector::Inspect(settings);
+    CFileCheck::Report r = CFileCheck::Inspect(settings);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.problem, "Incorrect Check Sum.");
     EXPECT_EQ(r.where, "section 1, record 4 (volume 1, offset 120)");
@@ -152,11 +152,11 @@ TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
     stream = Section(10, 1);
     stream.pop_back();
     WriteVolume(1, "MAIN", stream);
-    r = CFileInspector::Inspect(settings);
+    r = CFileCheck::Inspect(settings);
     EXPECT_EQ(r.problem, "nsert Disk 2");
 
     settings.model = g_deviceModelTable[2];
-    r = CFileInspector::Inspect(settings);
+    r = CFileCheck::Inspect(settings);
     EXPECT_EQ(r.problem, "Invalid ROM Type.");
 }
 

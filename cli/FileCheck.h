@@ -9,7 +9,7 @@
 // Reads a whole update file, every volume, with the engine's own reader and volume opener,
 // and says what an update would make of it, without any link. A missing volume is not
 // asked for: the prompt the update would show is the problem reported.
-class CFileInspector {
+class CFileCheck {
 public:
     struct Section {
         uint64_t records = 0;  // START record and the records behind it, END not counted

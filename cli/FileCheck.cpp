@@ -1,4 +1,4 @@
-#include "cli/FileInspector.h"
+#include "cli/FileCheck.h"
 
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -12,9 +12,9 @@
 
 namespace {
 // Answers the disk prompt with Cancel and keeps what would have been asked.
-class CInspectHost : public CUpdateHost {
+class CCheckHost : public CUpdateHost {
 public:
-    explicit CInspectHost(const UpdateSettings& settings) : m_settings(settings) {}
+    explicit CCheckHost(const UpdateSettings& settings) : m_settings(settings) {}
     const UpdateSettings& Settings() const override { return m_settings; }
     int StatusGetTextLength() override { return 0; }
     void StatusSetSel(int, int) override {}
@@ -62,10 +62,10 @@ const char* KindName(int kind)
 }
 }  // namespace
 
-CFileInspector::Report CFileInspector::Inspect(const UpdateSettings& settings)
+CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
 {
     Report report;
-    CInspectHost host(settings);
+    CCheckHost host(settings);
     CUpdateJob job;
     job.m_pView = &host;
     CFile file;
@@ -88,14 +88,7 @@ CFileInspector::Report CFileInspector::Inspect(const UpdateSettings& settings)
         char line[kHeaderLineBufferSize] = {};
         file.Seek(0);
         job.ReadHeaderLine(file, line);
-        int kind = kRomKindUnchecked;
-        for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {
-            const char* expected = HeaderLineOf(settings.model, candidate);
-            if (expected && std::strcmp(line, expected) == 0) {
-                kind = candidate;
-                break;
-            }
-        }
+        const int kind = DetectRomKind(settings.model, line);
         if (kind < 0) {
             report.problem = Trimmed(LoadStringResource(IDS_INVALID_ROM_TYPE));
             report.where = std::string("the first line matches no header line of ") + settings.model.displayName;
