@@ -36,22 +36,29 @@ void ReadHeaderLine(CFile& file, char* buffer)
 
 namespace {
 
-// Only the low 8 bits of the sum count, so the bytes are added in 16 lanes that wrap on
-// their own and are folded at the end: the compiler makes vector adds of the inner loop,
-// and checking a record costs a fraction of reading it.
+// Only the low 8 bits of the sum count. Eight bytes are taken at a time: their even and
+// odd bytes are added into four 16-bit lanes, which are added up once they might fill.
+// This is several times faster than a byte loop in every build type, so checking a record
+// costs a fraction of reading it.
 uint8_t LowByteOfSum(const uint8_t* data, uint32_t count)
 {
-    uint8_t lanes[16] = {};
+    constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+    constexpr uint32_t kWordsPerFold = 128;  // 128 words add at most 65280 to a lane: no overflow
+    uint32_t sum = 0;
     uint32_t i = 0;
-    for (; i + 16 <= count; i += 16)
-        for (int k = 0; k < 16; ++k)
-            lanes[k] = static_cast<uint8_t>(lanes[k] + data[i + k]);
-    uint8_t sum = 0;
-    for (uint8_t lane : lanes)
-        sum = static_cast<uint8_t>(sum + lane);
+    while (i + 8 <= count) {
+        uint64_t lanes = 0;
+        for (uint32_t words = 0; words < kWordsPerFold && i + 8 <= count; ++words, i += 8) {
+            uint64_t word;
+            std::memcpy(&word, data + i, sizeof word);
+            lanes += (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
+        }
+        sum += static_cast<uint32_t>((lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) +
+                                     (lanes >> 48));
+    }
     for (; i < count; ++i)
-        sum = static_cast<uint8_t>(sum + data[i]);
-    return sum;
+        sum += data[i];
+    return static_cast<uint8_t>(sum);
 }
 
 }  // namespace

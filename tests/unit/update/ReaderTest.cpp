@@ -20,6 +20,11 @@ struct VolumeNameCase {
     const char* expected;
 };
 
+void PrintTo(const VolumeNameCase& c, std::ostream* os)
+{
+    *os << c.volume << " " << c.chosen;
+}
+
 class VolumeFileName : public ::testing::TestWithParam<VolumeNameCase> {};
 
 TEST_P(VolumeFileName, FollowsTheLastDot)
@@ -48,6 +53,11 @@ struct RecordCase {
     int result;
     Bytes buffer;  // expected first bytes of the buffer
 };
+
+void PrintTo(const RecordCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class RecordReading : public ::testing::TestWithParam<RecordCase> {};
 
@@ -96,6 +106,37 @@ TEST(RecordReading, LongestRecordFillsTheWholeBuffer)
     ASSERT_EQ(ReadRecord(file, buffer), 512);
     EXPECT_EQ(0, std::memcmp(buffer, record.data(), record.size()));
     EXPECT_EQ(buffer[512], 0);
+}
+
+// The checksum is summed eight bytes at a time: every length (so every remainder) and
+// bytes near 0xFF (so lanes that carry) must give the byte loop's answer, and a checksum
+// one off must be refused.
+TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
+{
+    TempDir dir;
+    Bytes stream;
+    for (int n = 1; n <= 255; ++n) {
+        Bytes data(2 * static_cast<size_t>(n));
+        unsigned sum = 0;
+        for (size_t i = 0; i < data.size(); ++i) {
+            data[i] = static_cast<uint8_t>(0xFF - (i * 37 + static_cast<size_t>(n)) % 11);
+            sum += data[i];
+        }
+        stream.push_back(static_cast<uint8_t>(n));
+        Append(stream, data);
+        stream.push_back(static_cast<uint8_t>(sum));          // good
+        stream.push_back(static_cast<uint8_t>(n));
+        Append(stream, data);
+        stream.push_back(static_cast<uint8_t>(sum + 1));      // one off
+    }
+    WriteFile(dir / "r.bin", stream);
+    CFile file;
+    ASSERT_TRUE(file.Open(dir / "r.bin"));
+    uint8_t buffer[kRecordBufferSize];
+    for (int n = 1; n <= 255; ++n) {
+        EXPECT_EQ(ReadRecord(file, buffer), 2 * n + 2) << "N = " << n;
+        EXPECT_EQ(ReadRecord(file, buffer), -2) << "N = " << n;
+    }
 }
 
 TEST(RecordReading, EndRecordHasNoChecksumBehindIt)
