@@ -185,6 +185,8 @@ CChildProcess::Result CBench::RunFlash(CSimulator& sim, const std::string& image
 CBench::GuiRun CBench::RunGui(CSimulator& sim, const std::string& image)
 {
     GuiRun run;
+    // The desktop application runs without a display, as in its tests.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     run.process = RunProgram({m_config.gui, "--port", std::to_string(sim.Port()), "--file", image}, Path("gui.out"),
                              m_flashTimeoutMs);
     CSimulator::Update done;

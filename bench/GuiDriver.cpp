@@ -1,0 +1,140 @@
+// zorflash-bench-gui: one update in the desktop application, driven the way the operator
+// drives it (Browse through the file chooser seam, the settings dialog set to 127.0.0.1
+// and the simulator's port, Start), for the memory and responsiveness figures.
+//
+//   zorflash-bench-gui --port PORT --file FILE        (run with QT_QPA_PLATFORM=offscreen)
+//
+// Prints "gui: seconds=S longest-stall-ms=M ticks=T"; exit 0 only for a completed update.
+
+#include "StallMeter.h"
+
+#include "app/MainFrame.h"
+#include "app/ZorflashApp.h"
+#include "app/ZorflashDoc.h"
+#include "platform/StringResource.h"
+#include "update/UpdateProtocol.h"
+#include "ui/CommSettingsDialog.h"
+#include "ui/DialogBuilder.h"
+#include "ui/IPAddressCtrl.h"
+#include "ui/ZorflashView.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr int kUpdateLimitMs = 120000;
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The settings dialog, filled in while it is modal, then OK.
+bool SetLoopbackLink(CZorflashView* view, int port)
+{
+    bool done = false;
+    QTimer::singleShot(0, view, [&] {
+        auto* dialog = qobject_cast<CCommSettingsDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* tcp = qobject_cast<QAbstractButton*>(FindControl(dialog, 1008));
+        auto* address = qobject_cast<CIPAddressCtrl*>(FindControl(dialog, 1012));
+        auto* portBox = qobject_cast<QLineEdit*>(FindControl(dialog, 1013));
+        auto* ok = qobject_cast<QAbstractButton*>(FindControl(dialog, 1));
+        if (!tcp || !address || !portBox || !ok) {
+            dialog->reject();
+            return;
+        }
+        tcp->click();
+        const char* octets[] = {"127", "0", "0", "1"};
+        for (int i = 0; i < 4; ++i)
+            address->Field(i)->setText(octets[i]);
+        portBox->setText(QString::number(port));
+        ok->click();
+        done = true;
+    });
+    QTimer::singleShot(10000, view, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    view->OnSettings();
+    return done;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int port = 0;
+    QString file;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--port") == 0)
+            port = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--file") == 0)
+            file = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    if (port < 1 || port > 65535 || file.isEmpty() || argc != 5) {
+        std::fprintf(stderr, "usage: zorflash-bench-gui --port PORT --file FILE\n");
+        return 2;
+    }
+    SetResourceLanguage(Language::English);
+    QApplication application(argc, argv);
+    CZorflashApp app;
+    if (!app.InitInstance())
+        return 1;
+    CZorflashView* view = app.GetMainFrame()->GetView();
+    view->SetFileChooser([file](QWidget*, const QString&) { return file; });
+    view->SetMessageBoxFunction([](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                   QMessageBox::StandardButtons) {
+        std::fprintf(stderr, "zorflash-bench-gui: message box: %s\n", qPrintable(text));
+        return QMessageBox::Cancel;
+    });
+
+    view->OnBrowse();
+    const UpdateSettings& settings = app.GetDocument()->GetSettings();
+    // Nothing may go anywhere but this machine.
+    if (!SetLoopbackLink(view, port) || settings.ipAddress != 0x7F000001u || settings.port != port ||
+        settings.useUsb != 0 || settings.filePath != file.toStdString()) {
+        std::fprintf(stderr, "zorflash-bench-gui: could not set the link to 127.0.0.1:%d\n", port);
+        return 2;
+    }
+
+    CStallMeter meter;
+    QElapsedTimer clock;
+    bool ended = false;
+    QObject::connect(view, &CZorflashView::UpdatingChanged, [&](bool updating) {
+        if (updating)
+            return;
+        meter.Stop();
+        ended = true;
+        QApplication::quit();
+    });
+    QTimer::singleShot(kUpdateLimitMs, [] { QApplication::exit(3); });
+    QTimer::singleShot(0, [&] {
+        meter.Start();
+        clock.start();
+        view->OnStart();
+    });
+    const int loop = application.exec();
+    if (!ended || loop != 0) {
+        std::fprintf(stderr, "zorflash-bench-gui: the update did not end within %d s\n", kUpdateLimitMs / 1000);
+        std::_Exit(3);  // the worker may still be blocked; do not wait for it
+    }
+    const std::string status = view->GetStatusText();
+    std::printf("gui: seconds=%.3f longest-stall-ms=%.2f ticks=%lld\n", clock.nsecsElapsed() / 1e9,
+                meter.LongestGapMs(), meter.Ticks());
+    if (!EndsWith(status, LoadStringResource(IDS_TRANSFER_COMPLETED))) {
+        std::fprintf(stderr, "zorflash-bench-gui: the update did not complete:\n%s\n", status.c_str());
+        return 1;
+    }
+    return 0;
+}
