@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <filesystem>
+#include <sstream>
 
 using namespace testsupport;
 
@@ -54,6 +55,11 @@ struct KindMode {
     bool fast;
     const char* expected;
 };
+
+void PrintTo(const KindMode& c, std::ostream* os)
+{
+    *os << c.kind << (c.fast ? " fast" : " normal");
+}
 
 class FlashKinds : public Flash, public ::testing::WithParamInterface<KindMode> {};
 
@@ -146,6 +152,11 @@ struct FailureCase {
     std::vector<std::string> sampleArgs;
     std::string expectedTail;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class FlashFailures : public Flash, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -322,6 +333,54 @@ TEST_F(UsbFlash, NoInstrumentWithNumberZeroCannotOpenTheTarget)
     const CliRun none = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
                                {{"ZORFLASH_USB_DEVICES", dir / "no-such-device*"}});
     EXPECT_EQ(none.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The writes counted where they happen, in the system calls on the socket, not by the
+// engine's own account: fast mode sends START alone, record 1 alone, then one write per
+// 64 records, the rest with the END; normal mode one write per record.
+class SocketWrites : public Flash {
+protected:
+    std::vector<long> Writes(bool fast)
+    {
+        const std::string file = Sample("MAIN", 131, {"--record-len", "7"});
+        SimServer sim(dir);
+        std::vector<std::string> argv = {"/usr/bin/strace", "-f", "-qq", "-e", "trace=sendto", "-o", dir / "trace.txt",
+                                         kCli, "flash", "--model", "RT71", "--file", file, "--tcp",
+                                         "127.0.0.1:" + std::to_string(sim.Port()), "--quiet"};
+        if (!fast)
+            argv.push_back("--normal");
+        Process p(argv);
+        EXPECT_EQ(p.Wait(30000), 0) << p.Err();
+        std::vector<long> sizes;
+        std::istringstream trace(ReadText(dir / "trace.txt"));
+        for (std::string line; std::getline(trace, line);) {
+            const size_t result = line.rfind(") = ");
+            if (line.find("sendto(") != std::string::npos && result != std::string::npos)
+                sizes.push_back(std::stol(line.substr(result + 4)));
+        }
+        return sizes;
+    }
+    const std::vector<long> handshake = {10, 1, 10, 1, 56};
+};
+
+TEST_F(SocketWrites, FastModeWritesOneBlockPerAcknowledgement)
+{
+    std::vector<long> expected = handshake;
+    for (long n : {16, 16, 64 * 16, 64 * 16, 16, 1})
+        expected.push_back(n);
+    EXPECT_EQ(Writes(true), expected);
+}
+
+TEST_F(SocketWrites, NormalModeWritesEachRecordByItself)
+{
+    std::vector<long> expected = handshake;
+    expected.insert(expected.end(), 131, 16);
+    expected.push_back(1);
+    EXPECT_EQ(Writes(false), expected);
 }
 
 }  // namespace

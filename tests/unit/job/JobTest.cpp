@@ -84,6 +84,11 @@ struct KindCase {
     bool fast;
 };
 
+void PrintTo(const KindCase& c, std::ostream* os)
+{
+    *os << c.kind << (c.fast ? " fast" : " normal");
+}
+
 class UpdateKinds : public UpdateRun, public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
@@ -160,6 +165,11 @@ struct FaultCase {
     FakeInstrument::Fault fault;
     const char* message;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os)
+{
+    *os << "reply point " << c.point << " fault " << static_cast<int>(c.fault);
+}
 
 class UpdateFaults : public UpdateRun, public ::testing::WithParamInterface<FaultCase> {};
 
