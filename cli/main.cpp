@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -83,6 +84,10 @@ int InspectFile(int modelIndex, const std::string& file)
 
 int main(int argc, char** argv)
 {
+    // A log pipe that closes (| head) must not kill an update halfway through a flash:
+    // output then simply goes nowhere and the update runs to its end.
+    std::signal(SIGPIPE, SIG_IGN);
+
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
                  "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
     app.require_subcommand(1);
