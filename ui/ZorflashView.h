@@ -87,7 +87,7 @@ private:
     auto OnWindowThread(Function function);
     void SetUpdating(bool updating);
     void RenderStatus();
-    void ScrollStatusToCaret();
+    void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
 
     CZorflashDoc* m_pDocument;
@@ -100,8 +100,9 @@ private:
     QPushButton* m_browseButton = nullptr;     // 1002
     QPushButton* m_settingsButton = nullptr;   // 1003
 
-    // The status box's model, touched on the window thread only; the worker's requests
-    // are carried here by blocking queued calls.
+    // The status box's model. Written only on the window thread, by the worker's blocking
+    // requests (replace selection, set text) while the worker waits; the worker reads it
+    // and sets its selection itself (see the status box requests in the source).
     CEditText m_statusText;
     std::vector<std::string> m_shownLines{std::string()};  // what the box shows, line by line
 
