@@ -1,4 +1,4 @@
-// zorflash-bench: the figures of bench/README.md, B1 to B6, each a ratio of times (or a
+// zorflash-bench: the figures of bench/README.md, B1 to B7, each a ratio of times (or a
 // memory peak) measured side by side in this one run. bench/run builds and starts it.
 //
 //   zorflash-bench [--quick] [--smoke] [--reps N] [--work DIR]
