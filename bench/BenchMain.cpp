@@ -306,6 +306,8 @@ void CBench::Run()
         // exchange at full speed (B1's reference). The simulator's 1 ms comes out a little
         // longer (a poll() timer and two wake-ups on a shared machine); ref_sender, which
         // has no cost of its own, measures how much, so the floor uses the delay as it is.
+        if (acks <= 0)
+            throw RunFailure("the delayed simulator reported no acknowledgements");
         const double refBase = Median(ref);
         const double actualDelay = (Median(refDelayed) - refBase) / static_cast<double>(acks);
         const double floor = acks * actualDelay + refBase;

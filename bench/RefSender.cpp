@@ -108,6 +108,8 @@ public:
     bool Expect(const void* expected, size_t length)
     {
         uint8_t reply[16];
+        if (length > sizeof reply)
+            return false;
         size_t done = 0;
         while (done < length) {
             const ssize_t n = ::recv(m_fd, reply + done, length - done, 0);
