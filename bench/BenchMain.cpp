@@ -3,9 +3,10 @@
 //
 //   zorflash-bench [--quick] [--smoke] [--reps N] [--work DIR]
 //
-// --quick uses small images and one repetition; --smoke also never fails on a target
-// (only on a program that does not run), for the ctest smoke run on a loaded machine.
-// Exit status: 0 all targets met, 1 a target missed, 2 something did not run.
+// --quick uses 16 MiB images and one repetition and, like --smoke, does not fail on a
+// target (only on a program that does not run): on small images the CLI's start-up alone
+// moves B1, and the smoke run in ctest must not fail on a loaded machine's timing.
+// Exit status: 0 all targets met, 1 a target missed (full run), 2 something did not run.
 
 #include "ChildProcess.h"
 #include "Simulator.h"
@@ -204,8 +205,8 @@ void CBench::Run()
 {
     const bool quick = m_config.quick;
     const int reps = m_config.reps;
-    const std::string bigSize = quick ? "4M" : "64M";
-    const std::string bigLabel = quick ? "4 MiB" : "64 MiB";
+    const std::string bigSize = quick ? "16M" : "64M";
+    const std::string bigLabel = quick ? "16 MiB" : "64 MiB";
     const std::string big = Path("big1.R71");
     const std::string small = Path("small1.R71");
     MakeImage(big, bigSize);
@@ -427,7 +428,11 @@ int main(int argc, char** argv)
     if (status == 0) {
         const bool allMet = std::all_of(g_figures.begin(), g_figures.end(), [](const Figure& f) { return f.met; });
         std::printf("%s\n", allMet ? "all targets met" : "some targets MISSED");
-        if (!allMet && !config.smoke)
+        // On small images the CLI's few milliseconds of start-up weigh on B1, so a quick
+        // run shows the figures without judging them; the full run is the record.
+        if (config.quick && !allMet)
+            std::printf("(a quick run does not judge the targets: its images are small)\n");
+        if (!allMet && !config.smoke && !config.quick)
             status = 1;
     }
     if (ownWork) {
