@@ -1,0 +1,329 @@
+// Bad input to whole programs: update files that are no files, no update files or change
+// under the run, names at the edges of the volume rule, ports out of range, an instrument
+// that never answers. None may crash, hang, or report success.
+
+#include "ChildProcess.h"
+#include "SimServer.h"
+#include "UpdateFileBuilder.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kCompleted = "\r\nTransfer completed.\r\n";
+const std::string kAborted = "\r\nAborted according to instruction received.\r\n";
+const std::string kChecksum = "\r\nIncorrect Check Sum.\r\n";
+const std::string kCannotOpen = "\r\nCannot open target.\r\n";
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class BadInput : public ::testing::Test {
+protected:
+    std::string Status() const
+    {
+        const testsupport::Bytes bytes = testsupport::ReadFile(dir / "status.txt");
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // zorflash-cli flash of file to the port, stdin at its end (a disk prompt is
+    // cancelled); fails the test if it has not ended within `limit`.
+    void Flash(CChildProcess& cli, const std::string& file, int port, std::chrono::milliseconds limit,
+               const std::vector<std::string>& more = {})
+    {
+        std::vector<std::string> args = {"flash", "--model", "RT71", "--file", file, "--tcp",
+                                         "127.0.0.1:" + std::to_string(port), "--timeout", "2000", "--quiet",
+                                         "--lang", "en", "--status-file", dir / "status.txt"};
+        args.insert(args.end(), more.begin(), more.end());
+        ASSERT_TRUE(cli.Start(ZORFLASH_CLI_PATH, args, dir.Path().string(), "cli"));
+        ASSERT_TRUE(cli.Wait(limit)) << "zorflash-cli still running after " << limit.count() << " ms";
+    }
+
+    int Inspect(const std::string& file, std::string& output)
+    {
+        CChildProcess cli;
+        EXPECT_TRUE(cli.Start(ZORFLASH_CLI_PATH, {"inspect", "--model", "RT71", file}, dir.Path().string(),
+                              "inspect"));
+        EXPECT_TRUE(cli.Wait(10s)) << "inspect still running after 10 s";
+        output = cli.Stdout() + cli.Stderr();
+        return cli.ExitCode();
+    }
+
+    // Flashes file to a simulator and expects a complete, verified update.
+    void ExpectCompleteUpdate(const std::string& file)
+    {
+        CSimServer sim(dir.Path().string(), {});
+        ASSERT_NE(sim.Port(), 0) << sim.Output();
+        CChildProcess cli;
+        Flash(cli, file, sim.Port(), 20s);
+        EXPECT_EQ(cli.ExitCode(), 0) << cli.Stderr() << Status();
+        EXPECT_TRUE(EndsWith(Status(), kCompleted)) << Status();
+        const std::vector<std::string> summaries = sim.Summaries(5s);
+        ASSERT_EQ(summaries.size(), 1u) << sim.Output();
+        EXPECT_NE(summaries[0].find("verdict=OK"), std::string::npos) << summaries[0];
+    }
+
+    testsupport::TempDir dir;
+};
+
+// ---- update files that are no update files ----
+
+struct NotAnUpdateFile {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+    int flashExit;  // 3: the disk prompt was cancelled; 1: a file error was reported
+};
+
+std::ostream& operator<<(std::ostream& out, const NotAnUpdateFile& c)
+{
+    return out << c.name;
+}
+
+class NotAnUpdateFileTest : public BadInput, public ::testing::WithParamInterface<NotAnUpdateFile> {};
+
+TEST_P(NotAnUpdateFileTest, IsRefusedWithOneMessageAndNoHang)
+{
+    const std::string path = dir / "fw1.R71";
+    GetParam().make(path);
+
+    CChildProcess cli;
+    Flash(cli, path, 9, 10s);  // never reached: the file is refused first
+    EXPECT_EQ(cli.ExitCode(), GetParam().flashExit) << cli.Stderr();
+    EXPECT_TRUE(EndsWith(Status(), kAborted)) << Status();
+    EXPECT_EQ(Status().find("Detecting Target"), std::string::npos) << "a link was made: " << Status();
+
+    std::string report;
+    EXPECT_EQ(Inspect(path, report), 1) << report;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NotAnUpdateFileTest,
+    ::testing::Values(
+        NotAnUpdateFile{"directory", [](const std::string& p) { fs::create_directory(p); }, 3},
+        NotAnUpdateFile{"fifo", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }, 3},
+        NotAnUpdateFile{"devZero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }, 3},
+        NotAnUpdateFile{"empty", [](const std::string& p) { testsupport::WriteFile(p, {}); }, 3},
+        // A regular file whose every read fails, even for root: another process's view
+        // of its own memory, read at an address that is never mapped.
+        NotAnUpdateFile{"unreadable", [](const std::string& p) { fs::create_symlink("/proc/self/mem", p); }, 1}),
+    [](const ::testing::TestParamInfo<NotAnUpdateFile>& info) { return std::string(info.param.name); });
+
+// ---- a file larger than 4 GiB ----
+
+TEST_F(BadInput, SparseFileLargerThan4GiBIsInspectedAndSentWithoutOverflow)
+{
+    const std::string path = dir / "big1.R71";
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "70", path}));
+    // The END record comes early; the rest, up to 5 GiB, is never read.
+    ASSERT_EQ(truncate(path.c_str(), 5LL << 30), 0) << "no sparse files here";
+
+    std::string report;
+    EXPECT_EQ(Inspect(path, report), 0) << report;
+    ExpectCompleteUpdate(path);
+}
+
+// ---- a file that changes while it is sent ----
+
+struct ChangeWhileSending {
+    const char* name;
+    std::function<void(const std::string& path)> change;
+};
+
+std::ostream& operator<<(std::ostream& out, const ChangeWhileSending& c)
+{
+    return out << c.name;
+}
+
+class ChangeWhileSendingTest : public BadInput, public ::testing::WithParamInterface<ChangeWhileSending> {};
+
+TEST_P(ChangeWhileSendingTest, EndsWithAFileMessageNeverASuccess)
+{
+    const std::string path = dir / "fw1.R71";
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--bytes", "1M", path}));
+    // Slow acknowledgements keep the run inside the first blocks while the file changes
+    // far behind what the reader has buffered.
+    CSimServer sim(dir.Path().string(), {"--ack-delay-ms", "100"});
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    CChildProcess cli;
+    std::vector<std::string> args = {"flash", "--model", "RT71", "--file", path, "--tcp",
+                                     "127.0.0.1:" + std::to_string(sim.Port()), "--quiet", "--lang", "en",
+                                     "--status-file", dir / "status.txt"};
+    ASSERT_TRUE(cli.Start(ZORFLASH_CLI_PATH, args, dir.Path().string(), "cli"));
+    std::this_thread::sleep_for(300ms);
+    GetParam().change(path);
+    ASSERT_TRUE(cli.Wait(60s)) << "zorflash-cli still running after 60 s";
+
+    const std::string status = Status();
+    EXPECT_FALSE(EndsWith(status, kCompleted)) << status;
+    if (EndsWith(status, kAborted)) {
+        EXPECT_EQ(cli.ExitCode(), 3) << "a cut at a record boundary asks for disk 2, here cancelled";
+    } else {
+        EXPECT_TRUE(EndsWith(status, kChecksum)) << status;
+        EXPECT_EQ(cli.ExitCode(), 1);
+    }
+    const std::vector<std::string> summaries = sim.Summaries(10s);
+    ASSERT_EQ(summaries.size(), 1u) << sim.Output();
+    EXPECT_NE(summaries[0].find("link=closed-by-host"), std::string::npos) << summaries[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ChangeWhileSendingTest,
+    ::testing::Values(ChangeWhileSending{"truncated", [](const std::string& p) { ASSERT_EQ(truncate(p.c_str(), 200003), 0); }},
+                      ChangeWhileSending{"overwritten",
+                                         [](const std::string& p) {
+                                             const int fd = open(p.c_str(), O_WRONLY);
+                                             ASSERT_GE(fd, 0);
+                                             const std::vector<uint8_t> junk(1 << 20, 0xFF);
+                                             ASSERT_GT(pwrite(fd, junk.data(), 600000, 200000), 0);
+                                             close(fd);
+                                         }}),
+    [](const ::testing::TestParamInfo<ChangeWhileSending>& info) { return std::string(info.param.name); });
+
+// ---- names ----
+
+TEST_F(BadInput, NonAsciiPathIsSent)
+{
+    const fs::path folder = dir.Path() / "ファームウェア 更新";
+    fs::create_directory(folder);
+    const std::string path = (folder / "新版1.R71").string();
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "PATTERN", "--records", "5", path}));
+    ExpectCompleteUpdate(path);
+}
+
+TEST_F(BadInput, NonAsciiCharacterBeforeTheDotIsCutByTheVolumeRuleAndRefused)
+{
+    // The rule replaces one byte: the last byte of a multi-byte character. The name it
+    // makes does not exist, and the operator is asked for the disk.
+    const std::string path = dir / "更新.R71";
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "x1.R71"}));
+    fs::rename(dir / "x1.R71", path);
+    CChildProcess cli;
+    Flash(cli, path, 9, 10s);
+    EXPECT_EQ(cli.ExitCode(), 3) << cli.Stderr();
+    EXPECT_TRUE(EndsWith(Status(), kAborted)) << Status();
+}
+
+struct VolumeNames {
+    const char* name;
+    const char* volume1;  // where the rule looks for each volume, relative to the test's folder
+    const char* volume2;
+    const char* chosen;   // what the operator chose
+};
+
+std::ostream& operator<<(std::ostream& out, const VolumeNames& c)
+{
+    return out << c.name;
+}
+
+class VolumeNameTest : public BadInput, public ::testing::WithParamInterface<VolumeNames> {};
+
+TEST_P(VolumeNameTest, BothVolumesAreFoundByTheRule)
+{
+    const VolumeNames& c = GetParam();
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "SUB", "--records", "4", "--volumes",
+                                                 "2", "--split-at", "5", dir / "s1.R71"}));
+    fs::create_directories((dir.Path() / c.volume1).parent_path());
+    fs::create_directories((dir.Path() / c.volume2).parent_path());
+    fs::rename(dir / "s1.R71", dir / c.volume1);
+    fs::rename(dir / "s2.R71", dir / c.volume2);
+    ExpectCompleteUpdate(dir / c.chosen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, VolumeNameTest,
+    ::testing::Values(VolumeNames{"volume2Chosen", "fw1.R71", "fw2.R71", "fw2.R71"},
+                      VolumeNames{"noDot", "fw1", "fw2", "fw1"},
+                      VolumeNames{"dotOnlyInFolder", "di1.x/fw", "di2.x/fw", "dir.x/fw"},
+                      VolumeNames{"twoDots", "fw.v1.R71", "fw.v2.R71", "fw.v7.R71"}),
+    [](const ::testing::TestParamInfo<VolumeNames>& info) { return std::string(info.param.name); });
+
+// ---- the link ----
+
+TEST_F(BadInput, PortOutOfRangeIsRefusedWithoutAConnection)
+{
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
+    for (int port : {0, 70000}) {
+        CChildProcess cli;
+        Flash(cli, dir / "fw1.R71", port, 5s);
+        EXPECT_EQ(cli.ExitCode(), 1) << "port " << port << ": " << cli.Stderr();
+        EXPECT_TRUE(EndsWith(Status(), kCannotOpen)) << "port " << port << ": " << Status();
+    }
+}
+
+// A listener on loopback whose accept queue is full: further connection requests are
+// dropped, as by an address where nothing answers.
+class CFullListener {
+public:
+    CFullListener()
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(m_listen, 0);
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        // Fill the queue until a connection request is no longer answered.
+        for (int i = 0; i < 16; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            m_clients.push_back(fd);
+            connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+            pollfd p{fd, POLLOUT, 0};
+            if (poll(&p, 1, 300) == 0) {
+                m_full = true;
+                break;
+            }
+        }
+    }
+    ~CFullListener()
+    {
+        for (int fd : m_clients)
+            close(fd);
+        close(m_listen);
+    }
+    int Port() const { return m_port; }
+    bool Full() const { return m_full; }
+
+private:
+    int m_listen = -1;
+    int m_port = 0;
+    bool m_full = false;
+    std::vector<int> m_clients;
+};
+
+TEST_F(BadInput, InstrumentThatNeverAnswersEndsWithinTheConnectTimeOut)
+{
+    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
+    CFullListener listener;
+    ASSERT_TRUE(listener.Full()) << "the accept queue did not fill";
+    CChildProcess cli;
+    // The channel gives up on a connection after 21 s, as the Windows stack does.
+    Flash(cli, dir / "fw1.R71", listener.Port(), 30s);
+    EXPECT_LE(cli.Elapsed().count(), 21000 + 2000);
+    EXPECT_EQ(cli.ExitCode(), 1) << cli.Stderr();
+    EXPECT_TRUE(EndsWith(Status(), kCannotOpen)) << Status();
+}
+
+}  // namespace
