@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 56;
 constexpr long long kMaxRecordsPerSection = 1LL << 32;
 
 // splitmix64: fixed output for a seed on every platform, unlike the library distributions.
