@@ -2,9 +2,7 @@
 // under the run, names at the edges of the volume rule, ports out of range, an instrument
 // that never answers. None may crash, hang, or report success.
 
-#include "ChildProcess.h"
-#include "SimServer.h"
-#include "UpdateFileBuilder.h"
+#include "SimulatorFixture.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -24,6 +22,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,43 +46,40 @@ protected:
     }
 
     // zorflash-cli flash of file to the port, stdin at its end (a disk prompt is
-    // cancelled); fails the test if it has not ended within `limit`.
-    void Flash(CChildProcess& cli, const std::string& file, int port, std::chrono::milliseconds limit,
-               const std::vector<std::string>& more = {})
+    // cancelled); fails the test if it has not ended within limitMs.
+    CliRun Flash(const std::string& file, int port, int limitMs, const std::vector<std::string>& more = {})
     {
         std::vector<std::string> args = {"flash", "--model", "RT71", "--file", file, "--tcp",
                                          "127.0.0.1:" + std::to_string(port), "--timeout", "2000", "--quiet",
-                                         "--lang", "en", "--status-file", dir / "status.txt"};
+                                         "--lang", "en"};
         args.insert(args.end(), more.begin(), more.end());
-        ASSERT_TRUE(cli.Start(ZORFLASH_CLI_PATH, args, dir.Path().string(), "cli"));
-        ASSERT_TRUE(cli.Wait(limit)) << "zorflash-cli still running after " << limit.count() << " ms";
+        const CliRun run = RunCli(dir, args, "", {}, limitMs);
+        EXPECT_NE(run.code, -1) << "zorflash-cli still running after " << limitMs << " ms";
+        return run;
     }
 
     int Inspect(const std::string& file, std::string& output)
     {
-        CChildProcess cli;
-        EXPECT_TRUE(cli.Start(ZORFLASH_CLI_PATH, {"inspect", "--model", "RT71", file}, dir.Path().string(),
-                              "inspect"));
-        EXPECT_TRUE(cli.Wait(10s)) << "inspect still running after 10 s";
-        output = cli.Stdout() + cli.Stderr();
-        return cli.ExitCode();
+        const CliRun run = RunCli(dir, {"inspect", "--model", "RT71", file}, "", {}, 10000);
+        EXPECT_NE(run.code, -1) << "inspect still running after 10 s";
+        output = run.out + run.err;
+        return run.code;
     }
 
     // Flashes file to a simulator and expects a complete, verified update.
     void ExpectCompleteUpdate(const std::string& file)
     {
-        CSimServer sim(dir.Path().string(), {});
+        SimServer sim(dir, {}, 1);
         ASSERT_NE(sim.Port(), 0) << sim.Output();
-        CChildProcess cli;
-        Flash(cli, file, sim.Port(), 20s);
-        EXPECT_EQ(cli.ExitCode(), 0) << cli.Stderr() << Status();
+        const CliRun run = Flash(file, sim.Port(), 20000);
+        EXPECT_EQ(run.code, 0) << run.err << Status();
         EXPECT_TRUE(EndsWith(Status(), kCompleted)) << Status();
-        const std::vector<std::string> summaries = sim.Summaries(5s);
+        const std::vector<std::string> summaries = sim.Summaries(5000);
         ASSERT_EQ(summaries.size(), 1u) << sim.Output();
         EXPECT_NE(summaries[0].find("verdict=OK"), std::string::npos) << summaries[0];
     }
 
-    testsupport::TempDir dir;
+    TempDir dir;
 };
 
 // ---- update files that are no update files ----
@@ -106,9 +102,8 @@ TEST_P(NotAnUpdateFileTest, IsRefusedWithOneMessageAndNoHang)
     const std::string path = dir / "fw1.R71";
     GetParam().make(path);
 
-    CChildProcess cli;
-    Flash(cli, path, 9, 10s);  // never reached: the file is refused first
-    EXPECT_EQ(cli.ExitCode(), GetParam().flashExit) << cli.Stderr();
+    const CliRun run = Flash(path, 9, 10000);  // never reached: the file is refused first
+    EXPECT_EQ(run.code, GetParam().flashExit) << run.err;
     EXPECT_TRUE(EndsWith(Status(), kAborted)) << Status();
     EXPECT_EQ(Status().find("Detecting Target"), std::string::npos) << "a link was made: " << Status();
 
@@ -133,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(BadInput, SparseFileLargerThan4GiBIsInspectedAndSentWithoutOverflow)
 {
     const std::string path = dir / "big1.R71";
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "70", path}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "70", path}));
     // The END record comes early; the rest, up to 5 GiB, is never read.
     ASSERT_EQ(truncate(path.c_str(), 5LL << 30), 0) << "no sparse files here";
 
@@ -159,19 +154,17 @@ class ChangeWhileSendingTest : public BadInput, public ::testing::WithParamInter
 TEST_P(ChangeWhileSendingTest, EndsWithAFileMessageNeverASuccess)
 {
     const std::string path = dir / "fw1.R71";
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--bytes", "1M", path}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--bytes", "1M", path}));
     // Slow acknowledgements keep the run inside the first blocks while the file changes
     // far behind what the reader has buffered.
-    CSimServer sim(dir.Path().string(), {"--ack-delay-ms", "100"});
+    SimServer sim(dir, {"--ack-delay-ms", "100"}, 1);
     ASSERT_NE(sim.Port(), 0) << sim.Output();
-    CChildProcess cli;
-    std::vector<std::string> args = {"flash", "--model", "RT71", "--file", path, "--tcp",
-                                     "127.0.0.1:" + std::to_string(sim.Port()), "--quiet", "--lang", "en",
-                                     "--status-file", dir / "status.txt"};
-    ASSERT_TRUE(cli.Start(ZORFLASH_CLI_PATH, args, dir.Path().string(), "cli"));
+    Process cli({kCli, "flash", "--model", "RT71", "--file", path, "--tcp", "127.0.0.1:" + std::to_string(sim.Port()),
+                 "--quiet", "--lang", "en", "--status-file", dir / "status.txt"});
+    cli.CloseInput();
     std::this_thread::sleep_for(300ms);
     GetParam().change(path);
-    ASSERT_TRUE(cli.Wait(60s)) << "zorflash-cli still running after 60 s";
+    ASSERT_NE(cli.Wait(60000), -1) << "zorflash-cli still running after 60 s";
 
     const std::string status = Status();
     EXPECT_FALSE(EndsWith(status, kCompleted)) << status;
@@ -181,7 +174,7 @@ TEST_P(ChangeWhileSendingTest, EndsWithAFileMessageNeverASuccess)
         EXPECT_TRUE(EndsWith(status, kChecksum)) << status;
         EXPECT_EQ(cli.ExitCode(), 1);
     }
-    const std::vector<std::string> summaries = sim.Summaries(10s);
+    const std::vector<std::string> summaries = sim.Summaries(10000);
     ASSERT_EQ(summaries.size(), 1u) << sim.Output();
     EXPECT_NE(summaries[0].find("link=closed-by-host"), std::string::npos) << summaries[0];
 }
@@ -206,7 +199,7 @@ TEST_F(BadInput, NonAsciiPathIsSent)
     const fs::path folder = dir.Path() / "ファームウェア 更新";
     fs::create_directory(folder);
     const std::string path = (folder / "新版1.R71").string();
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "PATTERN", "--records", "5", path}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "PATTERN", "--records", "5", path}));
     ExpectCompleteUpdate(path);
 }
 
@@ -215,11 +208,10 @@ TEST_F(BadInput, NonAsciiCharacterBeforeTheDotIsCutByTheVolumeRuleAndRefused)
     // The rule replaces one byte: the last byte of a multi-byte character. The name it
     // makes does not exist, and the operator is asked for the disk.
     const std::string path = dir / "更新.R71";
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "x1.R71"}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "x1.R71"}));
     fs::rename(dir / "x1.R71", path);
-    CChildProcess cli;
-    Flash(cli, path, 9, 10s);
-    EXPECT_EQ(cli.ExitCode(), 3) << cli.Stderr();
+    const CliRun run = Flash(path, 9, 10000);
+    EXPECT_EQ(run.code, 3) << run.err;
     EXPECT_TRUE(EndsWith(Status(), kAborted)) << Status();
 }
 
@@ -240,7 +232,7 @@ class VolumeNameTest : public BadInput, public ::testing::WithParamInterface<Vol
 TEST_P(VolumeNameTest, BothVolumesAreFoundByTheRule)
 {
     const VolumeNames& c = GetParam();
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "SUB", "--records", "4", "--volumes",
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "4", "--volumes",
                                                  "2", "--split-at", "5", dir / "s1.R71"}));
     fs::create_directories((dir.Path() / c.volume1).parent_path());
     fs::create_directories((dir.Path() / c.volume2).parent_path());
@@ -261,11 +253,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BadInput, PortOutOfRangeIsRefusedWithoutAConnection)
 {
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
     for (int port : {0, 70000}) {
-        CChildProcess cli;
-        Flash(cli, dir / "fw1.R71", port, 5s);
-        EXPECT_EQ(cli.ExitCode(), 1) << "port " << port << ": " << cli.Stderr();
+        const CliRun run = Flash(dir / "fw1.R71", port, 5000);
+        EXPECT_EQ(run.code, 1) << "port " << port << ": " << run.err;
         EXPECT_TRUE(EndsWith(Status(), kCannotOpen)) << "port " << port << ": " << Status();
     }
 }
@@ -315,14 +306,13 @@ private:
 
 TEST_F(BadInput, InstrumentThatNeverAnswersEndsWithinTheConnectTimeOut)
 {
-    ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3", dir / "fw1.R71"}));
     CFullListener listener;
     ASSERT_TRUE(listener.Full()) << "the accept queue did not fill";
-    CChildProcess cli;
-    // The channel gives up on a connection after 21 s, as the Windows stack does.
-    Flash(cli, dir / "fw1.R71", listener.Port(), 30s);
-    EXPECT_LE(cli.Elapsed().count(), 21000 + 2000);
-    EXPECT_EQ(cli.ExitCode(), 1) << cli.Stderr();
+    // The channel gives up on a connection after 21 s instead of the kernel's minutes.
+    const CliRun run = Flash(dir / "fw1.R71", listener.Port(), 30000);
+    EXPECT_LE(run.seconds, 21.0 + 2.0);
+    EXPECT_EQ(run.code, 1) << run.err;
     EXPECT_TRUE(EndsWith(Status(), kCannotOpen)) << Status();
 }
 

@@ -3,9 +3,7 @@
 // real zorflash-cli and checks the status text it ends with, its exit code, that the link
 // was closed, and that it ended within its time-out plus a second.
 
-#include "ChildProcess.h"
-#include "SimServer.h"
-#include "UpdateFileBuilder.h"
+#include "SimulatorFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +12,7 @@
 #include <string>
 #include <vector>
 
-using namespace std::chrono_literals;
+using namespace testsupport;
 
 namespace {
 
@@ -43,38 +41,33 @@ protected:
     // followed by a reply point.
     void SetUp() override
     {
-        ASSERT_TRUE(MakeSample(dir.Path().string(), {"--model", "RT71", "--kind", "SUB", "--records", "2",
-                                                     dir / "fw1.R71"}));
+        ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "2", dir / "fw1.R71"}));
     }
 
-    testsupport::TempDir dir;
+    TempDir dir;
 };
 
 TEST_P(FaultMatrix, EndsWithTheRightMessageTheLinkClosedAndInTime)
 {
     const FaultCase& c = GetParam();
-    CSimServer sim(dir.Path().string(), {"--fault", c.fault});
+    SimServer sim(dir, {"--fault", c.fault}, 1);
     ASSERT_NE(sim.Port(), 0) << sim.Output();
 
-    CChildProcess cli;
-    ASSERT_TRUE(cli.Start(ZORFLASH_CLI_PATH,
-                          {"flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
-                           "127.0.0.1:" + std::to_string(sim.Port()), "--timeout", std::to_string(kTimeoutMs),
-                           "--quiet", "--lang", "en", "--status-file", dir / "status.txt"},
-                          dir.Path().string(), "cli"));
-    const bool ended = cli.Wait(20s);
-    ASSERT_TRUE(ended) << "zorflash-cli still running after 20 s";
+    const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                                    "127.0.0.1:" + std::to_string(sim.Port()), "--timeout",
+                                    std::to_string(kTimeoutMs), "--quiet", "--lang", "en"},
+                              "", {}, 20000);
+    ASSERT_NE(run.code, -1) << "zorflash-cli still running after 20 s";
     // Each wait of the run is bounded by the time-out; one fault costs at most one wait.
-    EXPECT_LE(cli.Elapsed().count(), kTimeoutMs + 1000) << "took " << cli.Elapsed().count() << " ms";
+    EXPECT_LE(run.seconds * 1000, kTimeoutMs + 1000) << "took " << run.seconds << " s";
 
-    EXPECT_EQ(cli.ExitCode(), 1) << cli.Stderr();
-    const testsupport::Bytes bytes = testsupport::ReadFile(dir / "status.txt");
-    const std::string status(bytes.begin(), bytes.end());
+    EXPECT_EQ(run.code, 1) << run.err;
+    const std::string& status = run.status;
     ASSERT_GE(status.size(), c.ending.size()) << status;
     EXPECT_EQ(status.substr(status.size() - c.ending.size()), c.ending) << status;
     EXPECT_EQ(status.find("Transfer completed"), std::string::npos) << status;
 
-    const std::vector<std::string> summaries = sim.Summaries(5s);
+    const std::vector<std::string> summaries = sim.Summaries(5000);
     ASSERT_EQ(summaries.size(), 1u) << sim.Output();
     EXPECT_NE(summaries[0].find(std::string("link=") + c.linkEnd), std::string::npos) << summaries[0];
     EXPECT_NE(summaries[0].find("verdict=FAULT"), std::string::npos) << summaries[0];

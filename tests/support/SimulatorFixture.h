@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,15 @@ inline const std::string kCli = ZORFLASH_CLI_PATH;
 
 class SimServer {
 public:
-    SimServer(const TempDir& dir, std::vector<std::string> extra = {})
+    // maxUpdates > 0: the simulator ends by itself after that many updates.
+    SimServer(const TempDir& dir, std::vector<std::string> extra = {}, int maxUpdates = 0)
     {
         std::vector<std::string> argv = {kSim, "serve", "--tcp", "127.0.0.1:0", "--port-file", dir / "port",
                                          "--out", dir / "images"};
+        if (maxUpdates > 0) {
+            argv.push_back("--max-updates");
+            argv.push_back(std::to_string(maxUpdates));
+        }
         argv.insert(argv.end(), extra.begin(), extra.end());
         std::filesystem::remove(dir / "port");
         std::filesystem::remove_all(dir / "images");
@@ -47,12 +53,33 @@ public:
             return "";
         return out.substr(at, out.find('\n', at) - at);
     }
+    // Every summary line, once the simulator has ended (it must have a --max-updates).
+    std::vector<std::string> Summaries(int timeoutMs)
+    {
+        m_process->Wait(timeoutMs);
+        std::vector<std::string> lines;
+        std::istringstream out(m_process->Out());
+        for (std::string line; std::getline(out, line);)
+            if (line.rfind("update ", 0) == 0)
+                lines.push_back(line);
+        return lines;
+    }
+    std::string Output() { return m_process->Out() + m_process->Err(); }
     Process& Proc() { return *m_process; }
 
 private:
     std::unique_ptr<Process> m_process;
     int m_port = 0;
 };
+
+// Writes an update file with the simulator's sample writer.
+inline bool MakeSample(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {kSim, "make-sample"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process p(argv);
+    return p.Wait(60000) == 0;
+}
 
 struct CliRun {
     int code = -1;
