@@ -108,8 +108,8 @@ TEST(RecordReading, LongestRecordFillsTheWholeBuffer)
     EXPECT_EQ(buffer[512], 0);
 }
 
-// The checksum is summed eight bytes at a time: every length (so every remainder) and
-// bytes near 0xFF (so lanes that carry) must give the byte loop's answer, and a checksum
+// The checksum is summed sixteen bytes at a time: every length (so every remainder) and
+// bytes near 0xFF (so lanes that wrap) must give the byte loop's answer, and a checksum
 // one off must be refused.
 TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
 {
