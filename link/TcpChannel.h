@@ -18,8 +18,8 @@ class CAbortSignal;
 class CTcpChannel {
 public:
     static constexpr int32_t kRingSize = 4096;
-    // The longest an unanswered connect may take: about the time Windows gives up after
-    // its default SYN retries, instead of Linux's minutes.
+    // The longest an unanswered connect may take: an operator learns within half a minute
+    // that the instrument does not answer, instead of after the kernel's minutes of retries.
     static constexpr uint32_t kConnectTimeoutMs = 21000;
 
     // The socket library needs no start or end on POSIX; kept for the link's calling order.
