@@ -116,7 +116,9 @@ void CUpdateJob::Run()
     std::unique_ptr<CFile> file;
     std::unique_ptr<CDeviceLink> link;
     try {
-        block.reset(new (std::nothrow) uint8_t[kBlockBufferSize]);
+        // One byte beyond the block: records are read straight into it, and the reader
+        // puts a NUL behind each one.
+        block.reset(new (std::nothrow) uint8_t[kBlockBufferSize + 1]);
         if (!block)
             throw CMemoryException();
         RunSteps(block.get(), file, link);
@@ -231,6 +233,10 @@ void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::uni
     }
 }
 
+namespace {
+constexpr uint32_t kLongestRecord = kRecordBufferSize - 1;  // N = 255: 512 bytes
+}  // namespace
+
 CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& link, uint8_t* block, int kind)
 {
     const UpdateSettings& settings = m_pView->Settings();
@@ -244,7 +250,17 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
     while (sectionsDone < sectionsNeeded) {
         int recordIndex = 0;
         for (;;) {
-            const int length = ReadRecord(file, record);
+            // In fast mode every record after START goes out from the block buffer, so it is
+            // read straight to its place there: the 64 MiB of an image are not copied twice.
+            // At most 64 records of 512 bytes lie between two flushes, which is exactly the
+            // buffer; the guard only keeps a broken count from overrunning it.
+            const bool intoBlock = fast && recordIndex > 0;
+            if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
+                if (!SendBytes(link, block, fill, true))
+                    return Outcome::CommunicationError;
+                fill = 0;
+            }
+            const int length = ReadRecord(file, intoBlock ? block + fill : record);
             if (length == -2) {
                 // Nothing more goes out, not even what the block buffer holds.
                 AppendFailure(IDS_INCORRECT_CHECKSUM);
@@ -282,14 +298,6 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
                 if (!SendBytes(link, record, size, true))
                     return Outcome::CommunicationError;
             } else {
-                // At most 64 records of 512 bytes lie between two flushes, which is
-                // exactly the buffer; the guard only keeps a broken count from overrunning it.
-                if (fill + size > kBlockBufferSize) {
-                    if (!SendBytes(link, block, fill, true))
-                        return Outcome::CommunicationError;
-                    fill = 0;
-                }
-                std::memcpy(block + fill, record, size);
                 fill += size;
             }
 

@@ -140,6 +140,29 @@ TEST_F(UpdateRun, FastModeWritesOneBlockPerAcknowledgement)
     EXPECT_EQ(normal.writes, each);
 }
 
+// Records are read straight into the block buffer: 64 records of the longest length fill
+// it exactly (the reader's NUL lands one byte beyond) and still go out as one write each,
+// byte for byte as in the file; a checksum error in the next block sends nothing more.
+TEST_F(UpdateRun, FastModeBlocksOfLongestRecordsFillTheBufferExactly)
+{
+    const Bytes stream = Section(130, 11, 255);  // START + records 1..129
+    WriteVolume(1, "MAIN", stream);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (129) Record" + kDone);
+    EXPECT_EQ(host.writes, (std::vector<uint32_t>{512, 512, 64 * 512, 64 * 512, 1}));
+    EXPECT_EQ(instrument.Received(), Wire("MAIN", stream));
+
+    Bytes spoilt = stream;
+    spoilt[(1 + 66) * 512 - 1] ^= 0xFF;  // the checksum of record 66, inside the third block
+    WriteVolume(1, "MAIN", spoilt);
+    FakeInstrument second;
+    RecordingHost bad(Settings(second.Port(), true));
+    EXPECT_EQ(Run(bad), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (65) Record" +
+                            "\r\nIncorrect Check Sum.\r\n");
+    EXPECT_EQ(bad.writes, (std::vector<uint32_t>{512, 512, 64 * 512}));
+}
+
 TEST_F(UpdateRun, SectionThatIsOnlyEndSendsTheEndByteAlone)
 {
     WriteVolume(1, "SUB", Bytes{0x00, 0x00});
