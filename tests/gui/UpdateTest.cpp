@@ -2,7 +2,7 @@
 // that hold while one runs, the disk prompt shown for the worker on the window thread,
 // and a target that cannot be reached. The instrument listens on 127.0.0.1 only, and each
 // test sets that address through the settings dialog before it presses Start.
-#include "FakeInstrument.h"
+#include "FakeInstrument.h"  // tests/support: the instrument the engine tests use too
 #include "GuiTestSupport.h"
 
 #include "app/MainFrame.h"
@@ -119,15 +119,15 @@ void CUpdateTest::completeUpdate()
 {
     QFETCH(int, records);
     QFETCH(bool, fastMode);
-    CFakeInstrument instrument;
-    QVERIFY(instrument.Listen(false));
+    testsupport::FakeInstrument instrument;
     const QString file = m_dir.filePath("fw1.R71");
     WriteUpdateFile(file, records);
     Record().fastMode = fastMode ? 1 : 0;
     StartUpdate(file, instrument.Port());
     QVERIFY(!StartButton()->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 30000);
-    QVERIFY2(instrument.Completed(), qPrintable(QString::fromStdString(instrument.Failure())));
+    QVERIFY(instrument.WaitClosed());
+    QVERIFY(instrument.Completed());
     QCOMPARE(QString::fromStdString(View()->GetStatusText()), ExpectedStatus(records));
     QString shown = ExpectedStatus(records);
     shown.remove('\r');
@@ -137,8 +137,8 @@ void CUpdateTest::completeUpdate()
 
 void CUpdateTest::lockedWhileUpdating()
 {
-    CFakeInstrument instrument;
-    QVERIFY(instrument.Listen(true));
+    // The instrument holds its reply to the header (reply point 3) until released.
+    testsupport::FakeInstrument instrument(3, testsupport::FakeInstrument::Fault::Hold);
     const QString file = m_dir.filePath("fw1.R71");
     WriteUpdateFile(file, 70);
     StartUpdate(file, instrument.Port());
@@ -148,7 +148,7 @@ void CUpdateTest::lockedWhileUpdating()
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(5);
-    QTRY_VERIFY_WITH_TIMEOUT(instrument.HeaderReceived(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(instrument.Replies() > 3, 20000);
     QTRY_VERIFY(ticks >= 3);
     QTRY_VERIFY(View()->GetStatusText().find("Sending Header...") != std::string::npos);
 
@@ -183,8 +183,9 @@ void CUpdateTest::lockedWhileUpdating()
     QVERIFY(frame->isVisible());
     QCOMPARE(m_messages, QStringList{"An update is in progress. Wait until it has finished."});
 
-    instrument.ReleaseHeaderAck();
+    instrument.Release();
     QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 30000);
+    QVERIFY(instrument.WaitClosed());
     QVERIFY(instrument.Completed());
     QCOMPARE(QString::fromStdString(View()->GetStatusText()), ExpectedStatus(70));
     QVERIFY(models->isEnabled());
@@ -195,8 +196,7 @@ void CUpdateTest::diskPromptShownForTheWorker()
 {
     // Volume 1 ends without its END record and volume 2 is missing: the worker asks for
     // the next disk, the operator cancels.
-    CFakeInstrument instrument;
-    QVERIFY(instrument.Listen(false));
+    testsupport::FakeInstrument instrument;
     const QString file = m_dir.filePath("split1.R71");
     WriteUpdateFile(file, 3, false);
     m_answer = QMessageBox::Cancel;
@@ -213,8 +213,7 @@ void CUpdateTest::unreachableTarget()
 {
     int port = 0;
     {
-        CFakeInstrument closed;  // a port that was free a moment ago and now refuses
-        QVERIFY(closed.Listen(false));
+        testsupport::FakeInstrument closed;  // a port that was free a moment ago and now refuses
         port = closed.Port();
     }
     const QString file = m_dir.filePath("fw1.R71");

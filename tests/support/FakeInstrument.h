@@ -22,7 +22,9 @@ namespace testsupport {
 
 class FakeInstrument {
 public:
-    enum class Fault { None, Wrong, Silent, Drop, Short };
+    // Hold: the proper reply, but only once Release() is called, so a test can look at
+    // the host in the middle of an update.
+    enum class Fault { None, Wrong, Silent, Drop, Short, Hold };
 
     // Reply points in order: 0 sync, 1 identification, 2 header size, 3 header, then the
     // acknowledgements of the record sections.
@@ -65,6 +67,9 @@ public:
         return m_received;
     }
     int Replies() const { return m_replies.load(); }
+    void Release() { m_released.store(true); }
+    // Every END the header's kind needs arrived, after records whose checksums were right.
+    bool Completed() const { return m_completed.load(); }
     bool SawClose() const { return m_sawClose.load(); }
     // Bytes that arrived after the last END the header's kind needs.
     size_t ExtraBytes() const { return m_extra.load(); }
@@ -105,6 +110,11 @@ private:
             return true;
         }
         switch (m_fault) {
+        case Fault::Hold:
+            while (!m_released.load() && !m_stop.load())
+                usleep(2000);
+            send(fd, good.data(), good.size(), MSG_NOSIGNAL);
+            return true;
         case Fault::Wrong: {
             std::string wrong = good;
             wrong[0] ^= 0x01;
@@ -163,10 +173,16 @@ private:
                     break;
                 if (!ReadBytes(fd, buf, 2u * n + 1))
                     return;
+                unsigned sum = 0;
+                for (unsigned i = 0; i < 2u * n; ++i)
+                    sum += buf[i];
+                if (static_cast<uint8_t>(sum) != buf[2u * n])
+                    return;  // a bad record: the update can never be complete
                 if ((index == 0 || (index - 1) % 64 == 0) && !Reply(fd, "Y"))
                     return;
             }
         }
+        m_completed.store(true);
         // The host sends nothing after the last END; anything here is an error.
         uint8_t b;
         while (ReadByte(fd, b))
@@ -180,6 +196,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_replies{0};
     std::atomic<bool> m_sawClose{false};
+    std::atomic<bool> m_released{false};
+    std::atomic<bool> m_completed{false};
     std::atomic<size_t> m_extra{0};
     std::mutex m_mutex;
     std::vector<uint8_t> m_received;
