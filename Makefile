@@ -70,5 +70,9 @@ fuzz: test-fuzz
 			corpus/$$t ../tests/fuzz/corpus/$$t; \
 	done
 
+# The performance figures (B1..B7), measured against their references in one run.
+bench: deps
+	bench/run
+
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

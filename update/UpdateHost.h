@@ -8,9 +8,11 @@
 class CAbortSignal;
 
 // The main form, as the update engine sees it. The desktop form and the CLI each
-// implement it. Every call comes from the update worker thread. The status-box requests
-// and the prompt return only after the front end has carried them out (the GUI does them
-// on its window thread while the worker waits), so the log always reads as written.
+// implement it. Every call comes from the update worker thread. The requests that change
+// the status text, and the prompt, return only after the front end has carried them out
+// (the GUI does them on its window thread while the worker waits), so the log always
+// reads as written; the reads and the selection may be answered from the front end's own
+// copy of the text, which only changes while the worker waits.
 class CUpdateHost {
 public:
     virtual ~CUpdateHost() = default;
