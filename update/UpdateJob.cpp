@@ -10,6 +10,7 @@
 #include "update/UpdateHost.h"
 #include "update/UpdateProtocol.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -241,6 +242,9 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
 {
     const UpdateSettings& settings = m_pView->Settings();
     const bool fast = settings.fastMode != 0;
+    // The progress format is loaded once per run; each block only formats its number.
+    const std::string progressFormat = LoadStringResource(IDS_SENDING_RECORD);
+    char progress[256];
     const int sectionsNeeded = kind == kRomSub ? 2 : 1;
     int sectionsDone = 0;
     int volume = 1;
@@ -315,7 +319,8 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
                         return Outcome::CommunicationError;
                     fill = 0;
                 }
-                ReplaceStatusLine(FormatStringResource(IDS_SENDING_RECORD, recordIndex));
+                std::snprintf(progress, sizeof progress, progressFormat.c_str(), recordIndex);
+                ReplaceStatusLine(progress);
                 if (!ReceiveAck(link))
                     return Outcome::CommunicationError;
             }
