@@ -10,7 +10,6 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,15 +99,12 @@ public:
             const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
             grantpt(master);
             unlockpt(master);
-            termios mode{};
-            tcgetattr(master, &mode);
-            cfmakeraw(&mode);
-            tcsetattr(master, TCSANOW, &mode);
             m_masters.push_back(master);
             m_slaves.push_back(ptsname(master));
             list += (i ? ":" : "") + m_slaves.back();
-            // Held open so that the master never sees a hang-up between our opens. Its
-            // terminal mode stays the system's cooked one: raw mode is the layer's job.
+            // Held open so that the master never sees a hang-up between our opens. The
+            // terminal mode (one for both sides) stays the system's cooked one: raw mode
+            // is the layer's job.
             m_heldSlaves.push_back(open(m_slaves.back().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
         }
         setenv("ZORFLASH_USB_DEVICES", list.c_str(), 1);
