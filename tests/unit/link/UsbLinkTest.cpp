@@ -31,6 +31,8 @@ struct SearchCase {
     const char* query = kQuery;
 };
 
+void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
+
 class UsbSearch : public ::testing::TestWithParam<SearchCase> {};
 
 // Whatever the outcome, only the instrument kept may remain open, and each instrument
