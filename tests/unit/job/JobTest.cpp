@@ -183,59 +183,8 @@ TEST_F(UpdateRun, JapaneseStatusText)
     SetResourceLanguage(Language::English);
 }
 
-struct FaultCase {
-    int point;
-    FakeInstrument::Fault fault;
-    const char* message;
-};
-
-void PrintTo(const FaultCase& c, std::ostream* os)
-{
-    *os << "reply point " << c.point << " fault " << static_cast<int>(c.fault);
-}
-
-class UpdateFaults : public UpdateRun, public ::testing::WithParamInterface<FaultCase> {};
-
-TEST_P(UpdateFaults, EndWithTheRightMessageAndTheLinkClosed)
-{
-    const FaultCase& c = GetParam();
-    WriteVolume(1, "MAIN", Section(10, 1));
-    FakeInstrument instrument(c.point, c.fault);
-    RecordingHost host(Settings(instrument.Port(), true));
-    host.timeoutMs = 300;
-    const char* before[] = {"", "", kHeader, kHeader, "", "", "", ""};
-    std::string expected = std::string(kOpening) + kDetecting + before[c.point];
-    if (c.point >= 4)
-        expected += std::string(kHeader) + kStart;
-    if (c.point >= 5)
-        expected += "Sending (1) Record";
-    expected += c.message;
-    EXPECT_EQ(Run(host), expected);
-    // The job closed the link: the instrument sees the connection end.
-    EXPECT_TRUE(instrument.WaitClosed());
-}
-
-using F = FakeInstrument::Fault;
-
-std::string FaultCaseName(const ::testing::TestParamInfo<FaultCase>& info)
-{
-    static const char* const names[] = {"None", "Wrong", "Silent", "Drop", "Short"};
-    return "Point" + std::to_string(info.param.point) + names[static_cast<int>(info.param.fault)];
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ReplyPoints, UpdateFaults,
-    ::testing::Values(FaultCase{0, F::Wrong, "\r\nCommunication setup failure.\r\n"},
-                      FaultCase{0, F::Silent, kCommError}, FaultCase{0, F::Drop, kCommError},
-                      FaultCase{1, F::Wrong, "\r\nCouldn't receive MORVENAL character string\r\n"},
-                      FaultCase{1, F::Short, "\r\nCouldn't receive MORVENAL character string\r\n"},
-                      FaultCase{1, F::Drop, "\r\nCouldn't receive MORVENAL character string\r\n"},
-                      FaultCase{2, F::Wrong, "\r\nHeder size communication failure\r\n"},
-                      FaultCase{2, F::Silent, kCommError}, FaultCase{3, F::Wrong, "\r\nHeader transfer error.\r\n"},
-                      FaultCase{3, F::Drop, kCommError}, FaultCase{4, F::Wrong, kCommError},
-                      FaultCase{4, F::Silent, kCommError}, FaultCase{5, F::Wrong, kCommError},
-                      FaultCase{5, F::Drop, kCommError}),
-    FaultCaseName);
+// Every reply point under every fault is run end to end, CLI against the simulator, in
+// tests/reliability; here the run's own file and link outcomes.
 
 TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
 {
