@@ -22,51 +22,6 @@ Bytes ReadFile(const std::string& path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
-class SampleFileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_dir = fs::temp_directory_path()
-                / ("zorflash-sim-test-" + std::to_string(::getpid()) + "-"
-                   + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string Write(SampleOptions options, const std::string& name = "fw1.R71")
-    {
-        CSampleWriter writer(options);
-        std::string error;
-        EXPECT_TRUE(writer.Write((m_dir / name).string(), error)) << error;
-        return (m_dir / name).string();
-    }
-
-    std::string WriteFails(SampleOptions options)
-    {
-        CSampleWriter writer(options);
-        std::string error;
-        EXPECT_FALSE(writer.Write((m_dir / "fw1.R71").string(), error));
-        return error;
-    }
-
-    fs::path m_dir;
-};
-
-SampleOptions Options(SimKind kind, long long records)
-{
-    SampleOptions options;
-    options.model = 5;  // its header token differs from its display name
-    options.kind = kind;
-    options.recordsPerSection = records;
-    return options;
-}
-
 TEST(VolumeFileNameTest, ReplacesTheCharacterBeforeTheLastDot)
 {
     EXPECT_EQ(VolumeFileName("C:\\fw\\ABC1.R71", 2), "C:\\fw\\ABC2.R71");
@@ -77,82 +32,122 @@ TEST(VolumeFileNameTest, ReplacesTheCharacterBeforeTheLastDot)
     EXPECT_EQ(VolumeFileName("out/fw.R71", 1), "out/f1.R71");
 }
 
-TEST_F(SampleFileTest, OneVolumeFileIsItsOwnExpectedImage)
+SampleOptions Options(SimKind kind, long long records)
 {
-    const std::string path = Write(Options(SimKind::Pattern, 70));
-    const Bytes file = ReadFile(path);
-    ASSERT_GE(file.size(), 56u);
-    const auto match = ClassifyHeaderLine(file.data());
-    ASSERT_TRUE(match.has_value());
-    EXPECT_EQ(match->model, 5);
-    EXPECT_EQ(match->kind, SimKind::Pattern);
-    EXPECT_EQ(std::string(file.begin() + 48, file.begin() + 50), "01");
-
-    Bytes expected;
-    std::string error;
-    ASSERT_TRUE(CImageVerifier::ExpectedImage(path, expected, error)) << error;
-    EXPECT_EQ(expected, file);
-    EXPECT_EQ(file.back(), 0x00);
+    SampleOptions options;
+    options.model = 5;  // its header token differs from its display name
+    options.kind = kind;
+    options.recordsPerSection = records;
+    return options;
 }
 
-// Where volume 1 may end: inside a section, right after the first END of a SUB file, and
-// before the first record.
-class SplitTest : public SampleFileTest, public ::testing::WithParamInterface<long long> {};
+class SampleFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { fs::create_directories(m_dir); }
+    void TearDown() override { fs::remove_all(m_dir); }
 
-TEST_P(SplitTest, VolumesJoinIntoOneStream)
-{
-    SampleOptions options = Options(SimKind::Sub, 5);
-    options.volumes = 2;
-    options.splitAt = GetParam();
-    const std::string path = Write(options);
-    const Bytes one = ReadFile(VolumeFileName(path, 1));
-    const Bytes two = ReadFile(VolumeFileName(path, 2));
-    ASSERT_GE(two.size(), 56u);
-    EXPECT_EQ(std::string(two.begin() + 48, two.begin() + 50), "02");
-    EXPECT_TRUE(std::equal(one.begin(), one.begin() + 32, two.begin()));
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
 
-    Bytes joined = one;
-    joined.insert(joined.end(), two.begin() + 56, two.end());
-    Bytes expected;
-    std::string error;
-    ASSERT_TRUE(CImageVerifier::ExpectedImage(path, expected, error)) << error;
-    EXPECT_EQ(expected, joined);
-    if (GetParam() == 6) {
-        EXPECT_EQ(one.back(), 0x00) << "volume 1 should end with the first END";
+    // Writes the sample; the writer's reason if it refuses, else empty.
+    std::string Write(const SampleOptions& options, const std::string& name = "fw1.R71")
+    {
+        std::string error;
+        CSampleWriter(options).Write(Path(name), error);
+        return error;
     }
+
+    // The verifier's reading of the file: the expected image, or its reason for refusing.
+    std::string Expected(const std::string& name, Bytes& image)
+    {
+        std::string error;
+        return CImageVerifier::ExpectedImage(Path(name), image, error) ? std::string() : error;
+    }
+
+    fs::path m_dir = fs::temp_directory_path() / ("zorflash-sim-test-" + std::to_string(::getpid()));
+};
+
+struct VolumesCase {
+    SimKind kind;
+    int volumes;
+    std::optional<long long> splitAt;
+};
+
+// Stream records (END included) in a volume's bytes after its header.
+long long StreamRecords(const Bytes& volume)
+{
+    long long count = 0;
+    for (std::size_t at = 56; at < volume.size(); ++count)
+        at += volume[at] ? 2u * volume[at] + 2 : 1;
+    return count;
 }
 
-INSTANTIATE_TEST_SUITE_P(Points, SplitTest, ::testing::Values(0LL, 2LL, 6LL, 11LL));
+class VolumesTest : public SampleFileTest, public ::testing::WithParamInterface<VolumesCase> {};
+
+TEST_P(VolumesTest, JoinIntoTheExpectedImageSplitWhereAsked)
+{
+    const VolumesCase& c = GetParam();
+    SampleOptions options = Options(c.kind, 5);
+    options.volumes = c.volumes;
+    options.splitAt = c.splitAt;
+    ASSERT_EQ(Write(options), "");
+    Bytes joined;
+    for (int v = 1; v <= c.volumes; ++v) {
+        const Bytes file = ReadFile(VolumeFileName(Path("fw1.R71"), v));
+        ASSERT_GE(file.size(), 56u);
+        const auto match = ClassifyHeaderLine(file.data());
+        ASSERT_TRUE(match.has_value());
+        EXPECT_EQ(match->model, 5);
+        EXPECT_EQ(match->kind, c.kind);
+        EXPECT_EQ(std::string(file.begin() + 48, file.begin() + 50), "0" + std::to_string(v));
+        if (v == 1 && c.splitAt) {
+            EXPECT_EQ(StreamRecords(file), *c.splitAt);
+        }
+        joined.insert(joined.end(), file.begin() + (v == 1 ? 0 : 56), file.end());
+    }
+    Bytes expected;
+    ASSERT_EQ(Expected("fw1.R71", expected), "");
+    EXPECT_EQ(expected, joined);
+    EXPECT_EQ(joined.back(), 0x00);
+}
+
+// Volume 1 may end before the first record, inside a section, right after the first END
+// of a SUB file (1..5 END(6) 7..11 END(12)), or just before the last END.
+INSTANTIATE_TEST_SUITE_P(Cases, VolumesTest,
+                         ::testing::Values(VolumesCase{SimKind::Pattern, 1, std::nullopt},
+                                           VolumesCase{SimKind::Sub, 2, 0}, VolumesCase{SimKind::Sub, 2, 2},
+                                           VolumesCase{SimKind::Sub, 2, 6}, VolumesCase{SimKind::Sub, 2, 11}));
 
 TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
 {
     SampleOptions bad = Options(SimKind::Sub, 3);
     bad.badChecksum = 6;  // 1 2 3 END(4) 5 6: section 2, record 1
-    std::string error;
     Bytes image;
-    EXPECT_FALSE(CImageVerifier::ExpectedImage(Write(bad), image, error));
-    EXPECT_NE(error.find("bad checksum in section 2 record 1"), std::string::npos) << error;
+    ASSERT_EQ(Write(bad), "");
+    EXPECT_NE(Expected("fw1.R71", image).find("bad checksum in section 2 record 1"), std::string::npos);
 
     SampleOptions cut = Options(SimKind::Main, 3);
     cut.truncateAt = 57;  // inside the START record, whatever its length
-    EXPECT_FALSE(CImageVerifier::ExpectedImage(Write(cut, "cut1.R71"), image, error));
-    EXPECT_NE(error.find("cut short"), std::string::npos) << error;
+    ASSERT_EQ(Write(cut, "cut1.R71"), "");
+    EXPECT_NE(Expected("cut1.R71", image).find("cut short"), std::string::npos);
 
     bad.badChecksum = 4;
-    EXPECT_NE(WriteFails(bad).find("not an END record"), std::string::npos);
+    EXPECT_NE(Write(bad).find("not an END record"), std::string::npos);
     SampleOptions split = Options(SimKind::Main, 3);
     split.volumes = 2;
     split.splitAt = 5;
-    EXPECT_NE(WriteFails(split).find("--split-at"), std::string::npos);
+    EXPECT_NE(Write(split).find("--split-at"), std::string::npos);
 }
 
 TEST_F(SampleFileTest, SameSeedSameFileOtherSeedOtherData)
 {
     SampleOptions options = Options(SimKind::Main, 40);
-    const Bytes first = ReadFile(Write(options, "a1.R71"));
-    EXPECT_EQ(ReadFile(Write(options, "b1.R71")), first);
+    Write(options, "a1.R71");
+    Write(options, "b1.R71");
     options.seed = 2;
-    EXPECT_NE(ReadFile(Write(options, "c1.R71")), first);
+    Write(options, "c1.R71");
+    const Bytes first = ReadFile(Path("a1.R71"));
+    EXPECT_EQ(ReadFile(Path("b1.R71")), first);
+    EXPECT_NE(ReadFile(Path("c1.R71")), first);
 }
 
 TEST_F(SampleFileTest, SizeTargetWithFixedRecordLength)
@@ -161,7 +156,8 @@ TEST_F(SampleFileTest, SizeTargetWithFixedRecordLength)
     options.recordsPerSection.reset();
     options.streamBytes = 100000;
     options.recordLength = 255;
-    const Bytes file = ReadFile(Write(options));
+    ASSERT_EQ(Write(options), "");
+    const Bytes file = ReadFile(Path("fw1.R71"));
     EXPECT_GE(file.size(), 56u + 100000u);
     EXPECT_LT(file.size(), 56u + 100000u + 2 * 512u);
     EXPECT_EQ(file[56], 255);
@@ -170,23 +166,21 @@ TEST_F(SampleFileTest, SizeTargetWithFixedRecordLength)
 
 TEST_F(SampleFileTest, VerifyNamesTheFirstDifference)
 {
-    const std::string path = Write(Options(SimKind::Main, 4));
-    Bytes image = ReadFile(path);
-    const std::string imagePath = (m_dir / "got.img").string();
+    ASSERT_EQ(Write(Options(SimKind::Main, 4)), "");
+    Bytes image = ReadFile(Path("fw1.R71"));
     std::string report;
-
-    WriteFile(imagePath, image);
-    EXPECT_TRUE(CImageVerifier::Verify(imagePath, path, report)) << report;
-
+    auto verify = [&] {
+        std::ofstream(Path("got.img"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+        return CImageVerifier::Verify(Path("got.img"), Path("fw1.R71"), report);
+    };
+    EXPECT_TRUE(verify()) << report;
     image[100] ^= 0x01;
-    WriteFile(imagePath, image);
-    EXPECT_FALSE(CImageVerifier::Verify(imagePath, path, report));
+    EXPECT_FALSE(verify());
     EXPECT_EQ(report.rfind("differ at offset 100: ", 0), 0u) << report;
-
     image[100] ^= 0x01;
     image.pop_back();
-    WriteFile(imagePath, image);
-    EXPECT_FALSE(CImageVerifier::Verify(imagePath, path, report));
+    EXPECT_FALSE(verify());
     EXPECT_NE(report.find("differ at offset " + std::to_string(image.size())), std::string::npos) << report;
 }
 

@@ -2,6 +2,7 @@
 
 #include "sim/PtyInstrument.h"
 #include "sim/TcpServer.h"
+#include "sim/UniqueFd.h"
 #include "sim/UpdateLedger.h"
 
 #include <gtest/gtest.h>
@@ -26,26 +27,20 @@ namespace {
 class Host {
 public:
     explicit Host(int fd) : m_fd(fd) {}
-    ~Host() { Close(); }
-    void Close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-    void Send(const Bytes& bytes) { ASSERT_EQ(::write(m_fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
-    void Send(const std::string& text) { Send(Text(text)); }
+    int Fd() const { return m_fd.Get(); }
+    void Close() { m_fd.Reset(); }
+    void Send(const Bytes& bytes) { ASSERT_EQ(::write(Fd(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size())); }
 
     // Up to `count` bytes within `ms`; "<eof>" if the instrument closed the link.
     std::string Receive(std::size_t count, int ms = 5000)
     {
         std::string got;
         while (got.size() < count) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{Fd(), POLLIN, 0};
             if (::poll(&p, 1, ms) <= 0)
                 break;
             char c[512];
-            const ssize_t n = ::read(m_fd, c, std::min(sizeof c, count - got.size()));
+            const ssize_t n = ::read(Fd(), c, std::min(sizeof c, count - got.size()));
             if (n <= 0)
                 return got + "<eof>";
             got.append(c, static_cast<std::size_t>(n));
@@ -53,173 +48,103 @@ public:
         return got;
     }
 
-    // The handshake and a MAIN header, every reply checked.
-    void Begin(const std::string& line = kMainLine)
+    // Sends the steps, checking every reply, up to and including the step labelled `last`.
+    void Play(const std::vector<Step>& steps, const std::string& last = {})
     {
-        Send(":UP:EXEC\r\n");
-        Send(Bytes{0x55});
-        EXPECT_EQ(Receive(1), "\xAA");
-        Send("MORVENAL\r\n");
-        EXPECT_EQ(Receive(10), "MORVENAL\r\n");
-        Send(Bytes{0x38});
-        EXPECT_EQ(Receive(1), "8");
-        Send(Header(line));
-        EXPECT_EQ(Receive(1), "Y");
+        for (const Step& step : steps) {
+            Send(step.send);
+            if (step.label == last)
+                return;
+            if (step.reply) {
+                EXPECT_EQ(Receive(step.reply->size()), *step.reply) << step.label;
+            }
+        }
     }
 
 private:
-    int m_fd;
+    CUniqueFd m_fd;
 };
 
-class TcpServerTest : public ::testing::Test {
+// One update over TCP: what the host sees, what the simulator reports and the image it
+// saves, which is every header and record byte it took, as received.
+struct TcpCase {
+    const char* name;
+    const char* fault;
+    int idleTimeoutMs;
+    const char* last;      // the host's last step of a good update (empty: all of it)
+    Bytes then;            // sent after it without waiting
+    std::string seen;      // what the host then receives
+    const char* summary;
+};
+
+class TcpServerTest : public ::testing::TestWithParam<TcpCase> {
 protected:
-    void Start(int idleTimeoutMs = 5000, std::optional<std::string> imageDir = std::nullopt)
-    {
-        m_ledger = std::make_unique<CUpdateLedger>(imageDir, 1);
-        m_server = std::make_unique<CTcpServer>(m_plan, *m_ledger, idleTimeoutMs);
-        std::string error;
-        ASSERT_TRUE(m_server->Listen("127.0.0.1", 0, error)) << error;
-        m_thread = std::thread([this] { m_server->Serve(); });
-    }
-
-    int Connect()
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(m_server->Port()));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        return fd;
-    }
-
-    // Waits for the one update's summary line.
-    std::string Summary()
-    {
-        m_thread.join();
-        const auto lines = m_ledger->Summaries();
-        return lines.empty() ? std::string() : lines.back();
-    }
-
     void TearDown() override
     {
         if (m_thread.joinable()) {
             m_ledger->EndRun();
             m_thread.join();
         }
+        std::filesystem::remove_all(m_dir);
     }
 
     CFaultPlan m_plan;
     std::unique_ptr<CUpdateLedger> m_ledger;
-    std::unique_ptr<CTcpServer> m_server;
     std::thread m_thread;
+    std::filesystem::path m_dir =
+        std::filesystem::temp_directory_path() / ("zorflash-sim-tcp-" + std::to_string(::getpid()));
 };
 
-TEST_F(TcpServerTest, GoodUpdateIsSavedAsReceivedWhateverTheWriteBoundaries)
+TEST_P(TcpServerTest, HostSeesWhatTheSimulatorReports)
 {
-    const auto dir = std::filesystem::temp_directory_path() / ("zorflash-sim-tcp-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    Start(5000, dir.string());
-    Host host(Connect());
-    const Bytes header = Header(kMainLine);
-    host.Send(":UP:");
-    host.Send("EXEC\r\n\x55");
-    EXPECT_EQ(host.Receive(1), "\xAA");
-    host.Send("MORVENAL\r\n");
-    EXPECT_EQ(host.Receive(10), "MORVENAL\r\n");
-    host.Send(Bytes{0x38});
-    EXPECT_EQ(host.Receive(1), "8");
-    host.Send(Bytes(header.begin(), header.begin() + 20));
-    host.Send(Bytes(header.begin() + 20, header.end()));
-    EXPECT_EQ(host.Receive(1), "Y");
-    host.Send(SmallRecord(0));
-    EXPECT_EQ(host.Receive(1), "Y");
-    host.Send(SmallRecord(1));
-    EXPECT_EQ(host.Receive(1), "Y");
-    host.Send(Cat({SmallRecord(2), {0x00}}));
-    host.Close();
-
-    const std::string summary = Summary();
-    EXPECT_NE(summary.find("kind=MAIN sections=1 records=3 bytes=91 acks=2"), std::string::npos) << summary;
-    EXPECT_NE(summary.find("link=closed-by-host verdict=OK"), std::string::npos) << summary;
-    std::ifstream image(dir / "update-0001.img", std::ios::binary);
-    const Bytes saved{std::istreambuf_iterator<char>(image), std::istreambuf_iterator<char>()};
-    EXPECT_EQ(saved, Cat({header, SmallRecord(0), SmallRecord(1), SmallRecord(2), {0x00}}));
-    std::filesystem::remove_all(dir);
-}
-
-struct TcpFault {
-    const char* name;
-    const char* fault;
-    int stage;             // 0: at sync, 1: at the header, 2: at record 1
-    std::string seen;      // what the host receives there
-    const char* summary;
-};
-
-class TcpFaultTest : public TcpServerTest, public ::testing::WithParamInterface<TcpFault> {};
-
-TEST_P(TcpFaultTest, HostSeesTheFaultAndTheSimulatorSeesTheHostClose)
-{
-    const TcpFault& f = GetParam();
+    const TcpCase& c = GetParam();
     std::string error;
-    ASSERT_TRUE(m_plan.Add(f.fault, error)) << error;
-    Start();
-    Host host(Connect());
-    host.Send(":UP:EXEC\r\n");
-    host.Send(Bytes{0x55});
-    if (f.stage > 0) {
-        EXPECT_EQ(host.Receive(1), "\xAA");
-        host.Send("MORVENAL\r\n");
-        EXPECT_EQ(host.Receive(10), "MORVENAL\r\n");
-        host.Send(Bytes{0x38});
-        EXPECT_EQ(host.Receive(1), "8");
-        host.Send(Header(kMainLine));
-    }
-    if (f.stage > 1) {
-        EXPECT_EQ(host.Receive(1), "Y");
-        host.Send(SmallRecord(0));
-        EXPECT_EQ(host.Receive(1), "Y");
-        host.Send(SmallRecord(1));
-    }
-    EXPECT_EQ(host.Receive(1, 300), f.seen);
+    ASSERT_TRUE(!c.fault || m_plan.Add(c.fault, error)) << error;
+    std::filesystem::create_directories(m_dir);
+    m_ledger = std::make_unique<CUpdateLedger>(m_dir.string(), 1);
+    CTcpServer server(m_plan, *m_ledger, c.idleTimeoutMs);
+    ASSERT_TRUE(server.Listen("127.0.0.1", 0, error)) << error;
+    m_thread = std::thread([&server] { server.Serve(); });
+
+    Host host(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(server.Port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(host.Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const auto steps = GoodUpdate(kMainLine, {3});
+    host.Play(steps, c.last);
+    host.Send(c.then);
+    EXPECT_EQ(host.Receive(1, 1000), c.seen);
     host.Close();
-    const std::string summary = Summary();
-    EXPECT_NE(summary.find(f.summary), std::string::npos) << summary;
+    m_thread.join();
+
+    const auto lines = m_ledger->Summaries();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(c.summary), std::string::npos) << lines[0];
+    Bytes expected;
+    for (std::size_t i = 0; i < steps.size() && (i == 0 || steps[i - 1].label != c.last); ++i) {
+        if (i >= 4)  // after the header-size step
+            expected.insert(expected.end(), steps[i].send.begin(), steps[i].send.end());
+    }
+    std::ifstream image(m_dir / "update-0001.img", std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(image), std::istreambuf_iterator<char>()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, TcpFaultTest,
-    ::testing::Values(TcpFault{"SyncDrop", "sync:drop", 0, "<eof>", "link=dropped-by-sim verdict=FAULT: link dropped at sync"},
-                      TcpFault{"SyncWrong", "sync:wrong", 0, std::string(1, '\0'), "link=closed-by-host verdict=FAULT: wrong reply at sync"},
-                      TcpFault{"HeaderSilent", "header:silent", 1, "", "link=closed-by-host verdict=FAULT: no reply at header"},
-                      TcpFault{"NakAtRecordOne", "record:1:nak", 2, "N", "link=closed-by-host verdict=FAULT: NAK at section 1 record 1"}),
+    Cases, TcpServerTest,
+    ::testing::Values(
+        TcpCase{"Good", nullptr, 5000, "", {}, "", "link=closed-by-host verdict=OK"},
+        TcpCase{"SyncDrop", "sync:drop", 5000, "sync", {}, "<eof>", "link=dropped-by-sim verdict=FAULT: link dropped at sync"},
+        TcpCase{"SyncWrong", "sync:wrong", 5000, "sync", {}, std::string(1, '\0'), "link=closed-by-host verdict=FAULT: wrong reply at sync"},
+        TcpCase{"HeaderSilent", "header:silent", 5000, "header", {}, "", "link=closed-by-host verdict=FAULT: no reply at header"},
+        TcpCase{"NakAtRecordOne", "record:1:nak", 5000, "s1r1", {}, "N", "link=closed-by-host verdict=FAULT: NAK at section 1 record 1"},
+        // Record 1 sent while the START acknowledgement is still held back: hung up on.
+        TcpCase{"NoWaitForADelayedAcknowledgement", "start:delay:400", 5000, "s1r0", Records(1, 2), "<eof>",
+                "verdict=ERROR: host sent before acknowledgement: byte 0x01 at byte 82"},
+        TcpCase{"SilentHost", nullptr, 200, "command", {}, "<eof>",
+                "link=closed-by-sim verdict=ERROR: host went silent for 200 ms during the sync step"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(TcpServerTest, HostThatDoesNotWaitForADelayedAcknowledgementIsCaughtAndHungUpOn)
-{
-    m_plan.SetAckDelayMs(400);
-    Start();
-    Host host(Connect());
-    host.Begin();
-    host.Send(SmallRecord(0));
-    host.Send(SmallRecord(1));  // while the START acknowledgement is still held back
-    EXPECT_EQ(host.Receive(1), "<eof>");
-    host.Close();
-    const std::string summary = Summary();
-    EXPECT_NE(summary.find("verdict=ERROR: host sent before acknowledgement: byte 0x01 at byte 82"),
-              std::string::npos) << summary;
-}
-
-TEST_F(TcpServerTest, SilentHostIsGivenUpOnAfterTheIdleTimeOut)
-{
-    Start(200);
-    Host host(Connect());
-    host.Send(":UP:EXEC\r\n");
-    EXPECT_EQ(host.Receive(1, 3000), "<eof>");
-    const std::string summary = Summary();
-    EXPECT_NE(summary.find("link=closed-by-sim verdict=ERROR: host went silent for 200 ms during the sync step"),
-              std::string::npos) << summary;
-}
 
 // The host's side of a pseudo-terminal instrument, opened and set raw as the USB layer does.
 int OpenTerminal(const std::string& path)
@@ -249,22 +174,18 @@ TEST(PtyInstrumentTest, AnswersTheQueryWithItsNumberAtIndexEightThenTakesUpdates
 
     {
         Host first(OpenTerminal(instruments[0]->Path()));
-        first.Send(":OPT:ID?\r\n");
+        first.Send(Text(":OPT:ID?\r\n"));
         EXPECT_EQ(first.Receive(11), "KP90,ID:3\r\n");
     }
     Host second(OpenTerminal(instruments[1]->Path()));
-    second.Send(":OPT:ID?\r\n");
+    second.Send(Text(":OPT:ID?\r\n"));
     EXPECT_EQ(second.Receive(11), "KP90,ID:0\r\n");
-    second.Begin(kSubLine);
-    second.Send(SmallRecord(0));
-    EXPECT_EQ(second.Receive(1), "Y");
-    second.Send(Bytes{0x00, 0x00});
+    second.Play(GoodUpdate(kSubLine, {1, 0}));
     // Stray bytes after the last END are named, and a new query still gets its answer.
-    second.Send("junk\r\n");
-    second.Send(":OPT:ID?\r\n");
+    second.Send(Text("junk\r\n:OPT:ID?\r\n"));
     EXPECT_EQ(second.Receive(11), "KP90,ID:0\r\n");
-    second.Begin();
-    second.Send(Cat({SmallRecord(0), {0x03}}));  // record 1 begun before the acknowledgement
+    second.Play(Handshake());
+    second.Send(Cat({Records(0, 1), {0x03}}));  // record 1 begun before the acknowledgement
     EXPECT_EQ(second.Receive(1, 300), "");
 
     for (auto& thread : threads)
