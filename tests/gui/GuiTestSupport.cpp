@@ -2,7 +2,6 @@
 
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
-#include "ui/ZorflashView.h"
 
 #include <QApplication>
 #include <QFile>
@@ -10,34 +9,29 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
-void WriteBytes(const QString& path, const std::string& bytes)
+void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        file.write(bytes);
 }
 
 void WriteUpdateFile(const QString& path, int records, bool withEnd)
 {
-    std::string bytes = "MORVENAL RT71 MAIN ROM";
-    bytes.resize(30, ' ');
-    bytes += "\r\n";
-    bytes += std::string(16, '-');
-    bytes += "01";
-    bytes += std::string(6, '-');
+    QByteArray bytes = QByteArray("MORVENAL RT71 MAIN ROM").leftJustified(30, ' ') + "\r\n";
+    bytes += QByteArray(16, '-') + "01" + QByteArray(6, '-');
     for (int r = 0; r <= records; ++r) {  // record 0 is the START record
         const int n = 1 + (r * 7) % 200;
-        std::string data;
         unsigned sum = 0;
+        bytes += static_cast<char>(n);
         for (int i = 0; i < 2 * n; ++i) {
             const char c = static_cast<char>((r + i * 13) & 0xFF);
-            data += c;
+            bytes += c;
             sum += static_cast<unsigned char>(c);
         }
-        bytes += static_cast<char>(n);
-        bytes += data;
         bytes += static_cast<char>(sum & 0xFF);
     }
     if (withEnd)
@@ -50,12 +44,11 @@ bool DriveSettingsDialog(CZorflashView* view, const std::function<void(CCommSett
 {
     bool found = false;
     QTimer::singleShot(0, view, [&] {
-        auto* dialog = qobject_cast<CCommSettingsDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        found = true;
-        edit(dialog);
-        QTest::mouseClick(Control<QPushButton>(dialog, buttonId), Qt::LeftButton);
+        if (auto* dialog = qobject_cast<CCommSettingsDialog*>(QApplication::activeModalWidget())) {
+            found = true;
+            edit(dialog);
+            QTest::mouseClick(Control<QPushButton>(dialog, buttonId), Qt::LeftButton);
+        }
     });
     // Whatever happens above, the modal loop ends.
     QTimer::singleShot(10000, view, [] {
@@ -66,21 +59,45 @@ bool DriveSettingsDialog(CZorflashView* view, const std::function<void(CCommSett
     return found;
 }
 
-bool SetTcpLink(CZorflashView* view, const QString& address, int port)
+bool SetLocalLink(CZorflashView* view, int port)
 {
     return DriveSettingsDialog(
         view,
         [&](CCommSettingsDialog* dialog) {
             QTest::mouseClick(Control<QRadioButton>(dialog, 1008), Qt::LeftButton);
-            auto* ip = Control<CIPAddressCtrl>(dialog, 1012);
-            const QStringList octets = address.split('.');
-            for (int i = 0; i < 4; ++i) {
-                ip->Field(i)->clear();
-                QTest::keyClicks(ip->Field(i), octets.value(i));
-            }
-            auto* portBox = Control<QLineEdit>(dialog, 1013);
-            portBox->clear();
-            QTest::keyClicks(portBox, QString::number(port));
+            auto* address = Control<CIPAddressCtrl>(dialog, 1012);
+            address->ClearAddress();
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClicks(address->Field(i), QStringList{"127", "0", "0", "1"}[i]);
+            Control<QLineEdit>(dialog, 1013)->clear();
+            QTest::keyClicks(Control<QLineEdit>(dialog, 1013), QString::number(port));
         },
         1);
+}
+
+bool GuiSession::Start(Language language)
+{
+    app.reset();
+    *this = GuiSession{};
+    SetResourceLanguage(language);
+    app = std::make_unique<CZorflashApp>();
+    if (!app->InitInstance())
+        return false;
+    View()->SetMessageBoxFunction([this](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                         QMessageBox::StandardButtons) {
+        messages << text;
+        messagesOnWindowThread << (QThread::currentThread() == qApp->thread());
+        return answer;
+    });
+    View()->SetFileChooser([this](QWidget*, const QString&) {
+        ++chooserCalls;
+        return chosenFile;
+    });
+    return true;
+}
+
+void GuiSession::Browse(const QString& path)
+{
+    chosenFile = path;
+    QTest::mouseClick(Form<QPushButton>(1002), Qt::LeftButton);
 }

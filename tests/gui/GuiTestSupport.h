@@ -1,20 +1,25 @@
 #pragma once
 
+#include "app/MainFrame.h"
+#include "app/ZorflashApp.h"
+#include "app/ZorflashDoc.h"
+#include "platform/StringResource.h"
 #include "ui/DialogBuilder.h"
+#include "ui/ZorflashView.h"
 
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
-#include <string>
+#include <memory>
 
 class CCommSettingsDialog;
-class CZorflashView;
 
 // Writes an RT71 MAIN update file: the 56-byte header (volume "01"), a START record,
 // `records` records and, unless left out, the END record.
 void WriteUpdateFile(const QString& path, int records, bool withEnd = true);
-void WriteBytes(const QString& path, const std::string& bytes);
+void WriteBytes(const QString& path, const QByteArray& bytes);
 
 template <typename T>
 T* Control(const QWidget* dialog, int id)
@@ -28,5 +33,23 @@ T* Control(const QWidget* dialog, int id)
 bool DriveSettingsDialog(CZorflashView* view, const std::function<void(CCommSettingsDialog*)>& edit,
                          int buttonId);
 
-// Types the address and port into the settings dialog and presses OK.
-bool SetTcpLink(CZorflashView* view, const QString& address, int port);
+// Types 127.0.0.1 and the port into the settings dialog and presses OK.
+bool SetLocalLink(CZorflashView* view, int port);
+
+// A running application whose message boxes and file chooser answer for the operator.
+struct GuiSession {
+    std::unique_ptr<CZorflashApp> app;
+    QStringList messages;
+    QList<bool> messagesOnWindowThread;
+    QMessageBox::StandardButton answer = QMessageBox::Ok;
+    QString chosenFile;  // empty: the chooser is cancelled
+    int chooserCalls = 0;
+
+    bool Start(Language language = Language::English);
+    CMainFrame* Frame() const { return app->GetMainFrame(); }
+    CZorflashView* View() const { return Frame()->GetView(); }
+    UpdateSettings& Record() const { return app->GetDocument()->GetSettings(); }
+    template <typename T>
+    T* Form(int id) const { return Control<T>(View(), id); }
+    void Browse(const QString& path);  // presses Browse and chooses path
+};
