@@ -226,6 +226,9 @@ private slots:
         QVERIFY(DriveSettingsDialog(View(), edit, button));
         QCOMPARE(Link(Record()), std::tuple(useUsb, address, port, fastMode));
         QCOMPARE(Form<QLabel>(1007)->text(), QString::fromStdString(FormatLinkSummary(Record())));
+        // The dialog opens on what was stored: OK without an edit changes nothing.
+        QVERIFY(DriveSettingsDialog(View(), [](CCommSettingsDialog*) {}, 1));
+        QCOMPARE(Link(Record()), std::tuple(useUsb, address, port, fastMode));
     }
 
     void newRestoresDefaultsKeepingThePath()
