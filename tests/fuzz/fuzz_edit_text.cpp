@@ -20,29 +20,26 @@ namespace {
     std::abort();
 }
 
-class CInput {
-public:
-    CInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Empty() const { return m_pos >= m_size; }
-    uint8_t Byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
+// The input, read from the front; a request cut short gets zeros.
+struct CInput {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+
+    uint8_t Byte() { return pos < size ? data[pos++] : 0; }
     // Positions range a little beyond the text on both sides, -1 included.
     int Position() { return static_cast<int8_t>(Byte()); }
     std::string Text()
     {
         const size_t length = Byte() % 24;
         std::string text;
-        while (text.size() < length && !Empty()) {
+        while (text.size() < length && pos < size) {
             // CR and LF often, so that line arithmetic gets exercised.
             const uint8_t b = Byte();
             text.push_back(b < 0x40 ? "\r\n"[b & 1] : static_cast<char>(b));
         }
         return text;
     }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
 };
 
 // Lines are separated by CR LF: the line of a position counts the pairs wholly before it.
@@ -84,10 +81,10 @@ void CheckState(const CEditText& edit)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    CInput input(data, size);
+    CInput input{data, size};
     CEditText edit;
     int requests = 0;
-    while (!input.Empty() && ++requests < 256) {
+    while (input.pos < size && ++requests < 256) {
         const std::string before = edit.GetText();
         switch (input.Byte() % 6) {
         case 0:

@@ -43,24 +43,19 @@ bool VolumeShouldOpen(const uint8_t* data, size_t size, int volume, const char* 
     return !headerLine || (size >= 32 && std::memcmp(data, headerLine, 32) == 0);
 }
 
-// The volume name rule, checked from the outside: same length, and only the character the
-// rule names may differ, turned into the volume's digit.
+// Whatever the chosen name, the volume's name has its length and differs from it in at
+// most the one character that became the volume's digit. (Which character that is, the
+// opener checks: volume 1 is found from the name of volume 2.)
 void CheckVolumeName(const std::string& chosen, int volume)
 {
     std::string name;
     MakeVolumeFileName(volume, chosen, name);
     if (name.size() != chosen.size())
         Fail("volume name changed length");
-    const size_t dot = chosen.rfind('.');
-    size_t replaced = std::string::npos;
-    if (dot == std::string::npos)
-        replaced = chosen.empty() ? std::string::npos : chosen.size() - 1;
-    else if (dot > 0)
-        replaced = dot - 1;
+    int changed = 0;
     for (size_t i = 0; i < chosen.size(); ++i) {
-        const char want = i == replaced ? static_cast<char>('0' + (volume & 15)) : chosen[i];
-        if (name[i] != want)
-            Fail("volume name differs from the naming rule");
+        if (name[i] != chosen[i] && (++changed > 1 || name[i] != '0' + (volume & 15)))
+            Fail("volume name differs from the chosen one in more than the volume's digit");
     }
 }
 
@@ -94,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (twoVolumes)
         split = std::min<size_t>(bodySize, data[1] | (data[2] << 8));
 
-    CheckVolumeName(std::string(reinterpret_cast<const char*>(body), std::min<size_t>(bodySize, 40)), 2);
-    CheckVolumeName(std::string(reinterpret_cast<const char*>(body), std::min<size_t>(bodySize, 40)), 17);
+    for (int volume : {2, 17})
+        CheckVolumeName(std::string(reinterpret_cast<const char*>(body), std::min<size_t>(bodySize, 40)), volume);
 
     scratch.Write("fw1.bin", body, split);
     if (twoVolumes)
@@ -124,8 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         }
 
-        // Header lines: at most 64 bytes, NUL-terminated, LF only as the last byte.
+        // Header lines: at most 64 bytes, NUL-terminated, LF only as the last byte. The
+        // first names the kind volume 2 must carry.
         auto line = std::make_unique<char[]>(kHeaderLineBufferSize);
+        int kind = -1;
         file->Seek(0);
         for (int i = 0; i < 2; ++i) {
             job.ReadHeaderLine(*file, line.get());
@@ -135,50 +132,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const char* lf = static_cast<const char*>(std::memchr(line.get(), '\n', length));
             if (lf && lf != line.get() + length - 1)
                 Fail("header line goes on past its LF");
-        }
-        int kind = -1;
-        file->Seek(0);
-        job.ReadHeaderLine(*file, line.get());
-        for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {
-            if (std::strcmp(line.get(), HeaderLineOf(settings.model, candidate)) == 0) {
-                kind = candidate;
-                break;
+            for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {
+                if (i == 0 && std::strcmp(line.get(), HeaderLineOf(settings.model, candidate)) == 0)
+                    kind = candidate;
             }
         }
 
         auto record = std::make_unique<uint8_t[]>(kRecordBufferSize);
         file->Seek(kHeaderSize);
-        int volume = 1;
-        int ends = 0;
         size_t records = 0;
-        for (;;) {
+        for (int volume = 1, ends = 0; ends < 2;) {
             const int result = job.ReadRecord(*file, record.get());
-            if (result == -2)
+            if (result == -2 || (result == -1 && volume == 2))
                 break;
             if (result == -1) {
-                if (volume == 2)
-                    break;
                 file->Close();
                 volume = 2;
                 const char* line2 = kind < 0 ? nullptr : HeaderLineOf(settings.model, static_cast<RomKind>(kind));
                 const int opened2 = job.OpenVolume(*file, 2, settings.filePath, kind);
-                const bool should = twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, line2);
-                if ((opened2 == 0) != should)
+                if ((opened2 == 0) != (twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, line2)))
                     Fail("volume 2 opened against its number or header line");
                 if (opened2 != 0)
                     break;
                 file->Seek(kHeaderSize);
-                continue;
+            } else if (result == 0) {
+                ++ends;
+            } else {
+                CheckRecord(record.get(), result);
+                // Every record consumes at least 4 bytes: more records than bytes is a loop.
+                if (++records > size)
+                    Fail("the reader does not advance");
             }
-            if (result == 0) {
-                if (++ends == 2)
-                    break;
-                continue;
-            }
-            CheckRecord(record.get(), result);
-            // Every record consumes at least 4 bytes: more records than bytes is a loop.
-            if (++records > size)
-                Fail("the reader does not advance");
         }
     } catch (const CFileException&) {
         // A file error ends a run with the framework's report; it is no crash.

@@ -8,7 +8,6 @@
 // rest are the instrument's replies, in order.
 
 #include "FuzzHost.h"
-#include "ReplyInstrument.h"
 #include "ScratchDir.h"
 #include "UpdateFileBuilder.h"
 
@@ -18,19 +17,75 @@
 #include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace UpdateProtocol;
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::string& text)
+[[noreturn]] void Fail(const std::string& what, const std::string& text)
 {
-    std::fprintf(stderr, "update run: %s\nstatus text:\n%s\n", what, text.c_str());
+    std::fprintf(stderr, "update run: %s\nstatus text:\n%s\n", what.c_str(), text.c_str());
     std::abort();
+}
+
+// The instrument's listener on 127.0.0.1, for the whole run.
+int OpenListener(int& port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0
+        || getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        Fail("no loopback listener", "");
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// One connection of an instrument whose replies are given bytes: it sends them all, closes
+// its sending side, then reads until the host closes the link. Nothing waits on the
+// fuzzer's bytes, so a run ends as soon as the host has used up the replies. False if the
+// host had not closed the link 2 s after the run was over.
+bool ServeOneConnection(int listener, const std::vector<uint8_t>& replies, const std::atomic<bool>& runOver)
+{
+    int graceMs = 2000;
+    const auto ready = [&](int fd) {
+        pollfd p{fd, POLLIN, 0};
+        while (poll(&p, 1, 50) <= 0) {
+            if (runOver && (graceMs -= 50) <= 0)
+                return false;
+        }
+        return true;
+    };
+    const int fd = ready(listener) ? accept4(listener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+    if (fd < 0)
+        return false;
+    for (size_t sent = 0; sent < replies.size();) {
+        const ssize_t n = send(fd, replies.data() + sent, replies.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += static_cast<size_t>(n);
+    }
+    shutdown(fd, SHUT_WR);
+    uint8_t sink[4096];
+    bool closed = false;
+    while (!closed && ready(fd))
+        closed = recv(fd, sink, sizeof sink, 0) <= 0;
+    close(fd);
+    return closed;
 }
 
 // One reply point: the bytes the host waits for, the message when they are wrong, and the
@@ -46,43 +101,31 @@ struct Variant {
     std::vector<ReplyPoint> replies;
 };
 
-std::vector<ReplyPoint> Handshake()
-{
-    return {
-        {std::string(1, static_cast<char>(kSyncReply)), IDS_SETUP_FAILURE, IDS_COMMUNICATION_ERROR},
-        {kIdentReply, IDS_NO_MORVENAL, IDS_NO_MORVENAL},
-        {std::string(1, static_cast<char>(kHeaderSizeByte)), IDS_HEADER_SIZE_FAILURE, IDS_COMMUNICATION_ERROR},
-        {std::string(1, static_cast<char>(kAck)), IDS_HEADER_TRANSFER_ERROR, IDS_COMMUNICATION_ERROR},
-    };
-}
-
-// The acknowledgements a section of `records` records (START included) asks for.
-void AddSectionAcks(std::vector<ReplyPoint>& replies, int records)
-{
-    for (int index = 0; index < records; ++index) {
-        if (index == 0 || (index - 1) % kBlockRecords == 0)
-            replies.push_back({std::string(1, static_cast<char>(kAck)), IDS_COMMUNICATION_ERROR, IDS_COMMUNICATION_ERROR});
-    }
-}
-
 std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel& model)
 {
     struct Shape {
         RomKind kind;
-        std::vector<int> sections;
+        std::vector<int> sections;  // records of each, START included
     };
     const Shape shapes[4] = {{kRomMain, {3}}, {kRomSub, {3, 3}}, {kRomMain, {67}}, {kRomPattern, {1}}};
+    const std::string ack(1, static_cast<char>(kAck));
     std::vector<Variant> variants;
     for (int i = 0; i < 4; ++i) {
         testsupport::Bytes bytes = testsupport::Header(HeaderLineOf(model, shapes[i].kind), 1);
-        Variant variant;
-        variant.replies = Handshake();
+        Variant variant{scratch.File("variant" + std::to_string(i) + "_1.bin"),
+                        {{std::string(1, static_cast<char>(kSyncReply)), IDS_SETUP_FAILURE, IDS_COMMUNICATION_ERROR},
+                         {kIdentReply, IDS_NO_MORVENAL, IDS_NO_MORVENAL},
+                         {std::string(1, static_cast<char>(kHeaderSizeByte)), IDS_HEADER_SIZE_FAILURE, IDS_COMMUNICATION_ERROR},
+                         {ack, IDS_HEADER_TRANSFER_ERROR, IDS_COMMUNICATION_ERROR}}};
         uint32_t seed = 17;
         for (int records : shapes[i].sections) {
             testsupport::Append(bytes, testsupport::Section(records, seed += 1000, 5));
-            AddSectionAcks(variant.replies, records);
+            // Acknowledged: START, record 1 and every block of records after it.
+            for (int index = 0; index < records; ++index) {
+                if (index == 0 || (index - 1) % kBlockRecords == 0)
+                    variant.replies.push_back({ack, IDS_COMMUNICATION_ERROR, IDS_COMMUNICATION_ERROR});
+            }
         }
-        variant.file = scratch.File("variant" + std::to_string(i) + "_1.bin");
         scratch.Write("variant" + std::to_string(i) + "_1.bin", bytes.data(), bytes.size());
         variants.push_back(variant);
     }
@@ -103,17 +146,13 @@ std::string ExpectedEnding(const Variant& variant, const uint8_t* replies, size_
     return LoadStringResource(IDS_TRANSFER_COMPLETED);
 }
 
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static CScratchDir scratch;
-    static CReplyInstrument instrument;
+    static int port = 0;
+    static const int listener = OpenListener(port);
     static const DeviceModel model = g_deviceModelTable[0];
     static const std::vector<Variant> variants = MakeVariants(scratch, model);
     if (size < 1 || size > 512)
@@ -125,22 +164,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ApplyNewDocumentDefaults(settings);
     ApplyModelSelection(settings, 0);
     settings.ipAddress = 0x7F000001;  // loopback only
-    settings.port = instrument.Port();
+    settings.port = port;
     settings.fastMode = (data[0] & 4) ? 1 : 0;
     settings.filePath = variant.file;
 
-    instrument.Arm(std::vector<uint8_t>(data + 1, data + size));
+    const std::vector<uint8_t> replies(data + 1, data + size);
+    std::atomic<bool> runOver{false};
+    bool closed = false;
+    std::thread instrument([&] { closed = ServeOneConnection(listener, replies, runOver); });
     CFuzzHost host(settings, 200);
     CUpdateJob job;
     job.m_pView = &host;
     job.Run();
+    runOver = true;
+    instrument.join();
 
     const std::string& text = host.Text();
-    if (!instrument.WaitClosed(2000))
+    if (!closed)
         Fail("the link was left open", text);
     const std::string expected = ExpectedEnding(variant, data + 1, size - 1);
-    if (!EndsWith(text, expected))
-        Fail(("the run did not end with: " + expected).c_str(), text);
+    if (text.size() < expected.size() || text.compare(text.size() - expected.size(), expected.size(), expected) != 0)
+        Fail("the run did not end with: " + expected, text);
     if (!host.Errors().empty())
         Fail("a file or memory error was reported", text);
     return 0;
