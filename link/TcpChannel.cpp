@@ -1,7 +1,7 @@
 #include "link/TcpChannel.h"
 
 #include "link/IoBuffer.h"
-#include "link/PollWait.h"
+#include "platform/PollWait.h"
 #include "platform/AbortSignal.h"
 #include "platform/LastError.h"
 
@@ -18,6 +18,11 @@
 #include <new>
 
 namespace {
+int AbortFdOf(const CAbortSignal* abort)
+{
+    return abort ? abort->Fd() : -1;
+}
+
 
 // Every failure of a transfer also lands in the last-error value, not only its time-outs.
 uint32_t Fail(uint32_t code)
@@ -122,7 +127,7 @@ bool CTcpChannel::Connect(const char* host, int32_t port)
         SetLastError(static_cast<uint32_t>(errno));
         return false;
     }
-    const uint32_t waited = PollWait(m_socket, POLLOUT, m_abort, DeadlineAfter(m_connectTimeoutMs));
+    const uint32_t waited = PollWait(m_socket, POLLOUT, AbortFdOf(m_abort), DeadlineAfter(m_connectTimeoutMs));
     if (waited != 0) {
         SetLastError(waited == kErrorTimeout ? ETIMEDOUT : waited);
         return false;
@@ -202,7 +207,7 @@ uint32_t CTcpChannel::SendLocked(const uint8_t* data, uint32_t length, uint32_t&
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             return static_cast<uint32_t>(errno);
-        const uint32_t waited = PollWait(m_socket, POLLOUT, m_abort, deadline);
+        const uint32_t waited = PollWait(m_socket, POLLOUT, AbortFdOf(m_abort), deadline);
         if (waited != 0)
             return waited;
     }
@@ -252,7 +257,7 @@ uint32_t CTcpChannel::ReadSocket(uint32_t timeout)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return static_cast<uint32_t>(errno);
-        const uint32_t waited = PollWait(m_socket, POLLIN, m_abort, deadline);
+        const uint32_t waited = PollWait(m_socket, POLLIN, AbortFdOf(m_abort), deadline);
         if (waited != 0)
             return waited;
     }

@@ -1,6 +1,7 @@
 #include "usb/Vavuziz.h"
 
 #include "platform/LastError.h"
+#include "platform/PollWait.h"
 #include "usb/UsbCandidates.h"
 
 #include <fcntl.h>
@@ -119,28 +120,6 @@ std::shared_ptr<OpenedDevice> OpenCandidate(const std::string& path)
     return device;
 }
 
-// Waits until fd is ready for events: 0, 258 at the deadline, ECANCELED when abortFd is
-// readable, or the errno of a failed poll.
-uint32_t WaitReady(int fd, short events, int abortFd, Clock::time_point deadline)
-{
-    for (;;) {
-        const auto now = Clock::now();
-        const auto left = now >= deadline ? 0 : std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-        pollfd fds[2] = {{fd, events, 0}, {abortFd, POLLIN, 0}};
-        const int n = poll(fds, abortFd >= 0 ? 2 : 1, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return static_cast<uint32_t>(errno);
-        if (abortFd >= 0 && (fds[1].revents & POLLIN))
-            return ECANCELED;
-        if (fds[0].revents != 0)
-            return 0;
-        if (Clock::now() >= deadline)
-            return kErrorTimeout;
-    }
-}
-
 bool Aborted(const OpenedDevice& device)
 {
     const int abortFd = device.abortFd.load();
@@ -229,7 +208,7 @@ int VavUZIz_WriteDevice(int handle, const uint8_t* data, uint32_t length, uint32
         else if (n < 0 && errno == ETIMEDOUT && device->usbtmc)
             error = kErrorTimeout;
         else if (n < 0 && errno == EAGAIN && !device->usbtmc)
-            error = WaitReady(device->fd, POLLOUT, device->abortFd.load(), deadline);
+            error = PollWait(device->fd, POLLOUT, device->abortFd.load(), deadline);
         else
             error = n < 0 ? static_cast<uint32_t>(errno) : EIO;
     }
@@ -266,7 +245,7 @@ int VavUZIz_ReadDevice(int handle, uint8_t* buffer, uint32_t length, uint32_t* r
         // A read of nothing from a device that poll called ready: it has gone away.
         if (n == 0 || errno != EAGAIN || device->usbtmc)
             return Fail(n == 0 ? EIO : static_cast<uint32_t>(errno));
-        const uint32_t error = WaitReady(device->fd, POLLIN, device->abortFd.load(), deadline);
+        const uint32_t error = PollWait(device->fd, POLLIN, device->abortFd.load(), deadline);
         if (error != 0)
             return Fail(error);
     }

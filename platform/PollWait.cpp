@@ -1,6 +1,5 @@
-#include "link/PollWait.h"
+#include "platform/PollWait.h"
 
-#include "platform/AbortSignal.h"
 #include "platform/LastError.h"
 
 #include <poll.h>
@@ -8,20 +7,15 @@
 #include <algorithm>
 #include <cerrno>
 
-uint32_t PollWait(int fd, short events, const CAbortSignal* abort, PollClock::time_point deadline)
+uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadline)
 {
     using std::chrono::duration_cast;
     using std::chrono::milliseconds;
     for (;;) {
-        if (abort && abort->IsTriggered())
-            return ECANCELED;
         const auto now = PollClock::now();
         // Rounded up, so that a wait never ends a little before its deadline.
-        int64_t left = now >= deadline ? 0 : duration_cast<milliseconds>(deadline - now + milliseconds(1) -
+        const int64_t left = now >= deadline ? 0 : duration_cast<milliseconds>(deadline - now + milliseconds(1) -
                                                                           std::chrono::nanoseconds(1)).count();
-        const int abortFd = abort ? abort->Fd() : -1;
-        if (abort && abortFd < 0)
-            left = std::min<int64_t>(left, 50);
         pollfd fds[2] = {{fd, events, 0}, {abortFd, POLLIN, 0}};
         const int n = poll(fds, abortFd >= 0 ? 2 : 1, static_cast<int>(std::min<int64_t>(left, 1 << 30)));
         if (n < 0) {
