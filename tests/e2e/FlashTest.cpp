@@ -1,4 +1,5 @@
 #include "SimulatorFixture.h"
+#include "StatusTexts.h"
 
 #include <sys/socket.h>
 #include <netinet/in.h>
@@ -10,11 +11,8 @@ using namespace testsupport;
 
 namespace {
 
-constexpr const char* kOpening = "Opening File...\r\nDetecting Target...\r\n";
-constexpr const char* kHeader = "Sending Header...\r\n";
-constexpr const char* kStart = "Sending START record...\r\n";
-constexpr const char* kDone = "\r\nTransfer completed.\r\n";
-constexpr const char* kCommError = "\r\nAborted due to communication error.\r\n";
+const std::string kOpened = std::string(kOpening) + kDetecting;
+
 
 class Flash : public ::testing::Test {
 protected:
@@ -75,9 +73,9 @@ TEST_P(FlashKinds, CompletesWithTheExactStatusTextAndTheImageOfTheFile)
     ExpectImageMatches(file);
 }
 
-const std::string kOneSection = std::string(kOpening) + kHeader + kStart + "Sending (193) Record" + kDone;
+const std::string kOneSection = std::string(kOpened) + kHeader + kStart + "Sending (193) Record" + kDone;
 const std::string kTwoSections =
-    std::string(kOpening) + kHeader + kStart + "Sending (193) Record" + kStart + "Sending (193) Record" + kDone;
+    std::string(kOpened) + kHeader + kStart + "Sending (193) Record" + kStart + "Sending (193) Record" + kDone;
 
 INSTANTIATE_TEST_SUITE_P(Tcp, FlashKinds,
                          ::testing::Values(KindMode{"MAIN", true, kOneSection.c_str()},
@@ -97,7 +95,7 @@ TEST_F(Flash, TwoVolumesSplitInsideASectionOrRightAfterTheFirstEnd)
         SimServer sim(dir);
         const CliRun run = FlashTcp(sim, file);
         EXPECT_EQ(run.code, 0) << split << run.err;
-        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (65) Record" + kStart +
+        EXPECT_EQ(run.status, std::string(kOpened) + kHeader + kStart + "Sending (65) Record" + kStart +
                                   "Sending (65) Record" + kDone)
             << split;
         ExpectImageMatches(file);
@@ -122,7 +120,7 @@ TEST_F(Flash, MissingVolumeIsAskedForOnStdin)
         const CliRun run = FlashTcp(sim, file, {}, "c\n");
         EXPECT_EQ(run.code, 3);
         EXPECT_NE(run.err.find("nsert Disk 2"), std::string::npos);
-        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (1) Record" +
+        EXPECT_EQ(run.status, std::string(kOpened) + kHeader + kStart + "Sending (1) Record" +
                                   "\r\nAborted according to instruction received.\r\n");
         EXPECT_NE(sim.Summary().find("closed-by-host"), std::string::npos);
     }
@@ -206,7 +204,7 @@ TEST_F(Flash, FileAndTargetProblems)
         const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--tcp",
                                         "127.0.0.1:" + std::to_string(ntohs(addr.sin_port))});
         EXPECT_EQ(run.code, 1);
-        EXPECT_EQ(run.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+        EXPECT_EQ(run.status, std::string(kOpened) + "\r\nCannot open target.\r\n");
     }
     {
         // Volume 2 that ends before the END record.
@@ -219,7 +217,7 @@ TEST_F(Flash, FileAndTargetProblems)
         SimServer sim(dir);
         const CliRun run = FlashTcp(sim, dir / "ne1.R71");
         EXPECT_EQ(run.code, 1);
-        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (1) Record\r\nNo END record.\r\n");
+        EXPECT_EQ(run.status, std::string(kOpened) + kHeader + kStart + "Sending (1) Record\r\nNo END record.\r\n");
     }
 }
 
@@ -299,7 +297,7 @@ TEST_F(UsbFlash, FindsDeviceNumberZeroAndCompletesInBothModes)
             args.push_back("--normal");
         const CliRun run = RunCli(dir, args, "", {{"ZORFLASH_USB_DEVICES", devices}});
         EXPECT_EQ(run.code, 0) << run.err << run.status;
-        EXPECT_EQ(run.status, std::string(kOpening) + kHeader + kStart + "Sending (129) Record" + kStart +
+        EXPECT_EQ(run.status, std::string(kOpened) + kHeader + kStart + "Sending (129) Record" + kStart +
                                   "Sending (129) Record" + kDone);
         EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
         ExpectImageMatches(file);
@@ -325,10 +323,10 @@ TEST_F(UsbFlash, NoInstrumentWithNumberZeroCannotOpenTheTarget)
     const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
                               {{"ZORFLASH_USB_DEVICES", devices}});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+    EXPECT_EQ(run.status, std::string(kOpened) + "\r\nCannot open target.\r\n");
     const CliRun none = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
                                {{"ZORFLASH_USB_DEVICES", dir / "no-such-device*"}});
-    EXPECT_EQ(none.status, std::string(kOpening) + "\r\nCannot open target.\r\n");
+    EXPECT_EQ(none.status, std::string(kOpened) + "\r\nCannot open target.\r\n");
 }
 
 }  // namespace

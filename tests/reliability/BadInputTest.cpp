@@ -3,6 +3,7 @@
 // that never answers. None may crash, hang, or report success.
 
 #include "SimulatorFixture.h"
+#include "StatusTexts.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -27,10 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kCompleted = "\r\nTransfer completed.\r\n";
-const std::string kAborted = "\r\nAborted according to instruction received.\r\n";
-const std::string kChecksum = "\r\nIncorrect Check Sum.\r\n";
-const std::string kCannotOpen = "\r\nCannot open target.\r\n";
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -73,7 +70,7 @@ protected:
         ASSERT_NE(sim.Port(), 0) << sim.Output();
         const CliRun run = Flash(file, sim.Port(), 20000);
         EXPECT_EQ(run.code, 0) << run.err << Status();
-        EXPECT_TRUE(EndsWith(Status(), kCompleted)) << Status();
+        EXPECT_TRUE(EndsWith(Status(), kDone)) << Status();
         const std::vector<std::string> summaries = sim.Summaries(5000);
         ASSERT_EQ(summaries.size(), 1u) << sim.Output();
         EXPECT_NE(summaries[0].find("verdict=OK"), std::string::npos) << summaries[0];
@@ -167,7 +164,7 @@ TEST_P(ChangeWhileSendingTest, EndsWithAFileMessageNeverASuccess)
     ASSERT_NE(cli.Wait(60000), -1) << "zorflash-cli still running after 60 s";
 
     const std::string status = Status();
-    EXPECT_FALSE(EndsWith(status, kCompleted)) << status;
+    EXPECT_FALSE(EndsWith(status, kDone)) << status;
     if (EndsWith(status, kAborted)) {
         EXPECT_EQ(cli.ExitCode(), 3) << "a cut at a record boundary asks for disk 2, here cancelled";
     } else {

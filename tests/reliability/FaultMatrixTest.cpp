@@ -4,6 +4,7 @@
 // was closed, and that it ended within its time-out plus a second.
 
 #include "SimulatorFixture.h"
+#include "StatusTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -18,11 +19,6 @@ namespace {
 
 constexpr int kTimeoutMs = 400;  // the CLI's --timeout for every case
 
-const std::string kCommError = "\r\nAborted due to communication error.\r\n";
-const std::string kSetupFailure = "\r\nCommunication setup failure.\r\n";
-const std::string kNoIdent = "\r\nCouldn't receive MORVENAL character string\r\n";
-const std::string kHeaderSize = "\r\nHeder size communication failure\r\n";
-const std::string kHeaderError = "\r\nHeader transfer error.\r\n";
 
 struct FaultCase {
     std::string fault;     // --fault of the simulator

@@ -1,5 +1,6 @@
 #include "FakeInstrument.h"
 #include "RecordingHost.h"
+#include "StatusTexts.h"
 #include "UpdateFileBuilder.h"
 
 #include "platform/StringResource.h"
@@ -12,12 +13,6 @@ using namespace testsupport;
 
 namespace {
 
-constexpr const char* kOpening = "Opening File...\r\n";
-constexpr const char* kDetecting = "Detecting Target...\r\n";
-constexpr const char* kHeader = "Sending Header...\r\n";
-constexpr const char* kStart = "Sending START record...\r\n";
-constexpr const char* kDone = "\r\nTransfer completed.\r\n";
-constexpr const char* kCommError = "\r\nAborted due to communication error.\r\n";
 
 class UpdateRun : public ::testing::Test {
 protected:
