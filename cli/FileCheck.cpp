@@ -74,6 +74,8 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
         std::string name;
         MakeVolumeFileName(volume, settings.filePath, name);
         report.problem = host.error.empty() ? host.prompt : host.error;
+        report.statusId = IDS_ABORTED_BY_INSTRUCTION;
+        report.missingVolume = volume;
         report.where = "volume " + std::to_string(volume) + " (" + name + ") is missing, unreadable or not volume " +
                        std::to_string(volume) + " of this file";
     };
@@ -91,6 +93,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
         const int kind = DetectRomKind(settings.model, line);
         if (kind < 0) {
             report.problem = Trimmed(LoadStringResource(IDS_INVALID_ROM_TYPE));
+            report.statusId = IDS_INVALID_ROM_TYPE;
             report.where = std::string("the first line matches no header line of ") + settings.model.displayName;
             return report;
         }
@@ -100,6 +103,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
         file.Seek(0);
         if (file.Read(record, kHeaderSize) != static_cast<uint32_t>(kHeaderSize)) {
             report.problem = Trimmed(LoadStringResource(IDS_INCORRECT_INPUT_FILE));
+            report.statusId = IDS_INCORRECT_INPUT_FILE;
             report.where = "volume 1 is shorter than its 56-byte header";
             return report;
         }
@@ -115,6 +119,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
                 if (length == -2) {
                     report.sections.push_back(section);
                     report.problem = Trimmed(LoadStringResource(IDS_INCORRECT_CHECKSUM));
+                    report.statusId = IDS_INCORRECT_CHECKSUM;
                     report.where = "section " + std::to_string(report.sections.size()) + ", record " +
                                    std::to_string(index) + " (volume " + std::to_string(volume) + ", offset " +
                                    std::to_string(offset) + ")";
@@ -124,6 +129,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
                     if (volume == 2) {
                         report.sections.push_back(section);
                         report.problem = Trimmed(LoadStringResource(IDS_NO_END_RECORD));
+                        report.statusId = IDS_NO_END_RECORD;
                         report.where = "section " + std::to_string(report.sections.size()) + " ends with volume 2";
                         return report;
                     }

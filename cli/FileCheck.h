@@ -22,6 +22,8 @@ public:
         bool complete = false;                 // an update would send everything
         std::string problem;                   // the first problem, as the update would word it
         std::string where;                     // where it lies
+        unsigned statusId = 0;                 // the message the update would end with
+        int missingVolume = 0;                 // the volume the update would prompt for, if any
     };
 
     static Report Inspect(const UpdateSettings& settings);

@@ -1,7 +1,15 @@
 #include "cli/FlashCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/FailureReason.h"
+#include "cli/FileCheck.h"
+#include "cli/FlashOutcome.h"
+#include "cli/JsonEvents.h"
+#include "cli/LinkTrace.h"
+#include "cli/LinkWatch.h"
+#include "cli/ProgressLine.h"
 #include "cli/TerminalHost.h"
+#include "link/AddressText.h"
 #include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
@@ -14,8 +22,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 uint64_t RecordStreamTotal(const std::string& filePath)
@@ -32,19 +43,17 @@ uint64_t RecordStreamTotal(const std::string& filePath)
 }
 
 namespace {
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
 // the run is interrupted through its abort signal, which ends the blocked transfer, and
-// the job then closes the link as on any communication failure.
+// the job then closes the link as on any communication failure. A terminal that changes
+// its size (SIGWINCH) makes the progress line read the width again.
 class CSignalWatcher {
 public:
-    explicit CSignalWatcher(CAbortSignal& abort) : m_abort(abort)
+    CSignalWatcher(CAbortSignal& abort, std::function<void()> onResize) : m_abort(abort), m_onResize(std::move(onResize))
     {
         sigemptyset(&m_set);
+        sigaddset(&m_set, SIGWINCH);
         sigaddset(&m_set, SIGINT);
         sigaddset(&m_set, SIGTERM);
         sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
@@ -54,6 +63,8 @@ public:
             while (sigwait(&m_set, &sig) == 0) {
                 if (sig == SIGUSR1 && m_stopping.load())
                     return;
+                if (sig == SIGWINCH)
+                    m_onResize();
                 if (sig == SIGINT || sig == SIGTERM) {
                     m_interrupted.store(true);
                     m_abort.Trigger();
@@ -72,52 +83,175 @@ public:
 
 private:
     CAbortSignal& m_abort;
+    std::function<void()> m_onResize;
     sigset_t m_set{};
     std::atomic<bool> m_interrupted{false};
     std::atomic<bool> m_stopping{false};
     std::thread m_thread;
 };
+
+// The pre-check found a problem: the command ends with the status text the update
+// would have written for it, and the instrument is never contacted.
+int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
+               CJsonEvents* json)
+{
+    const CTerminalHost::PromptEnd promptEnd =
+        report.missingVolume > 0 ? CTerminalHost::PromptEnd::NotAsked : CTerminalHost::PromptEnd::None;
+    auto append = [&host](const std::string& text) {
+        const int n = host.StatusGetTextLength();
+        host.StatusSetSel(n, n);
+        host.StatusReplaceSel(text);
+    };
+    append(LoadStringResource(IDS_OPENING_FILE));
+    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
+        append(LoadStringResource(report.statusId));
+    else if (report.statusId != 0)
+        append("\r\n" + LoadStringResource(report.statusId));
+    host.Finish();
+
+    std::string reason;
+    if (report.missingVolume > 0) {
+        const CVolumeProblem::Finding f = CVolumeProblem::Check(options.settings, report.missingVolume);
+        reason = "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + f.path + " is " + f.reason;
+    } else {
+        reason = report.problem + " at " + report.where;
+    }
+    std::fprintf(stderr, "zorflash-cli: %s; the instrument was not contacted\n", reason.c_str());
+    const FlashOutcome outcome = OutcomeOfMessage(report.statusId, promptEnd);
+    if (json)
+        json->Result({{"outcome", DescribeOutcome(outcome).name},
+                      {"exit", DescribeOutcome(outcome).exitCode},
+                      {"reason", reason},
+                      {"contacted", false}});
+    return DescribeOutcome(outcome).exitCode;
+}
+
+bool WriteStatusFile(const std::string& path, const std::string& text)
+{
+    if (path.empty())
+        return true;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!out) {
+        std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
 }  // namespace
 
 int RunFlash(const FlashOptions& options)
 {
+    const bool noColour = std::getenv("NO_COLOR") != nullptr;
+    std::unique_ptr<CJsonEvents> json;
+    if (options.json)
+        json = std::make_unique<CJsonEvents>(stdout);
+
+    CLinkTrace trace;
+    if (!options.traceFile.empty()) {
+        std::string error;
+        if (!trace.Open(options.traceFile, options.traceAll, error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n", options.traceFile.c_str(),
+                         error.c_str());
+            return kExitUsage;
+        }
+    }
+    CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
+
     CTerminalHost::Options hostOptions;
     hostOptions.quiet = options.quiet;
-    hostOptions.interactive = isatty(STDOUT_FILENO) != 0;
+    hostOptions.interactive = !options.json && isatty(STDOUT_FILENO) != 0;
+    hostOptions.colour = hostOptions.interactive && !noColour;
+    hostOptions.noPrompt = options.noPrompt;
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.promptInputFd = STDIN_FILENO;
+    hostOptions.terminalFd = STDOUT_FILENO;
+    hostOptions.json = json.get();
+    hostOptions.watch = &watch;
+
+    uint64_t checkedRecords = 0;
+    if (options.precheck) {
+        const CFileCheck::Report report = CFileCheck::Inspect(options.settings);
+        // A volume that is not there yet is asked for by the update, as the desktop does,
+        // unless nobody is there to answer.
+        const bool leaveToPrompt = report.missingVolume > 0 && !options.noPrompt;
+        if (json) {
+            const std::string problem =
+                report.missingVolume > 0
+                    ? CVolumeProblem::Describe(CVolumeProblem::Check(options.settings, report.missingVolume))
+                    : report.problem;
+            json->Check({{"complete", report.complete},
+                         {"problem", report.complete ? "" : problem},
+                         {"where", report.complete ? "" : report.where},
+                         {"askedLater", leaveToPrompt}});
+        }
+        if (!report.complete && !leaveToPrompt) {
+            CTerminalHost host(options.settings, hostOptions, stdout, stderr);
+            const int code = RefuseFile(report, options, host, json.get());
+            WriteStatusFile(options.statusFile, host.StatusText());
+            return code;
+        }
+        if (report.complete) {
+            uint64_t bytes = 0;
+            for (const CFileCheck::Section& s : report.sections) {
+                bytes += s.bytes;
+                checkedRecords += s.records;
+            }
+            hostOptions.totalBytes = bytes;
+        }
+    }
+
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
+    if (trace.IsOpen()) {
+        char address[32] = {};
+        FormatAddressText(options.settings.ipAddress, address, sizeof address);
+        trace.Line(std::string("# zorflash-cli trace of ") + options.settings.filePath + " to " +
+                   (options.settings.useUsb ? std::string("USB device number 0")
+                                            : std::string(address) + ":" + std::to_string(options.settings.port)) +
+                   (options.settings.fastMode ? ", fast mode" : ", normal mode"));
+        trace.Line("# seconds since the start (monotonic), > host to instrument, < instrument to host; "
+                   "the record stream is summarised per block unless --trace-all");
+    }
 
     bool interrupted = false;
     {
-        CSignalWatcher watcher(host.Abort());
+        CSignalWatcher watcher(host.Abort(), [&host] { host.TerminalResized(); });
         std::thread worker = StartUpdateWorker(&host);
         worker.join();
         interrupted = watcher.Interrupted();
     }
     host.Finish();
+    if (!trace.Close())
+        std::fprintf(stderr, "zorflash-cli: the trace file %s could not be written completely\n",
+                     options.traceFile.c_str());
 
     const std::string& text = host.StatusText();
-    if (!options.statusFile.empty()) {
-        std::ofstream out(options.statusFile, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        if (!out) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", options.statusFile.c_str());
-            return kExitFailed;
-        }
+    const FlashOutcome outcome = OutcomeOfRun(text, host.LastPromptEnd(), interrupted);
+    const FlashOutcomeInfo info = DescribeOutcome(outcome);
+    const uint64_t records = checkedRecords > 0 && outcome == FlashOutcome::Completed ? checkedRecords : watch.Records();
+    const double seconds = host.Seconds();
+
+    if (!WriteStatusFile(options.statusFile, text))
+        return kExitFailed;
+
+    const std::string reason = FailureReason(outcome, options.settings, watch, host);
+    if (!reason.empty()) {
+        const bool colour = isatty(STDERR_FILENO) != 0 && !noColour;
+        std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
+    if (outcome == FlashOutcome::Completed && hostOptions.interactive && !options.quiet)
+        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, seconds).c_str());
+    if (json)
+        json->Result({{"outcome", info.name},
+                      {"exit", info.exitCode},
+                      {"reason", reason},
+                      {"contacted", watch.OpenSeen()},
+                      {"bytes", host.BytesSent()},
+                      {"records", records},
+                      {"seconds", std::round(seconds * 1000.0) / 1000.0}});
 
-    int code = kExitFailed;
-    if (interrupted)
-        code = kExitInterrupted;
-    else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED)))
-        code = kExitCompleted;
-    else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
-             !host.ReportedError())
-        code = kExitCancelled;
-
-    if (options.quiet && code != kExitCompleted) {
+    if (options.quiet && info.exitCode != kExitCompleted) {
         // Quiet runs still say why they failed.
         std::string lastLine = text;
         while (!lastLine.empty() && (lastLine.back() == '\n' || lastLine.back() == '\r'))
@@ -128,5 +262,5 @@ int RunFlash(const FlashOptions& options)
         if (!lastLine.empty())
             std::fprintf(stderr, "zorflash-cli: %s\n", lastLine.c_str());
     }
-    return code;
+    return info.exitCode;
 }

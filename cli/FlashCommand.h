@@ -5,11 +5,17 @@
 #include <cstdint>
 #include <string>
 
-// `zorflash-cli flash`: one update on the engine's worker thread, echoed to the terminal.
+// `zorflash-cli flash`: the whole file checked first, then one update on the engine's
+// worker thread, rendered for a terminal, a pipe or a script.
 struct FlashOptions {
     UpdateSettings settings;
     bool quiet = false;
+    bool precheck = true;     // read every volume before the instrument is contacted
+    bool noPrompt = false;    // a missing or wrong volume ends the run at once
+    bool json = false;        // newline-delimited JSON events on stdout
     std::string statusFile;   // the final status text, byte for byte
+    std::string traceFile;    // every byte of the link, as a hex dump
+    bool traceAll = false;    // the record stream in full rather than one summary per block
     uint32_t timeoutMs = 10000;
 };
 

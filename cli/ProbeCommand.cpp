@@ -1,6 +1,8 @@
 #include "cli/ProbeCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/FailureReason.h"
+#include "cli/JsonEvents.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/DeviceModel.h"
@@ -8,22 +10,43 @@
 #include <cstdio>
 #include <cstdlib>
 
-int RunProbe(int modelIndex)
+int RunProbe(int modelIndex, bool json)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
+    const char* list = std::getenv("ZORFLASH_USB_DEVICES");
+    const std::string searched = list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*";
+    bool updatable = false;
+    for (const UsbInstrument& i : found)
+        updatable = updatable || (!i.error && i.hasNumber && i.deviceNumber == 0);
+    if (json) {
+        nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+        for (const UsbInstrument& i : found) {
+            nlohmann::ordered_json d = {{"path", i.path}};
+            if (i.error)
+                d["error"] = DescribeError(i.error);
+            else
+                d["reply"] = i.reply;
+            d["number"] = !i.error && i.hasNumber ? nlohmann::ordered_json(i.deviceNumber) : nlohmann::ordered_json(nullptr);
+            devices.push_back(d);
+        }
+        const nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", model.displayName},
+                                         {"searched", searched},           {"devices", devices},
+                                         {"updatable", updatable}};
+        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
+        return updatable ? kExitCompleted : kExitFailed;
+    }
     if (found.empty()) {
-        const char* list = std::getenv("ZORFLASH_USB_DEVICES");
-        std::printf("No USB instrument found (looked at %s).\n", list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*");
+        std::printf("No USB instrument found (looked at %s).\n", searched.c_str());
         return kExitFailed;
     }
     std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");
-    bool updatable = false;
     for (const UsbInstrument& i : found) {
         std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber) : "none");
-        std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
+        std::string reply =
+            i.error ? std::string("(") + DescribeError(i.error) + ")"
+                    : ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end()));
         std::printf("%-24s  %-6s  %s\n", i.path.c_str(), number.c_str(), reply.c_str());
-        updatable = updatable || (!i.error && i.hasNumber && i.deviceNumber == 0);
     }
     if (!updatable)
         std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");

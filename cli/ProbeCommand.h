@@ -1,4 +1,5 @@
 #pragma once
 
-// `zorflash-cli probe`: every USB instrument found and the device number it answers with.
-int RunProbe(int modelIndex);
+// `zorflash-cli probe`: every USB instrument found and the device number it answers with;
+// with json, one JSON document on stdout.
+int RunProbe(int modelIndex, bool json);

@@ -1,5 +1,7 @@
 #include "cli/ProgressLine.h"
 
+#include "cli/DisplayWidth.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -29,19 +31,51 @@ std::string CProgressLine::FormatDuration(double seconds)
     return text;
 }
 
-std::string CProgressLine::Format(uint64_t sent, uint64_t total, double elapsedSeconds, int width)
+std::string CProgressLine::Fit(const std::string& status, uint64_t sent, uint64_t total, double elapsedSeconds,
+                               int columns)
 {
-    // The total comes from the volumes' sizes, which may hold bytes behind the last END;
-    // the bar never runs past full.
+    const int budget = std::max(1, columns - 1);
+    // The total may hold bytes behind the last END (a file's tail): never past full.
     const double fraction = total == 0 ? 0.0 : std::min(1.0, static_cast<double>(sent) / static_cast<double>(total));
-    const int filled = static_cast<int>(fraction * width);
-    std::string bar = "[" + std::string(static_cast<size_t>(filled), '#') +
-                      std::string(static_cast<size_t>(width - filled), '.') + "]";
     const double rate = elapsedSeconds > 0 ? static_cast<double>(sent) / elapsedSeconds : 0.0;
-    const double left = rate > 0 && total > sent ? static_cast<double>(total - sent) / rate : (total <= sent ? 0.0 : -1.0);
+    const double left = sent >= total ? 0.0 : rate > 0 ? static_cast<double>(total - sent) / rate : -1.0;
+    char percent[8];
+    std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
+    const std::string amounts = FormatBytes(static_cast<double>(sent)) + "/" + FormatBytes(static_cast<double>(total));
+    const std::string speed = FormatBytes(rate) + "/s " + FormatDuration(left) + " left";
+
+    // What goes first when the terminal is narrow: the rate, then the amounts, then the bar;
+    // the percentage stays, and the status text is cut last.
+    const int statusWidth = CDisplayWidth::Of(status);
+    for (int drop = 0; drop < 4; ++drop) {
+        std::string tail = " " + std::string(percent);
+        if (drop < 2)
+            tail += " " + amounts;
+        if (drop < 1)
+            tail += " " + speed;
+        const int room = budget - statusWidth - 2 - static_cast<int>(tail.size());
+        const int bar = drop < 3 ? std::min(30, room - 2) : 0;
+        if (drop < 3 && bar < 8)
+            continue;
+        if (drop == 3 && room < 0)
+            break;
+        std::string line = status + "  ";
+        if (bar > 0) {
+            const int filled = static_cast<int>(fraction * bar);
+            line += "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(bar - filled), '.') +
+                    "]";
+        }
+        return line + (bar > 0 ? tail : tail.substr(1));
+    }
+    return CDisplayWidth::Truncate(status, budget);
+}
+
+std::string CProgressLine::Summary(uint64_t bytes, uint64_t records, double seconds)
+{
     char text[160];
-    std::snprintf(text, sizeof text, "%s %3d%% %s/%s %s/s %s left", bar.c_str(), static_cast<int>(fraction * 100.0),
-                  FormatBytes(static_cast<double>(sent)).c_str(), FormatBytes(static_cast<double>(total)).c_str(),
-                  FormatBytes(rate).c_str(), FormatDuration(left).c_str());
+    const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
+    std::snprintf(text, sizeof text, "Sent %s (%llu records) in %.1f s, average %s/s",
+                  FormatBytes(static_cast<double>(bytes)).c_str(), static_cast<unsigned long long>(records), seconds,
+                  FormatBytes(rate).c_str());
     return text;
 }

@@ -23,6 +23,10 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
 {
     std::string host = text;
     port = kDefaultPort;
+    if (text.find('[') != std::string::npos || text.find(':') != text.rfind(':')) {
+        error = "IPv6 is not supported by the instruments: give an IPv4 address A.B.C.D[:PORT], not '" + text + "'";
+        return false;
+    }
     const size_t colon = text.find(':');
     if (colon != std::string::npos) {
         host = text.substr(0, colon);

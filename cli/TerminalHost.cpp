@@ -1,12 +1,50 @@
 #include "cli/TerminalHost.h"
 
+#include "cli/JsonEvents.h"
+#include "cli/LinkWatch.h"
 #include "cli/ProgressLine.h"
+#include "platform/StringResource.h"
+#include "update/UpdateProtocol.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+
+namespace {
+constexpr const char* kRed = "\033[31m";
+constexpr const char* kGreen = "\033[32m";
+constexpr const char* kPlain = "\033[0m";
+
+std::string WithoutLineEnds(std::string text)
+{
+    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
+        text.erase(text.begin());
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+// The colour of a finished status line: the engine's failure messages red, its
+// completion green, everything else as the terminal has it.
+const char* ColourOf(const std::string& line)
+{
+    if (line.empty())
+        return nullptr;
+    if (line == WithoutLineEnds(LoadStringResource(IDS_TRANSFER_COMPLETED)))
+        return kGreen;
+    for (unsigned id : {IDS_CANNOT_OPEN_TARGET, IDS_INVALID_ROM_TYPE, IDS_SETUP_FAILURE, IDS_NO_MORVENAL,
+                        IDS_HEADER_SIZE_FAILURE, IDS_INCORRECT_INPUT_FILE, IDS_HEADER_TRANSFER_ERROR,
+                        IDS_NO_END_RECORD, IDS_INCORRECT_CHECKSUM, IDS_ABORTED_BY_INSTRUCTION,
+                        IDS_COMMUNICATION_ERROR})
+        if (line == WithoutLineEnds(LoadStringResource(id)))
+            return kRed;
+    return nullptr;
+}
+}  // namespace
 
 CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err)
     : m_settings(settings)
@@ -17,10 +55,24 @@ CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& opti
 {
 }
 
+CLinkObserver* CTerminalHost::GetLinkObserver()
+{
+    return m_options.watch;
+}
+
+double CTerminalHost::Seconds() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+}
+
 void CTerminalHost::StatusSetText(const std::string& text)
 {
     m_status.SetText(text);
     m_echoedUpTo = 0;
+    m_breaks.clear();
+    m_progressOpen = false;
+    if (m_options.json && !text.empty())
+        m_options.json->Status("set", text);
     Echo(true);
 }
 
@@ -28,19 +80,46 @@ void CTerminalHost::StatusReplaceSel(const std::string& text)
 {
     // The log only ever grows at its end or rewrites its last line, so what was printed
     // as finished lines stays true.
+    const bool append = m_status.GetSelStart() >= m_status.GetTextLength();
+    if (append && m_progressOpen && text.rfind("\r\n", 0) != 0)
+        m_breaks.push_back(static_cast<size_t>(m_status.GetTextLength()));  // a message glued to the progress text
     m_status.ReplaceSel(text);
+    m_progressOpen = !append;
+    if (m_options.json)
+        m_options.json->Status(append ? "append" : "replace", text);
     Echo(false);
 }
 
-std::string CTerminalHost::ProgressSuffix() const
+int CTerminalHost::Columns()
 {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-    return "  " + CProgressLine::Format(m_bytesSent.load(), m_options.totalBytes, elapsed);
+    if (m_resized.exchange(false)) {
+        winsize size{};
+        if (ioctl(m_options.terminalFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+            m_columns = size.ws_col;
+        } else {
+            const char* columns = std::getenv("COLUMNS");
+            const int value = columns ? std::atoi(columns) : 0;
+            m_columns = value > 0 ? value : 80;
+        }
+    }
+    return m_columns;
+}
+
+void CTerminalHost::PrintFinished(const std::string& line, bool progress)
+{
+    std::string shown = line;
+    if (progress && m_options.interactive && m_options.totalBytes > 0)
+        shown = CProgressLine::Fit(line, m_bytesSent.load(), m_options.totalBytes, Seconds(), Columns());
+    const char* colour = m_options.colour ? ColourOf(line) : nullptr;
+    if (colour)
+        std::fprintf(m_out, "%s%s%s\n", colour, shown.c_str(), kPlain);
+    else
+        std::fprintf(m_out, "%s\n", shown.c_str());
 }
 
 void CTerminalHost::Echo(bool force)
 {
-    if (m_options.quiet)
+    if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status.GetText();
     if (m_echoedUpTo > text.size())
@@ -50,14 +129,23 @@ void CTerminalHost::Echo(bool force)
     if (finishedEnd > m_echoedUpTo) {
         if (m_lineShown && m_options.interactive)
             std::fputs("\r\033[K", m_out);
+        // The first line printed now is the one that was on the screen in progress.
+        bool progress = m_lineShown;
         m_lineShown = false;
         size_t pos = m_echoedUpTo;
         while (pos < finishedEnd) {
-            const size_t end = text.find("\r\n", pos);
-            std::fwrite(text.data() + pos, 1, end - pos, m_out);
-            std::fputc('\n', m_out);
-            pos = end + 2;
+            size_t end = text.find("\r\n", pos);
+            // A message appended straight behind a progress text starts a line of its own
+            // here; the status text itself keeps them together, as the status box does.
+            for (size_t b : m_breaks)
+                if (b > pos && b < end)
+                    end = b;
+            PrintFinished(text.substr(pos, end - pos), progress);
+            progress = false;
+            pos = text.compare(end, 2, "\r\n") == 0 ? end + 2 : end;
         }
+        m_breaks.erase(std::remove_if(m_breaks.begin(), m_breaks.end(), [&](size_t b) { return b < finishedEnd; }),
+                       m_breaks.end());
         m_echoedUpTo = finishedEnd;
         force = true;
         std::fflush(m_out);  // a script reading a pipe sees each line as it is written
@@ -69,27 +157,33 @@ void CTerminalHost::Echo(bool force)
     if (!force && now - m_lastDraw < std::chrono::milliseconds(100))
         return;
     m_lastDraw = now;
-    const std::string current = text.substr(finishedEnd);
-    std::fputs("\r\033[K", m_out);
-    std::fwrite(current.data(), 1, current.size(), m_out);
+    size_t from = finishedEnd;
+    for (size_t b : m_breaks)
+        from = std::max(from, b);
+    const std::string current = text.substr(from);
+    std::string line = current;
     if (!current.empty() && m_options.totalBytes > 0)
-        std::fputs(ProgressSuffix().c_str(), m_out);
+        line = CProgressLine::Fit(current, m_bytesSent.load(), m_options.totalBytes, Seconds(), Columns());
+    std::fputs("\r\033[K", m_out);
+    std::fwrite(line.data(), 1, line.size(), m_out);
     m_lineShown = !current.empty();
     std::fflush(m_out);
 }
 
 void CTerminalHost::Finish()
 {
-    if (m_options.quiet)
+    if (m_options.json && m_bytesSent.load() != m_bytesReported) {
+        m_bytesReported = m_bytesSent.load();
+        m_options.json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
+    }
+    if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status.GetText();
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
     if (m_options.interactive && m_lineShown)
         std::fputs("\r\033[K", m_out);
-    if (!rest.empty()) {
-        std::fwrite(rest.data(), 1, rest.size(), m_out);
-        std::fputc('\n', m_out);
-    }
+    if (!rest.empty())
+        PrintFinished(rest, m_lineShown);
     m_echoedUpTo = text.size();
     m_lineShown = false;
     std::fflush(m_out);
@@ -97,24 +191,42 @@ void CTerminalHost::Finish()
 
 bool CTerminalHost::PromptOkCancel(const std::string& text)
 {
-    if (m_options.interactive && m_lineShown && !m_options.quiet) {
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    if (m_options.json)
+        m_options.json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
+    if (m_options.noPrompt) {
+        m_promptEnd = PromptEnd::NotAsked;
+        if (m_options.json)
+            m_options.json->Answer("not-asked");
+        return false;
+    }
+    if (m_options.interactive && m_lineShown && !m_options.quiet && !m_options.json) {
         std::fputs("\r\033[K", m_out);
         m_lineShown = false;
         std::fflush(m_out);
     }
     for (;;) {
-        std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
+        std::fprintf(m_err, "%s (looking for %s: %s) [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str(),
+                     m_prompted.path.c_str(), m_prompted.reason.empty() ? "present now" : m_prompted.reason.c_str());
         std::fflush(m_err);
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
-            m_operatorCancelled = true;
-            return false;  // end of input, or the run is being interrupted
+            m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted : PromptEnd::EndOfInput;
+            if (m_options.json)
+                m_options.json->Answer(m_promptEnd == PromptEnd::Interrupted ? "interrupted" : "end-of-input");
+            return false;  // nobody is there to answer, or the run is being interrupted
         }
-        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
+        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
+            if (m_options.json)
+                m_options.json->Answer("ok");
+            m_prompted = CVolumeProblem::Asked(m_settings);
             return true;
+        }
         if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            m_operatorCancelled = true;
+            m_promptEnd = PromptEnd::OperatorCancelled;
+            if (m_options.json)
+                m_options.json->Answer("cancel");
             return false;
         }
     }
@@ -154,4 +266,18 @@ void CTerminalHost::PostUpdateFinished()
 void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
+    if (m_options.watch)
+        m_options.watch->OnRecordStreamWrite();
+    if (m_options.json) {
+        // A progress event at most five times a second; the last one is sent by Finish.
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_lastProgressEvent >= std::chrono::milliseconds(200)) {
+            m_lastProgressEvent = now;
+            m_bytesReported = m_bytesSent.load();
+            m_options.json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
+        }
+        return;
+    }
+    if (m_options.interactive && !m_options.quiet)
+        Echo(false);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "platform/EditText.h"
 #include "update/UpdateHost.h"
@@ -9,19 +10,32 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-// The form, as the engine sees it, for a terminal. The status box is a CEditText; every
-// change is echoed as it happens: finished lines once each, and on a terminal the line in
-// progress (the block count) rewritten in place with a progress bar behind it.
+class CJsonEvents;
+class CLinkWatch;
+
+// The form, as the engine sees it, for a terminal or a script. The status box is a
+// CEditText; every change is rendered as it happens: to a terminal or a pipe as lines
+// (finished lines once each, and on a terminal the line in progress redrawn in place with
+// a progress bar fitted to the width), or with --json as one event per change.
 class CTerminalHost : public CUpdateHost {
 public:
     struct Options {
         bool quiet = false;
         bool interactive = false;  // stdout is a terminal: rewrite the progress line in place
+        bool colour = false;       // failure lines red, success green (a terminal, NO_COLOR unset)
+        bool noPrompt = false;     // a disk prompt fails at once
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = 10000;
         int promptInputFd = 0;     // where the disk prompt's answer is read
+        int terminalFd = 1;        // whose width the progress line fits
+        CJsonEvents* json = nullptr;  // events instead of text on stdout
+        CLinkWatch* watch = nullptr;  // told of the link's bytes and of record stream writes
     };
+
+    // How the last disk prompt ended, when it did not end with OK.
+    enum class PromptEnd { None, OperatorCancelled, EndOfInput, NotAsked, Interrupted };
 
     CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err);
 
@@ -38,22 +52,28 @@ public:
     void PostUpdateFinished() override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
+    CLinkObserver* GetLinkObserver() override;
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
+    // The terminal changed its size (SIGWINCH): the next redraw reads the width again.
+    void TerminalResized() { m_resized.store(true); }
 
     const std::string& StatusText() const { return m_status.GetText(); }
     bool Finished() const { return m_finished.load(); }
     bool ReportedError() const { return m_reportedError; }
-    bool OperatorCancelled() const { return m_operatorCancelled; }
+    PromptEnd LastPromptEnd() const { return m_promptEnd; }
+    const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
+    double Seconds() const;
     CAbortSignal& Abort() { return m_abort; }
 
 private:
     void Echo(bool force);
+    void PrintFinished(const std::string& line, bool progress);
     bool ReadAnswer(std::string& answer);
-    std::string ProgressSuffix() const;
+    int Columns();
 
     UpdateSettings m_settings;
     Options m_options;
@@ -63,10 +83,17 @@ private:
     CAbortSignal m_abort;
     size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
     bool m_lineShown = false;      // a line in progress is on the screen
+    bool m_progressOpen = false;   // the last line is a progress text (it has no line end)
+    std::vector<size_t> m_breaks;  // where an appended message continues a progress text
     bool m_reportedError = false;
-    bool m_operatorCancelled = false;
+    PromptEnd m_promptEnd = PromptEnd::None;
+    CVolumeProblem::Finding m_prompted;
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_resized{true};
+    int m_columns = 80;
     std::atomic<uint64_t> m_bytesSent{0};
+    uint64_t m_bytesReported = 0;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
+    std::chrono::steady_clock::time_point m_lastProgressEvent;
 };

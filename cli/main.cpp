@@ -3,17 +3,22 @@
 #include "cli/ExitCodes.h"
 #include "cli/FileCheck.h"
 #include "cli/FlashCommand.h"
+#include "cli/JsonEvents.h"
+#include "cli/VolumeProblem.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
+#include "update/UpdateFileReader.h"
 #include "update/UpdateSettings.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -36,8 +41,18 @@ UpdateSettings SettingsFor(int modelIndex, const std::string& file)
     return settings;
 }
 
-int ListModels()
+int ListModels(bool json)
 {
+    if (json) {
+        nlohmann::ordered_json models = nlohmann::ordered_json::array();
+        for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
+            const DeviceModel& m = g_deviceModelTable[i];
+            models.push_back({{"index", i}, {"model", m.displayName}, {"extension", m.fileExtension},
+                              {"tcp", m.tcpAllowed != 0}, {"usb", m.usbAllowed != 0}});
+        }
+        std::printf("%s\n", CJsonEvents::Dump({{"schema", CJsonEvents::kSchema}, {"models", models}}).c_str());
+        return kExitCompleted;
+    }
     std::printf("%-5s  %-12s  %-9s  %s\n", "index", "model", "extension", "transports");
     for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
         const DeviceModel& m = g_deviceModelTable[i];
@@ -51,23 +66,55 @@ int ListModels()
     return kExitCompleted;
 }
 
-int InspectFile(int modelIndex, const std::string& file)
+int InspectFile(int modelIndex, const std::string& file, bool json)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    const CFileCheck::Report report = CFileCheck::Inspect(settings);
+    CFileCheck::Report report = CFileCheck::Inspect(settings);
+    // A missing volume is named with its path, never with the prompt the update would show.
+    if (report.missingVolume > 0) {
+        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
+        report.problem = CVolumeProblem::Describe(f);
+        report.where = "volume " + std::to_string(f.volume);
+    }
+    // The update opens volume 1 by the naming rule, which may not be the file given.
+    std::string first;
+    MakeVolumeFileName(1, file, first);
+    const std::string namingRule =
+        first == file ? ""
+                      : "the update opens volume 1 as " + first + ", not " + file +
+                            ": the character before the extension is replaced by the volume's digit (fw.R71 -> f1.R71, f2.R71)";
+    uint64_t records = 0;
+    uint64_t bytes = 0;
+    for (const CFileCheck::Section& s : report.sections) {
+        records += s.records;
+        bytes += s.bytes;
+    }
+    if (json) {
+        nlohmann::ordered_json sections = nlohmann::ordered_json::array();
+        for (const CFileCheck::Section& s : report.sections)
+            sections.push_back({{"records", s.records}, {"bytes", s.bytes}});
+        nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", settings.model.displayName},
+                                   {"kind", report.kind.empty() ? nullptr : nlohmann::ordered_json(report.kind)},
+                                   {"volumes", report.volumePaths}, {"sections", sections},
+                                   {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
+        if (!report.complete)
+            document["problem"] = {{"text", report.problem}, {"where", report.where}};
+        if (!namingRule.empty())
+            document["namingRule"] = namingRule;
+        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
+        return report.complete ? kExitCompleted : kExitFailed;
+    }
+    if (!namingRule.empty())
+        std::printf("note:     %s\n", namingRule.c_str());
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
         std::printf("  volume %zu: %s\n", i + 1, report.volumePaths[i].c_str());
-    uint64_t records = 0;
-    uint64_t bytes = 0;
     for (size_t i = 0; i < report.sections.size(); ++i) {
         const CFileCheck::Section& s = report.sections[i];
         std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
                     static_cast<unsigned long long>(s.bytes));
-        records += s.records;
-        bytes += s.bytes;
     }
     std::printf("total:    %llu records, %llu bytes\n", static_cast<unsigned long long>(records),
                 static_cast<unsigned long long>(bytes));
@@ -80,6 +127,64 @@ int InspectFile(int modelIndex, const std::string& file)
     return kExitFailed;
 }
 
+// Edits between two words, for "did you mean".
+size_t Distance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The first word that is no option and no option's value must name a subcommand; a near
+// miss gets the name it was probably meant to be.
+bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& names)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--lang") {
+            ++i;
+            continue;
+        }
+        if (word.empty() || word[0] == '-')
+            continue;
+        if (std::find(names.begin(), names.end(), word) != names.end())
+            return true;
+        std::string best;
+        size_t bestDistance = 3;
+        for (const std::string& name : names) {
+            const size_t d = Distance(word, name);
+            if (d < bestDistance || (name.rfind(word, 0) == 0 && best.empty())) {
+                best = name;
+                bestDistance = std::min(d, bestDistance);
+            }
+        }
+        std::fprintf(stderr, "zorflash-cli: unknown command '%s'%s\nRun with --help for more information.\n",
+                     word.c_str(), best.empty() ? "" : ("; did you mean " + best + "?").c_str());
+        return false;
+    }
+    return true;
+}
+
+uint32_t ParseTimeout(const std::string& text)
+{
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+        throw CLI::ValidationError("--timeout", "'" + text + "' is not a number of milliseconds");
+    const unsigned long value = std::stoul(text);
+    if (value < 1 || value > 600000)
+        throw CLI::ValidationError("--timeout", "'" + text + "' is outside 1..600000 ms");
+    return static_cast<uint32_t>(value);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -89,11 +194,17 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
+                 "Exit codes: 0 completed, 1 update failed (stderr says why), 2 command-line error,\n"
+                 "3 cancelled by the operator, 130 interrupted. --json output: docs/cli.md."};
     app.require_subcommand(1);
+    // Options of the program itself (--lang) are accepted after the subcommand too.
+    app.fallthrough();
     std::string lang;
     app.add_option("--lang", lang, "Language of the status text: en or ja (default: ZORFLASH_LANG, then the locale)")
         ->check(CLI::IsMember({"en", "ja"}));
+    bool json = false;
+    app.add_flag("--json", json, "Output for scripts: one JSON document (models, inspect, probe) or one JSON "
+                                 "object per event (flash), schema in docs/cli.md");
 
     CLI::App* models = app.add_subcommand("models", "List the instrument models, their file extensions and transports");
 
@@ -107,11 +218,13 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, tcpTarget, statusFile;
+    std::string flashModel, flashFile, tcpTarget, statusFile, timeoutText, traceFile;
     bool useUsb = false;
     bool normalMode = false;
     bool quiet = false;
-    uint32_t timeoutMs = 10000;
+    bool noPrecheck = false;
+    bool noPrompt = false;
+    bool traceAll = false;
     CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
     flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
     flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
@@ -120,12 +233,20 @@ int main(int argc, char** argv)
     CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
     tcpOption->excludes(usbOption);
     flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_flag("--no-precheck", noPrecheck,
+                    "Stream the file as the desktop application does, without reading it whole first");
+    flash->add_flag("--no-prompt", noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
     flash->add_option("--status-file", statusFile, "Write the final status text there, byte for byte (CR LF, UTF-8)");
+    flash->add_option("--trace", traceFile, "Write every byte of the link there, with times, as a hex dump");
+    flash->add_flag("--trace-all", traceAll, "In the trace, every record too (default: one summary per block)");
     flash->add_flag("-q,--quiet", quiet, "Print only errors");
-    flash->add_option("--timeout", timeoutMs, "Time-out of every send and receive, in ms")
-        ->check(CLI::Range(1u, 600000u));
-    // The language option is accepted after the subcommand too.
-    flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
+    flash->add_option("--timeout", timeoutText, "Time-out of every send and receive, in ms (default 10000)");
+
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        names.push_back(sub->get_name());
+    if (!CheckSubcommandName(argc, argv, names))
+        return kExitUsage;
 
     try {
         app.parse(argc, argv);
@@ -137,11 +258,11 @@ int main(int argc, char** argv)
 
     try {
         if (models->parsed())
-            return ListModels();
+            return ListModels(json);
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile);
+            return InspectFile(ResolveModel(inspectModel), inspectFile, json);
         if (probe->parsed())
-            return RunProbe(ResolveModel(probeModel));
+            return RunProbe(ResolveModel(probeModel), json);
         if (flash->parsed()) {
             if (tcpTarget.empty() && !useUsb)
                 throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
@@ -160,8 +281,13 @@ int main(int argc, char** argv)
             options.settings.useUsb = useUsb ? 1 : 0;
             options.settings.fastMode = normalMode ? 0 : 1;
             options.quiet = quiet;
+            options.precheck = !noPrecheck;
+            options.noPrompt = noPrompt;
+            options.json = json;
             options.statusFile = statusFile;
-            options.timeoutMs = timeoutMs;
+            options.traceFile = traceFile;
+            options.traceAll = traceAll;
+            options.timeoutMs = timeoutText.empty() ? 10000 : ParseTimeout(timeoutText);
             return RunFlash(options);
         }
     } catch (const CLI::Error& e) {

@@ -1,6 +1,7 @@
 #include "link/DeviceLink.h"
 
 #include "link/AddressText.h"
+#include "link/LinkObserver.h"
 #include "link/TcpChannel.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
@@ -55,10 +56,22 @@ bool CDeviceLink::OpenTcp(uint32_t address, int32_t port)
         SetLastError(kErrorInvalidArgument);
         return false;
     }
+    const auto start = CLinkObserver::Clock::now();
     // Create closes a socket left by an earlier open first.
-    if (!m_tcpChannel->Create(1))
-        return false;
-    return m_tcpChannel->Connect(m_addressText, port);
+    const bool opened = m_tcpChannel->Create(1) && m_tcpChannel->Connect(m_addressText, port);
+    NoteOpen(opened, start);
+    return opened;
+}
+
+void CDeviceLink::NoteOpen(bool opened, CLinkObserver::Clock::time_point start)
+{
+    if (!m_observer)
+        return;
+    // The observer must not change the reason the caller reads next.
+    const uint32_t error = opened ? kErrorSuccess : GetLastError();
+    const auto now = CLinkObserver::Clock::now();
+    m_observer->OnLinkOpened(error, now - start, now);
+    SetLastError(error);
 }
 
 bool CDeviceLink::OpenUsb(const char* idQuery, int32_t deviceNumber)
@@ -69,7 +82,10 @@ bool CDeviceLink::OpenUsb(const char* idQuery, int32_t deviceNumber)
         return false;
     }
     m_usbChannel->SetIdQuery(idQuery);
-    return m_usbChannel->Open(deviceNumber);  // closes an instrument held from before
+    const auto start = CLinkObserver::Clock::now();
+    const bool opened = m_usbChannel->Open(deviceNumber);  // closes an instrument held from before
+    NoteOpen(opened, start);
+    return opened;
 }
 
 bool CDeviceLink::Close()
@@ -92,13 +108,39 @@ void CDeviceLink::SetAbortSignal(CAbortSignal* signal)
 
 uint32_t CDeviceLink::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
 {
-    return m_useUsb ? m_usbChannel->Receive(buffer, length, timeout)
-                    : m_tcpChannel->Receive(buffer, length, timeout);
+    if (!m_observer)
+        return m_useUsb ? m_usbChannel->Receive(buffer, length, timeout)
+                        : m_tcpChannel->Receive(buffer, length, timeout);
+    const auto start = CLinkObserver::Clock::now();
+    const uint32_t result = m_useUsb ? m_usbChannel->Receive(buffer, length, timeout)
+                                     : m_tcpChannel->Receive(buffer, length, timeout);
+    Note(CLinkObserver::Direction::Received, result, buffer, length, start);
+    return result;
 }
 
 uint32_t CDeviceLink::Send(const uint8_t* buffer, uint32_t& length, uint32_t timeout)
 {
-    return m_useUsb ? m_usbChannel->Send(buffer, length, timeout) : m_tcpChannel->Send(buffer, length, timeout);
+    if (!m_observer)
+        return m_useUsb ? m_usbChannel->Send(buffer, length, timeout) : m_tcpChannel->Send(buffer, length, timeout);
+    const auto start = CLinkObserver::Clock::now();
+    const uint32_t result =
+        m_useUsb ? m_usbChannel->Send(buffer, length, timeout) : m_tcpChannel->Send(buffer, length, timeout);
+    Note(CLinkObserver::Direction::Sent, result, buffer, length, start);
+    return result;
+}
+
+void CDeviceLink::Note(CLinkObserver::Direction direction, uint32_t result, const uint8_t* data, uint32_t length,
+                       CLinkObserver::Clock::time_point start)
+{
+    const uint32_t error = GetLastError();
+    const auto now = CLinkObserver::Clock::now();
+    if (length > 0)
+        m_observer->OnLinkBytes(direction, data, length, now);
+    if (result != kErrorSuccess)
+        m_observer->OnLinkFailure(direction, result, now - start, now);
+    else if (direction == CLinkObserver::Direction::Received && length == 0)
+        m_observer->OnLinkFailure(direction, kErrorPeerClosed, now - start, now);  // what ReceiveExact makes of it
+    SetLastError(error);
 }
 
 // Each Receive gets the full time-out again, so a reply that trickles in may take longer

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/LinkObserver.h"
+
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -32,6 +35,8 @@ public:
     // Every wait of the link also ends, with an error, as soon as this signal is
     // triggered. Borrowed; null (the default) means no interruption.
     void SetAbortSignal(CAbortSignal* signal);
+    // Told of every transfer and of the open. Borrowed; null (the default) watches nothing.
+    void SetObserver(CLinkObserver* observer) { m_observer = observer; }
 
     bool UsesUsb() const { return m_useUsb; }
     uint32_t Address() const { return m_address; }
@@ -40,6 +45,10 @@ public:
     const char* AddressText() const { return m_addressText; }
 
 private:
+    void NoteOpen(bool opened, std::chrono::steady_clock::time_point start);
+    void Note(CLinkObserver::Direction direction, uint32_t result, const uint8_t* data, uint32_t length,
+              std::chrono::steady_clock::time_point start);
+
     std::unique_ptr<CTcpChannel> m_tcpChannel;
     std::unique_ptr<CUsbChannel> m_usbChannel;
     bool m_useUsb = false;
@@ -48,4 +57,5 @@ private:
     int32_t m_deviceNumber = 0;
     char m_addressText[32] = {};
     CAbortSignal* m_abort = nullptr;
+    CLinkObserver* m_observer = nullptr;
 };

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-    libcli11-dev libgtest-dev libgmock-dev
+    libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     clang libclang-rt-14-dev llvm-14
     xvfb xauth fonts-noto-cjk
     strace time

@@ -6,6 +6,7 @@
 #include <string>
 
 class CAbortSignal;
+class CLinkObserver;
 
 // The main form, as the update engine sees it. The desktop form and the CLI each
 // implement it. Every call comes from the update worker thread. The requests that change
@@ -44,6 +45,9 @@ public:
     // An abort signal the front end may trigger to interrupt a blocked transfer; null if
     // the front end never interrupts (the desktop form refuses to close mid-update).
     virtual CAbortSignal* GetAbortSignal() { return nullptr; }
+    // Told of every byte the run's link moves (a trace, the reason of a failure); null if
+    // the front end does not watch. Called on the worker thread; must not block.
+    virtual CLinkObserver* GetLinkObserver() { return nullptr; }
     // Time-out of every send and receive of the run (ms); the protocol's own is 10000.
     virtual uint32_t TransferTimeout() const { return 10000; }
 };

@@ -167,6 +167,7 @@ void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::uni
     AppendMessage(IDS_DETECTING_TARGET);
     link = std::make_unique<CDeviceLink>(settings.useUsb != 0);
     link->SetAbortSignal(m_pView->GetAbortSignal());
+    link->SetObserver(m_pView->GetLinkObserver());
     const bool opened = settings.useUsb ? link->OpenUsb(settings.model.idQuery, kUsbDeviceNumber)
                                         : link->OpenTcp(settings.ipAddress, settings.port);
     if (!opened) {

@@ -1,6 +1,8 @@
 #include "UpdateFileBuilder.h"
 
+#include "cli/DisplayWidth.h"
 #include "cli/FileCheck.h"
+#include "cli/LinkTrace.h"
 #include "cli/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
@@ -33,15 +35,30 @@ TEST(TargetAddress, DottedAddressAndOptionalPort)
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
                             "1..2.3", "1.2.3.4:99999999999"})
         EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
+    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1"}) {
+        EXPECT_FALSE(ParseTargetAddress(v6, address, port, error)) << v6;
+        EXPECT_NE(error.find("IPv6 is not supported by the instruments"), std::string::npos) << error;
+    }
 }
 
-TEST(ProgressLine, ShowsBytesRateAndTimeLeftWithoutRunningPastFull)
+TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
 {
-    EXPECT_EQ(CProgressLine::Format(512 * 1024, 1024 * 1024, 2.0, 10),
-              "[#####.....]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
-    EXPECT_EQ(CProgressLine::Format(3000, 1000, 1.0, 4), "[####] 100% 2.9 KiB/1000 B 2.9 KiB/s 00:00 left");
-    EXPECT_EQ(CProgressLine::Format(0, 1000, 0.0, 4), "[....]   0% 0 B/1000 B 0 B/s --:-- left");
-    EXPECT_EQ(CProgressLine::FormatDuration(3725), "1:02:05");
+    // Japanese takes two columns a character: counted by bytes it would look three times wider.
+    EXPECT_EQ(CDisplayWidth::Of("レコード（65）を送信しています。"), 32);
+    EXPECT_EQ(CDisplayWidth::Truncate("レコード", 5), "レコ");
+    for (const char* status : {"Sending (2945) Record", "レコード（2945）を送信しています。"}) {
+        for (int columns : {10, 40, 60, 80, 200}) {
+            const std::string line = CProgressLine::Fit(status, 3000, 1000, 1.0, columns);
+            EXPECT_LT(CDisplayWidth::Of(line), columns) << columns << ": " << line;
+            if (columns >= 80) {
+                EXPECT_NE(line.find("100% 2.9 KiB/1000 B"), std::string::npos) << line;  // never past full
+            }
+        }
+    }
+    EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", 512 * 1024, 1024 * 1024, 2.0, 80),
+              "Sending (1) Record  [#####......]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
+    EXPECT_EQ(CProgressLine::Fit("S", 0, 1000, 0.0, 40), "S  [..................]   0% 0 B/1000 B");
+    EXPECT_EQ(CProgressLine::Summary(3 * 1024 * 1024, 4096, 2.0), "Sent 3.0 MiB (4096 records) in 2.0 s, average 1.5 MiB/s");
 }
 
 // The terminal echo: finished lines once each, the progress line only on a terminal.
@@ -74,6 +91,8 @@ protected:
             replace("Sending (1) Record");
             usleep(pauseMicros);  // the line in progress is redrawn at most ten times a second
             replace("Sending (65) Record");
+            append("Sending START record...\r\n");  // a second section, straight behind the progress text
+            replace("Sending (1) Record");
             append("\r\nTransfer completed.\r\n");
             host.Finish();
             text = host.StatusText();
@@ -88,8 +107,12 @@ protected:
 
 TEST_F(TerminalEcho, PlainLinesWhenNotATerminal)
 {
-    EXPECT_EQ(Run(false), "Opening File...\nSending START record...\nSending (65) Record\nTransfer completed.\n");
-    EXPECT_EQ(text, "Opening File...\r\nSending START record...\r\nSending (65) Record\r\nTransfer completed.\r\n");
+    // The live output breaks the line after a replaced progress text; the status text keeps
+    // the status box's own text, which a status file must reproduce byte for byte.
+    EXPECT_EQ(Run(false), "Opening File...\nSending START record...\nSending (65) Record\nSending START record...\n"
+                          "Sending (1) Record\nTransfer completed.\n");
+    EXPECT_EQ(text, "Opening File...\r\nSending START record...\r\nSending (65) RecordSending START record...\r\n"
+                    "Sending (1) Record\r\nTransfer completed.\r\n");
 }
 
 TEST_F(TerminalEcho, ProgressLineRewrittenInPlaceOnATerminal)

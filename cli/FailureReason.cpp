@@ -1,0 +1,135 @@
+#include "cli/FailureReason.h"
+
+#include "link/AddressText.h"
+#include "link/UsbChannel.h"
+#include "platform/LastError.h"
+#include "update/UpdateProtocol.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+std::string Seconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+std::string TargetText(const UpdateSettings& settings)
+{
+    char address[32] = {};
+    FormatAddressText(settings.ipAddress, address, sizeof address);
+    return std::string(address) + ":" + std::to_string(settings.port);
+}
+
+std::string UsbSearch(const UpdateSettings& settings)
+{
+    const std::vector<UsbInstrument> found = CUsbChannel::Probe(settings.model.idQuery);
+    if (found.empty()) {
+        const char* list = std::getenv("ZORFLASH_USB_DEVICES");
+        return std::string("no USB instrument found (looked at ") +
+               (list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*") + ")";
+    }
+    std::string text = "no USB instrument answered with device number 0; searched:";
+    for (const UsbInstrument& i : found) {
+        text += "\n  " + i.path + ": ";
+        if (i.error)
+            text += DescribeError(i.error);
+        else
+            text += "answered \"" + ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end())) + "\" (" +
+                    (i.hasNumber ? "device number " + std::to_string(i.deviceNumber) : "no device number") + ")";
+    }
+    return text;
+}
+
+std::string Expected(FlashOutcome outcome)
+{
+    switch (outcome) {
+    case FlashOutcome::SetupFailure:
+        return "0xAA";
+    case FlashOutcome::NoIdentification:
+        return "\"MORVENAL\\r\\n\"";
+    case FlashOutcome::HeaderSizeFailure:
+        return "the echo 0x38";
+    default:
+        return "0x59 (Y)";
+    }
+}
+
+std::string Exchange(FlashOutcome outcome, const CLinkWatch& watch)
+{
+    const std::string after = watch.LastWrite().empty() ? "the link opened" : watch.LastWrite();
+    const std::vector<uint8_t>& got = watch.ReceivedAfterLastWrite();
+    if (watch.FailureSeen()) {
+        const double waited = watch.FailureWaitedSeconds();
+        if (watch.FailureDirection() == CLinkObserver::Direction::Sent)
+            return "sending " + after + " failed after " + Seconds(waited) + ": " + DescribeError(watch.FailureCode());
+        std::string text = "waiting for the reply to " + after + ": ";
+        if (watch.FailureCode() == kErrorTimeout)
+            text += got.empty() ? "nothing arrived after " + Seconds(waited)
+                                : "only \"" + ShowBytes(got) + "\" arrived, then nothing for " + Seconds(waited);
+        else if (watch.FailureCode() == ECONNRESET)
+            text += "the instrument closed the connection" + (got.empty() ? "" : " after \"" + ShowBytes(got) + "\"");
+        else
+            text += DescribeError(watch.FailureCode());
+        return text;
+    }
+    if (got.empty())
+        return "after " + after;
+    return "after " + after + " the instrument answered \"" + ShowBytes(got) + "\" where " + Expected(outcome) +
+           " was expected";
+}
+}  // namespace
+
+std::string ShowBytes(const std::vector<uint8_t>& bytes)
+{
+    std::string text;
+    for (uint8_t b : bytes) {
+        if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
+            text += static_cast<char>(b);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", b);
+            text += hex;
+        }
+    }
+    return text;
+}
+
+std::string FailureReason(FlashOutcome outcome, const UpdateSettings& settings, const CLinkWatch& watch,
+                          const CTerminalHost& host)
+{
+    switch (outcome) {
+    case FlashOutcome::Completed:
+    case FlashOutcome::OperatorCancelled:
+        return "";
+    case FlashOutcome::NobodyAnswered: {
+        const CVolumeProblem::Finding& f = host.PromptedFor();
+        const char* why = host.LastPromptEnd() == CTerminalHost::PromptEnd::NotAsked
+                              ? "--no-prompt asks nobody"
+                              : "nobody answered the disk prompt (end of input)";
+        return why + std::string(": volume ") + std::to_string(f.volume) + " " + f.path + " is " +
+               (f.reason.empty() ? "there now" : f.reason);
+    }
+    case FlashOutcome::FileProblem:
+    case FlashOutcome::InvalidRomType:
+        return "";  // the pre-check or the reported file error has said it
+    case FlashOutcome::TargetNotOpened:
+        if (settings.useUsb)
+            return "cannot open the target: " + UsbSearch(settings);
+        if (watch.OpenError() == kErrorTimeout)
+            return "cannot open target " + TargetText(settings) + ": timed out after " + Seconds(watch.OpenSeconds());
+        return "cannot open target " + TargetText(settings) + ": " + DescribeError(watch.OpenError());
+    case FlashOutcome::SetupFailure:
+    case FlashOutcome::NoIdentification:
+    case FlashOutcome::HeaderSizeFailure:
+    case FlashOutcome::HeaderTransferError:
+    case FlashOutcome::CommunicationError:
+        return std::string(DescribeOutcome(outcome).name) + ": " + Exchange(outcome, watch);
+    case FlashOutcome::Interrupted:
+        return "";  // the signal's own line says it
+    }
+    return "";
+}

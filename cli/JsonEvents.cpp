@@ -1,0 +1,50 @@
+#include "cli/JsonEvents.h"
+
+#include <cmath>
+
+std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
+{
+    return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields)
+{
+    nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
+    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    line["t"] = std::round(t * 1000.0) / 1000.0;
+    line.update(fields);
+    const std::string text = Dump(line);
+    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fflush(m_out);  // a script reading a pipe sees each event as it happens
+}
+
+void CJsonEvents::Status(const char* op, const std::string& text)
+{
+    Emit("status", {{"op", op}, {"text", text}});
+}
+
+void CJsonEvents::Progress(uint64_t bytes, uint64_t total, double seconds)
+{
+    const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
+    Emit("progress", {{"bytes", bytes}, {"total", total}, {"rate", std::round(rate)}});
+}
+
+void CJsonEvents::Check(const nlohmann::ordered_json& fields)
+{
+    Emit("check", fields);
+}
+
+void CJsonEvents::Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason)
+{
+    Emit("prompt", {{"text", text}, {"volume", volume}, {"file", path}, {"reason", reason}});
+}
+
+void CJsonEvents::Answer(const std::string& answer)
+{
+    Emit("answer", {{"answer", answer}});
+}
+
+void CJsonEvents::Result(const nlohmann::ordered_json& fields)
+{
+    Emit("result", fields);
+}

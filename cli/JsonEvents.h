@@ -1,0 +1,38 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// `flash --json`: one JSON object per line on stdout, one per event, each carrying the
+// schema version, the event's name and the seconds since the command started. A script
+// reads the run as values; the status text travels unchanged inside the status events.
+// The schema is documented in docs/cli.md; a change that breaks a reader raises kSchema.
+class CJsonEvents {
+public:
+    static constexpr int kSchema = 1;
+
+    explicit CJsonEvents(std::FILE* out) : m_out(out), m_start(std::chrono::steady_clock::now()) {}
+
+    // The status text changed: "append" adds text at its end, "replace" writes over its
+    // last line (the block progress text).
+    void Status(const char* op, const std::string& text);
+    void Progress(uint64_t bytes, uint64_t total, double seconds);
+    void Check(const nlohmann::ordered_json& fields);
+    void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
+    void Answer(const std::string& answer);
+    void Result(const nlohmann::ordered_json& fields);
+
+    // Any document, on one line, with invalid UTF-8 (a device's reply) replaced rather
+    // than thrown on.
+    static std::string Dump(const nlohmann::ordered_json& document);
+
+private:
+    void Emit(const char* event, nlohmann::ordered_json fields);
+
+    std::FILE* m_out;
+    std::chrono::steady_clock::time_point m_start;
+};
