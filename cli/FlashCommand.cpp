@@ -150,7 +150,10 @@ int RunFlash(const FlashOptions& options)
     CLinkTrace trace;
     if (!options.traceFile.empty()) {
         std::string error;
-        if (!trace.Open(options.traceFile, options.traceAll, error)) {
+        std::vector<std::string> volumes(2);
+        MakeVolumeFileName(1, options.settings.filePath, volumes[0]);
+        MakeVolumeFileName(2, options.settings.filePath, volumes[1]);
+        if (!trace.Open(options.traceFile, options.traceAll, volumes, error)) {
             std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n", options.traceFile.c_str(),
                          error.c_str());
             return kExitUsage;

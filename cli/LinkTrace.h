@@ -19,8 +19,10 @@ public:
     using Clock = CLinkObserver::Clock;
     using Direction = CLinkObserver::Direction;
 
-    // False with the system's error text when the file cannot be created.
-    bool Open(const std::string& path, bool everyByte, std::string& error);
+    // False with the reason when the file cannot be created, is no regular file (a FIFO
+    // would hold the run until someone reads it) or is one of `keep` (the update's own
+    // volumes: a trace must never overwrite the firmware it is about to send).
+    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, std::string& error);
     bool IsOpen() const { return m_file != nullptr; }
     void Line(const std::string& text);
 

@@ -207,13 +207,15 @@ TEST_F(Operator, CommandLineMistakesSayWhatIsWrong)
         {{"inspct", "--model", "RT71", file}, "did you mean inspect?"},
         {Flash(file, 8023, {"--timeout", "abc"}), "'abc' is not a number of milliseconds"},
         {{"flash", "--model", "RT71", "--file", file, "--tcp", "[::1]:8023"}, "IPv6 is not supported by the instruments"},
+        {Flash(file, 8023, {"--trace", file}), "a volume of the update"},  // the firmware is never overwritten
     };
     for (const auto& [args, message] : cases) {
         const CliRun run = RunCli(dir, args);
         EXPECT_EQ(run.code, 2) << message;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
-    // The language goes before or after the subcommand (the pre-check ends without a link).
+    // The language goes before or after the subcommand (the pre-check ends without a link,
+    // and still finds the file as it was).
     for (bool before : {true, false}) {
         std::vector<std::string> args = Flash(file, ClosedPort());
         args.insert(before ? args.begin() : args.end(), {"--lang", "ja"});
