@@ -71,10 +71,7 @@ void PrintHelp()
         "  --screenshot-main FILE       save a picture of the main window to FILE and quit\n"
         "  --screenshot-settings FILE   save a picture of the settings dialog to FILE and quit\n"
         "  -h, --help                   print this help and exit\n"
-        "  --version                    print the version and exit\n"
-        "\n"
-        "Exit status: 0 when the window was closed, 1 when the program could not start,\n"
-        "2 for a command-line error.\n");
+        "  --version                    print the version and exit\n");
 }
 
 void TakeScreenshots(CZorflashApp& app, const Options& options)
