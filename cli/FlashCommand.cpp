@@ -142,7 +142,8 @@ bool WriteStatusFile(const std::string& path, const std::string& text)
 
 int RunFlash(const FlashOptions& options)
 {
-    const bool noColour = std::getenv("NO_COLOR") != nullptr;
+    const char* noColorValue = std::getenv("NO_COLOR");
+    const bool noColour = noColorValue && *noColorValue;  // set and not empty
     std::unique_ptr<CJsonEvents> json;
     if (options.json)
         json = std::make_unique<CJsonEvents>(stdout);

@@ -12,6 +12,8 @@
 #include "update/UpdateFileReader.h"
 #include "update/UpdateSettings.h"
 
+#include "ZorflashVersion.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -197,6 +199,7 @@ int main(int argc, char** argv)
                  "Exit codes: 0 completed, 1 update failed (stderr says why), 2 command-line error,\n"
                  "3 cancelled by the operator, 130 interrupted. --json output: docs/cli.md."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     // Options of the program itself (--lang) are accepted after the subcommand too.
     app.fallthrough();
     std::string lang;
