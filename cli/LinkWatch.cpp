@@ -19,7 +19,7 @@ void CLinkWatch::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t 
         m_lastWriteLength = length;
         m_lastWriteIsRecords = false;
         m_received.clear();
-        m_pendingRecords.assign(data, data + length);
+        m_pendingSpan = m_walk.Peek(data, length);  // kept only if the engine says it was records
     } else if (m_received.size() < kKept) {
         m_received.insert(m_received.end(), data, data + std::min<size_t>(length, kKept - m_received.size()));
     }
@@ -30,8 +30,8 @@ void CLinkWatch::OnRecordStreamWrite()
     if (m_trace)
         m_trace->RecordStream();
     m_lastWriteIsRecords = true;
-    m_lastSpan = m_walk.Walk(m_pendingRecords.data(), static_cast<uint32_t>(m_pendingRecords.size()));
-    m_pendingRecords.clear();
+    m_walk.Commit(m_pendingSpan);
+    m_lastSpan = m_pendingSpan;
 }
 
 void CLinkWatch::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)

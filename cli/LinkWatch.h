@@ -51,5 +51,5 @@ private:
     bool m_lastWriteIsRecords = false;
     CRecordWalk::Span m_lastSpan;
     std::vector<uint8_t> m_received;   // at most 64 bytes
-    std::vector<uint8_t> m_pendingRecords;  // the last write, until the engine says it was records
+    CRecordWalk::Span m_pendingSpan;   // the last write, walked as records, until the engine says it was
 };

@@ -1,16 +1,17 @@
 #include "cli/RecordWalk.h"
 
-CRecordWalk::Span CRecordWalk::Walk(const uint8_t* data, uint32_t length)
+CRecordWalk::Span CRecordWalk::Peek(const uint8_t* data, uint32_t length) const
 {
     Span span;
     span.section = m_section;
     span.first = m_next;
     uint32_t at = 0;
+    uint64_t sinceEnd = 0;  // records behind the last END byte of the write
     while (at < length) {
         if (data[at] == 0) {
             span.endsSection = true;
-            ++m_section;
-            m_next = 0;
+            ++span.ends;
+            sinceEnd = 0;
             ++at;
             continue;
         }
@@ -21,9 +22,23 @@ CRecordWalk::Span CRecordWalk::Walk(const uint8_t* data, uint32_t length)
         span.lastOffset = at;
         span.lastLength = kept;
         ++span.records;
-        ++m_next;
-        ++m_total;
+        ++sinceEnd;
         at += kept;
     }
+    span.nextAfter = span.ends > 0 ? sinceEnd : m_next + span.records;
+    return span;
+}
+
+void CRecordWalk::Commit(const Span& span)
+{
+    m_section += span.ends;
+    m_next = span.nextAfter;
+    m_total += span.records;
+}
+
+CRecordWalk::Span CRecordWalk::Walk(const uint8_t* data, uint32_t length)
+{
+    const Span span = Peek(data, length);
+    Commit(span);
     return span;
 }

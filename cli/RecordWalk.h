@@ -17,9 +17,16 @@ public:
         uint32_t firstLength = 0; // bytes of its first record (0 if it holds none)
         uint32_t lastOffset = 0;  // where its last record begins
         uint32_t lastLength = 0;
+        int ends = 0;             // END bytes in the write
+        uint64_t nextAfter = 0;   // index of the record that follows the write
     };
 
     Span Walk(const uint8_t* data, uint32_t length);
+    // What Walk would make of the write, without moving on: a write is known to be part
+    // of the record stream only after it has gone out, when its bytes may be gone.
+    Span Peek(const uint8_t* data, uint32_t length) const;
+    // Moves on past a write that Peek looked at.
+    void Commit(const Span& span);
     uint64_t TotalRecords() const { return m_total; }
 
 private:
