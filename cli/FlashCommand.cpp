@@ -142,6 +142,7 @@ bool WriteStatusFile(const std::string& path, const std::string& text)
 
 int RunFlash(const FlashOptions& options)
 {
+    const auto commandStart = std::chrono::steady_clock::now();
     const char* noColorValue = std::getenv("NO_COLOR");
     const bool noColour = noColorValue && *noColorValue;  // set and not empty
     std::unique_ptr<CJsonEvents> json;
@@ -176,7 +177,9 @@ int RunFlash(const FlashOptions& options)
 
     uint64_t checkedRecords = 0;
     if (options.precheck) {
+        const auto checkStart = std::chrono::steady_clock::now();
         const CFileCheck::Report report = CFileCheck::Inspect(options.settings);
+        const double checkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
         // A volume that is not there yet is asked for by the update, as the desktop does,
         // unless nobody is there to answer.
         const bool leaveToPrompt = report.missingVolume > 0 && !options.noPrompt;
@@ -188,7 +191,8 @@ int RunFlash(const FlashOptions& options)
             json->Check({{"complete", report.complete},
                          {"problem", report.complete ? "" : problem},
                          {"where", report.complete ? "" : report.where},
-                         {"askedLater", leaveToPrompt}});
+                         {"askedLater", leaveToPrompt},
+                         {"seconds", std::round(checkSeconds * 1e6) / 1e6}});
         }
         if (!report.complete && !leaveToPrompt) {
             CTerminalHost host(options.settings, hostOptions, stdout, stderr);
@@ -253,7 +257,8 @@ int RunFlash(const FlashOptions& options)
                       {"contacted", watch.OpenSeen()},
                       {"bytes", host.BytesSent()},
                       {"records", records},
-                      {"seconds", std::round(seconds * 1000.0) / 1000.0}});
+                      {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                                           commandStart).count() * 1e6) / 1e6}});
 
     if (options.quiet && info.exitCode != kExitCompleted) {
         // Quiet runs still say why they failed.
