@@ -5,7 +5,12 @@
 #include "FakeInstrument.h"  // tests/support: the instrument the engine tests use too
 #include "GuiTestSupport.h"
 
+#include "ui/ProgressDisplay.h"
+
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -66,6 +71,9 @@ private slots:
         shown.remove('\r');
         QCOMPARE(Form<QPlainTextEdit>(1005)->toPlainText(), shown);
         QVERIFY(messages.isEmpty());
+        // The status bar says how it ended, with the whole record stream counted.
+        QCOMPARE(Progress(), QString("Update completed. 100%"));
+        QCOMPARE(Frame()->windowTitle(), QString("Zorflash"));
     }
 
     void lockedWhileUpdating()
@@ -84,6 +92,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(instrument.Replies() > 3, 20000);
         QTRY_VERIFY(ticks >= 3);
         QTRY_VERIFY(View()->GetStatusText().find("Sending Header...") != std::string::npos);
+        // Nothing of the record stream has gone out yet; the title carries the percent.
+        QVERIFY2(Progress().startsWith("0 B of "), qPrintable(Progress()));
+        QCOMPARE(Frame()->windowTitle(), QString("0% - Zorflash"));
 
         CMainFrame* frame = Frame();
         auto* models = Form<QComboBox>(1000);
@@ -103,7 +114,14 @@ private slots:
         View()->OnBrowse();
         View()->OnSettings();
         View()->SelectModel(0);
+        // A file dropped on the window is refused like Browse.
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(m_dir.filePath("other1.R71"))});
+        QDragEnterEvent drag(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Form<QPlainTextEdit>(1005)->viewport(), &drag);
+        QVERIFY(!drag.isAccepted());
         QCOMPARE(chooserCalls, callsBefore);
+        QCOMPARE(QString::fromStdString(Record().filePath), file);
         QCOMPARE(Record().ipAddress, 0x7F000001u);
         QCOMPARE(Record().modelIndex, 0);
         QVERIFY(View()->IsUpdating());
@@ -138,6 +156,7 @@ private slots:
         QCOMPARE(messagesOnWindowThread, QList<bool>{true});
         const QString status = QString::fromStdString(View()->GetStatusText());
         QVERIFY2(status.endsWith("\r\nAborted according to instruction received.\r\n"), qPrintable(status));
+        QVERIFY2(Progress().startsWith("Update cancelled. "), qPrintable(Progress()));
     }
 
     void unreachableTarget()
@@ -155,6 +174,7 @@ private slots:
         QVERIFY2(status.startsWith("Opening File...\r\nDetecting Target...\r\n"), qPrintable(status));
         QVERIFY2(status.contains("Cannot open target."), qPrintable(status));
         QVERIFY(!View()->IsUpdating());
+        QCOMPARE(Progress(), QString("Update failed. 0%"));
     }
 
     void completeUpdateAgainstSimulator()
@@ -203,6 +223,7 @@ private:
         QTest::mouseClick(StartButton(), Qt::LeftButton);
     }
     QPushButton* StartButton() const { return Form<QPushButton>(1006); }
+    QString Progress() const { return Frame()->GetProgressDisplay()->Text(); }
 
     QTemporaryDir m_dir;
 };
