@@ -74,6 +74,15 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     qApp->installEventFilter(this);
 }
 
+CMainFrame::~CMainFrame()
+{
+    // The form outlives this part of the frame (Qt deletes it with the window), and an
+    // update it still finishes must not reach the frame's commands, title or status bar.
+    disconnect(m_pView, nullptr, this, nullptr);
+    m_pView->SetProgressDisplay(nullptr);
+    qApp->removeEventFilter(this);
+}
+
 QAction* CMainFrame::GetAction(int command) const
 {
     auto it = m_actions.find(command);

@@ -22,6 +22,7 @@ public:
     using SaveFileChooser = std::function<QString(QWidget* owner)>;
 
     explicit CMainFrame(CZorflashDoc* document);
+    ~CMainFrame() override;
 
     CZorflashView* GetView() const { return m_pView; }
     QToolBar* GetToolBar() const { return m_toolBar; }

@@ -95,12 +95,14 @@ void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
     view->ShowLinkSummary();
     view->OnStart();
     auto* poll = new QTimer(frame);
-    QObject::connect(poll, &QTimer::timeout, frame, [frame, view, poll, options] {
-        if (frame->GetProgressDisplay()->Percent() < 35 && view->IsUpdating())
-            return;
-        poll->stop();
-        frame->grab().save(options.updateShot);
-        QApplication::quit();
+    QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, taken = false]() mutable {
+        if (!taken && (frame->GetProgressDisplay()->Percent() >= 35 || !view->IsUpdating())) {
+            frame->grab().save(options.updateShot);
+            taken = true;
+        }
+        // The window is left only once the update has ended, as the operator must.
+        if (taken && !view->IsUpdating())
+            QApplication::quit();
     });
     poll->start(20);
 }

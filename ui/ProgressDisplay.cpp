@@ -22,7 +22,7 @@ CProgressDisplay::CProgressDisplay(QWidget* parent)
     m_bar = new QProgressBar(this);
     m_bar->setRange(0, 100);
     m_bar->setTextVisible(true);
-    m_bar->setFixedWidth(fontMetrics().averageCharWidth() * 18);
+    m_bar->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
     m_section = new QLabel(this);
     m_figures = new QLabel(UiText(kIdsIdlePrompt), this);
     layout->addWidget(m_figures, 1);

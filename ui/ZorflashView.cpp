@@ -107,7 +107,9 @@ CZorflashView::~CZorflashView()
         m_closing = true;
         while (!m_finishedPosted)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        m_worker.join();
+        // The finished event may have been handled above, and joined the worker there.
+        if (m_worker.joinable())
+            m_worker.join();
     }
 }
 

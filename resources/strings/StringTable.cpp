@@ -63,8 +63,8 @@ constexpr StringEntry kStrings[] = {
     {61333, "%d is not a valid entry. Specify a value between 0 and 255.",
      "%d は無効な値です。0 から 255 までの値を指定してください。"},
     // The status bar's progress display.
-    {61334, "Section %d/%d", "セクション %d/%d"},
-    {61335, "%s of %s, %s/s, %s left", "%s / %s、%s/秒、残り %s"},
+    {61334, "Section %d/%d", "ｾｸｼｮﾝ %d/%d"},
+    {61335, "%s/%s, %s/s, %s left", "%s/%s %s/秒 残り%s"},
     {61336, "Update completed.", "更新が完了しました。"},
     {61337, "Update failed.", "更新に失敗しました。"},
     {61338, "Update cancelled.", "更新を中止しました。"},

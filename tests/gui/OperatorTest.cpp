@@ -8,6 +8,7 @@
 #include "resources/ui/DialogTemplate.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
+#include "ui/ProgressDisplay.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -177,6 +178,16 @@ private slots:
         CAboutDialog about(Frame());
         const std::pair<QWidget*, int> windows[] = {
             {View(), kIddZorflashForm}, {&settings, kIddCommSettings}, {&about, kIddAboutBox}};
+        // The status bar in the middle of a long update of two sections: the widest figures.
+        Frame()->show();
+        CProgressDisplay* progress = Frame()->GetProgressDisplay();
+        progress->Begin(1000ull << 20, 2);
+        progress->Show(999ull << 20, 2, 0.9);
+        QApplication::processEvents();
+        for (QLabel* label : progress->findChildren<QLabel*>()) {
+            const QString what = label->text() + " needs " + QString::number(label->sizeHint().width()) + " in " + QString::number(label->width());
+            QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(what));
+        }
         int checked = 0;
         for (auto [window, id] : windows) {
             // Measured in the font the window is drawn with, which must be one the template
