@@ -1,6 +1,7 @@
 #include "ui/ZorflashView.h"
 
 #include "app/ZorflashDoc.h"
+#include "cli/FlashCommand.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LastError.h"
@@ -8,7 +9,6 @@
 #include "platform/StringResource.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/CommSettingsDialog.h"
-#include "cli/FlashCommand.h"
 #include "ui/DialogBuilder.h"
 #include "ui/EditLines.h"
 #include "ui/EditMenu.h"
@@ -209,6 +209,8 @@ void CZorflashView::OnStart()
     m_finishedPosted = false;
     m_streamBytes = 0;
     m_endBytes = 0;
+    m_operatorCancelled = false;
+    m_reportedError = false;
     if (m_progress) {
         // A SUB file sends two record sections; which one the file is, its first line says.
         int sections = 1;
@@ -254,8 +256,8 @@ void CZorflashView::OnUpdateFinished()
         CProgressDisplay::Outcome outcome = CProgressDisplay::Outcome::Failed;
         if (endsWith(IDS_TRANSFER_COMPLETED))
             outcome = CProgressDisplay::Outcome::Completed;
-        else if (endsWith(IDS_ABORTED_BY_INSTRUCTION))
-            outcome = CProgressDisplay::Outcome::Cancelled;
+        else if (endsWith(IDS_ABORTED_BY_INSTRUCTION) && m_operatorCancelled && !m_reportedError)
+            outcome = CProgressDisplay::Outcome::Cancelled;  // a file error ends with the same words
         m_progress->Finish(outcome);
     }
     SetUpdating(false);
@@ -402,8 +404,10 @@ bool CZorflashView::PromptOkCancel(const std::string& text)
     if (m_closing)
         return false;
     return OnWindowThread([this, &text] {
-        return ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
-                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        const bool ok = ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
+                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        m_operatorCancelled = m_operatorCancelled || !ok;
+        return ok;
     });
 }
 
@@ -411,7 +415,10 @@ void CZorflashView::ReportError(const std::string& text)
 {
     if (m_closing)
         return;
-    OnWindowThread([this, &text] { ReportException(text); });
+    OnWindowThread([this, &text] {
+        m_reportedError = true;
+        ReportException(text);
+    });
 }
 
 void CZorflashView::OnRecordStreamWrite(uint32_t bytes)

@@ -130,6 +130,10 @@ private:
     std::atomic<uint64_t> m_streamBytes{0};
     std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
     CProgressDisplay* m_progress = nullptr;
+    // How a run that ends "aborted" came to it; set on the window thread, where the prompt
+    // and the error report are shown.
+    bool m_operatorCancelled = false;
+    bool m_reportedError = false;
     QTimer m_progressTimer;
     QElapsedTimer m_progressClock;
 
