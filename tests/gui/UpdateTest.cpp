@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,6 +140,22 @@ private slots:
         QCOMPARE(QString::fromStdString(View()->GetStatusText()), ExpectedStatus(70));
         QVERIFY(models->isEnabled());
         QVERIFY(frame->GetAction(57601)->isEnabled());
+    }
+
+    void secondSectionOfSubFile()
+    {
+        // Held at the second section's START: the first section's END has gone out.
+        testsupport::FakeInstrument instrument(6, testsupport::FakeInstrument::Fault::Hold);
+        const QString file = m_dir.filePath("sub1.R71");
+        WriteUpdateFile(file, 1, true, "SUB");
+        StartUpdate(file, instrument.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(Progress().contains("Section 2/2"), 20000);
+        QVERIFY2(Frame()->windowTitle().contains(QRegularExpression("^[1-9][0-9]% - Zorflash$")),
+                 qPrintable(Frame()->windowTitle()));
+        instrument.Release();
+        QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 30000);
+        QVERIFY(instrument.Completed());
+        QCOMPARE(Progress(), QString("Update completed. 100%"));
     }
 
     void diskPromptShownForTheWorker()
