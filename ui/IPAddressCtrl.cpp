@@ -112,6 +112,7 @@ void CIPAddressCtrl::OnFieldEdited(int index)
         field->selectAll();
         return;
     }
+    field->setToolTip(QString());  // the reason for a 255 no longer stands
     if (field->text().size() == 3 && field->cursorPosition() == 3 && index < 3) {
         EnterField(index + 1);
         m_autoEntered = index + 1;
