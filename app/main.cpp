@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
+#include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/ZorflashView.h"
@@ -63,6 +64,7 @@ void TakeScreenshots(CZorflashApp& app, const Options& options)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr, "zorflash: --lang takes en or ja\n");
