@@ -89,6 +89,13 @@ bool CStatusFile::Check(const std::vector<std::string>& volumePaths, std::string
 bool CStatusFile::Write(const std::string& text, std::string& error)
 {
     const std::string target = m_target.empty() ? m_path : m_target;
+    // Checked again here, as the rename replaces whatever has the name: a device node or
+    // a folder put there during the run must never be replaced by a status text.
+    struct stat now {};
+    if (lstat(target.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+        error = "no longer a regular file";
+        return false;
+    }
     std::string temporary = target + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {

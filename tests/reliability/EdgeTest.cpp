@@ -5,12 +5,14 @@
 #include "SimulatorFixture.h"
 #include "StatusTexts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -100,7 +102,15 @@ INSTANTIATE_TEST_SUITE_P(
                                mkfifo((d / "fifo").c_str(), 0600);
                                return d / "fifo";
                            }},
-        UnusableStatusFile{"Device", [](const TempDir&) { return std::string("/dev/full"); }}),
+        // A pseudo-terminal rather than a device such as /dev/full: should the check ever
+        // fail, nothing can be created in /dev/pts, so no system device could be replaced.
+        UnusableStatusFile{"Device",
+                           [](const TempDir&) {
+                               static const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+                               grantpt(master);
+                               unlockpt(master);
+                               return std::string(ptsname(master));
+                           }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The firmware went out completely, then the status file could not be written (its
