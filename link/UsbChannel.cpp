@@ -4,8 +4,8 @@
 #include "platform/LastError.h"
 #include "usb/Vavuziz.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -62,7 +62,7 @@ uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
     if (SendExact(reinterpret_cast<const uint8_t*>(query), length, m_idTimeoutMs) != 0)
         return kErrorQueryNotSent;
     length = kReplyLineSize;
-    if (ReadLine(reply, length, MsLeft(deadline)) != 0)
+    if (ReadLine(reply, length, m_idTimeoutMs, deadline) != 0)
         return kErrorNoReply;
     return kErrorSuccess;
 }
@@ -178,19 +178,20 @@ uint32_t CUsbChannel::SendExact(const uint8_t* data, uint32_t& length, uint32_t 
     return result;
 }
 
-uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
+uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
+                               std::chrono::steady_clock::time_point deadline)
 {
     if (length == 0) {
         SetLastError(EINVAL);
         return EINVAL;
     }
     const uint32_t capacity = length;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     uint32_t stored = 0;
     for (;;) {
         uint8_t byte = 0;
         uint32_t got = 1;
-        const uint32_t left = MsLeft(deadline);
+        const bool whole = deadline != std::chrono::steady_clock::time_point::max();
+        const uint32_t left = whole ? std::min(timeout, MsLeft(deadline)) : timeout;
         uint32_t result = left > 0 ? Receive(&byte, got, left) : kErrorTimeout;
         if (result == kErrorTimeout && left == 0) {
             got = 0;

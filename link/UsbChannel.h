@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -54,8 +55,9 @@ public:
     uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
     // One line up to LF or NUL, CR dropped, NUL-terminated. length: in the capacity (at
     // least 1), out the characters stored; 0 with success when the line did not fit.
-    // timeout bounds the whole line, not each byte.
-    uint32_t ReadLine(char* buffer, uint32_t& length, uint32_t timeout);
+    // timeout bounds the wait for each byte, deadline the whole line.
+    uint32_t ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
+                      std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
     // Borrowed; null means no interruption. Reaches every read and write of the layer.
     void SetAbortSignal(CAbortSignal* signal);
