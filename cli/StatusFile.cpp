@@ -48,10 +48,27 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The name a path stands for, its folder resolved: a volume that is still to be inserted
+// has no inode yet, but its name must not be taken by the status file either.
+std::string ResolvedName(const std::string& path)
+{
+    char folder[PATH_MAX];
+    if (!realpath(DirectoryOf(path).c_str(), folder))
+        return path;
+    const size_t slash = path.find_last_of('/');
+    return std::string(folder) + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
 }  // namespace
 
 bool CStatusFile::Check(const std::vector<std::string>& volumePaths, std::string& error)
 {
+    for (const std::string& volume : volumePaths) {
+        if (ResolvedName(volume) == ResolvedName(m_path)) {
+            error = "it is the name of the update file " + volume;
+            return false;
+        }
+    }
     // O_NONBLOCK: a FIFO must not hold the open until a reader comes; O_NOCTTY: a terminal
     // must not become ours. Never O_TRUNC: what is there stays until the rename.
     const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);

@@ -69,9 +69,9 @@ TEST_P(UnusableStatusFileTest, IsRefusedBeforeAnythingIsSent)
 {
     ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "40", "--volumes", "2", "--split-at",
                             "30", dir / "fw1.R71"}));
+    const std::string statusFile = GetParam().make(dir);
     const Bytes volume1 = ReadFile(dir / "fw1.R71");
     const Bytes volume2 = ReadFile(dir / "fw2.R71");
-    const std::string statusFile = GetParam().make(dir);
     SimServer sim(dir);
     auto cli = Start("exec \"$0\" \"$@\" </dev/null", FlashArgs(sim.Port(), statusFile));
     ASSERT_EQ(cli->Wait(10000), 2) << cli->Err();
@@ -79,6 +79,7 @@ TEST_P(UnusableStatusFileTest, IsRefusedBeforeAnythingIsSent)
     EXPECT_EQ(cli->Out(), "") << "the update began";
     EXPECT_EQ(ReadFile(dir / "fw1.R71"), volume1);
     EXPECT_EQ(ReadFile(dir / "fw2.R71"), volume2);
+    EXPECT_EQ(fs::exists(dir / "fw2.R71"), !volume2.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,6 +87,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UnusableStatusFile{"VolumeOne", [](const TempDir& d) { return d / "fw1.R71"; }},
         UnusableStatusFile{"VolumeTwo", [](const TempDir& d) { return d / "fw2.R71"; }},
+        // Not there yet: the disk prompt will ask for it under this name.
+        UnusableStatusFile{"VolumeTwoToBeInserted",
+                           [](const TempDir& d) {
+                               fs::remove(d / "fw2.R71");
+                               return d / "fw2.R71";
+                           }},
         UnusableStatusFile{"SymlinkToVolume",
                            [](const TempDir& d) {
                                fs::create_symlink(d / "fw1.R71", d / "link");
