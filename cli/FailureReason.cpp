@@ -1,5 +1,6 @@
 #include "cli/FailureReason.h"
 
+#include "cli/PrintableText.h"
 #include "link/AddressText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
@@ -34,7 +35,7 @@ std::string UsbSearch(const UpdateSettings& settings)
     }
     std::string text = "no USB instrument answered with device number 0; searched:";
     for (const UsbInstrument& i : found) {
-        text += "\n  " + i.path + ": ";
+        text += "\n  " + PrintableText(i.path) + ": ";
         if (i.error)
             text += DescribeError(i.error);
         else
@@ -110,7 +111,7 @@ std::string FailureReason(FlashOutcome outcome, const UpdateSettings& settings, 
         const char* why = host.LastPromptEnd() == CTerminalHost::PromptEnd::NotAsked
                               ? "--no-prompt asks nobody"
                               : "nobody answered the disk prompt (end of input)";
-        return why + std::string(": volume ") + std::to_string(f.volume) + " " + f.path + " is " +
+        return why + std::string(": volume ") + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
                (f.reason.empty() ? "there now" : f.reason);
     }
     case FlashOutcome::FileProblem:

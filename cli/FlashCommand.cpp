@@ -7,7 +7,9 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/LinkWatch.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
+#include "cli/StatusFile.h"
 #include "cli/TerminalHost.h"
 #include "link/AddressText.h"
 #include "platform/StringResource.h"
@@ -25,9 +27,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 uint64_t RecordStreamTotal(const std::string& filePath)
 {
@@ -44,10 +47,10 @@ uint64_t RecordStreamTotal(const std::string& filePath)
 
 namespace {
 
-// Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
-// the run is interrupted through its abort signal, which ends the blocked transfer, and
-// the job then closes the link as on any communication failure. A terminal that changes
-// its size (SIGWINCH) makes the progress line read the width again.
+// Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
+// engine: the run is interrupted through its abort signal, which ends the blocked transfer,
+// and the job then closes the link as on any communication failure. A terminal that
+// changes its size (SIGWINCH) makes the progress line read the width again.
 class CSignalWatcher {
 public:
     CSignalWatcher(CAbortSignal& abort, std::function<void()> onResize) : m_abort(abort), m_onResize(std::move(onResize))
@@ -56,6 +59,7 @@ public:
         sigaddset(&m_set, SIGWINCH);
         sigaddset(&m_set, SIGINT);
         sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGHUP);
         sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
         pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
         m_thread = std::thread([this] {
@@ -65,8 +69,9 @@ public:
                     return;
                 if (sig == SIGWINCH)
                     m_onResize();
-                if (sig == SIGINT || sig == SIGTERM) {
-                    m_interrupted.store(true);
+                if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
+                    int none = 0;
+                    m_signal.compare_exchange_strong(none, sig);  // the first one names the end
                     m_abort.Trigger();
                 }
             }
@@ -77,18 +82,57 @@ public:
         m_stopping.store(true);
         pthread_kill(m_thread.native_handle(), SIGUSR1);
         m_thread.join();
-        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+        // Left blocked while the status file is written: a second Ctrl+C must not leave it
+        // half done. One that comes now is dropped when the process ends.
     }
-    bool Interrupted() const { return m_interrupted.load(); }
+    // The signal that ended the run, 0 when none came.
+    int Signal() const { return m_signal.load(); }
 
 private:
     CAbortSignal& m_abort;
     std::function<void()> m_onResize;
     sigset_t m_set{};
-    std::atomic<bool> m_interrupted{false};
+    std::atomic<int> m_signal{0};
     std::atomic<bool> m_stopping{false};
     std::thread m_thread;
 };
+
+int ExitCodeOf(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return kExitHangUp;
+    case SIGTERM:
+        return kExitTerminated;
+    default:
+        return kExitInterrupted;
+    }
+}
+
+const char* NameOf(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return "hang-up (SIGHUP)";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "Ctrl+C (SIGINT)";
+    }
+}
+
+std::vector<std::string> VolumePaths(const std::string& filePath)
+{
+    std::vector<std::string> paths;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        paths.push_back(name);
+    }
+    // The file as chosen, too, in case the volume rule gives another name for it.
+    paths.push_back(filePath);
+    return paths;
+}
 
 // The pre-check found a problem: the command ends with the status text the update
 // would have written for it, and the instrument is never contacted.
@@ -112,7 +156,8 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
     std::string reason;
     if (report.missingVolume > 0) {
         const CVolumeProblem::Finding f = CVolumeProblem::Check(options.settings, report.missingVolume);
-        reason = "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + f.path + " is " + f.reason;
+        reason = "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
+                 f.reason;
     } else {
         reason = report.problem + " at " + report.where;
     }
@@ -126,23 +171,22 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
     return DescribeOutcome(outcome).exitCode;
 }
 
-bool WriteStatusFile(const std::string& path, const std::string& text)
-{
-    if (path.empty())
-        return true;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!out) {
-        std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", path.c_str());
-        return false;
-    }
-    return true;
-}
 }  // namespace
 
 int RunFlash(const FlashOptions& options)
 {
     const auto commandStart = std::chrono::steady_clock::now();
+    // Refused before the instrument is contacted: afterwards it would be too late to keep
+    // an update file from being written over, or a FIFO from blocking the end of the run.
+    CStatusFile statusFile(options.statusFile);
+    if (!options.statusFile.empty()) {
+        std::string error;
+        if (!statusFile.Check(VolumePaths(options.settings.filePath), error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
+                         PrintableText(options.statusFile).c_str(), PrintableText(error).c_str());
+            return kExitUsage;
+        }
+    }
     const char* noColorValue = std::getenv("NO_COLOR");
     const bool noColour = noColorValue && *noColorValue;  // set and not empty
     std::unique_ptr<CJsonEvents> json;
@@ -152,12 +196,9 @@ int RunFlash(const FlashOptions& options)
     CLinkTrace trace;
     if (!options.traceFile.empty()) {
         std::string error;
-        std::vector<std::string> volumes(2);
-        MakeVolumeFileName(1, options.settings.filePath, volumes[0]);
-        MakeVolumeFileName(2, options.settings.filePath, volumes[1]);
-        if (!trace.Open(options.traceFile, options.traceAll, volumes, error)) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n", options.traceFile.c_str(),
-                         error.c_str());
+        if (!trace.Open(options.traceFile, options.traceAll, VolumePaths(options.settings.filePath), error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n",
+                         PrintableText(options.traceFile).c_str(), PrintableText(error).c_str());
             return kExitUsage;
         }
     }
@@ -170,6 +211,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.noPrompt = options.noPrompt;
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
+    hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.promptInputFd = STDIN_FILENO;
     hostOptions.terminalFd = STDOUT_FILENO;
     hostOptions.json = json.get();
@@ -197,7 +239,10 @@ int RunFlash(const FlashOptions& options)
         if (!report.complete && !leaveToPrompt) {
             CTerminalHost host(options.settings, hostOptions, stdout, stderr);
             const int code = RefuseFile(report, options, host, json.get());
-            WriteStatusFile(options.statusFile, host.StatusText());
+            std::string error;
+            if (!options.statusFile.empty() && !statusFile.Write(host.StatusText(), error))
+                std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
+                             PrintableText(options.statusFile).c_str(), error.c_str());
             return code;
         }
         if (report.complete) {
@@ -222,12 +267,12 @@ int RunFlash(const FlashOptions& options)
                    "the record stream is summarised per block unless --trace-all");
     }
 
-    bool interrupted = false;
+    int signal = 0;
     {
         CSignalWatcher watcher(host.Abort(), [&host] { host.TerminalResized(); });
         std::thread worker = StartUpdateWorker(&host);
         worker.join();
-        interrupted = watcher.Interrupted();
+        signal = watcher.Signal();
     }
     host.Finish();
     if (!trace.Close())
@@ -235,13 +280,33 @@ int RunFlash(const FlashOptions& options)
                      options.traceFile.c_str());
 
     const std::string& text = host.StatusText();
-    const FlashOutcome outcome = OutcomeOfRun(text, host.LastPromptEnd(), interrupted);
-    const FlashOutcomeInfo info = DescribeOutcome(outcome);
+    const FlashOutcome outcome = OutcomeOfRun(text, host.LastPromptEnd(), signal != 0);
+    FlashOutcomeInfo info = DescribeOutcome(outcome);
+    if (signal != 0)
+        info.exitCode = ExitCodeOf(signal);
     const uint64_t records = checkedRecords > 0 && outcome == FlashOutcome::Completed ? checkedRecords : watch.Records();
     const double seconds = host.Seconds();
 
-    if (!WriteStatusFile(options.statusFile, text))
-        return kExitFailed;
+    if (signal != 0) {
+        // The status text stays as the engine wrote it (a communication error); this line
+        // says what really ended the run.
+        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n", NameOf(signal),
+                     PrintableText(host.StepAtInterruption()).c_str(),
+                     host.BytesSent() > 0 ? "the instrument holds an incomplete update"
+                                          : "no firmware record had been sent");
+    }
+    if (!options.statusFile.empty()) {
+        std::string error;
+        if (!statusFile.Write(text, error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
+                         PrintableText(options.statusFile).c_str(), error.c_str());
+            if (outcome == FlashOutcome::Completed) {
+                std::fprintf(stderr, "zorflash-cli: the firmware was sent completely, but the status file is "
+                                     "missing\n");
+                info = {"status-file-lost", kExitStatusFileLost};
+            }
+        }
+    }
 
     const std::string reason = FailureReason(outcome, options.settings, watch, host);
     if (!reason.empty()) {
@@ -260,7 +325,7 @@ int RunFlash(const FlashOptions& options)
                       {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                            commandStart).count() * 1e6) / 1e6}});
 
-    if (options.quiet && info.exitCode != kExitCompleted) {
+    if (options.quiet && outcome != FlashOutcome::Completed) {
         // Quiet runs still say why they failed.
         std::string lastLine = text;
         while (!lastLine.empty() && (lastLine.back() == '\n' || lastLine.back() == '\r'))

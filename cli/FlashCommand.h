@@ -17,6 +17,7 @@ struct FlashOptions {
     std::string traceFile;    // every byte of the link, as a hex dump
     bool traceAll = false;    // the record stream in full rather than one summary per block
     uint32_t timeoutMs = 10000;
+    bool timeoutGiven = false;  // --timeout then also bounds connect, commands, identification
 };
 
 int RunFlash(const FlashOptions& options);

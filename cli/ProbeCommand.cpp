@@ -1,11 +1,12 @@
 #include "cli/ProbeCommand.h"
 
 #include "cli/ExitCodes.h"
-#include "cli/FailureReason.h"
 #include "cli/JsonEvents.h"
+#include "cli/PrintableText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/DeviceModel.h"
+#include "usb/UsbCandidates.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,10 @@
 int RunProbe(int modelIndex, bool json)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
+    // The layer passes over anything that cannot be an instrument; the operator learns why.
+    for (const SkippedUsbCandidate& skipped : SkippedUsbCandidates())
+        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(skipped.path).c_str(),
+                     skipped.reason.c_str());
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
     const char* list = std::getenv("ZORFLASH_USB_DEVICES");
     const std::string searched = list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*";
@@ -43,10 +48,10 @@ int RunProbe(int modelIndex, bool json)
     std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");
     for (const UsbInstrument& i : found) {
         std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber) : "none");
-        std::string reply =
-            i.error ? std::string("(") + DescribeError(i.error) + ")"
-                    : ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end()));
-        std::printf("%-24s  %-6s  %s\n", i.path.c_str(), number.c_str(), reply.c_str());
+        std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
+        // The reply comes from the device: it must not drive the terminal.
+        std::printf("%-24s  %-6s  %s\n", PrintableText(i.path).c_str(), number.c_str(),
+                    PrintableText(reply).c_str());
     }
     if (!updatable)
         std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");

@@ -2,6 +2,7 @@
 
 #include "cli/JsonEvents.h"
 #include "cli/LinkWatch.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "platform/StringResource.h"
 #include "update/UpdateProtocol.h"
@@ -12,7 +13,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 constexpr const char* kRed = "\033[31m";
@@ -65,9 +68,26 @@ double CTerminalHost::Seconds() const
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
 }
 
+void CTerminalHost::NoteStep()
+{
+    // Only while the run goes on: what the engine writes after an interruption is the
+    // failure it sees, not the step the operator stopped.
+    if (m_abort.IsTriggered())
+        return;
+    const std::string& text = m_status.GetText();
+    size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        --end;
+    const size_t start = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    const size_t from = start == std::string::npos ? 0 : start + 2;
+    if (end > from)
+        m_step = text.substr(from, end - from);
+}
+
 void CTerminalHost::StatusSetText(const std::string& text)
 {
     m_status.SetText(text);
+    NoteStep();
     m_echoedUpTo = 0;
     m_breaks.clear();
     m_progressOpen = false;
@@ -87,6 +107,7 @@ void CTerminalHost::StatusReplaceSel(const std::string& text)
     m_progressOpen = !append;
     if (m_options.json)
         m_options.json->Status(append ? "append" : "replace", text);
+    NoteStep();
     Echo(false);
 }
 
@@ -206,16 +227,28 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         std::fflush(m_out);
     }
     for (;;) {
+        if (++m_prompts > kMaxPrompts) {
+            std::fprintf(m_err, "zorflash-cli: no answer found the file after %d prompts; cancelled\n", kMaxPrompts);
+            m_promptEnd = PromptEnd::OperatorCancelled;
+            return false;
+        }
         std::fprintf(m_err, "%s (looking for %s: %s) [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str(),
-                     m_prompted.path.c_str(), m_prompted.reason.empty() ? "present now" : m_prompted.reason.c_str());
+                     PrintableText(m_prompted.path).c_str(),
+                     m_prompted.reason.empty() ? "present now" : m_prompted.reason.c_str());
         std::fflush(m_err);
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
-            m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted : PromptEnd::EndOfInput;
+            // Nobody there (end of input), the run being interrupted, or a line no person
+            // would type, which counts as the operator's Cancel.
+            m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted
+                          : m_inputEnded        ? PromptEnd::EndOfInput
+                                                : PromptEnd::OperatorCancelled;
             if (m_options.json)
-                m_options.json->Answer(m_promptEnd == PromptEnd::Interrupted ? "interrupted" : "end-of-input");
-            return false;  // nobody is there to answer, or the run is being interrupted
+                m_options.json->Answer(m_promptEnd == PromptEnd::Interrupted  ? "interrupted"
+                                       : m_promptEnd == PromptEnd::EndOfInput ? "end-of-input"
+                                                                              : "cancel");
+            return false;
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
             if (m_options.json)
@@ -234,27 +267,55 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 
 bool CTerminalHost::ReadAnswer(std::string& answer)
 {
-    // One line, but given up at once when the run is interrupted.
+    // One line, read in blocks; given up at once when the run is interrupted, and at the
+    // end of input, on a read error or on a line no person would type.
     for (;;) {
+        const size_t end = m_input.find('\n');
+        if (end != std::string::npos) {
+            if (end > kMaxAnswerLength)
+                return false;
+            for (size_t i = 0; i < end; ++i) {
+                const unsigned char c = static_cast<unsigned char>(m_input[i]);
+                if (!std::isspace(c))
+                    answer += static_cast<char>(std::tolower(c));
+            }
+            m_input.erase(0, end + 1);
+            return true;
+        }
+        if (m_input.size() > kMaxAnswerLength)
+            return false;
         pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0)
-            continue;
+        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            m_inputEnded = true;
+            return false;
+        }
         if (m_abort.IsTriggered())
             return false;
-        char c = 0;
-        if (read(m_options.promptInputFd, &c, 1) <= 0)
+        char block[512];
+        const ssize_t n = read(m_options.promptInputFd, block, sizeof block);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0) {
+            m_inputEnded = true;
             return false;
-        if (c == '\n')
-            return true;
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        m_input.append(block, static_cast<size_t>(n));
     }
+}
+
+void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+{
+    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
+    std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
+    std::fflush(m_err);
 }
 
 void CTerminalHost::ReportError(const std::string& text)
 {
     m_reportedError = true;
-    std::fprintf(m_err, "zorflash-cli: %s\n", text.c_str());
+    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
 

@@ -28,6 +28,7 @@ public:
         bool noPrompt = false;     // a disk prompt fails at once
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = 10000;
+        uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
         int promptInputFd = 0;     // where the disk prompt's answer is read
         int terminalFd = 1;        // whose width the progress line fits
         CJsonEvents* json = nullptr;  // events instead of text on stdout
@@ -49,11 +50,19 @@ public:
     void StatusSetText(const std::string& text) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
+    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished() override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
+    uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
+
+    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
+    // answers (yes | ...) would otherwise make it repeat without end.
+    static constexpr int kMaxPrompts = 100;
+    // An answer line longer than this is no answer: it counts as Cancel.
+    static constexpr size_t kMaxAnswerLength = 256;
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
@@ -67,6 +76,9 @@ public:
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     double Seconds() const;
+    // The last line of the status text before the run was interrupted (read after the
+    // worker has ended).
+    const std::string& StepAtInterruption() const { return m_step; }
     CAbortSignal& Abort() { return m_abort; }
 
 private:
@@ -74,6 +86,7 @@ private:
     void PrintFinished(const std::string& line, bool progress);
     bool ReadAnswer(std::string& answer);
     int Columns();
+    void NoteStep();
 
     UpdateSettings m_settings;
     Options m_options;
@@ -88,6 +101,10 @@ private:
     bool m_reportedError = false;
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    int m_prompts = 0;
+    std::string m_input;       // read from the answer input, not yet taken as a line
+    bool m_inputEnded = false; // end of input, or a read error: nobody is there to answer
+    std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_resized{true};
     int m_columns = 80;

@@ -4,9 +4,11 @@
 #include "cli/FileCheck.h"
 #include "cli/FlashCommand.h"
 #include "cli/JsonEvents.h"
+#include "cli/PrintableText.h"
 #include "cli/VolumeProblem.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
+#include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateFileReader.h"
@@ -107,12 +109,12 @@ int InspectFile(int modelIndex, const std::string& file, bool json)
         return report.complete ? kExitCompleted : kExitFailed;
     }
     if (!namingRule.empty())
-        std::printf("note:     %s\n", namingRule.c_str());
+        std::printf("note:     %s\n", PrintableText(namingRule).c_str());
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
-        std::printf("  volume %zu: %s\n", i + 1, report.volumePaths[i].c_str());
+        std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
     for (size_t i = 0; i < report.sections.size(); ++i) {
         const CFileCheck::Section& s = report.sections[i];
         std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
@@ -124,8 +126,8 @@ int InspectFile(int modelIndex, const std::string& file, bool json)
         std::printf("result:   OK, the file would transfer completely\n");
         return kExitCompleted;
     }
-    std::printf("result:   %s\n", report.problem.c_str());
-    std::printf("where:    %s\n", report.where.c_str());
+    std::printf("result:   %s\n", PrintableText(report.problem).c_str());
+    std::printf("where:    %s\n", PrintableText(report.where).c_str());
     return kExitFailed;
 }
 
@@ -191,13 +193,16 @@ uint32_t ParseTimeout(const std::string& text)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     // A log pipe that closes (| head) must not kill an update halfway through a flash:
     // output then simply goes nowhere and the update runs to its end.
     std::signal(SIGPIPE, SIG_IGN);
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed (stderr says why), 2 command-line error,\n"
-                 "3 cancelled by the operator, 130 interrupted. --json output: docs/cli.md."};
+                 "Exit codes: 0 completed, 1 update failed (stderr says why), 2 command-line error or\n"
+                 "unusable status or trace file, 3 cancelled by the operator, 4 completed but the status\n"
+                 "file could not be written, 129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed,\n"
+                 "status file written). --json output: docs/cli.md."};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     // Options of the program itself (--lang) are accepted after the subcommand too.
@@ -239,11 +244,16 @@ int main(int argc, char** argv)
     flash->add_flag("--no-precheck", noPrecheck,
                     "Stream the file as the desktop application does, without reading it whole first");
     flash->add_flag("--no-prompt", noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
-    flash->add_option("--status-file", statusFile, "Write the final status text there, byte for byte (CR LF, UTF-8)");
+    flash->add_option("--status-file", statusFile,
+                      "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
+                      "instrument is contacted: it must be a regular file, writable, and no volume of the update");
     flash->add_option("--trace", traceFile, "Write every byte of the link there, with times, as a hex dump");
     flash->add_flag("--trace-all", traceAll, "In the trace, every record too (default: one summary per block)");
     flash->add_flag("-q,--quiet", quiet, "Print only errors");
-    flash->add_option("--timeout", timeoutText, "Time-out of every send and receive, in ms (default 10000)");
+    flash->add_option("--timeout", timeoutText,
+                      "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
+                      "every other wait to at most MS: connect (21000), link commands (5000), USB "
+                      "identification of each instrument (2000)");
 
     std::vector<std::string> names;
     for (const CLI::App* sub : app.get_subcommands({}))
@@ -291,6 +301,7 @@ int main(int argc, char** argv)
             options.traceFile = traceFile;
             options.traceAll = traceAll;
             options.timeoutMs = timeoutText.empty() ? 10000 : ParseTimeout(timeoutText);
+            options.timeoutGiven = !timeoutText.empty();
             return RunFlash(options);
         }
     } catch (const CLI::Error& e) {

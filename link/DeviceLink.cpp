@@ -6,6 +6,7 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -25,6 +26,7 @@ constexpr uint32_t kErrorNothingSent = EIO;
 
 CDeviceLink::CDeviceLink(bool useUsb)
     : m_useUsb(useUsb)
+    , m_commandTimeoutMs(kCommandTimeoutMs)
 {
     if (m_useUsb) {
         m_usbChannel = std::make_unique<CUsbChannel>();
@@ -104,6 +106,15 @@ void CDeviceLink::SetAbortSignal(CAbortSignal* signal)
         m_usbChannel->SetAbortSignal(signal);
     if (m_tcpChannel)
         m_tcpChannel->SetAbortSignal(signal);
+}
+
+void CDeviceLink::LimitWaits(uint32_t milliseconds)
+{
+    m_commandTimeoutMs = std::min(m_commandTimeoutMs, milliseconds);
+    if (m_usbChannel)
+        m_usbChannel->LimitIdentification(milliseconds);
+    if (m_tcpChannel)
+        m_tcpChannel->SetConnectTimeout(std::min(m_tcpChannel->ConnectTimeout(), milliseconds));
 }
 
 uint32_t CDeviceLink::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
@@ -193,5 +204,5 @@ uint32_t CDeviceLink::SendCommand(const char* text)
     if (text)
         std::strncpy(line, text, kCommandCopyLimit - 1);
     std::strcat(line, "\r\n");
-    return SendText(line, static_cast<uint32_t>(std::strlen(line)), kCommandTimeoutMs);
+    return SendText(line, static_cast<uint32_t>(std::strlen(line)), m_commandTimeoutMs);
 }

@@ -37,6 +37,9 @@ public:
     void SetAbortSignal(CAbortSignal* signal);
     // Told of every transfer and of the open. Borrowed; null (the default) watches nothing.
     void SetObserver(CLinkObserver* observer) { m_observer = observer; }
+    // Lowers every wait the link has of its own (connect, commands, identification) to at
+    // most this many ms: the operator's --timeout bounds the whole run. Never raises one.
+    void LimitWaits(uint32_t milliseconds);
 
     bool UsesUsb() const { return m_useUsb; }
     uint32_t Address() const { return m_address; }
@@ -58,4 +61,5 @@ private:
     char m_addressText[32] = {};
     CAbortSignal* m_abort = nullptr;
     CLinkObserver* m_observer = nullptr;
+    uint32_t m_commandTimeoutMs;
 };

@@ -3,6 +3,7 @@
 #include "cli/DisplayWidth.h"
 #include "cli/FileCheck.h"
 #include "cli/LinkTrace.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
@@ -39,6 +40,14 @@ TEST(TargetAddress, DottedAddressAndOptionalPort)
         EXPECT_FALSE(ParseTargetAddress(v6, address, port, error)) << v6;
         EXPECT_NE(error.find("IPv6 is not supported by the instruments"), std::string::npos) << error;
     }
+}
+
+// What an instrument or a file name holds reaches the terminal only as visible text.
+TEST(PrintableText, ControlCharactersAreShownEscaped)
+{
+    EXPECT_EQ(PrintableText("MORVENAL0\x1b]0;owned\x07\x1b[2J"), "MORVENAL0\\x1b]0;owned\\x07\\x1b[2J");
+    EXPECT_EQ(PrintableText(std::string("a\r\n\0\x7f\\", 6)), "a\\x0d\\x0a\\x00\\x7f\\\\");
+    EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
 }
 
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
