@@ -22,6 +22,11 @@ constexpr const char* kRed = "\033[31m";
 constexpr const char* kGreen = "\033[32m";
 constexpr const char* kPlain = "\033[0m";
 
+bool EndsWithLineEnd(const std::string& text)
+{
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+}
+
 std::string WithoutLineEnds(std::string text)
 {
     while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
@@ -87,26 +92,39 @@ void CTerminalHost::NoteStep()
 void CTerminalHost::StatusSetText(const std::string& text)
 {
     m_status.SetText(text);
-    NoteStep();
     m_echoedUpTo = 0;
     m_breaks.clear();
-    m_progressOpen = false;
     if (m_options.json && !text.empty())
         m_options.json->Status("set", text);
+    NoteStep();
     Echo(true);
 }
 
 void CTerminalHost::StatusReplaceSel(const std::string& text)
 {
-    // The log only ever grows at its end or rewrites its last line, so what was printed
-    // as finished lines stays true.
-    const bool append = m_status.GetSelStart() >= m_status.GetTextLength();
-    if (append && m_progressOpen && text.rfind("\r\n", 0) != 0)
-        m_breaks.push_back(static_cast<size_t>(m_status.GetTextLength()));  // a message glued to the progress text
+    const std::string before = m_status.GetText();
     m_status.ReplaceSel(text);
-    m_progressOpen = !append;
+    LogChanged(before);
+}
+
+void CTerminalHost::LogChanged(const std::string& before)
+{
+    // The log only ever grows at its end or rewrites its last line (the progress text), so
+    // what was printed as finished lines stays true, and the change is told by the texts.
+    const std::string& after = m_status.GetText();
+    const bool append = after.size() >= before.size() && after.compare(0, before.size(), before) == 0;
+    const bool progressShown = !before.empty() && !EndsWithLineEnd(before);  // only progress texts lack one
+    std::string change;
+    if (append) {
+        change = after.substr(before.size());
+        if (progressShown && change.rfind("\r\n", 0) != 0)
+            m_breaks.push_back(before.size());  // a message glued to the progress text
+    } else {
+        const size_t lineEnd = after.rfind("\r\n");
+        change = after.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2);
+    }
     if (m_options.json)
-        m_options.json->Status(append ? "append" : "replace", text);
+        m_options.json->Status(append ? "append" : "replace", change);
     NoteStep();
     Echo(false);
 }

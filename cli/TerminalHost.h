@@ -82,6 +82,7 @@ public:
     CAbortSignal& Abort() { return m_abort; }
 
 private:
+    void LogChanged(const std::string& before);
     void Echo(bool force);
     void PrintFinished(const std::string& line, bool progress);
     bool ReadAnswer(std::string& answer);
@@ -96,7 +97,6 @@ private:
     CAbortSignal m_abort;
     size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
     bool m_lineShown = false;      // a line in progress is on the screen
-    bool m_progressOpen = false;   // the last line is a progress text (it has no line end)
     std::vector<size_t> m_breaks;  // where an appended message continues a progress text
     bool m_reportedError = false;
     PromptEnd m_promptEnd = PromptEnd::None;

@@ -102,6 +102,8 @@ protected:
             replace("Sending (65) Record");
             append("Sending START record...\r\n");  // a second section, straight behind the progress text
             replace("Sending (1) Record");
+            append("Sending START record...\r\n");  // and a third behind its first progress text
+            replace("Sending (1) Record");
             append("\r\nTransfer completed.\r\n");
             host.Finish();
             text = host.StatusText();
@@ -119,9 +121,9 @@ TEST_F(TerminalEcho, PlainLinesWhenNotATerminal)
     // The live output breaks the line after a replaced progress text; the status text keeps
     // the status box's own text, which a status file must reproduce byte for byte.
     EXPECT_EQ(Run(false), "Opening File...\nSending START record...\nSending (65) Record\nSending START record...\n"
-                          "Sending (1) Record\nTransfer completed.\n");
+                          "Sending (1) Record\nSending START record...\nSending (1) Record\nTransfer completed.\n");
     EXPECT_EQ(text, "Opening File...\r\nSending START record...\r\nSending (65) RecordSending START record...\r\n"
-                    "Sending (1) Record\r\nTransfer completed.\r\n");
+                    "Sending (1) RecordSending START record...\r\nSending (1) Record\r\nTransfer completed.\r\n");
 }
 
 TEST_F(TerminalEcho, ProgressLineRewrittenInPlaceOnATerminal)
