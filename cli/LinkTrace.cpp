@@ -184,6 +184,15 @@ void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::ti
                  what.c_str());
 }
 
+void CLinkTrace::Event(const std::string& what, Clock::time_point at)
+{
+    if (!m_file)
+        return;
+    FlushPending();
+    FlushBlock();
+    std::fprintf(m_file.get(), "%s  %s\n", Stamp(at).c_str(), what.c_str());
+}
+
 bool CLinkTrace::Close()
 {
     if (!m_file)

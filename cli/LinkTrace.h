@@ -30,6 +30,8 @@ public:
     // The write just traced belongs to the record stream.
     void RecordStream();
     void Failure(Direction direction, const std::string& what, Clock::time_point at);
+    // Something of the link that is no transfer (its open), at its time.
+    void Event(const std::string& what, Clock::time_point at);
     // Writes what is held back; true when every write reached the file.
     bool Close();
 

@@ -52,7 +52,11 @@ void CLinkWatch::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::tim
     m_openSeen = true;
     m_openError = error;
     m_openSeconds = std::chrono::duration<double>(waited).count();
-    (void)at;
+    if (m_trace) {
+        char text[256];
+        std::snprintf(text, sizeof text, "link %s after %.3f s", error == 0 ? "opened" : "not opened", m_openSeconds);
+        m_trace->Event(error == 0 ? text : std::string(text) + ": " + DescribeError(error), at);
+    }
 }
 
 std::string CLinkWatch::LastWrite() const
