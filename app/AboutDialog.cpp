@@ -1,6 +1,7 @@
 #include "app/AboutDialog.h"
 
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 
@@ -11,6 +12,6 @@ CAboutDialog::CAboutDialog(QWidget* parent)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    CDialogBuilder(*FindDialogTemplate(kIddAboutBox, GetResourceLanguage())).Build(this);
+    CDialogBuilder(*FindDialogTemplate(kIddAboutBox, UiLanguage())).Build(this);
     connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
 }

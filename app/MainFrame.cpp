@@ -102,7 +102,7 @@ void CMainFrame::CreateMenu()
     m_actions[kIdViewToolBar] = m_toolBar->toggleViewAction();
 
     size_t count = 0;
-    const MenuEntry* entries = GetMainMenu(GetResourceLanguage(), count);
+    const MenuEntry* entries = GetMainMenu(UiLanguage(), count);
     QMenu* menu = nullptr;
     for (size_t i = 0; i < count; ++i) {
         const MenuEntry& entry = entries[i];
@@ -156,7 +156,7 @@ void CMainFrame::OnFileSave()
     if (path.isEmpty())
         return;
     std::string error;
-    if (!m_pDocument->OnSaveDocument(QFile::encodeName(path).toStdString(), error))
+    if (!m_pDocument->OnSaveDocument(QFile::encodeName(path).toStdString(), UiLanguage(), error))
         m_pView->ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(error), QMessageBox::Ok);
 }
 

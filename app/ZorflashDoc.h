@@ -1,5 +1,6 @@
 #pragma once
 
+#include "resources/strings/Language.h"
 #include "update/UpdateSettings.h"
 
 #include <string>
@@ -16,7 +17,7 @@ public:
     bool OnNewDocument();
     // Save: the document has no contents, so the file is created empty. False with the
     // operator's message when the file cannot be written.
-    bool OnSaveDocument(const std::string& path, std::string& errorMessage);
+    bool OnSaveDocument(const std::string& path, Language language, std::string& errorMessage);
 
     UpdateSettings& GetSettings() { return m_settings; }
     const UpdateSettings& GetSettings() const { return m_settings; }

@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/ZorflashView.h"
 
@@ -69,7 +70,7 @@ int main(int argc, char** argv)
         return 2;
     }
     // The language is fixed before any window or update thread exists.
-    SetResourceLanguage(LanguageFromEnvironment(options.language));
+    SetUiLanguage(LanguageFromEnvironment(options.language));
 
     QApplication application(argc, argv);
     CZorflashApp app;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/UpdateResult.h"
+
 // What zorflash-cli tells a script.
 enum CliExitCode : int {
     kExitCompleted = 0,    // the transfer completed (inspect: the file would transfer completely)
@@ -8,3 +10,6 @@ enum CliExitCode : int {
     kExitCancelled = 3,    // the operator cancelled the disk prompt
     kExitInterrupted = 130 // Ctrl+C: the link was closed first
 };
+
+// The one mapping from how an update ended to the exit code.
+CliExitCode ExitCodeFor(UpdateOutcome outcome);

@@ -2,7 +2,6 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/TerminalHost.h"
-#include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
@@ -32,11 +31,6 @@ uint64_t RecordStreamTotal(const std::string& filePath)
 }
 
 namespace {
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
 // the run is interrupted through its abort signal, which ends the blocked transfer, and
 // the job then closes the link as on any communication failure.
@@ -87,6 +81,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.promptInputFd = STDIN_FILENO;
+    hostOptions.language = options.language;
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
 
     bool interrupted = false;
@@ -108,14 +103,8 @@ int RunFlash(const FlashOptions& options)
         }
     }
 
-    int code = kExitFailed;
-    if (interrupted)
-        code = kExitInterrupted;
-    else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED)))
-        code = kExitCompleted;
-    else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
-             !host.ReportedError())
-        code = kExitCancelled;
+    // A signal wins over whatever the run ended with: the operator asked to stop.
+    const int code = ExitCodeFor(interrupted ? UpdateOutcome::Interrupted : host.Result().outcome);
 
     if (options.quiet && code != kExitCompleted) {
         // Quiet runs still say why they failed.

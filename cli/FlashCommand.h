@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -10,7 +12,8 @@ struct FlashOptions {
     UpdateSettings settings;
     bool quiet = false;
     std::string statusFile;   // the final status text, byte for byte
-    uint32_t timeoutMs = 10000;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    Language language = Language::English;
 };
 
 int RunFlash(const FlashOptions& options);

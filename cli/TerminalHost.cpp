@@ -1,6 +1,7 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/ProgressLine.h"
+#include "platform/EditText.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -17,19 +18,14 @@ CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& opti
 {
 }
 
-void CTerminalHost::StatusSetText(const std::string& text)
-{
-    m_status.SetText(text);
-    m_echoedUpTo = 0;
-    Echo(true);
-}
-
-void CTerminalHost::StatusReplaceSel(const std::string& text)
+void CTerminalHost::OnStatusLogChanged(const CEditText& log)
 {
     // The log only ever grows at its end or rewrites its last line, so what was printed
-    // as finished lines stays true.
-    m_status.ReplaceSel(text);
-    Echo(false);
+    // as finished lines stays true; an emptied log is a new run.
+    m_status = log.GetText();
+    if (m_status.empty())
+        m_echoedUpTo = 0;
+    Echo(m_status.empty());
 }
 
 std::string CTerminalHost::ProgressSuffix() const
@@ -42,7 +38,7 @@ void CTerminalHost::Echo(bool force)
 {
     if (m_options.quiet)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     if (m_echoedUpTo > text.size())
         m_echoedUpTo = 0;
     const size_t lastBreak = text.rfind("\r\n");
@@ -82,7 +78,7 @@ void CTerminalHost::Finish()
 {
     if (m_options.quiet)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
     if (m_options.interactive && m_lineShown)
         std::fputs("\r\033[K", m_out);
@@ -108,15 +104,12 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
-            m_operatorCancelled = true;
             return false;  // end of input, or the run is being interrupted
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
             return true;
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            m_operatorCancelled = true;
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
             return false;
-        }
     }
 }
 
@@ -141,13 +134,13 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
 
 void CTerminalHost::ReportError(const std::string& text)
 {
-    m_reportedError = true;
     std::fprintf(m_err, "zorflash-cli: %s\n", text.c_str());
     std::fflush(m_err);
 }
 
-void CTerminalHost::PostUpdateFinished()
+void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
 {
+    m_result = result;
     m_finished.store(true);
 }
 

@@ -7,6 +7,7 @@
 #include "cli/TargetAddress.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include <CLI/CLI.hpp>
@@ -51,10 +52,10 @@ int ListModels()
     return kExitCompleted;
 }
 
-int InspectFile(int modelIndex, const std::string& file)
+int InspectFile(int modelIndex, const std::string& file, Language language)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    const CFileCheck::Report report = CFileCheck::Inspect(settings);
+    const CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
@@ -111,7 +112,7 @@ int main(int argc, char** argv)
     bool useUsb = false;
     bool normalMode = false;
     bool quiet = false;
-    uint32_t timeoutMs = 10000;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
     CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
     flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
     flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
@@ -133,13 +134,13 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? kExitCompleted : kExitUsage;
     }
-    SetResourceLanguage(LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str()));
+    const Language language = LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str());
 
     try {
         if (models->parsed())
             return ListModels();
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile);
+            return InspectFile(ResolveModel(inspectModel), inspectFile, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
         if (flash->parsed()) {
@@ -162,6 +163,7 @@ int main(int argc, char** argv)
             options.quiet = quiet;
             options.statusFile = statusFile;
             options.timeoutMs = timeoutMs;
+            options.language = language;
             return RunFlash(options);
         }
     } catch (const CLI::Error& e) {

@@ -43,12 +43,12 @@ int CFileException::CauseFromErrno(int osError)
     }
 }
 
-std::string CFileException::GetErrorMessage() const
+std::string CFileException::GetErrorMessage(Language language) const
 {
     int cause = m_cause;
     if (cause < none || cause > endOfFile)
         cause = genericException;
-    std::string text = FormatStringResource(kIdsFileErrorFirst + static_cast<unsigned>(cause),
+    std::string text = FormatStringResource(language, kIdsFileErrorFirst + static_cast<unsigned>(cause),
                                             m_strFileName.empty() ? "?" : m_strFileName.c_str());
     if (m_lOsError != 0) {
         text += " (";

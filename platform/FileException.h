@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+
 #include <string>
 
 // A file error, thrown by CFile::Read and CFile::Seek. The cause numbers are the ones the
@@ -32,6 +34,6 @@ public:
     int m_lOsError;
     std::string m_strFileName;
 
-    // The operator's message, in the current language: which file and what went wrong.
-    std::string GetErrorMessage() const;
+    // The operator's message: which file and what went wrong.
+    std::string GetErrorMessage(Language language) const;
 };

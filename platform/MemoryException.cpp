@@ -2,7 +2,7 @@
 
 #include "platform/StringResource.h"
 
-std::string CMemoryException::GetErrorMessage() const
+std::string CMemoryException::GetErrorMessage(Language language) const
 {
-    return LoadStringResource(kIdsOutOfMemory);
+    return LoadStringResource(kIdsOutOfMemory, language);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 #include "ui/IPAddressCtrl.h"
@@ -18,7 +19,7 @@ CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, GetResourceLanguage());
+    const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, UiLanguage());
     CDialogBuilder(*dialog).Build(this);
 
     m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, 1008));

@@ -49,10 +49,10 @@ std::string QtPatterns(const std::string& patterns)
 }
 }  // namespace
 
-std::string BuildUpdateFileFilter(const char* fileExtension)
+std::string BuildUpdateFileFilter(const char* fileExtension, Language language)
 {
     const char* extension = fileExtension ? fileExtension : "";
-    return FormatStringResource(kIdsUpdateFileFilter, extension, extension);
+    return FormatStringResource(language, kIdsUpdateFileFilter, extension, extension);
 }
 
 std::string ConvertFilterToQt(const std::string& filter)

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+
 #include <string>
 
 // The open-file dialog's filter for a model's update files, in the "name|pattern|...||"
 // form of the string table, e.g. "Update File (*.R71)|*.R71|All Files (*.*)|*.*||".
-std::string BuildUpdateFileFilter(const char* fileExtension);
+std::string BuildUpdateFileFilter(const char* fileExtension, Language language);
 
 // The same filter in Qt's form, entries separated by ";;", each ending in its patterns in
 // parentheses. "*.*" means every file to the operator, so it becomes "*": on this system

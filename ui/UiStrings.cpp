@@ -2,9 +2,23 @@
 
 #include "platform/StringResource.h"
 
+namespace {
+Language g_uiLanguage = Language::English;
+}  // namespace
+
+void SetUiLanguage(Language language)
+{
+    g_uiLanguage = language;
+}
+
+Language UiLanguage()
+{
+    return g_uiLanguage;
+}
+
 QString UiText(unsigned id)
 {
-    return QString::fromStdString(LoadStringResource(id));
+    return QString::fromStdString(LoadStringResource(id, g_uiLanguage));
 }
 
 QString AppTitle()

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+
 #include <QString>
 
-// Numbered texts of the desktop application, in the language chosen at start-up.
+// Numbered texts of the desktop application. The application shows one language for its
+// whole life: it is chosen before the first window exists (SetUiLanguage) and read on the
+// window thread only; an update started from a window gets it as its job's language.
 constexpr unsigned kIdsAppTitle = 57344;
 constexpr unsigned kIdsOpenCommand = 57601;
 constexpr unsigned kIdsCommSettingsCommand = 32771;
 constexpr unsigned kIdsExitCommand = 57665;
 constexpr unsigned kIdsUpdateInProgress = 61330;
 constexpr unsigned kIdsUpdateNotStarted = 61331;
+
+void SetUiLanguage(Language language);
+Language UiLanguage();
 
 QString UiText(unsigned id);
 // "Zorflash": the caption of the main window and of the program's own message boxes.

@@ -35,6 +35,27 @@
 #include <type_traits>
 
 namespace {
+// The wake-up the worker posts when the log has changed; one number for the program.
+QEvent::Type StatusLogEventType()
+{
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+// Message 1125, carrying the outcome to the window thread.
+class CUpdateFinishedEvent : public QEvent {
+public:
+    explicit CUpdateFinishedEvent(const UpdateResult& result)
+        : QEvent(static_cast<QEvent::Type>(CZorflashView::kUpdateFinishedEvent))
+        , m_result(result)
+    {
+    }
+    const UpdateResult& Result() const { return m_result; }
+
+private:
+    UpdateResult m_result;
+};
+
 QString JoinDisplayLines(const std::vector<std::string>& lines, size_t from)
 {
     QString text;
@@ -51,7 +72,7 @@ CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
     : QWidget(parent)
     , m_pDocument(document)
 {
-    const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, GetResourceLanguage());
+    const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, UiLanguage());
     CDialogBuilder(*form).Build(this);
 
     m_modelList = qobject_cast<QComboBox*>(FindControl(this, 1000));
@@ -97,6 +118,8 @@ CZorflashView::~CZorflashView()
 
 void CZorflashView::OnInitialUpdate()
 {
+    if (m_updating)
+        return;
     // The list is rebuilt from the table on every first display (New as well), so list
     // position n is always table row n.
     m_modelList->clear();
@@ -107,7 +130,8 @@ void CZorflashView::OnInitialUpdate()
 
 void CZorflashView::SelectModel(int index)
 {
-    if (index < 0 || index >= m_modelList->count())
+    // The record stays as the update started with it until the update has finished.
+    if (m_updating || index < 0 || index >= m_modelList->count())
         return;
     ApplyModelSelection(m_pDocument->GetSettings(), index);
     m_modelList->setCurrentIndex(index);
@@ -134,7 +158,7 @@ void CZorflashView::OnBrowse()
     if (m_updating)
         return;
     UpdateSettings& settings = m_pDocument->GetSettings();
-    const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension)));
+    const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension, UiLanguage())));
     const QString path = m_fileChooser ? m_fileChooser(this, filter) : QString();
     if (path.isEmpty())
         return;
@@ -158,11 +182,11 @@ void CZorflashView::OnBrowse()
         m_headerBox->setPlainText(JoinDisplayLines(SplitEditLines(preview), 0));
         m_startButton->setEnabled(true);
     } catch (const CFileException& e) {
-        ReportException(e.GetErrorMessage());
+        ReportException(e.GetErrorMessage(UiLanguage()));
     } catch (const CMemoryException& e) {
-        ReportException(e.GetErrorMessage());
+        ReportException(e.GetErrorMessage(UiLanguage()));
     } catch (const std::bad_alloc&) {
-        ReportException(CMemoryException().GetErrorMessage());
+        ReportException(CMemoryException().GetErrorMessage(UiLanguage()));
     }
 }
 
@@ -182,6 +206,8 @@ void CZorflashView::OnStart()
     m_startButton->setEnabled(false);
     SetUpdating(true);
     m_finishedPosted = false;
+    m_runSettings = m_pDocument->GetSettings();
+    m_runLanguage = UiLanguage();
     try {
         m_worker = StartUpdateWorker(this);
     } catch (const std::system_error&) {
@@ -193,6 +219,9 @@ void CZorflashView::OnStart()
 
 void CZorflashView::OnUpdateFinished()
 {
+    // The log is final before the worker posts this; whatever change it still holds is
+    // shown now, whichever event was delivered first.
+    ShowPendingLog();
     // The worker posts this as its last act, so the join waits only for its return.
     if (m_worker.joinable())
         m_worker.join();
@@ -223,7 +252,13 @@ void CZorflashView::ReportException(const std::string& text)
 bool CZorflashView::event(QEvent* event)
 {
     if (event->type() == static_cast<QEvent::Type>(kUpdateFinishedEvent)) {
+        // Only the worker posts this type, always as CUpdateFinishedEvent.
+        m_lastResult = static_cast<CUpdateFinishedEvent*>(event)->Result();
         OnUpdateFinished();
+        return true;
+    }
+    if (event->type() == StatusLogEventType()) {
+        ShowPendingLog();
         return true;
     }
     return QWidget::event(event);
@@ -258,60 +293,34 @@ auto CZorflashView::OnWindowThread(Function function)
 
 const UpdateSettings& CZorflashView::Settings() const
 {
-    return m_pDocument->GetSettings();
+    return m_runSettings;
 }
 
-// Only the requests that change the text go to the window thread and wait there. The
-// model is written nowhere else, and only while the worker waits for such a request, so
-// the worker reads it (length, lines) and moves its selection without a thread hop: a
-// block's progress line then costs one hop instead of six, which on a fast link was most
-// of the update's time.
-int CZorflashView::StatusGetTextLength()
+void CZorflashView::OnStatusLogChanged(const CEditText& log)
 {
-    return m_statusText.GetTextLength();
+    if (QThread::currentThread() == thread()) {
+        ShowStatusLog(log.GetText(), log.GetSelEnd());
+        return;
+    }
+    // Qt owns a posted event and deletes it once delivered.
+    if (m_logMailbox.Put(log.GetText(), log.GetSelEnd()))
+        QCoreApplication::postEvent(this, new QEvent(StatusLogEventType()));
 }
 
-void CZorflashView::StatusSetSel(int start, int end)
+void CZorflashView::ShowPendingLog()
 {
-    m_statusText.SetSel(start, end);
+    std::string text;
+    int caret = 0;
+    if (m_logMailbox.Take(text, caret))
+        ShowStatusLog(text, caret);
 }
 
-void CZorflashView::StatusScrollCaret()
+void CZorflashView::ShowStatusLog(const std::string& text, int caret)
 {
-    // Nothing comes back, so the worker need not wait: the scroll is queued ahead of the
-    // replacement that always follows it, with the caret as it is now.
-    const int caret = m_statusText.GetSelEnd();
-    if (QThread::currentThread() == thread())
-        ScrollStatusToCaret(caret);
-    else
-        QMetaObject::invokeMethod(this, [this, caret] { ScrollStatusToCaret(caret); }, Qt::QueuedConnection);
-}
-
-void CZorflashView::StatusReplaceSel(const std::string& text)
-{
-    OnWindowThread([this, &text] {
-        m_statusText.ReplaceSel(text);
-        RenderStatus();
-        ScrollStatusToCaret(m_statusText.GetSelEnd());
-    });
-}
-
-int CZorflashView::StatusLineFromChar(int charIndex)
-{
-    return m_statusText.LineFromChar(charIndex);
-}
-
-int CZorflashView::StatusLineIndex(int line)
-{
-    return m_statusText.LineIndex(line);
-}
-
-void CZorflashView::StatusSetText(const std::string& text)
-{
-    OnWindowThread([this, &text] {
-        m_statusText.SetText(text);
-        RenderStatus();
-    });
+    m_statusText.SetText(text);
+    m_statusText.SetSel(caret, caret);
+    RenderStatus();
+    ScrollStatusToCaret(caret);
 }
 
 bool CZorflashView::PromptOkCancel(const std::string& text)
@@ -331,11 +340,11 @@ void CZorflashView::ReportError(const std::string& text)
     OnWindowThread([this, &text] { ReportException(text); });
 }
 
-void CZorflashView::PostUpdateFinished()
+void CZorflashView::PostUpdateFinished(const UpdateResult& result)
 {
     m_finishedPosted = true;
     // Qt owns a posted event and deletes it once delivered.
-    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kUpdateFinishedEvent)));
+    QCoreApplication::postEvent(this, new CUpdateFinishedEvent(result));
 }
 
 // The display follows the model line by line: only the lines from the first one that

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EditText.h"
+#include "ui/LogMailbox.h"
 #include "update/UpdateHost.h"
 
 #include <QMessageBox>
@@ -20,9 +21,10 @@ class QPlainTextEdit;
 class QPushButton;
 
 // The form the operator works in: model, update file with its header preview, link
-// summary, Start and the status box. It is also the update's host: the worker thread
-// reaches the status box and the operator only through it, and every such request is
-// carried out on the window thread while the worker waits.
+// summary, Start and the status box. It is also the update's host. The worker thread
+// never touches a widget or the form's state: it reads its own copy of the settings,
+// leaves the log in a mailbox and posts; only the disk prompt and the error report wait,
+// on the window thread, for the operator.
 class CZorflashView : public QWidget, public CUpdateHost {
     Q_OBJECT
 public:
@@ -57,21 +59,19 @@ public:
     QMessageBox::StandardButton ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                             QMessageBox::StandardButtons buttons);
 
+    // How the last update ended, once its finished event has arrived.
+    const UpdateResult& LastResult() const { return m_lastResult; }
     // The status box's text as the update wrote it (CR LF line ends).
     std::string GetStatusText() const { return m_statusText.GetText(); }
 
-    // CUpdateHost, called on the update worker thread.
+    // CUpdateHost, called on the update worker thread (OnStatusLogChanged also on the
+    // window thread, which shows the log at once).
     const UpdateSettings& Settings() const override;
-    int StatusGetTextLength() override;
-    void StatusSetSel(int start, int end) override;
-    void StatusScrollCaret() override;
-    void StatusReplaceSel(const std::string& text) override;
-    int StatusLineFromChar(int charIndex) override;
-    int StatusLineIndex(int line) override;
-    void StatusSetText(const std::string& text) override;
+    Language StatusLanguage() const override { return m_runLanguage; }
+    void OnStatusLogChanged(const CEditText& log) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
-    void PostUpdateFinished() override;
+    void PostUpdateFinished(const UpdateResult& result) override;
 
 signals:
     // While an update runs nothing may change the record or start a second update; the
@@ -86,6 +86,8 @@ private:
     template <typename Function>
     auto OnWindowThread(Function function);
     void SetUpdating(bool updating);
+    void ShowPendingLog();
+    void ShowStatusLog(const std::string& text, int caret);
     void RenderStatus();
     void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
@@ -100,10 +102,15 @@ private:
     QPushButton* m_browseButton = nullptr;     // 1002
     QPushButton* m_settingsButton = nullptr;   // 1003
 
-    // The status box's model. Written only on the window thread, by the worker's blocking
-    // requests (replace selection, set text) while the worker waits; the worker reads it
-    // and sets its selection itself (see the status box requests in the source).
+    // What the status box shows, window thread only; the job owns the log itself.
     CEditText m_statusText;
+    // The one thing both threads touch, and it has its own lock.
+    CLogMailbox m_logMailbox;
+    // The record and language of the running update: copied at Start, read by the worker,
+    // written again only after its finished event.
+    UpdateSettings m_runSettings;
+    Language m_runLanguage = Language::English;
+    UpdateResult m_lastResult;
     std::vector<std::string> m_shownLines{std::string()};  // what the box shows, line by line
 
     bool m_updating = false;

@@ -67,7 +67,7 @@ int ReadRecord(CFile& file, uint8_t* buffer)
     try {
         uint8_t length = 0;
         if (file.Read(&length, 1) != 1)
-            return -1;
+            return kRecordEndOfFile;
         if (length == 0)
             return 0;
         // The data and the checksum come in one read: the buffered file makes that one
@@ -80,13 +80,13 @@ int ReadRecord(CFile& file, uint8_t* buffer)
         const uint8_t sum = LowByteOfSum(buffer + 1, std::min(dataBytes, got));
         if (got != dataBytes + 1 || buffer[dataBytes + 1] != sum) {
             buffer[dataBytes + 1] = behindData;
-            return -2;
+            return kRecordBad;
         }
         buffer[dataBytes + 2] = 0;
         return static_cast<int>(dataBytes + 2);
     } catch (const CFileException& e) {
         if (e.m_cause == CFileException::endOfFile)
-            return -1;
+            return kRecordEndOfFile;
         throw;
     }
 }

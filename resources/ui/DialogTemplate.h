@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/StringResource.h"
+#include "resources/strings/Language.h"
 
 #include <cstddef>
 

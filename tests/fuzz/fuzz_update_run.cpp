@@ -138,12 +138,12 @@ std::string ExpectedEnding(const Variant& variant, const uint8_t* replies, size_
     size_t pos = 0;
     for (const ReplyPoint& point : variant.replies) {
         if (size - pos < point.bytes.size())
-            return "\r\n" + LoadStringResource(point.missing);
+            return "\r\n" + LoadStringResource(point.missing, Language::English);
         if (std::string(reinterpret_cast<const char*>(replies + pos), point.bytes.size()) != point.bytes)
-            return "\r\n" + LoadStringResource(point.wrong);
+            return "\r\n" + LoadStringResource(point.wrong, Language::English);
         pos += point.bytes.size();
     }
-    return LoadStringResource(IDS_TRANSFER_COMPLETED);
+    return LoadStringResource(IDS_TRANSFER_COMPLETED, Language::English);
 }
 
 }  // namespace
@@ -157,7 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const std::vector<Variant> variants = MakeVariants(scratch, model);
     if (size < 1 || size > 512)
         return 0;
-    SetResourceLanguage(Language::English);
 
     const Variant& variant = variants[data[0] & 3];
     UpdateSettings settings;
@@ -173,9 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool closed = false;
     std::thread instrument([&] { closed = ServeOneConnection(listener, replies, runOver); });
     CFuzzHost host(settings, 200);
-    CUpdateJob job;
-    job.m_pView = &host;
-    job.Run();
+    CUpdateJob job(host);
+    const UpdateResult result = job.Run();
     runOver = true;
     instrument.join();
 
@@ -187,5 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fail("the run did not end with: " + expected, text);
     if (!host.Errors().empty())
         Fail("a file or memory error was reported", text);
+    if (result.Completed() != (expected == LoadStringResource(IDS_TRANSFER_COMPLETED, Language::English)))
+        Fail("the outcome disagrees with the status text", text);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
 #include "ui/LinkSummary.h"
+#include "ui/UiStrings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,7 +80,7 @@ private slots:
     void cleanup()
     {
         app.reset();
-        SetResourceLanguage(Language::English);
+        SetUiLanguage(Language::English);
     }
 
     void startUpAndModelChoice()
@@ -258,7 +259,9 @@ private slots:
     {
         // The edit keys and F6 are taken by the window, also inside its text boxes.
         auto* status = Form<QPlainTextEdit>(1005);
-        View()->StatusSetText("Opening File...\r\nDetecting Target...\r\n");
+        CEditText log;
+        log.SetText("Opening File...\r\nDetecting Target...\r\n");
+        View()->OnStatusLogChanged(log);
         QCOMPARE(status->toPlainText(), QString("Opening File...\nDetecting Target...\n"));
         QApplication::clipboard()->setText("untouched");
         status->setFocus();

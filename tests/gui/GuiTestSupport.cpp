@@ -2,6 +2,7 @@
 
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
+#include "ui/UiStrings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -79,7 +80,7 @@ bool GuiSession::Start(Language language)
 {
     app.reset();
     *this = GuiSession{};
-    SetResourceLanguage(language);
+    SetUiLanguage(language);
     app = std::make_unique<CZorflashApp>();
     if (!app->InitInstance())
         return false;

@@ -16,8 +16,6 @@ namespace {
 
 class UpdateRun : public ::testing::Test {
 protected:
-    UpdateRun() { SetResourceLanguage(Language::English); }
-
     UpdateSettings Settings(int port, bool fast, int model = 0)
     {
         UpdateSettings s;
@@ -169,13 +167,12 @@ TEST_F(UpdateRun, SectionThatIsOnlyEndSendsTheEndByteAlone)
 
 TEST_F(UpdateRun, JapaneseStatusText)
 {
-    SetResourceLanguage(Language::Japanese);
     WriteVolume(1, "MAIN", Section(2, 3));
     FakeInstrument instrument;
     RecordingHost host(Settings(instrument.Port(), true));
+    host.language = Language::Japanese;
     EXPECT_EQ(Run(host), "ファイルをオープンしています。\r\nターゲットを検出しています。\r\nヘッダーを送信しています。\r\n"
                          "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
-    SetResourceLanguage(Language::English);
 }
 
 // Every reply point under every fault is run end to end, CLI against the simulator, in

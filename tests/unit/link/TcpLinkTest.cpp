@@ -28,7 +28,7 @@ class TcpChannelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_channel.Create(1));
+        ASSERT_TRUE(m_channel.Create());
         ASSERT_TRUE(m_channel.Connect("127.0.0.1", m_listener.Port())) << GetLastError();
         m_peer = m_listener.Accept();
         ASSERT_GE(m_peer, 0);
@@ -150,7 +150,7 @@ TEST(TcpChannel, AnUnansweredConnectEndsAtItsBoundOrAtOnceOnAbort)
     bool unanswered = false;
     for (int i = 0; i < 16 && !unanswered; ++i) {
         fillers.push_back(std::make_unique<CTcpChannel>(300));
-        ASSERT_TRUE(fillers.back()->Create(1));
+        ASSERT_TRUE(fillers.back()->Create());
         const auto start = Clock::now();
         unanswered = !fillers.back()->Connect("127.0.0.1", listener.Port());
         if (unanswered) {
@@ -164,7 +164,7 @@ TEST(TcpChannel, AnUnansweredConnectEndsAtItsBoundOrAtOnceOnAbort)
     CAbortSignal abort;
     CTcpChannel channel;
     channel.SetAbortSignal(&abort);
-    ASSERT_TRUE(channel.Create(1));
+    ASSERT_TRUE(channel.Create());
     std::jthread ctrlC([&] {
         std::this_thread::sleep_for(100ms);
         abort.Trigger();
@@ -223,7 +223,7 @@ protected:
     void TearDown() override { close(m_peer); }
 
     CLoopbackListener m_listener;
-    CDeviceLink m_link{false};
+    CDeviceLink m_link;
     int m_peer = -1;
 };
 
@@ -369,7 +369,7 @@ TEST(DeviceLink, AFailedOpenTcpNamesTheReasonAndKeepsTheAddressAndItsText)
         {kLoopback, gonePort, "127.0.0.1", static_cast<uint32_t>(ECONNREFUSED)},
     };
     for (const auto& [address, port, text, error] : cases) {
-        CDeviceLink link(false);
+        CDeviceLink link;
         SetLastError(0);
         EXPECT_FALSE(link.OpenTcp(address, port)) << port;
         EXPECT_EQ(GetLastError(), error) << port;
@@ -380,14 +380,13 @@ TEST(DeviceLink, AFailedOpenTcpNamesTheReasonAndKeepsTheAddressAndItsText)
     EXPECT_EQ(listener.Accept(100), -1);
 }
 
-// A link asked for the other transport, or used without an open, fails and moves nothing.
-TEST(DeviceLink, TheWrongTransportOrNoOpenFailsWithNothingMoved)
+// A link used without an open, or after a failed one, fails and moves nothing.
+TEST(DeviceLink, NoOpenFailsWithNothingMoved)
 {
-    CDeviceLink usbLink(true);
-    EXPECT_FALSE(usbLink.OpenTcp(kLoopback, 8023));
-    CDeviceLink tcpLink(false);
-    EXPECT_FALSE(tcpLink.OpenUsb(":IF:ID?", 4));
-    for (CDeviceLink* link : {&usbLink, &tcpLink}) {
+    CDeviceLink neverOpened;
+    CDeviceLink failedOpen;
+    EXPECT_FALSE(failedOpen.OpenTcp(kLoopback, 0));
+    for (CDeviceLink* link : {&neverOpened, &failedOpen}) {
         uint8_t block[4];
         uint32_t length = 4;
         EXPECT_NE(link->Receive(block, length, 100), 0u);

