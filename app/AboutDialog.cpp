@@ -13,5 +13,5 @@ CAboutDialog::CAboutDialog(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     CDialogBuilder(*FindDialogTemplate(kIddAboutBox, UiLanguage())).Build(this);
-    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
 }

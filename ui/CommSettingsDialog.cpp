@@ -22,16 +22,16 @@ CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
     const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, UiLanguage());
     CDialogBuilder(*dialog).Build(this);
 
-    m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, 1008));
-    m_usb = qobject_cast<QRadioButton*>(FindControl(this, 1009));
-    m_fastTransfer = qobject_cast<QCheckBox*>(FindControl(this, 1010));
-    m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, 1012));
-    m_portBox = qobject_cast<QLineEdit*>(FindControl(this, 1013));
+    m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, kIdcTcpIp));
+    m_usb = qobject_cast<QRadioButton*>(FindControl(this, kIdcUsb));
+    m_fastTransfer = qobject_cast<QCheckBox*>(FindControl(this, kIdcFastTransfer));
+    m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, kIdcIpAddress));
+    m_portBox = qobject_cast<QLineEdit*>(FindControl(this, kIdcPort));
 
     connect(m_tcpIp, &QRadioButton::clicked, this, [this] { OnTcpIpClicked(); });
     connect(m_usb, &QRadioButton::clicked, this, [this] { OnUsbClicked(); });
-    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
-    connect(qobject_cast<QPushButton*>(FindControl(this, 2)), &QPushButton::clicked, this, &QDialog::reject);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdCancel)), &QPushButton::clicked, this, &QDialog::reject);
 
     LoadControls(LoadCommSettings(m_pView->GetDocument()->GetSettings()));
 }

@@ -75,14 +75,14 @@ CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
     const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, UiLanguage());
     CDialogBuilder(*form).Build(this);
 
-    m_modelList = qobject_cast<QComboBox*>(FindControl(this, 1000));
-    m_fileNameBox = qobject_cast<QLineEdit*>(FindControl(this, 1001));
-    m_browseButton = qobject_cast<QPushButton*>(FindControl(this, 1002));
-    m_settingsButton = qobject_cast<QPushButton*>(FindControl(this, 1003));
-    m_headerBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1004));
-    m_statusBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1005));
-    m_startButton = qobject_cast<QPushButton*>(FindControl(this, 1006));
-    m_linkSummary = qobject_cast<QLabel*>(FindControl(this, 1007));
+    m_modelList = qobject_cast<QComboBox*>(FindControl(this, kIdcModelList));
+    m_fileNameBox = qobject_cast<QLineEdit*>(FindControl(this, kIdcFileName));
+    m_browseButton = qobject_cast<QPushButton*>(FindControl(this, kIdcBrowse));
+    m_settingsButton = qobject_cast<QPushButton*>(FindControl(this, kIdcSettings));
+    m_headerBox = qobject_cast<QPlainTextEdit*>(FindControl(this, kIdcHeaderPreview));
+    m_statusBox = qobject_cast<QPlainTextEdit*>(FindControl(this, kIdcStatus));
+    m_startButton = qobject_cast<QPushButton*>(FindControl(this, kIdcStart));
+    m_linkSummary = qobject_cast<QLabel*>(FindControl(this, kIdcLinkSummary));
     m_startButton->setEnabled(false);
 
     // Only a choice from the list selects a model; text typed into the list's edit field

@@ -93,14 +93,14 @@ private:
     void ReportException(const std::string& text);
 
     CZorflashDoc* m_pDocument;
-    QPushButton* m_startButton = nullptr;      // 1006
-    QPlainTextEdit* m_statusBox = nullptr;     // 1005
-    QPlainTextEdit* m_headerBox = nullptr;     // 1004
-    QLineEdit* m_fileNameBox = nullptr;        // 1001
-    QLabel* m_linkSummary = nullptr;           // 1007
-    QComboBox* m_modelList = nullptr;          // 1000
-    QPushButton* m_browseButton = nullptr;     // 1002
-    QPushButton* m_settingsButton = nullptr;   // 1003
+    QPushButton* m_startButton = nullptr;
+    QPlainTextEdit* m_statusBox = nullptr;
+    QPlainTextEdit* m_headerBox = nullptr;
+    QLineEdit* m_fileNameBox = nullptr;
+    QLabel* m_linkSummary = nullptr;
+    QComboBox* m_modelList = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QPushButton* m_settingsButton = nullptr;
 
     // What the status box shows, window thread only; the job owns the log itself.
     CEditText m_statusText;

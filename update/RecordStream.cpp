@@ -1,5 +1,6 @@
 #include "update/RecordStream.h"
 
+#include "platform/DecimalText.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
@@ -36,7 +37,7 @@ bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& promp
             // A file too short to hold the two digits is simply the wrong volume.
             char digits[3] = {};
             m_file.Seek(kVolumeNumberOffset);
-            if (m_file.Read(digits, 2) == 2 && ParseDecimal(digits) == volume) {
+            if (m_file.Read(digits, 2) == 2 && ReadDecimalPrefix(digits).value == volume) {
                 if (kind == kRomKindUnchecked)
                     return true;
                 char line[kHeaderLineBufferSize] = {};

@@ -4,7 +4,6 @@
 #include "platform/FileException.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 void MakeVolumeFileName(int volume, const std::string& fileName, std::string& volumeFileName)
@@ -89,22 +88,6 @@ int ReadRecord(CFile& file, uint8_t* buffer)
             return kRecordEndOfFile;
         throw;
     }
-}
-
-long ParseDecimal(const char* text)
-{
-    while (*text && std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long value = 0;
-    while (std::isdigit(static_cast<unsigned char>(*text))) {
-        if (value < 100000000L)
-            value = value * 10 + (*text - '0');
-        ++text;
-    }
-    return negative ? -value : value;
 }
 
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)

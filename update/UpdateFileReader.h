@@ -35,7 +35,3 @@ int ReadRecord(CFile& file, uint8_t* buffer);
 // The ROM kind a volume's first line names for the model: its MAIN, SUB and PATTERN header
 // lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);
-
-// The decimal reading rule used for volume numbers: leading white space, optional sign,
-// digits up to the first other character; no digits give 0.
-long ParseDecimal(const char* text);

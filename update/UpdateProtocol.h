@@ -23,7 +23,6 @@ constexpr uint64_t kFirstRecordOffset = 56;              // records begin behind
 
 // Numbers of the update run's messages.
 enum UpdateMessageId : unsigned {
-    IDS_UPDATE_FILTER = 61204,
     IDS_CANNOT_OPEN_TARGET = 61205,
     IDS_INVALID_ROM_TYPE = 61207,
     IDS_OPENING_FILE = 61208,

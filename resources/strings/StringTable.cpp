@@ -75,3 +75,8 @@ const StringEntry* FindStringEntry(unsigned id)
         return nullptr;
     return &*it;
 }
+
+std::span<const StringEntry> AllStringEntries()
+{
+    return kStrings;
+}

@@ -7,4 +7,8 @@ struct StringEntry {
     const char* japanese;
 };
 
+#include <span>
+
 const StringEntry* FindStringEntry(unsigned id);
+// Every entry, sorted by id.
+std::span<const StringEntry> AllStringEntries();

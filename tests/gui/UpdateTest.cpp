@@ -102,10 +102,11 @@ private slots:
         frame->GetAction(32771)->trigger();
         View()->OnBrowse();
         View()->OnSettings();
-        View()->SelectModel(0);
+        View()->SelectModel(1);  // the form itself refuses, not only its disabled list
         QCOMPARE(chooserCalls, callsBefore);
         QCOMPARE(Record().ipAddress, 0x7F000001u);
         QCOMPARE(Record().modelIndex, 0);
+        QCOMPARE(Record().useUsb, uint8_t{0});
         QVERIFY(View()->IsUpdating());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
 

@@ -102,6 +102,13 @@ TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
     expected += kDone;
     EXPECT_EQ(Run(host), expected);
     EXPECT_EQ(instrument.Received(), Wire(c.kind, stream));
+    // The outcome carries the counts: every record and byte of the stream, and the two
+    // acknowledged blocks of each section (after record 1 and record 65).
+    EXPECT_EQ(host.result.outcome, UpdateOutcome::Completed);
+    EXPECT_EQ(host.result.step, UpdateStep::Finished);
+    EXPECT_EQ(host.result.records, 67u * static_cast<unsigned>(c.sections));
+    EXPECT_EQ(host.result.bytes, stream.size());
+    EXPECT_EQ(host.result.blocks, 2u * static_cast<unsigned>(c.sections));
     EXPECT_TRUE(instrument.SawClose());
     EXPECT_EQ(instrument.ExtraBytes(), 0u);
 }
@@ -185,6 +192,7 @@ TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
     WriteVolume(1, "MAIN", Section(3, 1), "RT54");
     RecordingHost wrongModel(Settings(instrument.Port(), true));
     EXPECT_EQ(Run(wrongModel), std::string(kOpening) + "\r\n\r\nInvalid ROM Type.\r\n");
+    EXPECT_EQ(wrongModel.result.outcome, UpdateOutcome::InvalidRomType);
 
     // A bad checksum stops everything: no END, and the records held for the block stay unsent.
     Bytes stream = Section(20, 1);
@@ -194,6 +202,8 @@ TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
     EXPECT_EQ(Run(badSum), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                "\r\nIncorrect Check Sum.\r\n");
     EXPECT_EQ(badSum.writes, (std::vector<uint32_t>{16, 16}));
+    EXPECT_EQ(badSum.result.outcome, UpdateOutcome::IncorrectChecksum);
+    EXPECT_EQ(badSum.result.step, UpdateStep::Records);
     EXPECT_EQ(instrument.Received(), Wire("MAIN", Bytes(stream.begin(), stream.begin() + 32)));
 }
 
@@ -206,15 +216,8 @@ TEST_F(UpdateRun, ShortHeaderFailsOnlyAfterTheHeaderSizeExchange)
     RecordingHost host(Settings(instrument.Port(), true));
     EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + "\r\nIncorrect input file.\r\n");
     EXPECT_EQ(instrument.Replies(), 3);
-}
-
-TEST_F(UpdateRun, PortOutsideTheTcpRangeCannotOpenTheTarget)
-{
-    WriteVolume(1, "MAIN", Section(3, 1));
-    for (int port : {0, 70000}) {
-        RecordingHost host(Settings(port, true));
-        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + "\r\nCannot open target.\r\n") << port;
-    }
+    EXPECT_EQ(host.result.outcome, UpdateOutcome::IncorrectInputFile);
+    EXPECT_EQ(host.result.step, UpdateStep::Header);
 }
 
 TEST_F(UpdateRun, SectionGoesOnInVolumeTwoWithUnbrokenNumbering)
@@ -259,6 +262,7 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                  "\r\nAborted according to instruction received.\r\n");
         EXPECT_EQ(host.prompts, std::vector<std::string>{"nsert Disk 2"});
+        EXPECT_EQ(host.result.outcome, UpdateOutcome::Cancelled);
     }
     {
         FakeInstrument instrument;
@@ -277,6 +281,7 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         RecordingHost host(Settings(instrument.Port(), true));
         EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                  "\r\nNo END record.\r\n");
+        EXPECT_EQ(host.result.outcome, UpdateOutcome::NoEndRecord);
     }
 }
 

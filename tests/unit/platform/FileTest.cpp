@@ -4,6 +4,7 @@
 #include "platform/FileException.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
+#include "resources/strings/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 using namespace testsupport;
 
@@ -102,6 +104,32 @@ TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
     unsetenv("LANG");
     EXPECT_EQ(FormatStringResource(Language::Japanese, 61219, 65), "レコード（65）を送信しています。");
     EXPECT_EQ(FormatStringResource(Language::English, 61219, 65), "Sending (65) Record");
+}
+
+// The caller's arguments are made for the English format; a Japanese format with other
+// conversions would read them wrongly (or read what was never passed).
+TEST(StringResources, EachJapaneseFormatTakesTheEnglishConversions)
+{
+    const auto conversions = [](const char* text) {
+        std::string found;
+        for (const char* p = text; *p; ++p) {
+            if (*p != '%')
+                continue;
+            const size_t length = std::strspn(p + 1, "-+ #0123456789.*hlLqjzt") + 1;
+            if (p[length] == '\0')
+                return found + "unfinished";
+            found.append(p, length + 1);
+            found += ' ';
+            p += length;
+        }
+        return found;
+    };
+    size_t formats = 0;
+    for (const StringEntry& entry : AllStringEntries()) {
+        EXPECT_EQ(conversions(entry.japanese), conversions(entry.english)) << entry.id;
+        formats += conversions(entry.english).empty() ? 0 : 1;
+    }
+    EXPECT_GE(formats, 3u);
 }
 
 }  // namespace

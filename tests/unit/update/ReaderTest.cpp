@@ -1,5 +1,6 @@
 #include "UpdateFileBuilder.h"
 
+#include "platform/DecimalText.h"
 #include "platform/File.h"
 #include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
@@ -216,13 +217,10 @@ TEST(HeaderLineReading, KeepsLineEndsAndCutsAt64Bytes)
 
 TEST(DecimalReading, FollowsTheVolumeNumberRule)
 {
-    EXPECT_EQ(ParseDecimal("01"), 1);
-    EXPECT_EQ(ParseDecimal(" 1"), 1);
-    EXPECT_EQ(ParseDecimal("1x"), 1);
-    EXPECT_EQ(ParseDecimal("AB"), 0);
-    EXPECT_EQ(ParseDecimal("-2"), -2);
-    EXPECT_EQ(ParseDecimal("+2"), 2);
-    EXPECT_EQ(ParseDecimal(""), 0);
+    for (const auto& [text, value] : std::initializer_list<std::pair<const char*, int64_t>>{
+             {"01", 1}, {" 1", 1}, {"1x", 1}, {"AB", 0}, {"-2", -2}, {"+2", 2}, {"", 0},
+             {"99999999999999999999", kDecimalSaturation}})
+        EXPECT_EQ(ReadDecimalPrefix(text).value, value) << text;
 }
 
 // Opening volumes: the record stream asks for the right disk until it is there.
