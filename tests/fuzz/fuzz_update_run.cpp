@@ -8,6 +8,7 @@
 // rest are the instrument's replies, in order.
 
 #include "FuzzHost.h"
+#include "LoopbackListener.h"
 #include "ScratchDir.h"
 #include "UpdateFileBuilder.h"
 
@@ -38,21 +39,6 @@ namespace {
 {
     std::fprintf(stderr, "update run: %s\nstatus text:\n%s\n", what.c_str(), text.c_str());
     std::abort();
-}
-
-// The instrument's listener on 127.0.0.1, for the whole run.
-int OpenListener(int& port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        Fail("no loopback listener", "");
-    port = ntohs(addr.sin_port);
-    return fd;
 }
 
 // One connection of an instrument whose replies are given bytes: it sends them all, closes
@@ -151,8 +137,8 @@ std::string ExpectedEnding(const Variant& variant, const uint8_t* replies, size_
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static CScratchDir scratch;
-    static int port = 0;
-    static const int listener = OpenListener(port);
+    static CLoopbackListener listener(4);
+    const int port = listener.Port();
     static const DeviceModel model = g_deviceModelTable[0];
     static const std::vector<Variant> variants = MakeVariants(scratch, model);
     if (size < 1 || size > 512)
@@ -170,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> replies(data + 1, data + size);
     std::atomic<bool> runOver{false};
     bool closed = false;
-    std::thread instrument([&] { closed = ServeOneConnection(listener, replies, runOver); });
+    std::thread instrument([&] { closed = ServeOneConnection(listener.Fd(), replies, runOver); });
     CFuzzHost host(settings, 200);
     CUpdateJob job(host);
     const UpdateResult result = job.Run();

@@ -8,10 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -157,41 +154,6 @@ private slots:
         QVERIFY2(status.contains("Cannot open target."), qPrintable(status));
         QVERIFY(!View()->IsUpdating());
     }
-
-    void completeUpdateAgainstSimulator()
-    {
-    #ifndef ZORFLASH_SIM_PATH
-        QSKIP("the simulator is not part of this build");
-    #else
-        const QString portFile = m_dir.filePath("sim.port");
-        const QString outDir = m_dir.filePath("received");
-        QDir().mkpath(outDir);
-        QProcess sim;
-        sim.start(ZORFLASH_SIM_PATH, {"serve", "--tcp", "127.0.0.1:0", "--port-file", portFile, "--max-updates", "1",
-                                      "--out", outDir});
-        QVERIFY2(sim.waitForStarted(10000), qPrintable(sim.errorString()));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile(portFile).size() > 0, 10000);
-        QFile portText(portFile);
-        QVERIFY(portText.open(QIODevice::ReadOnly));
-        const int port = portText.readAll().trimmed().toInt();
-
-        const QString file = m_dir.filePath("sample1.R71");
-        WriteUpdateFile(file, 200);
-        StartUpdate(file, port);
-        QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 60000);
-        QCOMPARE(QString::fromStdString(View()->GetStatusText()), ExpectedStatus(200));
-        // The simulator acknowledged every block, or the run would not have completed; what
-        // it says of the update is kept in the test log.
-        if (!sim.waitForFinished(5000)) {
-            sim.terminate();
-            sim.waitForFinished(5000);
-        }
-        const QByteArray said = sim.readAllStandardOutput();
-        qInfo("simulator: %s", said.constData());
-        QVERIFY(said.contains("verdict=OK"));
-    #endif
-    }
-
 
 private:
     // Chooses the file, points the link at 127.0.0.1:port and presses Start.

@@ -3,7 +3,7 @@
 #include "StatusTexts.h"
 #include "UpdateFileBuilder.h"
 
-#include "platform/StringResource.h"
+#include "update/StatusLog.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -55,21 +55,6 @@ protected:
 
     TempDir dir;
 };
-
-TEST_F(UpdateRun, ContractBytesOfTheProtocol)
-{
-    using namespace UpdateProtocol;
-    EXPECT_EQ(kSyncByte, 0x55);
-    EXPECT_EQ(kSyncReply, 0xAA);
-    EXPECT_EQ(kHeaderSizeByte, 0x38);
-    EXPECT_EQ(kAck, 0x59);
-    EXPECT_EQ(kEndByte, 0x00);
-    EXPECT_EQ(kBlockRecords, 64);
-    EXPECT_EQ(kBlockBufferSize, 32768u);
-    EXPECT_EQ(kTransferTimeoutMs, 10000u);
-    EXPECT_STREQ(kUpdateStartCommand, ":UP:EXEC");
-    EXPECT_STREQ(kIdentReply, "MORVENAL\r\n");
-}
 
 struct KindCase {
     const char* kind;
@@ -170,16 +155,6 @@ TEST_F(UpdateRun, SectionThatIsOnlyEndSendsTheEndByteAlone)
     RecordingHost host(Settings(instrument.Port(), true));
     EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kDone);
     EXPECT_EQ(host.writes, (std::vector<uint32_t>{1, 1}));
-}
-
-TEST_F(UpdateRun, JapaneseStatusText)
-{
-    WriteVolume(1, "MAIN", Section(2, 3));
-    FakeInstrument instrument;
-    RecordingHost host(Settings(instrument.Port(), true));
-    host.language = Language::Japanese;
-    EXPECT_EQ(Run(host), "ファイルをオープンしています。\r\nターゲットを検出しています。\r\nヘッダーを送信しています。\r\n"
-                         "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
 }
 
 // Every reply point under every fault is run end to end, CLI against the simulator, in
@@ -283,6 +258,29 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
                                  "\r\nNo END record.\r\n");
         EXPECT_EQ(host.result.outcome, UpdateOutcome::NoEndRecord);
     }
+}
+
+// The log's two writes, made by the log itself, and what the host is told after each.
+TEST(StatusLog, KeepsOnlyTheLastProgressTextAndTellsTheHostEachChange)
+{
+    RecordingHost host{UpdateSettings()};
+    CStatusLog log(host);
+    log.Append("Opening File...\r\n");
+    log.Append("Sending START record...\r\n");
+    log.ReplaceLastLine("Sending (1) Record");
+    log.ReplaceLastLine("Sending (65) Record");
+    EXPECT_EQ(host.Text(), "Opening File...\r\nSending START record...\r\nSending (65) Record");
+    // A message starting with CR LF begins a new line; one without continues it.
+    log.Append("\r\nTransfer completed.\r\n");
+    EXPECT_EQ(host.Text(), "Opening File...\r\nSending START record...\r\nSending (65) Record\r\nTransfer completed.\r\n");
+    EXPECT_EQ(host.status.GetSelEnd(), host.status.GetTextLength());
+    EXPECT_EQ(host.statusChanges, 5);
+    log.Clear();
+    log.Append("abc");
+    log.Append("def\r\n");
+    log.ReplaceLastLine("レコード（1）を送信しています。");  // multi-byte text is byte-addressed
+    log.ReplaceLastLine("x");
+    EXPECT_EQ(log.Text().GetText(), "abcdef\r\nx");
 }
 
 }  // namespace

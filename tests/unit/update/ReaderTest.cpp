@@ -141,21 +141,6 @@ TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
     }
 }
 
-TEST(RecordReading, EndRecordHasNoChecksumBehindIt)
-{
-    TempDir dir;
-    Bytes stream = {0x00};
-    Append(stream, Record({0xAB, 0xCD}));
-    WriteFile(dir / "r.bin", stream);
-    CFile file;
-    ASSERT_TRUE(file.Open(dir / "r.bin"));
-    uint8_t buffer[kRecordBufferSize];
-    EXPECT_EQ(ReadRecord(file, buffer), 0);
-    EXPECT_EQ(ReadRecord(file, buffer), 4);
-    EXPECT_EQ(buffer[1], 0xAB);
-    EXPECT_EQ(ReadRecord(file, buffer), -1);
-}
-
 // Whatever the cut, a truncated stream never yields a record that was not in the file.
 TEST(RecordReading, TruncationAtEveryOffsetNeverInventsARecord)
 {
