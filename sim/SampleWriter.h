@@ -44,6 +44,7 @@ public:
 private:
     bool PlanSections(std::string& error);
     bool CheckOptions(std::string& error) const;
+    bool TruncateFirstVolume(unsigned long long size, std::string& error) const;
 
     SampleOptions m_options;
     std::vector<long long> m_sectionRecords;

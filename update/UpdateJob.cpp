@@ -254,6 +254,22 @@ UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
     return kGoOn;
 }
 
+// Record 1 and every 64th after it: what the block holds goes out, the progress line
+// shows the record's number, and the instrument must acknowledge.
+UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
+{
+    const UpdateOutcome flushed = FlushBlock(block, fill);
+    if (flushed != kGoOn)
+        return flushed;
+    char progress[256];
+    std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
+    m_log.ReplaceLastLine(progress);
+    if (!ReceiveAck())
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    ++m_result.blocks;
+    return kGoOn;
+}
+
 // One section: START alone and acknowledged, then the records, acknowledged after record 1
 // and after every further 64, then END. In fast mode every record after START goes out
 // from the block buffer, so it is read straight to its place there: the 64 MiB of an image
@@ -318,15 +334,9 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             continue;
         }
         if ((recordIndex - 1) % kBlockRecords == 0) {
-            const UpdateOutcome flushed = FlushBlock(block, fill);
-            if (flushed != kGoOn)
-                return flushed;
-            char progress[256];
-            std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
-            m_log.ReplaceLastLine(progress);
-            if (!ReceiveAck())
-                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
-            ++m_result.blocks;
+            const UpdateOutcome acknowledged = AcknowledgeBlock(block, fill, recordIndex);
+            if (acknowledged != kGoOn)
+                return acknowledged;
         }
         ++recordIndex;
     }

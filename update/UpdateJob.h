@@ -40,6 +40,7 @@ private:
     UpdateOutcome SendRecordSections(uint8_t* block, RomKind kind);
     UpdateOutcome SendSection(uint8_t* block, RomKind kind);
     UpdateOutcome FlushBlock(uint8_t* block, uint32_t& fill);
+    UpdateOutcome AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
     UpdateOutcome OpenNextVolume(RomKind kind);
 
     // Sends data and expects one reply byte: a failed transfer is a communication error,
