@@ -11,6 +11,7 @@ all: build
 # The package check and the configure step run once per build directory, and again only
 # when the install script or the CMake arguments change; edits of the CMake files are
 # picked up by the build itself.
+.PRECIOUS: %/.deps-checked %/.cmake-args %/build.ninja
 %/.deps-checked: tools/install-deps.sh
 	@tools/install-deps.sh
 	@mkdir -p $(@D) && touch $@

@@ -49,7 +49,7 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     setWindowIcon(MakeAppIcon());
     setWindowTitle(AppTitle());
 
-    m_pView = new CZorflashView(document, this);
+    m_pView = new CZorflashView(document->GetSettings(), this);
     setCentralWidget(m_pView);
     CreateActions();
     CreateMenu();

@@ -1,6 +1,5 @@
 #include "ui/CommSettingsDialog.h"
 
-#include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
 #include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
@@ -33,7 +32,7 @@ CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdCancel)), &QPushButton::clicked, this, &QDialog::reject);
 
-    LoadControls(LoadCommSettings(m_pView->GetDocument()->GetSettings()));
+    LoadControls(LoadCommSettings(m_pView->GetRecord()));
 }
 
 void CCommSettingsDialog::LoadControls(const CommSettingsControls& controls)
@@ -80,6 +79,6 @@ void CCommSettingsDialog::accept()
     // The record is read by a running update without a lock; the form keeps this dialog
     // closed while one runs, and this refusal makes sure of it.
     if (!m_pView->IsUpdating())
-        StoreCommSettings(GetControls(), m_pView->GetDocument()->GetSettings());
+        StoreCommSettings(GetControls(), m_pView->GetRecord());
     QDialog::accept();
 }

@@ -1,6 +1,5 @@
 #include "ui/ZorflashView.h"
 
-#include "app/ZorflashDoc.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LastError.h"
@@ -68,9 +67,9 @@ QString JoinDisplayLines(const std::vector<std::string>& lines, size_t from)
 }
 }  // namespace
 
-CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
+CZorflashView::CZorflashView(UpdateSettings& record, QWidget* parent)
     : QWidget(parent)
-    , m_pDocument(document)
+    , m_record(record)
 {
     const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, UiLanguage());
     CDialogBuilder(*form).Build(this);
@@ -133,14 +132,14 @@ void CZorflashView::SelectModel(int index)
     // The record stays as the update started with it until the update has finished.
     if (m_updating || index < 0 || index >= m_modelList->count())
         return;
-    ApplyModelSelection(m_pDocument->GetSettings(), index);
+    ApplyModelSelection(m_record, index);
     m_modelList->setCurrentIndex(index);
     ShowLinkSummary();
 }
 
 void CZorflashView::ShowLinkSummary()
 {
-    m_linkSummary->setText(QString::fromStdString(FormatLinkSummary(m_pDocument->GetSettings())));
+    m_linkSummary->setText(QString::fromStdString(FormatLinkSummary(m_record)));
 }
 
 void CZorflashView::OnModelChanged()
@@ -157,7 +156,7 @@ void CZorflashView::OnBrowse()
 {
     if (m_updating)
         return;
-    UpdateSettings& settings = m_pDocument->GetSettings();
+    UpdateSettings& settings = m_record;
     const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension, UiLanguage())));
     const QString path = m_fileChooser ? m_fileChooser(this, filter) : QString();
     if (path.isEmpty())
@@ -206,7 +205,7 @@ void CZorflashView::OnStart()
     m_startButton->setEnabled(false);
     SetUpdating(true);
     m_finishedPosted = false;
-    m_runSettings = m_pDocument->GetSettings();
+    m_runSettings = m_record;
     m_runLanguage = UiLanguage();
     try {
         m_worker = StartUpdateWorker(this);

@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-class CZorflashDoc;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,10 +35,11 @@ public:
         QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
         QMessageBox::StandardButtons buttons)>;
 
-    explicit CZorflashView(CZorflashDoc* document, QWidget* parent = nullptr);
+    // record: the document's settings record, which the form edits and the update copies.
+    explicit CZorflashView(UpdateSettings& record, QWidget* parent = nullptr);
     ~CZorflashView() override;
 
-    CZorflashDoc* GetDocument() const { return m_pDocument; }
+    UpdateSettings& GetRecord() const { return m_record; }
     bool IsUpdating() const { return m_updating; }
 
     // First display: the model list filled afresh, row 0 chosen.
@@ -92,7 +92,7 @@ private:
     void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
 
-    CZorflashDoc* m_pDocument;
+    UpdateSettings& m_record;
     QPushButton* m_startButton = nullptr;
     QPlainTextEdit* m_statusBox = nullptr;
     QPlainTextEdit* m_headerBox = nullptr;
