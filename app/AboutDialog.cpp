@@ -1,10 +1,12 @@
 #include "app/AboutDialog.h"
 
+#include "app/AppIcon.h"
 #include "platform/StringResource.h"
 #include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 CAboutDialog::CAboutDialog(QWidget* parent)
@@ -12,6 +14,13 @@ CAboutDialog::CAboutDialog(QWidget* parent)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    CDialogBuilder(*FindDialogTemplate(kIddAboutBox, UiLanguage())).Build(this);
+    const CDialogBuilder builder(*FindDialogTemplate(kIddAboutBox, UiLanguage()));
+    builder.Build(this);
+    // The program's icon in the room the template keeps left of the text.
+    auto* icon = new QLabel(this);
+    const QRect place = builder.MapDialogRect(10, 10, 21, 20);
+    icon->setGeometry(place);
+    icon->setAlignment(Qt::AlignCenter);
+    icon->setPixmap(AppIcon().pixmap(32, 32));
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
 }
