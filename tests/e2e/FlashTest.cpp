@@ -44,21 +44,6 @@ protected:
     TempDir dir;
 };
 
-TEST_F(Flash, TwoVolumesSplitInsideASectionOrRightAfterTheFirstEnd)
-{
-    // 80 records per section; stream record 121 lies in the second section, 81 is its END.
-    for (const char* split : {"40", "81", "121"}) {
-        const std::string file = Sample("SUB", 80, {"--volumes", "2", "--split-at", split});
-        SimServer sim(dir);
-        const CliRun run = FlashTcp(sim, file);
-        EXPECT_EQ(run.code, 0) << split << run.err;
-        EXPECT_EQ(run.status, std::string(kOpened) + kHeader + kStart + "Sending (65) Record" + kStart +
-                                  "Sending (65) Record" + kDone)
-            << split;
-        ExpectImageMatches(file);
-    }
-}
-
 TEST_F(Flash, MissingVolumeIsAskedForOnStdin)
 {
     const std::string file = Sample("MAIN", 100, {"--volumes", "2", "--split-at", "50"});
@@ -209,31 +194,6 @@ TEST_F(UsbFlash, FindsDeviceNumberZeroAndCompletesInBothModes)
         EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
         ExpectImageMatches(file);
     }
-}
-
-TEST_F(UsbFlash, ProbeListsEveryInstrumentAndItsNumber)
-{
-    SimServer sim(dir, {"--usb", "2", "--usb-numbers", "3,0"});
-    const std::string devices = Devices(sim);
-    const CliRun run = RunCli(dir, {"probe", "--model", "RT71"}, "", {{"ZORFLASH_USB_DEVICES", devices}});
-    EXPECT_EQ(run.code, 0) << run.out << run.err;
-    EXPECT_NE(run.out.find(devices.substr(0, devices.find(':'))), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("  3  "), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("  0  "), std::string::npos) << run.out;
-}
-
-TEST_F(UsbFlash, NoInstrumentWithNumberZeroCannotOpenTheTarget)
-{
-    const std::string file = Sample("MAIN", 10);
-    SimServer sim(dir, {"--usb", "1", "--usb-numbers", "5"});
-    const std::string devices = Devices(sim);
-    const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
-                              {{"ZORFLASH_USB_DEVICES", devices}});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.status, std::string(kOpened) + "\r\nCannot open target.\r\n");
-    const CliRun none = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb"}, "",
-                               {{"ZORFLASH_USB_DEVICES", dir / "no-such-device*"}});
-    EXPECT_EQ(none.status, std::string(kOpened) + "\r\nCannot open target.\r\n");
 }
 
 }  // namespace

@@ -184,10 +184,6 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("fastMode");
         const uint home = 0xC0A80001u;
-        QTest::newRow("empty port gives 0") << 0 << DialogEdit([](auto* d) { PortBox(d)->clear(); }) << 1 << 0 << home
-                                            << 0 << 1;
-        QTest::newRow("99999 stored as is") << 0 << DialogEdit([](auto* d) { TypePort(d, "99999"); }) << 1 << 0 << home
-                                            << 99999 << 1;
         QTest::newRow("only digits typed or pasted") << 0 << DialogEdit([](auto* d) {
             TypePort(d, "8a0-");
             QApplication::clipboard()->setText("1x");

@@ -209,37 +209,4 @@ TEST_F(BadInput, NonAsciiCharacterBeforeTheDotIsCutByTheVolumeRuleAndRefused)
     EXPECT_TRUE(EndsWith(Status(), kAborted)) << Status();
 }
 
-struct VolumeNames {
-    const char* name;
-    const char* volume1;  // where the rule looks for each volume, relative to the test's folder
-    const char* volume2;
-    const char* chosen;   // what the operator chose
-};
-
-std::ostream& operator<<(std::ostream& out, const VolumeNames& c)
-{
-    return out << c.name;
-}
-
-class VolumeNameTest : public BadInput, public ::testing::WithParamInterface<VolumeNames> {};
-
-TEST_P(VolumeNameTest, BothVolumesAreFoundByTheRule)
-{
-    const VolumeNames& c = GetParam();
-    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "4", "--volumes",
-                                                 "2", "--split-at", "5", dir / "s1.R71"}));
-    fs::create_directories((dir.Path() / c.volume1).parent_path());
-    fs::create_directories((dir.Path() / c.volume2).parent_path());
-    fs::rename(dir / "s1.R71", dir / c.volume1);
-    fs::rename(dir / "s2.R71", dir / c.volume2);
-    ExpectCompleteUpdate(dir / c.chosen);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, VolumeNameTest,
-    ::testing::Values(VolumeNames{"noDot", "fw1", "fw2", "fw1"},
-                      VolumeNames{"dotOnlyInFolder", "di1.x/fw", "di2.x/fw", "dir.x/fw"},
-                      VolumeNames{"twoDots", "fw.v1.R71", "fw.v2.R71", "fw.v7.R71"}),
-    [](const ::testing::TestParamInfo<VolumeNames>& info) { return std::string(info.param.name); });
-
 }  // namespace

@@ -141,36 +141,6 @@ TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
     }
 }
 
-// Whatever the cut, a truncated stream never yields a record that was not in the file.
-TEST(RecordReading, TruncationAtEveryOffsetNeverInventsARecord)
-{
-    Bytes stream;
-    Append(stream, PatternRecord(3, 11));
-    Append(stream, PatternRecord(1, 12));
-    Append(stream, Record({0x00, 0x00}));
-    stream.push_back(0x00);
-    TempDir dir;
-    for (size_t cut = 0; cut <= stream.size(); ++cut) {
-        WriteFile(dir / "t.bin", Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)));
-        CFile file;
-        ASSERT_TRUE(file.Open(dir / "t.bin"));
-        size_t pos = 0;
-        uint8_t buffer[kRecordBufferSize];
-        for (;;) {
-            const int r = ReadRecord(file, buffer);
-            if (r <= 0) {
-                if (pos < cut && stream[pos] != 0x00) {
-                    EXPECT_EQ(r, -2) << "cut " << cut << " at " << pos;
-                }
-                break;
-            }
-            ASSERT_LE(pos + static_cast<size_t>(r), cut) << "record past the cut " << cut;
-            EXPECT_EQ(0, std::memcmp(buffer, stream.data() + pos, static_cast<size_t>(r)));
-            pos += static_cast<size_t>(r);
-        }
-    }
-}
-
 TEST(HeaderLineReading, KeepsLineEndsAndCutsAt64Bytes)
 {
     TempDir dir;
