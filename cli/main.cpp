@@ -83,6 +83,41 @@ int InspectFile(int modelIndex, const std::string& file, Language language)
     return kExitFailed;
 }
 
+// What the flash subcommand was given, as typed.
+struct FlashArguments {
+    std::string model, file, tcpTarget, statusFile;
+    bool useUsb = false;
+    bool normalMode = false;
+    bool quiet = false;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+};
+
+// The options of one flash, or a CLI::ValidationError naming what is wrong.
+FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language)
+{
+    if (args.tcpTarget.empty() && !args.useUsb)
+        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
+    FlashOptions options;
+    options.settings = SettingsFor(ResolveModel(args.model), args.file);
+    const DeviceModel& model = options.settings.model;
+    if (args.useUsb && !model.usbAllowed)
+        throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+    if (!args.useUsb && !model.tcpAllowed)
+        throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+    if (!args.useUsb) {
+        std::string error;
+        if (!ParseTargetAddress(args.tcpTarget, options.settings.ipAddress, options.settings.port, error))
+            throw CLI::ValidationError("--tcp", error);
+    }
+    options.settings.useUsb = args.useUsb ? 1 : 0;
+    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.quiet = args.quiet;
+    options.statusFile = args.statusFile;
+    options.timeoutMs = args.timeoutMs;
+    options.language = language;
+    return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -111,22 +146,21 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, tcpTarget, statusFile;
-    bool useUsb = false;
-    bool normalMode = false;
-    bool quiet = false;
-    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    FlashArguments flashArgs;
     CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
-    flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
-    flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
+    flash->add_option("--model", flashArgs.model, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")
+        ->required();
+    flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
     CLI::Option* tcpOption =
-        flash->add_option("--tcp", tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
-    CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
+        flash->add_option("--tcp", flashArgs.tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
+    CLI::Option* usbOption =
+        flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     tcpOption->excludes(usbOption);
-    flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", statusFile, "Write the final status text there, byte for byte (CR LF, UTF-8)");
-    flash->add_flag("-q,--quiet", quiet, "Print only errors");
-    flash->add_option("--timeout", timeoutMs, "Time-out of every send and receive, in ms")
+    flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_option("--status-file", flashArgs.statusFile,
+                      "Write the final status text there, byte for byte (CR LF, UTF-8)");
+    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
+    flash->add_option("--timeout", flashArgs.timeoutMs, "Time-out of every send and receive, in ms")
         ->check(CLI::Range(1u, 600000u));
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
@@ -146,29 +180,8 @@ int main(int argc, char** argv)
             return InspectFile(ResolveModel(inspectModel), inspectFile, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
-        if (flash->parsed()) {
-            if (tcpTarget.empty() && !useUsb)
-                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
-            FlashOptions options;
-            options.settings = SettingsFor(ResolveModel(flashModel), flashFile);
-            const DeviceModel& model = options.settings.model;
-            if (useUsb && !model.usbAllowed)
-                throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-            if (!useUsb && !model.tcpAllowed)
-                throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-            if (!useUsb) {
-                std::string error;
-                if (!ParseTargetAddress(tcpTarget, options.settings.ipAddress, options.settings.port, error))
-                    throw CLI::ValidationError("--tcp", error);
-            }
-            options.settings.useUsb = useUsb ? 1 : 0;
-            options.settings.fastMode = normalMode ? 0 : 1;
-            options.quiet = quiet;
-            options.statusFile = statusFile;
-            options.timeoutMs = timeoutMs;
-            options.language = language;
-            return RunFlash(options);
-        }
+        if (flash->parsed())
+            return RunFlash(FlashOptionsFrom(flashArgs, language));
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());
         return kExitUsage;
