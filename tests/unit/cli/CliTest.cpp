@@ -109,26 +109,6 @@ protected:
     UpdateSettings settings;
 };
 
-TEST_F(Inspection, TwoVolumeSubFileReportsBothSections)
-{
-    const Bytes first = Section(10, 1);   // 10 records of 16 bytes + END
-    const Bytes second = Section(70, 2);
-    Bytes all = first;
-    Append(all, second);
-    const long split = 161 + 5 * 16;  // inside the second section, on a record boundary
-    WriteVolume(1, "SUB", Bytes(all.begin(), all.begin() + split));
-    WriteVolume(2, "SUB", Bytes(all.begin() + split, all.end()));
-    const CFileCheck::Report r = CFileCheck::Inspect(settings, Language::English);
-    EXPECT_TRUE(r.complete) << r.problem << " " << r.where;
-    EXPECT_EQ(r.kind, "SUB");
-    EXPECT_EQ(r.volumePaths.size(), 2u);
-    ASSERT_EQ(r.sections.size(), 2u);
-    EXPECT_EQ(r.sections[0].records, 10u);
-    EXPECT_EQ(r.sections[0].bytes, 161u);
-    EXPECT_EQ(r.sections[1].records, 70u);
-    EXPECT_EQ(r.sections[1].bytes, 70u * 16 + 1);
-}
-
 TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
 {
     Bytes stream = Section(10, 1);

@@ -330,28 +330,6 @@ TEST_F(TcpLinkTest, ASecondOpenClosesTheFirstConnectionAndDropsItsBytes)
 }
 
 // The CLI's Ctrl+C: a blocked wait ends at once, and the transfers after it are refused.
-TEST_F(TcpLinkTest, AbortEndsABlockedReceiveAtOnce)
-{
-    CAbortSignal abort;
-    m_link.SetAbortSignal(&abort);
-    std::jthread ctrlC([&] {
-        std::this_thread::sleep_for(100ms);
-        abort.Trigger();
-    });
-    uint8_t block[4];
-    uint32_t length = 4;
-    const auto start = Clock::now();
-    EXPECT_EQ(m_link.ReceiveExact(block, length, 10000), static_cast<uint32_t>(ECANCELED));
-    EXPECT_LT(MsSince(start), 100 + 100);
-    EXPECT_EQ(length, 0u);
-    length = 4;
-    EXPECT_EQ(m_link.Send(block, length, 10000), static_cast<uint32_t>(ECANCELED));
-    EXPECT_EQ(length, 0u);
-}
-
-// Ports outside 1..65535 are refused, not cut to 16 bits, before any socket is made: the
-// outside addresses here are only turned into text, never contacted. The link keeps
-// what the operator typed.
 TEST(DeviceLink, AFailedOpenTcpNamesTheReasonAndKeepsTheAddressAndItsText)
 {
     CLoopbackListener listener;
