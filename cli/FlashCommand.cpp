@@ -17,19 +17,6 @@
 #include <fstream>
 #include <thread>
 
-uint64_t RecordStreamTotal(const std::string& filePath)
-{
-    uint64_t total = 0;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        struct stat st {};
-        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
-            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
-    }
-    return total;
-}
-
 namespace {
 // Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
 // the run is interrupted through its abort signal, which ends the blocked transfer, and

@@ -17,6 +17,3 @@ struct FlashOptions {
 };
 
 int RunFlash(const FlashOptions& options);
-
-// The record stream bytes of the volumes that exist, for the progress bar's total.
-uint64_t RecordStreamTotal(const std::string& filePath);

@@ -1,6 +1,6 @@
 #include "cli/TerminalHost.h"
 
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 #include "platform/EditText.h"
 
 #include <poll.h>

@@ -4,7 +4,9 @@
 #include "ui/LogMailbox.h"
 #include "update/UpdateHost.h"
 
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -13,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+class CProgressDisplay;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -49,6 +52,9 @@ public:
 
     void OnModelChanged();
     void OnBrowse();
+    // What Browse does once the operator has chosen a file; a file dropped on the window
+    // comes here too. Refused while an update runs.
+    void OnFileChosen(const QString& path);
     void OnSettings();
     void OnStart();
     void OnUpdateFinished();
@@ -64,6 +70,9 @@ public:
     // The status box's text as the update wrote it (CR LF line ends).
     std::string GetStatusText() const { return m_statusText.GetText(); }
 
+    // Where the progress of an update is shown; the frame's status bar holds it.
+    void SetProgressDisplay(CProgressDisplay* display) { m_progress = display; }
+
     // CUpdateHost, called on the update worker thread (OnStatusLogChanged also on the
     // window thread, which shows the log at once).
     const UpdateSettings& Settings() const override;
@@ -72,6 +81,7 @@ public:
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
+    void OnRecordStreamWrite(uint32_t bytes) override;
 
 signals:
     // While an update runs nothing may change the record or start a second update; the
@@ -91,6 +101,7 @@ private:
     void RenderStatus();
     void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
+    void ShowProgress();
 
     UpdateSettings& m_record;
     QPushButton* m_startButton = nullptr;
@@ -119,6 +130,15 @@ private:
     // instead of a message box nobody will answer.
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_finishedPosted{false};
+
+    // Progress of the running update. The worker adds to the counters after each write and
+    // never waits; the window thread reads them on its own timer, so a fast link costs the
+    // window nothing per block.
+    std::atomic<uint64_t> m_streamBytes{0};
+    std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
+    CProgressDisplay* m_progress = nullptr;
+    QTimer m_progressTimer;
+    QElapsedTimer m_progressClock;
 
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;

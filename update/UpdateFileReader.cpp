@@ -3,6 +3,8 @@
 #include "platform/File.h"
 #include "platform/FileException.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -88,6 +90,19 @@ int ReadRecord(CFile& file, uint8_t* buffer)
             return kRecordEndOfFile;
         throw;
     }
+}
+
+uint64_t RecordStreamTotal(const std::string& filePath)
+{
+    uint64_t total = 0;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        struct stat st {};
+        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
+            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
+    }
+    return total;
 }
 
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)

@@ -1,7 +1,7 @@
 #include "UpdateFileBuilder.h"
 
 #include "cli/FileCheck.h"
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
 #include "update/StatusLog.h"

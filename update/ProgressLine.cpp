@@ -1,4 +1,4 @@
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 
 #include <algorithm>
 #include <cmath>
