@@ -55,7 +55,7 @@ void CProgressDisplay::Show(uint64_t sentBytes, int section, double elapsedSecon
     m_section->setText(QString::fromStdString(
         FormatStringResource(UiLanguage(), kIdsProgressSection, std::clamp(section, 1, m_sections), m_sections)));
     m_figures->setText(QString::fromStdString(FormatStringResource(
-        kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
+        UiLanguage(), kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
         CProgressLine::FormatBytes(static_cast<double>(m_total)).c_str(), CProgressLine::FormatBytes(rate).c_str(),
         CProgressLine::FormatDuration(left).c_str())));
     if (percent != m_percent) {

@@ -285,17 +285,6 @@ private slots:
         QCOMPARE(chooserCalls, 1);
     }
 
-    void toolBarShowsAndHides()
-    {
-        QAction* toggle = Frame()->GetAction(59392);
-        QToolBar* bar = Frame()->GetToolBar();
-        QVERIFY(toggle->isChecked() && bar->isVisible());
-        toggle->trigger();
-        QVERIFY(!toggle->isChecked() && !bar->isVisible());
-        toggle->trigger();
-        QVERIFY(toggle->isChecked() && bar->isVisible());
-    }
-
     void bothLanguages_data()
     {
         QTest::addColumn<int>("language");

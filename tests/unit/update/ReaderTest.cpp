@@ -215,15 +215,6 @@ protected:
     const std::string mainLine = HeaderLine("RT71", "MAIN");
 };
 
-TEST_F(VolumeOpening, VolumeDigitsAreReadAsADecimalNumber)
-{
-    for (const char* digits : {"02", " 2", "2x"}) {
-        WriteVolume("fw2.R71", mainLine, digits);
-        EXPECT_TRUE(OpenSecond("fw1.R71")) << digits;
-    }
-    EXPECT_TRUE(prompts.empty());
-}
-
 TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
 {
     const std::string padded = "MORVENAL RT71 MAIN ROM         \r\n";  // one blank too many
@@ -259,16 +250,6 @@ TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
     EXPECT_TRUE(stream.OpenFirstVolume(prompt));
     EXPECT_EQ(prompts.size(), 2u);
     EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
-}
-
-TEST_F(VolumeOpening, DirectoriesAndMissingFilesAreTheWrongDisk)
-{
-    std::filesystem::create_directory(dir.Path() / "d1.R71");
-    CRecordStream directory(g_deviceModelTable[0], dir / "d1.R71");
-    EXPECT_FALSE(directory.OpenFirstVolume(prompt));
-    CRecordStream missing(g_deviceModelTable[0], dir / "none1.R71");
-    EXPECT_FALSE(missing.OpenFirstVolume(prompt));
-    EXPECT_EQ(prompts.size(), 2u);
 }
 
 }  // namespace
