@@ -1,5 +1,7 @@
 #include "cli/ExitCodes.h"
 
+#include <csignal>
+
 CliExitCode ExitCodeFor(UpdateOutcome outcome)
 {
     switch (outcome) {
@@ -24,4 +26,16 @@ CliExitCode ExitCodeFor(UpdateOutcome outcome)
         return kExitFailed;
     }
     return kExitFailed;
+}
+
+CliExitCode ExitCodeForSignal(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return kExitHangUp;
+    case SIGTERM:
+        return kExitTerminated;
+    default:
+        return kExitInterrupted;
+    }
 }

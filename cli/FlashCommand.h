@@ -14,6 +14,7 @@ struct FlashOptions {
     std::string statusFile;   // the final status text, byte for byte
     uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
     Language language = Language::English;
+    bool timeoutGiven = false;  // --timeout then also bounds connect, commands, identification
 };
 
 int RunFlash(const FlashOptions& options);

@@ -3,8 +3,10 @@
 #include "cli/ExitCodes.h"
 #include "cli/FileCheck.h"
 #include "cli/FlashCommand.h"
+#include "cli/PrintableText.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
+#include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateProtocol.h"
@@ -62,7 +64,7 @@ int InspectFile(int modelIndex, const std::string& file, Language language)
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
-        std::printf("  volume %zu: %s\n", i + 1, report.volumePaths[i].c_str());
+        std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
     uint64_t records = 0;
     uint64_t bytes = 0;
     for (size_t i = 0; i < report.sections.size(); ++i) {
@@ -78,8 +80,8 @@ int InspectFile(int modelIndex, const std::string& file, Language language)
         std::printf("result:   OK, the file would transfer completely\n");
         return kExitCompleted;
     }
-    std::printf("result:   %s\n", report.problem.c_str());
-    std::printf("where:    %s\n", report.where.c_str());
+    std::printf("result:   %s\n", PrintableText(report.problem).c_str());
+    std::printf("where:    %s\n", PrintableText(report.where).c_str());
     return kExitFailed;
 }
 
@@ -90,6 +92,7 @@ struct FlashArguments {
     bool normalMode = false;
     bool quiet = false;
     uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    bool timeoutGiven = false;
 };
 
 // The options of one flash, or a CLI::ValidationError naming what is wrong.
@@ -114,6 +117,7 @@ FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language)
     options.quiet = args.quiet;
     options.statusFile = args.statusFile;
     options.timeoutMs = args.timeoutMs;
+    options.timeoutGiven = args.timeoutGiven;
     options.language = language;
     return options;
 }
@@ -122,12 +126,15 @@ FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     // A log pipe that closes (| head) must not kill an update halfway through a flash:
     // output then simply goes nowhere and the update runs to its end.
     std::signal(SIGPIPE, SIG_IGN);
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
+                 "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
+                 "3 cancelled, 4 completed but the status file could not be written,\n"
+                 "129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed, status file written)."};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     std::string lang;
@@ -158,10 +165,15 @@ int main(int argc, char** argv)
     tcpOption->excludes(usbOption);
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
     flash->add_option("--status-file", flashArgs.statusFile,
-                      "Write the final status text there, byte for byte (CR LF, UTF-8)");
+                      "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
+                      "instrument is contacted: it must be a regular file, writable, and no volume of the update");
     flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
-    flash->add_option("--timeout", flashArgs.timeoutMs, "Time-out of every send and receive, in ms")
-        ->check(CLI::Range(1u, 600000u));
+    CLI::Option* timeoutOption =
+        flash->add_option("--timeout", flashArgs.timeoutMs,
+                          "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
+                          "every other wait to at most MS: connect (21000), link commands (5000), USB "
+                          "identification of each instrument (2000)")
+            ->check(CLI::Range(1u, 600000u));
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
 
@@ -180,8 +192,10 @@ int main(int argc, char** argv)
             return InspectFile(ResolveModel(inspectModel), inspectFile, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
-        if (flash->parsed())
+        if (flash->parsed()) {
+            flashArgs.timeoutGiven = timeoutOption->count() > 0;
             return RunFlash(FlashOptionsFrom(flashArgs, language));
+        }
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());
         return kExitUsage;

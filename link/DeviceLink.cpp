@@ -5,6 +5,7 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,7 +25,11 @@ constexpr uint32_t kErrorNotOpen = EBADF;
 
 }  // namespace
 
-CDeviceLink::CDeviceLink() = default;
+CDeviceLink::CDeviceLink()
+    : m_commandTimeoutMs(kCommandTimeoutMs)
+{
+}
+
 CDeviceLink::~CDeviceLink() = default;
 
 bool CDeviceLink::OpenTcp(uint32_t address, int32_t port)
@@ -40,6 +45,8 @@ bool CDeviceLink::OpenTcp(uint32_t address, int32_t port)
     }
     auto channel = std::make_unique<CTcpChannel>();
     channel->SetAbortSignal(m_abort);
+    if (m_waitLimitMs != 0)
+        channel->SetConnectTimeout(std::min(channel->ConnectTimeout(), m_waitLimitMs));
     if (!channel->Create() || !channel->Connect(m_addressText, port))
         return false;
     m_channel = std::move(channel);
@@ -51,6 +58,8 @@ bool CDeviceLink::OpenUsb(const char* idQuery, int32_t deviceNumber)
     m_channel.reset();  // an instrument held from before is closed first
     auto channel = std::make_unique<CUsbChannel>();
     channel->SetAbortSignal(m_abort);
+    if (m_waitLimitMs != 0)
+        channel->LimitIdentification(m_waitLimitMs);
     channel->SetIdQuery(idQuery);
     if (!channel->Open(deviceNumber))
         return false;
@@ -70,6 +79,12 @@ void CDeviceLink::SetAbortSignal(CAbortSignal* signal)
     m_abort = signal;
     if (m_channel)
         m_channel->SetAbortSignal(signal);
+}
+
+void CDeviceLink::LimitWaits(uint32_t milliseconds)
+{
+    m_commandTimeoutMs = std::min(m_commandTimeoutMs, milliseconds);
+    m_waitLimitMs = m_waitLimitMs == 0 ? milliseconds : std::min(m_waitLimitMs, milliseconds);
 }
 
 uint32_t CDeviceLink::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
@@ -142,5 +157,5 @@ uint32_t CDeviceLink::SendCommand(const char* text)
     if (text)
         std::strncpy(line, text, kCommandCopyLimit - 1);
     std::strcat(line, "\r\n");
-    return SendText(line, static_cast<uint32_t>(std::strlen(line)), kCommandTimeoutMs);
+    return SendText(line, static_cast<uint32_t>(std::strlen(line)), m_commandTimeoutMs);
 }

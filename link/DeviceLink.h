@@ -33,6 +33,9 @@ public:
     // Every wait of the link also ends, with an error, as soon as this signal is
     // triggered. Borrowed; null (the default) means no interruption.
     void SetAbortSignal(CAbortSignal* signal);
+    // Lowers every wait the link has of its own (connect, commands, identification) to at
+    // most this many ms: the operator's --timeout bounds the whole run. Never raises one.
+    void LimitWaits(uint32_t milliseconds);
 
     uint32_t Address() const { return m_address; }
     int32_t Port() const { return m_port; }
@@ -44,4 +47,6 @@ private:
     int32_t m_port = 0;
     char m_addressText[32] = {};
     CAbortSignal* m_abort = nullptr;  // handed to each channel the link makes
+    uint32_t m_commandTimeoutMs;
+    uint32_t m_waitLimitMs = 0;  // LimitWaits: applied to each channel the link makes; 0 none
 };

@@ -47,6 +47,7 @@ public:
     void Close() override { CloseSocket(); }
     void SetAbortSignal(CAbortSignal* signal) override { m_abort = signal; }
     void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
+    uint32_t ConnectTimeout() const { return m_connectTimeoutMs; }
 
     int Socket() const { return m_socket; }
     // How many times Receive has read the socket: lets a test see that bytes came from

@@ -4,6 +4,7 @@
 #include "platform/LastError.h"
 #include "usb/Vavuziz.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -14,6 +15,12 @@ namespace {
 // A library call that reports success without moving a byte cannot make progress; a
 // line read or an exact send ends with this instead of looping.
 constexpr uint32_t kErrorNothingMoved = EIO;
+
+uint32_t MsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+}
 
 }  // namespace
 
@@ -44,24 +51,28 @@ bool CUsbChannel::ParseDeviceNumber(const char* reply, int32_t& number)
 
 uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
 {
+    // One deadline for the query and its whole reply: an instrument that trickles its
+    // line a byte at a time must not hold the search for longer than a silent one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_idTimeoutMs);
     char query[kMaxQueryLength + 3];
     const size_t queryLength = std::strlen(m_idQuery);
     std::memcpy(query, m_idQuery, queryLength);
     std::memcpy(query + queryLength, "\r\n", 2);
     uint32_t length = static_cast<uint32_t>(queryLength + 2);
-    if (SendExact(reinterpret_cast<const uint8_t*>(query), length, kIdTimeoutMs) != 0)
+    if (SendExact(reinterpret_cast<const uint8_t*>(query), length, m_idTimeoutMs) != 0)
         return kErrorQueryNotSent;
     length = kReplyLineSize;
-    if (ReadLine(reply, length, kIdTimeoutMs) != 0)
+    if (ReadLine(reply, length, m_idTimeoutMs, deadline) != 0)
         return kErrorNoReply;
     return kErrorSuccess;
 }
 
-int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, const SearchVisitor& visit)
+int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit)
 {
     CUsbChannel asker;
     asker.SetIdQuery(idQuery);
     asker.m_abort = abort;
+    asker.m_idTimeoutMs = idTimeoutMs;
     int table[kMaxInstruments];
     size_t opened = 0;
     int kept = -1;
@@ -109,7 +120,7 @@ bool CUsbChannel::Open(int32_t deviceNumber)
         return false;
     }
     uint32_t error = kErrorNoInstrument;
-    m_handle = Search(m_idQuery, m_abort, [&](const UsbInstrument& instrument) {
+    m_handle = Search(m_idQuery, m_abort, m_idTimeoutMs, [&](const UsbInstrument& instrument) {
         if (instrument.error != kErrorSuccess) {
             error = instrument.error;
             return SearchStep::Stop;
@@ -188,7 +199,8 @@ uint32_t CUsbChannel::SendExact(const uint8_t* data, uint32_t& length, uint32_t 
     return result;
 }
 
-uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
+uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
+                               std::chrono::steady_clock::time_point deadline)
 {
     if (length == 0) {
         SetLastError(EINVAL);
@@ -199,7 +211,13 @@ uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
     for (;;) {
         uint8_t byte = 0;
         uint32_t got = 1;
-        uint32_t result = Receive(&byte, got, timeout);
+        const bool whole = deadline != std::chrono::steady_clock::time_point::max();
+        const uint32_t left = whole ? std::min(timeout, MsLeft(deadline)) : timeout;
+        uint32_t result = left > 0 ? Receive(&byte, got, left) : kErrorTimeout;
+        if (result == kErrorTimeout && left == 0) {
+            got = 0;
+            SetLastError(result);
+        }
         if (result == kErrorSuccess && got == 0) {
             result = kErrorNothingMoved;
             SetLastError(result);
@@ -234,7 +252,7 @@ std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal*
         SetLastError(kErrorQueryNotSent);
         return found;
     }
-    Search(idQuery, abort, [&](const UsbInstrument& instrument) {
+    Search(idQuery, abort, kIdTimeoutMs, [&](const UsbInstrument& instrument) {
         found.push_back(instrument);
         return SearchStep::Next;
     });

@@ -1,9 +1,11 @@
 #include "update/RecordStream.h"
 
 #include "platform/DecimalText.h"
+#include "platform/LastError.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
+#include <cerrno>
 #include <cstring>
 
 CRecordStream::CRecordStream(const DeviceModel& model, std::string filePath)
@@ -33,7 +35,10 @@ bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& promp
     std::string volumeName;
     MakeVolumeFileName(volume, m_filePath, volumeName);
     for (;;) {
-        if (m_file.Open(volumeName)) {
+        const bool opened = m_file.Open(volumeName);
+        if (!opened && GetLastError() != ENOENT && m_unavailable)
+            m_unavailable(volumeName, GetLastError());
+        if (opened) {
             // A file too short to hold the two digits is simply the wrong volume.
             char digits[3] = {};
             m_file.Seek(kVolumeNumberOffset);

@@ -25,6 +25,9 @@ class CRecordStream {
 public:
     // Asked when a volume is missing or is not the right one: true to look again.
     using DiskPrompt = std::function<bool(int volume)>;
+    // Told, before the prompt, why a volume that exists could not be opened (errno value):
+    // the prompt alone cannot tell a missing disk from a file the operator may not read.
+    using UnavailableNote = std::function<void(const std::string& path, uint32_t error)>;
 
     CRecordStream(const DeviceModel& model, std::string filePath);
 
@@ -45,6 +48,10 @@ public:
 
     void Close();
 
+    void SetUnavailableNote(UnavailableNote note) { m_unavailable = std::move(note); }
+    // False once the open volume is no longer the file that was opened (rewritten since).
+    bool VolumeUnchanged() const { return m_file.Unchanged(); }
+
     int Volume() const { return m_volume; }
     std::string VolumePath() const { return m_file.GetFilePath(); }
     // Where the next record begins in the current volume.
@@ -56,6 +63,7 @@ private:
     DeviceModel m_model;
     std::string m_filePath;
     CFile m_file;
+    UnavailableNote m_unavailable;
     int m_volume = 0;
     uint64_t m_offset = 0;
 };

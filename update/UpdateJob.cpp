@@ -64,6 +64,14 @@ bool CUpdateJob::SendBytes(const uint8_t* data, uint32_t length, bool recordStre
     return true;
 }
 
+bool CUpdateJob::VolumeChanged()
+{
+    // Checked before every part of the record stream leaves: a volume written over during
+    // the transfer would give the instrument an image that is neither version, and the END
+    // that follows would make it accept that image.
+    return !m_stream->VolumeUnchanged();
+}
+
 bool CUpdateJob::ReceiveBytes(uint8_t* buffer, uint32_t length)
 {
     uint32_t received = length;
@@ -150,6 +158,8 @@ UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
     m_result.step = UpdateStep::OpeningFile;
     AppendMessage(IDS_OPENING_FILE);
     m_stream = std::make_unique<CRecordStream>(m_settings.model, m_settings.filePath);
+    m_stream->SetUnavailableNote(
+        [this](const std::string& path, uint32_t error) { m_host.NoteVolumeUnavailable(path, error); });
     try {
         if (!m_stream->OpenFirstVolume([this](int volume) { return PromptForDisk(volume); })) {
             AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
@@ -173,6 +183,8 @@ UpdateOutcome CUpdateJob::OpenTarget()
     AppendMessage(IDS_DETECTING_TARGET);
     m_link = std::make_unique<CDeviceLink>();
     m_link->SetAbortSignal(m_host.GetAbortSignal());
+    if (m_host.WaitLimit() != 0)
+        m_link->LimitWaits(m_host.WaitLimit());
     const bool opened = m_settings.useUsb ? m_link->OpenUsb(m_settings.model.idQuery, kUsbDeviceNumber)
                                           : m_link->OpenTcp(m_settings.ipAddress, m_settings.port);
     if (!opened) {
@@ -248,6 +260,8 @@ UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
 {
     if (fill == 0)
         return kGoOn;
+    if (VolumeChanged())
+        return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
     if (!SendBytes(block, fill, true))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     fill = 0;
@@ -304,6 +318,8 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             continue;
         }
         case RecordEvent::End: {
+            if (VolumeChanged())
+                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
             const UpdateOutcome flushed = FlushBlock(block, fill);
             if (flushed != kGoOn)
                 return flushed;
@@ -318,6 +334,8 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
 
         ++m_result.records;
         if (!intoBlock) {
+            if (VolumeChanged())
+                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
             if (!SendBytes(record, length, true))
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
         } else {

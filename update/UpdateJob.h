@@ -48,6 +48,7 @@ private:
     UpdateOutcome Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
                            unsigned wrongReplyMessage);
     bool SendBytes(const uint8_t* data, uint32_t length, bool recordStream);
+    bool VolumeChanged();  // the open volume is no longer the file that was opened
     bool ReceiveBytes(uint8_t* buffer, uint32_t length);
     bool ReceiveAck();
     bool PromptForDisk(int volume);
