@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace zorflash {
+
 CAboutDialog::CAboutDialog(QWidget* parent)
     : QDialog(parent)
 {
@@ -24,3 +26,5 @@ CAboutDialog::CAboutDialog(QWidget* parent)
     icon->setPixmap(AppIcon().pixmap(32, 32));
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
 }
+
+}  // namespace zorflash

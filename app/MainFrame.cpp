@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+namespace zorflash {
+
 CMainFrame::CMainFrame(CZorflashDoc* document)
     : m_pDocument(document)
 {
@@ -283,3 +285,5 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     }
     return true;
 }
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace zorflash {
+
 bool CZorflashDoc::OnNewDocument()
 {
     ApplyNewDocumentDefaults(m_settings);
@@ -25,3 +27,5 @@ bool CZorflashDoc::OnSaveDocument(const std::string& path, Language language, st
     errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage(language);
     return false;
 }
+
+}  // namespace zorflash

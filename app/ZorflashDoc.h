@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // The one document: it has no contents of its own and holds the settings record for the
 // whole run of the program. Nothing is stored between runs.
 class CZorflashDoc {
@@ -31,3 +33,5 @@ private:
     UpdateSettings m_settings;
     std::string m_pathName;
 };
+
+}  // namespace zorflash

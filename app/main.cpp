@@ -20,6 +20,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 struct Options {
     bool help = false;

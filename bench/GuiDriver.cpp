@@ -30,6 +30,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 
 constexpr int kUpdateLimitMs = 120000;

@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+namespace zorflash {
+
 CliExitCode ExitCodeFor(UpdateOutcome outcome)
 {
     switch (outcome) {
@@ -39,3 +41,5 @@ CliExitCode ExitCodeForSignal(int signal)
         return kExitInterrupted;
     }
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include "update/UpdateResult.h"
 
+namespace zorflash {
+
 // What zorflash-cli tells a script.
 enum CliExitCode : int {
     kExitCompleted = 0,      // the transfer completed (inspect: the file would transfer completely)
@@ -18,3 +20,5 @@ enum CliExitCode : int {
 // has its own code, whatever the run then showed.
 CliExitCode ExitCodeFor(UpdateOutcome outcome);
 CliExitCode ExitCodeForSignal(int signal);
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
+namespace zorflash {
+
 namespace {
 
 std::string Trimmed(std::string text)
@@ -174,3 +176,5 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
     }
     return report;
 }
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Reads a whole update file, every volume, with the engine's own record stream, and says
 // what an update would make of it, without any link. A missing volume is not
 // asked for: the prompt the update would show is the problem reported.
@@ -27,3 +29,5 @@ public:
 
     static Report Inspect(const UpdateSettings& settings, Language language);
 };
+
+}  // namespace zorflash

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+namespace zorflash {
+
 namespace {
 // Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
 // engine: the run is interrupted through its abort signal, which ends the blocked transfer,
@@ -164,3 +166,5 @@ int RunFlash(const FlashOptions& options)
     }
     return code;
 }
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 // `zorflash-cli flash`: one update on the engine's worker thread, echoed to the terminal.
 struct FlashOptions {
     UpdateSettings settings;
@@ -18,3 +20,5 @@ struct FlashOptions {
 };
 
 int RunFlash(const FlashOptions& options);
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <cctype>
 
+namespace zorflash {
+
 namespace {
 // Digits only, all of the text: no blanks or signs on a command line.
 bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
@@ -53,3 +55,5 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
     address = result;
     return true;
 }
+
+}  // namespace zorflash

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err)
     : m_settings(settings)
     , m_options(options)
@@ -197,3 +199,5 @@ void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
 }
+
+}  // namespace zorflash

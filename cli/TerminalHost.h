@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+namespace zorflash {
+
 // The form, as the engine sees it, for a terminal. Every change of the job's log is echoed
 // as it happens, on the worker thread: finished lines once each, and on a terminal the
 // line in progress (the block count) rewritten in place with a progress bar behind it.
@@ -81,3 +83,5 @@ private:
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
 };
+
+}  // namespace zorflash

@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 
 int ResolveModel(const std::string& text)

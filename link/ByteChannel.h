@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 class CAbortSignal;
 
 // A byte channel to one instrument: what the device link needs of a transport once it is
@@ -22,3 +24,5 @@ public:
     // Borrowed; null means no interruption.
     virtual void SetAbortSignal(CAbortSignal* signal) = 0;
 };
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 constexpr uint32_t kCommandTimeoutMs = 5000;  // every link command, whatever the run uses
@@ -159,3 +161,5 @@ uint32_t CDeviceLink::SendCommand(const char* text)
     std::strcat(line, "\r\n");
     return SendText(line, static_cast<uint32_t>(std::strlen(line)), m_commandTimeoutMs);
 }
+
+}  // namespace zorflash

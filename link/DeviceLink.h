@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace zorflash {
+
 class CAbortSignal;
 class CByteChannel;
 
@@ -50,3 +52,5 @@ private:
     uint32_t m_commandTimeoutMs;
     uint32_t m_waitLimitMs = 0;  // LimitWaits: applied to each channel the link makes; 0 none
 };
+
+}  // namespace zorflash

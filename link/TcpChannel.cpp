@@ -17,6 +17,8 @@
 #include <chrono>
 #include <new>
 
+namespace zorflash {
+
 namespace {
 int AbortFdOf(const CAbortSignal* abort)
 {
@@ -258,3 +260,5 @@ uint32_t CTcpChannel::ReadSocket(uint32_t timeout)
             return waited;
     }
 }
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace zorflash {
+
 class CAbortSignal;
 
 // The byte channel to an instrument over TCP/IP, on POSIX sockets.
@@ -72,3 +74,5 @@ private:
     uint32_t m_connectTimeoutMs;
     uint64_t m_socketReads = 0;
 };
+
+}  // namespace zorflash

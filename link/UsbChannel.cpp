@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 // A library call that reports success without moving a byte cannot make progress; a
@@ -259,3 +261,5 @@ std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal*
     SetLastError(kErrorSuccess);
     return found;
 }
+
+}  // namespace zorflash

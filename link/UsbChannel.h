@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 class CAbortSignal;
 
 // What the probe learnt from one USB instrument (zorflash-cli probe).
@@ -96,3 +98,5 @@ private:
     CAbortSignal* m_abort = nullptr;
     uint32_t m_idTimeoutMs = kIdTimeoutMs;
 };
+
+}  // namespace zorflash

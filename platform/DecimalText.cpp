@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace zorflash {
+
 DecimalPrefix ReadDecimalPrefix(std::string_view text)
 {
     DecimalPrefix read;
@@ -23,3 +25,5 @@ DecimalPrefix ReadDecimalPrefix(std::string_view text)
     read.end = i;
     return read;
 }
+
+}  // namespace zorflash

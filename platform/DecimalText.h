@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace zorflash {
+
 // The one reading of decimal text in the programs (volume numbers, typed ports, ports and
 // octets on the command line): leading white space, an optional sign, then digits up to
 // the first other character. Callers that want digits only check the first character and
@@ -18,3 +20,5 @@ struct DecimalPrefix {
 constexpr int64_t kDecimalSaturation = int64_t{1} << 40;
 
 DecimalPrefix ReadDecimalPrefix(std::string_view text);
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 CFileException::CFileException(int cause, int osError, std::string fileName)
     : m_cause(cause)
     , m_lOsError(osError)
@@ -57,3 +59,5 @@ std::string CFileException::GetErrorMessage(Language language) const
     }
     return text;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // A file error, thrown by CFile::Read and CFile::Seek. The cause numbers are the ones the
 // instrument tools have always used; 14 is the end of the file.
 class CFileException {
@@ -37,3 +39,5 @@ public:
     // The operator's message: which file and what went wrong.
     std::string GetErrorMessage(Language language) const;
 };
+
+}  // namespace zorflash

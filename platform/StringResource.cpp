@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace zorflash {
+
 namespace {
 bool StartsWithJa(const char* value)
 {
@@ -69,3 +71,5 @@ std::string FormatStringResource(Language language, unsigned id, ...)
     va_end(args);
     return out;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // Numbered texts in the language the caller names: each job, window or command line run
 // carries its own, so two updates in one process may log in two languages.
 
@@ -24,3 +26,5 @@ std::string LoadStringResource(unsigned id, Language language);
 // Japanese format takes the same conversions as its English one (a test holds the table
 // to that), so the arguments fit whichever language is asked for.
 std::string FormatStringResource(Language language, unsigned id, ...);
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+namespace zorflash {
+
 namespace {
 
 constexpr long long kMaxRecordsPerSection = 1LL << 32;
@@ -220,3 +222,5 @@ bool CSampleWriter::Write(const std::string& path, std::string& error)
         written.size = std::filesystem::file_size(written.path, ec);
     return true;
 }
+
+}  // namespace zorflash

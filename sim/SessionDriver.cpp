@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace zorflash {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -163,3 +165,5 @@ CSessionDriver::Outcome CSessionDriver::Finish(const std::string& label)
     m_link = nullptr;
     return std::move(m_outcome);
 }
+
+}  // namespace zorflash

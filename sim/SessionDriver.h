@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 class CWireSession;
 struct SimReply;
 
@@ -62,3 +64,5 @@ private:
     bool m_imageFailed = false;
     std::chrono::steady_clock::time_point m_lastHeard;
 };
+
+}  // namespace zorflash

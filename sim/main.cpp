@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zorflash;
+
 namespace {
 
 struct ServeArgs {

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace zorflash {
+
 CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
     : QDialog(view ? view->window() : nullptr)
     , m_pView(view)
@@ -82,3 +84,5 @@ void CCommSettingsDialog::accept()
         StoreCommSettings(GetControls(), m_pView->GetRecord());
     QDialog::accept();
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace zorflash {
+
 CommSettingsControls LoadCommSettings(const UpdateSettings& settings)
 {
     CommSettingsControls c;
@@ -33,3 +35,5 @@ int32_t ParsePortText(const std::string& text)
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
 }
+
+}  // namespace zorflash

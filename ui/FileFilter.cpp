@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace zorflash {
+
 namespace {
 constexpr unsigned kIdsUpdateFileFilter = 61204;
 
@@ -79,3 +81,5 @@ std::string ConvertFilterToQt(const std::string& filter)
     }
     return out;
 }
+
+}  // namespace zorflash

@@ -16,6 +16,8 @@
 #include <QRegularExpressionValidator>
 #include <QToolTip>
 
+namespace zorflash {
+
 CIPAddressCtrl::CIPAddressCtrl(QWidget* parent)
     : QFrame(parent)
 {
@@ -249,3 +251,5 @@ void CIPAddressCtrl::resizeEvent(QResizeEvent* event)
         }
     }
 }
+
+}  // namespace zorflash

@@ -1,5 +1,7 @@
 #include "ui/LogMailbox.h"
 
+namespace zorflash {
+
 bool CLogMailbox::Put(const std::string& text, int caret)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -20,3 +22,5 @@ bool CLogMailbox::Take(std::string& text, int& caret)
     m_waiting = false;
     return true;
 }
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+namespace zorflash {
+
 // Hands the update's status log from the worker thread to the window thread. The worker
 // leaves the newest text and caret here and learns whether a wake-up must be posted; the
 // window thread takes what is there when it gets to it. Changes that arrive before the
@@ -21,3 +23,5 @@ private:
     int m_caret = 0;
     bool m_waiting = false;
 };
+
+}  // namespace zorflash

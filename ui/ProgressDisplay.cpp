@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace zorflash {
+
 namespace {
 constexpr unsigned kIdsIdlePrompt = 57345;  // "Ready"
 }
@@ -86,3 +88,5 @@ QString CProgressDisplay::Text() const
         text += QLatin1Char(' ') + m_bar->text();
     return text;
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include "platform/StringResource.h"
 
+namespace zorflash {
+
 namespace {
 Language g_uiLanguage = Language::English;
 }  // namespace
@@ -32,3 +34,5 @@ QString ToolTipText(unsigned commandId)
     const qsizetype newline = text.indexOf(QLatin1Char('\n'));
     return newline < 0 ? text : text.mid(newline + 1);
 }
+
+}  // namespace zorflash

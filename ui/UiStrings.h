@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace zorflash {
+
 // Numbered texts of the desktop application. The application shows one language for its
 // whole life: it is chosen before the first window exists (SetUiLanguage) and read on the
 // window thread only; an update started from a window gets it as its job's language.
@@ -30,3 +32,5 @@ QString UiText(unsigned id);
 QString AppTitle();
 // The part of a command's string after "\n", which the tool bar shows as its tool tip.
 QString ToolTipText(unsigned commandId);
+
+}  // namespace zorflash

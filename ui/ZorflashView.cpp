@@ -38,6 +38,8 @@
 #include <system_error>
 #include <type_traits>
 
+namespace zorflash {
+
 namespace {
 // The wake-up the worker posts when the log has changed; one number for the program.
 QEvent::Type StatusLogEventType()
@@ -482,3 +484,5 @@ void CZorflashView::ScrollStatusToCaret(int caret)
     m_statusBox->setTextCursor(cursor);
     m_statusBox->ensureCursorVisible();
 }
+
+}  // namespace zorflash

@@ -15,12 +15,15 @@
 #include <thread>
 #include <vector>
 
-class CProgressDisplay;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace zorflash {
+
+class CProgressDisplay;
 
 // The form the operator works in: model, update file with its header preview, link
 // summary, Start and the status box. It is also the update's host. The worker thread
@@ -143,3 +146,5 @@ private:
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;
 };
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 CRecordStream::CRecordStream(const DeviceModel& model, std::string filePath)
     : m_model(model)
     , m_filePath(std::move(filePath))
@@ -97,3 +99,5 @@ void CRecordStream::Close()
 {
     m_file.Close();
 }
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+namespace zorflash {
+
 // What the next read of the record stream found.
 enum class RecordEvent {
     Record,       // a good record, stored whole with a NUL behind it
@@ -67,3 +69,5 @@ private:
     int m_volume = 0;
     uint64_t m_offset = 0;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include "update/UpdateHost.h"
 
+namespace zorflash {
+
 void CStatusLog::Clear()
 {
     m_text.SetText(std::string());
@@ -28,3 +30,5 @@ void CStatusLog::ReplaceLastLine(const std::string& text)
     m_text.ReplaceSel(text);
     m_host.OnStatusLogChanged(m_text);
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 class CUpdateHost;
 
 // The update's status log: the text of a multi-line edit control, written with the
@@ -28,3 +30,5 @@ private:
     CUpdateHost& m_host;
     CEditText m_text;
 };
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zorflash {
+
 void MakeVolumeFileName(int volume, const std::string& fileName, std::string& volumeFileName)
 {
     volumeFileName = fileName;
@@ -114,3 +116,5 @@ RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)
     }
     return kRomKindUnchecked;
 }
+
+}  // namespace zorflash

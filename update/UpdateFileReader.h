@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 class CFile;
 
 // The update file's volume names, lines and records, one at a time. CRecordStream walks
@@ -39,3 +41,5 @@ uint64_t RecordStreamTotal(const std::string& filePath);
 // The ROM kind a volume's first line names for the model: its MAIN, SUB and PATTERN header
 // lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 class CAbortSignal;
 class CEditText;
 
@@ -60,3 +62,5 @@ public:
 };
 
 constexpr unsigned WM_UPDATE_FINISHED = 0x400 + 101;  // 1125
+
+}  // namespace zorflash

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <new>
 
+namespace zorflash {
+
 using namespace UpdateProtocol;
 
 namespace {
@@ -359,3 +361,5 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         ++recordIndex;
     }
 }
+
+}  // namespace zorflash

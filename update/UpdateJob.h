@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace zorflash {
+
 class CDeviceLink;
 class CRecordStream;
 class CUpdateHost;
@@ -67,3 +69,5 @@ private:
     std::string m_progressFormat;  // loaded once per run; each block only formats its number
     uint32_t m_timeout = 0;
 };
+
+}  // namespace zorflash

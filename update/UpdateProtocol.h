@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // The update protocol's constants, as the instrument expects them. The contract test
 // pins these values: an accidental change must fail loudly.
 namespace UpdateProtocol {
@@ -42,3 +44,5 @@ enum UpdateMessageId : unsigned {
     IDS_COMMUNICATION_ERROR = 61222,
     IDS_INSERT_DISK = 61223,
 };
+
+}  // namespace zorflash

@@ -1,5 +1,7 @@
 #include "update/UpdateResult.h"
 
+namespace zorflash {
+
 const char* OutcomeName(UpdateOutcome outcome)
 {
     switch (outcome) {
@@ -39,3 +41,5 @@ const char* StepName(UpdateStep step)
     }
     return "unknown";
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // How an update ended. Every outcome but Completed leaves its own message in the status
 // log; front ends choose exit codes and words from this value, never from the text.
 enum class UpdateOutcome {
@@ -50,3 +52,5 @@ struct UpdateResult {
 // Short English names for logs and machine-readable output (not operator texts).
 const char* OutcomeName(UpdateOutcome outcome);
 const char* StepName(UpdateStep step);
+
+}  // namespace zorflash

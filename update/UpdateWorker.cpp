@@ -3,6 +3,8 @@
 #include "update/UpdateHost.h"
 #include "update/UpdateJob.h"
 
+namespace zorflash {
+
 UpdateResult UpdateThreadProc(CUpdateHost* host)
 {
     CUpdateJob job(*host);
@@ -16,3 +18,5 @@ std::thread StartUpdateWorker(CUpdateHost* host)
 {
     return std::thread([host] { UpdateThreadProc(host); });
 }
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace zorflash {
+
 namespace {
 // Kept sorted by id: FindStringEntry searches it by halves.
 constexpr StringEntry kStrings[] = {
@@ -95,3 +97,5 @@ std::span<const StringEntry> AllStringEntries()
 {
     return kStrings;
 }
+
+}  // namespace zorflash

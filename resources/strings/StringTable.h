@@ -2,6 +2,8 @@
 
 #include <span>
 
+namespace zorflash {
+
 // The numbered texts, English and Japanese side by side (UTF-8).
 struct StringEntry {
     unsigned id;
@@ -12,3 +14,5 @@ struct StringEntry {
 const StringEntry* FindStringEntry(unsigned id);
 // Every entry, sorted by id.
 std::span<const StringEntry> AllStringEntries();
+
+}  // namespace zorflash

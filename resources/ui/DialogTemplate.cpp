@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+namespace zorflash {
+
 namespace {
 using K = DialogItemKind;
 
@@ -107,3 +109,5 @@ const DialogTemplate* FindDialogTemplate(int id, Language language)
     }
     return nullptr;
 }
+
+}  // namespace zorflash

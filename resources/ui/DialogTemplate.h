@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace zorflash {
+
 // The window layouts of the desktop application as data: one table per dialog and
 // language, positions in dialog units. The Qt side turns dialog units into pixels with
 // the metrics of the template's own font, so the proportions hold in both languages.
@@ -65,3 +67,5 @@ constexpr int kIddCommSettings = 130;
 
 // The template in the given language; null for an unknown id.
 const DialogTemplate* FindDialogTemplate(int id, Language language);
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace zorflash {
+
 // Command ids of the main window; menu items, tool bar buttons and keys carry them.
 constexpr int kIdFileNew = 57600;
 constexpr int kIdFileOpen = 57601;
@@ -24,3 +26,5 @@ struct MenuEntry {
 };
 
 const MenuEntry* GetMainMenu(Language language, std::size_t& count);
+
+}  // namespace zorflash

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace zorflash;
+
 class CFuzzHost : public CUpdateHost {
 public:
     CFuzzHost(const UpdateSettings& settings, uint32_t timeoutMs) : m_settings(settings), m_timeoutMs(timeoutMs) {}

@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 
 [[noreturn]] void Fail(const char* what)

@@ -31,6 +31,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zorflash;
+
 using namespace UpdateProtocol;
 
 namespace {

@@ -28,6 +28,8 @@
 
 #include <tuple>
 
+using namespace zorflash;
+
 using DialogEdit = std::function<void(CCommSettingsDialog*)>;
 Q_DECLARE_METATYPE(DialogEdit)
 

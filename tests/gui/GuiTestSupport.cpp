@@ -13,6 +13,8 @@
 #include <QThread>
 #include <QTimer>
 
+using namespace zorflash;
+
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

@@ -36,6 +36,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+using namespace zorflash;
+
 namespace {
 // Plays an operator's keystrokes into the settings dialog: characters are typed as they
 // stand; {click N} clicks part N, {paste TEXT} pastes with Ctrl+V, {tab} arrives by Tab,

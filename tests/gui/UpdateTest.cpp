@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace zorflash;
+
 namespace {
 QString ExpectedStatus(int records)
 {

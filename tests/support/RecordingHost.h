@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace zorflash;
+
 namespace testsupport {
 
 class RecordingHost : public CUpdateHost {

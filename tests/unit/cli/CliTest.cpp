@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+using namespace zorflash;
+
 using namespace testsupport;
 
 namespace {

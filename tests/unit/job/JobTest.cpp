@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zorflash;
+
 using namespace testsupport;
 
 namespace {

@@ -17,6 +17,8 @@
 #include <tuple>
 #include <utility>
 
+using namespace zorflash;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -17,6 +17,8 @@
 #include <fstream>
 #include <set>
 
+using namespace zorflash;
+
 namespace {
 
 using namespace std::chrono_literals;

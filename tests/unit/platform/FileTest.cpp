@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace zorflash;
+
 using namespace testsupport;
 
 namespace {

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <unistd.h>
 
+using namespace zorflash;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+using namespace zorflash;
+
 using namespace simtest;
 
 namespace {

@@ -10,6 +10,8 @@
 
 #include <limits>
 
+using namespace zorflash;
+
 namespace {
 struct SummaryCase {
     uint32_t address;

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+using namespace zorflash;
+
 namespace {
 
 // What the code relies on, not the table's values: three header lines of 32 bytes per

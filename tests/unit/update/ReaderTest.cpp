@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+using namespace zorflash;
+
 using namespace testsupport;
 
 namespace {
