@@ -100,6 +100,8 @@ CZorflashView::CZorflashView(UpdateSettings& record, QWidget* parent)
     // A progress display is redrawn a few times a second, whatever the link's speed.
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] { ShowProgress(); });
+    m_logTimer.setSingleShot(true);
+    connect(&m_logTimer, &QTimer::timeout, this, [this] { ShowPendingLog(); });
 
     // Only a choice from the list selects a model; text typed into the list's edit field
     // selects nothing, so Enter there must not pick a matching entry.
@@ -266,6 +268,7 @@ void CZorflashView::OnUpdateFinished()
 {
     // The log is final before the worker posts this; whatever change it still holds is
     // shown now, whichever event was delivered first.
+    m_logTimer.stop();
     ShowPendingLog();
     // The worker posts this as its last act, so the join waits only for its return.
     if (m_worker.joinable())
@@ -322,7 +325,7 @@ bool CZorflashView::event(QEvent* event)
         return true;
     }
     if (event->type() == StatusLogEventType()) {
-        ShowPendingLog();
+        OnStatusLogEvent();
         return true;
     }
     return QWidget::event(event);
@@ -384,12 +387,26 @@ void CZorflashView::OnStatusLogChanged(const CEditText& log)
         QCoreApplication::postEvent(this, new QEvent(StatusLogEventType()));
 }
 
+// A fast link changes the log far more often than anyone can read it; redrawing at most
+// every kLogRedrawMs leaves the window thread's time to the operator and the worker's CPU
+// to the transfer. The mailbox keeps the newest text meanwhile.
+void CZorflashView::OnStatusLogEvent()
+{
+    const qint64 since = m_logClock.isValid() ? m_logClock.elapsed() : kLogRedrawMs;
+    if (since >= kLogRedrawMs)
+        ShowPendingLog();
+    else if (!m_logTimer.isActive())
+        m_logTimer.start(static_cast<int>(kLogRedrawMs - since));
+}
+
 void CZorflashView::ShowPendingLog()
 {
     std::string text;
     int caret = 0;
-    if (m_logMailbox.Take(text, caret))
-        ShowStatusLog(text, caret);
+    if (!m_logMailbox.Take(text, caret))
+        return;
+    ShowStatusLog(text, caret);
+    m_logClock.start();
 }
 
 void CZorflashView::ShowStatusLog(const std::string& text, int caret)

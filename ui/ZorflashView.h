@@ -99,6 +99,7 @@ private:
     template <typename Function>
     auto OnWindowThread(Function function);
     void SetUpdating(bool updating);
+    void OnStatusLogEvent();
     void ShowPendingLog();
     void ShowStatusLog(const std::string& text, int caret);
     void RenderStatus();
@@ -142,6 +143,11 @@ private:
     CProgressDisplay* m_progress = nullptr;
     QTimer m_progressTimer;
     QElapsedTimer m_progressClock;
+    // The status box is redrawn at most every kLogRedrawMs; what comes between is merged
+    // in the mailbox, and the last text is shown when the update ends.
+    static constexpr int kLogRedrawMs = 40;
+    QTimer m_logTimer;
+    QElapsedTimer m_logClock;
 
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;
