@@ -7,7 +7,7 @@
 // 2 is checked against (bits 4-5: unchecked, MAIN, SUB, PATTERN); with two volumes bytes
 // 1-2 (little-endian) split the rest into volume 1 and volume 2.
 
-#include "ScratchDir.h"
+#include "UpdateFileBuilder.h"
 
 #include "platform/File.h"
 #include "platform/FileException.h"
@@ -77,7 +77,7 @@ void CheckRecord(const uint8_t* record, int length)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CScratchDir scratch;
+    static const testsupport::TempDir scratch(true);
     if (size < 3)
         return 0;
     const uint8_t flags = data[0];
@@ -93,16 +93,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int volume : {2, 17})
         CheckVolumeName(std::string(reinterpret_cast<const char*>(body), std::min<size_t>(bodySize, 40)), volume);
 
-    scratch.Write("fw1.bin", body, split);
+    testsupport::WriteFile(scratch / "fw1.bin", testsupport::Bytes(body, body + split));
     if (twoVolumes)
-        scratch.Write("fw2.bin", body + split, bodySize - split);
+        testsupport::WriteFile(scratch / "fw2.bin", testsupport::Bytes(body + split, body + bodySize));
     else
-        scratch.Remove("fw2.bin");
+        std::remove((scratch / "fw2.bin").c_str());
 
     UpdateSettings settings;
     ApplyNewDocumentDefaults(settings);
     ApplyModelSelection(settings, modelIndex);
-    settings.filePath = scratch.File("fw2.bin");  // volume 1 is still found by the rule
+    settings.filePath = scratch / "fw2.bin";  // volume 1 is still found by the rule
     size_t prompts = 0;
     const auto decline = [&prompts](int) {
         ++prompts;

@@ -7,9 +7,8 @@
 // of 3, MAIN of 67 records, PATTERN of a START record alone) and fast mode (bit 2); the
 // rest are the instrument's replies, in order.
 
-#include "FuzzHost.h"
+#include "RecordingHost.h"
 #include "LoopbackListener.h"
-#include "ScratchDir.h"
 #include "UpdateFileBuilder.h"
 
 #include "platform/StringResource.h"
@@ -31,7 +30,6 @@
 #include <thread>
 #include <vector>
 
-using namespace zorflash;
 
 using namespace UpdateProtocol;
 
@@ -89,7 +87,7 @@ struct Variant {
     std::vector<ReplyPoint> replies;
 };
 
-std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel& model)
+std::vector<Variant> MakeVariants(const testsupport::TempDir& scratch, const DeviceModel& model)
 {
     struct Shape {
         RomKind kind;
@@ -100,7 +98,7 @@ std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel&
     std::vector<Variant> variants;
     for (int i = 0; i < 4; ++i) {
         testsupport::Bytes bytes = testsupport::Header(HeaderLineOf(model, shapes[i].kind), 1);
-        Variant variant{scratch.File("variant" + std::to_string(i) + "_1.bin"),
+        Variant variant{scratch / ("variant" + std::to_string(i) + "_1.bin"),
                         {{std::string(1, static_cast<char>(kSyncReply)), IDS_SETUP_FAILURE, IDS_COMMUNICATION_ERROR},
                          {kIdentReply, IDS_NO_MORVENAL, IDS_NO_MORVENAL},
                          {std::string(1, static_cast<char>(kHeaderSizeByte)), IDS_HEADER_SIZE_FAILURE, IDS_COMMUNICATION_ERROR},
@@ -114,7 +112,7 @@ std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel&
                     variant.replies.push_back({ack, IDS_COMMUNICATION_ERROR, IDS_COMMUNICATION_ERROR});
             }
         }
-        scratch.Write("variant" + std::to_string(i) + "_1.bin", bytes.data(), bytes.size());
+        testsupport::WriteFile(scratch / ("variant" + std::to_string(i) + "_1.bin"), bytes);
         variants.push_back(variant);
     }
     return variants;
@@ -138,7 +136,7 @@ std::string ExpectedEnding(const Variant& variant, const uint8_t* replies, size_
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CScratchDir scratch;
+    static const testsupport::TempDir scratch(true);
     static CLoopbackListener listener(4);
     const int port = listener.Port();
     static const DeviceModel model = g_deviceModelTable[0];
@@ -159,19 +157,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::atomic<bool> runOver{false};
     bool closed = false;
     std::thread instrument([&] { closed = ServeOneConnection(listener.Fd(), replies, runOver); });
-    CFuzzHost host(settings, 200);
+    // Every disk prompt is cancelled (a fuzz input never waits for an operator), and the
+    // time-out is short so that an input that makes the engine wait still ends quickly.
+    testsupport::RecordingHost host(settings);
+    host.timeoutMs = 200;
     CUpdateJob job(host);
     const UpdateResult result = job.Run();
     runOver = true;
     instrument.join();
 
-    const std::string& text = host.Text();
+    const std::string text = host.Text();
     if (!closed)
         Fail("the link was left open", text);
     const std::string expected = ExpectedEnding(variant, data + 1, size - 1);
     if (text.size() < expected.size() || text.compare(text.size() - expected.size(), expected.size(), expected) != 0)
         Fail("the run did not end with: " + expected, text);
-    if (!host.Errors().empty())
+    if (!host.errors.empty())
         Fail("a file or memory error was reported", text);
     if (result.Completed() != (expected == LoadStringResource(IDS_TRANSFER_COMPLETED, Language::English)))
         Fail("the outcome disagrees with the status text", text);

@@ -28,7 +28,6 @@
 
 #include <tuple>
 
-using namespace zorflash;
 
 using DialogEdit = std::function<void(CCommSettingsDialog*)>;
 Q_DECLARE_METATYPE(DialogEdit)

@@ -13,7 +13,6 @@
 #include <QThread>
 #include <QTimer>
 
-using namespace zorflash;
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {

@@ -36,7 +36,6 @@
 #include <QToolBar>
 #include <QUrl>
 
-using namespace zorflash;
 
 namespace {
 // Plays an operator's keystrokes into the settings dialog: characters are typed as they

@@ -20,7 +20,6 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace zorflash;
 
 namespace {
 QString ExpectedStatus(int records)
@@ -48,7 +47,6 @@ private slots:
     {
         QTest::addColumn<int>("records");
         QTest::addColumn<bool>("fastMode");
-        QTest::newRow("START and one record") << 1 << true;
         QTest::newRow("three blocks, fast") << 130 << true;
         QTest::newRow("three blocks, normal") << 129 << false;
     }

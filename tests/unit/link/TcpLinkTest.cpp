@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 
 #include <cerrno>
 #include <future>
@@ -175,42 +173,6 @@ TEST(TcpChannel, AnUnansweredConnectEndsAtItsBoundOrAtOnceOnAbort)
     EXPECT_FALSE(channel.Connect("127.0.0.1", listener.Port()));
     EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ECANCELED));
     EXPECT_LT(MsSince(start), 1000);
-}
-
-// Host names are resolved in a network namespace of our own, so that a name lookup can
-// never send a query to a name server outside this machine.
-TEST(TcpChannel, ResolvesDottedAddressesAndNamesWithoutTheNetwork)
-{
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (unshare(CLONE_NEWNET) != 0)
-            _exit(77);
-        const std::tuple<const char*, bool, uint32_t> cases[] = {
-            {"127.0.0.1", true, kLoopback},
-            {"192.168.0.1", true, 0xC0A80001},
-            {"255.255.255.255", true, 0xFFFFFFFF},  // INADDR_NONE, read again by the resolver
-            {"localhost", true, kLoopback},
-            {"no-such-instrument.invalid", false, 0},
-            {"", false, 0},
-            {nullptr, false, 0},
-        };
-        int failures = 0;
-        for (const auto& [host, resolves, expected] : cases) {
-            uint32_t address = 0;
-            SetLastError(0);
-            const bool resolved = CTcpChannel::ResolveHost(host, address);
-            failures += resolved != resolves || (resolved && address != expected) ||
-                        (!resolved && GetLastError() != kErrorInvalidArgument);
-        }
-        _exit(failures);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77)
-        GTEST_SKIP() << "no permission to make a network namespace";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "cases that resolved wrongly";
 }
 
 // A TCP link opened to a loopback listener, with the instrument's end in m_peer.

@@ -89,20 +89,6 @@ TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
     EXPECT_NE(Write(split).find("--split-at"), std::string::npos);
 }
 
-TEST_F(SampleFileTest, SizeTargetWithFixedRecordLength)
-{
-    SampleOptions options = Options(SimKind::Sub, 0);
-    options.recordsPerSection.reset();
-    options.streamBytes = 100000;
-    options.recordLength = 255;
-    ASSERT_EQ(Write(options), "");
-    const Bytes file = ReadFile(Path("fw1.R71"));
-    EXPECT_GE(file.size(), 56u + 100000u);
-    EXPECT_LT(file.size(), 56u + 100000u + 2 * 512u);
-    EXPECT_EQ(file[56], 255);
-    EXPECT_EQ(file[56 + 512], 255);
-}
-
 TEST_F(SampleFileTest, VerifyNamesTheFirstDifference)
 {
     ASSERT_EQ(Write(Options(SimKind::Main, 4)), "");

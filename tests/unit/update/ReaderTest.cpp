@@ -94,24 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"cutBeforeChecksum", {0x01, 0x10, 0x10}, -2, {0x01, 0x10, 0x10, 0xEE}}),
     [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
-TEST(RecordReading, LongestRecordFillsTheWholeBuffer)
-{
-    TempDir dir;
-    Bytes data(510);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7);
-    const Bytes record = Record(data);
-    ASSERT_EQ(record.size(), 512u);
-    WriteFile(dir / "r.bin", record);
-    CFile file;
-    ASSERT_TRUE(file.Open(dir / "r.bin"));
-    uint8_t buffer[kRecordBufferSize];
-    std::memset(buffer, 0xEE, sizeof buffer);
-    ASSERT_EQ(ReadRecord(file, buffer), 512);
-    EXPECT_EQ(0, std::memcmp(buffer, record.data(), record.size()));
-    EXPECT_EQ(buffer[512], 0);
-}
-
 // The checksum is summed sixteen bytes at a time: every length (so every remainder) and
 // bytes near 0xFF (so lanes that wrap) must give the byte loop's answer, and a checksum
 // one off must be refused.
@@ -141,35 +123,6 @@ TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
         EXPECT_EQ(ReadRecord(file, buffer), 2 * n + 2) << "N = " << n;
         EXPECT_EQ(ReadRecord(file, buffer), -2) << "N = " << n;
     }
-}
-
-TEST(HeaderLineReading, KeepsLineEndsAndCutsAt64Bytes)
-{
-    TempDir dir;
-    std::string seventy(70, 'x');
-    WriteFile(dir / "a.bin", Bytes(seventy.begin(), seventy.end()));
-    WriteFile(dir / "b.bin", Bytes{'A', 'B', 'C', '\r', '\n', 'D'});
-    WriteFile(dir / "c.bin", Bytes{'A', 'B', 'C'});
-    char line[kHeaderLineBufferSize];
-
-    CFile a;
-    ASSERT_TRUE(a.Open(dir / "a.bin"));
-    ReadHeaderLine(a, line);
-    EXPECT_EQ(std::string(line), std::string(64, 'x'));
-    ReadHeaderLine(a, line);
-    EXPECT_EQ(std::string(line), std::string(6, 'x'));
-
-    CFile b;
-    ASSERT_TRUE(b.Open(dir / "b.bin"));
-    ReadHeaderLine(b, line);
-    EXPECT_EQ(std::string(line), "ABC\r\n");
-
-    CFile c;
-    ASSERT_TRUE(c.Open(dir / "c.bin"));
-    ReadHeaderLine(c, line);
-    EXPECT_EQ(std::string(line), "ABC");
-    ReadHeaderLine(c, line);
-    EXPECT_EQ(std::string(line), "");
 }
 
 TEST(DecimalReading, FollowsTheVolumeNumberRule)
