@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace zorflash {
+
 namespace {
 std::string Seconds(double seconds)
 {
@@ -45,21 +47,21 @@ std::string UsbSearch(const UpdateSettings& settings)
     return text;
 }
 
-std::string Expected(FlashOutcome outcome)
+std::string Expected(UpdateOutcome outcome)
 {
     switch (outcome) {
-    case FlashOutcome::SetupFailure:
+    case UpdateOutcome::SetupFailure:
         return "0xAA";
-    case FlashOutcome::NoIdentification:
+    case UpdateOutcome::NoIdentification:
         return "\"MORVENAL\\r\\n\"";
-    case FlashOutcome::HeaderSizeFailure:
+    case UpdateOutcome::HeaderSizeFailure:
         return "the echo 0x38";
     default:
         return "0x59 (Y)";
     }
 }
 
-std::string Exchange(FlashOutcome outcome, const CLinkWatch& watch)
+std::string Exchange(UpdateOutcome outcome, const CLinkWatch& watch)
 {
     const std::string after = watch.LastWrite().empty() ? "the link opened" : watch.LastWrite();
     const std::vector<uint8_t>& got = watch.ReceivedAfterLastWrite();
@@ -99,14 +101,10 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
     return text;
 }
 
-std::string FailureReason(FlashOutcome outcome, const UpdateSettings& settings, const CLinkWatch& watch,
+std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& settings, const CLinkWatch& watch,
                           const CTerminalHost& host)
 {
-    switch (outcome) {
-    case FlashOutcome::Completed:
-    case FlashOutcome::OperatorCancelled:
-        return "";
-    case FlashOutcome::NobodyAnswered: {
+    if (outcome.nobodyAnswered) {
         const CVolumeProblem::Finding& f = host.PromptedFor();
         const char* why = host.LastPromptEnd() == CTerminalHost::PromptEnd::NotAsked
                               ? "--no-prompt asks nobody"
@@ -114,23 +112,24 @@ std::string FailureReason(FlashOutcome outcome, const UpdateSettings& settings, 
         return why + std::string(": volume ") + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
                (f.reason.empty() ? "there now" : f.reason);
     }
-    case FlashOutcome::FileProblem:
-    case FlashOutcome::InvalidRomType:
-        return "";  // the pre-check or the reported file error has said it
-    case FlashOutcome::TargetNotOpened:
+    switch (outcome.outcome) {
+    case UpdateOutcome::TargetNotOpened:
         if (settings.useUsb)
             return "cannot open the target: " + UsbSearch(settings);
         if (watch.OpenError() == kErrorTimeout)
             return "cannot open target " + TargetText(settings) + ": timed out after " + Seconds(watch.OpenSeconds());
         return "cannot open target " + TargetText(settings) + ": " + DescribeError(watch.OpenError());
-    case FlashOutcome::SetupFailure:
-    case FlashOutcome::NoIdentification:
-    case FlashOutcome::HeaderSizeFailure:
-    case FlashOutcome::HeaderTransferError:
-    case FlashOutcome::CommunicationError:
-        return std::string(DescribeOutcome(outcome).name) + ": " + Exchange(outcome, watch);
-    case FlashOutcome::Interrupted:
-        return "";  // the signal's own line says it
+    case UpdateOutcome::SetupFailure:
+    case UpdateOutcome::NoIdentification:
+    case UpdateOutcome::HeaderSizeFailure:
+    case UpdateOutcome::HeaderTransferError:
+    case UpdateOutcome::CommunicationError:
+        return std::string(outcome.Name()) + ": " + Exchange(outcome.outcome, watch);
+    default:
+        // Completed and the operator's Cancel need none; a file problem has been said by
+        // the pre-check or the reported file error; a signal's own line says it.
+        return "";
     }
-    return "";
 }
+
+}  // namespace zorflash

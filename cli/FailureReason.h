@@ -6,12 +6,16 @@
 
 #include <string>
 
+namespace zorflash {
+
 // Why a run failed, in the operator's terms, for stderr: the target with the system's
 // own error text, the USB instruments searched and what each answered, the exchange step
 // and what arrived instead of the expected reply (or nothing, after how long), the file
 // the disk prompt was looking for. Empty for a completed run.
-std::string FailureReason(FlashOutcome outcome, const UpdateSettings& settings, const CLinkWatch& watch,
+std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& settings, const CLinkWatch& watch,
                           const CTerminalHost& host);
 
 // Bytes as an operator can read them: printable ASCII as it is, anything else as \xNN.
 std::string ShowBytes(const std::vector<uint8_t>& bytes);
+
+}  // namespace zorflash

@@ -8,11 +8,12 @@
 #include "cli/LinkTrace.h"
 #include "cli/LinkWatch.h"
 #include "cli/PrintableText.h"
-#include "cli/ProgressLine.h"
 #include "cli/StatusFile.h"
 #include "cli/TerminalHost.h"
 #include "link/AddressText.h"
 #include "platform/StringResource.h"
+#include "update/ProgressLine.h"
+#include "update/StatusLog.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
@@ -32,21 +33,9 @@
 #include <thread>
 #include <vector>
 
-uint64_t RecordStreamTotal(const std::string& filePath)
-{
-    uint64_t total = 0;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        struct stat st {};
-        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
-            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
-    }
-    return total;
-}
+namespace zorflash {
 
 namespace {
-
 // Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
 // engine: the run is interrupted through its abort signal, which ends the blocked transfer,
 // and the job then closes the link as on any communication failure. A terminal that
@@ -97,18 +86,6 @@ private:
     std::thread m_thread;
 };
 
-int ExitCodeOf(int signal)
-{
-    switch (signal) {
-    case SIGHUP:
-        return kExitHangUp;
-    case SIGTERM:
-        return kExitTerminated;
-    default:
-        return kExitInterrupted;
-    }
-}
-
 const char* NameOf(int signal)
 {
     switch (signal) {
@@ -139,18 +116,14 @@ std::vector<std::string> VolumePaths(const std::string& filePath)
 int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
                CJsonEvents* json)
 {
-    const CTerminalHost::PromptEnd promptEnd =
-        report.missingVolume > 0 ? CTerminalHost::PromptEnd::NotAsked : CTerminalHost::PromptEnd::None;
-    auto append = [&host](const std::string& text) {
-        const int n = host.StatusGetTextLength();
-        host.StatusSetSel(n, n);
-        host.StatusReplaceSel(text);
-    };
-    append(LoadStringResource(IDS_OPENING_FILE));
+    // Written as the update writes its log, so every rendering (lines, JSON, status file)
+    // is the one a run would have given.
+    CStatusLog log(host);
+    log.Append(LoadStringResource(IDS_OPENING_FILE, options.language));
     if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
-        append(LoadStringResource(report.statusId));
+        log.Append(LoadStringResource(report.statusId, options.language));
     else if (report.statusId != 0)
-        append("\r\n" + LoadStringResource(report.statusId));
+        log.Append("\r\n" + LoadStringResource(report.statusId, options.language));
     host.Finish();
 
     std::string reason;
@@ -159,16 +132,13 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
         reason = "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
                  f.reason;
     } else {
-        reason = report.problem + " at " + report.where;
+        reason = PrintableText(report.problem + " at " + report.where);
     }
     std::fprintf(stderr, "zorflash-cli: %s; the instrument was not contacted\n", reason.c_str());
-    const FlashOutcome outcome = OutcomeOfMessage(report.statusId, promptEnd);
+    const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
     if (json)
-        json->Result({{"outcome", DescribeOutcome(outcome).name},
-                      {"exit", DescribeOutcome(outcome).exitCode},
-                      {"reason", reason},
-                      {"contacted", false}});
-    return DescribeOutcome(outcome).exitCode;
+        json->Result({{"outcome", outcome.Name()}, {"exit", outcome.ExitCode()}, {"reason", reason}, {"contacted", false}});
+    return outcome.ExitCode();
 }
 
 }  // namespace
@@ -213,6 +183,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.promptInputFd = STDIN_FILENO;
+    hostOptions.language = options.language;
     hostOptions.terminalFd = STDOUT_FILENO;
     hostOptions.json = json.get();
     hostOptions.watch = &watch;
@@ -220,7 +191,7 @@ int RunFlash(const FlashOptions& options)
     uint64_t checkedRecords = 0;
     if (options.precheck) {
         const auto checkStart = std::chrono::steady_clock::now();
-        const CFileCheck::Report report = CFileCheck::Inspect(options.settings);
+        const CFileCheck::Report report = CFileCheck::Inspect(options.settings, options.language);
         const double checkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
         // A volume that is not there yet is asked for by the update, as the desktop does,
         // unless nobody is there to answer.
@@ -280,11 +251,11 @@ int RunFlash(const FlashOptions& options)
                      options.traceFile.c_str());
 
     const std::string& text = host.StatusText();
-    const FlashOutcome outcome = OutcomeOfRun(text, host.LastPromptEnd(), signal != 0);
-    FlashOutcomeInfo info = DescribeOutcome(outcome);
-    if (signal != 0)
-        info.exitCode = ExitCodeOf(signal);
-    const uint64_t records = checkedRecords > 0 && outcome == FlashOutcome::Completed ? checkedRecords : watch.Records();
+    const FlashOutcome outcome = OutcomeOfRun(host.Result(), host.LastPromptEnd());
+    std::string outcomeName = outcome.Name();
+    // A signal wins over whatever the run ended with: the operator asked to stop.
+    int code = signal != 0 ? ExitCodeForSignal(signal) : outcome.ExitCode();
+    const uint64_t records = host.Result().records;
     const double seconds = host.Seconds();
 
     if (signal != 0) {
@@ -300,10 +271,11 @@ int RunFlash(const FlashOptions& options)
         if (!statusFile.Write(text, error)) {
             std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
                          PrintableText(options.statusFile).c_str(), error.c_str());
-            if (outcome == FlashOutcome::Completed) {
+            if (signal == 0 && outcome.Completed()) {
                 std::fprintf(stderr, "zorflash-cli: the firmware was sent completely, but the status file is "
                                      "missing\n");
-                info = {"status-file-lost", kExitStatusFileLost};
+                outcomeName = "status-file-lost";
+                code = kExitStatusFileLost;
             }
         }
     }
@@ -313,11 +285,12 @@ int RunFlash(const FlashOptions& options)
         const bool colour = isatty(STDERR_FILENO) != 0 && !noColour;
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
-    if (outcome == FlashOutcome::Completed && hostOptions.interactive && !options.quiet)
+    if (outcome.Completed() && hostOptions.interactive && !options.quiet)
         std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, seconds).c_str());
     if (json)
-        json->Result({{"outcome", info.name},
-                      {"exit", info.exitCode},
+        json->Result({{"outcome", outcomeName},
+                      {"step", StepName(host.Result().step)},
+                      {"exit", code},
                       {"reason", reason},
                       {"contacted", watch.OpenSeen()},
                       {"bytes", host.BytesSent()},
@@ -325,7 +298,7 @@ int RunFlash(const FlashOptions& options)
                       {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                            commandStart).count() * 1e6) / 1e6}});
 
-    if (options.quiet && outcome != FlashOutcome::Completed) {
+    if (options.quiet && !outcome.Completed()) {
         // Quiet runs still say why they failed.
         std::string lastLine = text;
         while (!lastLine.empty() && (lastLine.back() == '\n' || lastLine.back() == '\r'))
@@ -336,5 +309,7 @@ int RunFlash(const FlashOptions& options)
         if (!lastLine.empty())
             std::fprintf(stderr, "zorflash-cli: %s\n", lastLine.c_str());
     }
-    return info.exitCode;
+    return code;
 }
+
+}  // namespace zorflash

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
 #include <string>
+
+namespace zorflash {
 
 // `zorflash-cli flash`: the whole file checked first, then one update on the engine's
 // worker thread, rendered for a terminal, a pipe or a script.
@@ -16,11 +20,11 @@ struct FlashOptions {
     std::string statusFile;   // the final status text, byte for byte
     std::string traceFile;    // every byte of the link, as a hex dump
     bool traceAll = false;    // the record stream in full rather than one summary per block
-    uint32_t timeoutMs = 10000;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    Language language = Language::English;
     bool timeoutGiven = false;  // --timeout then also bounds connect, commands, identification
 };
 
 int RunFlash(const FlashOptions& options);
 
-// The record stream bytes of the volumes that exist, for the progress bar's total.
-uint64_t RecordStreamTotal(const std::string& filePath);
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace zorflash {
+
 std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
 {
     return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -48,3 +50,5 @@ void CJsonEvents::Result(const nlohmann::ordered_json& fields)
 {
     Emit("result", fields);
 }
+
+}  // namespace zorflash

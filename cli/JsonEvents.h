@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+namespace zorflash {
+
 // `flash --json`: one JSON object per line on stdout, one per event, each carrying the
 // schema version, the event's name and the seconds since the command started. A script
 // reads the run as values; the status text travels unchanged inside the status events.
@@ -36,3 +38,5 @@ private:
     std::FILE* m_out;
     std::chrono::steady_clock::time_point m_start;
 };
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep,
                       std::string& error)
 {
@@ -202,3 +204,5 @@ bool CLinkTrace::Close()
     const bool written = std::ferror(m_file.get()) == 0;
     return std::fclose(m_file.release()) == 0 && written;
 }
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // `--trace FILE`: every byte sent and received on the link, with a monotonic timestamp,
 // its direction and length, as a hex dump with the printable ASCII beside it: what a
 // field engineer attaches to a report. The record stream between two replies of the
@@ -67,3 +69,5 @@ private:
     Block m_block;
     CRecordWalk m_walk;
 };
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 constexpr size_t kKept = 64;  // enough to name a reply or a command, never a whole block
 }
@@ -90,3 +92,5 @@ std::string CLinkWatch::LastWrite() const
         return "the 56-byte header";
     return "a write of " + std::to_string(m_lastWriteLength) + " bytes";
 }
+
+}  // namespace zorflash

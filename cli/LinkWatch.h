@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // What the CLI keeps of a run's link: the open's outcome, the last write with what it
 // held, what arrived after it and the failure that ended it. From these the CLI says why
 // a run failed in the operator's terms, and, with --trace, it writes the trace. Every call
@@ -53,3 +55,5 @@ private:
     std::vector<uint8_t> m_received;   // at most 64 bytes
     CRecordWalk::Span m_pendingSpan;   // the last write, walked as records, until the engine says it was
 };
+
+}  // namespace zorflash

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace zorflash {
+
 int RunProbe(int modelIndex, bool json)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
@@ -57,3 +59,5 @@ int RunProbe(int modelIndex, bool json)
         std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");
     return updatable ? kExitCompleted : kExitFailed;
 }
+
+}  // namespace zorflash

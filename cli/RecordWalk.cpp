@@ -1,5 +1,7 @@
 #include "cli/RecordWalk.h"
 
+namespace zorflash {
+
 CRecordWalk::Span CRecordWalk::Peek(const uint8_t* data, uint32_t length) const
 {
     Span span;
@@ -42,3 +44,5 @@ CRecordWalk::Span CRecordWalk::Walk(const uint8_t* data, uint32_t length)
     Commit(span);
     return span;
 }
+
+}  // namespace zorflash

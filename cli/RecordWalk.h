@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // Follows the record stream as it goes out on the link, write by write: which records of
 // which section a write holds. Records never span two writes (a record goes out whole, or
 // with its block), so each write is walked by itself: length byte N, 2N data bytes and a
@@ -34,3 +36,5 @@ private:
     uint64_t m_next = 0;
     uint64_t m_total = 0;
 };
+
+}  // namespace zorflash

@@ -3,8 +3,9 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkWatch.h"
 #include "cli/PrintableText.h"
-#include "cli/ProgressLine.h"
+#include "platform/EditText.h"
 #include "platform/StringResource.h"
+#include "update/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 
 #include <poll.h>
@@ -16,6 +17,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+namespace zorflash {
 
 namespace {
 constexpr const char* kRed = "\033[31m";
@@ -38,17 +41,17 @@ std::string WithoutLineEnds(std::string text)
 
 // The colour of a finished status line: the engine's failure messages red, its
 // completion green, everything else as the terminal has it.
-const char* ColourOf(const std::string& line)
+const char* ColourOf(const std::string& line, Language language)
 {
     if (line.empty())
         return nullptr;
-    if (line == WithoutLineEnds(LoadStringResource(IDS_TRANSFER_COMPLETED)))
+    if (line == WithoutLineEnds(LoadStringResource(IDS_TRANSFER_COMPLETED, language)))
         return kGreen;
     for (unsigned id : {IDS_CANNOT_OPEN_TARGET, IDS_INVALID_ROM_TYPE, IDS_SETUP_FAILURE, IDS_NO_MORVENAL,
                         IDS_HEADER_SIZE_FAILURE, IDS_INCORRECT_INPUT_FILE, IDS_HEADER_TRANSFER_ERROR,
                         IDS_NO_END_RECORD, IDS_INCORRECT_CHECKSUM, IDS_ABORTED_BY_INSTRUCTION,
                         IDS_COMMUNICATION_ERROR})
-        if (line == WithoutLineEnds(LoadStringResource(id)))
+        if (line == WithoutLineEnds(LoadStringResource(id, language)))
             return kRed;
     return nullptr;
 }
@@ -79,7 +82,7 @@ void CTerminalHost::NoteStep()
     // failure it sees, not the step the operator stopped.
     if (m_abort.IsTriggered())
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     size_t end = text.size();
     while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
         --end;
@@ -89,21 +92,18 @@ void CTerminalHost::NoteStep()
         m_step = text.substr(from, end - from);
 }
 
-void CTerminalHost::StatusSetText(const std::string& text)
+void CTerminalHost::OnStatusLogChanged(const CEditText& log)
 {
-    m_status.SetText(text);
-    m_echoedUpTo = 0;
-    m_breaks.clear();
-    if (m_options.json && !text.empty())
-        m_options.json->Status("set", text);
-    NoteStep();
-    Echo(true);
-}
-
-void CTerminalHost::StatusReplaceSel(const std::string& text)
-{
-    const std::string before = m_status.GetText();
-    m_status.ReplaceSel(text);
+    const std::string before = m_status;
+    m_status = log.GetText();
+    if (m_status.empty()) {
+        // An emptied log is a new run.
+        m_echoedUpTo = 0;
+        m_breaks.clear();
+        NoteStep();
+        Echo(true);
+        return;
+    }
     LogChanged(before);
 }
 
@@ -111,7 +111,7 @@ void CTerminalHost::LogChanged(const std::string& before)
 {
     // The log only ever grows at its end or rewrites its last line (the progress text), so
     // what was printed as finished lines stays true, and the change is told by the texts.
-    const std::string& after = m_status.GetText();
+    const std::string& after = m_status;
     const bool append = after.size() >= before.size() && after.compare(0, before.size(), before) == 0;
     const bool progressShown = !before.empty() && !EndsWithLineEnd(before);  // only progress texts lack one
     std::string change;
@@ -149,7 +149,7 @@ void CTerminalHost::PrintFinished(const std::string& line, bool progress)
     std::string shown = line;
     if (progress && m_options.interactive && m_options.totalBytes > 0)
         shown = CProgressLine::Fit(line, m_bytesSent.load(), m_options.totalBytes, Seconds(), Columns());
-    const char* colour = m_options.colour ? ColourOf(line) : nullptr;
+    const char* colour = m_options.colour ? ColourOf(line, m_options.language) : nullptr;
     if (colour)
         std::fprintf(m_out, "%s%s%s\n", colour, shown.c_str(), kPlain);
     else
@@ -160,7 +160,7 @@ void CTerminalHost::Echo(bool force)
 {
     if (m_options.quiet || m_options.json)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     if (m_echoedUpTo > text.size())
         m_echoedUpTo = 0;
     const size_t lastBreak = text.rfind("\r\n");
@@ -217,7 +217,7 @@ void CTerminalHost::Finish()
     }
     if (m_options.quiet || m_options.json)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
     if (m_options.interactive && m_lineShown)
         std::fputs("\r\033[K", m_out);
@@ -332,13 +332,13 @@ void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t erro
 
 void CTerminalHost::ReportError(const std::string& text)
 {
-    m_reportedError = true;
     std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
 
-void CTerminalHost::PostUpdateFinished()
+void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
 {
+    m_result = result;
     m_finished.store(true);
 }
 
@@ -360,3 +360,5 @@ void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
     if (m_options.interactive && !m_options.quiet)
         Echo(false);
 }
+
+}  // namespace zorflash

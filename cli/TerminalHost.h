@@ -2,7 +2,6 @@
 
 #include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
-#include "platform/EditText.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>
@@ -12,11 +11,13 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 class CJsonEvents;
 class CLinkWatch;
 
-// The form, as the engine sees it, for a terminal or a script. The status box is a
-// CEditText; every change is rendered as it happens: to a terminal or a pipe as lines
+// The form, as the engine sees it, for a terminal or a script. Every change of the job's
+// log is rendered as it happens: to a terminal or a pipe as lines
 // (finished lines once each, and on a terminal the line in progress redrawn in place with
 // a progress bar fitted to the width), or with --json as one event per change.
 class CTerminalHost : public CUpdateHost {
@@ -27,12 +28,13 @@ public:
         bool colour = false;       // failure lines red, success green (a terminal, NO_COLOR unset)
         bool noPrompt = false;     // a disk prompt fails at once
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
-        uint32_t timeoutMs = 10000;
+        uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
         int promptInputFd = 0;     // where the disk prompt's answer is read
         int terminalFd = 1;        // whose width the progress line fits
         CJsonEvents* json = nullptr;  // events instead of text on stdout
         CLinkWatch* watch = nullptr;  // told of the link's bytes and of record stream writes
+        Language language = Language::English;
     };
 
     // How the last disk prompt ended, when it did not end with OK.
@@ -41,17 +43,12 @@ public:
     CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err);
 
     const UpdateSettings& Settings() const override { return m_settings; }
-    int StatusGetTextLength() override { return m_status.GetTextLength(); }
-    void StatusSetSel(int start, int end) override { m_status.SetSel(start, end); }
-    void StatusScrollCaret() override {}
-    void StatusReplaceSel(const std::string& text) override;
-    int StatusLineFromChar(int charIndex) override { return m_status.LineFromChar(charIndex); }
-    int StatusLineIndex(int line) override { return m_status.LineIndex(line); }
-    void StatusSetText(const std::string& text) override;
+    Language StatusLanguage() const override { return m_options.language; }
+    void OnStatusLogChanged(const CEditText& log) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
-    void PostUpdateFinished() override;
+    void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
@@ -69,11 +66,14 @@ public:
     // The terminal changed its size (SIGWINCH): the next redraw reads the width again.
     void TerminalResized() { m_resized.store(true); }
 
-    const std::string& StatusText() const { return m_status.GetText(); }
+    const std::string& StatusText() const { return m_status; }
     bool Finished() const { return m_finished.load(); }
     bool ReportedError() const { return m_reportedError; }
     PromptEnd LastPromptEnd() const { return m_promptEnd; }
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
+    // The outcome posted with the update-finished notification; read after the worker
+    // has been joined.
+    const UpdateResult& Result() const { return m_result; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     double Seconds() const;
     // The last line of the status text before the run was interrupted (read after the
@@ -93,7 +93,7 @@ private:
     Options m_options;
     std::FILE* m_out;
     std::FILE* m_err;
-    CEditText m_status;
+    std::string m_status;  // the job's log as last told
     CAbortSignal m_abort;
     size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
     bool m_lineShown = false;      // a line in progress is on the screen
@@ -101,6 +101,7 @@ private:
     bool m_reportedError = false;
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    UpdateResult m_result;
     int m_prompts = 0;
     std::string m_input;       // read from the answer input, not yet taken as a line
     bool m_inputEnded = false; // end of input, or a read error: nobody is there to answer
@@ -114,3 +115,5 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw;
     std::chrono::steady_clock::time_point m_lastProgressEvent;
 };
+
+}  // namespace zorflash

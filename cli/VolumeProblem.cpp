@@ -2,11 +2,14 @@
 
 #include "platform/File.h"
 #include "platform/FileException.h"
+#include "platform/DecimalText.h"
 #include "platform/LastError.h"
 #include "update/UpdateFileReader.h"
 
 #include <cerrno>
 #include <cstring>
+
+namespace zorflash {
 
 namespace {
 int KindOfVolumeOne(const UpdateSettings& settings)
@@ -41,7 +44,7 @@ CVolumeProblem::Finding CVolumeProblem::Check(const UpdateSettings& settings, in
     try {
         char digits[3] = {};
         file.Seek(kVolumeNumberOffset);
-        if (file.Read(digits, 2) != 2 || ParseDecimal(digits) != volume) {
+        if (file.Read(digits, 2) != 2 || ReadDecimalPrefix(digits).value != volume) {
             finding.kind = kWrongVolume;
             std::string shown;
             for (char c : std::string(digits))
@@ -64,7 +67,7 @@ CVolumeProblem::Finding CVolumeProblem::Check(const UpdateSettings& settings, in
         }
     } catch (const CFileException& e) {
         finding.kind = kUnreadable;
-        finding.reason = "not readable: " + e.GetErrorMessage();
+        finding.reason = "not readable: " + e.GetErrorMessage(Language::English);  // stderr speaks English
     }
     return finding;
 }
@@ -82,3 +85,5 @@ std::string CVolumeProblem::Describe(const Finding& finding)
         return volume + " not found: " + finding.path;
     return volume + " " + finding.path + ": " + (finding.reason.empty() ? "present" : finding.reason);
 }
+
+}  // namespace zorflash

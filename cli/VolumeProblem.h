@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // Why a volume of the chosen file would not be accepted by the update's volume opener,
 // in the operator's terms: the prompt only says "insert disk N", while an operator at a
 // terminal, or a script reading stderr, needs the file looked for and what is wrong with it.
@@ -27,3 +29,5 @@ public:
     // "volume 2 not found: PATH", or "volume 2 PATH: wrong volume number ...".
     static std::string Describe(const Finding& finding);
 };
+
+}  // namespace zorflash

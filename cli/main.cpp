@@ -12,6 +12,7 @@
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include "ZorflashVersion.h"
@@ -23,6 +24,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+using namespace zorflash;
 
 namespace {
 
@@ -70,10 +73,10 @@ int ListModels(bool json)
     return kExitCompleted;
 }
 
-int InspectFile(int modelIndex, const std::string& file, bool json)
+int InspectFile(int modelIndex, const std::string& file, bool json, Language language)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    CFileCheck::Report report = CFileCheck::Inspect(settings);
+    CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     // A missing volume is named with its path, never with the prompt the update would show.
     if (report.missingVolume > 0) {
         const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
@@ -189,6 +192,52 @@ uint32_t ParseTimeout(const std::string& text)
     return static_cast<uint32_t>(value);
 }
 
+// What the flash subcommand was given, as typed.
+struct FlashArguments {
+    std::string model, file, tcpTarget, statusFile;
+    bool useUsb = false;
+    bool normalMode = false;
+    bool quiet = false;
+    bool noPrecheck = false;
+    bool noPrompt = false;
+    std::string traceFile;
+    bool traceAll = false;
+    std::string timeout;  // as typed: a number of ms, checked here to say what is wrong
+};
+
+// The options of one flash, or a CLI::ValidationError naming what is wrong.
+FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language, bool json)
+{
+    if (args.tcpTarget.empty() && !args.useUsb)
+        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
+    FlashOptions options;
+    options.settings = SettingsFor(ResolveModel(args.model), args.file);
+    const DeviceModel& model = options.settings.model;
+    if (args.useUsb && !model.usbAllowed)
+        throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+    if (!args.useUsb && !model.tcpAllowed)
+        throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+    if (!args.useUsb) {
+        std::string error;
+        if (!ParseTargetAddress(args.tcpTarget, options.settings.ipAddress, options.settings.port, error))
+            throw CLI::ValidationError("--tcp", error);
+    }
+    options.settings.useUsb = args.useUsb ? 1 : 0;
+    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.quiet = args.quiet;
+    options.precheck = !args.noPrecheck;
+    options.noPrompt = args.noPrompt;
+    options.json = json;
+    options.statusFile = args.statusFile;
+    options.traceFile = args.traceFile;
+    options.traceAll = args.traceAll;
+    options.timeoutGiven = !args.timeout.empty();
+    if (options.timeoutGiven)
+        options.timeoutMs = ParseTimeout(args.timeout);
+    options.language = language;
+    return options;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -226,31 +275,27 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, tcpTarget, statusFile, timeoutText, traceFile;
-    bool useUsb = false;
-    bool normalMode = false;
-    bool quiet = false;
-    bool noPrecheck = false;
-    bool noPrompt = false;
-    bool traceAll = false;
+    FlashArguments flashArgs;
     CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
-    flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
-    flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
+    flash->add_option("--model", flashArgs.model, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")
+        ->required();
+    flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
     CLI::Option* tcpOption =
-        flash->add_option("--tcp", tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
-    CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
+        flash->add_option("--tcp", flashArgs.tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
+    CLI::Option* usbOption =
+        flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     tcpOption->excludes(usbOption);
-    flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_flag("--no-precheck", noPrecheck,
+    flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_flag("--no-precheck", flashArgs.noPrecheck,
                     "Stream the file as the desktop application does, without reading it whole first");
-    flash->add_flag("--no-prompt", noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
-    flash->add_option("--status-file", statusFile,
+    flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
+    flash->add_option("--status-file", flashArgs.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
                       "instrument is contacted: it must be a regular file, writable, and no volume of the update");
-    flash->add_option("--trace", traceFile, "Write every byte of the link there, with times, as a hex dump");
-    flash->add_flag("--trace-all", traceAll, "In the trace, every record too (default: one summary per block)");
-    flash->add_flag("-q,--quiet", quiet, "Print only errors");
-    flash->add_option("--timeout", timeoutText,
+    flash->add_option("--trace", flashArgs.traceFile, "Write every byte of the link there, with times, as a hex dump");
+    flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
+    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
+    flash->add_option("--timeout", flashArgs.timeout,
                       "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                       "every other wait to at most MS: connect (21000), link commands (5000), USB "
                       "identification of each instrument (2000)");
@@ -267,42 +312,17 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? kExitCompleted : kExitUsage;
     }
-    SetResourceLanguage(LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str()));
+    const Language language = LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str());
 
     try {
         if (models->parsed())
             return ListModels(json);
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile, json);
+            return InspectFile(ResolveModel(inspectModel), inspectFile, json, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel), json);
         if (flash->parsed()) {
-            if (tcpTarget.empty() && !useUsb)
-                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
-            FlashOptions options;
-            options.settings = SettingsFor(ResolveModel(flashModel), flashFile);
-            const DeviceModel& model = options.settings.model;
-            if (useUsb && !model.usbAllowed)
-                throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-            if (!useUsb && !model.tcpAllowed)
-                throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-            if (!useUsb) {
-                std::string error;
-                if (!ParseTargetAddress(tcpTarget, options.settings.ipAddress, options.settings.port, error))
-                    throw CLI::ValidationError("--tcp", error);
-            }
-            options.settings.useUsb = useUsb ? 1 : 0;
-            options.settings.fastMode = normalMode ? 0 : 1;
-            options.quiet = quiet;
-            options.precheck = !noPrecheck;
-            options.noPrompt = noPrompt;
-            options.json = json;
-            options.statusFile = statusFile;
-            options.traceFile = traceFile;
-            options.traceAll = traceAll;
-            options.timeoutMs = timeoutText.empty() ? 10000 : ParseTimeout(timeoutText);
-            options.timeoutGiven = !timeoutText.empty();
-            return RunFlash(options);
+            return RunFlash(FlashOptionsFrom(flashArgs, language, json));
         }
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());

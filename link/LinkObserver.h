@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace zorflash {
+
 // Watches what crosses a device link: the bytes each way with the moment they crossed,
 // the failures with how long they waited, and the open. A front end uses it for a trace a
 // field engineer can attach to a report and to say why a run failed. Called on the update
@@ -22,3 +24,5 @@ public:
     // An open (TCP/IP or USB) ended: error 0 when the link is open, else the last-error value.
     virtual void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) = 0;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // Columns a UTF-8 text takes on a terminal: a Japanese character takes two, a combining
 // mark none. The progress line is measured in columns, never in bytes, so that it fits
 // the terminal's width in either language.
@@ -11,3 +13,5 @@ public:
     // The longest leading part of the text (whole characters) that fits `columns`.
     static std::string Truncate(const std::string& utf8, int columns);
 };
+
+}  // namespace zorflash

@@ -1,10 +1,12 @@
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 
-#include "cli/DisplayWidth.h"
+#include "update/DisplayWidth.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+namespace zorflash {
 
 std::string CProgressLine::FormatBytes(double bytes)
 {
@@ -79,3 +81,5 @@ std::string CProgressLine::Summary(uint64_t bytes, uint64_t records, double seco
                   FormatBytes(rate).c_str());
     return text;
 }
+
+}  // namespace zorflash

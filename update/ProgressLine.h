@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 // The terminal's progress line: the status box's last line, then the bytes of the record
 // stream sent out of the total, a bar, the rate and the time left, fitted to the
 // terminal's columns; and the summary line that follows a completed run. Pure text, so
@@ -16,3 +18,5 @@ public:
     static std::string FormatBytes(double bytes);
     static std::string FormatDuration(double seconds);
 };
+
+}  // namespace zorflash

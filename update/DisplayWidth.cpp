@@ -1,8 +1,10 @@
-#include "cli/DisplayWidth.h"
+#include "update/DisplayWidth.h"
 
 #include <clocale>
 #include <cwchar>
 #include <locale.h>
+
+namespace zorflash {
 
 namespace {
 // The terminal's widths come from the C library's tables for UTF-8, whatever locale the
@@ -65,3 +67,5 @@ std::string CDisplayWidth::Truncate(const std::string& utf8, int columns)
     }
     return utf8.substr(0, at);
 }
+
+}  // namespace zorflash
