@@ -3,7 +3,8 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo gui-demo test-sanitizers test-asan test-tsan test-fuzz fuzz bench clean
+.PHONY: all deps configure build test demo gui-demo test-sanitizers test-asan test-tsan test-fuzz fuzz bench clean \
+	build-windows test-windows package-windows
 
 all: build
 
@@ -74,5 +75,19 @@ fuzz: test-fuzz
 bench: deps
 	bench/run
 
+# Windows: zorflash-cli.exe, the engine and its unit tests cross-built with Debian's
+# mingw-w64, statically linked; tested under Wine against the Linux simulator.
+WINDOWS_BUILD_DIR ?= build-windows
+
+build-windows: deps
+	cmake --preset windows -B $(WINDOWS_BUILD_DIR) $(CMAKE_ARGS)
+	cmake --build $(WINDOWS_BUILD_DIR) -j $(JOBS)
+
+test-windows: build build-windows
+	tools/test-windows.sh $(BUILD_DIR) $(WINDOWS_BUILD_DIR)
+
+package-windows: build-windows
+	tools/package-windows.sh $(WINDOWS_BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz $(WINDOWS_BUILD_DIR)

@@ -2,19 +2,16 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/TerminalHost.h"
+#include "platform/Console.h"
+#include "platform/ConsoleInterrupt.h"
+#include "platform/PathText.h"
 #include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
-#include <pthread.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -24,9 +21,13 @@ uint64_t RecordStreamTotal(const std::string& filePath)
     for (int volume = 1; volume <= 2; ++volume) {
         std::string name;
         MakeVolumeFileName(volume, filePath, name);
-        struct stat st {};
-        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
-            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
+        std::error_code error;
+        const std::filesystem::path path = PathFromUtf8(name);
+        if (!std::filesystem::is_regular_file(path, error))
+            continue;
+        const uintmax_t size = std::filesystem::file_size(path, error);
+        if (!error && size > static_cast<uintmax_t>(kHeaderSize))
+            total += static_cast<uint64_t>(size) - kHeaderSize;
     }
     return total;
 }
@@ -37,70 +38,29 @@ bool EndsWith(const std::string& text, const std::string& tail)
     return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
-// the run is interrupted through its abort signal, which ends the blocked transfer, and
-// the job then closes the link as on any communication failure.
-class CSignalWatcher {
-public:
-    explicit CSignalWatcher(CAbortSignal& abort) : m_abort(abort)
-    {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
-        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
-        m_thread = std::thread([this] {
-            int sig = 0;
-            while (sigwait(&m_set, &sig) == 0) {
-                if (sig == SIGUSR1 && m_stopping.load())
-                    return;
-                if (sig == SIGINT || sig == SIGTERM) {
-                    m_interrupted.store(true);
-                    m_abort.Trigger();
-                }
-            }
-        });
-    }
-    ~CSignalWatcher()
-    {
-        m_stopping.store(true);
-        pthread_kill(m_thread.native_handle(), SIGUSR1);
-        m_thread.join();
-        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
-    }
-    bool Interrupted() const { return m_interrupted.load(); }
-
-private:
-    CAbortSignal& m_abort;
-    sigset_t m_set{};
-    std::atomic<bool> m_interrupted{false};
-    std::atomic<bool> m_stopping{false};
-    std::thread m_thread;
-};
 }  // namespace
 
 int RunFlash(const FlashOptions& options)
 {
     CTerminalHost::Options hostOptions;
     hostOptions.quiet = options.quiet;
-    hostOptions.interactive = isatty(STDOUT_FILENO) != 0;
+    hostOptions.interactive = IsTerminal(stdout);
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
-    hostOptions.promptInputFd = STDIN_FILENO;
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
 
     bool interrupted = false;
     {
-        CSignalWatcher watcher(host.Abort());
+        CConsoleInterrupt watcher(host.Abort());
         std::thread worker = StartUpdateWorker(&host);
         worker.join();
-        interrupted = watcher.Interrupted();
+        interrupted = watcher.Received() != CConsoleInterrupt::Reason::None;
     }
     host.Finish();
 
     const std::string& text = host.StatusText();
     if (!options.statusFile.empty()) {
-        std::ofstream out(options.statusFile, std::ios::binary | std::ios::trunc);
+        std::ofstream out(PathFromUtf8(options.statusFile), std::ios::binary | std::ios::trunc);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
         if (!out) {
             std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", options.statusFile.c_str());

@@ -4,17 +4,16 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/DeviceModel.h"
+#include "usb/UsbCandidates.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 int RunProbe(int modelIndex)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
     if (found.empty()) {
-        const char* list = std::getenv("ZORFLASH_USB_DEVICES");
-        std::printf("No USB instrument found (looked at %s).\n", list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*");
+        std::printf("No USB instrument found (looked at %s).\n", UsbCandidatesDescription().c_str());
         return kExitFailed;
     }
     std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");

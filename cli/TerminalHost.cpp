@@ -2,8 +2,7 @@
 
 #include "cli/ProgressLine.h"
 
-#include <poll.h>
-#include <unistd.h>
+#include "platform/Console.h"
 
 #include <algorithm>
 #include <cctype>
@@ -124,13 +123,8 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
 {
     // One line, but given up at once when the run is interrupted.
     for (;;) {
-        pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0)
-            continue;
-        if (m_abort.IsTriggered())
-            return false;
         char c = 0;
-        if (read(m_options.promptInputFd, &c, 1) <= 0)
+        if (ReadStandardInput(&c, 1, m_abort) <= 0)
             return false;
         if (c == '\n')
             return true;

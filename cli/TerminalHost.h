@@ -20,7 +20,6 @@ public:
         bool interactive = false;  // stdout is a terminal: rewrite the progress line in place
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = 10000;
-        int promptInputFd = 0;     // where the disk prompt's answer is read
     };
 
     CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err);

@@ -5,7 +5,6 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -16,9 +15,9 @@ constexpr size_t kCommandCopyLimit = 510;     // bounded copy: at most 509 chara
 
 // A receive that succeeds with no byte means the peer has closed the connection (a TCP
 // instrument that went away); ReceiveExact must not loop on it, nor report success.
-constexpr uint32_t kErrorPeerClosed = ECONNRESET;
+constexpr uint32_t kErrorPeerClosed = kErrorConnectionReset;
 // A send that succeeds with no byte taken cannot make progress; SendText ends with this.
-constexpr uint32_t kErrorNothingSent = EIO;
+constexpr uint32_t kErrorNothingSent = kErrorDeviceGone;
 
 }  // namespace
 
@@ -30,7 +29,7 @@ CDeviceLink::CDeviceLink(bool useUsb)
     } else {
         m_tcpChannel = std::make_unique<CTcpChannel>();
         // The outcome is not looked at: a failed start shows when OpenTcp cannot make a
-        // socket. (On POSIX there is nothing to start.)
+        // socket. (On POSIX there is nothing to start; Winsock starts once per process.)
         CTcpChannel::Startup();
     }
 }

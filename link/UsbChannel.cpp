@@ -4,7 +4,6 @@
 #include "platform/LastError.h"
 #include "usb/Vavuziz.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +12,7 @@ namespace {
 
 // A library call that reports success without moving a byte cannot make progress; a
 // line read or an exact send ends with this instead of looping.
-constexpr uint32_t kErrorNothingMoved = EIO;
+constexpr uint32_t kErrorNothingMoved = kErrorDeviceGone;
 
 }  // namespace
 
@@ -30,7 +29,7 @@ void CUsbChannel::SetAbortSignal(CAbortSignal* signal)
 {
     m_abort = signal;
     if (m_handle != -1)
-        VavUZIz_SetAbortFd(m_handle, m_abort ? m_abort->Fd() : -1);
+        VavUZIz_SetAbortSignal(m_handle, m_abort);
 }
 
 bool CUsbChannel::ParseDeviceNumber(const char* reply, int32_t& number)
@@ -80,7 +79,7 @@ bool CUsbChannel::Open(int32_t deviceNumber)
             break;
         table[opened++] = m_handle;
         if (m_abort)
-            VavUZIz_SetAbortFd(m_handle, m_abort->Fd());
+            VavUZIz_SetAbortSignal(m_handle, m_abort);
         char reply[kReplyLineSize];
         error = Identify(reply);
         if (error != kErrorSuccess)
@@ -114,8 +113,8 @@ uint32_t CUsbChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeo
 {
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        SetLastError(ECANCELED);
-        return ECANCELED;
+        SetLastError(kErrorCancelled);
+        return kErrorCancelled;
     }
     uint32_t written = 0;
     if (!VavUZIz_WriteDevice(m_handle, data, length, &written, timeout)) {
@@ -133,8 +132,8 @@ uint32_t CUsbChannel::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeou
 {
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        SetLastError(ECANCELED);
-        return ECANCELED;
+        SetLastError(kErrorCancelled);
+        return kErrorCancelled;
     }
     uint32_t read = 0;
     if (!VavUZIz_ReadDevice(m_handle, buffer, length, &read, timeout)) {
@@ -171,8 +170,8 @@ uint32_t CUsbChannel::SendExact(const uint8_t* data, uint32_t& length, uint32_t 
 uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
 {
     if (length == 0) {
-        SetLastError(EINVAL);
-        return EINVAL;
+        SetLastError(kErrorInvalidParameter);
+        return kErrorInvalidParameter;
     }
     const uint32_t capacity = length;
     uint32_t stored = 0;
@@ -227,7 +226,7 @@ std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal*
             break;
         handles.push_back(handle);
         if (abort)
-            VavUZIz_SetAbortFd(handle, abort->Fd());
+            VavUZIz_SetAbortSignal(handle, abort);
         UsbInstrument instrument;
         const char* path = VavUZIz_DevicePath(handle);
         instrument.path = path ? path : "";

@@ -1,21 +1,5 @@
 #include "platform/LastError.h"
 
-#include <cstring>
-
-namespace {
-thread_local uint32_t t_lastError = 0;
-}
-
-uint32_t GetLastError()
-{
-    return t_lastError;
-}
-
-void SetLastError(uint32_t code)
-{
-    t_lastError = code;
-}
-
 const char* DescribeError(uint32_t code)
 {
     switch (code) {
@@ -35,6 +19,6 @@ const char* DescribeError(uint32_t code)
         break;
     }
     if (code < kErrorApplicationBit)
-        return std::strerror(static_cast<int>(code));  // an errno value
+        return SystemErrorText(code);
     return "application error";
 }

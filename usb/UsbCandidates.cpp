@@ -39,3 +39,9 @@ std::vector<std::string> UsbCandidatePaths()
     const char* list = std::getenv("ZORFLASH_USB_DEVICES");
     return ExpandUsbCandidates(list ? list : kDefaultUsbDevices);
 }
+
+std::string UsbCandidatesDescription()
+{
+    const char* list = std::getenv("ZORFLASH_USB_DEVICES");
+    return list && *list ? list : kDefaultUsbDevices;
+}

@@ -6,7 +6,11 @@
 // The device paths the USB layer tries, in order: ZORFLASH_USB_DEVICES (or the default
 // list when it is unset) with each glob pattern replaced by its matches, sorted.
 // Patterns that match nothing and empty items add nothing.
-constexpr const char* kDefaultUsbDevices = "/dev/ttyACM*:/dev/usbtmc*";
+// On Windows: port names separated by ';' (COM3;COM7, or \\.\COM3), no patterns, and
+// by default every COM port present, in the order of their numbers.
+constexpr const char* kDefaultUsbDevices = "/dev/ttyACM*:/dev/usbtmc*";  // POSIX
 
 std::vector<std::string> ExpandUsbCandidates(const char* list);
 std::vector<std::string> UsbCandidatePaths();
+// Where the layer looks, for an operator's message: the variable's value or the default.
+std::string UsbCandidatesDescription();

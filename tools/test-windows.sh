@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The Windows build under Wine: the engine's unit tests, then zorflash-cli.exe against the
+# Linux simulator over 127.0.0.1 and through a COM port that Wine maps to a simulator's
+# pseudo-terminal. Every case runs the Linux CLI too, and the two status files must be
+# the same bytes. Nothing here leaves this machine: 127.0.0.1 and pseudo-terminals only.
+#
+#   tools/test-windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
+set -euo pipefail
+
+LINUX_BUILD=$(realpath "${1:-build}")
+WIN_BUILD=$(realpath "${2:-build-windows}")
+SIM="$LINUX_BUILD/sim/zorflash-sim"
+LCLI="$LINUX_BUILD/cli/zorflash-cli"
+WCLI="$WIN_BUILD/cli/zorflash-cli.exe"
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+for program in "$SIM" "$LCLI" "$WCLI" "$WINE"; do
+    [ -x "$program" ] || { echo "test-windows: $program is missing" >&2; exit 1; }
+done
+
+# A fresh prefix in the build folder, no display, no Mono or Gecko prompts.
+export WINEPREFIX="$WIN_BUILD/wineprefix" WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml="
+started=$(date +%s)
+work=$(mktemp -d)
+sim_pid=""
+failures=0
+
+cleanup() {
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+    [ -n "${KEEP_WORK:-}" ] && echo "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# Wine's view of a Linux path: drive Z: is the root.
+winpath() {
+    echo "Z:$1"
+}
+
+echo "== A fresh Wine prefix in $WINEPREFIX"
+rm -rf "$WINEPREFIX"
+timeout -k 5 180 "$WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+
+echo "== The engine's unit tests under Wine"
+(cd "$WIN_BUILD" && timeout -k 5 900 ctest --output-on-failure --timeout 180) || fail "unit tests under Wine"
+
+stop_sim() {
+    if [ -n "$sim_pid" ]; then
+        for _ in $(seq 100); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.05; done
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+        sim_pid=""
+    fi
+}
+
+# Starts the simulator for one update over TCP; sets $port.
+start_tcp_sim() {
+    local log=$1
+    shift
+    rm -f "$work/port"
+    "$SIM" serve --tcp 127.0.0.1:0 --port-file "$work/port" --max-updates 1 --idle-timeout-ms 20000 \
+        --out "$work/images" "$@" >"$log" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 200); do [ -s "$work/port" ] && break; sleep 0.05; done
+    [ -s "$work/port" ] || { cat "$log"; return 1; }
+    port=$(cat "$work/port")
+}
+
+# Starts the simulator with one USB instrument; sets $pty.
+start_usb_sim() {
+    local log=$1
+    "$SIM" serve --usb 1 --max-updates 1 --idle-timeout-ms 20000 --out "$work/images" >"$log" 2>&1 &
+    sim_pid=$!
+    pty=""
+    for _ in $(seq 200); do
+        pty=$(sed -n 's/.*ZORFLASH_USB_DEVICES=//p' "$log" | head -n 1)
+        [ -n "$pty" ] && break
+        sleep 0.05
+    done
+    [ -n "$pty" ] || { cat "$log"; return 1; }
+}
+
+# One case over TCP: the same update by each CLI, each against a fresh simulator.
+#   tcp_case NAME EXPECTED_EXIT "SIMULATOR ARGS" CLI ARGS...
+tcp_case() {
+    local name=$1 expected=$2 sim_args=$3
+    shift 3
+    local file=$work/fw1.R71 code_l=0 code_w=0 t0
+    start_tcp_sim "$work/$name.sim-linux.log" $sim_args
+    timeout -k 5 60 "$LCLI" flash --model RT71 --file "$file" --tcp "127.0.0.1:$port" \
+        --status-file "$work/$name.linux.txt" "$@" >"$work/$name.linux.out" 2>&1 || code_l=$?
+    stop_sim
+    rm -rf "$work/images"
+    start_tcp_sim "$work/$name.sim-windows.log" $sim_args
+    t0=$(date +%s%3N)
+    timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$file")" --tcp "127.0.0.1:$port" \
+        --status-file "$(winpath "$work/$name.windows.txt")" "$@" >"$work/$name.windows.out" 2>&1 || code_w=$?
+    stop_sim
+    check_case "$name" "$expected" "$code_l" "$code_w" "$t0"
+}
+
+check_case() {
+    local name=$1 expected=$2 code_l=$3 code_w=$4 t0=$5 ms
+    ms=$(( $(date +%s%3N) - t0 ))
+    [ "$code_l" = "$expected" ] || fail "$name: the Linux CLI ended with $code_l, not $expected"
+    [ "$code_w" = "$expected" ] || { fail "$name: zorflash-cli.exe ended with $code_w, not $expected"; head -c 2000 "$work/$name.windows.out"; }
+    if [ ! -s "$work/$name.windows.txt" ]; then
+        fail "$name: zorflash-cli.exe wrote no status file"
+    elif cmp -s "$work/$name.linux.txt" "$work/$name.windows.txt"; then
+        printf '  %-18s exit %s on both, status files identical (%s bytes), .exe took %d.%d s\n' \
+            "$name" "$code_w" "$(stat -c %s "$work/$name.windows.txt")" $((ms / 1000)) $((ms % 1000 / 100))
+    else
+        fail "$name: the status files differ"
+        od -c "$work/$name.linux.txt" | tail -n 5
+        od -c "$work/$name.windows.txt" | tail -n 5
+    fi
+    # What each printed is the same text too (the console's line ends are CR LF on Windows).
+    cmp -s <(tr -d '\r' <"$work/$name.linux.out") <(tr -d '\r' <"$work/$name.windows.out") ||
+        fail "$name: zorflash-cli.exe printed another text than the Linux CLI"
+    if [ "$expected" = 0 ]; then
+        "$SIM" verify "$work/images/update-0001.img" "$work/fw1.R71" >/dev/null ||
+            fail "$name: the image the simulator received is not the file"
+    fi
+    rm -rf "$work/images"
+}
+
+echo "== zorflash-cli.exe against zorflash-sim on 127.0.0.1"
+"$SIM" make-sample --model RT71 --kind MAIN --records 300 "$work/fw1.R71" >/dev/null
+tcp_case good-main 0 ""
+tcp_case header-fault 1 "--fault header:wrong"
+tcp_case time-out 1 "--fault record:65:silent" --timeout 500
+rm -f "$work"/fw?.R71
+"$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$work/fw1.R71" >/dev/null
+tcp_case sub-two-volumes 0 ""
+
+echo "== zorflash-cli.exe through a COM port mapped to a pseudo-terminal instrument"
+code_l=0
+code_w=0
+start_usb_sim "$work/usb.sim-linux.log"
+ZORFLASH_USB_DEVICES="$pty" timeout -k 5 60 "$LCLI" flash --model RT71 --file "$work/fw1.R71" --usb \
+    --status-file "$work/usb-com-port.linux.txt" >"$work/usb-com-port.linux.out" 2>&1 || code_l=$?
+stop_sim
+rm -rf "$work/images"
+start_usb_sim "$work/usb.sim-windows.log"
+timeout -k 5 60 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$pty" /f >/dev/null 2>&1 ||
+    fail "usb: the COM port mapping could not be written"
+# The mapping is read when the server starts: a new one, started by a program whose output
+# goes nowhere (a server keeps the output of the program that started it).
+timeout -k 5 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+timeout -k 5 60 "$WINE" reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1 || true
+t0=$(date +%s%3N)
+ZORFLASH_USB_DEVICES=COM5 timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$work/fw1.R71")" \
+    --usb --status-file "$(winpath "$work/usb-com-port.windows.txt")" >"$work/usb-com-port.windows.out" 2>&1 || code_w=$?
+stop_sim
+check_case usb-com-port 0 "$code_l" "$code_w" "$t0"
+
+echo "== test-windows: $failures failure(s), $(( $(date +%s) - started )) s"
+[ "$failures" -eq 0 ]
