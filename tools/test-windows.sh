@@ -49,9 +49,13 @@ timeout -k 5 180 "$WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot fai
 echo "== The engine's unit tests under Wine"
 (cd "$WIN_BUILD" && timeout -k 5 900 ctest --output-on-failure --timeout 180) || fail "unit tests under Wine"
 
+# Waits (at most 5 s) for the simulator to end after its one update, then ends it; "now"
+# ends it at once (a time-out case, whose simulator waits for more).
 stop_sim() {
     if [ -n "$sim_pid" ]; then
-        for _ in $(seq 100); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.05; done
+        if [ "${1:-}" != now ]; then
+            for _ in $(seq 100); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.05; done
+        fi
         kill "$sim_pid" 2>/dev/null || true
         wait "$sim_pid" 2>/dev/null || true
         sim_pid=""
@@ -63,7 +67,7 @@ start_tcp_sim() {
     local log=$1
     shift
     rm -f "$work/port"
-    "$SIM" serve --tcp 127.0.0.1:0 --port-file "$work/port" --max-updates 1 --idle-timeout-ms 20000 \
+    "$SIM" serve --tcp 127.0.0.1:0 --port-file "$work/port" --idle-timeout-ms 20000 \
         --out "$work/images" "$@" >"$log" 2>&1 &
     sim_pid=$!
     for _ in $(seq 200); do [ -s "$work/port" ] && break; sleep 0.05; done
@@ -74,39 +78,49 @@ start_tcp_sim() {
 # Starts the simulator with one USB instrument; sets $pty.
 start_usb_sim() {
     local log=$1
-    "$SIM" serve --usb 1 --max-updates 1 --idle-timeout-ms 20000 --out "$work/images" >"$log" 2>&1 &
+    shift
+    : >"$log"
+    "$SIM" serve --usb 1 --idle-timeout-ms 20000 --out "$work/images" "$@" >"$log" 2>&1 &
     sim_pid=$!
     pty=""
     for _ in $(seq 200); do
-        pty=$(sed -n 's/.*ZORFLASH_USB_DEVICES=//p' "$log" | head -n 1)
+        pty=$(sed -n 's/.*ZORFLASH_USB_DEVICES=//p' "$log" | head -n 1) || true
         [ -n "$pty" ] && break
         sleep 0.05
     done
     [ -n "$pty" ] || { cat "$log"; return 1; }
 }
 
-# One case over TCP: the same update by each CLI, each against a fresh simulator.
+# One case over TCP: the same update by each CLI, each against a fresh simulator. A
+# simulator that is to stay silent must not end after its one update (--max-updates), or
+# the case would show a closed link instead of a time-out.
 #   tcp_case NAME EXPECTED_EXIT "SIMULATOR ARGS" CLI ARGS...
 tcp_case() {
     local name=$1 expected=$2 sim_args=$3
     shift 3
-    local file=$work/fw1.R71 code_l=0 code_w=0 t0
+    local file=$work/fw1.R71 code_l=0 code_w=0 t0 how=
+    [[ $sim_args == *--max-updates* ]] || how=now
     start_tcp_sim "$work/$name.sim-linux.log" $sim_args
     timeout -k 5 60 "$LCLI" flash --model RT71 --file "$file" --tcp "127.0.0.1:$port" \
         --status-file "$work/$name.linux.txt" "$@" >"$work/$name.linux.out" 2>&1 || code_l=$?
-    stop_sim
+    stop_sim $how
     rm -rf "$work/images"
     start_tcp_sim "$work/$name.sim-windows.log" $sim_args
     t0=$(date +%s%3N)
     timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$file")" --tcp "127.0.0.1:$port" \
         --status-file "$(winpath "$work/$name.windows.txt")" "$@" >"$work/$name.windows.out" 2>&1 || code_w=$?
-    stop_sim
+    t0=$(( $(date +%s%3N) - t0 ))
+    stop_sim $how
     check_case "$name" "$expected" "$code_l" "$code_w" "$t0"
 }
 
+# check_case NAME EXPECTED_EXIT LINUX_EXIT WINDOWS_EXIT WINDOWS_MS
 check_case() {
-    local name=$1 expected=$2 code_l=$3 code_w=$4 t0=$5 ms
-    ms=$(( $(date +%s%3N) - t0 ))
+    local name=$1 expected=$2 code_l=$3 code_w=$4 ms=$5
+    # A time-out case (--timeout 500) must have waited for it, not met a closed link.
+    if [[ $name == *time-out* ]] && { [ "$ms" -lt 450 ] || [ "$ms" -gt 20000 ]; }; then
+        fail "$name: zorflash-cli.exe ended after $ms ms, not after its 500 ms time-out"
+    fi
     [ "$code_l" = "$expected" ] || fail "$name: the Linux CLI ended with $code_l, not $expected"
     [ "$code_w" = "$expected" ] || { fail "$name: zorflash-cli.exe ended with $code_w, not $expected"; head -c 2000 "$work/$name.windows.out"; }
     if [ ! -s "$work/$name.windows.txt" ]; then
@@ -131,33 +145,44 @@ check_case() {
 
 echo "== zorflash-cli.exe against zorflash-sim on 127.0.0.1"
 "$SIM" make-sample --model RT71 --kind MAIN --records 300 "$work/fw1.R71" >/dev/null
-tcp_case good-main 0 ""
-tcp_case header-fault 1 "--fault header:wrong"
+tcp_case good-main 0 "--max-updates 1"
+tcp_case header-fault 1 "--max-updates 1 --fault header:wrong"
 tcp_case time-out 1 "--fault record:65:silent" --timeout 500
 rm -f "$work"/fw?.R71
 "$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$work/fw1.R71" >/dev/null
-tcp_case sub-two-volumes 0 ""
+tcp_case sub-two-volumes 0 "--max-updates 1"
+
+# One case over USB: the Linux CLI on the pseudo-terminal, the .exe on COM5, which Wine
+# maps to a fresh simulator's pseudo-terminal.
+#   usb_case NAME EXPECTED_EXIT "SIMULATOR ARGS" CLI ARGS...
+usb_case() {
+    local name=$1 expected=$2 sim_args=$3
+    shift 3
+    local code_l=0 code_w=0 t0 how=
+    [[ $sim_args == *--max-updates* ]] || how=now
+    start_usb_sim "$work/$name.sim-linux.log" $sim_args
+    ZORFLASH_USB_DEVICES="$pty" timeout -k 5 60 "$LCLI" flash --model RT71 --file "$work/fw1.R71" --usb \
+        --status-file "$work/$name.linux.txt" "$@" >"$work/$name.linux.out" 2>&1 || code_l=$?
+    stop_sim $how
+    rm -rf "$work/images"
+    start_usb_sim "$work/$name.sim-windows.log" $sim_args
+    timeout -k 5 60 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$pty" /f >/dev/null 2>&1 ||
+        fail "$name: the COM port mapping could not be written"
+    # The mapping is read when the server starts: a new one, started by a program whose
+    # output goes nowhere (a server keeps the output of the program that started it).
+    timeout -k 5 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+    timeout -k 5 60 "$WINE" reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1 || true
+    t0=$(date +%s%3N)
+    ZORFLASH_USB_DEVICES=COM5 timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$work/fw1.R71")" \
+        --usb --status-file "$(winpath "$work/$name.windows.txt")" "$@" >"$work/$name.windows.out" 2>&1 || code_w=$?
+    t0=$(( $(date +%s%3N) - t0 ))
+    stop_sim $how
+    check_case "$name" "$expected" "$code_l" "$code_w" "$t0"
+}
 
 echo "== zorflash-cli.exe through a COM port mapped to a pseudo-terminal instrument"
-code_l=0
-code_w=0
-start_usb_sim "$work/usb.sim-linux.log"
-ZORFLASH_USB_DEVICES="$pty" timeout -k 5 60 "$LCLI" flash --model RT71 --file "$work/fw1.R71" --usb \
-    --status-file "$work/usb-com-port.linux.txt" >"$work/usb-com-port.linux.out" 2>&1 || code_l=$?
-stop_sim
-rm -rf "$work/images"
-start_usb_sim "$work/usb.sim-windows.log"
-timeout -k 5 60 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$pty" /f >/dev/null 2>&1 ||
-    fail "usb: the COM port mapping could not be written"
-# The mapping is read when the server starts: a new one, started by a program whose output
-# goes nowhere (a server keeps the output of the program that started it).
-timeout -k 5 20 "$WINESERVER" -k >/dev/null 2>&1 || true
-timeout -k 5 60 "$WINE" reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1 || true
-t0=$(date +%s%3N)
-ZORFLASH_USB_DEVICES=COM5 timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$work/fw1.R71")" \
-    --usb --status-file "$(winpath "$work/usb-com-port.windows.txt")" >"$work/usb-com-port.windows.out" 2>&1 || code_w=$?
-stop_sim
-check_case usb-com-port 0 "$code_l" "$code_w" "$t0"
+usb_case usb-com-port 0 "--max-updates 1"
+usb_case usb-time-out 1 "--fault record:65:silent" --timeout 500
 
 echo "== test-windows: $failures failure(s), $(( $(date +%s) - started )) s"
 [ "$failures" -eq 0 ]
