@@ -24,6 +24,7 @@ started=$(date +%s)
 work=$(mktemp -d)
 sim_pid=""
 failures=0
+answers=/dev/null  # the standard input of the CLIs: what answers a disk prompt
 
 cleanup() {
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
@@ -102,13 +103,13 @@ tcp_case() {
     [[ $sim_args == *--max-updates* ]] || how=now
     start_tcp_sim "$work/$name.sim-linux.log" $sim_args
     timeout -k 5 60 "$LCLI" flash --model RT71 --file "$file" --tcp "127.0.0.1:$port" \
-        --status-file "$work/$name.linux.txt" "$@" >"$work/$name.linux.out" 2>&1 || code_l=$?
+        --status-file "$work/$name.linux.txt" "$@" <"$answers" >"$work/$name.linux.out" 2>&1 || code_l=$?
     stop_sim $how
     rm -rf "$work/images"
     start_tcp_sim "$work/$name.sim-windows.log" $sim_args
     t0=$(date +%s%3N)
     timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$file")" --tcp "127.0.0.1:$port" \
-        --status-file "$(winpath "$work/$name.windows.txt")" "$@" >"$work/$name.windows.out" 2>&1 || code_w=$?
+        --status-file "$(winpath "$work/$name.windows.txt")" "$@" <"$answers" >"$work/$name.windows.out" 2>&1 || code_w=$?
     t0=$(( $(date +%s%3N) - t0 ))
     stop_sim $how
     check_case "$name" "$expected" "$code_l" "$code_w" "$t0"
@@ -151,6 +152,13 @@ tcp_case time-out 1 "--fault record:65:silent" --timeout 500
 rm -f "$work"/fw?.R71
 "$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$work/fw1.R71" >/dev/null
 tcp_case sub-two-volumes 0 "--max-updates 1"
+# The disk prompt for volume 2, answered on the standard input: Cancel.
+mv "$work/fw2.R71" "$work/later.R71"
+echo c >"$work/cancel"
+answers="$work/cancel"
+tcp_case prompt-cancelled 3 "--max-updates 1"
+answers=/dev/null
+mv "$work/later.R71" "$work/fw2.R71"
 
 # One case over USB: the Linux CLI on the pseudo-terminal, the .exe on COM5, which Wine
 # maps to a fresh simulator's pseudo-terminal.
@@ -162,7 +170,7 @@ usb_case() {
     [[ $sim_args == *--max-updates* ]] || how=now
     start_usb_sim "$work/$name.sim-linux.log" $sim_args
     ZORFLASH_USB_DEVICES="$pty" timeout -k 5 60 "$LCLI" flash --model RT71 --file "$work/fw1.R71" --usb \
-        --status-file "$work/$name.linux.txt" "$@" >"$work/$name.linux.out" 2>&1 || code_l=$?
+        --status-file "$work/$name.linux.txt" "$@" <"$answers" >"$work/$name.linux.out" 2>&1 || code_l=$?
     stop_sim $how
     rm -rf "$work/images"
     start_usb_sim "$work/$name.sim-windows.log" $sim_args
@@ -174,7 +182,7 @@ usb_case() {
     timeout -k 5 60 "$WINE" reg query 'HKLM\Software\Wine\Ports' >/dev/null 2>&1 || true
     t0=$(date +%s%3N)
     ZORFLASH_USB_DEVICES=COM5 timeout -k 5 60 "$WINE" "$WCLI" flash --model RT71 --file "$(winpath "$work/fw1.R71")" \
-        --usb --status-file "$(winpath "$work/$name.windows.txt")" "$@" >"$work/$name.windows.out" 2>&1 || code_w=$?
+        --usb --status-file "$(winpath "$work/$name.windows.txt")" "$@" </dev/null >"$work/$name.windows.out" 2>&1 || code_w=$?
     t0=$(( $(date +%s%3N) - t0 ))
     stop_sim $how
     check_case "$name" "$expected" "$code_l" "$code_w" "$t0"
