@@ -147,6 +147,14 @@ check_case() {
 echo "== zorflash-cli.exe against zorflash-sim on 127.0.0.1"
 "$SIM" make-sample --model RT71 --kind MAIN --records 300 "$work/fw1.R71" >/dev/null
 tcp_case good-main 0 "--max-updates 1"
+# A file name beyond the ANSI code page reaches the program whole (UTF-16 command line).
+cp "$work/fw1.R71" "$work/更新1.R71"
+if timeout -k 5 60 "$WINE" "$WCLI" inspect --model RT71 "$(winpath "$work/更新1.R71")" </dev/null 2>&1 |
+    grep -q '^result:   OK'; then
+    echo "  utf8-file-name     inspect reads Z:$work/更新1.R71"
+else
+    fail "utf8-file-name: zorflash-cli.exe could not read a file named 更新1.R71"
+fi
 tcp_case header-fault 1 "--max-updates 1 --fault header:wrong"
 tcp_case time-out 1 "--fault record:65:silent" --timeout 500
 rm -f "$work"/fw?.R71

@@ -1,5 +1,7 @@
 #include "platform/Console.h"
 
+#include "platform/win32/WideText.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -45,14 +47,8 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     if (!wide)
         return std::vector<std::string>(argv, argv + argc);
     std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i) {
-        const int needed = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string text(needed > 0 ? static_cast<size_t>(needed) : 1, '\0');
-        if (needed > 0)
-            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), needed, nullptr, nullptr);
-        text.resize(text.size() - 1);  // the NUL
-        arguments.push_back(std::move(text));
-    }
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(Utf8FromWide(wide[i]));
     LocalFree(wide);
     return arguments;
 }

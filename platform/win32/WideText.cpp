@@ -17,3 +17,16 @@ std::wstring WideFromUtf8(const std::string& text)
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed);
     return wide;
 }
+
+std::string Utf8FromWide(const std::wstring& text)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
+        return {};
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), needed, nullptr, nullptr);
+    return narrow;
+}
