@@ -1,5 +1,7 @@
 #include "usb/UsbCandidates.h"
 
+#include "usb/win32/ComPortName.h"
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -26,9 +28,11 @@ std::string Trimmed(const std::string& text)
     return text.substr(start, end - start);
 }
 
-// The number of "COMn" (any case), or -1 for any other name.
-long ComNumber(const std::string& name)
+}  // namespace
+
+long ComPortNumber(const std::string& path)
 {
+    const std::string name = path.rfind(kDevicePrefix, 0) == 0 ? path.substr(4) : path;
     if (name.size() < 4 || name.size() > 8)
         return -1;
     if (std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
@@ -43,6 +47,8 @@ long ComNumber(const std::string& name)
     }
     return number;
 }
+
+namespace {
 
 // The ports the serial drivers have announced (the registry's SERIALCOMM key).
 void AddRegisteredPorts(std::vector<long>& numbers)
@@ -63,7 +69,7 @@ void AddRegisteredPorts(std::vector<long>& numbers)
         if (result != ERROR_SUCCESS || type != REG_SZ)
             continue;
         data[std::min<DWORD>(dataSize, sizeof data - 1)] = '\0';
-        const long number = ComNumber(Trimmed(data));
+        const long number = ComPortNumber(Trimmed(data));
         if (number >= 0)
             numbers.push_back(number);
     }
@@ -77,7 +83,7 @@ void AddDosDevicePorts(std::vector<long>& numbers)
     const DWORD length = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()));
     for (DWORD at = 0; at < length && names[at] != '\0';) {
         const std::string name(names.data() + at);
-        const long number = ComNumber(name);
+        const long number = ComPortNumber(name);
         if (number >= 0)
             numbers.push_back(number);
         at += static_cast<DWORD>(name.size()) + 1;

@@ -5,6 +5,7 @@
 #include "platform/LastError.h"
 #include "platform/win32/WideText.h"
 #include "usb/UsbCandidates.h"
+#include "usb/win32/ComPortName.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -129,6 +130,11 @@ bool MakeRaw(OpenedPort& port)
 // Opens one candidate; null, with the last error telling why, when it cannot be had.
 std::shared_ptr<OpenedPort> OpenCandidate(const std::string& path)
 {
+    // Anything else named in the list (a file, another device) is never opened at all.
+    if (ComPortNumber(path) < 0) {
+        SetLastError(ERROR_BAD_DEVICE);
+        return nullptr;
+    }
     const std::wstring wide = WideFromUtf8(path);
     if (wide.empty()) {
         SetLastError(ERROR_INVALID_NAME);

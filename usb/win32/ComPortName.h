@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// The number of a COM port name ("COM7", "com7" or "\\.\COM7"), or -1 for any other name:
+// only COM ports are instruments on Windows.
+long ComPortNumber(const std::string& name);
