@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # zorflash-cli-windows-x64.zip: the statically linked .exe, the README's Windows section
-# and the notice, with Windows line ends on the texts.
+# and the licence (the project's, as the Debian package states it), with Windows line ends
+# on the texts.
 #
 #   tools/package-windows.sh WINDOWS_BUILD_DIR
 set -euo pipefail
@@ -17,11 +18,7 @@ cp "$exe" "$stage/zorflash-cli/"
 awk '/^## Windows$/ {on = 1} /^## / && !/^## Windows$/ {on = 0} on' README.md |
     sed 's/$/\r/' >"$stage/zorflash-cli/README-Windows.txt"
 [ -s "$stage/zorflash-cli/README-Windows.txt" ] || { echo "package-windows: no Windows section in README.md" >&2; exit 1; }
-if [ -f LICENSE ]; then
-    sed 's/$/\r/' LICENSE >"$stage/zorflash-cli/LICENSE.txt"
-else
-    sed 's/$/\r/' tools/windows/NOTICE.txt >"$stage/zorflash-cli/NOTICE.txt"
-fi
+sed 's/$/\r/' packaging/debian/copyright >"$stage/zorflash-cli/LICENSE.txt"
 
 zip_file="$WIN_BUILD/zorflash-cli-windows-x64.zip"
 rm -f "$zip_file"
