@@ -51,8 +51,14 @@ private:
     bool m_started = false;
 };
 
+// A send and a receive under way at once on two threads share the socket's event, and
+// one may take the readiness the other waits for; no wait lasts longer than this before
+// its call is tried again.
+constexpr int64_t kLongestSliceMs = 100;
+
 // Waits for one of the network events in mask (or the deadline, or the abort signal).
-// 0 when the socket reported something: the caller tries its call again and learns.
+// 0 when the socket reported something, or a slice passed: the caller tries its call
+// again and learns.
 uint32_t WaitReady(SOCKET socket, HANDLE event, long mask, const CAbortSignal* abort,
                    DeadlineClock::time_point deadline, int* connectError = nullptr)
 {
@@ -61,8 +67,11 @@ uint32_t WaitReady(SOCKET socket, HANDLE event, long mask, const CAbortSignal* a
         if (abort && abort->IsTriggered())
             return kErrorCancelled;
         HANDLE handles[2] = {event, abortEvent};
+        const int64_t left = MillisecondsLeft(deadline);
         const DWORD waited = WaitForMultipleObjects(abortEvent ? 2 : 1, handles, FALSE,
-                                                    static_cast<DWORD>(MillisecondsLeft(deadline)));
+                                                    static_cast<DWORD>(left < kLongestSliceMs ? left : kLongestSliceMs));
+        if (waited == WAIT_TIMEOUT && left > kLongestSliceMs && !connectError)
+            return 0;
         if (waited == WAIT_OBJECT_0 + 1)
             return kErrorCancelled;
         if (waited == WAIT_FAILED)

@@ -120,6 +120,50 @@ TEST(NetSocket, WaitsEndAtTheDeadlineOrAtOnceOnAbortAndAClosedPeerReadsAsNothing
     EXPECT_EQ(n, 0u);
 }
 
+// The instrument's answer arrives while the host is still blocked in a send on another
+// thread: the waiting receive must see it at once, although both waits watch the same
+// socket and the send's wait may be the one that learns of the answer.
+TEST(NetSocket, AReceiveWaitingWhileAnotherThreadSendsEndsWithTheAnswer)
+{
+    LoopbackPair pair;
+    const std::string bytes(16 << 20, 'x');  // far more than the socket buffers hold
+    Clock::time_point answeredAt;
+    std::string got;
+    std::thread instrument([&] {
+        got = ReceiveAll(pair.peer, 65536);
+        const uint8_t ack = 0x59;
+        uint32_t n = 0;
+        answeredAt = Clock::now();
+        pair.peer.SendSome(&ack, 1, n, nullptr, DeadlineAfter(2000));
+        // The host's send stays blocked meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        got += ReceiveAll(pair.peer, bytes.size() - got.size());
+    });
+    uint8_t reply = 0;
+    uint32_t replied = 0;
+    uint32_t received = 1;
+    Clock::time_point receivedAt;
+    std::thread receiver([&] {
+        received = pair.host.ReceiveSome(&reply, 1, replied, nullptr, DeadlineAfter(10000));
+        receivedAt = Clock::now();
+    });
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t done = 0; done < bytes.size();) {
+        uint32_t n = 0;
+        ASSERT_EQ(pair.host.SendSome(data + done, static_cast<uint32_t>(bytes.size() - done), n, nullptr,
+                                     DeadlineAfter(10000)),
+                  0u);
+        done += n;
+    }
+    receiver.join();
+    instrument.join();
+    EXPECT_EQ(got.size(), bytes.size());
+    EXPECT_EQ(received, 0u);
+    EXPECT_EQ(reply, 0x59);
+    // Long before the instrument reads on and the send can end.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(receivedAt - answeredAt).count(), 1000);
+}
+
 TEST(NetSocket, ConnectFailuresAreTheSystemsCodesAndAddressesResolveWithoutTheNetwork)
 {
     uint16_t closedPort = 0;
