@@ -1,6 +1,7 @@
 #include "cli/ProbeCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/PrintableText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/DeviceModel.h"
@@ -11,6 +12,10 @@
 int RunProbe(int modelIndex)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
+    // The layer passes over anything that cannot be an instrument; the operator learns why.
+    for (const SkippedUsbCandidate& skipped : SkippedUsbCandidates())
+        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(skipped.path).c_str(),
+                     skipped.reason.c_str());
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
     if (found.empty()) {
         std::printf("No USB instrument found (looked at %s).\n", UsbCandidatesDescription().c_str());
@@ -21,7 +26,9 @@ int RunProbe(int modelIndex)
     for (const UsbInstrument& i : found) {
         std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber) : "none");
         std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
-        std::printf("%-24s  %-6s  %s\n", i.path.c_str(), number.c_str(), reply.c_str());
+        // The reply comes from the device: it must not drive the terminal.
+        std::printf("%-24s  %-6s  %s\n", PrintableText(i.path).c_str(), number.c_str(),
+                    PrintableText(reply).c_str());
         updatable = updatable || (!i.error && i.hasNumber && i.deviceNumber == 0);
     }
     if (!updatable)

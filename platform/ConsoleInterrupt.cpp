@@ -5,7 +5,7 @@
 
 #include <thread>
 
-// SIGINT and SIGTERM are blocked in every thread and taken by sigwait on a thread of
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by sigwait on a thread of
 // their own, so no handler ever runs inside the engine; SIGUSR1 is our own wake-up at
 // the end.
 struct CConsoleInterrupt::Watcher {
@@ -22,6 +22,7 @@ CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort)
     sigemptyset(&w.set);
     sigaddset(&w.set, SIGINT);
     sigaddset(&w.set, SIGTERM);
+    sigaddset(&w.set, SIGHUP);
     sigaddset(&w.set, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &w.set, nullptr);
     w.thread = std::thread([this, &w] {
@@ -33,6 +34,8 @@ CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort)
                 Deliver(Reason::Interrupt);
             else if (sig == SIGTERM)
                 Deliver(Reason::Terminate);
+            else if (sig == SIGHUP)
+                Deliver(Reason::HangUp);
         }
     });
 }
@@ -42,7 +45,19 @@ CConsoleInterrupt::~CConsoleInterrupt()
     m_watcher->stopping.store(true);
     pthread_kill(m_watcher->thread.native_handle(), SIGUSR1);
     m_watcher->thread.join();
-    pthread_sigmask(SIG_UNBLOCK, &m_watcher->set, nullptr);
+    // Left blocked: one that comes now is dropped when the process ends.
+}
+
+const char* CConsoleInterrupt::Describe(Reason reason)
+{
+    switch (reason) {
+    case Reason::HangUp:
+        return "hang-up (SIGHUP)";
+    case Reason::Terminate:
+        return "SIGTERM";
+    default:
+        return "Ctrl+C (SIGINT)";
+    }
 }
 
 void CConsoleInterrupt::Deliver(Reason reason)

@@ -10,6 +10,25 @@
 #include <cerrno>
 #include <cstring>
 
+bool CFile::ReadIdentity(Identity& identity) const
+{
+    struct stat st {};
+    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+        return false;
+    identity.device = static_cast<uint64_t>(st.st_dev);
+    identity.inode = static_cast<uint64_t>(st.st_ino);
+    identity.size = static_cast<uint64_t>(st.st_size);
+    identity.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    identity.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
+bool CFile::Unchanged() const
+{
+    Identity now;
+    return ReadIdentity(now) && now == m_identity;
+}
+
 CFile::CFile() = default;
 
 CFile::~CFile()
@@ -21,8 +40,10 @@ bool CFile::Open(const std::string& path)
 {
     Close();
     // O_NONBLOCK keeps a FIFO from holding the open until a writer appears; it is
-    // cleared again once we know the file is a regular one.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // cleared again once we know the file is a regular one. O_NOCTTY: a terminal named
+    // as the update file must not become our controlling terminal, whose hang-up would
+    // kill the run.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         SetLastError(static_cast<uint32_t>(errno));
         return false;
@@ -41,6 +62,7 @@ bool CFile::Open(const std::string& path)
         m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
     m_fd = fd;
     m_path = path;
+    ReadIdentity(m_identity);
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
     return true;

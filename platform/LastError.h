@@ -34,6 +34,8 @@ constexpr uint32_t kErrorNoMemory = 8;              // ERROR_NOT_ENOUGH_MEMORY
 constexpr uint32_t kErrorDeviceGone = 1167;         // ERROR_DEVICE_NOT_CONNECTED
 constexpr uint32_t kErrorConnectionReset = 10054;   // WSAECONNRESET
 constexpr uint32_t kErrorConnectTimedOut = 10060;   // WSAETIMEDOUT
+constexpr uint32_t kErrorFileNotFound = 2;          // ERROR_FILE_NOT_FOUND
+constexpr uint32_t kErrorNotAFile = 1;              // ERROR_INVALID_FUNCTION: no disk file
 #else
 constexpr uint32_t kErrorCancelled = ECANCELED;
 constexpr uint32_t kErrorBadHandle = EBADF;
@@ -42,6 +44,8 @@ constexpr uint32_t kErrorNoMemory = ENOMEM;
 constexpr uint32_t kErrorDeviceGone = EIO;
 constexpr uint32_t kErrorConnectionReset = ECONNRESET;
 constexpr uint32_t kErrorConnectTimedOut = ETIMEDOUT;
+constexpr uint32_t kErrorFileNotFound = ENOENT;
+constexpr uint32_t kErrorNotAFile = EINVAL;         // a directory, FIFO or device
 #endif
 
 // Text for a code as an operator should read it ("Connection refused", "timed out").

@@ -172,6 +172,20 @@ else
 fi
 tcp_case header-fault 1 "--max-updates 1 --fault header:wrong"
 tcp_case time-out 1 "--fault record:65:silent" --timeout 500
+# A status file that is the update file itself is refused before anything is sent, and
+# the update file stays as it was.
+before=$(md5sum <"$work/fw1.R71")
+code_l=0
+code_w=0
+timeout -k 5 60 "$LCLI" flash --model RT71 --file "$work/fw1.R71" --tcp 127.0.0.1:9 \
+    --status-file "$work/fw1.R71" </dev/null >/dev/null 2>&1 || code_l=$?
+run_exe "$work/refused.windows.out" flash --model RT71 --file "$(winpath "$work/fw1.R71")" --tcp 127.0.0.1:9 \
+    --status-file "$(winpath "$work/fw1.R71")" </dev/null || code_w=$?
+if [ "$code_l" = 2 ] && [ "$code_w" = 2 ] && [ "$(md5sum <"$work/fw1.R71")" = "$before" ]; then
+    echo "  status-file-refused exit 2 on both, the update file untouched"
+else
+    fail "status-file-refused: exits $code_l and $code_w, not 2, or the update file changed"
+fi
 rm -f "$work"/fw?.R71
 "$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$work/fw1.R71" >/dev/null
 tcp_case sub-two-volumes 0 "--max-updates 1"

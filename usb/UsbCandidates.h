@@ -14,3 +14,11 @@ std::vector<std::string> ExpandUsbCandidates(const char* list);
 std::vector<std::string> UsbCandidatePaths();
 // Where the layer looks, for an operator's message: the variable's value or the default.
 std::string UsbCandidatesDescription();
+
+// A candidate the layer will not open, and why (it does not exist, or it is no character
+// device: a regular file or a folder listed by mistake is never written to).
+struct SkippedUsbCandidate {
+    std::string path;
+    std::string reason;
+};
+std::vector<SkippedUsbCandidate> SkippedUsbCandidates();

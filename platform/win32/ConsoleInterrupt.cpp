@@ -25,7 +25,7 @@ BOOL WINAPI OnConsoleControl(DWORD type)
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-        g_current->Deliver(CConsoleInterrupt::Reason::Terminate);
+        g_current->Deliver(CConsoleInterrupt::Reason::HangUp);
         return TRUE;
     default:
         return FALSE;
@@ -48,8 +48,14 @@ CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort)
 CConsoleInterrupt::~CConsoleInterrupt()
 {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    SetConsoleCtrlHandler(nullptr, TRUE);  // Ctrl+C ignored from here to the end
     std::lock_guard<std::mutex> guard(g_lock);
     g_current = nullptr;
+}
+
+const char* CConsoleInterrupt::Describe(Reason reason)
+{
+    return reason == Reason::HangUp ? "console closed" : "Ctrl+C";
 }
 
 void CConsoleInterrupt::Deliver(Reason reason)

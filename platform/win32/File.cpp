@@ -24,6 +24,32 @@ HANDLE HandleOf(int fd)
 }
 }  // namespace
 
+bool CFile::ReadIdentity(Identity& identity) const
+{
+    if (m_fd < 0)
+        return false;
+    const HANDLE handle = HandleOf(m_fd);
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO times{};
+    if (!GetFileInformationByHandle(handle, &info) ||
+        !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times))
+        return false;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.modified = times.LastWriteTime.QuadPart;
+    identity.changed = times.ChangeTime.QuadPart;
+    return true;
+}
+
+// The file is shared for reading only, so nobody can write it while it is open here; the
+// check still holds for what the system lets through (a change of attributes).
+bool CFile::Unchanged() const
+{
+    Identity now;
+    return ReadIdentity(now) && now == m_identity;
+}
+
 CFile::CFile() = default;
 
 CFile::~CFile()
@@ -61,6 +87,7 @@ bool CFile::Open(const std::string& path)
         m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
     m_fd = fd;
     m_path = path;
+    ReadIdentity(m_identity);
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
     SetLastError(ERROR_SUCCESS);

@@ -135,3 +135,19 @@ std::string UsbCandidatesDescription()
     const char* list = std::getenv("ZORFLASH_USB_DEVICES");
     return list && *list ? list : "every COM port";
 }
+
+std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
+{
+    std::vector<SkippedUsbCandidate> skipped;
+    for (const std::string& path : UsbCandidatePaths()) {
+        if (ComPortNumber(path) < 0) {
+            skipped.push_back({path, "not a COM port"});
+            continue;
+        }
+        const std::string name = path.rfind(kDevicePrefix, 0) == 0 ? path.substr(4) : path;
+        char target[1024];
+        if (QueryDosDeviceA(name.c_str(), target, sizeof target) == 0)
+            skipped.push_back({path, "no such port"});
+    }
+    return skipped;
+}
