@@ -4,6 +4,8 @@
 #include "platform/FileException.h"
 #include "platform/LastError.h"
 
+namespace zorflash {
+
 bool CZorflashDoc::OnNewDocument()
 {
     ApplyNewDocumentDefaults(m_settings);
@@ -11,11 +13,13 @@ bool CZorflashDoc::OnNewDocument()
     return true;
 }
 
-bool CZorflashDoc::OnSaveDocument(const std::string& path, std::string& errorMessage)
+bool CZorflashDoc::OnSaveDocument(const std::string& path, Language language, std::string& errorMessage)
 {
     if (CreateEmptyFile(path))
         return true;
     const int error = static_cast<int>(GetLastError());
-    errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage();
+    errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage(language);
     return false;
 }
+
+}  // namespace zorflash

@@ -5,54 +5,19 @@
 #include "cli/TerminalHost.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
-#include "platform/PathText.h"
 #include "platform/StatusFile.h"
-#include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
-uint64_t RecordStreamTotal(const std::string& filePath)
-{
-    uint64_t total = 0;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        std::error_code error;
-        const std::filesystem::path path = PathFromUtf8(name);
-        if (!std::filesystem::is_regular_file(path, error))
-            continue;
-        const uintmax_t size = std::filesystem::file_size(path, error);
-        if (!error && size > static_cast<uintmax_t>(kHeaderSize))
-            total += static_cast<uint64_t>(size) - kHeaderSize;
-    }
-    return total;
-}
+namespace zorflash {
 
 namespace {
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-int ExitCodeOf(CConsoleInterrupt::Reason reason)
-{
-    switch (reason) {
-    case CConsoleInterrupt::Reason::HangUp:
-        return kExitHangUp;
-    case CConsoleInterrupt::Reason::Terminate:
-        return kExitTerminated;
-    default:
-        return kExitInterrupted;
-    }
-}
-
 std::vector<std::string> VolumePaths(const std::string& filePath)
 {
     std::vector<std::string> paths;
@@ -87,6 +52,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
+    hostOptions.language = options.language;
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
 
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
@@ -100,12 +66,12 @@ int RunFlash(const FlashOptions& options)
 
     const std::string& text = host.StatusText();
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
-    const bool completed = !interrupted && EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED));
+    const bool completed = !interrupted && host.Result().Completed();
     if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n", CConsoleInterrupt::Describe(interruption),
-                     PrintableText(host.StepAtInterruption()).c_str(),
+        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n",
+                     CConsoleInterrupt::Describe(interruption), PrintableText(host.StepAtInterruption()).c_str(),
                      host.BytesSent() > 0 ? "the instrument holds an incomplete update"
                                           : "no firmware record had been sent");
     }
@@ -122,14 +88,8 @@ int RunFlash(const FlashOptions& options)
         }
     }
 
-    int code = kExitFailed;
-    if (interrupted)
-        code = ExitCodeOf(interruption);
-    else if (completed)
-        code = kExitCompleted;
-    else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
-             !host.ReportedError())
-        code = kExitCancelled;
+    // A signal wins over whatever the run ended with: the operator asked to stop.
+    const int code = interrupted ? ExitCodeForInterruption(interruption) : ExitCodeFor(host.Result().outcome);
 
     if (options.quiet && code != kExitCompleted) {
         // Quiet runs still say why they failed.
@@ -144,3 +104,5 @@ int RunFlash(const FlashOptions& options)
     }
     return code;
 }
+
+}  // namespace zorflash

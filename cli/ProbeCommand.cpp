@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+namespace zorflash {
+
 int RunProbe(int modelIndex)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
@@ -35,3 +37,5 @@ int RunProbe(int modelIndex)
         std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");
     return updatable ? kExitCompleted : kExitFailed;
 }
+
+}  // namespace zorflash

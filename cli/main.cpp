@@ -11,6 +11,7 @@
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include "ZorflashVersion.h"
@@ -20,6 +21,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+using namespace zorflash;
 
 namespace {
 
@@ -57,10 +60,10 @@ int ListModels()
     return kExitCompleted;
 }
 
-int InspectFile(int modelIndex, const std::string& file)
+int InspectFile(int modelIndex, const std::string& file, Language language)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    const CFileCheck::Report report = CFileCheck::Inspect(settings);
+    const CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
@@ -84,6 +87,43 @@ int InspectFile(int modelIndex, const std::string& file)
     std::printf("result:   %s\n", PrintableText(report.problem).c_str());
     std::printf("where:    %s\n", PrintableText(report.where).c_str());
     return kExitFailed;
+}
+
+// What the flash subcommand was given, as typed.
+struct FlashArguments {
+    std::string model, file, tcpTarget, statusFile;
+    bool useUsb = false;
+    bool normalMode = false;
+    bool quiet = false;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    bool timeoutGiven = false;
+};
+
+// The options of one flash, or a CLI::ValidationError naming what is wrong.
+FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language)
+{
+    if (args.tcpTarget.empty() && !args.useUsb)
+        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
+    FlashOptions options;
+    options.settings = SettingsFor(ResolveModel(args.model), args.file);
+    const DeviceModel& model = options.settings.model;
+    if (args.useUsb && !model.usbAllowed)
+        throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+    if (!args.useUsb && !model.tcpAllowed)
+        throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+    if (!args.useUsb) {
+        std::string error;
+        if (!ParseTargetAddress(args.tcpTarget, options.settings.ipAddress, options.settings.port, error))
+            throw CLI::ValidationError("--tcp", error);
+    }
+    options.settings.useUsb = args.useUsb ? 1 : 0;
+    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.quiet = args.quiet;
+    options.statusFile = args.statusFile;
+    options.timeoutMs = args.timeoutMs;
+    options.timeoutGiven = args.timeoutGiven;
+    options.language = language;
+    return options;
 }
 
 }  // namespace
@@ -115,25 +155,23 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, tcpTarget, statusFile;
-    bool useUsb = false;
-    bool normalMode = false;
-    bool quiet = false;
-    uint32_t timeoutMs = 10000;
+    FlashArguments flashArgs;
     CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
-    flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
-    flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
+    flash->add_option("--model", flashArgs.model, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")
+        ->required();
+    flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
     CLI::Option* tcpOption =
-        flash->add_option("--tcp", tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
-    CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
+        flash->add_option("--tcp", flashArgs.tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
+    CLI::Option* usbOption =
+        flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     tcpOption->excludes(usbOption);
-    flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", statusFile,
+    flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_option("--status-file", flashArgs.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
                       "instrument is contacted: it must be a regular file, writable, and no volume of the update");
-    flash->add_flag("-q,--quiet", quiet, "Print only errors");
+    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
     CLI::Option* timeoutOption =
-        flash->add_option("--timeout", timeoutMs,
+        flash->add_option("--timeout", flashArgs.timeoutMs,
                           "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                           "every other wait to at most MS: connect (21000), link commands (5000), USB "
                           "identification of each instrument (2000)")
@@ -153,37 +191,18 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? kExitCompleted : kExitUsage;
     }
-    SetResourceLanguage(LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str()));
+    const Language language = LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str());
 
     try {
         if (models->parsed())
             return ListModels();
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile);
+            return InspectFile(ResolveModel(inspectModel), inspectFile, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
         if (flash->parsed()) {
-            if (tcpTarget.empty() && !useUsb)
-                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
-            FlashOptions options;
-            options.settings = SettingsFor(ResolveModel(flashModel), flashFile);
-            const DeviceModel& model = options.settings.model;
-            if (useUsb && !model.usbAllowed)
-                throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-            if (!useUsb && !model.tcpAllowed)
-                throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-            if (!useUsb) {
-                std::string error;
-                if (!ParseTargetAddress(tcpTarget, options.settings.ipAddress, options.settings.port, error))
-                    throw CLI::ValidationError("--tcp", error);
-            }
-            options.settings.useUsb = useUsb ? 1 : 0;
-            options.settings.fastMode = normalMode ? 0 : 1;
-            options.quiet = quiet;
-            options.statusFile = statusFile;
-            options.timeoutMs = timeoutMs;
-            options.timeoutGiven = timeoutOption->count() > 0;
-            return RunFlash(options);
+            flashArgs.timeoutGiven = timeoutOption->count() > 0;
+            return RunFlash(FlashOptionsFrom(flashArgs, language));
         }
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <new>
 
+namespace zorflash {
+
 namespace {
 // Every failure of a transfer also lands in the last-error value, not only its time-outs.
 uint32_t Fail(uint32_t code)
@@ -29,10 +31,10 @@ CTcpChannel::~CTcpChannel()
     CloseSocket();
 }
 
-bool CTcpChannel::Create(int socketType)
+bool CTcpChannel::Create()
 {
     CloseSocket();
-    if (!m_socket.Open(socketType == 1))
+    if (!m_socket.Open())
         return false;
     if (m_ring) {
         m_ring->Clear();
@@ -58,7 +60,6 @@ bool CTcpChannel::Connect(const char* host, int32_t port)
     uint32_t address = 0;
     if (!ResolveHost(host, address))
         return false;
-
     if (m_abort && m_abort->IsTriggered()) {
         SetLastError(kErrorCancelled);
         return false;
@@ -170,3 +171,5 @@ uint32_t CTcpChannel::ReadSocket(uint32_t timeout)
     m_ring->PutBlock(block.Data(), received);
     return kErrorSuccess;
 }
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace zorflash {
+
 // An object of the operating system that a wait can include: a file descriptor on POSIX,
 // a HANDLE on Windows. -1 stands for none.
 using NativeWaitHandle = intptr_t;
@@ -36,3 +38,5 @@ inline NativeWaitHandle WaitHandleOf(const CAbortSignal* signal)
 {
     return signal ? signal->WaitHandle() : kNoWaitHandle;
 }
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <csignal>
 
+namespace zorflash {
+
 void PrepareConsoleProcess()
 {
     // A log pipe that closes (| head) must not kill an update halfway through a flash:
@@ -43,3 +45,5 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
 {
     return std::vector<std::string>(argv, argv + argc);
 }
+
+}  // namespace zorflash

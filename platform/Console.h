@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // What a command-line program needs of its console beyond the C library.
 
 // Called first thing in main: a closed pipe must not end the process (POSIX ignores
@@ -24,3 +26,5 @@ long ReadStandardInput(char* buffer, size_t size, const CAbortSignal& abort);
 // The program's arguments as UTF-8 texts: argv itself on POSIX; on Windows the UTF-16
 // command line, since argv there is in the ANSI code page and loses other characters.
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <thread>
 
+namespace zorflash {
+
 // SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by sigwait on a thread of
 // their own, so no handler ever runs inside the engine; SIGUSR1 is our own wake-up at
 // the end.
@@ -66,3 +68,5 @@ void CConsoleInterrupt::Deliver(Reason reason)
     m_reason.compare_exchange_strong(none, reason);
     m_abort.Trigger();
 }
+
+}  // namespace zorflash

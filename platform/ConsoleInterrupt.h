@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 
+namespace zorflash {
+
 // While it exists, the console's interrupt requests end the run through its abort signal
 // instead of ending the process: Ctrl+C, SIGTERM and SIGHUP on POSIX (taken on a thread of
 // their own, never inside the engine), Ctrl+C, Ctrl+Break and closing the console window
@@ -38,3 +40,5 @@ private:
     std::atomic<Reason> m_reason{Reason::None};
     std::unique_ptr<Watcher> m_watcher;
 };
+
+}  // namespace zorflash

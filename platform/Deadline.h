@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace zorflash {
+
 // Every wait of the links ends at a deadline on the monotonic clock, so a wait that is
 // resumed after an interruption still ends when it was meant to.
 
@@ -25,3 +27,5 @@ inline int64_t MillisecondsLeft(DeadlineClock::time_point deadline)
                              .count();
     return left < (int64_t{1} << 30) ? left : (int64_t{1} << 30);
 }
+
+}  // namespace zorflash

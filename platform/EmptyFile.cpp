@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace zorflash {
+
 bool CreateEmptyFile(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
@@ -16,3 +18,5 @@ bool CreateEmptyFile(const std::string& path)
     SetLastError(static_cast<uint32_t>(error));
     return error == 0;
 }
+
+}  // namespace zorflash

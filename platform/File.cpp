@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 bool CFile::ReadIdentity(Identity& identity) const
 {
     struct stat st {};
@@ -137,3 +139,5 @@ uint64_t CFile::GetLength() const
         return 0;
     return static_cast<uint64_t>(st.st_size);
 }
+
+}  // namespace zorflash

@@ -1,5 +1,7 @@
 #include "platform/LastError.h"
 
+namespace zorflash {
+
 const char* DescribeError(uint32_t code)
 {
     switch (code) {
@@ -22,3 +24,5 @@ const char* DescribeError(uint32_t code)
         return SystemErrorText(code);
     return "application error";
 }
+
+}  // namespace zorflash

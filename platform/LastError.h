@@ -14,6 +14,13 @@
 #ifdef _WIN32
 extern "C" __declspec(dllimport) unsigned long __stdcall GetLastError(void);
 extern "C" __declspec(dllimport) void __stdcall SetLastError(unsigned long code);
+#endif
+
+namespace zorflash {
+
+#ifdef _WIN32
+using ::GetLastError;
+using ::SetLastError;
 #else
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
@@ -53,3 +60,5 @@ const char* DescribeError(uint32_t code);
 // The system's own text for one of its codes (errno, Win32 or Winsock), without a
 // trailing line break.
 const char* SystemErrorText(uint32_t code);
+
+}  // namespace zorflash

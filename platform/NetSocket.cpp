@@ -13,6 +13,8 @@
 
 #include <cerrno>
 
+namespace zorflash {
+
 namespace {
 int AbortFdOf(const CAbortSignal* abort)
 {
@@ -56,22 +58,19 @@ CNetSocket::~CNetSocket()
     Close();
 }
 
-bool CNetSocket::Open(bool stream)
+bool CNetSocket::Open()
 {
     Close();
-    const int fd = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                          stream ? IPPROTO_TCP : IPPROTO_UDP);
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) {
         SetLastError(static_cast<uint32_t>(errno));
         return false;
     }
     m_socket = fd;
-    if (stream) {
-        // Each send is one whole protocol message (a byte, a record, a block) followed by a
-        // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
-        const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    }
+    // Each send is one whole protocol message (a byte, a record, a block) followed by a
+    // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return true;
 }
 
@@ -102,7 +101,7 @@ bool CNetSocket::Adopt(intptr_t socket)
 
 bool CNetSocket::ListenOnLoopback(uint16_t port, int backlog)
 {
-    if (!Open(true))
+    if (!Open())
         return false;
     const int fd = static_cast<int>(m_socket);
     const int on = 1;
@@ -223,3 +222,5 @@ uint32_t CNetSocket::ReceiveSome(uint8_t* buffer, uint32_t length, uint32_t& rec
             return waited;
     }
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // One IPv4 socket of the TCP channel, on the platform's socket library (BSD sockets or
 // Winsock 2). It is non-blocking, never inherited by a child process, and closed when the
 // object goes. Every call that waits is bounded by its deadline and ends at once when the
@@ -28,9 +30,9 @@ public:
     CNetSocket(const CNetSocket&) = delete;
     CNetSocket& operator=(const CNetSocket&) = delete;
 
-    // stream: a TCP socket with Nagle's algorithm off; otherwise a UDP socket. Closes a
-    // socket held before. False with the reason in the last-error value.
-    bool Open(bool stream);
+    // A TCP socket with Nagle's algorithm off. Closes a socket held before. False with the
+    // reason in the last-error value.
+    bool Open();
     bool IsOpen() const;
     void Close();
     // The socket as the system knows it (for tests that look at it); -1 when closed.
@@ -60,3 +62,5 @@ private:
     intptr_t m_socket = -1;
     intptr_t m_event = -1;  // Windows: the event the socket's readiness sets
 };
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace zorflash {
+
 uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadline)
 {
     for (;;) {
@@ -24,3 +26,5 @@ uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadl
             return kErrorTimeout;
     }
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // POSIX only: the one bounded wait of the POSIX socket and device code. Every wait of a
 // TCP connect, send or receive and of a USB device read or write goes through here, so
 // each is bounded by its time-out and ends at once when the abort signal's descriptor
@@ -16,3 +18,5 @@ using PollClock = DeadlineClock;
 // Answers 0 when fd is ready, 258 (kErrorTimeout) at the deadline, ECANCELED when
 // aborted, or the errno of a failed poll.
 uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadline);
+
+}  // namespace zorflash

@@ -8,12 +8,16 @@
 // engine; on Windows (platform/win32/StandardStreams.cpp) a program started without
 // standard handles gets NUL in their place.
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace zorflash {
+
 #ifdef _WIN32
 void ReserveStandardStreams();
 #else
-#include <fcntl.h>
-#include <unistd.h>
-
 inline void ReserveStandardStreams()
 {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -29,3 +33,5 @@ inline void ReserveStandardStreams()
     }
 }
 #endif
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 thread_local uint32_t t_lastError = 0;
 }
@@ -20,3 +22,5 @@ const char* SystemErrorText(uint32_t code)
 {
     return std::strerror(static_cast<int>(code));
 }
+
+}  // namespace zorflash

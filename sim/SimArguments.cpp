@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace zorflash {
+
 namespace {
 
 template <typename T>
@@ -78,3 +80,5 @@ bool ParseSize(const std::string& text, unsigned long long& bytes, std::string& 
     bytes = value * unit;
     return true;
 }
+
+}  // namespace zorflash

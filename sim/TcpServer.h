@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // The instrument on the network: takes one connection at a time and runs one update on
 // each, until stopped or until the ledger has seen enough updates.
 class CTcpServer {
@@ -26,3 +28,5 @@ private:
     CUniqueFd m_listener;
     int m_port = 0;
 };
+
+}  // namespace zorflash

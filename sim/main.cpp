@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zorflash;
+
 namespace {
 
 struct ServeArgs {
@@ -59,9 +61,9 @@ int Fail(const std::string& message, int code)
     return code;
 }
 
-int RunServe(const ServeArgs& args, bool tcpGiven)
+// The faults and delays the command line asked for; 0, or the exit code after saying why.
+int MakeFaultPlan(const ServeArgs& args, CFaultPlan& faults)
 {
-    CFaultPlan faults;
     std::string error;
     for (const std::string& text : args.faults)
         if (!faults.Add(text, error))
@@ -70,7 +72,70 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
         if (!faults.Add("record:" + std::to_string(k) + ":nak", error))
             return Fail(error, 2);
     faults.SetAckDelayMs(args.ackDelayMs);
+    return 0;
+}
 
+// The TCP instrument, listening, its port printed (and written to --port-file).
+int StartTcpServer(const ServeArgs& args, const CFaultPlan& faults, CUpdateLedger& ledger,
+                   std::unique_ptr<CTcpServer>& server)
+{
+    std::string host, error;
+    int port = 0;
+    if (!ParseHostPort(args.tcp, host, port, error))
+        return Fail(error, 2);
+    server = std::make_unique<CTcpServer>(faults, ledger, args.idleTimeoutMs);
+    if (!server->Listen(host, port, error))
+        return Fail(error, 1);
+    ledger.Print("listening on " + host + ":" + std::to_string(server->Port()));
+    if (!args.portFile.empty()) {
+        // Written whole under another name first: a reader never sees half a number.
+        const std::string temporary = args.portFile + ".tmp";
+        std::ofstream(temporary) << server->Port() << "\n";
+        std::error_code ec;
+        std::filesystem::rename(temporary, args.portFile, ec);
+        if (ec)
+            return Fail("cannot write '" + args.portFile + "': " + ec.message(), 1);
+    }
+    return 0;
+}
+
+// The pseudo-terminal instruments, open, their paths printed for ZORFLASH_USB_DEVICES.
+int OpenPtyInstruments(const ServeArgs& args, const CFaultPlan& faults, CUpdateLedger& ledger,
+                       std::vector<std::unique_ptr<CPtyInstrument>>& instruments)
+{
+    std::string error;
+    std::vector<int> numbers;
+    if (!ParseNumberList(args.usbNumbers, args.usb, numbers, error))
+        return Fail(error, 2);
+    int model = 0;
+    if (!args.model.empty()) {
+        const auto found = FindSimModel(args.model);
+        if (!found)
+            return Fail("unknown model '" + args.model + "'", 2);
+        model = *found;
+    }
+    const std::string query = args.query.empty() ? SimModelAt(model).idQuery : args.query;
+    const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
+    std::string paths;
+    for (int i = 0; i < args.usb; ++i) {
+        auto instrument =
+            std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix, faults, ledger, args.idleTimeoutMs);
+        if (!instrument->Open(error))
+            return Fail(error, 1);
+        ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path() + " number=" +
+                     std::to_string(numbers[i]));
+        paths += (i ? ":" : "") + instrument->Path();
+        instruments.push_back(std::move(instrument));
+    }
+    ledger.Print("ZORFLASH_USB_DEVICES=" + paths);
+    return 0;
+}
+
+int RunServe(const ServeArgs& args, bool tcpGiven)
+{
+    CFaultPlan faults;
+    if (const int code = MakeFaultPlan(args, faults))
+        return code;
     std::optional<std::string> imageDir;
     if (!args.outDir.empty()) {
         std::error_code ec;
@@ -84,53 +149,14 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
 
     std::unique_ptr<CTcpServer> server;
     if (tcpGiven || args.usb == 0) {
-        std::string host;
-        int port = 0;
-        if (!ParseHostPort(args.tcp, host, port, error))
-            return Fail(error, 2);
-        server = std::make_unique<CTcpServer>(faults, ledger, args.idleTimeoutMs);
-        if (!server->Listen(host, port, error))
-            return Fail(error, 1);
-        ledger.Print("listening on " + host + ":" + std::to_string(server->Port()));
-        if (!args.portFile.empty()) {
-            // Written whole under another name first: a reader never sees half a number.
-            const std::string temporary = args.portFile + ".tmp";
-            std::ofstream(temporary) << server->Port() << "\n";
-            std::error_code ec;
-            std::filesystem::rename(temporary, args.portFile, ec);
-            if (ec)
-                return Fail("cannot write '" + args.portFile + "': " + ec.message(), 1);
-        }
+        if (const int code = StartTcpServer(args, faults, ledger, server))
+            return code;
     }
-
     std::vector<std::unique_ptr<CPtyInstrument>> instruments;
     if (args.usb > 0) {
-        std::vector<int> numbers;
-        if (!ParseNumberList(args.usbNumbers, args.usb, numbers, error))
-            return Fail(error, 2);
-        int model = 0;
-        if (!args.model.empty()) {
-            const auto found = FindSimModel(args.model);
-            if (!found)
-                return Fail("unknown model '" + args.model + "'", 2);
-            model = *found;
-        }
-        const std::string query = args.query.empty() ? SimModelAt(model).idQuery : args.query;
-        const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
-        std::string paths;
-        for (int i = 0; i < args.usb; ++i) {
-            auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix, faults,
-                                                               ledger, args.idleTimeoutMs);
-            if (!instrument->Open(error))
-                return Fail(error, 1);
-            ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path()
-                         + " number=" + std::to_string(numbers[i]));
-            paths += (i ? ":" : "") + instrument->Path();
-            instruments.push_back(std::move(instrument));
-        }
-        ledger.Print("ZORFLASH_USB_DEVICES=" + paths);
+        if (const int code = OpenPtyInstruments(args, faults, ledger, instruments))
+            return code;
     }
-
     std::vector<std::jthread> threads;
     for (auto& instrument : instruments)
         threads.emplace_back([&instrument] { instrument->Run(); });

@@ -25,6 +25,8 @@
 #include <string>
 #include <utility>
 
+namespace zorflash {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -283,3 +285,5 @@ const char* VavUZIz_DevicePath(int handle)
     const std::shared_ptr<OpenedDevice> device = Find(handle);
     return device ? device->path.c_str() : nullptr;
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 class CAbortSignal;
 
 // The USB access library: four functions the link's USB channel is written against, plus
@@ -37,3 +39,5 @@ int VavUZIz_SetAbortSignal(int handle, const CAbortSignal* signal);
 // Ours: the path the handle was opened at, valid until the handle is closed; null for an
 // unknown handle.
 const char* VavUZIz_DevicePath(int handle);
+
+}  // namespace zorflash

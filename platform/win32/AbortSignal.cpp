@@ -3,6 +3,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+namespace zorflash {
+
 // A manual-reset event: once set it stays set, so every later wait of the run ends too.
 // Not inheritable, so a child process never holds it.
 CAbortSignal::CAbortSignal()
@@ -29,3 +31,5 @@ bool CAbortSignal::IsTriggered() const
 {
     return m_triggered.load();
 }
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 
 #include <io.h>
 
+namespace zorflash {
+
 void PrepareConsoleProcess()
 {
     // The status texts are UTF-8 (Japanese included); the console shows them as such.
@@ -52,3 +54,5 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     LocalFree(wide);
     return arguments;
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+namespace zorflash {
+
 // The console calls its control handlers on a thread of its own; the handler only
 // triggers the abort signal. The one process-wide pointer is the console's own design: a
 // handler gets no context argument. It is guarded, and cleared before the object goes.
@@ -64,3 +66,5 @@ void CConsoleInterrupt::Deliver(Reason reason)
     m_reason.compare_exchange_strong(none, reason);
     m_abort.Trigger();
 }
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+namespace zorflash {
+
 bool CreateEmptyFile(const std::string& path)
 {
     const std::wstring wide = WideFromUtf8(path);
@@ -21,3 +23,5 @@ bool CreateEmptyFile(const std::string& path)
     SetLastError(ERROR_SUCCESS);
     return true;
 }
+
+}  // namespace zorflash

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zorflash {
+
 // The file is opened with CreateFileW and then held as a C runtime descriptor, the
 // Windows counterpart of the POSIX one, so the class keeps one shape on both systems;
 // every read and seek still goes to the file's HANDLE.
@@ -166,3 +168,5 @@ uint64_t CFile::GetLength() const
         return 0;
     return static_cast<uint64_t>(size.QuadPart);
 }
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+namespace zorflash {
+
 // Winsock 2 in non-blocking mode: every call is tried first, and only when it would block
 // does the channel wait, on the event that WSAEventSelect ties to the socket's readiness
 // and on the abort signal's event together. The event records readiness that arrived
@@ -131,15 +133,15 @@ CNetSocket::~CNetSocket()
     Close();
 }
 
-bool CNetSocket::Open(bool stream)
+bool CNetSocket::Open()
 {
     Close();
     if (!StartLibrary()) {
         SetLastError(WSANOTINITIALISED);
         return false;
     }
-    const SOCKET socket = WSASocketW(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, stream ? IPPROTO_TCP : IPPROTO_UDP,
-                                     nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
+    const SOCKET socket =
+        WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
     if (socket == INVALID_SOCKET) {
         SetLastError(static_cast<DWORD>(WSAGetLastError()));
         return false;
@@ -160,12 +162,10 @@ bool CNetSocket::Open(bool stream)
         SetLastError(error);
         return false;
     }
-    if (stream) {
-        // Each send is one whole protocol message (a byte, a record, a block) followed by a
-        // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
-        const BOOL on = TRUE;
-        setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-    }
+    // Each send is one whole protocol message (a byte, a record, a block) followed by a
+    // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
+    const BOOL on = TRUE;
+    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     return true;
 }
 
@@ -191,7 +191,7 @@ bool CNetSocket::Adopt(intptr_t socket)
 
 bool CNetSocket::ListenOnLoopback(uint16_t port, int backlog)
 {
-    if (!Open(true))
+    if (!Open())
         return false;
     const SOCKET socket = SocketOf(m_socket);
     // Nobody else may take over the port while we listen on it.
@@ -327,3 +327,5 @@ uint32_t CNetSocket::ReceiveSome(uint8_t* buffer, uint32_t length, uint32_t& rec
             return waited;
     }
 }
+
+}  // namespace zorflash

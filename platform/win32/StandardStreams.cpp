@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+namespace zorflash {
+
 void ReserveStandardStreams()
 {
     const DWORD kinds[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
@@ -25,3 +27,5 @@ void ReserveStandardStreams()
         }
     }
 }
+
+}  // namespace zorflash

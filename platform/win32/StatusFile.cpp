@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <random>
 
+namespace zorflash {
+
 // The Windows counterpart: the same checks through file handles (the volume's serial
 // number and the file index are what device and inode are on POSIX), and the text
 // written beside the file and moved over it.
@@ -209,3 +211,5 @@ bool CStatusFile::Write(const std::string& text, std::string& error)
     }
     return true;
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace zorflash {
+
 // The system's message for a Win32 or Winsock code, in the system's language. Kept per
 // thread, so that two updates describing their failures at once never share the text.
 const char* SystemErrorText(uint32_t code)
@@ -22,3 +24,5 @@ const char* SystemErrorText(uint32_t code)
     SetLastError(saved);  // describing a failure must not change the reason kept for it
     return text;
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <climits>
 
+namespace zorflash {
+
 std::wstring WideFromUtf8(const std::string& text)
 {
     if (text.empty() || text.size() > INT_MAX)
@@ -30,3 +32,5 @@ std::string Utf8FromWide(const std::wstring& text)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), needed, nullptr, nullptr);
     return narrow;
 }
+
+}  // namespace zorflash

@@ -18,6 +18,8 @@
 
 namespace testsupport {
 
+using namespace zorflash;
+
 class FakeInstrument {
 public:
     // Hold: the proper reply, but only once Release() is called, so a test can look at

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace zorflash {
+
 // On Windows an instrument on USB is a COM port (its CDC-ACM driver makes one). The
 // device path of a port is \\.\COMn, which also reaches ports above COM9.
 
@@ -151,3 +153,5 @@ std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
     }
     return skipped;
 }
+
+}  // namespace zorflash

@@ -19,6 +19,8 @@
 #include <mutex>
 #include <string>
 
+namespace zorflash {
+
 // The Windows back end: an instrument is a COM port, opened for overlapped I/O so that
 // every read and write can be waited for together with the abort signal. The port's own
 // time-outs bound each transfer as well, and a transfer still under way when its wait
@@ -357,3 +359,5 @@ const char* VavUZIz_DevicePath(int handle)
     const std::shared_ptr<OpenedPort> port = Find(handle);
     return port ? port->path.c_str() : nullptr;
 }
+
+}  // namespace zorflash

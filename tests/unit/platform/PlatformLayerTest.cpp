@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+using namespace zorflash;
 using testsupport::TempDir;
 
 namespace {
@@ -40,7 +41,7 @@ struct LoopbackPair {
     LoopbackPair()
     {
         EXPECT_TRUE(listener.ListenOnLoopback());
-        EXPECT_TRUE(host.Open(true));
+        EXPECT_TRUE(host.Open());
         std::thread accepter([this] { EXPECT_EQ(listener.Accept(peer, nullptr, DeadlineAfter(5000)), 0u); });
         EXPECT_EQ(host.Connect(kLoopback, listener.LocalPort(), nullptr, DeadlineAfter(5000)), 0u);
         accepter.join();
@@ -173,7 +174,7 @@ TEST(NetSocket, ConnectFailuresAreTheSystemsCodesAndAddressesResolveWithoutTheNe
         closedPort = listener.LocalPort();
     }
     CNetSocket socket;
-    ASSERT_TRUE(socket.Open(true));
+    ASSERT_TRUE(socket.Open());
     const auto start = Clock::now();
     const uint32_t refused = socket.Connect(kLoopback, closedPort, nullptr, DeadlineAfter(5000));
     EXPECT_NE(refused, 0u);

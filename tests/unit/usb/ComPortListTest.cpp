@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+using namespace zorflash;
 using testsupport::TempDir;
 
 namespace {
