@@ -5,6 +5,7 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/UpdateProtocol.h"
+#include "usb/UsbCandidates.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -31,9 +32,7 @@ std::string UsbSearch(const UpdateSettings& settings)
 {
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(settings.model.idQuery);
     if (found.empty()) {
-        const char* list = std::getenv("ZORFLASH_USB_DEVICES");
-        return std::string("no USB instrument found (looked at ") +
-               (list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*") + ")";
+        return "no USB instrument found (looked at " + UsbCandidatesDescription() + ")";
     }
     std::string text = "no USB instrument answered with device number 0; searched:";
     for (const UsbInstrument& i : found) {

@@ -8,9 +8,11 @@
 #include "cli/LinkTrace.h"
 #include "cli/LinkWatch.h"
 #include "cli/PrintableText.h"
-#include "cli/StatusFile.h"
 #include "cli/TerminalHost.h"
 #include "link/AddressText.h"
+#include "platform/Console.h"
+#include "platform/ConsoleInterrupt.h"
+#include "platform/StatusFile.h"
 #include "platform/StringResource.h"
 #include "update/ProgressLine.h"
 #include "update/StatusLog.h"
@@ -18,12 +20,6 @@
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
-#include <pthread.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,68 +32,6 @@
 namespace zorflash {
 
 namespace {
-// Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
-// engine: the run is interrupted through its abort signal, which ends the blocked transfer,
-// and the job then closes the link as on any communication failure. A terminal that
-// changes its size (SIGWINCH) makes the progress line read the width again.
-class CSignalWatcher {
-public:
-    CSignalWatcher(CAbortSignal& abort, std::function<void()> onResize) : m_abort(abort), m_onResize(std::move(onResize))
-    {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGWINCH);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        sigaddset(&m_set, SIGHUP);
-        sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
-        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
-        m_thread = std::thread([this] {
-            int sig = 0;
-            while (sigwait(&m_set, &sig) == 0) {
-                if (sig == SIGUSR1 && m_stopping.load())
-                    return;
-                if (sig == SIGWINCH)
-                    m_onResize();
-                if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
-                    int none = 0;
-                    m_signal.compare_exchange_strong(none, sig);  // the first one names the end
-                    m_abort.Trigger();
-                }
-            }
-        });
-    }
-    ~CSignalWatcher()
-    {
-        m_stopping.store(true);
-        pthread_kill(m_thread.native_handle(), SIGUSR1);
-        m_thread.join();
-        // Left blocked while the status file is written: a second Ctrl+C must not leave it
-        // half done. One that comes now is dropped when the process ends.
-    }
-    // The signal that ended the run, 0 when none came.
-    int Signal() const { return m_signal.load(); }
-
-private:
-    CAbortSignal& m_abort;
-    std::function<void()> m_onResize;
-    sigset_t m_set{};
-    std::atomic<int> m_signal{0};
-    std::atomic<bool> m_stopping{false};
-    std::thread m_thread;
-};
-
-const char* NameOf(int signal)
-{
-    switch (signal) {
-    case SIGHUP:
-        return "hang-up (SIGHUP)";
-    case SIGTERM:
-        return "SIGTERM";
-    default:
-        return "Ctrl+C (SIGINT)";
-    }
-}
-
 std::vector<std::string> VolumePaths(const std::string& filePath)
 {
     std::vector<std::string> paths;
@@ -176,15 +110,13 @@ int RunFlash(const FlashOptions& options)
 
     CTerminalHost::Options hostOptions;
     hostOptions.quiet = options.quiet;
-    hostOptions.interactive = !options.json && isatty(STDOUT_FILENO) != 0;
+    hostOptions.interactive = !options.json && IsTerminal(stdout);
     hostOptions.colour = hostOptions.interactive && !noColour;
     hostOptions.noPrompt = options.noPrompt;
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
-    hostOptions.promptInputFd = STDIN_FILENO;
     hostOptions.language = options.language;
-    hostOptions.terminalFd = STDOUT_FILENO;
     hostOptions.json = json.get();
     hostOptions.watch = &watch;
 
@@ -238,12 +170,12 @@ int RunFlash(const FlashOptions& options)
                    "the record stream is summarised per block unless --trace-all");
     }
 
-    int signal = 0;
+    CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     {
-        CSignalWatcher watcher(host.Abort(), [&host] { host.TerminalResized(); });
+        CConsoleInterrupt watcher(host.Abort());
         std::thread worker = StartUpdateWorker(&host);
         worker.join();
-        signal = watcher.Signal();
+        interruption = watcher.Received();
     }
     host.Finish();
     if (!trace.Close())
@@ -251,18 +183,19 @@ int RunFlash(const FlashOptions& options)
                      options.traceFile.c_str());
 
     const std::string& text = host.StatusText();
+    const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
     const FlashOutcome outcome = OutcomeOfRun(host.Result(), host.LastPromptEnd());
     std::string outcomeName = outcome.Name();
     // A signal wins over whatever the run ended with: the operator asked to stop.
-    int code = signal != 0 ? ExitCodeForSignal(signal) : outcome.ExitCode();
+    int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
     const double seconds = host.Seconds();
 
-    if (signal != 0) {
+    if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n", NameOf(signal),
-                     PrintableText(host.StepAtInterruption()).c_str(),
+        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n",
+                     CConsoleInterrupt::Describe(interruption), PrintableText(host.StepAtInterruption()).c_str(),
                      host.BytesSent() > 0 ? "the instrument holds an incomplete update"
                                           : "no firmware record had been sent");
     }
@@ -271,7 +204,7 @@ int RunFlash(const FlashOptions& options)
         if (!statusFile.Write(text, error)) {
             std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
                          PrintableText(options.statusFile).c_str(), error.c_str());
-            if (signal == 0 && outcome.Completed()) {
+            if (!interrupted && outcome.Completed()) {
                 std::fprintf(stderr, "zorflash-cli: the firmware was sent completely, but the status file is "
                                      "missing\n");
                 outcomeName = "status-file-lost";
@@ -282,7 +215,7 @@ int RunFlash(const FlashOptions& options)
 
     const std::string reason = FailureReason(outcome, options.settings, watch, host);
     if (!reason.empty()) {
-        const bool colour = isatty(STDERR_FILENO) != 0 && !noColour;
+        const bool colour = IsTerminal(stderr) && !noColour;
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)

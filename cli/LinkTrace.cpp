@@ -1,8 +1,6 @@
 #include "cli/LinkTrace.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/StatusFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,34 +10,14 @@ namespace zorflash {
 bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep,
                       std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = std::strerror(errno);
+    // The status file's own checks: never a volume of the update, never a FIFO or device
+    // that would hold the run, a folder that can be written.
+    CStatusFile check(path);
+    if (!check.Check(keep, error))
         return false;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        error = "not a regular file";
-        return false;
-    }
-    for (const std::string& other : keep) {
-        struct stat kept {};
-        if (stat(other.c_str(), &kept) == 0 && kept.st_dev == st.st_dev && kept.st_ino == st.st_ino) {
-            ::close(fd);
-            error = "it is " + other + ", a volume of the update";
-            return false;
-        }
-    }
-    if (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-        error = std::strerror(errno);
-        ::close(fd);
-        return false;
-    }
-    m_file.reset(fdopen(fd, "w"));
+    m_file.reset(std::fopen(path.c_str(), "wb"));
     if (!m_file) {
         error = std::strerror(errno);
-        ::close(fd);
         return false;
     }
     m_everyByte = everyByte;

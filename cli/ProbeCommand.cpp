@@ -9,7 +9,6 @@
 #include "usb/UsbCandidates.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace zorflash {
 
@@ -21,8 +20,7 @@ int RunProbe(int modelIndex, bool json)
         std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(skipped.path).c_str(),
                      skipped.reason.c_str());
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
-    const char* list = std::getenv("ZORFLASH_USB_DEVICES");
-    const std::string searched = list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*";
+    const std::string searched = UsbCandidatesDescription();
     bool updatable = false;
     for (const UsbInstrument& i : found)
         updatable = updatable || (!i.error && i.hasNumber && i.deviceNumber == 0);
@@ -44,7 +42,7 @@ int RunProbe(int modelIndex, bool json)
         return updatable ? kExitCompleted : kExitFailed;
     }
     if (found.empty()) {
-        std::printf("No USB instrument found (looked at %s).\n", searched.c_str());
+        std::printf("No USB instrument found (looked at %s).\n", UsbCandidatesDescription().c_str());
         return kExitFailed;
     }
     std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");

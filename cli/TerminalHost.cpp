@@ -3,20 +3,16 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkWatch.h"
 #include "cli/PrintableText.h"
+#include "platform/Console.h"
 #include "platform/EditText.h"
+#include "platform/LastError.h"
 #include "platform/StringResource.h"
 #include "update/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace zorflash {
 
@@ -131,17 +127,13 @@ void CTerminalHost::LogChanged(const std::string& before)
 
 int CTerminalHost::Columns()
 {
-    if (m_resized.exchange(false)) {
-        winsize size{};
-        if (ioctl(m_options.terminalFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
-            m_columns = size.ws_col;
-        } else {
-            const char* columns = std::getenv("COLUMNS");
-            const int value = columns ? std::atoi(columns) : 0;
-            m_columns = value > 0 ? value : 80;
-        }
-    }
-    return m_columns;
+    // Read at every redraw (at most ten a second): a resized window counts at once.
+    const int columns = TerminalColumns(m_out);
+    if (columns > 0)
+        return columns;
+    const char* text = std::getenv("COLUMNS");
+    const int value = text ? std::atoi(text) : 0;
+    return value > 0 ? value : 80;
 }
 
 void CTerminalHost::PrintFinished(const std::string& line, bool progress)
@@ -302,21 +294,10 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
         }
         if (m_input.size() > kMaxAnswerLength)
             return false;
-        pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            m_inputEnded = true;
-            return false;
-        }
-        if (m_abort.IsTriggered())
-            return false;
         char block[512];
-        const ssize_t n = read(m_options.promptInputFd, block, sizeof block);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
+        const long n = ReadStandardInput(block, sizeof block, m_abort);
         if (n <= 0) {
-            m_inputEnded = true;
+            m_inputEnded = !m_abort.IsTriggered();  // the end of the input, or a read error
             return false;
         }
         m_input.append(block, static_cast<size_t>(n));
@@ -325,7 +306,7 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
     std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
     std::fflush(m_err);
 }

@@ -30,8 +30,6 @@ public:
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
-        int promptInputFd = 0;     // where the disk prompt's answer is read
-        int terminalFd = 1;        // whose width the progress line fits
         CJsonEvents* json = nullptr;  // events instead of text on stdout
         CLinkWatch* watch = nullptr;  // told of the link's bytes and of record stream writes
         Language language = Language::English;
@@ -63,8 +61,6 @@ public:
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
-    // The terminal changed its size (SIGWINCH): the next redraw reads the width again.
-    void TerminalResized() { m_resized.store(true); }
 
     const std::string& StatusText() const { return m_status; }
     bool Finished() const { return m_finished.load(); }
@@ -107,8 +103,6 @@ private:
     bool m_inputEnded = false; // end of input, or a read error: nobody is there to answer
     std::string m_step;
     std::atomic<bool> m_finished{false};
-    std::atomic<bool> m_resized{true};
-    int m_columns = 80;
     std::atomic<uint64_t> m_bytesSent{0};
     uint64_t m_bytesReported = 0;
     std::chrono::steady_clock::time_point m_start;

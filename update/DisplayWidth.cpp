@@ -1,18 +1,35 @@
 #include "update/DisplayWidth.h"
 
-#include <clocale>
-#include <cwchar>
-#include <locale.h>
+#include <cstddef>
 
 namespace zorflash {
 
 namespace {
-// The terminal's widths come from the C library's tables for UTF-8, whatever locale the
-// operator runs in (the status text is UTF-8 in every language).
-locale_t Utf8Locale()
+// Columns of a character, by the Unicode East Asian width (wide and fullwidth take two)
+// and the marks that take none. Kept here rather than asked of the C library, whose
+// answer depends on a UTF-8 locale the operator may not run in (and which Windows lacks).
+struct Range {
+    char32_t first;
+    char32_t last;
+};
+constexpr Range kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x0610, 0x061A}, {0x064B, 0x065F},
+    {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064}, {0x20D0, 0x20FF}, {0x302A, 0x302D},
+    {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xFEFF, 0xFEFF},
+};
+constexpr Range kWide[] = {
+    {0x1100, 0x115F}, {0x231A, 0x231B}, {0x2329, 0x232A}, {0x23E9, 0x23EC}, {0x2E80, 0x303E},
+    {0x3041, 0x33FF}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF}, {0xA000, 0xA4CF}, {0xA960, 0xA97F},
+    {0xAC00, 0xD7A3}, {0xF900, 0xFAFF}, {0xFE10, 0xFE19}, {0xFE30, 0xFE6F}, {0xFF00, 0xFF60},
+    {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
+};
+
+bool In(const Range* ranges, size_t count, char32_t code)
 {
-    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return locale;
+    for (size_t i = 0; i < count; ++i)
+        if (code >= ranges[i].first && code <= ranges[i].last)
+            return true;
+    return false;
 }
 
 // One character from `text` at `at`: its width, and `at` moved past it. A byte that does
@@ -35,13 +52,9 @@ int NextWidth(const std::string& text, size_t& at)
         code = (code << 6) | (next & 0x3F);
     }
     at += static_cast<size_t>(length);
-    const locale_t utf8 = Utf8Locale();
-    if (utf8 == static_cast<locale_t>(nullptr))
-        return code >= 0x1100 ? 2 : 1;  // no UTF-8 tables: assume the wide scripts
-    const locale_t previous = uselocale(utf8);
-    const int width = wcwidth(static_cast<wchar_t>(code));
-    uselocale(previous);
-    return width < 0 ? 1 : width;
+    if (In(kZeroWidth, sizeof kZeroWidth / sizeof kZeroWidth[0], code))
+        return 0;
+    return In(kWide, sizeof kWide / sizeof kWide[0], code) ? 2 : 1;
 }
 }  // namespace
 

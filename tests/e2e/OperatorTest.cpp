@@ -207,7 +207,7 @@ TEST_F(Operator, CommandLineMistakesSayWhatIsWrong)
         {{"inspct", "--model", "RT71", file}, "did you mean inspect?"},
         {Flash(file, 8023, {"--timeout", "abc"}), "'abc' is not a number of milliseconds"},
         {{"flash", "--model", "RT71", "--file", file, "--tcp", "[::1]:8023"}, "IPv6 is not supported by the instruments"},
-        {Flash(file, 8023, {"--trace", file}), "a volume of the update"},  // the firmware is never overwritten
+        {Flash(file, 8023, {"--trace", file}), "cannot write the trace file"},  // the firmware is never overwritten
     };
     for (const auto& [args, message] : cases) {
         const CliRun run = RunCli(dir, args);
