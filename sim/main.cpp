@@ -7,11 +7,12 @@
 #include "sim/SampleWriter.h"
 #include "sim/SimArguments.h"
 #include "sim/StopFlag.h"
-#include "sim/TcpServer.h"
+#include "sim/TcpFleet.h"
 #include "sim/UpdateLedger.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -58,15 +59,19 @@ int Fail(const std::string& message, int code)
 
 int RunServe(const ServeArgs& args, bool tcpGiven)
 {
-    CFaultPlan faults;
     std::string error;
-    for (const std::string& text : args.faults)
-        if (!faults.Add(text, error))
-            return Fail(error, 2);
+    std::vector<TcpEndpoint> endpoints;
+    const bool serveTcp = tcpGiven || args.usb == 0;
+    if (serveTcp && !ParseTcpEndpoints(args.tcp, endpoints, error))
+        return Fail(error, 2);
+    std::vector<std::string> faultTexts = args.faults;
     for (int k : args.nakAt)
-        if (!faults.Add("record:" + std::to_string(k) + ":nak", error))
-            return Fail(error, 2);
-    faults.SetAckDelayMs(args.ackDelayMs);
+        faultTexts.push_back("record:" + std::to_string(k) + ":nak");
+    // Instrument I is the I-th TCP endpoint and USB device I alike.
+    const int planned = std::max(static_cast<int>(endpoints.size()), args.usb);
+    std::vector<CFaultPlan> plans;
+    if (!ParseFaultPlans(faultTexts, planned, args.ackDelayMs, plans, error))
+        return Fail(error, 2);
 
     std::optional<std::string> imageDir;
     if (!args.outDir.empty()) {
@@ -79,20 +84,19 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
     CUpdateLedger ledger(imageDir, args.maxUpdates);
     InstallStopHandlers();
 
-    std::unique_ptr<CTcpServer> server;
-    if (tcpGiven || args.usb == 0) {
-        std::string host;
-        int port = 0;
-        if (!ParseHostPort(args.tcp, host, port, error))
-            return Fail(error, 2);
-        server = std::make_unique<CTcpServer>(faults, ledger, args.idleTimeoutMs);
-        if (!server->Listen(host, port, error))
+    CTcpFleet fleet(ledger, args.idleTimeoutMs);
+    if (serveTcp) {
+        if (!fleet.Listen(endpoints, plans, error))
             return Fail(error, 1);
-        ledger.Print("listening on " + host + ":" + std::to_string(server->Port()));
+        for (int i = 0; i < fleet.Size(); ++i) {
+            const TcpEndpoint& at = fleet.Endpoint(i);
+            ledger.Print("listening on " + at.host + ":" + std::to_string(at.port)
+                         + (fleet.Size() > 1 ? " instrument=" + std::to_string(i) : std::string()));
+        }
         if (!args.portFile.empty()) {
             // Written whole under another name first: a reader never sees half a number.
             const std::string temporary = args.portFile + ".tmp";
-            std::ofstream(temporary) << server->Port() << "\n";
+            std::ofstream(temporary) << fleet.Endpoint(0).port << "\n";
             std::error_code ec;
             std::filesystem::rename(temporary, args.portFile, ec);
             if (ec)
@@ -116,7 +120,8 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
         const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
         std::string paths;
         for (int i = 0; i < args.usb; ++i) {
-            auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix, faults,
+            auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix,
+                                                               plans[static_cast<std::size_t>(i)],
                                                                ledger, args.idleTimeoutMs);
             if (!instrument->Open(error))
                 return Fail(error, 1);
@@ -131,8 +136,8 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
     std::vector<std::jthread> threads;
     for (auto& instrument : instruments)
         threads.emplace_back([&instrument] { instrument->Run(); });
-    if (server)
-        server->Serve();
+    if (serveTcp)
+        fleet.Serve();
     for (auto& thread : threads)
         thread.join();
     return ledger.AnyFailed() ? 1 : 0;
@@ -193,7 +198,8 @@ int main(int argc, char** argv)
     ServeArgs serve;
     serve.tcp = "127.0.0.1:8023";
     auto* serveCmd = app.add_subcommand("serve", "act as instruments until stopped");
-    auto* tcpOpt = serveCmd->add_option("--tcp", serve.tcp, "listen on HOST:PORT (port 0: any free one)")
+    auto* tcpOpt = serveCmd->add_option("--tcp", serve.tcp, "listen on ADDRESS[-ADDRESS]:PORT[-PORT], loopback only: one instrument per "
+                                        "address and port (port 0: a free one)")
                        ->capture_default_str();
     serveCmd->add_option("--usb", serve.usb, "number of USB instruments (pseudo-terminals)")
         ->check(CLI::Range(0, 64));
@@ -202,7 +208,7 @@ int main(int argc, char** argv)
     serveCmd->add_option("--model", serve.model, "model whose query the USB instruments answer");
     serveCmd->add_option("--out", serve.outDir, "keep each received image as DIR/update-NNNN.img");
     serveCmd->add_option("--port-file", serve.portFile, "write the listening port here");
-    serveCmd->add_option("--fault", serve.faults, "STEP:ACTION[:ARG], repeatable");
+    serveCmd->add_option("--fault", serve.faults, "[I:]STEP:ACTION[:ARG], repeatable; I: only instrument I (from 0)");
     serveCmd->add_option("--ack-delay-ms", serve.ackDelayMs, "delay every record acknowledgement")
         ->check(CLI::Range(0, 600000));
     serveCmd->add_option("--nak-at", serve.nakAt, "answer 'N' after record K of section 1")

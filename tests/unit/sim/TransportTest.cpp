@@ -1,6 +1,8 @@
 #include "HostScript.h"
 
 #include "sim/PtyInstrument.h"
+#include "sim/SimArguments.h"
+#include "sim/TcpFleet.h"
 #include "sim/TcpServer.h"
 #include "sim/UniqueFd.h"
 #include "sim/UpdateLedger.h"
@@ -9,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -145,6 +148,62 @@ INSTANTIATE_TEST_SUITE_P(
         TcpCase{"SilentHost", nullptr, 200, "command", {}, "<eof>",
                 "link=closed-by-sim verdict=ERROR: host went silent for 200 ms during the sync step"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+int Connect(const std::string& host, int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << host << ":" << port;
+    return fd;
+}
+
+// A fleet on a range of loopback addresses shares one free port; each instrument answers
+// with its own faults, all at once, and each summary line says whose it is.
+TEST(TcpFleetTest, InstrumentsOnARangeAnswerAtOnceEachWithItsOwnFaults)
+{
+    std::vector<TcpEndpoint> endpoints;
+    std::vector<CFaultPlan> plans;
+    std::string error;
+    ASSERT_TRUE(ParseTcpEndpoints("127.0.0.2-127.0.0.4:0", endpoints, error)) << error;
+    ASSERT_TRUE(ParseFaultPlans({"1:sync:wrong", "2:sync:drop"}, 3, 0, plans, error)) << error;
+    CUpdateLedger ledger(std::nullopt, 3);
+    CTcpFleet fleet(ledger, 5000);
+    ASSERT_TRUE(fleet.Listen(endpoints, plans, error)) << error;
+    ASSERT_EQ(fleet.Size(), 3);
+    const int port = fleet.Endpoint(0).port;
+    EXPECT_NE(port, 0);
+    std::thread serving([&fleet] { fleet.Serve(); });
+
+    // Every host is connected and past its command before any of them is answered.
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(fleet.Endpoint(i).port, port);
+        hosts.push_back(std::make_unique<Host>(Connect(fleet.Endpoint(i).host, port)));
+        hosts.back()->Send(Text(":UP:EXEC\r\n"));
+    }
+    const std::vector<std::string> replies = {"\xAA", std::string(1, '\0'), "<eof>"};
+    for (int i = 0; i < 3; ++i) {
+        hosts[i]->Send({0x55});
+        EXPECT_EQ(hosts[i]->Receive(1, 2000), replies[i]) << "instrument " << i;
+    }
+    hosts.clear();
+    serving.join();
+
+    std::vector<std::string> lines = ledger.Summaries();
+    std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+        return a.substr(a.find("instrument=")) < b.substr(b.find("instrument="));
+    });
+    ASSERT_EQ(lines.size(), 3u);
+    const std::vector<std::string> expected = {
+        "instrument=0 tcp=127.0.0.2:" + std::to_string(port) + " link=closed-by-host verdict=ERROR: link closed by the host during the identification",
+        "instrument=1 tcp=127.0.0.3:" + std::to_string(port) + " link=closed-by-host verdict=FAULT: wrong reply at sync",
+        "instrument=2 tcp=127.0.0.4:" + std::to_string(port) + " link=dropped-by-sim verdict=FAULT: link dropped at sync"};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+}
 
 // The host's side of a pseudo-terminal instrument, opened and set raw as the USB layer does.
 int OpenTerminal(const std::string& path)
