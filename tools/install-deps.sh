@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev llvm-14
     xvfb xauth fonts-noto-cjk
     strace time
+    ansible-core
 )
 
 missing=()
