@@ -36,7 +36,7 @@ std::string CSummaryTable::Format(const std::vector<Row>& rows)
         const std::string rate = row.seconds > 0 && row.bytes > 0
                                      ? CProgressLine::FormatBytes(static_cast<double>(row.bytes) / row.seconds) + "/s"
                                      : "-";
-        lines.push_back({row.target, row.outcome, std::to_string(row.records),
+        lines.push_back({row.target, row.outcome, row.records < 0 ? "-" : std::to_string(row.records),
                          CProgressLine::FormatBytes(static_cast<double>(row.bytes)), Seconds(row.seconds), rate});
         ++counts[static_cast<int>(row.verdict)];
     }

@@ -14,7 +14,7 @@ public:
         std::string target;
         Verdict verdict = Verdict::Failed;
         std::string outcome;     // in the operator's words: "completed", "no reply at the header", ...
-        long long records = 0;   // records sent
+        long long records = 0;   // records sent; negative: not known
         uint64_t bytes = 0;      // record stream bytes sent
         double seconds = 0;
     };

@@ -2,9 +2,11 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/FileCheck.h"
+#include "cli/FleetCommand.h"
 #include "cli/FlashCommand.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
+#include "cli/TargetList.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateSettings.h"
@@ -14,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -107,20 +110,26 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, tcpTarget, statusFile;
+    std::string flashModel, flashFile, statusFile, targetsFile, usbNumbers;
+    std::vector<std::string> tcpTargets;
+    std::size_t parallel = 0;
     bool useUsb = false;
     bool normalMode = false;
     bool quiet = false;
     uint32_t timeoutMs = 10000;
-    CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
+    CLI::App* flash = app.add_subcommand("flash", "Update the firmware of one instrument, or of several at once");
     flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
     flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
-    CLI::Option* tcpOption =
-        flash->add_option("--tcp", tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
-    CLI::Option* usbOption = flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
-    tcpOption->excludes(usbOption);
+    flash->add_option("--tcp", tcpTargets, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
+    flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
+    flash->add_option("--usb-number", usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
+    flash->add_option("--targets", targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
+    flash->add_option("--parallel", parallel, "Update at most N instruments at once (default: all)")
+        ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", statusFile, "Write the final status text there, byte for byte (CR LF, UTF-8)");
+    flash->add_option("--status-file", statusFile,
+                      "Write the final status text there, byte for byte (CR LF, UTF-8); with several targets "
+                      "a pattern holding {target}");
     flash->add_flag("-q,--quiet", quiet, "Print only errors");
     flash->add_option("--timeout", timeoutMs, "Time-out of every send and receive, in ms")
         ->check(CLI::Range(1u, 600000u));
@@ -143,21 +152,49 @@ int main(int argc, char** argv)
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
         if (flash->parsed()) {
-            if (tcpTarget.empty() && !useUsb)
-                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
-            FlashOptions options;
-            options.settings = SettingsFor(ResolveModel(flashModel), flashFile);
-            const DeviceModel& model = options.settings.model;
-            if (useUsb && !model.usbAllowed)
-                throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-            if (!useUsb && !model.tcpAllowed)
-                throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-            if (!useUsb) {
-                std::string error;
-                if (!ParseTargetAddress(tcpTarget, options.settings.ipAddress, options.settings.port, error))
+            CTargetList targets;
+            std::string error;
+            for (const std::string& tcp : tcpTargets)
+                if (!targets.AddTcp(tcp, error))
                     throw CLI::ValidationError("--tcp", error);
+            if (!usbNumbers.empty() && !targets.AddUsbNumbers(usbNumbers, error))
+                throw CLI::ValidationError("--usb-number", error);
+            if (useUsb && usbNumbers.empty() && !targets.AddUsbNumbers("0", error))
+                throw CLI::ValidationError("--usb", error);
+            if (!targetsFile.empty() && !targets.AddFile(targetsFile, error))
+                throw CLI::ValidationError("--targets", error);
+            if (targets.Empty())
+                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
+            const UpdateSettings base = SettingsFor(ResolveModel(flashModel), flashFile);
+            const DeviceModel& model = base.model;
+            for (const FleetTarget& target : targets.Targets()) {
+                const bool usb = target.kind == FleetTarget::Kind::Usb;
+                if (usb && !model.usbAllowed)
+                    throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+                if (!usb && !model.tcpAllowed)
+                    throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
             }
-            options.settings.useUsb = useUsb ? 1 : 0;
+            if (targets.Targets().size() > 1) {
+                // Several targets writing one status file would leave only the last one's.
+                if (!statusFile.empty() && statusFile.find("{target}") == std::string::npos)
+                    throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+                FleetOptions fleet;
+                fleet.settings = base;
+                fleet.settings.fastMode = normalMode ? 0 : 1;
+                fleet.targets = targets.Targets();
+                fleet.parallel = parallel;
+                fleet.quiet = quiet;
+                fleet.statusFilePattern = statusFile;
+                fleet.timeoutMs = timeoutMs;
+                return RunFleet(fleet);
+            }
+            const FleetTarget& only = targets.Targets().front();
+            FlashOptions options;
+            options.settings = base;
+            options.settings.ipAddress = only.address;
+            options.settings.port = only.port;
+            options.settings.usbDeviceNumber = only.usbNumber;
+            options.settings.useUsb = only.kind == FleetTarget::Kind::Usb ? 1 : 0;
             options.settings.fastMode = normalMode ? 0 : 1;
             options.quiet = quiet;
             options.statusFile = statusFile;

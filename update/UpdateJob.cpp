@@ -167,7 +167,7 @@ void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::uni
     AppendMessage(IDS_DETECTING_TARGET);
     link = std::make_unique<CDeviceLink>(settings.useUsb != 0);
     link->SetAbortSignal(m_pView->GetAbortSignal());
-    const bool opened = settings.useUsb ? link->OpenUsb(settings.model.idQuery, kUsbDeviceNumber)
+    const bool opened = settings.useUsb ? link->OpenUsb(settings.model.idQuery, settings.usbDeviceNumber)
                                         : link->OpenTcp(settings.ipAddress, settings.port);
     if (!opened) {
         AppendMessage(IDS_CANNOT_OPEN_TARGET);

@@ -1,5 +1,8 @@
+#include "PtyProcess.h"
+#include "ScreenModel.h"
 #include "SimulatorFixture.h"
 
+#include <algorithm>
 #include <map>
 #include <regex>
 
@@ -56,6 +59,112 @@ TEST(SimulatedFleet, EachAddressIsItsOwnInstrumentWithItsOwnFaultsAndImage)
         Process verify({kSim, "verify", ImageOf(lines[i]), dir / "fw1.R71"});
         EXPECT_EQ(verify.Wait(20000), 0) << lines[i] << verify.Out();
     }
+}
+
+// 16 instruments on 127.0.0.1-16 in one command: one refuses the header, one drops the
+// link mid-transfer, one never answers. The other 13 get the whole file, the summary and
+// the exit code say so, and the run is over within the time-out (plus a second) of the
+// last healthy one, whether all run at once or four at a time.
+class FleetFlash : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FleetFlash, ThirteenOfSixteenCompleteAndTheVerdictSaysSo)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "700", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--fault", "3:header:wrong", "--fault", "7:s2:record:65:drop", "--fault", "11:sync:silent"}, 16,
+                  "127.0.0.1-127.0.0.16:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    const int timeoutMs = 2000;
+    std::vector<std::string> args = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--timeout",
+                                     std::to_string(timeoutMs), "--status-file", dir / "status-{target}.txt"};
+    for (int i = 1; i <= 16; ++i)
+        args.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    if (*GetParam()) {
+        args.push_back("--parallel");
+        args.push_back(GetParam());
+    }
+    Process cli(args);
+    cli.CloseInput();
+    const int code = cli.Wait(60000);
+    const double seconds = cli.ElapsedMs() / 1000.0;
+    const std::string out = cli.Out();
+    EXPECT_EQ(code, 1) << out << cli.Err();
+    EXPECT_NE(out.find("16 targets: 13 completed, 3 failed"), std::string::npos) << out;
+
+    auto lines = SummariesByInstrument(sim, 10000);
+    ASSERT_EQ(lines.size(), 16u) << sim.Output();
+    double slowestHealthy = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::string target = "127.0.0." + std::to_string(i + 1) + ":" + std::to_string(sim.Port());
+        const bool healthy = i != 3 && i != 7 && i != 11;
+        // Every target's status text, and its lines on stdout, prefixed with its name.
+        const std::string status = ReadText(dir / ("status-127.0.0." + std::to_string(i + 1) + "-" +
+                                                   std::to_string(sim.Port()) + ".txt"));
+        EXPECT_EQ(status.find("Transfer completed.") != std::string::npos, healthy) << target << ": " << status;
+        EXPECT_NE(out.find("[" + target + "] Opening File..."), std::string::npos) << target;
+        EXPECT_EQ(lines[i].find("verdict=OK") != std::string::npos, healthy) << lines[i];
+        if (healthy) {
+            const std::smatch time = [&] {
+                std::smatch m;
+                std::regex_search(lines[i], m, std::regex(" time=([0-9.]+)s"));
+                return m;
+            }();
+            slowestHealthy = std::max(slowestHealthy, std::stod(time[1]));
+            Process verify({kSim, "verify", ImageOf(lines[i]), dir / "fw1.R71"});
+            EXPECT_EQ(verify.Wait(20000), 0) << lines[i] << verify.Out();
+        }
+    }
+    EXPECT_NE(lines[3].find("FAULT: wrong reply at header"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[7].find("FAULT: link dropped at section 2 record 65"), std::string::npos) << lines[7];
+    EXPECT_NE(lines[11].find("FAULT: no reply at sync"), std::string::npos) << lines[11];
+    EXPECT_LT(seconds, timeoutMs / 1000.0 + 1.0 + slowestHealthy) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllAtOnceAndFourAtATime, FleetFlash, ::testing::Values("", "4"),
+                         [](const auto& info) { return std::string(*info.param ? "Parallel4" : "AllAtOnce"); });
+
+// On a terminal: one line per running target, redrawn in place; never wider or higher than
+// the terminal, also after it grows; afterwards only the result lines are left, one per
+// target, followed by the summary.
+TEST(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
+    // Acknowledgements 20 ms late: about a second per update, so the block is drawn often.
+    SimServer sim(dir, {"--ack-delay-ms", "20", "--fault", "2:header:wrong"}, 12, "127.0.0.1-127.0.0.12:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--lang", "ja"};
+    for (int i = 1; i <= 12; ++i)
+        argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    const int width = 50;
+    const int height = 8;
+    PtyProcess cli(argv, width, height);
+    ASSERT_TRUE(cli.WaitFor("\033[J", 10000)) << cli.Output();
+    // Grown while the block is up: the next draws use the room; nothing was drawn wider.
+    const size_t beforeResize = cli.Output().size();
+    cli.Resize(width + 30, height + 4);
+    ASSERT_EQ(cli.Wait(60000), 1) << cli.Output();
+
+    const std::string output = cli.Output();
+    const size_t summary = output.find("\ntarget ");
+    ASSERT_NE(summary, std::string::npos) << output;
+    ScreenModel screen(width, height);
+    screen.Write(output.substr(0, beforeResize));
+    screen.Resize(width + 30, height + 4);
+    screen.Write(output.substr(beforeResize, summary - beforeResize));
+    EXPECT_EQ(screen.Overflows(), 0);
+    EXPECT_TRUE(screen.Unknown().empty()) << screen.Unknown().front();
+    std::vector<std::string> lines = screen.Lines();
+    ASSERT_EQ(lines.size(), 12u) << output;
+    std::sort(lines.begin(), lines.end());
+    for (int i = 0; i < 12; ++i) {
+        const std::string& line = lines[static_cast<size_t>(i)];
+        EXPECT_EQ(line.rfind("127.0.0.", 0), 0u) << line;
+    }
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("  completed  ") != std::string::npos; }),
+              11);
+    EXPECT_NE(output.find("12 targets: 11 completed, 1 failed", summary), std::string::npos) << output;
 }
 
 } // namespace

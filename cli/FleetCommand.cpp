@@ -1,0 +1,219 @@
+#include "cli/FleetCommand.h"
+
+#include "cli/ExitCodes.h"
+#include "cli/FleetConsole.h"
+#include "cli/FleetHost.h"
+#include "cli/FleetRunner.h"
+#include "cli/FlashCommand.h"
+#include "cli/ProgressLine.h"
+#include "cli/SummaryTable.h"
+#include "platform/StringResource.h"
+#include "update/UpdateProtocol.h"
+#include "update/UpdateWorker.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+// SIGINT and SIGTERM arrive on a thread of their own, never inside a job: every target's
+// link is closed through its abort signal, and targets not yet started never start.
+class CFleetSignals {
+public:
+    explicit CFleetSignals(std::function<void()> onStop) : m_onStop(std::move(onStop))
+    {
+        sigemptyset(&m_set);
+        sigaddset(&m_set, SIGINT);
+        sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
+        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
+        m_thread = std::thread([this] {
+            int sig = 0;
+            while (sigwait(&m_set, &sig) == 0) {
+                if (sig == SIGUSR1 && m_ending.load())
+                    return;
+                if ((sig == SIGINT || sig == SIGTERM) && !m_stopped.exchange(true))
+                    m_onStop();
+            }
+        });
+    }
+    ~CFleetSignals()
+    {
+        m_ending.store(true);
+        pthread_kill(m_thread.native_handle(), SIGUSR1);
+        m_thread.join();
+        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+    }
+    CFleetSignals(const CFleetSignals&) = delete;
+    CFleetSignals& operator=(const CFleetSignals&) = delete;
+    bool Stopped() const { return m_stopped.load(); }
+
+private:
+    std::function<void()> m_onStop;
+    sigset_t m_set{};
+    std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_ending{false};
+    std::thread m_thread;
+};
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string LastLine(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    const std::size_t cut = text.rfind("\r\n");
+    return cut == std::string::npos ? text : text.substr(cut + 2);
+}
+
+CSummaryTable::Row Outcome(const CFleetHost& host, CFleetRunner::State state, bool interrupted)
+{
+    CSummaryTable::Row row;
+    row.target = host.Target();
+    row.bytes = host.BytesSent();
+    row.seconds = state == CFleetRunner::State::NotStarted ? 0 : host.Seconds();
+    row.records = -1;
+    const std::string text = host.StatusText();
+    if (state == CFleetRunner::State::NotStarted) {
+        row.verdict = CSummaryTable::Verdict::Interrupted;
+        row.outcome = "not started";
+    } else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED))) {
+        row.verdict = CSummaryTable::Verdict::Completed;
+        row.outcome = "completed";
+    } else if (interrupted) {
+        row.verdict = CSummaryTable::Verdict::Interrupted;
+        row.outcome = "interrupted";
+    } else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled()
+               && !host.ReportedError()) {
+        row.verdict = CSummaryTable::Verdict::Cancelled;
+        row.outcome = "cancelled at the disk prompt";
+    } else {
+        row.verdict = CSummaryTable::Verdict::Failed;
+        row.outcome = LastLine(text);
+    }
+    return row;
+}
+
+std::string ResultLine(const CSummaryTable::Row& row)
+{
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f s", row.seconds);
+    return row.target + "  " + row.outcome + "  " + CProgressLine::FormatBytes(static_cast<double>(row.bytes))
+           + " in " + time;
+}
+
+} // namespace
+
+std::string StatusFileFor(const std::string& pattern, const FleetTarget& target)
+{
+    std::string name = target.Name();
+    std::replace(name.begin(), name.end(), ':', '-');
+    std::string path = pattern;
+    for (std::size_t at = path.find("{target}"); at != std::string::npos; at = path.find("{target}", at + name.size()))
+        path.replace(at, 8, name);
+    return path;
+}
+
+int RunFleet(const FleetOptions& options)
+{
+    CFleetConsole::Options consoleOptions;
+    consoleOptions.interactive = isatty(STDOUT_FILENO) != 0;
+    consoleOptions.quiet = options.quiet;
+    consoleOptions.terminalFd = STDOUT_FILENO;
+    consoleOptions.promptInputFd = STDIN_FILENO;
+    CFleetConsole console(consoleOptions, stdout, stderr);
+
+    const uint64_t total = RecordStreamTotal(options.settings.filePath);
+    std::vector<std::unique_ptr<CFleetHost>> hosts;
+    for (const FleetTarget& target : options.targets) {
+        UpdateSettings settings = options.settings;
+        settings.useUsb = target.kind == FleetTarget::Kind::Usb ? 1 : 0;
+        settings.ipAddress = target.address;
+        settings.port = target.port;
+        settings.usbDeviceNumber = target.usbNumber;
+        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, console, total, options.timeoutMs));
+    }
+
+    CFleetRunner runner(hosts.size(), options.parallel);
+    std::vector<CSummaryTable::Row> rows(hosts.size());
+    bool interrupted = false;
+    {
+        CFleetSignals signals([&] {
+            runner.StopStarting();
+            console.Interrupt();
+            for (auto& host : hosts)
+                host->Abort().Trigger();
+        });
+        runner.Start([&hosts](std::size_t index) {
+            UpdateThreadProc(hosts[index].get());
+            hosts[index]->Finish();
+        });
+
+        // The display: ten times a second, the targets that ended scroll up as one line
+        // each and the running ones are redrawn.
+        std::vector<bool> reported(hosts.size(), false);
+        std::vector<std::string> pending;
+        for (bool last = false; !last;) {
+            last = runner.Done();
+            std::vector<CProgressBlock::Row> running;
+            for (std::size_t i = 0; i < hosts.size(); ++i) {
+                const CFleetRunner::State state = runner.StateOf(i);
+                if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) && !reported[i]) {
+                    reported[i] = true;
+                    rows[i] = Outcome(*hosts[i], state, signals.Stopped());
+                    pending.push_back(ResultLine(rows[i]));
+                } else if (state == CFleetRunner::State::Running) {
+                    running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->BytesSent(),
+                                       hosts[i]->TotalBytes(), hosts[i]->Seconds()});
+                }
+            }
+            if (console.Draw(pending, running))
+                pending.clear();
+            if (!last)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        runner.Join();
+        if (!pending.empty() && console.Interactive() && !options.quiet)
+            console.Print([&pending] {
+                std::string text;
+                for (const std::string& line : pending)
+                    text += line + "\n";
+                return text;
+            }());
+        console.EndDisplay();
+        interrupted = signals.Stopped();
+    }
+
+    int code = CSummaryTable::ExitCode(rows);
+    if (interrupted)
+        code = kExitInterrupted;
+    if (!options.quiet)
+        console.Print("\n" + CSummaryTable::Format(rows));
+
+    if (!options.statusFilePattern.empty()) {
+        for (std::size_t i = 0; i < hosts.size(); ++i) {
+            const std::string path = StatusFileFor(options.statusFilePattern, options.targets[i]);
+            const std::string text = hosts[i]->StatusText();
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            if (!out) {
+                console.Error(hosts[i]->Target(), "cannot write the status file " + path);
+                if (code == kExitCompleted)
+                    code = kExitFailed;
+            }
+        }
+    }
+    return code;
+}

@@ -1,0 +1,130 @@
+#include "cli/FleetConsole.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cctype>
+
+CFleetConsole::CFleetConsole(const Options& options, std::FILE* out, std::FILE* err)
+    : m_options(options), m_out(out), m_err(err),
+      m_prompt([this](const std::string& text) { return AskOperator(text); })
+{
+}
+
+void CFleetConsole::Size(int& width, int& height) const
+{
+    winsize size{};
+    width = 80;
+    height = 24;
+    if (::ioctl(m_options.terminalFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+        width = size.ws_col;
+        height = size.ws_row;
+    }
+}
+
+void CFleetConsole::ClearBlockLocked()
+{
+    if (!m_options.interactive)
+        return;
+    int width = 0;
+    int height = 0;
+    Size(width, height);
+    std::fputs(m_block.Clear(width).c_str(), m_out);
+    std::fflush(m_out);
+}
+
+void CFleetConsole::StatusLine(const std::string& target, const std::string& line)
+{
+    // A blank line of the log separates messages in the status box; prefixed, it says nothing.
+    if (m_options.interactive || m_options.quiet || line.empty())
+        return;
+    std::lock_guard lock(m_lock);
+    std::fprintf(m_out, "[%s] %s\n", target.c_str(), line.c_str());
+    std::fflush(m_out);  // a script reading the pipe sees each line as it is written
+}
+
+void CFleetConsole::Error(const std::string& target, const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    ClearBlockLocked();
+    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), text.c_str());
+    std::fflush(m_err);
+}
+
+bool CFleetConsole::Prompt(const std::string& text)
+{
+    return m_prompt.Prompt(text, text);
+}
+
+bool CFleetConsole::AskOperator(const std::string& text)
+{
+    // The block stays away while the question is open: the answer is typed on its line.
+    std::lock_guard lock(m_lock);
+    ClearBlockLocked();
+    for (;;) {
+        std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
+        std::fflush(m_err);
+        std::string answer;
+        if (!ReadAnswer(answer)) {
+            std::fputc('\n', m_err);
+            return false;  // end of input: nobody is there; or Ctrl+C
+        }
+        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
+            return true;
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
+            return false;
+    }
+}
+
+bool CFleetConsole::ReadAnswer(std::string& answer)
+{
+    for (;;) {
+        pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
+        if (::poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0)
+            continue;
+        if (m_abort.IsTriggered())
+            return false;
+        char c = 0;
+        if (::read(m_options.promptInputFd, &c, 1) <= 0)
+            return false;
+        if (c == '\n')
+            return true;
+        if (!std::isspace(static_cast<unsigned char>(c)) && answer.size() < 64)
+            answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+}
+
+bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows)
+{
+    if (!m_options.interactive || m_options.quiet)
+        return true;
+    std::unique_lock lock(m_lock, std::try_to_lock);
+    if (!lock.owns_lock())
+        return false;
+    int width = 0;
+    int height = 0;
+    Size(width, height);
+    std::fputs(m_block.Draw(finished, rows, width, height).c_str(), m_out);
+    std::fflush(m_out);
+    return true;
+}
+
+void CFleetConsole::EndDisplay()
+{
+    std::lock_guard lock(m_lock);
+    ClearBlockLocked();
+}
+
+void CFleetConsole::Print(const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    std::fputs(text.c_str(), m_out);
+    std::fflush(m_out);
+}
+
+void CFleetConsole::Interrupt()
+{
+    m_abort.Trigger();
+    m_prompt.Abandon();
+}

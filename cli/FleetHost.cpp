@@ -1,0 +1,120 @@
+#include "cli/FleetHost.h"
+
+CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console,
+                       uint64_t totalBytes, uint32_t timeoutMs)
+    : m_target(std::move(target)), m_settings(settings), m_console(console), m_totalBytes(totalBytes),
+      m_timeoutMs(timeoutMs)
+{
+}
+
+int CFleetHost::StatusGetTextLength()
+{
+    std::lock_guard lock(m_mutex);
+    return m_status.GetTextLength();
+}
+
+void CFleetHost::StatusSetSel(int start, int end)
+{
+    std::lock_guard lock(m_mutex);
+    m_status.SetSel(start, end);
+}
+
+int CFleetHost::StatusLineFromChar(int charIndex)
+{
+    std::lock_guard lock(m_mutex);
+    return m_status.LineFromChar(charIndex);
+}
+
+int CFleetHost::StatusLineIndex(int line)
+{
+    std::lock_guard lock(m_mutex);
+    return m_status.LineIndex(line);
+}
+
+void CFleetHost::StatusReplaceSel(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    m_status.ReplaceSel(text);
+    EchoFinishedLines();
+}
+
+void CFleetHost::StatusSetText(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    m_status.SetText(text);
+    m_printedUpTo = 0;
+    EchoFinishedLines();
+}
+
+void CFleetHost::EchoFinishedLines()
+{
+    // The log only grows at its end or rewrites its last line, so a line once ended with
+    // CR LF stays as printed; the line in progress is printed when it ends.
+    const std::string& text = m_status.GetText();
+    if (m_printedUpTo > text.size())
+        m_printedUpTo = 0;
+    for (;;) {
+        const std::size_t end = text.find("\r\n", m_printedUpTo);
+        if (end == std::string::npos)
+            return;
+        m_console.StatusLine(m_target, text.substr(m_printedUpTo, end - m_printedUpTo));
+        m_printedUpTo = end + 2;
+    }
+}
+
+void CFleetHost::Finish()
+{
+    std::lock_guard lock(m_mutex);
+    const std::string& text = m_status.GetText();
+    if (m_printedUpTo < text.size())
+        m_console.StatusLine(m_target, text.substr(m_printedUpTo));
+    m_printedUpTo = text.size();
+}
+
+bool CFleetHost::PromptOkCancel(const std::string& text)
+{
+    const bool ok = m_console.Prompt(text);
+    if (!ok)
+        m_operatorCancelled.store(true);
+    return ok;
+}
+
+void CFleetHost::ReportError(const std::string& text)
+{
+    m_reportedError.store(true);
+    m_console.Error(m_target, text);
+}
+
+void CFleetHost::PostUpdateFinished()
+{
+    m_endMicros.store(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_start)
+                          .count());
+    m_finished.store(true);
+}
+
+std::string CFleetHost::CurrentLine() const
+{
+    std::lock_guard lock(m_mutex);
+    const std::string& text = m_status.GetText();
+    std::size_t end = text.size();
+    // A log that just ended a line shows that line until the next one begins.
+    if (end >= 2 && text.compare(end - 2, 2, "\r\n") == 0)
+        end -= 2;
+    const std::size_t begin = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    const std::size_t from = begin == std::string::npos || begin >= end ? 0 : begin + 2;
+    return text.substr(from, end - from);
+}
+
+std::string CFleetHost::StatusText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_status.GetText();
+}
+
+double CFleetHost::Seconds() const
+{
+    const int64_t end = m_endMicros.load();
+    if (end >= 0)
+        return static_cast<double>(end) / 1e6;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "cli/FleetConsole.h"
+#include "platform/AbortSignal.h"
+#include "platform/EditText.h"
+#include "update/UpdateHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+// One target of a fleet command, as its update job sees its form: the status log, the
+// progress values, the prompt and the abort signal of this target alone. The job calls it
+// on its worker thread; the display thread reads the current line and the counters.
+class CFleetHost : public CUpdateHost {
+public:
+    CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console, uint64_t totalBytes,
+               uint32_t timeoutMs);
+
+    const UpdateSettings& Settings() const override { return m_settings; }
+    int StatusGetTextLength() override;
+    void StatusSetSel(int start, int end) override;
+    void StatusScrollCaret() override {}
+    void StatusReplaceSel(const std::string& text) override;
+    int StatusLineFromChar(int charIndex) override;
+    int StatusLineIndex(int line) override;
+    void StatusSetText(const std::string& text) override;
+    bool PromptOkCancel(const std::string& text) override;
+    void ReportError(const std::string& text) override;
+    void PostUpdateFinished() override;
+    void OnRecordStreamWrite(uint32_t bytes) override { m_bytesSent.fetch_add(bytes); }
+    CAbortSignal* GetAbortSignal() override { return &m_abort; }
+    uint32_t TransferTimeout() const override { return m_timeoutMs; }
+
+    // Prints the line still in progress, once the job has ended.
+    void Finish();
+
+    const std::string& Target() const { return m_target; }
+    // The line the log is on now, for the progress block.
+    std::string CurrentLine() const;
+    std::string StatusText() const;
+    uint64_t BytesSent() const { return m_bytesSent.load(); }
+    uint64_t TotalBytes() const { return m_totalBytes; }
+    double Seconds() const;
+    bool Finished() const { return m_finished.load(); }
+    bool ReportedError() const { return m_reportedError.load(); }
+    bool OperatorCancelled() const { return m_operatorCancelled.load(); }
+    CAbortSignal& Abort() { return m_abort; }
+
+private:
+    void EchoFinishedLines();  // with m_mutex held
+
+    std::string m_target;
+    UpdateSettings m_settings;
+    CFleetConsole& m_console;
+    uint64_t m_totalBytes;
+    uint32_t m_timeoutMs;
+    // The log is written on the worker thread and read by the display thread.
+    mutable std::mutex m_mutex;
+    CEditText m_status;
+    std::size_t m_printedUpTo = 0;
+    CAbortSignal m_abort;
+    std::atomic<uint64_t> m_bytesSent{0};
+    std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_reportedError{false};
+    std::atomic<bool> m_operatorCancelled{false};
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::atomic<int64_t> m_endMicros{-1};
+};
