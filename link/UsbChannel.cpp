@@ -8,12 +8,18 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 // A library call that reports success without moving a byte cannot make progress; a
 // line read or an exact send ends with this instead of looping.
 constexpr uint32_t kErrorNothingMoved = EIO;
+
+// Searches take turns. A search keeps every instrument it has asked open until it ends,
+// so that each further open reaches one not asked yet; a second search at the same time
+// (another update of a fleet) would skip those and miss its own instrument.
+std::mutex g_searchLock;
 
 }  // namespace
 
@@ -65,6 +71,7 @@ bool CUsbChannel::Open(int32_t deviceNumber)
         SetLastError(kErrorQueryNotSent);
         return false;
     }
+    std::lock_guard search(g_searchLock);
     // Instruments that answered with another number stay open until the search ends, so
     // that each further open reaches one not asked yet.
     int table[kMaxInstruments];

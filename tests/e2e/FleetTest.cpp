@@ -167,4 +167,34 @@ TEST(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
     EXPECT_NE(output.find("12 targets: 11 completed, 1 failed", summary), std::string::npos) << output;
 }
 
+// USB instruments by device number, all searched for at once: each target finds its own
+// instrument even while the others' searches hold theirs open, and a fault of one device
+// stays with it.
+TEST(FleetUsb, EveryDeviceNumberFindsItsOwnInstrument)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "400", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--usb", "6", "--usb-numbers", "5,4,3,2,1,0", "--fault", "2:header:wrong"}, 6);
+    const std::string key = "ZORFLASH_USB_DEVICES=";
+    ASSERT_TRUE(sim.Proc().WaitFor(key, 5000));
+    const std::string said = sim.Proc().Out();
+    const size_t at = said.find(key) + key.size();
+    const std::string devices = said.substr(at, said.find('\n', at) - at);
+
+    Process cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--timeout", "3000", "--usb-number",
+                 "0,1,2,3,4,5"},
+                {{"ZORFLASH_USB_DEVICES", devices}});
+    cli.CloseInput();
+    EXPECT_EQ(cli.Wait(60000), 1) << cli.Out() << cli.Err();
+    EXPECT_NE(cli.Out().find("6 targets: 5 completed, 1 failed"), std::string::npos) << cli.Out();
+    EXPECT_NE(cli.Out().find("[usb:3] Header transfer error."), std::string::npos) << cli.Out();
+
+    const auto lines = sim.Summaries(10000);
+    ASSERT_EQ(lines.size(), 6u) << sim.Output();
+    for (const std::string& line : lines) {
+        const bool faulty = line.find(" device=2 ") != std::string::npos;
+        EXPECT_NE(line.find(faulty ? "verdict=FAULT: wrong reply at header" : "verdict=OK"), std::string::npos) << line;
+    }
+}
+
 } // namespace
