@@ -197,4 +197,73 @@ TEST(FleetUsb, EveryDeviceNumberFindsItsOwnInstrument)
     }
 }
 
+// All targets read one two-volume file, so all run out of volume 1 together: the operator
+// is asked once, and the answer holds for every target waiting.
+TEST(FleetDiskPrompt, AskedOnceForAllTargetsWaitingOnTheSameVolume)
+{
+    for (const bool ok : {true, false}) {
+        TempDir dir;
+        ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "300", "--volumes", "2",
+                                "--split-at", "150", dir / "fw1.R71"}));
+        std::filesystem::rename(dir / "fw2.R71", dir / "later.R71");
+        SimServer sim(dir, {}, 3, "127.0.0.1-127.0.0.3:0");
+        std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71"};
+        for (int i = 1; i <= 3; ++i)
+            argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+        Process cli(argv);
+        ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 10000, true)) << cli.Err();
+        // Every target reaches the end of volume 1 within moments of the first.
+        for (int i = 0; i < 200 && cli.Out().find("Sending (150) Record") == std::string::npos; ++i)
+            usleep(5000);
+        usleep(300000);
+        if (ok)
+            std::filesystem::rename(dir / "later.R71", dir / "fw2.R71");
+        cli.Write(ok ? "ok\n" : "c\n");
+        EXPECT_EQ(cli.Wait(30000), ok ? 0 : 3) << cli.Out() << cli.Err();
+        const std::string err = cli.Err();
+        size_t asked = 0;
+        for (size_t at = err.find("nsert Disk 2"); at != std::string::npos; at = err.find("nsert Disk 2", at + 1))
+            ++asked;
+        EXPECT_EQ(asked, 1u) << err;
+        EXPECT_NE(cli.Out().find(ok ? "3 targets: 3 completed" : "3 targets: 0 completed, 3 cancelled"),
+                  std::string::npos)
+            << cli.Out();
+    }
+}
+
+// Ctrl+C in the middle of a fleet: every link is closed at once (each instrument sees its
+// host leave), targets not yet started never start, and the run ends with 130.
+TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--ack-delay-ms", "50"}, 4, "127.0.0.1-127.0.0.6:0");
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--parallel", "4"};
+    for (int i = 1; i <= 6; ++i)
+        argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    Process cli(argv);
+    cli.CloseInput();
+    for (int i = 0; i < 1000; ++i) {
+        const std::string out = cli.Out();
+        size_t started = 0;
+        for (size_t at = out.find("Sending START record"); at != std::string::npos;
+             at = out.find("Sending START record", at + 1))
+            ++started;
+        if (started == 4)
+            break;
+        usleep(5000);
+    }
+    cli.Signal(SIGINT);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(cli.Wait(10000), 130) << cli.Out() << cli.Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_NE(cli.Out().find("6 targets: 0 completed, 6 interrupted"), std::string::npos) << cli.Out();
+    const auto lines = sim.Summaries(5000);
+    ASSERT_EQ(lines.size(), 4u) << sim.Output();
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.find("link=closed-by-host") != std::string::npos ||
+                    line.find("link=reset-by-host") != std::string::npos)
+            << line;
+}
+
 } // namespace
