@@ -34,6 +34,16 @@ int CFleetHost::StatusLineIndex(int line)
 void CFleetHost::StatusReplaceSel(const std::string& text)
 {
     std::lock_guard lock(m_mutex);
+    const bool append = m_status.GetSelStart() >= m_status.GetTextLength();
+    // A progress line is written over in place and the next message is appended right
+    // behind it, on the same line of the box; shown line by line it gets a line of its own.
+    if (append && m_lineReplaced && m_printedUpTo < m_status.GetText().size()) {
+        const std::string& box = m_status.GetText();
+        m_lastLine = box.substr(m_printedUpTo);
+        m_console.StatusLine(m_target, m_lastLine);
+        m_printedUpTo = box.size();
+    }
+    m_lineReplaced = !append;
     m_status.ReplaceSel(text);
     EchoFinishedLines();
 }
@@ -43,6 +53,7 @@ void CFleetHost::StatusSetText(const std::string& text)
     std::lock_guard lock(m_mutex);
     m_status.SetText(text);
     m_printedUpTo = 0;
+    m_lineReplaced = false;
     EchoFinishedLines();
 }
 
@@ -57,7 +68,8 @@ void CFleetHost::EchoFinishedLines()
         const std::size_t end = text.find("\r\n", m_printedUpTo);
         if (end == std::string::npos)
             return;
-        m_console.StatusLine(m_target, text.substr(m_printedUpTo, end - m_printedUpTo));
+        m_lastLine = text.substr(m_printedUpTo, end - m_printedUpTo);
+        m_console.StatusLine(m_target, m_lastLine);
         m_printedUpTo = end + 2;
     }
 }
@@ -96,13 +108,8 @@ std::string CFleetHost::CurrentLine() const
 {
     std::lock_guard lock(m_mutex);
     const std::string& text = m_status.GetText();
-    std::size_t end = text.size();
-    // A log that just ended a line shows that line until the next one begins.
-    if (end >= 2 && text.compare(end - 2, 2, "\r\n") == 0)
-        end -= 2;
-    const std::size_t begin = text.rfind("\r\n", end == 0 ? 0 : end - 1);
-    const std::size_t from = begin == std::string::npos || begin >= end ? 0 : begin + 2;
-    return text.substr(from, end - from);
+    // Between two lines, the one just ended stays on show until the next one begins.
+    return m_printedUpTo < text.size() ? text.substr(m_printedUpTo) : m_lastLine;
 }
 
 std::string CFleetHost::StatusText() const

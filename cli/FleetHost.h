@@ -60,7 +60,9 @@ private:
     // The log is written on the worker thread and read by the display thread.
     mutable std::mutex m_mutex;
     CEditText m_status;
-    std::size_t m_printedUpTo = 0;
+    std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
+    std::string m_lastLine;          // the last line shown
+    bool m_lineReplaced = false;     // the line in progress was written over in place
     CAbortSignal m_abort;
     std::atomic<uint64_t> m_bytesSent{0};
     std::atomic<bool> m_finished{false};
