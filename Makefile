@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo gui-demo test-sanitizers test-asan test-tsan test-fuzz fuzz bench clean
+.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz fuzz bench clean
 
 all: build
 
@@ -18,6 +18,14 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The Debian package (build/package/zorflash_VERSION_ARCH.deb), made from this build.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
+# The package installed into this machine, run, and purged again (as root; see the script).
+test-package: build
+	tools/test-package.sh $(BUILD_DIR)
 
 demo: build
 	tools/demo.sh $(BUILD_DIR)

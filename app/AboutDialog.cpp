@@ -1,9 +1,11 @@
 #include "app/AboutDialog.h"
 
+#include "app/AppIcon.h"
 #include "platform/StringResource.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 CAboutDialog::CAboutDialog(QWidget* parent)
@@ -11,6 +13,13 @@ CAboutDialog::CAboutDialog(QWidget* parent)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    CDialogBuilder(*FindDialogTemplate(kIddAboutBox, GetResourceLanguage())).Build(this);
+    const CDialogBuilder builder(*FindDialogTemplate(kIddAboutBox, GetResourceLanguage()));
+    builder.Build(this);
+    // The program's icon in the room the template keeps left of the text.
+    auto* icon = new QLabel(this);
+    const QRect place = builder.MapDialogRect(10, 10, 21, 20);
+    icon->setGeometry(place);
+    icon->setAlignment(Qt::AlignCenter);
+    icon->setPixmap(AppIcon().pixmap(32, 32));
     connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
 }

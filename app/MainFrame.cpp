@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "app/AppIcon.h"
 #include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
 #include "resources/ui/MenuResource.h"
@@ -15,29 +16,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QStyle>
 #include <QToolBar>
 
 namespace {
 constexpr unsigned kIdsSaveAsCaption = 61332;
-
-QIcon MakeAppIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(0x1f, 0x5f, 0x9f));
-    painter.setPen(Qt::NoPen);
-    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 5, 5);
-    QPen pen(QColor(0xff, 0xd0, 0x40));
-    pen.setWidth(4);
-    painter.setPen(pen);
-    // A "Z" that ends in a flash: the tool's mark.
-    painter.drawPolyline(QPolygon({QPoint(8, 8), QPoint(24, 8), QPoint(8, 24), QPoint(24, 24)}));
-    return QIcon(pixmap);
-}
 }  // namespace
 
 CMainFrame::CMainFrame(CZorflashDoc* document)
@@ -46,7 +29,7 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     // No resizing border and no maximize box: the window is as large as the form.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(MakeAppIcon());
+    setWindowIcon(AppIcon());
     setWindowTitle(AppTitle());
 
     m_pView = new CZorflashView(document, this);

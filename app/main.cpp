@@ -4,6 +4,8 @@
 #include "ui/CommSettingsDialog.h"
 #include "ui/ZorflashView.h"
 
+#include "ZorflashVersion.h"
+
 #include <QApplication>
 #include <QPixmap>
 #include <QTimer>
@@ -14,6 +16,8 @@
 
 namespace {
 struct Options {
+    bool help = false;
+    bool version = false;
     const char* language = nullptr;
     // Pictures of the windows for the documentation, taken without a screen grabber.
     QString mainShot;
@@ -32,7 +36,11 @@ bool ParseOptions(int argc, char** argv, Options& options)
                 return argv[++i];
             return nullptr;
         };
-        if (const char* v = value("--lang")) {
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            options.help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            options.version = true;
+        } else if (const char* v = value("--lang")) {
             options.language = v;
         } else if (std::strcmp(arg, "--lang") == 0) {
             return false;
@@ -45,6 +53,25 @@ bool ParseOptions(int argc, char** argv, Options& options)
     }
     Language language;
     return !options.language || LanguageFromName(options.language, language);
+}
+
+// Answered before any window exists, so both work on a machine without a display (and
+// help2man reads them at build time).
+void PrintHelp()
+{
+    std::printf(
+        "Usage: zorflash [OPTION]...\n"
+        "Rewrite the firmware of a Morvenal data-logging instrument over TCP/IP or USB: choose the\n"
+        "model and the update file, set the link with Settings, and press Start. Every start\n"
+        "begins with the default settings; a file name on the command line is ignored.\n"
+        "\n"
+        "Options:\n"
+        "  --lang en|ja                 language of the window and the status text\n"
+        "                               (default: ZORFLASH_LANG, then the locale)\n"
+        "  --screenshot-main FILE       save a picture of the main window to FILE and quit\n"
+        "  --screenshot-settings FILE   save a picture of the settings dialog to FILE and quit\n"
+        "  -h, --help                   print this help and exit\n"
+        "  --version                    print the version and exit\n");
 }
 
 void TakeScreenshots(CZorflashApp& app, const Options& options)
@@ -64,7 +91,16 @@ void TakeScreenshots(CZorflashApp& app, const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    const bool parsed = ParseOptions(argc, argv, options);
+    if (options.help) {
+        PrintHelp();
+        return 0;
+    }
+    if (options.version) {
+        std::printf("zorflash %s\n", kZorflashVersion);
+        return 0;
+    }
+    if (!parsed) {
         std::fprintf(stderr, "zorflash: --lang takes en or ja\n");
         return 2;
     }

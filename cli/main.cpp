@@ -11,6 +11,8 @@
 #include "update/DeviceModel.h"
 #include "update/UpdateSettings.h"
 
+#include "ZorflashVersion.h"
+
 #include <CLI/CLI.hpp>
 
 #include <csignal>
@@ -94,6 +96,7 @@ int main(int argc, char** argv)
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
                  "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     std::string lang;
     app.add_option("--lang", lang, "Language of the status text: en or ja (default: ZORFLASH_LANG, then the locale)")
         ->check(CLI::IsMember({"en", "ja"}));

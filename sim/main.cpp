@@ -10,6 +10,8 @@
 #include "sim/TcpFleet.h"
 #include "sim/UpdateLedger.h"
 
+#include "ZorflashVersion.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -194,6 +196,7 @@ int main(int argc, char** argv)
 {
     CLI::App app{"zorflash-sim: an instrument that takes firmware updates over TCP and USB"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("zorflash-sim ") + kZorflashVersion);
 
     ServeArgs serve;
     serve.tcp = "127.0.0.1:8023";

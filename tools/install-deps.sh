@@ -9,6 +9,8 @@ packages=(
     clang libclang-rt-14-dev llvm-14
     xvfb xauth fonts-noto-cjk
     strace time
+    help2man librsvg2-bin man-db
+    dpkg-dev file lintian desktop-file-utils appstream
     ansible-core
 )
 

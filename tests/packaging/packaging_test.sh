@@ -1,0 +1,106 @@
+#!/bin/bash
+# What the installation gives an operator, checked on the build tree: one case per
+# argument. The package itself (install, run, purge) is tools/test-package.sh.
+# Environment: ZORFLASH_CLI, ZORFLASH_SIM, ZORFLASH_GUI (empty without the GUI),
+# ZORFLASH_VERSION, MAN_DIR, DESKTOP_FILE, METAINFO_FILE, COMPLETION_FILE.
+set -euo pipefail
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Each program answers --version with its name and the project's version, and exits 0;
+# the desktop application does so (and --help) with no display to open a window on.
+versions() {
+    local program out
+    for program in "$ZORFLASH_CLI" "$ZORFLASH_SIM" ${ZORFLASH_GUI:+"$ZORFLASH_GUI"}; do
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$program" --version) ||
+            fail "$program --version exited with $?"
+        [ "$out" = "${program##*/} $ZORFLASH_VERSION" ] || fail "$program --version printed '$out'"
+    done
+    if [ -n "${ZORFLASH_GUI:-}" ]; then
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 "$ZORFLASH_GUI" --help) ||
+            fail "zorflash --help exited with $? without a display"
+        grep -q -- '--lang' <<<"$out" || fail "zorflash --help does not describe --lang"
+    fi
+}
+
+desktop() {
+    desktop-file-validate "$DESKTOP_FILE" || fail "desktop-file-validate"
+    grep -q '^Name\[ja\]=' "$DESKTOP_FILE" && grep -q '^Comment\[ja\]=' "$DESKTOP_FILE" ||
+        fail "the desktop entry has no Japanese name or comment"
+    appstreamcli validate --no-net "$METAINFO_FILE" || fail "appstreamcli validate"
+    grep -q "<release version=\"$ZORFLASH_VERSION\"" "$METAINFO_FILE" || fail "metainfo names another release"
+}
+
+# Every option a subcommand's --help lists appears in the manual page (the page is made
+# from those texts: a subcommand lost on the way would leave its options out), and the
+# sections written by hand are there.
+manpages() {
+    local program page text sub option subs
+    for program in "$ZORFLASH_CLI" "$ZORFLASH_SIM" ${ZORFLASH_GUI:+"$ZORFLASH_GUI"}; do
+        page="$MAN_DIR/${program##*/}.1.gz"
+        [ -f "$page" ] || fail "no manual page $page"
+        text=$(MANWIDTH=200 LC_ALL=C.UTF-8 man -l -Tutf8 "$page" 2>/dev/null | sed 's/.\x08//g') ||
+            fail "man cannot render $page"
+        for section in NAME SYNOPSIS OPTIONS "EXIT STATUS" ENVIRONMENT EXAMPLES; do
+            grep -q "^$section" <<<"$text" || fail "$page has no $section section"
+        done
+        subs=$("$program" --help | sed -n '/^Subcommands:/,$s/^  \([a-z][a-z0-9-]*\) .*/\1/p')
+        for sub in "" $subs; do
+            for option in $("$program" $sub --help | grep -oE '^ +(-[A-Za-z],)?--[a-z][a-z0-9-]*' |
+                            sed 's/.*--/--/' | grep -v -- '--help'); do
+                # As the tag of a described option, not merely in an example.
+                grep -qE -- "^ {7}(-[A-Za-z],)?$option( |\$)" <<<"$text" || fail "$page lacks ${sub:+$sub }$option"
+            done
+        done
+    done
+    man -l "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null | grep -q ZORFLASH_USB_DEVICES ||
+        fail "zorflash-cli(1) does not describe ZORFLASH_USB_DEVICES"
+}
+
+# Completion as bash would ask for it: the words so far, the cursor in the last one.
+complete_words() {
+    local program=$1
+    shift
+    COMP_WORDS=("$@")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    PATH="$(dirname "$ZORFLASH_CLI"):$(dirname "$ZORFLASH_SIM"):$PATH" _zorflash_complete
+    printf '%s\n' "${COMPREPLY[@]}"
+}
+
+expect_completion() { # EXPECTED WORDS...: EXPECTED is one line of the answer
+    local expected=$1
+    shift
+    complete_words "$@" | grep -qxF -- "$expected" || {
+        echo "completing '$*' gave:" >&2
+        complete_words "$@" >&2
+        fail "completion lacks '$expected'"
+    }
+}
+
+completion() {
+    # shellcheck source=/dev/null
+    . "$COMPLETION_FILE"
+    expect_completion flash "$ZORFLASH_CLI" "$ZORFLASH_CLI" fl
+    expect_completion --model "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --mo
+    expect_completion --status-file "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --st
+    expect_completion "RT36/38/39" "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --model RT3
+    expect_completion ja "$ZORFLASH_CLI" "$ZORFLASH_CLI" --lang j
+    # A value is no subcommand: after "--lang en" the subcommands are still offered.
+    expect_completion probe "$ZORFLASH_CLI" "$ZORFLASH_CLI" --lang en pr
+    # --usb takes no value, so the word after it is an option again.
+    expect_completion --normal "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --usb --no
+    expect_completion make-sample "$ZORFLASH_SIM" "$ZORFLASH_SIM" ma
+    expect_completion --fault "$ZORFLASH_SIM" "$ZORFLASH_SIM" serve --fa
+    expect_completion PATTERN "$ZORFLASH_SIM" "$ZORFLASH_SIM" make-sample --kind P
+    # Options of another subcommand are not offered.
+    if complete_words "$ZORFLASH_CLI" "$ZORFLASH_CLI" models --f | grep -q -- --file; then
+        fail "models offers flash's --file"
+    fi
+    # An address is the operator's to type: nothing is offered after --tcp.
+    [ -z "$(complete_words "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --tcp "")" ] || fail "something offered after --tcp"
+}
+
+for case in "$@"; do
+    "$case"
+done
