@@ -157,6 +157,7 @@ int RunFleet(const FleetOptions& options)
                 host->Abort().Trigger();
         });
         runner.Start([&hosts](std::size_t index) {
+            hosts[index]->Begin();
             UpdateThreadProc(hosts[index].get());
             hosts[index]->Finish();
         });

@@ -59,21 +59,36 @@ bool CFleetConsole::Prompt(const std::string& text)
 
 bool CFleetConsole::AskOperator(const std::string& text)
 {
-    // The block stays away while the question is open: the answer is typed on its line.
-    std::lock_guard lock(m_lock);
-    ClearBlockLocked();
-    for (;;) {
+    // The block makes way while the question is open, so the answer is typed on its line;
+    // the lock is not held while waiting: the other targets' lines must keep flowing, or
+    // their instruments would time out behind the question.
+    const auto ask = [this, &text] {
+        std::lock_guard lock(m_lock);
+        ClearBlockLocked();
+        m_prompting = true;
         std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
         std::fflush(m_err);
+    };
+    const auto done = [this] {
+        std::lock_guard lock(m_lock);
+        m_prompting = false;
+    };
+    for (;;) {
+        ask();
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
+            done();
             return false;  // end of input: nobody is there; or Ctrl+C
         }
-        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
+        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
+            done();
             return true;
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
+        }
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
+            done();
             return false;
+        }
     }
 }
 
@@ -99,8 +114,8 @@ bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::ve
 {
     if (!m_options.interactive || m_options.quiet)
         return true;
-    std::unique_lock lock(m_lock, std::try_to_lock);
-    if (!lock.owns_lock())
+    std::lock_guard lock(m_lock);
+    if (m_prompting)
         return false;
     int width = 0;
     int height = 0;

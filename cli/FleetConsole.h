@@ -55,6 +55,7 @@ private:
     std::FILE* m_out;
     std::FILE* m_err;
     std::mutex m_lock;
+    bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
     CProgressBlock m_block;
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;

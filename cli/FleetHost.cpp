@@ -1,10 +1,26 @@
 #include "cli/FleetHost.h"
 
+namespace {
+
+int64_t NowMicros()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
 CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console,
                        uint64_t totalBytes, uint32_t timeoutMs)
     : m_target(std::move(target)), m_settings(settings), m_console(console), m_totalBytes(totalBytes),
       m_timeoutMs(timeoutMs)
 {
+    Begin();
+}
+
+void CFleetHost::Begin()
+{
+    m_startMicros.store(NowMicros());
 }
 
 int CFleetHost::StatusGetTextLength()
@@ -99,8 +115,7 @@ void CFleetHost::ReportError(const std::string& text)
 
 void CFleetHost::PostUpdateFinished()
 {
-    m_endMicros.store(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_start)
-                          .count());
+    m_endMicros.store(NowMicros());
     m_finished.store(true);
 }
 
@@ -121,7 +136,5 @@ std::string CFleetHost::StatusText() const
 double CFleetHost::Seconds() const
 {
     const int64_t end = m_endMicros.load();
-    if (end >= 0)
-        return static_cast<double>(end) / 1e6;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    return static_cast<double>((end >= 0 ? end : NowMicros()) - m_startMicros.load()) / 1e6;
 }

@@ -34,6 +34,8 @@ public:
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     uint32_t TransferTimeout() const override { return m_timeoutMs; }
 
+    // The target's turn has come (with --parallel it may wait for one): its clock starts.
+    void Begin();
     // Prints the line still in progress, once the job has ended.
     void Finish();
 
@@ -68,6 +70,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_reportedError{false};
     std::atomic<bool> m_operatorCancelled{false};
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    // Microseconds on the steady clock, read by the display thread.
+    std::atomic<int64_t> m_startMicros{0};
     std::atomic<int64_t> m_endMicros{-1};
 };
