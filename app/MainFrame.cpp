@@ -4,24 +4,26 @@
 #include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
 #include "resources/ui/MenuResource.h"
+#include "ui/ProgressDisplay.h"
 #include "ui/UiStrings.h"
 #include "ui/ZorflashView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-
-namespace {
-constexpr unsigned kIdsSaveAsCaption = 61332;
-}  // namespace
+#include <QUrl>
 
 CMainFrame::CMainFrame(CZorflashDoc* document)
     : m_pDocument(document)
@@ -37,7 +39,12 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     CreateActions();
     CreateMenu();
     CreateToolBar();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    CreateStatusBar();
+    // The frame is as large as the form with its bars, once and for all: hiding a bar
+    // leaves its room empty rather than shrinking the window under the operator's mouse.
+    layout()->activate();
+    setFixedSize(sizeHint());
+    setAcceptDrops(true);
 
     connect(m_pView, &CZorflashView::UpdatingChanged, this, [this](bool updating) { OnUpdatingChanged(updating); });
     m_saveChooser = [](QWidget* owner) {
@@ -46,6 +53,15 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     // The accelerator table sees a key before any control of this window does, as the
     // keys must act (or do nothing) also inside the form's text boxes.
     qApp->installEventFilter(this);
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The form outlives this part of the frame (Qt deletes it with the window), and an
+    // update it still finishes must not reach the frame's commands, title or status bar.
+    disconnect(m_pView, nullptr, this, nullptr);
+    m_pView->SetProgressDisplay(nullptr);
+    qApp->removeEventFilter(this);
 }
 
 QAction* CMainFrame::GetAction(int command) const
@@ -70,6 +86,9 @@ void CMainFrame::CreateActions()
     add(kIdAppExit, [this] { close(); })->setToolTip(ToolTipText(kIdsExitCommand));
     add(kIdCommSettings, [this] { m_pView->OnSettings(); })->setToolTip(ToolTipText(kIdsCommSettingsCommand));
     add(kIdAppAbout, [this] { emit AboutRequested(); });
+    QAction* statusBarToggle = add(kIdViewStatusBar, [this](bool shown) { statusBar()->setVisible(shown); });
+    statusBarToggle->setCheckable(true);
+    statusBarToggle->setChecked(true);
 
     QStyle* s = style();
     m_actions[kIdFileOpen]->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
@@ -117,6 +136,29 @@ void CMainFrame::CreateToolBar()
     addToolBar(Qt::TopToolBarArea, m_toolBar);
 }
 
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QString::number(kIdViewStatusBar));
+    bar->setProperty("controlId", kIdViewStatusBar);
+    m_progress = new CProgressDisplay(bar);
+    bar->addWidget(m_progress, 1);
+    m_pView->SetProgressDisplay(m_progress);
+    // A minimised window still tells how far the update is.
+    connect(m_progress, &CProgressDisplay::PercentChanged, this, [this] { UpdateTitle(); });
+}
+
+void CMainFrame::UpdateTitle()
+{
+    const std::string& path = m_pDocument->GetPathName();
+    QString title = AppTitle();
+    if (!path.empty())
+        title = QFileInfo(QFile::decodeName(path.c_str())).fileName() + QStringLiteral(" - ") + title;
+    if (m_progress && m_progress->Percent() >= 0)
+        title = QStringLiteral("%1% - ").arg(m_progress->Percent()) + title;
+    setWindowTitle(title);
+}
+
 void CMainFrame::OnUpdatingChanged(bool updating)
 {
     for (int command : {kIdFileNew, kIdFileOpen, kIdFileSave, kIdCommSettings})
@@ -129,18 +171,46 @@ void CMainFrame::OnFileNew()
         return;
     if (m_pDocument->OnNewDocument())
         m_pView->OnInitialUpdate();
+    UpdateTitle();
 }
 
 void CMainFrame::OnFileSave()
 {
-    if (m_pView->IsUpdating() || !m_saveChooser)
+    if (m_pView->IsUpdating())
         return;
-    const QString path = m_saveChooser(this);
-    if (path.isEmpty())
-        return;
+    std::string path = m_pDocument->GetPathName();
+    if (path.empty()) {
+        const QString chosen = m_saveChooser ? m_saveChooser(this) : QString();
+        if (chosen.isEmpty())
+            return;
+        path = QFile::encodeName(chosen).toStdString();
+    }
     std::string error;
-    if (!m_pDocument->OnSaveDocument(QFile::encodeName(path).toStdString(), error))
+    if (!m_pDocument->OnSaveDocument(path, error)) {
         m_pView->ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(error), QMessageBox::Ok);
+        return;
+    }
+    m_pDocument->SetPathName(path);
+    UpdateTitle();
+}
+
+bool CMainFrame::OnDragEvent(QEvent* event)
+{
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QMimeData* data = drop->mimeData();
+    // One local file, as Browse chooses one; nothing while an update runs.
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty())
+        return false;
+    const bool acceptable = urls.size() == 1 && urls.first().isLocalFile() && !m_pView->IsUpdating();
+    if (!acceptable) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        m_pView->OnFileChosen(urls.first().toLocalFile());
+    return true;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
@@ -189,12 +259,16 @@ int CMainFrame::AcceleratorCommand(const QKeyEvent& key)
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
+    const bool drag = type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride && !drag)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     // Keys of this window only: modal dialogs and message boxes keep their own keys.
     if (!widget || widget->window() != this)
         return false;
+    // A file dropped anywhere on the window, a text box included, is an update file.
+    if (drag)
+        return OnDragEvent(event);
     const int command = AcceleratorCommand(*static_cast<QKeyEvent*>(event));
     if (command < 0)
         return false;

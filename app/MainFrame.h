@@ -8,7 +8,9 @@
 class CZorflashDoc;
 class CZorflashView;
 class QAction;
+class CProgressDisplay;
 class QKeyEvent;
+class QStatusBar;
 class QToolBar;
 
 // The main window: a fixed-size frame around the form, with the menu, the tool bar and
@@ -20,16 +22,19 @@ public:
     using SaveFileChooser = std::function<QString(QWidget* owner)>;
 
     explicit CMainFrame(CZorflashDoc* document);
+    ~CMainFrame() override;
 
     CZorflashView* GetView() const { return m_pView; }
     QToolBar* GetToolBar() const { return m_toolBar; }
+    CProgressDisplay* GetProgressDisplay() const { return m_progress; }
     // The action behind a command id (57600 New, 57601 Open, 57603 Save, 57664 About,
     // 57665 Exit, 32771 Communication Settings, 59392 Tool Bar); null if none.
     QAction* GetAction(int command) const;
 
     // New: the defaults again and the form's first display; the chosen file stays named.
     void OnFileNew();
-    // Save: the document has no contents, so an empty file under the name asked for.
+    // Save: the document has no contents, so an empty file. The name is asked for only
+    // until the document has one; the title then shows it.
     void OnFileSave();
     void SetSaveFileChooser(SaveFileChooser chooser) { m_saveChooser = std::move(chooser); }
 
@@ -44,6 +49,10 @@ private:
     void CreateActions();
     void CreateMenu();
     void CreateToolBar();
+    void CreateStatusBar();
+    void UpdateTitle();
+    // A file dropped on the window is chosen as Browse would choose it.
+    bool OnDragEvent(QEvent* event);
     void OnUpdatingChanged(bool updating);
     // The command a key of the accelerator table stands for: 0 for the keys that do
     // nothing, -1 for keys that are not in the table.
@@ -52,6 +61,7 @@ private:
     CZorflashDoc* m_pDocument;
     CZorflashView* m_pView = nullptr;
     QToolBar* m_toolBar = nullptr;
+    CProgressDisplay* m_progress = nullptr;
     std::map<int, QAction*> m_actions;
     SaveFileChooser m_saveChooser;
 };

@@ -10,6 +10,7 @@
 bool CZorflashDoc::OnNewDocument()
 {
     ApplyNewDocumentDefaults(m_settings);
+    m_pathName.clear();
     return true;
 }
 

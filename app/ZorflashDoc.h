@@ -18,9 +18,15 @@ public:
     // operator's message when the file cannot be written.
     bool OnSaveDocument(const std::string& path, std::string& errorMessage);
 
+    // The file the document was last saved to; empty until the first save and after New.
+    // Save asks for a name only while this is empty.
+    const std::string& GetPathName() const { return m_pathName; }
+    void SetPathName(const std::string& path) { m_pathName = path; }
+
     UpdateSettings& GetSettings() { return m_settings; }
     const UpdateSettings& GetSettings() const { return m_settings; }
 
 private:
     UpdateSettings m_settings;
+    std::string m_pathName;
 };

@@ -1,7 +1,10 @@
+#include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
+#include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
 #include "ui/CommSettingsDialog.h"
+#include "ui/ProgressDisplay.h"
 #include "ui/ZorflashView.h"
 
 #include "ZorflashVersion.h"
@@ -11,6 +14,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -22,6 +26,12 @@ struct Options {
     // Pictures of the windows for the documentation, taken without a screen grabber.
     QString mainShot;
     QString settingsShot;
+    QString aboutShot;
+    // The window during an update of updateFile, sent to the simulator on 127.0.0.1 at
+    // updatePort (never anywhere else), taken once the bar has passed a third.
+    QString updateShot;
+    QString updateFile;
+    int updatePort = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -48,6 +58,14 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.mainShot = QString::fromLocal8Bit(v);
         } else if (const char* v = value("--screenshot-settings")) {
             options.settingsShot = QString::fromLocal8Bit(v);
+        } else if (const char* v = value("--screenshot-about")) {
+            options.aboutShot = QString::fromLocal8Bit(v);
+        } else if (const char* v = value("--screenshot-update")) {
+            options.updateShot = QString::fromLocal8Bit(v);
+        } else if (const char* v = value("--update-file")) {
+            options.updateFile = QString::fromLocal8Bit(v);
+        } else if (const char* v = value("--update-port")) {
+            options.updatePort = std::atoi(v);
         }
         // Anything else, a file name above all, is ignored: every start has the defaults.
     }
@@ -85,6 +103,35 @@ void TakeScreenshots(CZorflashApp& app, const Options& options)
         QApplication::processEvents();
         dialog.grab().save(options.settingsShot);
     }
+    if (!options.aboutShot.isEmpty()) {
+        CAboutDialog dialog(frame);
+        dialog.show();
+        QApplication::processEvents();
+        dialog.grab().save(options.aboutShot);
+    }
+}
+
+void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
+{
+    CMainFrame* frame = app.GetMainFrame();
+    CZorflashView* view = frame->GetView();
+    view->OnFileChosen(options.updateFile);
+    UpdateSettings& settings = app.GetDocument()->GetSettings();
+    settings.ipAddress = 0x7F000001;  // 127.0.0.1
+    settings.port = options.updatePort;
+    view->ShowLinkSummary();
+    view->OnStart();
+    auto* poll = new QTimer(frame);
+    QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, taken = false]() mutable {
+        if (!taken && (frame->GetProgressDisplay()->Percent() >= 35 || !view->IsUpdating())) {
+            frame->grab().save(options.updateShot);
+            taken = true;
+        }
+        // The window is left only once the update has ended, as the operator must.
+        if (taken && !view->IsUpdating())
+            QApplication::quit();
+    });
+    poll->start(20);
 }
 }  // namespace
 
@@ -111,7 +158,13 @@ int main(int argc, char** argv)
     CZorflashApp app;
     if (!app.InitInstance())
         return 1;
-    if (!options.mainShot.isEmpty() || !options.settingsShot.isEmpty()) {
+    if (!options.updateShot.isEmpty()) {
+        if (options.updateFile.isEmpty() || options.updatePort <= 0) {
+            std::fprintf(stderr, "zorflash: --screenshot-update needs --update-file and --update-port\n");
+            return 2;
+        }
+        QTimer::singleShot(200, [&] { TakeUpdateScreenshot(app, options); });
+    } else if (!options.mainShot.isEmpty() || !options.settingsShot.isEmpty() || !options.aboutShot.isEmpty()) {
         QTimer::singleShot(200, [&] {
             TakeScreenshots(app, options);
             QApplication::quit();

@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
     libcli11-dev libgtest-dev libgmock-dev
     clang libclang-rt-14-dev llvm-14
-    xvfb xauth fonts-noto-cjk
+    xvfb xauth fonts-noto-cjk fonts-dejavu-core
     strace time
     help2man librsvg2-bin man-db
     dpkg-dev file lintian desktop-file-utils appstream

@@ -1,6 +1,7 @@
 #include "ui/ZorflashView.h"
 
 #include "app/ZorflashDoc.h"
+#include "cli/FlashCommand.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LastError.h"
@@ -10,13 +11,18 @@
 #include "ui/CommSettingsDialog.h"
 #include "ui/DialogBuilder.h"
 #include "ui/EditLines.h"
+#include "ui/EditMenu.h"
 #include "ui/FileFilter.h"
 #include "ui/HeaderPreview.h"
 #include "ui/LinkSummary.h"
+#include "ui/ProgressDisplay.h"
 #include "ui/UiStrings.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -64,6 +70,16 @@ CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
     m_linkSummary = qobject_cast<QLabel*>(FindControl(this, 1007));
     m_startButton->setEnabled(false);
 
+    // Every text box has its edit menu; the boxes with a scroll area get the request on
+    // their viewport.
+    for (QObject* box : {static_cast<QObject*>(m_statusBox->viewport()), static_cast<QObject*>(m_headerBox->viewport()),
+                         static_cast<QObject*>(m_fileNameBox), static_cast<QObject*>(m_modelList->lineEdit())})
+        box->installEventFilter(this);
+
+    // A progress display is redrawn a few times a second, whatever the link's speed.
+    m_progressTimer.setInterval(100);
+    connect(&m_progressTimer, &QTimer::timeout, this, [this] { ShowProgress(); });
+
     // Only a choice from the list selects a model; text typed into the list's edit field
     // selects nothing, so Enter there must not pick a matching entry.
     m_modelList->lineEdit()->installEventFilter(this);
@@ -91,7 +107,9 @@ CZorflashView::~CZorflashView()
         m_closing = true;
         while (!m_finishedPosted)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        m_worker.join();
+        // The finished event may have been handled above, and joined the worker there.
+        if (m_worker.joinable())
+            m_worker.join();
     }
 }
 
@@ -138,7 +156,14 @@ void CZorflashView::OnBrowse()
     const QString path = m_fileChooser ? m_fileChooser(this, filter) : QString();
     if (path.isEmpty())
         return;
+    OnFileChosen(path);
+}
 
+void CZorflashView::OnFileChosen(const QString& path)
+{
+    if (m_updating || path.isEmpty())
+        return;
+    UpdateSettings& settings = m_pDocument->GetSettings();
     const QString name = QFileInfo(path).fileName();
     settings.filePath = QFile::encodeName(path).toStdString();
     settings.fileName = QFile::encodeName(name).toStdString();
@@ -155,7 +180,7 @@ void CZorflashView::OnBrowse()
         }
         const std::string preview = ReadHeaderPreview(file);
         file.Close();
-        m_headerBox->setPlainText(JoinDisplayLines(SplitEditLines(preview), 0));
+        m_headerBox->setPlainText(QString::fromStdString(FormatHeaderPreview(preview)));
         m_startButton->setEnabled(true);
     } catch (const CFileException& e) {
         ReportException(e.GetErrorMessage());
@@ -182,6 +207,28 @@ void CZorflashView::OnStart()
     m_startButton->setEnabled(false);
     SetUpdating(true);
     m_finishedPosted = false;
+    m_streamBytes = 0;
+    m_endBytes = 0;
+    m_operatorCancelled = false;
+    m_reportedError = false;
+    if (m_progress) {
+        // A SUB file sends two record sections; which one the file is, its first line says.
+        int sections = 1;
+        try {
+            CFile file;
+            char line[kHeaderLineBufferSize] = {};
+            if (file.Open(Settings().filePath)) {
+                ReadHeaderLine(file, line);
+                if (DetectRomKind(Settings().model, line) == kRomSub)
+                    sections = 2;
+            }
+        } catch (const CFileException&) {
+            // The update reports the file itself.
+        }
+        m_progress->Begin(RecordStreamTotal(Settings().filePath), sections);
+        m_progressClock.start();
+        m_progressTimer.start();
+    }
     try {
         m_worker = StartUpdateWorker(this);
     } catch (const std::system_error&) {
@@ -196,8 +243,33 @@ void CZorflashView::OnUpdateFinished()
     // The worker posts this as its last act, so the join waits only for its return.
     if (m_worker.joinable())
         m_worker.join();
+    if (m_progress && m_progressTimer.isActive()) {
+        m_progressTimer.stop();
+        ShowProgress();
+        // The run's last status line says how it ended, as it does for the CLI.
+        const std::string& text = m_statusText.GetText();
+        auto endsWith = [&text](unsigned id) {
+            const std::string tail = LoadStringResource(id);
+            return !tail.empty() && text.size() >= tail.size() &&
+                   text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+        };
+        CProgressDisplay::Outcome outcome = CProgressDisplay::Outcome::Failed;
+        if (endsWith(IDS_TRANSFER_COMPLETED))
+            outcome = CProgressDisplay::Outcome::Completed;
+        else if (endsWith(IDS_ABORTED_BY_INSTRUCTION) && m_operatorCancelled && !m_reportedError)
+            outcome = CProgressDisplay::Outcome::Cancelled;  // a file error ends with the same words
+        m_progress->Finish(outcome);
+    }
     SetUpdating(false);
     m_startButton->setEnabled(true);
+}
+
+void CZorflashView::ShowProgress()
+{
+    if (m_progress)
+        m_progress->Show(m_streamBytes.load(std::memory_order_relaxed),
+                         1 + m_endBytes.load(std::memory_order_relaxed),
+                         static_cast<double>(m_progressClock.nsecsElapsed()) / 1e9);
 }
 
 void CZorflashView::SetUpdating(bool updating)
@@ -231,6 +303,19 @@ bool CZorflashView::event(QEvent* event)
 
 bool CZorflashView::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ContextMenu) {
+        QWidget* box = nullptr;
+        if (watched == m_statusBox->viewport())
+            box = m_statusBox;
+        else if (watched == m_headerBox->viewport())
+            box = m_headerBox;
+        else if (watched == m_fileNameBox || watched == m_modelList->lineEdit())
+            box = static_cast<QWidget*>(watched);
+        if (box) {
+            ExecEditMenu(box, static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
+    }
     if (watched == m_modelList->lineEdit() && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
@@ -319,8 +404,10 @@ bool CZorflashView::PromptOkCancel(const std::string& text)
     if (m_closing)
         return false;
     return OnWindowThread([this, &text] {
-        return ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
-                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        const bool ok = ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
+                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+        m_operatorCancelled = m_operatorCancelled || !ok;
+        return ok;
     });
 }
 
@@ -328,7 +415,19 @@ void CZorflashView::ReportError(const std::string& text)
 {
     if (m_closing)
         return;
-    OnWindowThread([this, &text] { ReportException(text); });
+    OnWindowThread([this, &text] {
+        m_reportedError = true;
+        ReportException(text);
+    });
+}
+
+void CZorflashView::OnRecordStreamWrite(uint32_t bytes)
+{
+    // Records are four bytes and more and blocks hold whole records, so only an END goes
+    // out alone as one byte.
+    m_streamBytes.fetch_add(bytes, std::memory_order_relaxed);
+    if (bytes == 1)
+        m_endBytes.fetch_add(1, std::memory_order_relaxed);
 }
 
 void CZorflashView::PostUpdateFinished()

@@ -3,7 +3,9 @@
 #include "platform/EditText.h"
 #include "update/UpdateHost.h"
 
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+class CProgressDisplay;
 class CZorflashDoc;
 class QComboBox;
 class QLabel;
@@ -47,6 +50,9 @@ public:
 
     void OnModelChanged();
     void OnBrowse();
+    // What Browse does once the operator has chosen a file; a file dropped on the window
+    // comes here too. Refused while an update runs.
+    void OnFileChosen(const QString& path);
     void OnSettings();
     void OnStart();
     void OnUpdateFinished();
@@ -60,6 +66,9 @@ public:
     // The status box's text as the update wrote it (CR LF line ends).
     std::string GetStatusText() const { return m_statusText.GetText(); }
 
+    // Where the progress of an update is shown; the frame's status bar holds it.
+    void SetProgressDisplay(CProgressDisplay* display) { m_progress = display; }
+
     // CUpdateHost, called on the update worker thread.
     const UpdateSettings& Settings() const override;
     int StatusGetTextLength() override;
@@ -72,6 +81,7 @@ public:
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished() override;
+    void OnRecordStreamWrite(uint32_t bytes) override;
 
 signals:
     // While an update runs nothing may change the record or start a second update; the
@@ -89,6 +99,7 @@ private:
     void RenderStatus();
     void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
+    void ShowProgress();
 
     CZorflashDoc* m_pDocument;
     QPushButton* m_startButton = nullptr;      // 1006
@@ -112,6 +123,19 @@ private:
     // instead of a message box nobody will answer.
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_finishedPosted{false};
+
+    // Progress of the running update. The worker adds to the counters after each write and
+    // never waits; the window thread reads them on its own timer, so a fast link costs the
+    // window nothing per block.
+    std::atomic<uint64_t> m_streamBytes{0};
+    std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
+    CProgressDisplay* m_progress = nullptr;
+    // How a run that ends "aborted" came to it; set on the window thread, where the prompt
+    // and the error report are shown.
+    bool m_operatorCancelled = false;
+    bool m_reportedError = false;
+    QTimer m_progressTimer;
+    QElapsedTimer m_progressClock;
 
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;

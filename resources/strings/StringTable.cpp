@@ -60,6 +60,21 @@ constexpr StringEntry kStrings[] = {
      "ファームウェアの更新中です。終了するまでお待ちください。"},
     {61331, "The update could not be started.", "更新を開始できませんでした。"},
     {61332, "Save As", "名前を付けて保存"},
+    {61333, "%d is not a valid entry. Specify a value between 0 and 255.",
+     "%d は無効な値です。0 から 255 までの値を指定してください。"},
+    // The status bar's progress display.
+    {61334, "Section %d/%d", "ｾｸｼｮﾝ %d/%d"},
+    {61335, "%s/%s, %s/s, %s left", "%s/%s %s/秒 残り%s"},
+    {61336, "Update completed.", "更新が完了しました。"},
+    {61337, "Update failed.", "更新に失敗しました。"},
+    {61338, "Update cancelled.", "更新を中止しました。"},
+    // The text boxes' own menu.
+    {61340, "&Undo", "元に戻す(&U)"},
+    {61341, "Cu&t", "切り取り(&T)"},
+    {61342, "&Copy", "コピー(&C)"},
+    {61343, "&Paste", "貼り付け(&P)"},
+    {61344, "&Delete", "削除(&D)"},
+    {61345, "Select &All", "すべて選択(&A)"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -64,16 +64,18 @@ constexpr DialogItem kCommJapanese[] = {
     {2, K::PushButton, "ｷｬﾝｾﾙ", 220, 40, 50, 14},
 };
 
+// The maker's notice is longer than the classic box had room for; the box is 25 units
+// wider and the texts a line high, so neither language is cut off.
 constexpr DialogItem kAboutEnglish[] = {
-    {0, K::PlainText, "Zorflash Ver. 1.00", 40, 10, 119, 8},
-    {0, K::PlainText, "Firmware updater for Morvenal instruments", 40, 25, 119, 8},
-    {1, K::DefaultButton, "OK", 178, 7, 50, 14},
+    {0, K::PlainText, "Zorflash Ver. 1.00", 40, 10, 160, 10},
+    {0, K::PlainText, "Firmware updater for Morvenal instruments", 40, 25, 160, 10},
+    {1, K::DefaultButton, "OK", 203, 7, 50, 14},
 };
 
 constexpr DialogItem kAboutJapanese[] = {
-    {0, K::PlainText, "Zorflash Ver.1.00", 40, 10, 119, 8},
-    {0, K::PlainText, "Morvenal 計測器ファームウェア更新ツール", 40, 25, 119, 8},
-    {1, K::DefaultButton, "OK", 178, 7, 50, 14},
+    {0, K::PlainText, "Zorflash Ver.1.00", 40, 10, 160, 10},
+    {0, K::PlainText, "Morvenal 計測器ファームウェア更新ツール", 40, 25, 160, 10},
+    {1, K::DefaultButton, "OK", 203, 7, 50, 14},
 };
 
 // The operator's fonts come first; the second family is what a machine without them
@@ -82,14 +84,14 @@ constexpr const char* kEnglishFont = "MS Sans Serif,DejaVu Sans";
 constexpr const char* kJapaneseFont = "ＭＳ Ｐゴシック,Noto Sans CJK JP";
 
 constexpr DialogTemplate kTemplates[] = {
-    {kIddAboutBox, "About", kEnglishFont, 9, 235, 55, kAboutEnglish, std::size(kAboutEnglish)},
+    {kIddAboutBox, "About", kEnglishFont, 9, 260, 55, kAboutEnglish, std::size(kAboutEnglish)},
     {kIddZorflashForm, nullptr, kEnglishFont, 10, 252, 256, kFormEnglish, std::size(kFormEnglish)},
     {kIddCommSettings, "Communication Settings", kEnglishFont, 10, 279, 79, kCommEnglish,
      std::size(kCommEnglish)},
 };
 
 constexpr DialogTemplate kTemplatesJapanese[] = {
-    {kIddAboutBox, "Zorflashのﾊﾞｰｼﾞｮﾝ情報", kJapaneseFont, 9, 235, 55, kAboutJapanese,
+    {kIddAboutBox, "Zorflashのﾊﾞｰｼﾞｮﾝ情報", kJapaneseFont, 9, 260, 55, kAboutJapanese,
      std::size(kAboutJapanese)},
     {kIddZorflashForm, nullptr, kJapaneseFont, 9, 252, 256, kFormJapanese, std::size(kFormJapanese)},
     {kIddCommSettings, "転送設定", kJapaneseFont, 9, 279, 79, kCommJapanese, std::size(kCommJapanese)},

@@ -12,6 +12,7 @@ constexpr MenuEntry kMenuEnglish[] = {
     {false, kIdCommSettings, "&Communication Settings..."},
     {true, 0, "&View"},
     {false, kIdViewToolBar, "&Tool Bar"},
+    {false, kIdViewStatusBar, "&Status Bar"},
     {true, 0, "&Help"},
     {false, kIdAppAbout, "&About..."},
 };
@@ -25,6 +26,7 @@ constexpr MenuEntry kMenuJapanese[] = {
     {false, kIdCommSettings, "通信設定(&R)..."},
     {true, 0, "表示(&V)"},
     {false, kIdViewToolBar, "ﾂｰﾙ ﾊﾞｰ(&T)"},
+    {false, kIdViewStatusBar, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)"},
     {true, 0, "ﾍﾙﾌﾟ(&H)"},
     {false, kIdAppAbout, "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
 };

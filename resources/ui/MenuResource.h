@@ -12,6 +12,7 @@ constexpr int kIdAppExit = 57665;
 constexpr int kIdAppAbout = 57664;
 constexpr int kIdCommSettings = 32771;
 constexpr int kIdViewToolBar = 59392;  // also the tool bar's own id
+constexpr int kIdViewStatusBar = 59393;  // also the status bar's own id
 constexpr int kIdrMainFrame = 128;
 
 // One row of menu 128: a popup title (command 0, text set), an item, or a separator

@@ -19,23 +19,25 @@ void WriteBytes(const QString& path, const QByteArray& bytes)
         file.write(bytes);
 }
 
-void WriteUpdateFile(const QString& path, int records, bool withEnd)
+void WriteUpdateFile(const QString& path, int records, bool withEnd, const QByteArray& kind)
 {
-    QByteArray bytes = QByteArray("MORVENAL RT71 MAIN ROM").leftJustified(30, ' ') + "\r\n";
+    QByteArray bytes = ("MORVENAL RT71 " + kind + " ROM").leftJustified(30, ' ') + "\r\n";
     bytes += QByteArray(16, '-') + "01" + QByteArray(6, '-');
-    for (int r = 0; r <= records; ++r) {  // record 0 is the START record
-        const int n = 1 + (r * 7) % 200;
-        unsigned sum = 0;
-        bytes += static_cast<char>(n);
-        for (int i = 0; i < 2 * n; ++i) {
-            const char c = static_cast<char>((r + i * 13) & 0xFF);
-            bytes += c;
-            sum += static_cast<unsigned char>(c);
+    for (int section = kind == "SUB" ? 2 : 1; section > 0; --section) {
+        for (int r = 0; r <= records; ++r) {  // record 0 is the START record
+            const int n = 1 + (r * 7) % 200;
+            unsigned sum = 0;
+            bytes += static_cast<char>(n);
+            for (int i = 0; i < 2 * n; ++i) {
+                const char c = static_cast<char>((r + i * 13) & 0xFF);
+                bytes += c;
+                sum += static_cast<unsigned char>(c);
+            }
+            bytes += static_cast<char>(sum & 0xFF);
         }
-        bytes += static_cast<char>(sum & 0xFF);
+        if (withEnd)
+            bytes += '\0';
     }
-    if (withEnd)
-        bytes += '\0';
     WriteBytes(path, bytes);
 }
 

@@ -16,9 +16,9 @@
 
 class CCommSettingsDialog;
 
-// Writes an RT71 MAIN update file: the 56-byte header (volume "01"), a START record,
-// `records` records and, unless left out, the END record.
-void WriteUpdateFile(const QString& path, int records, bool withEnd = true);
+// Writes an RT71 update file: the 56-byte header (volume "01"), then per section (one for
+// MAIN, two for SUB) a START record, `records` records and, unless left out, the END record.
+void WriteUpdateFile(const QString& path, int records, bool withEnd = true, const QByteArray& kind = "MAIN");
 void WriteBytes(const QString& path, const QByteArray& bytes);
 
 template <typename T>

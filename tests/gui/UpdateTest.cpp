@@ -5,13 +5,19 @@
 #include "FakeInstrument.h"  // tests/support: the instrument the engine tests use too
 #include "GuiTestSupport.h"
 
+#include "ui/ProgressDisplay.h"
+
 #include <QAction>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +72,9 @@ private slots:
         shown.remove('\r');
         QCOMPARE(Form<QPlainTextEdit>(1005)->toPlainText(), shown);
         QVERIFY(messages.isEmpty());
+        // The status bar says how it ended, with the whole record stream counted.
+        QCOMPARE(Progress(), QString("Update completed. 100%"));
+        QCOMPARE(Frame()->windowTitle(), QString("Zorflash"));
     }
 
     void lockedWhileUpdating()
@@ -84,6 +93,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(instrument.Replies() > 3, 20000);
         QTRY_VERIFY(ticks >= 3);
         QTRY_VERIFY(View()->GetStatusText().find("Sending Header...") != std::string::npos);
+        // Nothing of the record stream has gone out yet; the title carries the percent.
+        QVERIFY2(Progress().startsWith("0 B/"), qPrintable(Progress()));
+        QCOMPARE(Frame()->windowTitle(), QString("0% - Zorflash"));
 
         CMainFrame* frame = Frame();
         auto* models = Form<QComboBox>(1000);
@@ -103,7 +115,14 @@ private slots:
         View()->OnBrowse();
         View()->OnSettings();
         View()->SelectModel(0);
+        // A file dropped on the window is refused like Browse.
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(m_dir.filePath("other1.R71"))});
+        QDragEnterEvent drag(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Form<QPlainTextEdit>(1005)->viewport(), &drag);
+        QVERIFY(!drag.isAccepted());
         QCOMPARE(chooserCalls, callsBefore);
+        QCOMPARE(QString::fromStdString(Record().filePath), file);
         QCOMPARE(Record().ipAddress, 0x7F000001u);
         QCOMPARE(Record().modelIndex, 0);
         QVERIFY(View()->IsUpdating());
@@ -123,6 +142,22 @@ private slots:
         QVERIFY(frame->GetAction(57601)->isEnabled());
     }
 
+    void secondSectionOfSubFile()
+    {
+        // Held at the second section's START: the first section's END has gone out.
+        testsupport::FakeInstrument instrument(6, testsupport::FakeInstrument::Fault::Hold);
+        const QString file = m_dir.filePath("sub1.R71");
+        WriteUpdateFile(file, 1, true, "SUB");
+        StartUpdate(file, instrument.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(Progress().contains("Section 2/2"), 20000);
+        QVERIFY2(Frame()->windowTitle().contains(QRegularExpression("^[1-9][0-9]% - Zorflash$")),
+                 qPrintable(Frame()->windowTitle()));
+        instrument.Release();
+        QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 30000);
+        QVERIFY(instrument.Completed());
+        QCOMPARE(Progress(), QString("Update completed. 100%"));
+    }
+
     void diskPromptShownForTheWorker()
     {
         // Volume 1 ends without its END record and volume 2 is missing: the worker asks for
@@ -138,6 +173,7 @@ private slots:
         QCOMPARE(messagesOnWindowThread, QList<bool>{true});
         const QString status = QString::fromStdString(View()->GetStatusText());
         QVERIFY2(status.endsWith("\r\nAborted according to instruction received.\r\n"), qPrintable(status));
+        QVERIFY2(Progress().startsWith("Update cancelled. "), qPrintable(Progress()));
     }
 
     void unreachableTarget()
@@ -155,6 +191,7 @@ private slots:
         QVERIFY2(status.startsWith("Opening File...\r\nDetecting Target...\r\n"), qPrintable(status));
         QVERIFY2(status.contains("Cannot open target."), qPrintable(status));
         QVERIFY(!View()->IsUpdating());
+        QCOMPARE(Progress(), QString("Update failed. 0%"));
     }
 
     void completeUpdateAgainstSimulator()
@@ -203,6 +240,7 @@ private:
         QTest::mouseClick(StartButton(), Qt::LeftButton);
     }
     QPushButton* StartButton() const { return Form<QPushButton>(1006); }
+    QString Progress() const { return Frame()->GetProgressDisplay()->Text(); }
 
     QTemporaryDir m_dir;
 };
