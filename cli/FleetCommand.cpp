@@ -186,14 +186,13 @@ int RunFleet(const FleetOptions& options)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         runner.Join();
-        if (!pending.empty() && console.Interactive() && !options.quiet)
-            console.Print([&pending] {
-                std::string text;
-                for (const std::string& line : pending)
-                    text += line + "\n";
-                return text;
-            }());
         console.EndDisplay();
+        if (!pending.empty() && console.Interactive() && !options.quiet) {
+            std::string text;
+            for (const std::string& line : pending)
+                text += line + "\n";
+            console.Print(text);
+        }
         interrupted = signals.Stopped();
     }
 
