@@ -4,21 +4,27 @@
 
 #include <algorithm>
 #include <map>
-#include <regex>
+#include <cstdlib>
 
 using namespace testsupport;
 
 namespace {
 
+// The number after " KEY=" in a summary line, or -1.
+double FieldOf(const std::string& line, const std::string& key)
+{
+    const size_t at = line.find(" " + key + "=");
+    return at == std::string::npos ? -1 : std::atof(line.c_str() + at + key.size() + 2);
+}
+
 // The simulator's summary lines by instrument index, once it has ended.
 std::map<int, std::string> SummariesByInstrument(SimServer& sim, int timeoutMs)
 {
     std::map<int, std::string> byInstrument;
-    const std::regex instrument(" instrument=([0-9]+) ");
     for (const std::string& line : sim.Summaries(timeoutMs)) {
-        std::smatch match;
-        if (std::regex_search(line, match, instrument))
-            byInstrument[std::stoi(match[1])] = line;
+        const double instrument = FieldOf(line, "instrument");
+        if (instrument >= 0)
+            byInstrument[static_cast<int>(instrument)] = line;
     }
     return byInstrument;
 }
@@ -104,12 +110,7 @@ TEST_P(FleetFlash, ThirteenOfSixteenCompleteAndTheVerdictSaysSo)
         EXPECT_NE(out.find("[" + target + "] Opening File..."), std::string::npos) << target;
         EXPECT_EQ(lines[i].find("verdict=OK") != std::string::npos, healthy) << lines[i];
         if (healthy) {
-            const std::smatch time = [&] {
-                std::smatch m;
-                std::regex_search(lines[i], m, std::regex(" time=([0-9.]+)s"));
-                return m;
-            }();
-            slowestHealthy = std::max(slowestHealthy, std::stod(time[1]));
+            slowestHealthy = std::max(slowestHealthy, FieldOf(lines[i], "time"));
             Process verify({kSim, "verify", ImageOf(lines[i]), dir / "fw1.R71"});
             EXPECT_EQ(verify.Wait(20000), 0) << lines[i] << verify.Out();
         }
