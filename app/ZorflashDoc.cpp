@@ -16,7 +16,7 @@ bool CZorflashDoc::OnNewDocument()
 
 bool CZorflashDoc::OnSaveDocument(const std::string& path, std::string& errorMessage)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     int error = fd < 0 ? errno : 0;
     if (fd >= 0 && ::close(fd) != 0)
         error = errno;

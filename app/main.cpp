@@ -2,6 +2,7 @@
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
 #include "app/ZorflashDoc.h"
+#include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/ProgressDisplay.h"
@@ -137,6 +138,7 @@ void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     Options options;
     const bool parsed = ParseOptions(argc, argv, options);
     if (options.help) {

@@ -2,9 +2,12 @@
 
 // What zorflash-cli tells a script.
 enum CliExitCode : int {
-    kExitCompleted = 0,    // the transfer completed (inspect: the file would transfer completely)
-    kExitFailed = 1,       // file, target or communication failure; the status text says which
-    kExitUsage = 2,        // command-line error
-    kExitCancelled = 3,    // the operator cancelled the disk prompt
-    kExitInterrupted = 130 // Ctrl+C: the link was closed first
+    kExitCompleted = 0,      // the transfer completed (inspect: the file would transfer completely)
+    kExitFailed = 1,         // file, target or communication failure; the status text says which
+    kExitUsage = 2,          // command-line error, or a --status-file that cannot be used
+    kExitCancelled = 3,      // the operator cancelled the disk prompt
+    kExitStatusFileLost = 4, // the firmware was sent completely, but the status file could not be written
+    kExitHangUp = 129,       // SIGHUP: the link was closed first, the status file written
+    kExitInterrupted = 130,  // Ctrl+C (SIGINT): likewise
+    kExitTerminated = 143    // SIGTERM: likewise
 };

@@ -1,6 +1,8 @@
 #include "cli/FlashCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/PrintableText.h"
+#include "cli/StatusFile.h"
 #include "cli/TerminalHost.h"
 #include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
@@ -15,8 +17,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 uint64_t RecordStreamTotal(const std::string& filePath)
 {
@@ -37,9 +40,9 @@ bool EndsWith(const std::string& text, const std::string& tail)
     return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Ctrl+C and SIGTERM arrive here, on a thread of their own, never inside the engine:
-// the run is interrupted through its abort signal, which ends the blocked transfer, and
-// the job then closes the link as on any communication failure.
+// Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
+// engine: the run is interrupted through its abort signal, which ends the blocked transfer,
+// and the job then closes the link as on any communication failure.
 class CSignalWatcher {
 public:
     explicit CSignalWatcher(CAbortSignal& abort) : m_abort(abort)
@@ -47,6 +50,7 @@ public:
         sigemptyset(&m_set);
         sigaddset(&m_set, SIGINT);
         sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGHUP);
         sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
         pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
         m_thread = std::thread([this] {
@@ -54,8 +58,9 @@ public:
             while (sigwait(&m_set, &sig) == 0) {
                 if (sig == SIGUSR1 && m_stopping.load())
                     return;
-                if (sig == SIGINT || sig == SIGTERM) {
-                    m_interrupted.store(true);
+                if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
+                    int none = 0;
+                    m_signal.compare_exchange_strong(none, sig);  // the first one names the end
                     m_abort.Trigger();
                 }
             }
@@ -66,52 +71,117 @@ public:
         m_stopping.store(true);
         pthread_kill(m_thread.native_handle(), SIGUSR1);
         m_thread.join();
-        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+        // Left blocked while the status file is written: a second Ctrl+C must not leave it
+        // half done. One that comes now is dropped when the process ends.
     }
-    bool Interrupted() const { return m_interrupted.load(); }
+    // The signal that ended the run, 0 when none came.
+    int Signal() const { return m_signal.load(); }
 
 private:
     CAbortSignal& m_abort;
     sigset_t m_set{};
-    std::atomic<bool> m_interrupted{false};
+    std::atomic<int> m_signal{0};
     std::atomic<bool> m_stopping{false};
     std::thread m_thread;
 };
+
+int ExitCodeOf(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return kExitHangUp;
+    case SIGTERM:
+        return kExitTerminated;
+    default:
+        return kExitInterrupted;
+    }
+}
+
+const char* NameOf(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return "hang-up (SIGHUP)";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "Ctrl+C (SIGINT)";
+    }
+}
+
+std::vector<std::string> VolumePaths(const std::string& filePath)
+{
+    std::vector<std::string> paths;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        paths.push_back(name);
+    }
+    // The file as chosen, too, in case the volume rule gives another name for it.
+    paths.push_back(filePath);
+    return paths;
+}
 }  // namespace
 
 int RunFlash(const FlashOptions& options)
 {
+    // Refused before the instrument is contacted: afterwards it would be too late to keep
+    // an update file from being written over, or a FIFO from blocking the end of the run.
+    CStatusFile statusFile(options.statusFile);
+    if (!options.statusFile.empty()) {
+        std::string error;
+        if (!statusFile.Check(VolumePaths(options.settings.filePath), error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
+                         PrintableText(options.statusFile).c_str(), PrintableText(error).c_str());
+            return kExitUsage;
+        }
+    }
+
     CTerminalHost::Options hostOptions;
     hostOptions.quiet = options.quiet;
     hostOptions.interactive = isatty(STDOUT_FILENO) != 0;
     hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
     hostOptions.timeoutMs = options.timeoutMs;
+    hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.promptInputFd = STDIN_FILENO;
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
 
-    bool interrupted = false;
+    int signal = 0;
     {
         CSignalWatcher watcher(host.Abort());
         std::thread worker = StartUpdateWorker(&host);
         worker.join();
-        interrupted = watcher.Interrupted();
+        signal = watcher.Signal();
     }
     host.Finish();
 
     const std::string& text = host.StatusText();
+    const bool completed = signal == 0 && EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED));
+    if (signal != 0) {
+        // The status text stays as the engine wrote it (a communication error); this line
+        // says what really ended the run.
+        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n", NameOf(signal),
+                     PrintableText(host.StepAtInterruption()).c_str(),
+                     host.BytesSent() > 0 ? "the instrument holds an incomplete update"
+                                          : "no firmware record had been sent");
+    }
     if (!options.statusFile.empty()) {
-        std::ofstream out(options.statusFile, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        if (!out) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s\n", options.statusFile.c_str());
-            return kExitFailed;
+        std::string error;
+        if (!statusFile.Write(text, error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
+                         PrintableText(options.statusFile).c_str(), error.c_str());
+            if (completed) {
+                std::fprintf(stderr, "zorflash-cli: the firmware was sent completely, but the status file is "
+                                     "missing\n");
+                return kExitStatusFileLost;
+            }
         }
     }
 
     int code = kExitFailed;
-    if (interrupted)
-        code = kExitInterrupted;
-    else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED)))
+    if (signal != 0)
+        code = ExitCodeOf(signal);
+    else if (completed)
         code = kExitCompleted;
     else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
              !host.ReportedError())

@@ -11,6 +11,7 @@ struct FlashOptions {
     bool quiet = false;
     std::string statusFile;   // the final status text, byte for byte
     uint32_t timeoutMs = 10000;
+    bool timeoutGiven = false;  // --timeout then also bounds connect, commands, identification
 };
 
 int RunFlash(const FlashOptions& options);

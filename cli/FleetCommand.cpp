@@ -5,10 +5,13 @@
 #include "cli/FleetHost.h"
 #include "cli/FleetRunner.h"
 #include "cli/FlashCommand.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
+#include "cli/StatusFile.h"
 #include "cli/SummaryTable.h"
 #include "platform/StringResource.h"
 #include "update/UpdateProtocol.h"
+#include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
 #include <pthread.h>
@@ -25,8 +28,8 @@
 
 namespace {
 
-// SIGINT and SIGTERM arrive on a thread of their own, never inside a job: every target's
-// link is closed through its abort signal, and targets not yet started never start.
+// SIGINT, SIGTERM and SIGHUP arrive on a thread of their own, never inside a job: every
+// target's link is closed through its abort signal, and targets not yet started never start.
 class CFleetSignals {
 public:
     explicit CFleetSignals(std::function<void()> onStop) : m_onStop(std::move(onStop))
@@ -34,6 +37,7 @@ public:
         sigemptyset(&m_set);
         sigaddset(&m_set, SIGINT);
         sigaddset(&m_set, SIGTERM);
+        sigaddset(&m_set, SIGHUP);
         sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
         pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
         m_thread = std::thread([this] {
@@ -41,7 +45,9 @@ public:
             while (sigwait(&m_set, &sig) == 0) {
                 if (sig == SIGUSR1 && m_ending.load())
                     return;
-                if ((sig == SIGINT || sig == SIGTERM) && !m_stopped.exchange(true))
+                int none = 0;
+                // The first signal names the end; the links are closed once.
+                if (sig != SIGUSR1 && m_signal.compare_exchange_strong(none, sig))
                     m_onStop();
             }
         });
@@ -51,19 +57,38 @@ public:
         m_ending.store(true);
         pthread_kill(m_thread.native_handle(), SIGUSR1);
         m_thread.join();
-        pthread_sigmask(SIG_UNBLOCK, &m_set, nullptr);
+        // Left blocked while the status files are written: a second Ctrl+C must not leave
+        // them half done.
     }
     CFleetSignals(const CFleetSignals&) = delete;
     CFleetSignals& operator=(const CFleetSignals&) = delete;
-    bool Stopped() const { return m_stopped.load(); }
+    int Signal() const { return m_signal.load(); }
+    bool Stopped() const { return Signal() != 0; }
 
 private:
     std::function<void()> m_onStop;
     sigset_t m_set{};
-    std::atomic<bool> m_stopped{false};
+    std::atomic<int> m_signal{0};
     std::atomic<bool> m_ending{false};
     std::thread m_thread;
 };
+
+int ExitCodeOf(int signal)
+{
+    return signal == SIGHUP ? kExitHangUp : signal == SIGTERM ? kExitTerminated : kExitInterrupted;
+}
+
+std::vector<std::string> VolumePaths(const std::string& filePath)
+{
+    std::vector<std::string> paths;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        paths.push_back(name);
+    }
+    paths.push_back(filePath);
+    return paths;
+}
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -135,6 +160,20 @@ int RunFleet(const FleetOptions& options)
     consoleOptions.promptInputFd = STDIN_FILENO;
     CFleetConsole console(consoleOptions, stdout, stderr);
 
+    // Every target's status file is checked before any instrument is contacted, as for one.
+    std::vector<CStatusFile> statusFiles;
+    if (!options.statusFilePattern.empty()) {
+        for (const FleetTarget& target : options.targets) {
+            statusFiles.emplace_back(StatusFileFor(options.statusFilePattern, target));
+            std::string error;
+            if (!statusFiles.back().Check(VolumePaths(options.settings.filePath), error)) {
+                std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
+                             PrintableText(statusFiles.back().Path()).c_str(), PrintableText(error).c_str());
+                return kExitUsage;
+            }
+        }
+    }
+
     const uint64_t total = RecordStreamTotal(options.settings.filePath);
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (const FleetTarget& target : options.targets) {
@@ -143,12 +182,13 @@ int RunFleet(const FleetOptions& options)
         settings.ipAddress = target.address;
         settings.port = target.port;
         settings.usbDeviceNumber = target.usbNumber;
-        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, console, total, options.timeoutMs));
+        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, console, total, options.timeoutMs,
+                                                     options.timeoutGiven ? options.timeoutMs : 0));
     }
 
     CFleetRunner runner(hosts.size(), options.parallel);
     std::vector<CSummaryTable::Row> rows(hosts.size());
-    bool interrupted = false;
+    int signal = 0;
     {
         CFleetSignals signals([&] {
             runner.StopStarting();
@@ -193,27 +233,34 @@ int RunFleet(const FleetOptions& options)
                 text += line + "\n";
             console.Print(text);
         }
-        interrupted = signals.Stopped();
+        signal = signals.Signal();
     }
 
-    int code = CSummaryTable::ExitCode(rows);
-    if (interrupted)
-        code = kExitInterrupted;
+    if (signal != 0) {
+        // The status texts stay as the engine wrote them (a communication error); these
+        // lines say what really ended each run.
+        for (std::size_t i = 0; i < hosts.size(); ++i)
+            if (rows[i].verdict == CSummaryTable::Verdict::Interrupted && rows[i].outcome != "not started")
+                console.Error(hosts[i]->Target(),
+                              "interrupted by the operator; " + std::string(hosts[i]->BytesSent() > 0
+                                                                                ? "the instrument holds an incomplete update"
+                                                                                : "no firmware record had been sent"));
+    }
+    int code = signal != 0 ? ExitCodeOf(signal) : CSummaryTable::ExitCode(rows);
     if (!options.quiet)
         console.Print("\n" + CSummaryTable::Format(rows));
 
-    if (!options.statusFilePattern.empty()) {
-        for (std::size_t i = 0; i < hosts.size(); ++i) {
-            const std::string path = StatusFileFor(options.statusFilePattern, options.targets[i]);
-            const std::string text = hosts[i]->StatusText();
-            std::ofstream out(path, std::ios::binary | std::ios::trunc);
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            if (!out) {
-                console.Error(hosts[i]->Target(), "cannot write the status file " + path);
-                if (code == kExitCompleted)
-                    code = kExitFailed;
-            }
+    bool statusLost = false;
+    for (std::size_t i = 0; i < statusFiles.size(); ++i) {
+        std::string error;
+        if (!statusFiles[i].Write(hosts[i]->StatusText(), error)) {
+            console.Error(hosts[i]->Target(), "cannot write the status file " + statusFiles[i].Path() + ": " + error);
+            statusLost = true;
         }
+    }
+    if (statusLost && code == kExitCompleted) {
+        console.Error("every target", "the firmware was sent completely, but a status file is missing");
+        code = kExitStatusFileLost;
     }
     return code;
 }

@@ -18,6 +18,7 @@ struct FleetOptions {
     bool quiet = false;
     std::string statusFilePattern;    // "{target}" becomes each target's name
     uint32_t timeoutMs = 10000;
+    bool timeoutGiven = false;        // --timeout then also bounds connect, commands, identification
 };
 
 int RunFleet(const FleetOptions& options);

@@ -1,5 +1,8 @@
 #include "cli/FleetConsole.h"
 
+#include "cli/PrintableText.h"
+
+#include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -48,7 +51,17 @@ void CFleetConsole::Error(const std::string& target, const std::string& text)
 {
     std::lock_guard lock(m_lock);
     ClearBlockLocked();
-    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), text.c_str());
+    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), PrintableText(text).c_str());
+    std::fflush(m_err);
+}
+
+void CFleetConsole::NoteOnce(const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_notes.insert(text).second)
+        return;
+    ClearBlockLocked();
+    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
 
@@ -74,6 +87,11 @@ bool CFleetConsole::AskOperator(const std::string& text)
         m_prompting = false;
     };
     for (;;) {
+        if (++m_prompts > kMaxPrompts) {
+            Error("every target", "no answer found the file after " + std::to_string(kMaxPrompts)
+                                      + " prompts; cancelled");
+            return false;
+        }
         ask();
         std::string answer;
         if (!ReadAnswer(answer)) {
@@ -94,19 +112,38 @@ bool CFleetConsole::AskOperator(const std::string& text)
 
 bool CFleetConsole::ReadAnswer(std::string& answer)
 {
+    // One line, read in blocks; given up at once on Ctrl+C, and at the end of input, on a
+    // read error or on a line no person would type.
     for (;;) {
+        const std::size_t end = m_input.find('\n');
+        if (end != std::string::npos) {
+            if (end > kMaxAnswerLength)
+                return false;
+            for (std::size_t i = 0; i < end; ++i) {
+                const unsigned char c = static_cast<unsigned char>(m_input[i]);
+                if (!std::isspace(c))
+                    answer += static_cast<char>(std::tolower(c));
+            }
+            m_input.erase(0, end + 1);
+            return true;
+        }
+        if (m_input.size() > kMaxAnswerLength)
+            return false;
         pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (::poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0)
-            continue;
+        if (::poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
         if (m_abort.IsTriggered())
             return false;
-        char c = 0;
-        if (::read(m_options.promptInputFd, &c, 1) <= 0)
+        char block[512];
+        const ssize_t n = ::read(m_options.promptInputFd, block, sizeof block);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
             return false;
-        if (c == '\n')
-            return true;
-        if (!std::isspace(static_cast<unsigned char>(c)) && answer.size() < 64)
-            answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        m_input.append(block, static_cast<std::size_t>(n));
     }
 }
 

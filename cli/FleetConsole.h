@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 // block out of the way of a prompt or an error message.
 class CFleetConsole {
 public:
+    // As for one instrument: a run that keeps asking ends, and so does a line no person types.
+    static constexpr int kMaxPrompts = 100;
+    static constexpr std::size_t kMaxAnswerLength = 256;
+
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
         bool quiet = false;        // errors and prompts only
@@ -30,6 +35,9 @@ public:
     void StatusLine(const std::string& target, const std::string& line);
     // A reason on stderr: "zorflash-cli: TARGET: text".
     void Error(const std::string& target, const std::string& text);
+    // A note that holds for every target alike (why a volume cannot be opened): printed
+    // once, however many targets come upon it.
+    void NoteOnce(const std::string& text);
     // The disk prompt, asked once for every target waiting on the same question.
     bool Prompt(const std::string& text);
 
@@ -56,6 +64,9 @@ private:
     std::FILE* m_err;
     std::mutex m_lock;
     bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
+    std::set<std::string> m_notes;
+    int m_prompts = 0;         // questions asked so far; touched by the asking thread only
+    std::string m_input;       // what the operator typed beyond the last answer
     CProgressBlock m_block;
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;

@@ -1,5 +1,8 @@
 #include "cli/FleetHost.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 int64_t NowMicros()
@@ -11,9 +14,9 @@ int64_t NowMicros()
 } // namespace
 
 CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console,
-                       uint64_t totalBytes, uint32_t timeoutMs)
+                       uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs)
     : m_target(std::move(target)), m_settings(settings), m_console(console), m_totalBytes(totalBytes),
-      m_timeoutMs(timeoutMs)
+      m_timeoutMs(timeoutMs), m_waitLimitMs(waitLimitMs)
 {
     Begin();
 }
@@ -105,6 +108,12 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
     if (!ok)
         m_operatorCancelled.store(true);
     return ok;
+}
+
+void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+{
+    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
+    m_console.NoteOnce("cannot open " + path + ": " + reason);
 }
 
 void CFleetHost::ReportError(const std::string& text)

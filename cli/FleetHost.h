@@ -17,7 +17,7 @@
 class CFleetHost : public CUpdateHost {
 public:
     CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console, uint64_t totalBytes,
-               uint32_t timeoutMs);
+               uint32_t timeoutMs, uint32_t waitLimitMs);
 
     const UpdateSettings& Settings() const override { return m_settings; }
     int StatusGetTextLength() override;
@@ -28,11 +28,13 @@ public:
     int StatusLineIndex(int line) override;
     void StatusSetText(const std::string& text) override;
     bool PromptOkCancel(const std::string& text) override;
+    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished() override;
     void OnRecordStreamWrite(uint32_t bytes) override { m_bytesSent.fetch_add(bytes); }
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     uint32_t TransferTimeout() const override { return m_timeoutMs; }
+    uint32_t WaitLimit() const override { return m_waitLimitMs; }
 
     // The target's turn has come (with --parallel it may wait for one): its clock starts.
     void Begin();
@@ -59,6 +61,7 @@ private:
     CFleetConsole& m_console;
     uint64_t m_totalBytes;
     uint32_t m_timeoutMs;
+    uint32_t m_waitLimitMs;
     // The log is written on the worker thread and read by the display thread.
     mutable std::mutex m_mutex;
     CEditText m_status;

@@ -1,9 +1,11 @@
 #include "cli/ProbeCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/PrintableText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "update/DeviceModel.h"
+#include "usb/UsbCandidates.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,10 @@
 int RunProbe(int modelIndex)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
+    // The layer passes over anything that cannot be an instrument; the operator learns why.
+    for (const SkippedUsbCandidate& skipped : SkippedUsbCandidates())
+        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(skipped.path).c_str(),
+                     skipped.reason.c_str());
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
     if (found.empty()) {
         const char* list = std::getenv("ZORFLASH_USB_DEVICES");
@@ -22,7 +28,9 @@ int RunProbe(int modelIndex)
     for (const UsbInstrument& i : found) {
         std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber) : "none");
         std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
-        std::printf("%-24s  %-6s  %s\n", i.path.c_str(), number.c_str(), reply.c_str());
+        // The reply comes from the device: it must not drive the terminal.
+        std::printf("%-24s  %-6s  %s\n", PrintableText(i.path).c_str(), number.c_str(),
+                    PrintableText(reply).c_str());
         updatable = updatable || (!i.error && i.hasNumber && i.deviceNumber == 0);
     }
     if (!updatable)

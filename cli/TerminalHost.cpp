@@ -1,5 +1,6 @@
 #include "cli/TerminalHost.h"
 
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 
 #include <poll.h>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err)
     : m_settings(settings)
@@ -17,9 +20,26 @@ CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& opti
 {
 }
 
+void CTerminalHost::NoteStep()
+{
+    // Only while the run goes on: what the engine writes after an interruption is the
+    // failure it sees, not the step the operator stopped.
+    if (m_abort.IsTriggered())
+        return;
+    const std::string& text = m_status.GetText();
+    size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        --end;
+    const size_t start = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    const size_t from = start == std::string::npos ? 0 : start + 2;
+    if (end > from)
+        m_step = text.substr(from, end - from);
+}
+
 void CTerminalHost::StatusSetText(const std::string& text)
 {
     m_status.SetText(text);
+    NoteStep();
     m_echoedUpTo = 0;
     Echo(true);
 }
@@ -29,6 +49,7 @@ void CTerminalHost::StatusReplaceSel(const std::string& text)
     // The log only ever grows at its end or rewrites its last line, so what was printed
     // as finished lines stays true.
     m_status.ReplaceSel(text);
+    NoteStep();
     Echo(false);
 }
 
@@ -103,13 +124,18 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         std::fflush(m_out);
     }
     for (;;) {
+        if (++m_prompts > kMaxPrompts) {
+            std::fprintf(m_err, "zorflash-cli: no answer found the file after %d prompts; cancelled\n", kMaxPrompts);
+            m_operatorCancelled = true;
+            return false;
+        }
         std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
         std::fflush(m_err);
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
             m_operatorCancelled = true;
-            return false;  // end of input, or the run is being interrupted
+            return false;  // end of input, a line too long, or the run is being interrupted
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
             return true;
@@ -122,27 +148,52 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 
 bool CTerminalHost::ReadAnswer(std::string& answer)
 {
-    // One line, but given up at once when the run is interrupted.
+    // One line, read in blocks; given up at once when the run is interrupted, and at the
+    // end of input, on a read error or on a line no person would type.
     for (;;) {
+        const size_t end = m_input.find('\n');
+        if (end != std::string::npos) {
+            if (end > kMaxAnswerLength)
+                return false;
+            for (size_t i = 0; i < end; ++i) {
+                const unsigned char c = static_cast<unsigned char>(m_input[i]);
+                if (!std::isspace(c))
+                    answer += static_cast<char>(std::tolower(c));
+            }
+            m_input.erase(0, end + 1);
+            return true;
+        }
+        if (m_input.size() > kMaxAnswerLength)
+            return false;
         pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0)
-            continue;
+        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
         if (m_abort.IsTriggered())
             return false;
-        char c = 0;
-        if (read(m_options.promptInputFd, &c, 1) <= 0)
+        char block[512];
+        const ssize_t n = read(m_options.promptInputFd, block, sizeof block);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n <= 0)
             return false;
-        if (c == '\n')
-            return true;
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            answer += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        m_input.append(block, static_cast<size_t>(n));
     }
+}
+
+void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+{
+    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
+    std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
+    std::fflush(m_err);
 }
 
 void CTerminalHost::ReportError(const std::string& text)
 {
     m_reportedError = true;
-    std::fprintf(m_err, "zorflash-cli: %s\n", text.c_str());
+    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
 

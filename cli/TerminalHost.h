@@ -20,6 +20,7 @@ public:
         bool interactive = false;  // stdout is a terminal: rewrite the progress line in place
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = 10000;
+        uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
         int promptInputFd = 0;     // where the disk prompt's answer is read
     };
 
@@ -35,10 +36,18 @@ public:
     void StatusSetText(const std::string& text) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
+    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished() override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
+    uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
+
+    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
+    // answers (yes | ...) would otherwise make it repeat without end.
+    static constexpr int kMaxPrompts = 100;
+    // An answer line longer than this is no answer: it counts as Cancel.
+    static constexpr size_t kMaxAnswerLength = 256;
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
@@ -48,11 +57,15 @@ public:
     bool ReportedError() const { return m_reportedError; }
     bool OperatorCancelled() const { return m_operatorCancelled; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
+    // The last line of the status text before the run was interrupted (read after the
+    // worker has ended).
+    const std::string& StepAtInterruption() const { return m_step; }
     CAbortSignal& Abort() { return m_abort; }
 
 private:
     void Echo(bool force);
     bool ReadAnswer(std::string& answer);
+    void NoteStep();
     std::string ProgressSuffix() const;
 
     UpdateSettings m_settings;
@@ -65,6 +78,9 @@ private:
     bool m_lineShown = false;      // a line in progress is on the screen
     bool m_reportedError = false;
     bool m_operatorCancelled = false;
+    int m_prompts = 0;
+    std::string m_input;  // read from the answer input, not yet taken as a line
+    std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
     std::chrono::steady_clock::time_point m_start;

@@ -4,9 +4,11 @@
 #include "cli/FileCheck.h"
 #include "cli/FleetCommand.h"
 #include "cli/FlashCommand.h"
+#include "cli/PrintableText.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
 #include "cli/TargetList.h"
+#include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateSettings.h"
@@ -64,7 +66,7 @@ int InspectFile(int modelIndex, const std::string& file)
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
-        std::printf("  volume %zu: %s\n", i + 1, report.volumePaths[i].c_str());
+        std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
     uint64_t records = 0;
     uint64_t bytes = 0;
     for (size_t i = 0; i < report.sections.size(); ++i) {
@@ -80,8 +82,8 @@ int InspectFile(int modelIndex, const std::string& file)
         std::printf("result:   OK, the file would transfer completely\n");
         return kExitCompleted;
     }
-    std::printf("result:   %s\n", report.problem.c_str());
-    std::printf("where:    %s\n", report.where.c_str());
+    std::printf("result:   %s\n", PrintableText(report.problem).c_str());
+    std::printf("where:    %s\n", PrintableText(report.where).c_str());
     return kExitFailed;
 }
 
@@ -89,12 +91,15 @@ int InspectFile(int modelIndex, const std::string& file)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     // A log pipe that closes (| head) must not kill an update halfway through a flash:
     // output then simply goes nowhere and the update runs to its end.
     std::signal(SIGPIPE, SIG_IGN);
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed, 2 command-line error, 3 cancelled, 130 interrupted."};
+                 "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
+                 "3 cancelled, 4 completed but the status file could not be written,\n"
+                 "129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed, status file written)."};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     std::string lang;
@@ -131,11 +136,16 @@ int main(int argc, char** argv)
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
     flash->add_option("--status-file", statusFile,
-                      "Write the final status text there, byte for byte (CR LF, UTF-8); with several targets "
-                      "a pattern holding {target}");
+                      "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
+                      "instrument is contacted: it must be a regular file, writable, and no volume of the update; "
+                      "with several targets a pattern holding {target}");
     flash->add_flag("-q,--quiet", quiet, "Print only errors");
-    flash->add_option("--timeout", timeoutMs, "Time-out of every send and receive, in ms")
-        ->check(CLI::Range(1u, 600000u));
+    CLI::Option* timeoutOption =
+        flash->add_option("--timeout", timeoutMs,
+                          "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
+                          "every other wait to at most MS: connect (21000), link commands (5000), USB "
+                          "identification of each instrument (2000)")
+            ->check(CLI::Range(1u, 600000u));
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
 
@@ -189,6 +199,7 @@ int main(int argc, char** argv)
                 fleet.quiet = quiet;
                 fleet.statusFilePattern = statusFile;
                 fleet.timeoutMs = timeoutMs;
+                fleet.timeoutGiven = timeoutOption->count() > 0;
                 return RunFleet(fleet);
             }
             const FleetTarget& only = targets.Targets().front();
@@ -202,6 +213,7 @@ int main(int argc, char** argv)
             options.quiet = quiet;
             options.statusFile = statusFile;
             options.timeoutMs = timeoutMs;
+            options.timeoutGiven = timeoutOption->count() > 0;
             return RunFlash(options);
         }
     } catch (const CLI::Error& e) {

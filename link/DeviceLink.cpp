@@ -5,6 +5,7 @@
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,6 +25,7 @@ constexpr uint32_t kErrorNothingSent = EIO;
 
 CDeviceLink::CDeviceLink(bool useUsb)
     : m_useUsb(useUsb)
+    , m_commandTimeoutMs(kCommandTimeoutMs)
 {
     if (m_useUsb) {
         m_usbChannel = std::make_unique<CUsbChannel>();
@@ -90,6 +92,15 @@ void CDeviceLink::SetAbortSignal(CAbortSignal* signal)
         m_tcpChannel->SetAbortSignal(signal);
 }
 
+void CDeviceLink::LimitWaits(uint32_t milliseconds)
+{
+    m_commandTimeoutMs = std::min(m_commandTimeoutMs, milliseconds);
+    if (m_usbChannel)
+        m_usbChannel->LimitIdentification(milliseconds);
+    if (m_tcpChannel)
+        m_tcpChannel->SetConnectTimeout(std::min(m_tcpChannel->ConnectTimeout(), milliseconds));
+}
+
 uint32_t CDeviceLink::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
 {
     return m_useUsb ? m_usbChannel->Receive(buffer, length, timeout)
@@ -151,5 +162,5 @@ uint32_t CDeviceLink::SendCommand(const char* text)
     if (text)
         std::strncpy(line, text, kCommandCopyLimit - 1);
     std::strcat(line, "\r\n");
-    return SendText(line, static_cast<uint32_t>(std::strlen(line)), kCommandTimeoutMs);
+    return SendText(line, static_cast<uint32_t>(std::strlen(line)), m_commandTimeoutMs);
 }

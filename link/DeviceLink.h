@@ -32,6 +32,9 @@ public:
     // Every wait of the link also ends, with an error, as soon as this signal is
     // triggered. Borrowed; null (the default) means no interruption.
     void SetAbortSignal(CAbortSignal* signal);
+    // Lowers every wait the link has of its own (connect, commands, identification) to at
+    // most this many ms: the operator's --timeout bounds the whole run. Never raises one.
+    void LimitWaits(uint32_t milliseconds);
 
     bool UsesUsb() const { return m_useUsb; }
     uint32_t Address() const { return m_address; }
@@ -48,4 +51,5 @@ private:
     int32_t m_deviceNumber = 0;
     char m_addressText[32] = {};
     CAbortSignal* m_abort = nullptr;
+    uint32_t m_commandTimeoutMs;
 };

@@ -51,6 +51,7 @@ public:
     // Borrowed; null means no interruption.
     void SetAbortSignal(CAbortSignal* signal) { m_abort = signal; }
     void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
+    uint32_t ConnectTimeout() const { return m_connectTimeoutMs; }
 
     int Socket() const { return m_socket; }
     // How many times Receive has read the socket: lets a test see that bytes came from

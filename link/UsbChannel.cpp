@@ -4,6 +4,7 @@
 #include "platform/LastError.h"
 #include "usb/Vavuziz.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -20,6 +21,12 @@ constexpr uint32_t kErrorNothingMoved = EIO;
 // so that each further open reaches one not asked yet; a second search at the same time
 // (another update of a fleet) would skip those and miss its own instrument.
 std::mutex g_searchLock;
+
+uint32_t MsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+}
 
 }  // namespace
 
@@ -50,15 +57,18 @@ bool CUsbChannel::ParseDeviceNumber(const char* reply, int32_t& number)
 
 uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
 {
+    // One deadline for the query and its whole reply: an instrument that trickles its
+    // line a byte at a time must not hold the search for longer than a silent one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_idTimeoutMs);
     char query[kMaxQueryLength + 3];
     const size_t queryLength = std::strlen(m_idQuery);
     std::memcpy(query, m_idQuery, queryLength);
     std::memcpy(query + queryLength, "\r\n", 2);
     uint32_t length = static_cast<uint32_t>(queryLength + 2);
-    if (SendExact(reinterpret_cast<const uint8_t*>(query), length, kIdTimeoutMs) != 0)
+    if (SendExact(reinterpret_cast<const uint8_t*>(query), length, m_idTimeoutMs) != 0)
         return kErrorQueryNotSent;
     length = kReplyLineSize;
-    if (ReadLine(reply, length, kIdTimeoutMs) != 0)
+    if (ReadLine(reply, length, m_idTimeoutMs, deadline) != 0)
         return kErrorNoReply;
     return kErrorSuccess;
 }
@@ -175,7 +185,8 @@ uint32_t CUsbChannel::SendExact(const uint8_t* data, uint32_t& length, uint32_t 
     return result;
 }
 
-uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
+uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
+                               std::chrono::steady_clock::time_point deadline)
 {
     if (length == 0) {
         SetLastError(EINVAL);
@@ -186,7 +197,13 @@ uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout)
     for (;;) {
         uint8_t byte = 0;
         uint32_t got = 1;
-        uint32_t result = Receive(&byte, got, timeout);
+        const bool whole = deadline != std::chrono::steady_clock::time_point::max();
+        const uint32_t left = whole ? std::min(timeout, MsLeft(deadline)) : timeout;
+        uint32_t result = left > 0 ? Receive(&byte, got, left) : kErrorTimeout;
+        if (result == kErrorTimeout && left == 0) {
+            got = 0;
+            SetLastError(result);
+        }
         if (result == kErrorSuccess && got == 0) {
             result = kErrorNothingMoved;
             SetLastError(result);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,7 +28,10 @@ public:
     static constexpr uint32_t kErrorNoInstrument = 0x20000001;  // no (further) instrument to open
     static constexpr uint32_t kErrorNoReply = 0x20000002;       // reading the reply failed
     static constexpr uint32_t kErrorQueryNotSent = 0x20000003;  // sending the query failed
-    static constexpr uint32_t kIdTimeoutMs = 2000;              // each identification step
+    // The whole identification of one instrument: query sent and reply line read. A real
+    // instrument answers within milliseconds; a search over N instruments ends within N
+    // times this.
+    static constexpr uint32_t kIdTimeoutMs = 2000;
     static constexpr size_t kMaxQueryLength = 61;   // query, CR, LF and a NUL fill 64 bytes
     static constexpr size_t kReplyLineSize = 256;   // reply line, NUL included
     static constexpr size_t kMaxInstruments = 128;  // handle table of one search
@@ -50,10 +55,14 @@ public:
     uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
     // One line up to LF or NUL, CR dropped, NUL-terminated. length: in the capacity (at
     // least 1), out the characters stored; 0 with success when the line did not fit.
-    uint32_t ReadLine(char* buffer, uint32_t& length, uint32_t timeout);
+    // timeout bounds the wait for each byte, deadline the whole line.
+    uint32_t ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
+                      std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
     // Borrowed; null means no interruption. Reaches every read and write of the layer.
     void SetAbortSignal(CAbortSignal* signal);
+    // Lowers the identification deadline (the operator's --timeout); never raises it.
+    void LimitIdentification(uint32_t milliseconds) { m_idTimeoutMs = std::min(m_idTimeoutMs, milliseconds); }
     int Handle() const { return m_handle; }
 
     // The device number of a reply line: the decimal number from index 8 on (white space
@@ -72,4 +81,5 @@ private:
     int m_handle = -1;
     const char* m_idQuery = nullptr;
     CAbortSignal* m_abort = nullptr;
+    uint32_t m_idTimeoutMs = kIdTimeoutMs;
 };

@@ -10,6 +10,29 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+}  // namespace
+
+CFile::Identity CFile::IdentityOf(const struct stat& st)
+{
+    return Identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                    static_cast<uint64_t>(st.st_size), st.st_mtim, st.st_ctim};
+}
+
+bool CFile::Unchanged() const
+{
+    struct stat st {};
+    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+        return false;
+    const Identity now = IdentityOf(st);
+    return now.device == m_identity.device && now.inode == m_identity.inode && now.size == m_identity.size &&
+           SameTime(now.modified, m_identity.modified) && SameTime(now.changed, m_identity.changed);
+}
+
 CFile::CFile() = default;
 
 CFile::~CFile()
@@ -21,8 +44,10 @@ bool CFile::Open(const std::string& path)
 {
     Close();
     // O_NONBLOCK keeps a FIFO from holding the open until a writer appears; it is
-    // cleared again once we know the file is a regular one.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // cleared again once we know the file is a regular one. O_NOCTTY: a terminal named
+    // as the update file must not become our controlling terminal, whose hang-up would
+    // kill the run.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         SetLastError(static_cast<uint32_t>(errno));
         return false;
@@ -41,6 +66,7 @@ bool CFile::Open(const std::string& path)
         m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
     m_fd = fd;
     m_path = path;
+    m_identity = IdentityOf(st);
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
     return true;

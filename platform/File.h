@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -28,13 +31,27 @@ public:
     // Size of the open file, 0 when none is open.
     uint64_t GetLength() const;
     const std::string& GetFilePath() const { return m_path; }
+    // False once the open file is no longer the one opened: another size, or written,
+    // or its attributes changed since (a file rewritten in place during a transfer would
+    // otherwise go out half old, half new). Costs one fstat.
+    bool Unchanged() const;
 
 private:
+    struct Identity {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        uint64_t size = 0;
+        timespec modified{};
+        timespec changed{};
+    };
+    static Identity IdentityOf(const struct stat& st);
+
     [[noreturn]] void Throw(int osError) const;
     bool Refill();
 
     int m_fd = -1;
     std::string m_path;
+    Identity m_identity;
     std::unique_ptr<uint8_t[]> m_buffer;
     uint32_t m_bufferPos = 0;
     uint32_t m_bufferLen = 0;

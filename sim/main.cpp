@@ -1,5 +1,6 @@
 // zorflash-sim: the instrument's side of the update, for tests, demos and benchmarks.
 
+#include "platform/StandardStreams.h"
 #include "sim/FaultPlan.h"
 #include "sim/ImageVerifier.h"
 #include "sim/ModelFacts.h"
@@ -194,6 +195,7 @@ int RunMakeSample(const SampleArgs& args)
 
 int main(int argc, char** argv)
 {
+    ReserveStandardStreams();
     CLI::App app{"zorflash-sim: an instrument that takes firmware updates over TCP and USB"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("zorflash-sim ") + kZorflashVersion);

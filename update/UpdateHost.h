@@ -33,6 +33,14 @@ public:
     // OK/Cancel question with the information icon and no caption (the disk prompt).
     // True for OK.
     virtual bool PromptOkCancel(const std::string& text) = 0;
+    // Why a volume could not be opened (errno value), just before the disk prompt asks for
+    // it: the prompt alone cannot tell a missing disk from a file the operator may not read.
+    // Must not wait; a missing file (ENOENT) is the ordinary case and is not told.
+    virtual void NoteVolumeUnavailable(const std::string& path, uint32_t error)
+    {
+        (void)path;
+        (void)error;
+    }
     // A caught file or memory error, in the operator's words; waits until acknowledged.
     virtual void ReportError(const std::string& text) = 0;
     // Posted when the update has ended, whatever its outcome (message 1125). Must not wait.
@@ -46,6 +54,9 @@ public:
     virtual CAbortSignal* GetAbortSignal() { return nullptr; }
     // Time-out of every send and receive of the run (ms); the protocol's own is 10000.
     virtual uint32_t TransferTimeout() const { return 10000; }
+    // An upper bound for every other wait of the run (connect, link commands, USB
+    // identification), in ms; 0 leaves them at their own values.
+    virtual uint32_t WaitLimit() const { return 0; }
 };
 
 constexpr unsigned WM_UPDATE_FINISHED = 0x400 + 101;  // 1125

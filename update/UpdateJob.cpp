@@ -3,6 +3,7 @@
 #include "link/DeviceLink.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
+#include "platform/LastError.h"
 #include "platform/MemoryException.h"
 #include "platform/Sleep.h"
 #include "platform/StringResource.h"
@@ -10,6 +11,7 @@
 #include "update/UpdateHost.h"
 #include "update/UpdateProtocol.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -63,7 +65,10 @@ int CUpdateJob::OpenVolume(CFile& file, int volume, std::string fileName, int ki
     MakeVolumeFileName(volume, fileName, volumeName);
     try {
         for (;;) {
-            if (file.Open(volumeName)) {
+            const bool opened = file.Open(volumeName);
+            if (!opened && GetLastError() != ENOENT)
+                m_pView->NoteVolumeUnavailable(volumeName, GetLastError());
+            if (opened) {
                 // A file too short to hold the two digits is simply the wrong volume.
                 char digits[3] = {};
                 file.Seek(kVolumeNumberOffset);
@@ -95,6 +100,17 @@ bool CUpdateJob::SendBytes(CDeviceLink& link, const uint8_t* data, uint32_t leng
         return false;
     if (recordStream)
         m_pView->OnRecordStreamWrite(length);
+    return true;
+}
+
+bool CUpdateJob::VolumeChanged(const CFile& file)
+{
+    // Checked before every part of the record stream leaves: a volume written over during
+    // the transfer would give the instrument an image that is neither version, and the END
+    // that follows would make it accept that image.
+    if (file.Unchanged())
+        return false;
+    AppendFailure(IDS_INCORRECT_INPUT_FILE);
     return true;
 }
 
@@ -167,6 +183,8 @@ void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::uni
     AppendMessage(IDS_DETECTING_TARGET);
     link = std::make_unique<CDeviceLink>(settings.useUsb != 0);
     link->SetAbortSignal(m_pView->GetAbortSignal());
+    if (m_pView->WaitLimit() != 0)
+        link->LimitWaits(m_pView->WaitLimit());
     const bool opened = settings.useUsb ? link->OpenUsb(settings.model.idQuery, settings.usbDeviceNumber)
                                         : link->OpenTcp(settings.ipAddress, settings.port);
     if (!opened) {
@@ -260,6 +278,8 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
             // buffer; the guard only keeps a broken count from overrunning it.
             const bool intoBlock = fast && recordIndex > 0;
             if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
+                if (VolumeChanged(file))
+                    return Outcome::Ended;
                 if (!SendBytes(link, block, fill, true))
                     return Outcome::CommunicationError;
                 fill = 0;
@@ -286,6 +306,8 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
                 continue;
             }
             if (length == 0) {
+                if (VolumeChanged(file))
+                    return Outcome::Ended;
                 if (fast && fill > 0) {
                     if (!SendBytes(link, block, fill, true))
                         return Outcome::CommunicationError;
@@ -299,6 +321,8 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
 
             const uint32_t size = static_cast<uint32_t>(length);
             if (!fast || recordIndex == 0) {
+                if (VolumeChanged(file))
+                    return Outcome::Ended;
                 if (!SendBytes(link, record, size, true))
                     return Outcome::CommunicationError;
             } else {
@@ -315,6 +339,8 @@ CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& lin
             }
             if ((recordIndex - 1) % kBlockRecords == 0) {
                 if (fast && fill > 0) {
+                    if (VolumeChanged(file))
+                        return Outcome::Ended;
                     if (!SendBytes(link, block, fill, true))
                         return Outcome::CommunicationError;
                     fill = 0;

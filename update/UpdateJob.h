@@ -41,6 +41,7 @@ private:
     void RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::unique_ptr<CDeviceLink>& link);
     Outcome SendRecordSections(CFile& file, CDeviceLink& link, uint8_t* block, int kind);
     bool SendBytes(CDeviceLink& link, const uint8_t* data, uint32_t length, bool recordStream);
+    bool VolumeChanged(const CFile& file);  // true, with the message written, when it was
     bool ReceiveBytes(CDeviceLink& link, uint8_t* buffer, uint32_t length);
     bool ReceiveAck(CDeviceLink& link);
     void AppendMessage(unsigned id);

@@ -1,8 +1,10 @@
 #include "usb/UsbCandidates.h"
 
 #include <glob.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,4 +40,17 @@ std::vector<std::string> UsbCandidatePaths()
 {
     const char* list = std::getenv("ZORFLASH_USB_DEVICES");
     return ExpandUsbCandidates(list ? list : kDefaultUsbDevices);
+}
+
+std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
+{
+    std::vector<SkippedUsbCandidate> skipped;
+    for (const std::string& path : UsbCandidatePaths()) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0)
+            skipped.push_back({path, std::strerror(errno)});
+        else if (!S_ISCHR(info.st_mode))
+            skipped.push_back({path, "not a character device"});
+    }
+    return skipped;
 }

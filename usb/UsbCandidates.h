@@ -10,3 +10,11 @@ constexpr const char* kDefaultUsbDevices = "/dev/ttyACM*:/dev/usbtmc*";
 
 std::vector<std::string> ExpandUsbCandidates(const char* list);
 std::vector<std::string> UsbCandidatePaths();
+
+// A candidate the layer will not open, and why (it does not exist, or it is no character
+// device: a regular file or a folder listed by mistake is never written to).
+struct SkippedUsbCandidate {
+    std::string path;
+    std::string reason;
+};
+std::vector<SkippedUsbCandidate> SkippedUsbCandidates();

@@ -44,12 +44,20 @@ struct OpenedDevice {
     std::string path;
     DeviceKey key;
     bool usbtmc = false;  // its driver has no poll for reads: its own time-out bounds them
+    bool restoreMode = false;
+    termios savedMode{};  // a terminal's mode before we made it raw, given back at close
     std::atomic<int> abortFd{-1};
 
     ~OpenedDevice()
     {
-        if (fd >= 0)
-            close(fd);  // also drops the flock
+        if (fd < 0)
+            return;
+        // Whatever ended the use (close, a failed open, an interrupted run), a terminal
+        // goes back to the mode it had: it may be someone's console listed by mistake.
+        // TCSANOW: waiting for output to drain could hang on a device that went away.
+        if (restoreMode)
+            tcsetattr(fd, TCSANOW, &savedMode);
+        close(fd);  // also drops the flock
     }
 };
 
@@ -76,11 +84,14 @@ int Fail(uint32_t code)
 // Puts a serial port in raw mode: every byte value passes unchanged both ways, with no
 // echo, no line editing, no CR/LF translation, no signals and no flow control. Bytes
 // that waited from before the open are dropped: they are no answer to our query.
-bool MakeRaw(int fd)
+bool MakeRaw(OpenedDevice& device)
 {
+    const int fd = device.fd;
     termios mode{};
     if (tcgetattr(fd, &mode) != 0)
         return false;
+    device.savedMode = mode;
+    device.restoreMode = true;
     cfmakeraw(&mode);
     mode.c_cflag |= CLOCAL | CREAD;
     mode.c_cc[VMIN] = 1;
@@ -103,13 +114,19 @@ std::shared_ptr<OpenedDevice> OpenCandidate(const std::string& path)
     struct stat info{};
     if (fstat(fd, &info) != 0)
         return nullptr;
+    // Only a character device can be an instrument. A regular file or anything else in
+    // the list (a glob that matched the update file) is never written to.
+    if (!S_ISCHR(info.st_mode)) {
+        errno = ENOTTY;
+        return nullptr;
+    }
     device->key = KeyOf(info);
     // Another process (a second zorflash) talking to the same instrument would mix its
     // bytes with ours.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         return nullptr;
     if (isatty(fd)) {
-        if (!MakeRaw(fd))
+        if (!MakeRaw(*device))
             return nullptr;
     } else {
         uint32_t driverTimeout = 0;

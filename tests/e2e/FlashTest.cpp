@@ -242,16 +242,26 @@ TEST_F(Flash, JapaneseStatusText)
                           "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
 }
 
-TEST_F(Flash, InterruptClosesTheLinkAndExits130)
+// Ctrl+C, SIGTERM and SIGHUP end the run the same clean way: the link closed first, the
+// status text kept as the engine wrote it and saved, and one line saying who ended it.
+TEST_F(Flash, SignalsCloseTheLinkWriteTheStatusAndSayWhy)
 {
     const std::string file = Sample("MAIN", 300);
-    SimServer sim(dir, {"--fault", "record:65:silent"});
-    Process cli({kCli, "flash", "--model", "RT71", "--file", file, "--tcp", "127.0.0.1:" + std::to_string(sim.Port())});
-    ASSERT_TRUE(cli.WaitFor("Sending START record...", 10000));
-    usleep(200000);
-    cli.Signal(SIGINT);
-    EXPECT_EQ(cli.Wait(2000), 130);
-    EXPECT_NE(sim.Summary().find("closed-by-host"), std::string::npos) << sim.Summary();
+    for (const auto& [sig, code] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+        SimServer sim(dir, {"--fault", "record:65:silent"});
+        Process cli({kCli, "flash", "--model", "RT71", "--file", file, "--tcp",
+                     "127.0.0.1:" + std::to_string(sim.Port()), "--status-file", dir / "status.txt"});
+        ASSERT_TRUE(cli.WaitFor("Sending START record...", 10000));
+        usleep(200000);
+        cli.Signal(sig);
+        EXPECT_EQ(cli.Wait(2000), code) << sig;
+        EXPECT_NE(sim.Summary().find("closed-by-host"), std::string::npos) << sim.Summary();
+        EXPECT_TRUE(cli.WaitFor("interrupted by the operator", 2000, true)) << sig << cli.Err();
+        EXPECT_NE(cli.Err().find("during \"Sending (65) Record\""), std::string::npos) << sig << cli.Err();
+        EXPECT_NE(cli.Err().find("the instrument holds an incomplete update"), std::string::npos) << cli.Err();
+        EXPECT_EQ(ReadText(dir / "status.txt"), std::string(kOpened) + kHeader + kStart + "Sending (65) Record" +
+                                                     kCommError) << sig;
+    }
 }
 
 TEST_F(Flash, InspectReportsAndExitsOnlyForACompleteFile)

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -80,6 +81,12 @@ public:
                 m_exited = true;
                 m_ended = std::chrono::steady_clock::now();
                 m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                // The child's last lines may still sit in the pipes: callers read Out()
+                // right after an exit, so wait (bounded: a grandchild may hold a pipe)
+                // until both readers have met the end.
+                const auto drainEnd = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+                while (m_drained.load() < 2 && std::chrono::steady_clock::now() < drainEnd)
+                    usleep(1000);
                 break;
             }
             if (std::chrono::steady_clock::now() > end)
@@ -132,6 +139,7 @@ private:
             into.append(buffer, static_cast<size_t>(n));
         }
         close(fd);
+        ++m_drained;
     }
 
     std::chrono::steady_clock::time_point m_started;
@@ -144,6 +152,7 @@ private:
     std::string m_out;
     std::string m_err;
     std::vector<std::thread> m_readers;
+    std::atomic<int> m_drained{0};
 };
 
 }  // namespace testsupport

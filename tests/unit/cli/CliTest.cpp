@@ -1,6 +1,7 @@
 #include "UpdateFileBuilder.h"
 
 #include "cli/FileCheck.h"
+#include "cli/PrintableText.h"
 #include "cli/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
@@ -33,6 +34,14 @@ TEST(TargetAddress, DottedAddressAndOptionalPort)
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
                             "1..2.3", "1.2.3.4:99999999999"})
         EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
+}
+
+// What an instrument or a file name holds reaches the terminal only as visible text.
+TEST(PrintableText, ControlCharactersAreShownEscaped)
+{
+    EXPECT_EQ(PrintableText("MORVENAL0\x1b]0;owned\x07\x1b[2J"), "MORVENAL0\\x1b]0;owned\\x07\\x1b[2J");
+    EXPECT_EQ(PrintableText(std::string("a\r\n\0\x7f\\", 6)), "a\\x0d\\x0a\\x00\\x7f\\\\");
+    EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
 }
 
 TEST(ProgressLine, ShowsBytesRateAndTimeLeftWithoutRunningPastFull)

@@ -2,15 +2,19 @@
 #include "link/UsbChannel.h"
 #include "platform/AbortSignal.h"
 #include "platform/LastError.h"
+#include "usb/UsbCandidates.h"
 #include "usb/Vavuziz.h"
 
 #include "LinkBench.h"
 
 #include <gtest/gtest.h>
 
+#include <termios.h>
+
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 namespace {
@@ -194,6 +198,81 @@ TEST(UsbDevice, WalksTheCandidatesInOrderAndStartsOverWhenAllAreClosed)
     std::filesystem::remove_all(dir);
     setenv("ZORFLASH_USB_DEVICES", "", 1);
     EXPECT_EQ(VavUZIz_OpenDevice(), -1);
+}
+
+// Only character devices are instruments: a regular file in the list (a glob that matched
+// the update file) is passed over unwritten, and the probe can say why.
+TEST(UsbDevice, NeverWritesToAnythingButACharacterDevice)
+{
+    CPtyBench bench({"MORVENAL0"});
+    const auto dir = std::filesystem::temp_directory_path() / ("zorflash-usb-file-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string victim = (dir / "victim.txt").string();
+    { std::ofstream(victim) << "keep these bytes"; }
+    setenv("ZORFLASH_USB_DEVICES", (victim + ":" + dir.string() + ":" + bench.SlavePath(0)).c_str(), 1);
+
+    CUsbChannel channel;
+    channel.SetIdQuery(kQuery);
+    EXPECT_TRUE(channel.Open(0)) << GetLastError();
+    EXPECT_EQ(std::string(VavUZIz_DevicePath(channel.Handle())), bench.SlavePath(0));
+    channel.Close();
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep these bytes");
+    const std::vector<SkippedUsbCandidate> skipped = SkippedUsbCandidates();
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[0].path, victim);
+    EXPECT_EQ(skipped[1].reason, "not a character device");
+    std::filesystem::remove_all(dir);
+}
+
+// A terminal in the list gets its own mode back when the layer lets go of it: after a
+// search that passed it over and after a close.
+TEST(UsbDevice, GivesATerminalBackItsModeOnClose)
+{
+    CPtyBench bench({"MORVENAL3", "MORVENAL0"});
+    termios before[2]{};
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(tcgetattr(bench.Master(i), &before[i]), 0);
+    auto expectCooked = [&](int i) {
+        termios now{};
+        ASSERT_EQ(tcgetattr(bench.Master(i), &now), 0);
+        EXPECT_EQ(now.c_lflag, before[i].c_lflag) << i;
+        EXPECT_EQ(now.c_iflag, before[i].c_iflag) << i;
+        EXPECT_EQ(now.c_oflag, before[i].c_oflag) << i;
+    };
+    CUsbChannel channel;
+    channel.SetIdQuery(kQuery);
+    ASSERT_TRUE(channel.Open(0));
+    expectCooked(0);
+    channel.Close();
+    expectCooked(1);
+}
+
+// An instrument that trickles its identification a byte at a time is given up on as a
+// silent one is: one deadline covers the whole reply, and --timeout lowers it.
+TEST(UsbDevice, IdentificationHasOneDeadlineForTheWholeReply)
+{
+    for (const uint32_t limit : {CUsbChannel::kIdTimeoutMs, 300u}) {
+        CPtyBench bench({""});
+        std::atomic<bool> stop{false};
+        std::jthread trickle([&] {
+            for (const char c : std::string("MORVENAL0\r\n")) {
+                for (int i = 0; i < 40 && !stop; ++i)
+                    std::this_thread::sleep_for(10ms);
+                if (stop || write(bench.Master(0), &c, 1) != 1)
+                    return;
+            }
+        });
+        CUsbChannel channel;
+        channel.SetIdQuery(kQuery);
+        channel.LimitIdentification(limit);
+        const auto start = Clock::now();
+        EXPECT_FALSE(channel.Open(0));
+        EXPECT_EQ(GetLastError(), CUsbChannel::kErrorNoReply);
+        EXPECT_GE(MsSince(start), static_cast<int64_t>(limit) - 20);
+        EXPECT_LT(MsSince(start), static_cast<int64_t>(limit) + 500);
+        stop = true;
+    }
 }
 
 // Jobs on several threads search at once: no port may ever be handed to two of them.

@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 using namespace testsupport;
 
@@ -59,6 +63,31 @@ TEST(File, OnlyRegularFilesOpen)
     EXPECT_FALSE(file.Open(dir / "fifo"));  // must not wait for a writer
     EXPECT_FALSE(file.Open("/dev/zero"));
     EXPECT_FALSE(file.IsOpen());
+}
+
+// A terminal named as the update file must not become the controlling terminal of a
+// process that has none (a session leader, as a service or a detached run is): its
+// hang-up would then kill the run.
+TEST(File, ATerminalNamedAsTheFileNeverBecomesTheControllingTerminal)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+    const pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        CFile file;
+        const bool opened = file.Open(slave);
+        const int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+        _exit(opened ? 2 : tty >= 0 ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(master);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the terminal became ours; 2: it opened as a file";
 }
 
 TEST(File, ReadingAClosedFileThrowsWithTheFileName)
