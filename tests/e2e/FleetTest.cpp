@@ -267,4 +267,24 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
             << line;
 }
 
+// A status file that cannot be used is refused before any instrument is contacted: with
+// several targets the name needs {target}, and every target's file is checked.
+TEST(FleetStatusFile, AnUnusableNameStopsTheRunBeforeAnyInstrumentIsContacted)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "100", dir / "fw1.R71"}));
+    SimServer sim(dir, {}, 0, "127.0.0.1-127.0.0.2:0");
+    const std::string port = std::to_string(sim.Port());
+    // The second target's name is taken by a folder; the first one's would be fine.
+    std::filesystem::create_directory(dir / ("127.0.0.2-" + port));
+    for (const std::string& pattern : {dir / "status.txt", dir / "missing-folder/{target}.txt", dir / "{target}"}) {
+        Process cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp", "127.0.0.1:" + port, "--tcp",
+                     "127.0.0.2:" + port, "--status-file", pattern});
+        cli.CloseInput();
+        EXPECT_EQ(cli.Wait(10000), 2) << pattern << cli.Err();
+        EXPECT_NE(cli.Err().find("status"), std::string::npos) << cli.Err();
+    }
+    EXPECT_EQ(sim.Output().find("update 1:"), std::string::npos) << sim.Output();
+}
+
 } // namespace
