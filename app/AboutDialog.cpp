@@ -2,18 +2,21 @@
 
 #include "app/AppIcon.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 
 #include <QLabel>
 #include <QPushButton>
 
+namespace zorflash {
+
 CAboutDialog::CAboutDialog(QWidget* parent)
     : QDialog(parent)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    const CDialogBuilder builder(*FindDialogTemplate(kIddAboutBox, GetResourceLanguage()));
+    const CDialogBuilder builder(*FindDialogTemplate(kIddAboutBox, UiLanguage()));
     builder.Build(this);
     // The program's icon in the room the template keeps left of the text.
     auto* icon = new QLabel(this);
@@ -21,5 +24,7 @@ CAboutDialog::CAboutDialog(QWidget* parent)
     icon->setGeometry(place);
     icon->setAlignment(Qt::AlignCenter);
     icon->setPixmap(AppIcon().pixmap(32, 32));
-    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
 }
+
+}  // namespace zorflash

@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QUrl>
 
+namespace zorflash {
+
 CMainFrame::CMainFrame(CZorflashDoc* document)
     : m_pDocument(document)
 {
@@ -34,7 +36,7 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     setWindowIcon(AppIcon());
     setWindowTitle(AppTitle());
 
-    m_pView = new CZorflashView(document, this);
+    m_pView = new CZorflashView(document->GetSettings(), this);
     setCentralWidget(m_pView);
     CreateActions();
     CreateMenu();
@@ -104,7 +106,7 @@ void CMainFrame::CreateMenu()
     m_actions[kIdViewToolBar] = m_toolBar->toggleViewAction();
 
     size_t count = 0;
-    const MenuEntry* entries = GetMainMenu(GetResourceLanguage(), count);
+    const MenuEntry* entries = GetMainMenu(UiLanguage(), count);
     QMenu* menu = nullptr;
     for (size_t i = 0; i < count; ++i) {
         const MenuEntry& entry = entries[i];
@@ -186,7 +188,7 @@ void CMainFrame::OnFileSave()
         path = QFile::encodeName(chosen).toStdString();
     }
     std::string error;
-    if (!m_pDocument->OnSaveDocument(path, error)) {
+    if (!m_pDocument->OnSaveDocument(path, UiLanguage(), error)) {
         m_pView->ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(error), QMessageBox::Ok);
         return;
     }
@@ -283,3 +285,5 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     }
     return true;
 }
+
+}  // namespace zorflash

@@ -5,13 +5,16 @@
 #include <functional>
 #include <map>
 
-class CZorflashDoc;
-class CZorflashView;
 class QAction;
-class CProgressDisplay;
 class QKeyEvent;
 class QStatusBar;
 class QToolBar;
+
+namespace zorflash {
+
+class CZorflashDoc;
+class CZorflashView;
+class CProgressDisplay;
 
 // The main window: a fixed-size frame around the form, with the menu, the tool bar and
 // the accelerator keys. Its commands are carried out by the form, the document or the
@@ -65,3 +68,5 @@ private:
     std::map<int, QAction*> m_actions;
     SaveFileChooser m_saveChooser;
 };
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 
 #include <QObject>
 
+namespace zorflash {
+
 CZorflashApp::CZorflashApp() = default;
 
 CZorflashApp::~CZorflashApp()
@@ -37,3 +39,5 @@ void CZorflashApp::OnAppAbout()
     CAboutDialog dialog(m_frame.get());
     dialog.exec();
 }
+
+}  // namespace zorflash

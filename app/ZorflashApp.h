@@ -2,6 +2,8 @@
 
 #include <memory>
 
+namespace zorflash {
+
 class CMainFrame;
 class CZorflashDoc;
 
@@ -28,3 +30,5 @@ private:
     std::unique_ptr<CZorflashDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
 };
+
+}  // namespace zorflash

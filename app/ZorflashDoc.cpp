@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace zorflash {
+
 bool CZorflashDoc::OnNewDocument()
 {
     ApplyNewDocumentDefaults(m_settings);
@@ -14,7 +16,7 @@ bool CZorflashDoc::OnNewDocument()
     return true;
 }
 
-bool CZorflashDoc::OnSaveDocument(const std::string& path, std::string& errorMessage)
+bool CZorflashDoc::OnSaveDocument(const std::string& path, Language language, std::string& errorMessage)
 {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     int error = fd < 0 ? errno : 0;
@@ -22,6 +24,8 @@ bool CZorflashDoc::OnSaveDocument(const std::string& path, std::string& errorMes
         error = errno;
     if (error == 0)
         return true;
-    errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage();
+    errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage(language);
     return false;
 }
+
+}  // namespace zorflash

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "resources/strings/Language.h"
 #include "update/UpdateSettings.h"
 
 #include <string>
+
+namespace zorflash {
 
 // The one document: it has no contents of its own and holds the settings record for the
 // whole run of the program. Nothing is stored between runs.
@@ -16,7 +19,7 @@ public:
     bool OnNewDocument();
     // Save: the document has no contents, so the file is created empty. False with the
     // operator's message when the file cannot be written.
-    bool OnSaveDocument(const std::string& path, std::string& errorMessage);
+    bool OnSaveDocument(const std::string& path, Language language, std::string& errorMessage);
 
     // The file the document was last saved to; empty until the first save and after New.
     // Save asks for a name only while this is empty.
@@ -30,3 +33,5 @@ private:
     UpdateSettings m_settings;
     std::string m_pathName;
 };
+
+}  // namespace zorflash

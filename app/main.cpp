@@ -4,6 +4,7 @@
 #include "app/ZorflashDoc.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/ProgressDisplay.h"
 #include "ui/ZorflashView.h"
@@ -18,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+using namespace zorflash;
 
 namespace {
 struct Options {
@@ -154,7 +157,7 @@ int main(int argc, char** argv)
         return 2;
     }
     // The language is fixed before any window or update thread exists.
-    SetResourceLanguage(LanguageFromEnvironment(options.language));
+    SetUiLanguage(LanguageFromEnvironment(options.language));
 
     QApplication application(argc, argv);
     CZorflashApp app;

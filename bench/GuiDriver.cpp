@@ -12,6 +12,7 @@
 #include "app/ZorflashApp.h"
 #include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "update/UpdateProtocol.h"
 #include "ui/CommSettingsDialog.h"
 #include "ui/DialogBuilder.h"
@@ -29,14 +30,11 @@
 #include <cstring>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 
 constexpr int kUpdateLimitMs = 120000;
-
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // The settings dialog, filled in while it is modal, then OK.
 bool SetLoopbackLink(CZorflashView* view, int port)
@@ -86,7 +84,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: zorflash-bench-gui --port PORT --file FILE\n");
         return 2;
     }
-    SetResourceLanguage(Language::English);
+    SetUiLanguage(Language::English);
     QApplication application(argc, argv);
     CZorflashApp app;
     if (!app.InitInstance())
@@ -132,7 +130,7 @@ int main(int argc, char** argv)
     const std::string status = view->GetStatusText();
     std::printf("gui: seconds=%.3f longest-stall-ms=%.2f ticks=%lld\n", clock.nsecsElapsed() / 1e9,
                 meter.LongestGapMs(), meter.Ticks());
-    if (!EndsWith(status, LoadStringResource(IDS_TRANSFER_COMPLETED))) {
+    if (!view->LastResult().Completed()) {
         std::fprintf(stderr, "zorflash-bench-gui: the update did not complete:\n%s\n", status.c_str());
         return 1;
     }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "update/UpdateResult.h"
+
+namespace zorflash {
+
 // What zorflash-cli tells a script.
 enum CliExitCode : int {
     kExitCompleted = 0,      // the transfer completed (inspect: the file would transfer completely)
@@ -11,3 +15,10 @@ enum CliExitCode : int {
     kExitInterrupted = 130,  // Ctrl+C (SIGINT): likewise
     kExitTerminated = 143    // SIGTERM: likewise
 };
+
+// The one mapping from how an update ended to the exit code; a signal that ended the run
+// has its own code, whatever the run then showed.
+CliExitCode ExitCodeFor(UpdateOutcome outcome);
+CliExitCode ExitCodeForSignal(int signal);
+
+}  // namespace zorflash

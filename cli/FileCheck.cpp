@@ -1,42 +1,14 @@
 #include "cli/FileCheck.h"
 
-#include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
+#include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
-#include "update/UpdateHost.h"
-#include "update/UpdateJob.h"
 #include "update/UpdateProtocol.h"
 
-#include <cstring>
+namespace zorflash {
 
 namespace {
-// Answers the disk prompt with Cancel and keeps what would have been asked.
-class CCheckHost : public CUpdateHost {
-public:
-    explicit CCheckHost(const UpdateSettings& settings) : m_settings(settings) {}
-    const UpdateSettings& Settings() const override { return m_settings; }
-    int StatusGetTextLength() override { return 0; }
-    void StatusSetSel(int, int) override {}
-    void StatusScrollCaret() override {}
-    void StatusReplaceSel(const std::string&) override {}
-    int StatusLineFromChar(int) override { return 0; }
-    int StatusLineIndex(int) override { return 0; }
-    void StatusSetText(const std::string&) override {}
-    bool PromptOkCancel(const std::string& text) override
-    {
-        prompt = text;
-        return false;
-    }
-    void ReportError(const std::string& text) override { error = text; }
-    void PostUpdateFinished() override {}
-
-    std::string prompt;
-    std::string error;
-
-private:
-    const UpdateSettings& m_settings;
-};
 
 std::string Trimmed(std::string text)
 {
@@ -60,101 +32,149 @@ const char* KindName(int kind)
         return "";
     }
 }
+
+// One inspection: the stream, the report it fills and the words it uses.
+class CInspection {
+public:
+    CInspection(const UpdateSettings& settings, Language language, CFileCheck::Report& report)
+        : m_settings(settings)
+        , m_language(language)
+        , m_report(report)
+        , m_stream(settings.model, settings.filePath)
+    {
+    }
+
+    void Run();
+
+private:
+    // A missing volume is not asked for: the prompt the update would show is the problem.
+    bool DeclineDisk(int volume)
+    {
+        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, volume);
+        return false;
+    }
+    void VolumeMissing(int volume);
+    // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
+    // the problem reported. A file error on the way is the problem, as the update reports it.
+    bool OpenVolume(RomKind kind);
+    void Problem(unsigned id, std::string where)
+    {
+        m_report.problem = Trimmed(LoadStringResource(id, m_language));
+        m_report.where = std::move(where);
+    }
+    // False when the section ended the inspection with a problem.
+    bool ReadSection(RomKind kind, uint8_t* record);
+
+    const UpdateSettings& m_settings;
+    Language m_language;
+    CFileCheck::Report& m_report;
+    CRecordStream m_stream;
+    std::string m_prompt;
+};
+
+void CInspection::VolumeMissing(int volume)
+{
+    std::string name;
+    MakeVolumeFileName(volume, m_settings.filePath, name);
+    m_report.problem = m_prompt;
+    m_report.where = "volume " + std::to_string(volume) + " (" + name + ") is missing, unreadable or not volume " +
+                     std::to_string(volume) + " of this file";
+}
+
+bool CInspection::OpenVolume(RomKind kind)
+{
+    const int volume = kind == kRomKindUnchecked ? 1 : 2;
+    const auto decline = [this](int asked) { return DeclineDisk(asked); };
+    bool opened = false;
+    try {
+        opened = volume == 1 ? m_stream.OpenFirstVolume(decline) : m_stream.OpenNextVolume(kind, decline);
+    } catch (const CFileException& e) {
+        m_prompt = e.GetErrorMessage(m_language);
+    }
+    if (!opened) {
+        VolumeMissing(volume);
+        return false;
+    }
+    m_report.volumePaths.push_back(m_stream.VolumePath());
+    return true;
+}
+
+void CInspection::Run()
+{
+    if (!OpenVolume(kRomKindUnchecked))
+        return;
+
+    const RomKind kind = m_stream.DetectKind();
+    if (kind == kRomKindUnchecked) {
+        Problem(IDS_INVALID_ROM_TYPE, std::string("the first line matches no header line of ") +
+                                          m_settings.model.displayName);
+        return;
+    }
+    m_report.kind = KindName(kind);
+
+    uint8_t record[kRecordBufferSize];
+    if (!m_stream.ReadHeader(record)) {
+        Problem(IDS_INCORRECT_INPUT_FILE, "volume 1 is shorter than its 56-byte header");
+        return;
+    }
+    const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
+    while (m_report.sections.size() < sectionsNeeded) {
+        if (!ReadSection(kind, record))
+            return;
+    }
+    m_report.complete = true;
+}
+
+bool CInspection::ReadSection(RomKind kind, uint8_t* record)
+{
+    CFileCheck::Section section;
+    uint64_t index = 0;
+    for (;;) {
+        const uint64_t offset = m_stream.Offset();
+        uint32_t length = 0;
+        switch (m_stream.Next(record, length)) {
+        case RecordEvent::Record:
+            ++section.records;
+            section.bytes += length;
+            ++index;
+            continue;
+        case RecordEvent::End:
+            section.bytes += 1;
+            m_report.sections.push_back(section);
+            return true;
+        case RecordEvent::BadRecord:
+            m_report.sections.push_back(section);
+            Problem(IDS_INCORRECT_CHECKSUM, "section " + std::to_string(m_report.sections.size()) + ", record " +
+                                                std::to_string(index) + " (volume " +
+                                                std::to_string(m_stream.Volume()) + ", offset " +
+                                                std::to_string(offset) + ")");
+            return false;
+        case RecordEvent::NoEndRecord:
+            m_report.sections.push_back(section);
+            Problem(IDS_NO_END_RECORD, "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
+            return false;
+        case RecordEvent::VolumeEnded:
+            if (!OpenVolume(kind)) {
+                m_report.sections.push_back(section);
+                return false;
+            }
+            continue;
+        }
+    }
+}
+
 }  // namespace
 
-CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings)
+CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language language)
 {
     Report report;
-    CCheckHost host(settings);
-    CUpdateJob job;
-    job.m_pView = &host;
-    CFile file;
-
-    auto openFailed = [&](int volume) {
-        std::string name;
-        MakeVolumeFileName(volume, settings.filePath, name);
-        report.problem = host.error.empty() ? host.prompt : host.error;
-        report.where = "volume " + std::to_string(volume) + " (" + name + ") is missing, unreadable or not volume " +
-                       std::to_string(volume) + " of this file";
-    };
-
     try {
-        if (job.OpenVolume(file, 1, settings.filePath, kRomKindUnchecked) != 0) {
-            openFailed(1);
-            return report;
-        }
-        report.volumePaths.push_back(file.GetFilePath());
-
-        char line[kHeaderLineBufferSize] = {};
-        file.Seek(0);
-        job.ReadHeaderLine(file, line);
-        const int kind = DetectRomKind(settings.model, line);
-        if (kind < 0) {
-            report.problem = Trimmed(LoadStringResource(IDS_INVALID_ROM_TYPE));
-            report.where = std::string("the first line matches no header line of ") + settings.model.displayName;
-            return report;
-        }
-        report.kind = KindName(kind);
-
-        uint8_t record[kRecordBufferSize];
-        file.Seek(0);
-        if (file.Read(record, kHeaderSize) != static_cast<uint32_t>(kHeaderSize)) {
-            report.problem = Trimmed(LoadStringResource(IDS_INCORRECT_INPUT_FILE));
-            report.where = "volume 1 is shorter than its 56-byte header";
-            return report;
-        }
-
-        const int sectionsNeeded = kind == kRomSub ? 2 : 1;
-        int volume = 1;
-        uint64_t offset = UpdateProtocol::kFirstRecordOffset;
-        while (static_cast<int>(report.sections.size()) < sectionsNeeded) {
-            Section section;
-            uint64_t index = 0;
-            for (;;) {
-                const int length = job.ReadRecord(file, record);
-                if (length == -2) {
-                    report.sections.push_back(section);
-                    report.problem = Trimmed(LoadStringResource(IDS_INCORRECT_CHECKSUM));
-                    report.where = "section " + std::to_string(report.sections.size()) + ", record " +
-                                   std::to_string(index) + " (volume " + std::to_string(volume) + ", offset " +
-                                   std::to_string(offset) + ")";
-                    return report;
-                }
-                if (length == -1) {
-                    if (volume == 2) {
-                        report.sections.push_back(section);
-                        report.problem = Trimmed(LoadStringResource(IDS_NO_END_RECORD));
-                        report.where = "section " + std::to_string(report.sections.size()) + " ends with volume 2";
-                        return report;
-                    }
-                    file.Close();
-                    volume = 2;
-                    if (job.OpenVolume(file, 2, settings.filePath, kind) != 0) {
-                        report.sections.push_back(section);
-                        openFailed(2);
-                        return report;
-                    }
-                    report.volumePaths.push_back(file.GetFilePath());
-                    file.Seek(UpdateProtocol::kFirstRecordOffset);
-                    offset = UpdateProtocol::kFirstRecordOffset;
-                    continue;
-                }
-                if (length == 0) {
-                    section.bytes += 1;
-                    offset += 1;
-                    break;
-                }
-                ++section.records;
-                section.bytes += static_cast<uint64_t>(length);
-                offset += static_cast<uint64_t>(length);
-                ++index;
-            }
-            report.sections.push_back(section);
-        }
-        report.complete = true;
+        CInspection(settings, language, report).Run();
     } catch (const CFileException& e) {
-        report.problem = e.GetErrorMessage();
+        report.problem = e.GetErrorMessage(language);
         report.where = "reading the file";
     }
     return report;
 }
+
+}  // namespace zorflash

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "resources/strings/Language.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// Reads a whole update file, every volume, with the engine's own reader and volume opener,
-// and says what an update would make of it, without any link. A missing volume is not
+namespace zorflash {
+
+// Reads a whole update file, every volume, with the engine's own record stream, and says
+// what an update would make of it, without any link. A missing volume is not
 // asked for: the prompt the update would show is the problem reported.
 class CFileCheck {
 public:
@@ -24,5 +27,7 @@ public:
         std::string where;                     // where it lies
     };
 
-    static Report Inspect(const UpdateSettings& settings);
+    static Report Inspect(const UpdateSettings& settings, Language language);
 };
+
+}  // namespace zorflash

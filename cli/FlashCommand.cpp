@@ -4,7 +4,6 @@
 #include "cli/PrintableText.h"
 #include "cli/StatusFile.h"
 #include "cli/TerminalHost.h"
-#include "platform/StringResource.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
@@ -21,25 +20,9 @@
 #include <thread>
 #include <vector>
 
-uint64_t RecordStreamTotal(const std::string& filePath)
-{
-    uint64_t total = 0;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        struct stat st {};
-        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
-            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
-    }
-    return total;
-}
+namespace zorflash {
 
 namespace {
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 // Ctrl+C, SIGTERM and SIGHUP arrive here, on a thread of their own, never inside the
 // engine: the run is interrupted through its abort signal, which ends the blocked transfer,
 // and the job then closes the link as on any communication failure.
@@ -84,18 +67,6 @@ private:
     std::atomic<bool> m_stopping{false};
     std::thread m_thread;
 };
-
-int ExitCodeOf(int signal)
-{
-    switch (signal) {
-    case SIGHUP:
-        return kExitHangUp;
-    case SIGTERM:
-        return kExitTerminated;
-    default:
-        return kExitInterrupted;
-    }
-}
 
 const char* NameOf(int signal)
 {
@@ -144,6 +115,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.promptInputFd = STDIN_FILENO;
+    hostOptions.language = options.language;
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
 
     int signal = 0;
@@ -156,7 +128,7 @@ int RunFlash(const FlashOptions& options)
     host.Finish();
 
     const std::string& text = host.StatusText();
-    const bool completed = signal == 0 && EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED));
+    const bool completed = signal == 0 && host.Result().Completed();
     if (signal != 0) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
@@ -178,14 +150,8 @@ int RunFlash(const FlashOptions& options)
         }
     }
 
-    int code = kExitFailed;
-    if (signal != 0)
-        code = ExitCodeOf(signal);
-    else if (completed)
-        code = kExitCompleted;
-    else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled() &&
-             !host.ReportedError())
-        code = kExitCancelled;
+    // A signal wins over whatever the run ended with: the operator asked to stop.
+    const int code = signal != 0 ? ExitCodeForSignal(signal) : ExitCodeFor(host.Result().outcome);
 
     if (options.quiet && code != kExitCompleted) {
         // Quiet runs still say why they failed.
@@ -200,3 +166,5 @@ int RunFlash(const FlashOptions& options)
     }
     return code;
 }
+
+}  // namespace zorflash

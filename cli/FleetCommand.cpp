@@ -6,11 +6,9 @@
 #include "cli/FleetRunner.h"
 #include "cli/FlashCommand.h"
 #include "cli/PrintableText.h"
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 #include "cli/StatusFile.h"
 #include "cli/SummaryTable.h"
-#include "platform/StringResource.h"
-#include "update/UpdateProtocol.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
@@ -25,6 +23,8 @@
 #include <functional>
 #include <memory>
 #include <thread>
+
+namespace zorflash {
 
 namespace {
 
@@ -90,11 +90,6 @@ std::vector<std::string> VolumePaths(const std::string& filePath)
     return paths;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return !tail.empty() && text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 std::string LastLine(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
@@ -103,30 +98,37 @@ std::string LastLine(std::string text)
     return cut == std::string::npos ? text : text.substr(cut + 2);
 }
 
-CSummaryTable::Row Outcome(const CFleetHost& host, CFleetRunner::State state, bool interrupted)
+CSummaryTable::Row Outcome(const CFleetHost& host, CFleetRunner::State state)
 {
     CSummaryTable::Row row;
     row.target = host.Target();
-    row.bytes = host.BytesSent();
-    row.seconds = state == CFleetRunner::State::NotStarted ? 0 : host.Seconds();
-    row.records = -1;
-    const std::string text = host.StatusText();
     if (state == CFleetRunner::State::NotStarted) {
         row.verdict = CSummaryTable::Verdict::Interrupted;
         row.outcome = "not started";
-    } else if (EndsWith(text, LoadStringResource(IDS_TRANSFER_COMPLETED))) {
+        return row;
+    }
+    const UpdateResult& result = host.Result();
+    row.records = static_cast<long long>(result.records);
+    row.bytes = result.bytes;
+    row.seconds = host.Seconds();
+    switch (result.outcome) {
+    case UpdateOutcome::Completed:
         row.verdict = CSummaryTable::Verdict::Completed;
         row.outcome = "completed";
-    } else if (interrupted) {
-        row.verdict = CSummaryTable::Verdict::Interrupted;
-        row.outcome = "interrupted";
-    } else if (EndsWith(text, LoadStringResource(IDS_ABORTED_BY_INSTRUCTION)) && host.OperatorCancelled()
-               && !host.ReportedError()) {
+        break;
+    case UpdateOutcome::Cancelled:
         row.verdict = CSummaryTable::Verdict::Cancelled;
         row.outcome = "cancelled at the disk prompt";
-    } else {
+        break;
+    case UpdateOutcome::Interrupted:
+        row.verdict = CSummaryTable::Verdict::Interrupted;
+        row.outcome = std::string("interrupted at ") + StepName(result.step);
+        break;
+    default:
+        // The status text's own words, as the operator knows them from the desktop.
         row.verdict = CSummaryTable::Verdict::Failed;
-        row.outcome = LastLine(text);
+        row.outcome = LastLine(host.StatusText());
+        break;
     }
     return row;
 }
@@ -182,8 +184,8 @@ int RunFleet(const FleetOptions& options)
         settings.ipAddress = target.address;
         settings.port = target.port;
         settings.usbDeviceNumber = target.usbNumber;
-        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, console, total, options.timeoutMs,
-                                                     options.timeoutGiven ? options.timeoutMs : 0));
+        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, total,
+                                                     options.timeoutMs, options.timeoutGiven ? options.timeoutMs : 0));
     }
 
     CFleetRunner runner(hosts.size(), options.parallel);
@@ -213,7 +215,7 @@ int RunFleet(const FleetOptions& options)
                 const CFleetRunner::State state = runner.StateOf(i);
                 if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) && !reported[i]) {
                     reported[i] = true;
-                    rows[i] = Outcome(*hosts[i], state, signals.Stopped());
+                    rows[i] = Outcome(*hosts[i], state);
                     pending.push_back(ResultLine(rows[i]));
                 } else if (state == CFleetRunner::State::Running) {
                     running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->BytesSent(),
@@ -264,3 +266,5 @@ int RunFleet(const FleetOptions& options)
     }
     return code;
 }
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 
 #include <cctype>
 
+namespace zorflash {
+
 CFleetConsole::CFleetConsole(const Options& options, std::FILE* out, std::FILE* err)
     : m_options(options), m_out(out), m_err(err),
       m_prompt([this](const std::string& text) { return AskOperator(text); })
@@ -180,3 +182,5 @@ void CFleetConsole::Interrupt()
     m_abort.Trigger();
     m_prompt.Abandon();
 }
+
+}  // namespace zorflash

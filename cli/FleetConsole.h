@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The one terminal (or pipe) that every target of a fleet command writes to. Worker
 // threads hand it whole lines; the display thread hands it the progress block; the disk
 // prompt takes it over while the operator answers. One lock keeps lines whole and the
@@ -71,3 +73,5 @@ private:
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;
 };
+
+}  // namespace zorflash

@@ -1,7 +1,11 @@
 #include "cli/FleetHost.h"
 
+#include "platform/EditText.h"
+
 #include <cerrno>
 #include <cstring>
+
+namespace zorflash {
 
 namespace {
 
@@ -13,10 +17,10 @@ int64_t NowMicros()
 
 } // namespace
 
-CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console,
-                       uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs)
-    : m_target(std::move(target)), m_settings(settings), m_console(console), m_totalBytes(totalBytes),
-      m_timeoutMs(timeoutMs), m_waitLimitMs(waitLimitMs)
+CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, Language language,
+                       CFleetConsole& console, uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs)
+    : m_target(std::move(target)), m_settings(settings), m_language(language), m_console(console),
+      m_totalBytes(totalBytes), m_timeoutMs(timeoutMs), m_waitLimitMs(waitLimitMs)
 {
     Begin();
 }
@@ -26,53 +30,22 @@ void CFleetHost::Begin()
     m_startMicros.store(NowMicros());
 }
 
-int CFleetHost::StatusGetTextLength()
+void CFleetHost::OnStatusLogChanged(const CEditText& log)
 {
     std::lock_guard lock(m_mutex);
-    return m_status.GetTextLength();
-}
-
-void CFleetHost::StatusSetSel(int start, int end)
-{
-    std::lock_guard lock(m_mutex);
-    m_status.SetSel(start, end);
-}
-
-int CFleetHost::StatusLineFromChar(int charIndex)
-{
-    std::lock_guard lock(m_mutex);
-    return m_status.LineFromChar(charIndex);
-}
-
-int CFleetHost::StatusLineIndex(int line)
-{
-    std::lock_guard lock(m_mutex);
-    return m_status.LineIndex(line);
-}
-
-void CFleetHost::StatusReplaceSel(const std::string& text)
-{
-    std::lock_guard lock(m_mutex);
-    const bool append = m_status.GetSelStart() >= m_status.GetTextLength();
-    // A progress line is written over in place and the next message is appended right
-    // behind it, on the same line of the box; shown line by line it gets a line of its own.
-    if (append && m_lineReplaced && m_printedUpTo < m_status.GetText().size()) {
-        const std::string& box = m_status.GetText();
-        m_lastLine = box.substr(m_printedUpTo);
+    const std::string& text = log.GetText();
+    const bool appended = text.size() >= m_status.size() && text.compare(0, m_status.size(), m_status) == 0;
+    if (text.empty() || m_printedUpTo > text.size()) {
+        m_printedUpTo = 0;
+    } else if (appended && m_lineReplaced && m_printedUpTo < m_status.size()) {
+        // A progress line is written over in place and the next message is appended right
+        // behind it, on the same line of the box; shown line by line it gets its own line.
+        m_lastLine = m_status.substr(m_printedUpTo);
         m_console.StatusLine(m_target, m_lastLine);
-        m_printedUpTo = box.size();
+        m_printedUpTo = m_status.size();
     }
-    m_lineReplaced = !append;
-    m_status.ReplaceSel(text);
-    EchoFinishedLines();
-}
-
-void CFleetHost::StatusSetText(const std::string& text)
-{
-    std::lock_guard lock(m_mutex);
-    m_status.SetText(text);
-    m_printedUpTo = 0;
-    m_lineReplaced = false;
+    m_lineReplaced = !appended;
+    m_status = text;
     EchoFinishedLines();
 }
 
@@ -80,14 +53,11 @@ void CFleetHost::EchoFinishedLines()
 {
     // The log only grows at its end or rewrites its last line, so a line once ended with
     // CR LF stays as printed; the line in progress is printed when it ends.
-    const std::string& text = m_status.GetText();
-    if (m_printedUpTo > text.size())
-        m_printedUpTo = 0;
     for (;;) {
-        const std::size_t end = text.find("\r\n", m_printedUpTo);
+        const std::size_t end = m_status.find("\r\n", m_printedUpTo);
         if (end == std::string::npos)
             return;
-        m_lastLine = text.substr(m_printedUpTo, end - m_printedUpTo);
+        m_lastLine = m_status.substr(m_printedUpTo, end - m_printedUpTo);
         m_console.StatusLine(m_target, m_lastLine);
         m_printedUpTo = end + 2;
     }
@@ -96,18 +66,14 @@ void CFleetHost::EchoFinishedLines()
 void CFleetHost::Finish()
 {
     std::lock_guard lock(m_mutex);
-    const std::string& text = m_status.GetText();
-    if (m_printedUpTo < text.size())
-        m_console.StatusLine(m_target, text.substr(m_printedUpTo));
-    m_printedUpTo = text.size();
+    if (m_printedUpTo < m_status.size())
+        m_console.StatusLine(m_target, m_status.substr(m_printedUpTo));
+    m_printedUpTo = m_status.size();
 }
 
 bool CFleetHost::PromptOkCancel(const std::string& text)
 {
-    const bool ok = m_console.Prompt(text);
-    if (!ok)
-        m_operatorCancelled.store(true);
-    return ok;
+    return m_console.Prompt(text);
 }
 
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
@@ -118,28 +84,26 @@ void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 
 void CFleetHost::ReportError(const std::string& text)
 {
-    m_reportedError.store(true);
     m_console.Error(m_target, text);
 }
 
-void CFleetHost::PostUpdateFinished()
+void CFleetHost::PostUpdateFinished(const UpdateResult& result)
 {
+    m_result = result;
     m_endMicros.store(NowMicros());
-    m_finished.store(true);
 }
 
 std::string CFleetHost::CurrentLine() const
 {
     std::lock_guard lock(m_mutex);
-    const std::string& text = m_status.GetText();
     // Between two lines, the one just ended stays on show until the next one begins.
-    return m_printedUpTo < text.size() ? text.substr(m_printedUpTo) : m_lastLine;
+    return m_printedUpTo < m_status.size() ? m_status.substr(m_printedUpTo) : m_lastLine;
 }
 
 std::string CFleetHost::StatusText() const
 {
     std::lock_guard lock(m_mutex);
-    return m_status.GetText();
+    return m_status;
 }
 
 double CFleetHost::Seconds() const
@@ -147,3 +111,5 @@ double CFleetHost::Seconds() const
     const int64_t end = m_endMicros.load();
     return static_cast<double>((end >= 0 ? end : NowMicros()) - m_startMicros.load()) / 1e6;
 }
+
+}  // namespace zorflash

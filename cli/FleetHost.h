@@ -2,7 +2,6 @@
 
 #include "cli/FleetConsole.h"
 #include "platform/AbortSignal.h"
-#include "platform/EditText.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>
@@ -11,26 +10,24 @@
 #include <mutex>
 #include <string>
 
-// One target of a fleet command, as its update job sees its form: the status log, the
-// progress values, the prompt and the abort signal of this target alone. The job calls it
-// on its worker thread; the display thread reads the current line and the counters.
+namespace zorflash {
+
+// One target of a fleet command, as its update job sees its form: the status log as last
+// told, the progress values, the prompt and the abort signal of this target alone. The
+// job calls it on its worker thread; the display thread reads the current line and the
+// counters.
 class CFleetHost : public CUpdateHost {
 public:
-    CFleetHost(std::string target, const UpdateSettings& settings, CFleetConsole& console, uint64_t totalBytes,
-               uint32_t timeoutMs, uint32_t waitLimitMs);
+    CFleetHost(std::string target, const UpdateSettings& settings, Language language, CFleetConsole& console,
+               uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs);
 
     const UpdateSettings& Settings() const override { return m_settings; }
-    int StatusGetTextLength() override;
-    void StatusSetSel(int start, int end) override;
-    void StatusScrollCaret() override {}
-    void StatusReplaceSel(const std::string& text) override;
-    int StatusLineFromChar(int charIndex) override;
-    int StatusLineIndex(int line) override;
-    void StatusSetText(const std::string& text) override;
+    Language StatusLanguage() const override { return m_language; }
+    void OnStatusLogChanged(const CEditText& log) override;
     bool PromptOkCancel(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void ReportError(const std::string& text) override;
-    void PostUpdateFinished() override;
+    void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override { m_bytesSent.fetch_add(bytes); }
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     uint32_t TransferTimeout() const override { return m_timeoutMs; }
@@ -45,12 +42,11 @@ public:
     // The line the log is on now, for the progress block.
     std::string CurrentLine() const;
     std::string StatusText() const;
+    // The outcome posted at the end; read once the target's thread has finished.
+    const UpdateResult& Result() const { return m_result; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     uint64_t TotalBytes() const { return m_totalBytes; }
     double Seconds() const;
-    bool Finished() const { return m_finished.load(); }
-    bool ReportedError() const { return m_reportedError.load(); }
-    bool OperatorCancelled() const { return m_operatorCancelled.load(); }
     CAbortSignal& Abort() { return m_abort; }
 
 private:
@@ -58,22 +54,23 @@ private:
 
     std::string m_target;
     UpdateSettings m_settings;
+    Language m_language;
     CFleetConsole& m_console;
     uint64_t m_totalBytes;
     uint32_t m_timeoutMs;
     uint32_t m_waitLimitMs;
-    // The log is written on the worker thread and read by the display thread.
+    // The log is told on the worker thread and read by the display thread.
     mutable std::mutex m_mutex;
-    CEditText m_status;
+    std::string m_status;
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
     bool m_lineReplaced = false;     // the line in progress was written over in place
+    UpdateResult m_result;
     CAbortSignal m_abort;
     std::atomic<uint64_t> m_bytesSent{0};
-    std::atomic<bool> m_finished{false};
-    std::atomic<bool> m_reportedError{false};
-    std::atomic<bool> m_operatorCancelled{false};
     // Microseconds on the steady clock, read by the display thread.
     std::atomic<int64_t> m_startMicros{0};
     std::atomic<int64_t> m_endMicros{-1};
 };
+
+}  // namespace zorflash

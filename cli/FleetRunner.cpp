@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zorflash {
+
 CFleetRunner::CFleetRunner(std::size_t targets, std::size_t parallel)
     : m_states(targets), m_parallel(parallel == 0 ? targets : std::min(parallel, targets))
 {
@@ -54,3 +56,5 @@ void CFleetRunner::Join()
             lane.join();
     m_lanes.clear();
 }
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+namespace zorflash {
+
 // Runs one task per target, each on a thread of its own, at most `parallel` at a time, in
 // the order of the targets. The task is the whole update of one target (its job, host and
 // link); the runner only decides when each may start.
@@ -41,3 +43,5 @@ private:
     std::atomic<bool> m_stopped{false};
     std::vector<std::thread> m_lanes;
 };
+
+}  // namespace zorflash

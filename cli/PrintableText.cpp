@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zorflash {
+
 std::string PrintableText(const std::string& text)
 {
     std::string shown;
@@ -20,3 +22,5 @@ std::string PrintableText(const std::string& text)
     }
     return shown;
 }
+
+}  // namespace zorflash

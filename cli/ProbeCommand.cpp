@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace zorflash {
+
 int RunProbe(int modelIndex)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
@@ -37,3 +39,5 @@ int RunProbe(int modelIndex)
         std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");
     return updatable ? kExitCompleted : kExitFailed;
 }
+
+}  // namespace zorflash

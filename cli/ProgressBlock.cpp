@@ -1,9 +1,11 @@
 #include "cli/ProgressBlock.h"
 
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 
 #include <algorithm>
 #include <cstdio>
+
+namespace zorflash {
 
 namespace {
 
@@ -148,3 +150,5 @@ std::string CProgressBlock::Clear(int width)
     m_shown.clear();
     return out;
 }
+
+}  // namespace zorflash

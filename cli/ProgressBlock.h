@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The progress of many instruments on one terminal: one line per running target, redrawn
 // in place as a block below the lines already printed, with each finished target's result
 // line scrolling up above it. Pure text (escape sequences included), so it is tested
@@ -43,3 +45,5 @@ private:
 
     std::vector<int> m_shown;  // display widths of the block's lines on the screen
 };
+
+}  // namespace zorflash

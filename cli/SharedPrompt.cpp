@@ -1,5 +1,7 @@
 #include "cli/SharedPrompt.h"
 
+namespace zorflash {
+
 bool CSharedPrompt::Prompt(const std::string& volume, const std::string& text)
 {
     std::unique_lock lock(m_mutex);
@@ -47,3 +49,5 @@ int CSharedPrompt::Waiting(const std::string& volume) const
     const auto found = m_volumes.find(volume);
     return found == m_volumes.end() ? 0 : found->second.waiting;
 }
+
+}  // namespace zorflash

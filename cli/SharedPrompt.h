@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+namespace zorflash {
+
 // The disk prompt of a fleet command. All targets read the same file, so they run out of
 // a volume at about the same time: the operator is asked once for all targets waiting on
 // that volume, and the answer applies to every one of them. Cancel stays the answer for
@@ -43,3 +45,5 @@ private:
     bool m_abandoned = false;
     std::mutex m_terminal;  // one question on the terminal at a time
 };
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 std::string Reason(int error)
@@ -165,3 +167,5 @@ bool CStatusFile::Write(const std::string& text, std::string& error)
     }
     return written;
 }
+
+}  // namespace zorflash

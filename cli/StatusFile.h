@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The --status-file: checked before the instrument is contacted, written at the end into a
 // temporary file beside it and renamed over it, so that a crash never leaves half a status
 // text and no update file is ever written over.
@@ -23,3 +25,5 @@ private:
     std::string m_path;
     std::string m_target;  // the file itself, symbolic links followed
 };
+
+}  // namespace zorflash

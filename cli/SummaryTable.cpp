@@ -2,11 +2,13 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/ProgressBlock.h"
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+
+namespace zorflash {
 
 namespace {
 
@@ -73,3 +75,5 @@ int CSummaryTable::ExitCode(const std::vector<Row>& rows)
         return kExitCancelled;
     return kExitCompleted;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The verdict of a fleet command: one row per target (target, outcome, records, bytes,
 // time, rate), a count line, and the exit code the whole run ends with.
 class CSummaryTable {
@@ -26,3 +28,5 @@ public:
     // operator also cancelled another.
     static int ExitCode(const std::vector<Row>& rows);
 };
+
+}  // namespace zorflash

@@ -1,20 +1,22 @@
 #include "cli/TargetAddress.h"
 
+#include "platform/DecimalText.h"
 #include "update/UpdateSettings.h"
 
 #include <cctype>
 
+namespace zorflash {
+
 namespace {
+// Digits only, all of the text: no blanks or signs on a command line.
 bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
 {
-    if (text.empty() || text.size() > 10)
+    if (text.empty() || text.size() > 10 || !std::isdigit(static_cast<unsigned char>(text[0])))
         return false;
-    value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
+    const DecimalPrefix read = ReadDecimalPrefix(text);
+    if (read.end != text.size())
+        return false;
+    value = static_cast<uint64_t>(read.value);
     return value <= limit;
 }
 }  // namespace
@@ -53,3 +55,5 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
     address = result;
     return true;
 }
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <fstream>
 
+namespace zorflash {
+
 namespace {
 
 // A targets file is a short list typed by a person; anything larger is the wrong file.
@@ -138,3 +140,5 @@ bool CTargetList::Add(const FleetTarget& target, std::string& error)
     m_targets.push_back(target);
     return true;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // One instrument of a fleet command: over TCP/IP by address and port, or over USB by the
 // device number it answers the identification query with.
 struct FleetTarget {
@@ -42,3 +44,5 @@ private:
 
     std::vector<FleetTarget> m_targets;
 };
+
+}  // namespace zorflash

@@ -1,7 +1,8 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/PrintableText.h"
-#include "cli/ProgressLine.h"
+#include "platform/EditText.h"
+#include "update/ProgressLine.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+
+namespace zorflash {
 
 CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err)
     : m_settings(settings)
@@ -26,7 +29,7 @@ void CTerminalHost::NoteStep()
     // failure it sees, not the step the operator stopped.
     if (m_abort.IsTriggered())
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     size_t end = text.size();
     while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
         --end;
@@ -36,21 +39,15 @@ void CTerminalHost::NoteStep()
         m_step = text.substr(from, end - from);
 }
 
-void CTerminalHost::StatusSetText(const std::string& text)
-{
-    m_status.SetText(text);
-    NoteStep();
-    m_echoedUpTo = 0;
-    Echo(true);
-}
-
-void CTerminalHost::StatusReplaceSel(const std::string& text)
+void CTerminalHost::OnStatusLogChanged(const CEditText& log)
 {
     // The log only ever grows at its end or rewrites its last line, so what was printed
-    // as finished lines stays true.
-    m_status.ReplaceSel(text);
+    // as finished lines stays true; an emptied log is a new run.
+    m_status = log.GetText();
     NoteStep();
-    Echo(false);
+    if (m_status.empty())
+        m_echoedUpTo = 0;
+    Echo(m_status.empty());
 }
 
 std::string CTerminalHost::ProgressSuffix() const
@@ -63,7 +60,7 @@ void CTerminalHost::Echo(bool force)
 {
     if (m_options.quiet)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     if (m_echoedUpTo > text.size())
         m_echoedUpTo = 0;
     const size_t lastBreak = text.rfind("\r\n");
@@ -103,7 +100,7 @@ void CTerminalHost::Finish()
 {
     if (m_options.quiet)
         return;
-    const std::string& text = m_status.GetText();
+    const std::string& text = m_status;
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
     if (m_options.interactive && m_lineShown)
         std::fputs("\r\033[K", m_out);
@@ -126,7 +123,6 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
     for (;;) {
         if (++m_prompts > kMaxPrompts) {
             std::fprintf(m_err, "zorflash-cli: no answer found the file after %d prompts; cancelled\n", kMaxPrompts);
-            m_operatorCancelled = true;
             return false;
         }
         std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
@@ -134,15 +130,12 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         std::string answer;
         if (!ReadAnswer(answer)) {
             std::fputc('\n', m_err);
-            m_operatorCancelled = true;
             return false;  // end of input, a line too long, or the run is being interrupted
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
             return true;
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            m_operatorCancelled = true;
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
             return false;
-        }
     }
 }
 
@@ -192,13 +185,13 @@ void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t erro
 
 void CTerminalHost::ReportError(const std::string& text)
 {
-    m_reportedError = true;
     std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
 
-void CTerminalHost::PostUpdateFinished()
+void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
 {
+    m_result = result;
     m_finished.store(true);
 }
 
@@ -206,3 +199,5 @@ void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
 }
+
+}  // namespace zorflash

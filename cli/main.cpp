@@ -11,6 +11,7 @@
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
+#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include "ZorflashVersion.h"
@@ -21,6 +22,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+using namespace zorflash;
 
 namespace {
 
@@ -58,10 +61,10 @@ int ListModels()
     return kExitCompleted;
 }
 
-int InspectFile(int modelIndex, const std::string& file)
+int InspectFile(int modelIndex, const std::string& file, Language language)
 {
     const UpdateSettings settings = SettingsFor(modelIndex, file);
-    const CFileCheck::Report report = CFileCheck::Inspect(settings);
+    const CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     std::printf("model:    %s\n", settings.model.displayName);
     std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
@@ -85,6 +88,82 @@ int InspectFile(int modelIndex, const std::string& file)
     std::printf("result:   %s\n", PrintableText(report.problem).c_str());
     std::printf("where:    %s\n", PrintableText(report.where).c_str());
     return kExitFailed;
+}
+
+// What the flash subcommand was given, as typed.
+struct FlashArguments {
+    std::string model, file, statusFile, targetsFile, usbNumbers;
+    std::vector<std::string> tcpTargets;
+    std::size_t parallel = 0;
+    bool useUsb = false;
+    bool normalMode = false;
+    bool quiet = false;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    bool timeoutGiven = false;
+};
+
+// Every target the command line names, in order, or a CLI::ValidationError naming what is
+// wrong (a transport the model does not allow included).
+CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
+{
+    CTargetList targets;
+    std::string error;
+    for (const std::string& tcp : args.tcpTargets)
+        if (!targets.AddTcp(tcp, error))
+            throw CLI::ValidationError("--tcp", error);
+    if (!args.usbNumbers.empty() && !targets.AddUsbNumbers(args.usbNumbers, error))
+        throw CLI::ValidationError("--usb-number", error);
+    if (args.useUsb && args.usbNumbers.empty() && !targets.AddUsbNumbers("0", error))
+        throw CLI::ValidationError("--usb", error);
+    if (!args.targetsFile.empty() && !targets.AddFile(args.targetsFile, error))
+        throw CLI::ValidationError("--targets", error);
+    if (targets.Empty())
+        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
+    for (const FleetTarget& target : targets.Targets()) {
+        const bool usb = target.kind == FleetTarget::Kind::Usb;
+        if (usb && !model.usbAllowed)
+            throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+        if (!usb && !model.tcpAllowed)
+            throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+    }
+    return targets;
+}
+
+// One target runs as it always has; several run as a fleet.
+int RunFlashCommand(const FlashArguments& args, Language language)
+{
+    const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
+    const CTargetList targets = TargetsFrom(args, base.model);
+    if (targets.Targets().size() > 1) {
+        // Several targets writing one status file would leave only the last one's.
+        if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+            throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+        FleetOptions fleet;
+        fleet.settings = base;
+        fleet.settings.fastMode = args.normalMode ? 0 : 1;
+        fleet.targets = targets.Targets();
+        fleet.parallel = args.parallel;
+        fleet.quiet = args.quiet;
+        fleet.statusFilePattern = args.statusFile;
+        fleet.timeoutMs = args.timeoutMs;
+        fleet.timeoutGiven = args.timeoutGiven;
+        fleet.language = language;
+        return RunFleet(fleet);
+    }
+    const FleetTarget& only = targets.Targets().front();
+    FlashOptions options;
+    options.settings = base;
+    options.settings.ipAddress = only.address;
+    options.settings.port = only.port;
+    options.settings.usbDeviceNumber = only.usbNumber;
+    options.settings.useUsb = only.kind == FleetTarget::Kind::Usb ? 1 : 0;
+    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.quiet = args.quiet;
+    options.statusFile = args.statusFile;
+    options.timeoutMs = args.timeoutMs;
+    options.timeoutGiven = args.timeoutGiven;
+    options.language = language;
+    return RunFlash(options);
 }
 
 }  // namespace
@@ -118,30 +197,26 @@ int main(int argc, char** argv)
     CLI::App* probe = app.add_subcommand("probe", "List the USB instruments and the device number each answers with");
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
-    std::string flashModel, flashFile, statusFile, targetsFile, usbNumbers;
-    std::vector<std::string> tcpTargets;
-    std::size_t parallel = 0;
-    bool useUsb = false;
-    bool normalMode = false;
-    bool quiet = false;
-    uint32_t timeoutMs = 10000;
+    FlashArguments flashArgs;
     CLI::App* flash = app.add_subcommand("flash", "Update the firmware of one instrument, or of several at once");
-    flash->add_option("--model", flashModel, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")->required();
-    flash->add_option("--file", flashFile, "The update file (volume 2, if any, is found by its name)")->required();
-    flash->add_option("--tcp", tcpTargets, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
-    flash->add_flag("--usb", useUsb, "Instrument over USB (the one answering device number 0)");
-    flash->add_option("--usb-number", usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
-    flash->add_option("--targets", targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
-    flash->add_option("--parallel", parallel, "Update at most N instruments at once (default: all)")
+    flash->add_option("--model", flashArgs.model, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")
+        ->required();
+    flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
+    flash->add_option("--tcp", flashArgs.tcpTargets,
+                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
+    flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
+    flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
+    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
+    flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
-    flash->add_flag("--normal", normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", statusFile,
+    flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
+    flash->add_option("--status-file", flashArgs.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
                       "instrument is contacted: it must be a regular file, writable, and no volume of the update; "
                       "with several targets a pattern holding {target}");
-    flash->add_flag("-q,--quiet", quiet, "Print only errors");
+    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
     CLI::Option* timeoutOption =
-        flash->add_option("--timeout", timeoutMs,
+        flash->add_option("--timeout", flashArgs.timeoutMs,
                           "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                           "every other wait to at most MS: connect (21000), link commands (5000), USB "
                           "identification of each instrument (2000)")
@@ -155,66 +230,18 @@ int main(int argc, char** argv)
         const int code = app.exit(e);
         return code == 0 ? kExitCompleted : kExitUsage;
     }
-    SetResourceLanguage(LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str()));
+    const Language language = LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str());
 
     try {
         if (models->parsed())
             return ListModels();
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile);
+            return InspectFile(ResolveModel(inspectModel), inspectFile, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel));
         if (flash->parsed()) {
-            CTargetList targets;
-            std::string error;
-            for (const std::string& tcp : tcpTargets)
-                if (!targets.AddTcp(tcp, error))
-                    throw CLI::ValidationError("--tcp", error);
-            if (!usbNumbers.empty() && !targets.AddUsbNumbers(usbNumbers, error))
-                throw CLI::ValidationError("--usb-number", error);
-            if (useUsb && usbNumbers.empty() && !targets.AddUsbNumbers("0", error))
-                throw CLI::ValidationError("--usb", error);
-            if (!targetsFile.empty() && !targets.AddFile(targetsFile, error))
-                throw CLI::ValidationError("--targets", error);
-            if (targets.Empty())
-                throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
-            const UpdateSettings base = SettingsFor(ResolveModel(flashModel), flashFile);
-            const DeviceModel& model = base.model;
-            for (const FleetTarget& target : targets.Targets()) {
-                const bool usb = target.kind == FleetTarget::Kind::Usb;
-                if (usb && !model.usbAllowed)
-                    throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-                if (!usb && !model.tcpAllowed)
-                    throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-            }
-            if (targets.Targets().size() > 1) {
-                // Several targets writing one status file would leave only the last one's.
-                if (!statusFile.empty() && statusFile.find("{target}") == std::string::npos)
-                    throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
-                FleetOptions fleet;
-                fleet.settings = base;
-                fleet.settings.fastMode = normalMode ? 0 : 1;
-                fleet.targets = targets.Targets();
-                fleet.parallel = parallel;
-                fleet.quiet = quiet;
-                fleet.statusFilePattern = statusFile;
-                fleet.timeoutMs = timeoutMs;
-                fleet.timeoutGiven = timeoutOption->count() > 0;
-                return RunFleet(fleet);
-            }
-            const FleetTarget& only = targets.Targets().front();
-            FlashOptions options;
-            options.settings = base;
-            options.settings.ipAddress = only.address;
-            options.settings.port = only.port;
-            options.settings.usbDeviceNumber = only.usbNumber;
-            options.settings.useUsb = only.kind == FleetTarget::Kind::Usb ? 1 : 0;
-            options.settings.fastMode = normalMode ? 0 : 1;
-            options.quiet = quiet;
-            options.statusFile = statusFile;
-            options.timeoutMs = timeoutMs;
-            options.timeoutGiven = timeoutOption->count() > 0;
-            return RunFlash(options);
+            flashArgs.timeoutGiven = timeoutOption->count() > 0;
+            return RunFlashCommand(flashArgs, language);
         }
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());

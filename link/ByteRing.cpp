@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 int32_t CapacityFor(int32_t requested)
@@ -70,3 +72,5 @@ uint32_t CByteRing::GetBlock(uint8_t* data, uint32_t count)
     }
     return moved;
 }
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace zorflash {
+
 // The TCP channel's store of received bytes not yet handed to the caller. The capacity is
 // a power of two from 64 to 65536; the ring holds at most capacity - 1 bytes, because a
 // full ring and an empty one must differ (head == tail means empty).
@@ -41,3 +43,5 @@ private:
     std::unique_ptr<uint8_t[]> m_bytes;
     int32_t m_mask = 0;  // capacity - 1
 };
+
+}  // namespace zorflash

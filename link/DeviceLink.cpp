@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 constexpr uint32_t kCommandTimeoutMs = 5000;  // every link command, whatever the run uses
@@ -20,96 +22,91 @@ constexpr size_t kCommandCopyLimit = 510;     // bounded copy: at most 509 chara
 constexpr uint32_t kErrorPeerClosed = ECONNRESET;
 // A send that succeeds with no byte taken cannot make progress; SendText ends with this.
 constexpr uint32_t kErrorNothingSent = EIO;
+// A transfer on a link that was never opened, or whose open failed.
+constexpr uint32_t kErrorNotOpen = EBADF;
 
 }  // namespace
 
-CDeviceLink::CDeviceLink(bool useUsb)
-    : m_useUsb(useUsb)
-    , m_commandTimeoutMs(kCommandTimeoutMs)
+CDeviceLink::CDeviceLink()
+    : m_commandTimeoutMs(kCommandTimeoutMs)
 {
-    if (m_useUsb) {
-        m_usbChannel = std::make_unique<CUsbChannel>();
-    } else {
-        m_tcpChannel = std::make_unique<CTcpChannel>();
-        // The outcome is not looked at: a failed start shows when OpenTcp cannot make a
-        // socket. (On POSIX there is nothing to start.)
-        CTcpChannel::Startup();
-    }
 }
 
-CDeviceLink::~CDeviceLink()
-{
-    if (m_tcpChannel)
-        CTcpChannel::Cleanup();
-}
+CDeviceLink::~CDeviceLink() = default;
 
 bool CDeviceLink::OpenTcp(uint32_t address, int32_t port)
 {
     m_address = address;
     m_port = port;
-    if (m_useUsb) {
-        SetLastError(kErrorInvalidArgument);
-        return false;
-    }
+    m_channel.reset();
     FormatAddressText(address, m_addressText, sizeof m_addressText);
     // Checked before any socket is made; the record keeps what the operator typed.
     if (port < 1 || port > 65535) {
         SetLastError(kErrorInvalidArgument);
         return false;
     }
-    // Create closes a socket left by an earlier open first.
-    if (!m_tcpChannel->Create(1))
+    auto channel = std::make_unique<CTcpChannel>();
+    channel->SetAbortSignal(m_abort);
+    if (m_waitLimitMs != 0)
+        channel->SetConnectTimeout(std::min(channel->ConnectTimeout(), m_waitLimitMs));
+    if (!channel->Create() || !channel->Connect(m_addressText, port))
         return false;
-    return m_tcpChannel->Connect(m_addressText, port);
+    m_channel = std::move(channel);
+    return true;
 }
 
 bool CDeviceLink::OpenUsb(const char* idQuery, int32_t deviceNumber)
 {
-    m_deviceNumber = deviceNumber;
-    if (!m_useUsb) {
-        SetLastError(kErrorInvalidArgument);
+    m_channel.reset();  // an instrument held from before is closed first
+    auto channel = std::make_unique<CUsbChannel>();
+    channel->SetAbortSignal(m_abort);
+    if (m_waitLimitMs != 0)
+        channel->LimitIdentification(m_waitLimitMs);
+    channel->SetIdQuery(idQuery);
+    if (!channel->Open(deviceNumber))
         return false;
-    }
-    m_usbChannel->SetIdQuery(idQuery);
-    return m_usbChannel->Open(deviceNumber);  // closes an instrument held from before
+    m_channel = std::move(channel);
+    return true;
 }
 
 bool CDeviceLink::Close()
 {
-    if (m_usbChannel)
-        m_usbChannel->Close();
-    if (m_tcpChannel)
-        m_tcpChannel->CloseSocket();
+    if (m_channel)
+        m_channel->Close();
     return true;
 }
 
 void CDeviceLink::SetAbortSignal(CAbortSignal* signal)
 {
     m_abort = signal;
-    if (m_usbChannel)
-        m_usbChannel->SetAbortSignal(signal);
-    if (m_tcpChannel)
-        m_tcpChannel->SetAbortSignal(signal);
+    if (m_channel)
+        m_channel->SetAbortSignal(signal);
 }
 
 void CDeviceLink::LimitWaits(uint32_t milliseconds)
 {
     m_commandTimeoutMs = std::min(m_commandTimeoutMs, milliseconds);
-    if (m_usbChannel)
-        m_usbChannel->LimitIdentification(milliseconds);
-    if (m_tcpChannel)
-        m_tcpChannel->SetConnectTimeout(std::min(m_tcpChannel->ConnectTimeout(), milliseconds));
+    m_waitLimitMs = m_waitLimitMs == 0 ? milliseconds : std::min(m_waitLimitMs, milliseconds);
 }
 
 uint32_t CDeviceLink::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout)
 {
-    return m_useUsb ? m_usbChannel->Receive(buffer, length, timeout)
-                    : m_tcpChannel->Receive(buffer, length, timeout);
+    if (!m_channel) {
+        length = 0;
+        SetLastError(kErrorNotOpen);
+        return kErrorNotOpen;
+    }
+    return m_channel->Receive(buffer, length, timeout);
 }
 
 uint32_t CDeviceLink::Send(const uint8_t* buffer, uint32_t& length, uint32_t timeout)
 {
-    return m_useUsb ? m_usbChannel->Send(buffer, length, timeout) : m_tcpChannel->Send(buffer, length, timeout);
+    if (!m_channel) {
+        length = 0;
+        SetLastError(kErrorNotOpen);
+        return kErrorNotOpen;
+    }
+    return m_channel->Send(buffer, length, timeout);
 }
 
 // Each Receive gets the full time-out again, so a reply that trickles in may take longer
@@ -164,3 +161,5 @@ uint32_t CDeviceLink::SendCommand(const char* text)
     std::strcat(line, "\r\n");
     return SendText(line, static_cast<uint32_t>(std::strlen(line)), m_commandTimeoutMs);
 }
+
+}  // namespace zorflash

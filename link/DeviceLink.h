@@ -3,18 +3,21 @@
 #include <cstdint>
 #include <memory>
 
-class CTcpChannel;
-class CUsbChannel;
-class CAbortSignal;
+namespace zorflash {
 
-// The one object through which an update talks to the instrument, over TCP/IP or USB.
-// Transfers answer a result code: 0 success, 258 a time-out, otherwise the channel's
-// error code; an in/out length is 0 after any error. The opens answer true/false and
-// leave the reason in the last-error value.
+class CAbortSignal;
+class CByteChannel;
+
+// The one object through which an update talks to the instrument. It holds one byte
+// channel, made by the open that names the transport (TCP/IP or USB); everything after the
+// open is the same for both. Transfers answer a result code: 0 success, 258 a time-out,
+// otherwise the channel's error code; an in/out length is 0 after any error, and a link
+// that was never opened fails every transfer. The opens answer true/false and leave the
+// reason in the last-error value.
 class CDeviceLink {
 public:
-    explicit CDeviceLink(bool useUsb);
-    virtual ~CDeviceLink();
+    CDeviceLink();
+    ~CDeviceLink();
     CDeviceLink(const CDeviceLink&) = delete;
     CDeviceLink& operator=(const CDeviceLink&) = delete;
 
@@ -36,20 +39,18 @@ public:
     // most this many ms: the operator's --timeout bounds the whole run. Never raises one.
     void LimitWaits(uint32_t milliseconds);
 
-    bool UsesUsb() const { return m_useUsb; }
     uint32_t Address() const { return m_address; }
     int32_t Port() const { return m_port; }
-    int32_t DeviceNumber() const { return m_deviceNumber; }
     const char* AddressText() const { return m_addressText; }
 
 private:
-    std::unique_ptr<CTcpChannel> m_tcpChannel;
-    std::unique_ptr<CUsbChannel> m_usbChannel;
-    bool m_useUsb = false;
+    std::unique_ptr<CByteChannel> m_channel;
     uint32_t m_address = 0;
     int32_t m_port = 0;
-    int32_t m_deviceNumber = 0;
     char m_addressText[32] = {};
-    CAbortSignal* m_abort = nullptr;
+    CAbortSignal* m_abort = nullptr;  // handed to each channel the link makes
     uint32_t m_commandTimeoutMs;
+    uint32_t m_waitLimitMs = 0;  // LimitWaits: applied to each channel the link makes; 0 none
 };
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+namespace zorflash {
+
 CIoBuffer::CIoBuffer(uint8_t* data, uint32_t length)
 {
     if (data) {
@@ -29,3 +31,5 @@ CIoBuffer::~CIoBuffer()
         m_length = 0;
     }
 }
+
+}  // namespace zorflash

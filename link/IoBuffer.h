@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace zorflash {
+
 // A descriptor of one byte buffer handed to a socket call: either borrowed from the
 // caller or owned (allocated here, freed by the destructor).
 class CIoBuffer {
@@ -26,3 +28,5 @@ private:
     uint8_t* m_data = nullptr;
     std::unique_ptr<uint8_t[]> m_storage;  // set when owned
 };
+
+}  // namespace zorflash

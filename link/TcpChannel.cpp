@@ -17,6 +17,8 @@
 #include <chrono>
 #include <new>
 
+namespace zorflash {
+
 namespace {
 int AbortFdOf(const CAbortSignal* abort)
 {
@@ -69,23 +71,19 @@ CTcpChannel::~CTcpChannel()
     CloseSocket();
 }
 
-bool CTcpChannel::Create(int socketType)
+bool CTcpChannel::Create()
 {
     CloseSocket();
-    const bool stream = socketType == 1;
-    m_socket = socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                      stream ? IPPROTO_TCP : IPPROTO_UDP);
+    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (m_socket < 0) {
         m_socket = -1;
         SetLastError(static_cast<uint32_t>(errno));
         return false;
     }
-    if (stream) {
-        // Each send is one whole protocol message (a byte, a record, a block) followed by a
-        // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
-        const int on = 1;
-        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    }
+    // Each send is one whole protocol message (a byte, a record, a block) followed by a
+    // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
+    const int on = 1;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (m_ring) {
         m_ring->Clear();
         return true;
@@ -262,3 +260,5 @@ uint32_t CTcpChannel::ReadSocket(uint32_t timeout)
             return waited;
     }
 }
+
+}  // namespace zorflash

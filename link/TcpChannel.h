@@ -1,11 +1,14 @@
 #pragma once
 
+#include "link/ByteChannel.h"
 #include "link/ByteRing.h"
 
 #include <cstdint>
 #include <memory>
 #include <condition_variable>
 #include <mutex>
+
+namespace zorflash {
 
 class CAbortSignal;
 
@@ -15,16 +18,12 @@ class CAbortSignal;
 // bytes that arrive later are read by the next receive or dropped with the socket.
 // Transfers answer 0, 258 (time-out), ECANCELED (abort signal) or an errno value, and set
 // the in/out length to 0 after any error.
-class CTcpChannel {
+class CTcpChannel : public CByteChannel {
 public:
     static constexpr int32_t kRingSize = 4096;
     // The longest an unanswered connect may take: an operator learns within half a minute
     // that the instrument does not answer, instead of after the kernel's minutes of retries.
     static constexpr uint32_t kConnectTimeoutMs = 21000;
-
-    // The socket library needs no start or end on POSIX; kept for the link's calling order.
-    static bool Startup() { return true; }
-    static void Cleanup() {}
 
     // The host-order IPv4 address for host: a dotted address as inet_addr reads it, else
     // the first IPv4 address that getaddrinfo finds for the name. False with last error
@@ -33,23 +32,22 @@ public:
     static bool ResolveHost(const char* host, uint32_t& address);
 
     explicit CTcpChannel(uint32_t connectTimeoutMs = kConnectTimeoutMs);
-    ~CTcpChannel();
+    ~CTcpChannel() override;
     CTcpChannel(const CTcpChannel&) = delete;
     CTcpChannel& operator=(const CTcpChannel&) = delete;
 
-    // socketType 1 makes a TCP stream socket, any other a UDP datagram socket. A channel
-    // that already holds a socket closes it first, and drops the bytes of the old ring.
-    bool Create(int socketType);
+    // Makes the TCP stream socket. A channel that already holds a socket closes it first,
+    // and drops the bytes of the old ring.
+    bool Create();
     // host: dotted address or host name; port must be 1..65535 (else last error 10022).
     // Waits at most the connect time-out (last error ETIMEDOUT when it runs out).
     bool Connect(const char* host, int32_t port);
     void CloseSocket();
 
-    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout);
-    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
-
-    // Borrowed; null means no interruption.
-    void SetAbortSignal(CAbortSignal* signal) { m_abort = signal; }
+    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout) override;
+    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout) override;
+    void Close() override { CloseSocket(); }
+    void SetAbortSignal(CAbortSignal* signal) override { m_abort = signal; }
     void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
     uint32_t ConnectTimeout() const { return m_connectTimeoutMs; }
 
@@ -76,3 +74,5 @@ private:
     uint32_t m_connectTimeoutMs;
     uint64_t m_socketReads = 0;
 };
+
+}  // namespace zorflash

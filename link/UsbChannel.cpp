@@ -11,6 +11,8 @@
 #include <cstring>
 #include <mutex>
 
+namespace zorflash {
+
 namespace {
 
 // A library call that reports success without moving a byte cannot make progress; a
@@ -73,6 +75,51 @@ uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
     return kErrorSuccess;
 }
 
+int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit)
+{
+    std::lock_guard search(g_searchLock);
+    CUsbChannel asker;
+    asker.SetIdQuery(idQuery);
+    asker.m_abort = abort;
+    asker.m_idTimeoutMs = idTimeoutMs;
+    int table[kMaxInstruments];
+    size_t opened = 0;
+    int kept = -1;
+    // More instruments than the table holds end the search as "no further instrument".
+    while (opened < kMaxInstruments) {
+        if (abort && abort->IsTriggered())
+            break;
+        const int handle = VavUZIz_OpenDevice();
+        if (handle == -1)
+            break;
+        table[opened++] = handle;
+        if (abort)
+            VavUZIz_SetAbortFd(handle, abort->Fd());
+        UsbInstrument instrument;
+        const char* path = VavUZIz_DevicePath(handle);
+        instrument.path = path ? path : "";
+        char reply[kReplyLineSize] = {};
+        asker.m_handle = handle;
+        instrument.error = asker.Identify(reply);
+        instrument.reply = reply;
+        // A reply too short to carry a number matches no wanted number.
+        if (instrument.error == kErrorSuccess)
+            instrument.hasNumber = ParseDeviceNumber(reply, instrument.deviceNumber);
+        const SearchStep step = visit(instrument);
+        if (step == SearchStep::Keep) {
+            kept = handle;
+            --opened;  // the last one opened, so the table keeps only those to close
+            break;
+        }
+        if (step == SearchStep::Stop)
+            break;
+    }
+    asker.m_handle = -1;
+    for (size_t i = 0; i < opened; ++i)
+        VavUZIz_CloseDevice(table[i]);
+    return kept;
+}
+
 bool CUsbChannel::Open(int32_t deviceNumber)
 {
     Close();
@@ -81,42 +128,18 @@ bool CUsbChannel::Open(int32_t deviceNumber)
         SetLastError(kErrorQueryNotSent);
         return false;
     }
-    std::lock_guard search(g_searchLock);
-    // Instruments that answered with another number stay open until the search ends, so
-    // that each further open reaches one not asked yet.
-    int table[kMaxInstruments];
-    size_t opened = 0;
-    bool found = false;
     uint32_t error = kErrorNoInstrument;
-    for (;;) {
-        // More instruments than the table holds end the search as "no further instrument".
-        if (opened == kMaxInstruments)
-            break;
-        m_handle = VavUZIz_OpenDevice();
-        if (m_handle == -1)
-            break;
-        table[opened++] = m_handle;
-        if (m_abort)
-            VavUZIz_SetAbortFd(m_handle, m_abort->Fd());
-        char reply[kReplyLineSize];
-        error = Identify(reply);
-        if (error != kErrorSuccess)
-            break;
-        int32_t number = 0;
-        // A reply too short to carry a number matches no wanted number.
-        if (ParseDeviceNumber(reply, number) && number == deviceNumber) {
-            --opened;  // this one is kept
-            found = true;
-            break;
+    m_handle = Search(m_idQuery, m_abort, m_idTimeoutMs, [&](const UsbInstrument& instrument) {
+        if (instrument.error != kErrorSuccess) {
+            error = instrument.error;
+            return SearchStep::Stop;
         }
-        error = kErrorNoInstrument;
-    }
-    for (size_t i = 0; i < opened; ++i)
-        VavUZIz_CloseDevice(table[i]);
-    if (!found)
-        m_handle = -1;
-    SetLastError(found ? kErrorSuccess : error);
-    return found;
+        if (instrument.hasNumber && instrument.deviceNumber == deviceNumber)
+            return SearchStep::Keep;
+        return SearchStep::Next;
+    });
+    SetLastError(m_handle != -1 ? kErrorSuccess : error);
+    return m_handle != -1;
 }
 
 void CUsbChannel::Close()
@@ -238,34 +261,12 @@ std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal*
         SetLastError(kErrorQueryNotSent);
         return found;
     }
-    CUsbChannel asker;
-    asker.SetIdQuery(idQuery);
-    asker.m_abort = abort;
-    std::vector<int> handles;
-    // Every instrument stays open until all are asked, so each open reaches a new one.
-    for (;;) {
-        if (abort && abort->IsTriggered())
-            break;
-        const int handle = VavUZIz_OpenDevice();
-        if (handle == -1)
-            break;
-        handles.push_back(handle);
-        if (abort)
-            VavUZIz_SetAbortFd(handle, abort->Fd());
-        UsbInstrument instrument;
-        const char* path = VavUZIz_DevicePath(handle);
-        instrument.path = path ? path : "";
-        char reply[kReplyLineSize] = {};
-        asker.m_handle = handle;
-        instrument.error = asker.Identify(reply);
-        instrument.reply = reply;
-        if (instrument.error == kErrorSuccess)
-            instrument.hasNumber = ParseDeviceNumber(reply, instrument.deviceNumber);
-        found.push_back(std::move(instrument));
-    }
-    asker.m_handle = -1;
-    for (int handle : handles)
-        VavUZIz_CloseDevice(handle);
+    Search(idQuery, abort, kIdTimeoutMs, [&](const UsbInstrument& instrument) {
+        found.push_back(instrument);
+        return SearchStep::Next;
+    });
     SetLastError(kErrorSuccess);
     return found;
 }
+
+}  // namespace zorflash

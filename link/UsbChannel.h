@@ -1,11 +1,16 @@
 #pragma once
 
+#include "link/ByteChannel.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace zorflash {
 
 class CAbortSignal;
 
@@ -23,7 +28,7 @@ struct UsbInstrument {
 // query. Transfers answer 0 or the layer's error code (258 for a time-out, ECANCELED
 // when the abort signal is triggered, an errno value otherwise) and set the in/out length
 // to 0 after an error.
-class CUsbChannel {
+class CUsbChannel : public CByteChannel {
 public:
     static constexpr uint32_t kErrorNoInstrument = 0x20000001;  // no (further) instrument to open
     static constexpr uint32_t kErrorNoReply = 0x20000002;       // reading the reply failed
@@ -37,7 +42,7 @@ public:
     static constexpr size_t kMaxInstruments = 128;  // handle table of one search
 
     CUsbChannel();
-    ~CUsbChannel();
+    ~CUsbChannel() override;
     CUsbChannel(const CUsbChannel&) = delete;
     CUsbChannel& operator=(const CUsbChannel&) = delete;
 
@@ -48,11 +53,11 @@ public:
     // last-error value, every instrument it opened closed. A channel that already holds
     // an instrument closes it first.
     bool Open(int32_t deviceNumber);
-    void Close();
+    void Close() override;
 
-    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout);
+    uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout) override;
     uint32_t SendExact(const uint8_t* data, uint32_t& length, uint32_t timeout);
-    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout);
+    uint32_t Receive(uint8_t* buffer, uint32_t& length, uint32_t timeout) override;
     // One line up to LF or NUL, CR dropped, NUL-terminated. length: in the capacity (at
     // least 1), out the characters stored; 0 with success when the line did not fit.
     // timeout bounds the wait for each byte, deadline the whole line.
@@ -60,7 +65,7 @@ public:
                       std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max());
 
     // Borrowed; null means no interruption. Reaches every read and write of the layer.
-    void SetAbortSignal(CAbortSignal* signal);
+    void SetAbortSignal(CAbortSignal* signal) override;
     // Lowers the identification deadline (the operator's --timeout); never raises it.
     void LimitIdentification(uint32_t milliseconds) { m_idTimeoutMs = std::min(m_idTimeoutMs, milliseconds); }
     int Handle() const { return m_handle; }
@@ -75,6 +80,16 @@ public:
     static std::vector<UsbInstrument> Probe(const char* idQuery, CAbortSignal* abort = nullptr);
 
 private:
+    // What the identification search does with the instrument it has just asked.
+    enum class SearchStep { Keep, Next, Stop };
+    using SearchVisitor = std::function<SearchStep(const UsbInstrument&)>;
+
+    // The identification search of Open and Probe: opens the candidates one after another
+    // (at most kMaxInstruments), asks each for its identification and hands what it
+    // learnt to visit. Every instrument stays open until the search ends, so that each
+    // further open reaches one not asked yet; then all are closed but the one kept, whose
+    // handle is returned (-1 for none).
+    static int Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit);
     // Sends the query line on m_handle and reads the reply line; 0 or 0x20000002/3.
     uint32_t Identify(char (&reply)[kReplyLineSize]);
 
@@ -83,3 +98,5 @@ private:
     CAbortSignal* m_abort = nullptr;
     uint32_t m_idTimeoutMs = kIdTimeoutMs;
 };
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 CAbortSignal::CAbortSignal()
     : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
@@ -29,3 +31,5 @@ bool CAbortSignal::IsTriggered() const
 {
     return m_triggered.load();
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace zorflash {
+
 // Lets another thread interrupt an update that is blocked in a transfer (the CLI's
 // Ctrl+C): the channels include Fd() in every poll, so a triggered signal ends the wait
 // at once instead of after the transfer's time-out. Trigger() is async-signal-safe.
@@ -21,3 +23,5 @@ private:
     int m_fd = -1;
     std::atomic<bool> m_triggered{false};
 };
+
+}  // namespace zorflash

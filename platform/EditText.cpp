@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zorflash {
+
 void CEditText::SetText(const std::string& text)
 {
     m_text = text;
@@ -68,3 +70,5 @@ int CEditText::GetLineCount() const
 {
     return LineFromChar(GetTextLength()) + 1;
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // The text of a multi-line edit control and the requests the status log makes of it.
 // Lines are separated by CR LF; positions are byte offsets into the UTF-8 text (CR and LF
 // are single bytes, so line arithmetic is the same as the control's). The GUI's status
@@ -30,3 +32,5 @@ private:
     int m_selStart = 0;
     int m_selEnd = 0;
 };
+
+}  // namespace zorflash

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 bool SameTime(const timespec& a, const timespec& b)
 {
@@ -141,3 +143,5 @@ uint64_t CFile::GetLength() const
         return 0;
     return static_cast<uint64_t>(st.st_size);
 }
+
+}  // namespace zorflash

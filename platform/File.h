@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace zorflash {
+
 // A read-only file for the update file reader. Reads go through an internal buffer, so
 // the reader's one-byte reads cost no system call each. Open answers false (reason in the
 // last-error value); Read and Seek throw CFileException. Only regular files open: a
@@ -57,3 +59,5 @@ private:
     uint32_t m_bufferLen = 0;
     uint64_t m_filePos = 0;  // file offset of m_buffer[m_bufferLen]
 };
+
+}  // namespace zorflash

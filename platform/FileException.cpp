@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace zorflash {
+
 CFileException::CFileException(int cause, int osError, std::string fileName)
     : m_cause(cause)
     , m_lOsError(osError)
@@ -43,12 +45,12 @@ int CFileException::CauseFromErrno(int osError)
     }
 }
 
-std::string CFileException::GetErrorMessage() const
+std::string CFileException::GetErrorMessage(Language language) const
 {
     int cause = m_cause;
     if (cause < none || cause > endOfFile)
         cause = genericException;
-    std::string text = FormatStringResource(kIdsFileErrorFirst + static_cast<unsigned>(cause),
+    std::string text = FormatStringResource(language, kIdsFileErrorFirst + static_cast<unsigned>(cause),
                                             m_strFileName.empty() ? "?" : m_strFileName.c_str());
     if (m_lOsError != 0) {
         text += " (";
@@ -57,3 +59,5 @@ std::string CFileException::GetErrorMessage() const
     }
     return text;
 }
+
+}  // namespace zorflash

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+
 #include <string>
+
+namespace zorflash {
 
 // A file error, thrown by CFile::Read and CFile::Seek. The cause numbers are the ones the
 // instrument tools have always used; 14 is the end of the file.
@@ -32,6 +36,8 @@ public:
     int m_lOsError;
     std::string m_strFileName;
 
-    // The operator's message, in the current language: which file and what went wrong.
-    std::string GetErrorMessage() const;
+    // The operator's message: which file and what went wrong.
+    std::string GetErrorMessage(Language language) const;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 thread_local uint32_t t_lastError = 0;
 }
@@ -38,3 +40,5 @@ const char* DescribeError(uint32_t code)
         return std::strerror(static_cast<int>(code));  // an errno value
     return "application error";
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // The engine's opening operations answer true/false and leave the reason here, the way
 // the instrument tools have always done it. The value is per thread, so two updates on
 // two threads never see each other's reasons.
@@ -16,3 +18,5 @@ void SetLastError(uint32_t code);
 
 // Text for a code as an operator should read it ("Connection refused", "timed out").
 const char* DescribeError(uint32_t code);
+
+}  // namespace zorflash

@@ -2,7 +2,11 @@
 
 #include "platform/StringResource.h"
 
-std::string CMemoryException::GetErrorMessage() const
+namespace zorflash {
+
+std::string CMemoryException::GetErrorMessage(Language language) const
 {
-    return LoadStringResource(kIdsOutOfMemory);
+    return LoadStringResource(kIdsOutOfMemory, language);
 }
+
+}  // namespace zorflash

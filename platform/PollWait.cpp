@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+namespace zorflash {
+
 uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadline)
 {
     using std::chrono::duration_cast;
@@ -31,3 +33,5 @@ uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadl
             return kErrorTimeout;
     }
 }
+
+}  // namespace zorflash

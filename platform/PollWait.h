@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace zorflash {
+
 // The one bounded wait of the links: every wait of a TCP connect, send or receive and of
 // a USB device read or write goes through here, so each is bounded by its time-out and
 // ends at once when the abort signal's descriptor becomes readable.
@@ -19,3 +21,5 @@ inline PollClock::time_point DeadlineAfter(uint32_t timeoutMs)
 // Answers 0 when fd is ready, 258 (kErrorTimeout) at the deadline, ECANCELED when
 // aborted, or the errno of a failed poll.
 uint32_t PollWait(int fd, short events, int abortFd, PollClock::time_point deadline);
+
+}  // namespace zorflash

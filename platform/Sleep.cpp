@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+namespace zorflash {
+
 void Sleep(uint32_t milliseconds)
 {
     if (milliseconds == 0)
@@ -10,3 +12,5 @@ void Sleep(uint32_t milliseconds)
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+}  // namespace zorflash

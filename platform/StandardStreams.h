@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace zorflash {
+
 // Puts /dev/null on each of descriptors 0, 1 and 2 that was handed to us closed. Called
 // first thing in main, before anything opens a descriptor: otherwise the next open takes
 // the free number, and a socket that became descriptor 2 would carry our error text to
@@ -22,3 +24,5 @@ inline void ReserveStandardStreams()
         }
     }
 }
+
+}  // namespace zorflash

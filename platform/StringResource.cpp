@@ -2,30 +2,19 @@
 
 #include "resources/strings/StringTable.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-namespace {
-std::atomic<Language> g_language{Language::English};
+namespace zorflash {
 
+namespace {
 bool StartsWithJa(const char* value)
 {
     return value && value[0] == 'j' && value[1] == 'a';
 }
 }  // namespace
-
-void SetResourceLanguage(Language language)
-{
-    g_language.store(language);
-}
-
-Language GetResourceLanguage()
-{
-    return g_language.load();
-}
 
 bool LanguageFromName(const std::string& name, Language& out)
 {
@@ -64,14 +53,9 @@ std::string LoadStringResource(unsigned id, Language language)
     return language == Language::Japanese ? entry->japanese : entry->english;
 }
 
-std::string LoadStringResource(unsigned id)
+std::string FormatStringResource(Language language, unsigned id, ...)
 {
-    return LoadStringResource(id, GetResourceLanguage());
-}
-
-std::string FormatStringResource(unsigned id, ...)
-{
-    std::string format = LoadStringResource(id);
+    std::string format = LoadStringResource(id, language);
     va_list args;
     va_start(args, id);
     va_list copy;
@@ -87,3 +71,5 @@ std::string FormatStringResource(unsigned id, ...)
     va_end(args);
     return out;
 }
+
+}  // namespace zorflash

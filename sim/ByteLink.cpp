@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <thread>
 
+namespace zorflash {
+
 CByteLink::ReadResult CByteLink::Read(std::vector<uint8_t>& out, int timeoutMs)
 {
     if (m_raw < 0)
@@ -70,3 +72,5 @@ void CByteLink::Drop()
         m_raw = -1;
     }
 }
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The instrument's end of a link: a connected TCP socket or a pseudo-terminal master.
 // Every call is bounded by its time-out.
 class CByteLink {
@@ -38,3 +40,5 @@ private:
     int m_raw = -1;
     bool m_hungUp = false;
 };
+
+}  // namespace zorflash

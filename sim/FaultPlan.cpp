@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace zorflash {
+
 namespace {
 
 std::vector<std::string> SplitColons(const std::string& text)
@@ -143,3 +145,5 @@ std::string DescribeFault(const Fault& fault)
     }
     return "?";
 }
+
+}  // namespace zorflash

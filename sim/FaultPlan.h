@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Where the instrument may misbehave: each point at which it owes the host a reply.
 enum class ReplyStep { Sync, Ident, HeaderSize, Header, Record };
 
@@ -60,3 +62,5 @@ private:
 
 std::string DescribeReplyPoint(const ReplyPoint& point);
 std::string DescribeFault(const Fault& fault);
+
+}  // namespace zorflash

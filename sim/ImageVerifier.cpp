@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 
+namespace zorflash {
+
 namespace {
 
 constexpr std::size_t kHeaderSize = 56;
@@ -138,3 +140,5 @@ bool CImageVerifier::Verify(const std::string& imageFile, const std::string& upd
     report = "OK (" + std::to_string(image.size()) + " bytes)";
     return true;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Checks a received image against the update file it came from: the image must be the
 // header of volume 1 followed by every record and END byte up to the last needed END,
 // taken across the volumes as the tool reads them.
@@ -19,3 +21,5 @@ public:
     static bool Verify(const std::string& imageFile, const std::string& updateFile,
                        std::string& report);
 };
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+namespace zorflash {
+
 namespace {
 
 const SimModel kModels[kSimModelCount] = {
@@ -78,3 +80,5 @@ std::optional<HeaderLineMatch> ClassifyHeaderLine(const uint8_t* line32)
 }
 
 int SectionsOf(SimKind kind) { return kind == SimKind::Sub ? 2 : 1; }
+
+}  // namespace zorflash

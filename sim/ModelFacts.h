@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace zorflash {
+
 // What an instrument knows about the models it could be: the token its update files carry
 // in their header line, the file extension, and the query it answers over USB. Kept apart
 // from the tool's own table on purpose: the simulator must notice if the tool's copy drifts.
@@ -42,3 +44,5 @@ std::optional<HeaderLineMatch> ClassifyHeaderLine(const uint8_t* line32);
 
 // Record sections an update of this kind carries: SUB has two, the others one.
 int SectionsOf(SimKind kind);
+
+}  // namespace zorflash

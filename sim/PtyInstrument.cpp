@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <termios.h>
 
+namespace zorflash {
+
 namespace {
 
 constexpr char kUpdateLine[] = ":UP:EXEC\r\n";
@@ -156,3 +158,5 @@ void CPtyInstrument::Run()
         m_lastUpdate = outcome.complete ? outcome.number : 0;
     }
 }
+
+}  // namespace zorflash

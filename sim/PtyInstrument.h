@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // One instrument on USB, as a pseudo-terminal: it answers the identification query with a
 // line carrying its device number at index 8, and runs updates exactly as over TCP. The
 // host opens and closes the slave side for each search and each update.
@@ -48,3 +50,5 @@ private:
     std::string m_line;        // Idle: the line so far; Resync: the last bytes seen
     int m_lastUpdate = 0;      // the update that just ended, for stray bytes after it
 };
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+namespace zorflash {
+
 namespace {
 
 constexpr long long kMaxRecordsPerSection = 1LL << 32;
@@ -51,6 +53,23 @@ std::string MakeHeader(const SampleOptions& options, int volume)
                   static_cast<unsigned>(options.seed % 10000), volume);
     header += rest;
     return header;  // 32 + 16 + 2 + 6 bytes
+}
+
+// One good record of the next length, its data from the random stream; its length N.
+int FillRecord(uint8_t* record, LengthSource& lengths, Random& data)
+{
+    const int n = lengths.Next();
+    record[0] = static_cast<uint8_t>(n);
+    unsigned sum = 0;
+    uint64_t bits = 0;
+    for (int i = 0; i < 2 * n; ++i) {
+        if (i % 8 == 0)
+            bits = data.Next();
+        record[1 + i] = static_cast<uint8_t>(bits >> (8 * (i % 8)));
+        sum += record[1 + i];
+    }
+    record[2 * n + 1] = static_cast<uint8_t>(sum);
+    return n;
 }
 
 } // namespace
@@ -107,6 +126,22 @@ bool CSampleWriter::PlanSections(std::string& error)
                     + std::to_string(m_streamRecords) + ", not an END record)";
     }
     return error.empty();
+}
+
+bool CSampleWriter::TruncateFirstVolume(unsigned long long size, std::string& error) const
+{
+    std::error_code ec;
+    const auto written = std::filesystem::file_size(m_volumes[0].path, ec);
+    if (ec || size >= written) {
+        error = "--truncate-at must lie inside volume 1 (" + std::to_string(written) + " bytes)";
+        return false;
+    }
+    std::filesystem::resize_file(m_volumes[0].path, size, ec);
+    if (ec) {
+        error = "cannot truncate '" + m_volumes[0].path + "': " + ec.message();
+        return false;
+    }
+    return true;
 }
 
 bool CSampleWriter::Write(const std::string& path, std::string& error)
@@ -166,17 +201,7 @@ bool CSampleWriter::Write(const std::string& path, std::string& error)
     }
     for (long long count : m_sectionRecords) {
         for (long long r = 0; r < count; ++r) {
-            const int n = lengths.Next();
-            record[0] = static_cast<uint8_t>(n);
-            unsigned sum = 0;
-            uint64_t bits = 0;
-            for (int i = 0; i < 2 * n; ++i) {
-                if (i % 8 == 0)
-                    bits = data.Next();
-                record[1 + i] = static_cast<uint8_t>(bits >> (8 * (i % 8)));
-                sum += record[1 + i];
-            }
-            record[2 * n + 1] = static_cast<uint8_t>(sum);
+            const int n = FillRecord(record, lengths, data);
             if (m_options.badChecksum && *m_options.badChecksum == streamIndex + 1)
                 record[2 * n + 1] ^= 0xFF;
             std::fwrite(record, 1, 2 * n + 2, file.get());
@@ -190,20 +215,12 @@ bool CSampleWriter::Write(const std::string& path, std::string& error)
     if (file && !finish(volume))
         return false;
 
+    if (m_options.truncateAt && !TruncateFirstVolume(*m_options.truncateAt, error))
+        return false;
     std::error_code ec;
-    if (m_options.truncateAt) {
-        const auto size = std::filesystem::file_size(m_volumes[0].path, ec);
-        if (ec || *m_options.truncateAt >= size) {
-            error = "--truncate-at must lie inside volume 1 (" + std::to_string(size) + " bytes)";
-            return false;
-        }
-        std::filesystem::resize_file(m_volumes[0].path, *m_options.truncateAt, ec);
-        if (ec) {
-            error = "cannot truncate '" + m_volumes[0].path + "': " + ec.message();
-            return false;
-        }
-    }
     for (SampleVolume& written : m_volumes)
         written.size = std::filesystem::file_size(written.path, ec);
     return true;
 }
+
+}  // namespace zorflash

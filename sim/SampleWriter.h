@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Stream records are counted from 1 in the order the tool reads them, END records
 // included: a SUB file of 3 records per section is 1 2 3 END(4) 5 6 7 END(8). So
 // --split-at 4 ends volume 1 right after the first END, --split-at 2 inside section 1.
@@ -44,9 +46,12 @@ public:
 private:
     bool PlanSections(std::string& error);
     bool CheckOptions(std::string& error) const;
+    bool TruncateFirstVolume(unsigned long long size, std::string& error) const;
 
     SampleOptions m_options;
     std::vector<long long> m_sectionRecords;
     long long m_streamRecords = 0;
     std::vector<SampleVolume> m_volumes;
 };
+
+}  // namespace zorflash

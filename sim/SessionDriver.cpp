@@ -4,17 +4,12 @@
 #include "sim/WireSession.h"
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <memory>
+
+namespace zorflash {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 int MsSince(Clock::time_point then)
 {
@@ -28,113 +23,147 @@ CSessionDriver::Outcome CSessionDriver::Run(CByteLink& link, std::vector<uint8_t
                                             const std::string& label)
 {
     CWireSession session(m_faults);
-    Outcome outcome;
-    std::unique_ptr<std::FILE, FileCloser> image;
-    std::string imagePath;
-    bool imageFailed = false;
-    std::vector<uint8_t> input = std::move(first);
-    auto lastHeard = Clock::now();
+    m_session = &session;
+    m_link = &link;
+    m_outcome = Outcome();
+    m_input = std::move(first);
+    m_image.reset();
+    m_imagePath.clear();
+    m_imageFailed = false;
+    m_lastHeard = Clock::now();
 
-    // Feeds what has arrived; returns false once the update is over for a terminal.
-    auto feed = [&]() {
-        if (!input.empty() && outcome.number == 0) {
-            outcome.number = m_ledger.Begin();
-            imagePath = m_ledger.ImagePath(outcome.number);
-            if (!imagePath.empty()) {
-                image.reset(std::fopen(imagePath.c_str(), "wb"));
-                if (!image)
-                    m_ledger.PrintError("cannot write the image '" + imagePath + "'");
-            }
-        }
-        while (!input.empty()) {
-            const std::size_t taken = session.Feed(input.data(), input.size());
-            const std::vector<uint8_t> bytes = session.TakeImageBytes();
-            if (image && !bytes.empty()
-                && std::fwrite(bytes.data(), 1, bytes.size(), image.get()) != bytes.size())
-                imageFailed = true;
-            input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(taken));
-            if (session.Complete() && !link.SeesClose()) {
-                outcome.rest = std::move(input);
-                input.clear();
-                return false;
-            }
-        }
-        return true;
-    };
-
-    bool running = feed();
+    bool running = Feed();
     while (running) {
         if (StopRequested()) {
-            if (outcome.number != 0)
+            if (m_outcome.number != 0)
                 session.Stop("simulator stopped");
             break;
         }
         if (session.PendingReply()) {
-            const SimReply reply = *session.PendingReply();
-            // The delay is spent listening: a byte now means the host did not wait.
-            const auto delayStart = Clock::now();
-            bool interrupted = false;
-            while (!interrupted && MsSince(delayStart) < reply.delayMs && !StopRequested()) {
-                const int slice = std::min(kWaitSliceMs, reply.delayMs - MsSince(delayStart));
-                const auto result = link.Read(input, std::max(slice, 1));
-                if (result == CByteLink::ReadResult::Data) {
-                    feed();
-                    interrupted = true;
-                } else if (result != CByteLink::ReadResult::TimedOut) {
-                    result == CByteLink::ReadResult::Reset ? session.LinkResetByHost()
-                                                           : session.LinkClosedByHost();
-                    running = false;
-                    interrupted = true;
-                }
-            }
-            if (!running || interrupted || StopRequested())
-                continue;
-            if (reply.drop) {
-                link.Drop();
-                session.LinkDroppedBySim();
-                outcome.dropped = true;
+            const ReplyStep step = CarryOut(*session.PendingReply());
+            if (step == ReplyStep::Stop)
                 break;
-            }
-            if (!reply.bytes.empty() && !link.Write(reply.bytes, m_idleTimeoutMs)) {
-                session.LinkResetByHost();
-                break;
-            }
-            session.ReplyDone();
-            lastHeard = Clock::now();
+            running = step != ReplyStep::HostEnded;
             continue;
         }
         if (!link.SeesClose() && (session.Complete() || session.Refused()))
             break;
         if (session.WantsHangUp())
             link.HangUp();
-        const auto result = link.Read(input, kWaitSliceMs);
-        if (result == CByteLink::ReadResult::Data) {
-            lastHeard = Clock::now();
-            running = feed();
-        } else if (result == CByteLink::ReadResult::Closed) {
-            if (outcome.number != 0)
-                session.LinkClosedByHost();
-            running = false;
-        } else if (result == CByteLink::ReadResult::Reset) {
-            if (outcome.number != 0)
-                session.LinkResetByHost();
-            running = false;
-        } else if (outcome.number != 0 && MsSince(lastHeard) >= m_idleTimeoutMs) {
-            session.HostSilent(m_idleTimeoutMs);
-            running = false;
+        running = Listen();
+    }
+    return Finish(label);
+}
+
+// Feeds what has arrived, writing the image as the session takes its bytes.
+bool CSessionDriver::Feed()
+{
+    if (!m_input.empty() && m_outcome.number == 0) {
+        m_outcome.number = m_ledger.Begin();
+        m_imagePath = m_ledger.ImagePath(m_outcome.number);
+        if (!m_imagePath.empty()) {
+            m_image.reset(std::fopen(m_imagePath.c_str(), "wb"));
+            if (!m_image)
+                m_ledger.PrintError("cannot write the image '" + m_imagePath + "'");
         }
     }
-    outcome.complete = session.Complete();
-    if (outcome.number == 0)
-        return outcome;
-
-    std::string extra = label;
-    if (!imagePath.empty() && image) {
-        const bool closed = std::fclose(image.release()) == 0;
-        if (!closed || imageFailed)
-            m_ledger.PrintError("write error on the image '" + imagePath + "'");
-        extra += (extra.empty() ? "" : " ") + std::string("image=") + imagePath;
+    while (!m_input.empty()) {
+        const std::size_t taken = m_session->Feed(m_input.data(), m_input.size());
+        const std::vector<uint8_t> bytes = m_session->TakeImageBytes();
+        if (m_image && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_image.get()) != bytes.size())
+            m_imageFailed = true;
+        m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(taken));
+        if (m_session->Complete() && !m_link->SeesClose()) {
+            m_outcome.rest = std::move(m_input);
+            m_input.clear();
+            return false;
+        }
     }
-    m_ledger.Finish(session.Summary(outcome.number, extra), session.HasError());
-    return outcome;
+    return true;
 }
+
+CSessionDriver::ReplyStep CSessionDriver::CarryOut(const SimReply& reply)
+{
+    const Delay delay = SpendDelay(reply.delayMs);
+    if (delay == Delay::HostEnded)
+        return ReplyStep::HostEnded;
+    // A byte during the delay changes what the session owes: look at it again.
+    if (delay == Delay::HostSpoke || StopRequested())
+        return ReplyStep::Again;
+    if (reply.drop) {
+        m_link->Drop();
+        m_session->LinkDroppedBySim();
+        m_outcome.dropped = true;
+        return ReplyStep::Stop;
+    }
+    if (!reply.bytes.empty() && !m_link->Write(reply.bytes, m_idleTimeoutMs)) {
+        m_session->LinkResetByHost();
+        return ReplyStep::Stop;
+    }
+    m_session->ReplyDone();
+    m_lastHeard = Clock::now();
+    return ReplyStep::Again;
+}
+
+// The delay is spent listening: a byte now means the host did not wait.
+CSessionDriver::Delay CSessionDriver::SpendDelay(int delayMs)
+{
+    const auto delayStart = Clock::now();
+    while (MsSince(delayStart) < delayMs && !StopRequested()) {
+        const int slice = std::min(kWaitSliceMs, delayMs - MsSince(delayStart));
+        const auto result = m_link->Read(m_input, std::max(slice, 1));
+        if (result == CByteLink::ReadResult::Data) {
+            Feed();
+            return Delay::HostSpoke;
+        }
+        if (result != CByteLink::ReadResult::TimedOut) {
+            result == CByteLink::ReadResult::Reset ? m_session->LinkResetByHost() : m_session->LinkClosedByHost();
+            return Delay::HostEnded;
+        }
+    }
+    return Delay::Spent;
+}
+
+bool CSessionDriver::Listen()
+{
+    const auto result = m_link->Read(m_input, kWaitSliceMs);
+    if (result == CByteLink::ReadResult::Data) {
+        m_lastHeard = Clock::now();
+        return Feed();
+    }
+    if (result == CByteLink::ReadResult::Closed) {
+        if (m_outcome.number != 0)
+            m_session->LinkClosedByHost();
+        return false;
+    }
+    if (result == CByteLink::ReadResult::Reset) {
+        if (m_outcome.number != 0)
+            m_session->LinkResetByHost();
+        return false;
+    }
+    if (m_outcome.number != 0 && MsSince(m_lastHeard) >= m_idleTimeoutMs) {
+        m_session->HostSilent(m_idleTimeoutMs);
+        return false;
+    }
+    return true;
+}
+
+CSessionDriver::Outcome CSessionDriver::Finish(const std::string& label)
+{
+    m_outcome.complete = m_session->Complete();
+    if (m_outcome.number != 0) {
+        std::string extra = label;
+        if (!m_imagePath.empty() && m_image) {
+            const bool closed = std::fclose(m_image.release()) == 0;
+            if (!closed || m_imageFailed)
+                m_ledger.PrintError("write error on the image '" + m_imagePath + "'");
+            extra += (extra.empty() ? "" : " ") + std::string("image=") + m_imagePath;
+        }
+        m_ledger.Finish(m_session->Summary(m_outcome.number, extra), m_session->HasError());
+    }
+    m_session = nullptr;
+    m_link = nullptr;
+    return std::move(m_outcome);
+}
+
+}  // namespace zorflash

@@ -4,9 +4,17 @@
 #include "sim/FaultPlan.h"
 #include "sim/UpdateLedger.h"
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace zorflash {
+
+class CWireSession;
+struct SimReply;
 
 // Runs one update over one link: feeds the host's bytes to a CWireSession, carries out its
 // replies (with their delays, watching for bytes the host sends too early), saves the
@@ -28,7 +36,33 @@ public:
     Outcome Run(CByteLink& link, std::vector<uint8_t> first, const std::string& label = {});
 
 private:
+    // What carrying out a pending reply asks of the loop.
+    enum class ReplyStep { Again, HostEnded, Stop };
+    // How a reply's delay ended.
+    enum class Delay { Spent, HostSpoke, HostEnded };
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    bool Feed();  // false once the update is over for a terminal
+    ReplyStep CarryOut(const SimReply& reply);
+    Delay SpendDelay(int delayMs);
+    bool Listen();  // false once the host has gone or fallen silent
+    Outcome Finish(const std::string& label);
+
     const CFaultPlan& m_faults;
     CUpdateLedger& m_ledger;
     int m_idleTimeoutMs;
+
+    // The update under way; Run sets them up afresh and a driver runs one at a time.
+    CWireSession* m_session = nullptr;
+    CByteLink* m_link = nullptr;
+    Outcome m_outcome;
+    std::vector<uint8_t> m_input;
+    std::unique_ptr<std::FILE, FileCloser> m_image;
+    std::string m_imagePath;
+    bool m_imageFailed = false;
+    std::chrono::steady_clock::time_point m_lastHeard;
 };
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+namespace zorflash {
+
 namespace {
 
 template <typename T>
@@ -186,3 +188,5 @@ bool ParseSize(const std::string& text, unsigned long long& bytes, std::string& 
     bytes = value * unit;
     return true;
 }
+
+}  // namespace zorflash

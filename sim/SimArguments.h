@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Small parsers for the command line, kept apart from main so they can be tested.
 
 struct TcpEndpoint {
@@ -38,3 +40,5 @@ bool ParseNumberList(const std::string& text, int count, std::vector<int>& numbe
 
 // "4096", "64K", "64M", "1G" (binary multiples).
 bool ParseSize(const std::string& text, unsigned long long& bytes, std::string& error);
+
+}  // namespace zorflash

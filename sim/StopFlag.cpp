@@ -3,6 +3,8 @@
 #include <atomic>
 #include <csignal>
 
+namespace zorflash {
+
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
@@ -25,3 +27,5 @@ void InstallStopHandlers()
 void RequestStop() { g_stop = 1; }
 
 bool StopRequested() { return g_stop != 0; }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+namespace zorflash {
+
 namespace {
 
 // A free port on the first address may be taken on another; a new one is tried this often.
@@ -53,3 +55,5 @@ void CTcpFleet::Serve()
     for (auto& server : m_servers)
         threads.emplace_back([&server] { server->Serve(); });
 }
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // Every instrument a run serves over TCP, as on a subnet: one listener and one thread per
 // address and port, each with its own faults. Instrument I is endpoint I of the list.
 class CTcpFleet {
@@ -22,6 +24,7 @@ public:
                 std::string& error);
 
     int Size() const { return static_cast<int>(m_servers.size()); }
+    CUpdateLedger& Ledger() { return m_ledger; }
     const TcpEndpoint& Endpoint(int index) const { return m_endpoints[static_cast<std::size_t>(index)]; }
 
     // Serves on every instrument until the run stops or the ledger has seen enough updates.
@@ -36,3 +39,5 @@ private:
     std::vector<TcpEndpoint> m_endpoints;
     std::vector<std::unique_ptr<CTcpServer>> m_servers;
 };
+
+}  // namespace zorflash

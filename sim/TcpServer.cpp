@@ -12,6 +12,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+namespace zorflash {
+
 bool CTcpServer::Listen(const std::string& host, int port, std::string& error)
 {
     sockaddr_in address{};
@@ -55,3 +57,5 @@ void CTcpServer::Serve()
             m_ledger.PrintError("a connection closed before the host sent a byte");
     }
 }
+
+}  // namespace zorflash

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 // The instrument on the network: takes one connection at a time and runs one update on
 // each, until stopped or until the ledger has seen enough updates.
 class CTcpServer {
@@ -29,3 +31,5 @@ private:
     int m_port = 0;
     std::string m_label;
 };
+
+}  // namespace zorflash

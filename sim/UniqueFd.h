@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+namespace zorflash {
+
 // Owns one file descriptor and closes it once.
 class CUniqueFd {
 public:
@@ -36,3 +38,5 @@ public:
 private:
     int m_fd = -1;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zorflash {
+
 int CUpdateLedger::Begin()
 {
     std::lock_guard lock(m_mutex);
@@ -72,3 +74,5 @@ void CUpdateLedger::EndRun()
     std::lock_guard lock(m_mutex);
     m_ended = true;
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The run's record of updates, shared by the TCP listener and the USB instruments: numbers
 // them, names their image files, prints the lines on stdout (whole, flushed) and knows
 // when the wanted number of updates has been seen.
@@ -43,3 +45,5 @@ private:
     bool m_anyFailed = false;
     std::vector<std::string> m_summaries;
 };
+
+}  // namespace zorflash

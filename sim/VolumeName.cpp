@@ -1,5 +1,7 @@
 #include "sim/VolumeName.h"
 
+namespace zorflash {
+
 std::string VolumeFileName(const std::string& path, int volume)
 {
     std::string name = path;
@@ -13,3 +15,5 @@ std::string VolumeFileName(const std::string& path, int volume)
         name[dot - 1] = digit;
     return name;
 }
+
+}  // namespace zorflash

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace zorflash {
+
 namespace {
 
 // The exchange, host to instrument and back.
@@ -376,3 +378,5 @@ std::string CWireSession::Summary(int number, const std::string& extra) const
         line += " " + extra;
     return line + " link=" + m_linkEnd + " verdict=" + Verdict();
 }
+
+}  // namespace zorflash

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The bytes the instrument owes the host at a reply point, or what it does instead.
 struct SimReply {
     std::string bytes;   // empty: say nothing
@@ -113,3 +115,5 @@ private:
     std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::optional<std::chrono::steady_clock::time_point> m_end;
 };
+
+}  // namespace zorflash

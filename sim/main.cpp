@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zorflash;
+
 namespace {
 
 struct ServeArgs {
@@ -60,6 +62,76 @@ int Fail(const std::string& message, int code)
     return code;
 }
 
+// The faults and delays the command line asked for, one plan per instrument index (the
+// I-th TCP endpoint and USB device I alike); 0, or the exit code after saying why.
+int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPlan>& plans)
+{
+    std::string error;
+    std::vector<std::string> texts = args.faults;
+    for (int k : args.nakAt)
+        texts.push_back("record:" + std::to_string(k) + ":nak");
+    if (!ParseFaultPlans(texts, instruments, args.ackDelayMs, plans, error))
+        return Fail(error, 2);
+    return 0;
+}
+
+// The TCP instruments, listening, their ports printed (the first written to --port-file).
+int StartTcpFleet(const ServeArgs& args, const std::vector<TcpEndpoint>& endpoints,
+                  const std::vector<CFaultPlan>& plans, CTcpFleet& fleet)
+{
+    std::string error;
+    if (!fleet.Listen(endpoints, plans, error))
+        return Fail(error, 1);
+    for (int i = 0; i < fleet.Size(); ++i) {
+        const TcpEndpoint& at = fleet.Endpoint(i);
+        fleet.Ledger().Print("listening on " + at.host + ":" + std::to_string(at.port) +
+                             (fleet.Size() > 1 ? " instrument=" + std::to_string(i) : std::string()));
+    }
+    if (!args.portFile.empty()) {
+        // Written whole under another name first: a reader never sees half a number.
+        const std::string temporary = args.portFile + ".tmp";
+        std::ofstream(temporary) << fleet.Endpoint(0).port << "\n";
+        std::error_code ec;
+        std::filesystem::rename(temporary, args.portFile, ec);
+        if (ec)
+            return Fail("cannot write '" + args.portFile + "': " + ec.message(), 1);
+    }
+    return 0;
+}
+
+// The pseudo-terminal instruments, open, their paths printed for ZORFLASH_USB_DEVICES.
+int OpenPtyInstruments(const ServeArgs& args, const std::vector<CFaultPlan>& plans, CUpdateLedger& ledger,
+                       std::vector<std::unique_ptr<CPtyInstrument>>& instruments)
+{
+    std::string error;
+    std::vector<int> numbers;
+    if (!ParseNumberList(args.usbNumbers, args.usb, numbers, error))
+        return Fail(error, 2);
+    int model = 0;
+    if (!args.model.empty()) {
+        const auto found = FindSimModel(args.model);
+        if (!found)
+            return Fail("unknown model '" + args.model + "'", 2);
+        model = *found;
+    }
+    const std::string query = args.query.empty() ? SimModelAt(model).idQuery : args.query;
+    const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
+    std::string paths;
+    for (int i = 0; i < args.usb; ++i) {
+        auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix,
+                                                           plans[static_cast<std::size_t>(i)], ledger,
+                                                           args.idleTimeoutMs);
+        if (!instrument->Open(error))
+            return Fail(error, 1);
+        ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path() + " number=" +
+                     std::to_string(numbers[i]));
+        paths += (i ? ":" : "") + instrument->Path();
+        instruments.push_back(std::move(instrument));
+    }
+    ledger.Print("ZORFLASH_USB_DEVICES=" + paths);
+    return 0;
+}
+
 int RunServe(const ServeArgs& args, bool tcpGiven)
 {
     std::string error;
@@ -67,15 +139,9 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
     const bool serveTcp = tcpGiven || args.usb == 0;
     if (serveTcp && !ParseTcpEndpoints(args.tcp, endpoints, error))
         return Fail(error, 2);
-    std::vector<std::string> faultTexts = args.faults;
-    for (int k : args.nakAt)
-        faultTexts.push_back("record:" + std::to_string(k) + ":nak");
-    // Instrument I is the I-th TCP endpoint and USB device I alike.
-    const int planned = std::max(static_cast<int>(endpoints.size()), args.usb);
     std::vector<CFaultPlan> plans;
-    if (!ParseFaultPlans(faultTexts, planned, args.ackDelayMs, plans, error))
-        return Fail(error, 2);
-
+    if (const int code = MakeFaultPlans(args, std::max(static_cast<int>(endpoints.size()), args.usb), plans))
+        return code;
     std::optional<std::string> imageDir;
     if (!args.outDir.empty()) {
         std::error_code ec;
@@ -89,53 +155,14 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
 
     CTcpFleet fleet(ledger, args.idleTimeoutMs);
     if (serveTcp) {
-        if (!fleet.Listen(endpoints, plans, error))
-            return Fail(error, 1);
-        for (int i = 0; i < fleet.Size(); ++i) {
-            const TcpEndpoint& at = fleet.Endpoint(i);
-            ledger.Print("listening on " + at.host + ":" + std::to_string(at.port)
-                         + (fleet.Size() > 1 ? " instrument=" + std::to_string(i) : std::string()));
-        }
-        if (!args.portFile.empty()) {
-            // Written whole under another name first: a reader never sees half a number.
-            const std::string temporary = args.portFile + ".tmp";
-            std::ofstream(temporary) << fleet.Endpoint(0).port << "\n";
-            std::error_code ec;
-            std::filesystem::rename(temporary, args.portFile, ec);
-            if (ec)
-                return Fail("cannot write '" + args.portFile + "': " + ec.message(), 1);
-        }
+        if (const int code = StartTcpFleet(args, endpoints, plans, fleet))
+            return code;
     }
-
     std::vector<std::unique_ptr<CPtyInstrument>> instruments;
     if (args.usb > 0) {
-        std::vector<int> numbers;
-        if (!ParseNumberList(args.usbNumbers, args.usb, numbers, error))
-            return Fail(error, 2);
-        int model = 0;
-        if (!args.model.empty()) {
-            const auto found = FindSimModel(args.model);
-            if (!found)
-                return Fail("unknown model '" + args.model + "'", 2);
-            model = *found;
-        }
-        const std::string query = args.query.empty() ? SimModelAt(model).idQuery : args.query;
-        const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
-        std::string paths;
-        for (int i = 0; i < args.usb; ++i) {
-            auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix,
-                                                               plans[static_cast<std::size_t>(i)],
-                                                               ledger, args.idleTimeoutMs);
-            if (!instrument->Open(error))
-                return Fail(error, 1);
-            ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path()
-                         + " number=" + std::to_string(numbers[i]));
-            paths += (i ? ":" : "") + instrument->Path();
-            instruments.push_back(std::move(instrument));
-        }
-        ledger.Print("ZORFLASH_USB_DEVICES=" + paths);
+        if (const int code = OpenPtyInstruments(args, plans, ledger, instruments))
+            return code;
     }
-
     std::vector<std::jthread> threads;
     for (auto& instrument : instruments)
         threads.emplace_back([&instrument] { instrument->Run(); });

@@ -1,7 +1,7 @@
 #include "ui/CommSettingsDialog.h"
 
-#include "app/ZorflashDoc.h"
 #include "platform/StringResource.h"
+#include "ui/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
 #include "ui/DialogBuilder.h"
 #include "ui/IPAddressCtrl.h"
@@ -12,27 +12,29 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace zorflash {
+
 CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
     : QDialog(view ? view->window() : nullptr)
     , m_pView(view)
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, GetResourceLanguage());
+    const DialogTemplate* dialog = FindDialogTemplate(kIddCommSettings, UiLanguage());
     CDialogBuilder(*dialog).Build(this);
 
-    m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, 1008));
-    m_usb = qobject_cast<QRadioButton*>(FindControl(this, 1009));
-    m_fastTransfer = qobject_cast<QCheckBox*>(FindControl(this, 1010));
-    m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, 1012));
-    m_portBox = qobject_cast<QLineEdit*>(FindControl(this, 1013));
+    m_tcpIp = qobject_cast<QRadioButton*>(FindControl(this, kIdcTcpIp));
+    m_usb = qobject_cast<QRadioButton*>(FindControl(this, kIdcUsb));
+    m_fastTransfer = qobject_cast<QCheckBox*>(FindControl(this, kIdcFastTransfer));
+    m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, kIdcIpAddress));
+    m_portBox = qobject_cast<QLineEdit*>(FindControl(this, kIdcPort));
 
     connect(m_tcpIp, &QRadioButton::clicked, this, [this] { OnTcpIpClicked(); });
     connect(m_usb, &QRadioButton::clicked, this, [this] { OnUsbClicked(); });
-    connect(qobject_cast<QPushButton*>(FindControl(this, 1)), &QPushButton::clicked, this, &QDialog::accept);
-    connect(qobject_cast<QPushButton*>(FindControl(this, 2)), &QPushButton::clicked, this, &QDialog::reject);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton*>(FindControl(this, kIdCancel)), &QPushButton::clicked, this, &QDialog::reject);
 
-    LoadControls(LoadCommSettings(m_pView->GetDocument()->GetSettings()));
+    LoadControls(LoadCommSettings(m_pView->GetRecord()));
 }
 
 void CCommSettingsDialog::LoadControls(const CommSettingsControls& controls)
@@ -79,6 +81,8 @@ void CCommSettingsDialog::accept()
     // The record is read by a running update without a lock; the form keeps this dialog
     // closed while one runs, and this refusal makes sure of it.
     if (!m_pView->IsUpdating())
-        StoreCommSettings(GetControls(), m_pView->GetDocument()->GetSettings());
+        StoreCommSettings(GetControls(), m_pView->GetRecord());
     QDialog::accept();
 }
+
+}  // namespace zorflash

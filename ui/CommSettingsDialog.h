@@ -4,11 +4,14 @@
 
 #include <QDialog>
 
-class CIPAddressCtrl;
-class CZorflashView;
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
+
+namespace zorflash {
+
+class CIPAddressCtrl;
+class CZorflashView;
 
 // How the instrument is reached: TCP/IP with address and port, or USB, and fast mode.
 // It reads the record when it opens and writes it only on OK; Cancel, Esc and the close
@@ -37,3 +40,5 @@ private:
     QRadioButton* m_tcpIp = nullptr;      // 1008
     QRadioButton* m_usb = nullptr;        // 1009
 };
+
+}  // namespace zorflash

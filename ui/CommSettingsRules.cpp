@@ -1,7 +1,11 @@
 #include "ui/CommSettingsRules.h"
 
-#include <cctype>
+#include "platform/DecimalText.h"
+
+#include <algorithm>
 #include <limits>
+
+namespace zorflash {
 
 CommSettingsControls LoadCommSettings(const UpdateSettings& settings)
 {
@@ -27,27 +31,9 @@ void StoreCommSettings(const CommSettingsControls& controls, UpdateSettings& set
 
 int32_t ParsePortText(const std::string& text)
 {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-    int64_t value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > kMax + 1)
-            break;
-    }
-    if (negative)
-        value = -value;
-    if (value > kMax)
-        return static_cast<int32_t>(kMax);
-    if (value < kMin)
-        return static_cast<int32_t>(kMin);
-    return static_cast<int32_t>(value);
+    const int64_t value = ReadDecimalPrefix(text).value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
+
+}  // namespace zorflash

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 // What the communication settings dialog's controls hold, apart from any window, so the
 // load and store rules can be checked on their own.
 struct CommSettingsControls {
@@ -30,3 +32,5 @@ void StoreCommSettings(const CommSettingsControls& controls, UpdateSettings& set
 // 0. No range check, since the operator's number is stored as typed; a number too long
 // for the field stops at the field's limit instead of wrapping into a different port.
 int32_t ParsePortText(const std::string& text);
+
+}  // namespace zorflash

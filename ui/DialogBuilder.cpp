@@ -15,6 +15,8 @@
 #include <QRegularExpressionValidator>
 #include <QStringList>
 
+namespace zorflash {
+
 CDialogBuilder::CDialogBuilder(const DialogTemplate& dialogTemplate)
     : m_template(dialogTemplate)
 {
@@ -156,3 +158,5 @@ QWidget* FindControl(const QWidget* dialog, int id)
 {
     return dialog->findChild<QWidget*>(QString::number(id));
 }
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace zorflash {
+
 // Lays a dialog template out on a widget: the template's font, its dialog units turned
 // into pixels with that font's average character width and height, one child per row in
 // template order (so the tab order is the template's). Controls with an id carry it as
@@ -35,3 +37,5 @@ private:
 
 // The child with the given control id; null if there is none.
 QWidget* FindControl(const QWidget* dialog, int id);
+
+}  // namespace zorflash

@@ -1,5 +1,7 @@
 #include "ui/EditLines.h"
 
+namespace zorflash {
+
 std::vector<std::string> SplitEditLines(const std::string& text)
 {
     std::vector<std::string> lines(1);
@@ -16,3 +18,5 @@ std::vector<std::string> SplitEditLines(const std::string& text)
     }
     return lines;
 }
+
+}  // namespace zorflash

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <memory>
 
+namespace zorflash {
+
 namespace {
 // A one-line box's menu, built here: the toolkit's own gives its actions no names to find
 // them by.
@@ -81,3 +83,5 @@ void ExecEditMenu(QWidget* edit, const QPoint& globalPos, const std::function<vo
     }
     menu->exec(globalPos);
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace zorflash {
+
 namespace {
 constexpr unsigned kIdsUpdateFileFilter = 61204;
 
@@ -49,10 +51,10 @@ std::string QtPatterns(const std::string& patterns)
 }
 }  // namespace
 
-std::string BuildUpdateFileFilter(const char* fileExtension)
+std::string BuildUpdateFileFilter(const char* fileExtension, Language language)
 {
     const char* extension = fileExtension ? fileExtension : "";
-    return FormatStringResource(kIdsUpdateFileFilter, extension, extension);
+    return FormatStringResource(language, kIdsUpdateFileFilter, extension, extension);
 }
 
 std::string ConvertFilterToQt(const std::string& filter)
@@ -79,3 +81,5 @@ std::string ConvertFilterToQt(const std::string& filter)
     }
     return out;
 }
+
+}  // namespace zorflash

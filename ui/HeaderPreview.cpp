@@ -3,6 +3,8 @@
 #include "platform/File.h"
 #include "update/UpdateFileReader.h"
 
+namespace zorflash {
+
 std::string ReadHeaderPreview(CFile& file)
 {
     std::string preview;
@@ -33,3 +35,5 @@ std::string FormatHeaderPreview(const std::string& preview)
     }
     return shown;
 }
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace zorflash {
+
 class CFile;
 
 constexpr int kHeaderPreviewLines = 4;
@@ -15,3 +17,5 @@ std::string ReadHeaderPreview(CFile& file);
 // at CR LF; every byte that is not printable ASCII, a lone CR or LF among them, shows as
 // "·", so a binary file looks like one and never breaks a line where the file has none.
 std::string FormatHeaderPreview(const std::string& preview);
+
+}  // namespace zorflash

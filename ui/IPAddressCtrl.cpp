@@ -16,6 +16,8 @@
 #include <QRegularExpressionValidator>
 #include <QToolTip>
 
+namespace zorflash {
+
 CIPAddressCtrl::CIPAddressCtrl(QWidget* parent)
     : QFrame(parent)
 {
@@ -126,7 +128,7 @@ void CIPAddressCtrl::ClampField(int index)
     if (value <= 255)
         return;
     field->setText(QStringLiteral("255"));
-    const QString why = QString::fromStdString(FormatStringResource(kIdsAddressOutOfRange, static_cast<int>(value)));
+    const QString why = QString::fromStdString(FormatStringResource(UiLanguage(), kIdsAddressOutOfRange, static_cast<int>(value)));
     field->setToolTip(why);
     QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())), why, field);
 }
@@ -249,3 +251,5 @@ void CIPAddressCtrl::resizeEvent(QResizeEvent* event)
         }
     }
 }
+
+}  // namespace zorflash

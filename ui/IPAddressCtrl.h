@@ -5,7 +5,10 @@
 #include <array>
 #include <cstdint>
 
+class QLabel;
 class QLineEdit;
+
+namespace zorflash {
 
 // An IPv4 address in four parts of 0..255, typed the way operators type addresses into
 // the platform's address control: three digits move on to the next part; a "." or blank
@@ -41,7 +44,7 @@ private:
     void ClampField(int index);
 
     std::array<QLineEdit*, 4> m_fields{};
-    std::array<class QLabel*, 3> m_dots{};
+    std::array<QLabel*, 3> m_dots{};
     // The part entered by the automatic move after a third digit; a separator typed next
     // belongs to the part just finished, not to this one. -1 when no such move is pending.
     int m_autoEntered = -1;
@@ -49,3 +52,5 @@ private:
     // typed next replace it wherever the click landed.
     int m_clickEntering = -1;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zorflash {
+
 std::string FormatLinkSummary(const UpdateSettings& settings)
 {
     if (settings.useUsb)
@@ -15,3 +17,5 @@ std::string FormatLinkSummary(const UpdateSettings& settings)
                   static_cast<int>(a & 0xFF), static_cast<int>(settings.port));
     return std::string("TCP/IP: ") + text;
 }
+
+}  // namespace zorflash

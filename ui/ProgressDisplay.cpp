@@ -1,6 +1,6 @@
 #include "ui/ProgressDisplay.h"
 
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 #include "platform/StringResource.h"
 #include "ui/UiStrings.h"
 
@@ -9,6 +9,8 @@
 #include <QProgressBar>
 
 #include <algorithm>
+
+namespace zorflash {
 
 namespace {
 constexpr unsigned kIdsIdlePrompt = 57345;  // "Ready"
@@ -53,9 +55,9 @@ void CProgressDisplay::Show(uint64_t sentBytes, int section, double elapsedSecon
     const double left = m_total <= sent ? 0.0 : (rate > 0 ? static_cast<double>(m_total - sent) / rate : -1.0);
     m_bar->setValue(percent);
     m_section->setText(QString::fromStdString(
-        FormatStringResource(kIdsProgressSection, std::clamp(section, 1, m_sections), m_sections)));
+        FormatStringResource(UiLanguage(), kIdsProgressSection, std::clamp(section, 1, m_sections), m_sections)));
     m_figures->setText(QString::fromStdString(FormatStringResource(
-        kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
+        UiLanguage(), kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
         CProgressLine::FormatBytes(static_cast<double>(m_total)).c_str(), CProgressLine::FormatBytes(rate).c_str(),
         CProgressLine::FormatDuration(left).c_str())));
     if (percent != m_percent) {
@@ -86,3 +88,5 @@ QString CProgressDisplay::Text() const
         text += QLatin1Char(' ') + m_bar->text();
     return text;
 }
+
+}  // namespace zorflash

@@ -7,6 +7,8 @@
 class QLabel;
 class QProgressBar;
 
+namespace zorflash {
+
 // The status bar's view of an update: a bar over the bytes of the record stream with its
 // percent, the section for files of two sections, the rate and the time left, and at the
 // end the outcome. It only shows the values it is given; who measures them and how often
@@ -38,3 +40,5 @@ private:
     int m_percent = 0;
     bool m_running = false;
 };
+
+}  // namespace zorflash

@@ -2,9 +2,25 @@
 
 #include "platform/StringResource.h"
 
+namespace zorflash {
+
+namespace {
+Language g_uiLanguage = Language::English;
+}  // namespace
+
+void SetUiLanguage(Language language)
+{
+    g_uiLanguage = language;
+}
+
+Language UiLanguage()
+{
+    return g_uiLanguage;
+}
+
 QString UiText(unsigned id)
 {
-    return QString::fromStdString(LoadStringResource(id));
+    return QString::fromStdString(LoadStringResource(id, g_uiLanguage));
 }
 
 QString AppTitle()
@@ -18,3 +34,5 @@ QString ToolTipText(unsigned commandId)
     const qsizetype newline = text.indexOf(QLatin1Char('\n'));
     return newline < 0 ? text : text.mid(newline + 1);
 }
+
+}  // namespace zorflash

@@ -1,7 +1,5 @@
 #include "ui/ZorflashView.h"
 
-#include "app/ZorflashDoc.h"
-#include "cli/FlashCommand.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LastError.h"
@@ -40,7 +38,30 @@
 #include <system_error>
 #include <type_traits>
 
+namespace zorflash {
+
 namespace {
+// The wake-up the worker posts when the log has changed; one number for the program.
+QEvent::Type StatusLogEventType()
+{
+    static const QEvent::Type type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+// Message 1125, carrying the outcome to the window thread.
+class CUpdateFinishedEvent : public QEvent {
+public:
+    explicit CUpdateFinishedEvent(const UpdateResult& result)
+        : QEvent(static_cast<QEvent::Type>(CZorflashView::kUpdateFinishedEvent))
+        , m_result(result)
+    {
+    }
+    const UpdateResult& Result() const { return m_result; }
+
+private:
+    UpdateResult m_result;
+};
+
 QString JoinDisplayLines(const std::vector<std::string>& lines, size_t from)
 {
     QString text;
@@ -53,21 +74,21 @@ QString JoinDisplayLines(const std::vector<std::string>& lines, size_t from)
 }
 }  // namespace
 
-CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
+CZorflashView::CZorflashView(UpdateSettings& record, QWidget* parent)
     : QWidget(parent)
-    , m_pDocument(document)
+    , m_record(record)
 {
-    const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, GetResourceLanguage());
+    const DialogTemplate* form = FindDialogTemplate(kIddZorflashForm, UiLanguage());
     CDialogBuilder(*form).Build(this);
 
-    m_modelList = qobject_cast<QComboBox*>(FindControl(this, 1000));
-    m_fileNameBox = qobject_cast<QLineEdit*>(FindControl(this, 1001));
-    m_browseButton = qobject_cast<QPushButton*>(FindControl(this, 1002));
-    m_settingsButton = qobject_cast<QPushButton*>(FindControl(this, 1003));
-    m_headerBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1004));
-    m_statusBox = qobject_cast<QPlainTextEdit*>(FindControl(this, 1005));
-    m_startButton = qobject_cast<QPushButton*>(FindControl(this, 1006));
-    m_linkSummary = qobject_cast<QLabel*>(FindControl(this, 1007));
+    m_modelList = qobject_cast<QComboBox*>(FindControl(this, kIdcModelList));
+    m_fileNameBox = qobject_cast<QLineEdit*>(FindControl(this, kIdcFileName));
+    m_browseButton = qobject_cast<QPushButton*>(FindControl(this, kIdcBrowse));
+    m_settingsButton = qobject_cast<QPushButton*>(FindControl(this, kIdcSettings));
+    m_headerBox = qobject_cast<QPlainTextEdit*>(FindControl(this, kIdcHeaderPreview));
+    m_statusBox = qobject_cast<QPlainTextEdit*>(FindControl(this, kIdcStatus));
+    m_startButton = qobject_cast<QPushButton*>(FindControl(this, kIdcStart));
+    m_linkSummary = qobject_cast<QLabel*>(FindControl(this, kIdcLinkSummary));
     m_startButton->setEnabled(false);
 
     // Every text box has its edit menu; the boxes with a scroll area get the request on
@@ -79,6 +100,8 @@ CZorflashView::CZorflashView(CZorflashDoc* document, QWidget* parent)
     // A progress display is redrawn a few times a second, whatever the link's speed.
     m_progressTimer.setInterval(100);
     connect(&m_progressTimer, &QTimer::timeout, this, [this] { ShowProgress(); });
+    m_logTimer.setSingleShot(true);
+    connect(&m_logTimer, &QTimer::timeout, this, [this] { ShowPendingLog(); });
 
     // Only a choice from the list selects a model; text typed into the list's edit field
     // selects nothing, so Enter there must not pick a matching entry.
@@ -115,6 +138,8 @@ CZorflashView::~CZorflashView()
 
 void CZorflashView::OnInitialUpdate()
 {
+    if (m_updating)
+        return;
     // The list is rebuilt from the table on every first display (New as well), so list
     // position n is always table row n.
     m_modelList->clear();
@@ -125,16 +150,17 @@ void CZorflashView::OnInitialUpdate()
 
 void CZorflashView::SelectModel(int index)
 {
-    if (index < 0 || index >= m_modelList->count())
+    // The record stays as the update started with it until the update has finished.
+    if (m_updating || index < 0 || index >= m_modelList->count())
         return;
-    ApplyModelSelection(m_pDocument->GetSettings(), index);
+    ApplyModelSelection(m_record, index);
     m_modelList->setCurrentIndex(index);
     ShowLinkSummary();
 }
 
 void CZorflashView::ShowLinkSummary()
 {
-    m_linkSummary->setText(QString::fromStdString(FormatLinkSummary(m_pDocument->GetSettings())));
+    m_linkSummary->setText(QString::fromStdString(FormatLinkSummary(m_record)));
 }
 
 void CZorflashView::OnModelChanged()
@@ -151,8 +177,8 @@ void CZorflashView::OnBrowse()
 {
     if (m_updating)
         return;
-    UpdateSettings& settings = m_pDocument->GetSettings();
-    const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension)));
+    UpdateSettings& settings = m_record;
+    const QString filter = QString::fromStdString(ConvertFilterToQt(BuildUpdateFileFilter(settings.model.fileExtension, UiLanguage())));
     const QString path = m_fileChooser ? m_fileChooser(this, filter) : QString();
     if (path.isEmpty())
         return;
@@ -163,7 +189,7 @@ void CZorflashView::OnFileChosen(const QString& path)
 {
     if (m_updating || path.isEmpty())
         return;
-    UpdateSettings& settings = m_pDocument->GetSettings();
+    UpdateSettings& settings = m_record;
     const QString name = QFileInfo(path).fileName();
     settings.filePath = QFile::encodeName(path).toStdString();
     settings.fileName = QFile::encodeName(name).toStdString();
@@ -183,11 +209,11 @@ void CZorflashView::OnFileChosen(const QString& path)
         m_headerBox->setPlainText(QString::fromStdString(FormatHeaderPreview(preview)));
         m_startButton->setEnabled(true);
     } catch (const CFileException& e) {
-        ReportException(e.GetErrorMessage());
+        ReportException(e.GetErrorMessage(UiLanguage()));
     } catch (const CMemoryException& e) {
-        ReportException(e.GetErrorMessage());
+        ReportException(e.GetErrorMessage(UiLanguage()));
     } catch (const std::bad_alloc&) {
-        ReportException(CMemoryException().GetErrorMessage());
+        ReportException(CMemoryException().GetErrorMessage(UiLanguage()));
     }
 }
 
@@ -207,10 +233,10 @@ void CZorflashView::OnStart()
     m_startButton->setEnabled(false);
     SetUpdating(true);
     m_finishedPosted = false;
+    m_runSettings = m_record;
+    m_runLanguage = UiLanguage();
     m_streamBytes = 0;
     m_endBytes = 0;
-    m_operatorCancelled = false;
-    m_reportedError = false;
     if (m_progress) {
         // A SUB file sends two record sections; which one the file is, its first line says.
         int sections = 1;
@@ -240,23 +266,21 @@ void CZorflashView::OnStart()
 
 void CZorflashView::OnUpdateFinished()
 {
+    // The log is final before the worker posts this; whatever change it still holds is
+    // shown now, whichever event was delivered first.
+    m_logTimer.stop();
+    ShowPendingLog();
     // The worker posts this as its last act, so the join waits only for its return.
     if (m_worker.joinable())
         m_worker.join();
     if (m_progress && m_progressTimer.isActive()) {
         m_progressTimer.stop();
         ShowProgress();
-        // The run's last status line says how it ended, as it does for the CLI.
-        const std::string& text = m_statusText.GetText();
-        auto endsWith = [&text](unsigned id) {
-            const std::string tail = LoadStringResource(id);
-            return !tail.empty() && text.size() >= tail.size() &&
-                   text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-        };
+        // The outcome the finished event carried, as the CLI's exit code comes from it.
         CProgressDisplay::Outcome outcome = CProgressDisplay::Outcome::Failed;
-        if (endsWith(IDS_TRANSFER_COMPLETED))
+        if (m_lastResult.outcome == UpdateOutcome::Completed)
             outcome = CProgressDisplay::Outcome::Completed;
-        else if (endsWith(IDS_ABORTED_BY_INSTRUCTION) && m_operatorCancelled && !m_reportedError)
+        else if (m_lastResult.outcome == UpdateOutcome::Cancelled)
             outcome = CProgressDisplay::Outcome::Cancelled;  // a file error ends with the same words
         m_progress->Finish(outcome);
     }
@@ -295,7 +319,13 @@ void CZorflashView::ReportException(const std::string& text)
 bool CZorflashView::event(QEvent* event)
 {
     if (event->type() == static_cast<QEvent::Type>(kUpdateFinishedEvent)) {
+        // Only the worker posts this type, always as CUpdateFinishedEvent.
+        m_lastResult = static_cast<CUpdateFinishedEvent*>(event)->Result();
         OnUpdateFinished();
+        return true;
+    }
+    if (event->type() == StatusLogEventType()) {
+        OnStatusLogEvent();
         return true;
     }
     return QWidget::event(event);
@@ -343,60 +373,48 @@ auto CZorflashView::OnWindowThread(Function function)
 
 const UpdateSettings& CZorflashView::Settings() const
 {
-    return m_pDocument->GetSettings();
+    return m_runSettings;
 }
 
-// Only the requests that change the text go to the window thread and wait there. The
-// model is written nowhere else, and only while the worker waits for such a request, so
-// the worker reads it (length, lines) and moves its selection without a thread hop: a
-// block's progress line then costs one hop instead of six, which on a fast link was most
-// of the update's time.
-int CZorflashView::StatusGetTextLength()
+void CZorflashView::OnStatusLogChanged(const CEditText& log)
 {
-    return m_statusText.GetTextLength();
+    if (QThread::currentThread() == thread()) {
+        ShowStatusLog(log.GetText(), log.GetSelEnd());
+        return;
+    }
+    // Qt owns a posted event and deletes it once delivered.
+    if (m_logMailbox.Put(log.GetText(), log.GetSelEnd()))
+        QCoreApplication::postEvent(this, new QEvent(StatusLogEventType()));
 }
 
-void CZorflashView::StatusSetSel(int start, int end)
+// A fast link changes the log far more often than anyone can read it; redrawing at most
+// every kLogRedrawMs leaves the window thread's time to the operator and the worker's CPU
+// to the transfer. The mailbox keeps the newest text meanwhile.
+void CZorflashView::OnStatusLogEvent()
 {
-    m_statusText.SetSel(start, end);
+    const qint64 since = m_logClock.isValid() ? m_logClock.elapsed() : kLogRedrawMs;
+    if (since >= kLogRedrawMs)
+        ShowPendingLog();
+    else if (!m_logTimer.isActive())
+        m_logTimer.start(static_cast<int>(kLogRedrawMs - since));
 }
 
-void CZorflashView::StatusScrollCaret()
+void CZorflashView::ShowPendingLog()
 {
-    // Nothing comes back, so the worker need not wait: the scroll is queued ahead of the
-    // replacement that always follows it, with the caret as it is now.
-    const int caret = m_statusText.GetSelEnd();
-    if (QThread::currentThread() == thread())
-        ScrollStatusToCaret(caret);
-    else
-        QMetaObject::invokeMethod(this, [this, caret] { ScrollStatusToCaret(caret); }, Qt::QueuedConnection);
+    std::string text;
+    int caret = 0;
+    if (!m_logMailbox.Take(text, caret))
+        return;
+    ShowStatusLog(text, caret);
+    m_logClock.start();
 }
 
-void CZorflashView::StatusReplaceSel(const std::string& text)
+void CZorflashView::ShowStatusLog(const std::string& text, int caret)
 {
-    OnWindowThread([this, &text] {
-        m_statusText.ReplaceSel(text);
-        RenderStatus();
-        ScrollStatusToCaret(m_statusText.GetSelEnd());
-    });
-}
-
-int CZorflashView::StatusLineFromChar(int charIndex)
-{
-    return m_statusText.LineFromChar(charIndex);
-}
-
-int CZorflashView::StatusLineIndex(int line)
-{
-    return m_statusText.LineIndex(line);
-}
-
-void CZorflashView::StatusSetText(const std::string& text)
-{
-    OnWindowThread([this, &text] {
-        m_statusText.SetText(text);
-        RenderStatus();
-    });
+    m_statusText.SetText(text);
+    m_statusText.SetSel(caret, caret);
+    RenderStatus();
+    ScrollStatusToCaret(caret);
 }
 
 bool CZorflashView::PromptOkCancel(const std::string& text)
@@ -404,10 +422,8 @@ bool CZorflashView::PromptOkCancel(const std::string& text)
     if (m_closing)
         return false;
     return OnWindowThread([this, &text] {
-        const bool ok = ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
-                                    QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-        m_operatorCancelled = m_operatorCancelled || !ok;
-        return ok;
+        return ShowMessage(QMessageBox::Information, QString(), QString::fromStdString(text),
+                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
     });
 }
 
@@ -415,10 +431,7 @@ void CZorflashView::ReportError(const std::string& text)
 {
     if (m_closing)
         return;
-    OnWindowThread([this, &text] {
-        m_reportedError = true;
-        ReportException(text);
-    });
+    OnWindowThread([this, &text] { ReportException(text); });
 }
 
 void CZorflashView::OnRecordStreamWrite(uint32_t bytes)
@@ -430,11 +443,11 @@ void CZorflashView::OnRecordStreamWrite(uint32_t bytes)
         m_endBytes.fetch_add(1, std::memory_order_relaxed);
 }
 
-void CZorflashView::PostUpdateFinished()
+void CZorflashView::PostUpdateFinished(const UpdateResult& result)
 {
     m_finishedPosted = true;
     // Qt owns a posted event and deletes it once delivered.
-    QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kUpdateFinishedEvent)));
+    QCoreApplication::postEvent(this, new CUpdateFinishedEvent(result));
 }
 
 // The display follows the model line by line: only the lines from the first one that
@@ -488,3 +501,5 @@ void CZorflashView::ScrollStatusToCaret(int caret)
     m_statusBox->setTextCursor(cursor);
     m_statusBox->ensureCursorVisible();
 }
+
+}  // namespace zorflash

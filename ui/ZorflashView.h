@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EditText.h"
+#include "ui/LogMailbox.h"
 #include "update/UpdateHost.h"
 
 #include <QElapsedTimer>
@@ -14,18 +15,21 @@
 #include <thread>
 #include <vector>
 
-class CProgressDisplay;
-class CZorflashDoc;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
+namespace zorflash {
+
+class CProgressDisplay;
+
 // The form the operator works in: model, update file with its header preview, link
-// summary, Start and the status box. It is also the update's host: the worker thread
-// reaches the status box and the operator only through it, and every such request is
-// carried out on the window thread while the worker waits.
+// summary, Start and the status box. It is also the update's host. The worker thread
+// never touches a widget or the form's state: it reads its own copy of the settings,
+// leaves the log in a mailbox and posts; only the disk prompt and the error report wait,
+// on the window thread, for the operator.
 class CZorflashView : public QWidget, public CUpdateHost {
     Q_OBJECT
 public:
@@ -37,10 +41,11 @@ public:
         QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
         QMessageBox::StandardButtons buttons)>;
 
-    explicit CZorflashView(CZorflashDoc* document, QWidget* parent = nullptr);
+    // record: the document's settings record, which the form edits and the update copies.
+    explicit CZorflashView(UpdateSettings& record, QWidget* parent = nullptr);
     ~CZorflashView() override;
 
-    CZorflashDoc* GetDocument() const { return m_pDocument; }
+    UpdateSettings& GetRecord() const { return m_record; }
     bool IsUpdating() const { return m_updating; }
 
     // First display: the model list filled afresh, row 0 chosen.
@@ -63,24 +68,22 @@ public:
     QMessageBox::StandardButton ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                             QMessageBox::StandardButtons buttons);
 
+    // How the last update ended, once its finished event has arrived.
+    const UpdateResult& LastResult() const { return m_lastResult; }
     // The status box's text as the update wrote it (CR LF line ends).
     std::string GetStatusText() const { return m_statusText.GetText(); }
 
     // Where the progress of an update is shown; the frame's status bar holds it.
     void SetProgressDisplay(CProgressDisplay* display) { m_progress = display; }
 
-    // CUpdateHost, called on the update worker thread.
+    // CUpdateHost, called on the update worker thread (OnStatusLogChanged also on the
+    // window thread, which shows the log at once).
     const UpdateSettings& Settings() const override;
-    int StatusGetTextLength() override;
-    void StatusSetSel(int start, int end) override;
-    void StatusScrollCaret() override;
-    void StatusReplaceSel(const std::string& text) override;
-    int StatusLineFromChar(int charIndex) override;
-    int StatusLineIndex(int line) override;
-    void StatusSetText(const std::string& text) override;
+    Language StatusLanguage() const override { return m_runLanguage; }
+    void OnStatusLogChanged(const CEditText& log) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
-    void PostUpdateFinished() override;
+    void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
 
 signals:
@@ -96,25 +99,33 @@ private:
     template <typename Function>
     auto OnWindowThread(Function function);
     void SetUpdating(bool updating);
+    void OnStatusLogEvent();
+    void ShowPendingLog();
+    void ShowStatusLog(const std::string& text, int caret);
     void RenderStatus();
     void ScrollStatusToCaret(int caret);
     void ReportException(const std::string& text);
     void ShowProgress();
 
-    CZorflashDoc* m_pDocument;
-    QPushButton* m_startButton = nullptr;      // 1006
-    QPlainTextEdit* m_statusBox = nullptr;     // 1005
-    QPlainTextEdit* m_headerBox = nullptr;     // 1004
-    QLineEdit* m_fileNameBox = nullptr;        // 1001
-    QLabel* m_linkSummary = nullptr;           // 1007
-    QComboBox* m_modelList = nullptr;          // 1000
-    QPushButton* m_browseButton = nullptr;     // 1002
-    QPushButton* m_settingsButton = nullptr;   // 1003
+    UpdateSettings& m_record;
+    QPushButton* m_startButton = nullptr;
+    QPlainTextEdit* m_statusBox = nullptr;
+    QPlainTextEdit* m_headerBox = nullptr;
+    QLineEdit* m_fileNameBox = nullptr;
+    QLabel* m_linkSummary = nullptr;
+    QComboBox* m_modelList = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    QPushButton* m_settingsButton = nullptr;
 
-    // The status box's model. Written only on the window thread, by the worker's blocking
-    // requests (replace selection, set text) while the worker waits; the worker reads it
-    // and sets its selection itself (see the status box requests in the source).
+    // What the status box shows, window thread only; the job owns the log itself.
     CEditText m_statusText;
+    // The one thing both threads touch, and it has its own lock.
+    CLogMailbox m_logMailbox;
+    // The record and language of the running update: copied at Start, read by the worker,
+    // written again only after its finished event.
+    UpdateSettings m_runSettings;
+    Language m_runLanguage = Language::English;
+    UpdateResult m_lastResult;
     std::vector<std::string> m_shownLines{std::string()};  // what the box shows, line by line
 
     bool m_updating = false;
@@ -130,13 +141,16 @@ private:
     std::atomic<uint64_t> m_streamBytes{0};
     std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
     CProgressDisplay* m_progress = nullptr;
-    // How a run that ends "aborted" came to it; set on the window thread, where the prompt
-    // and the error report are shown.
-    bool m_operatorCancelled = false;
-    bool m_reportedError = false;
     QTimer m_progressTimer;
     QElapsedTimer m_progressClock;
+    // The status box is redrawn at most every kLogRedrawMs; what comes between is merged
+    // in the mailbox, and the last text is shown when the update ends.
+    static constexpr int kLogRedrawMs = 40;
+    QTimer m_logTimer;
+    QElapsedTimer m_logClock;
 
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;
 };
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+namespace zorflash {
+
 // Header lines are written out in full so that what an instrument file must begin with can
 // be read here byte for byte; the model tests check their shape.
 const DeviceModel g_deviceModelTable[kDeviceModelCount + 1] = {
@@ -58,3 +60,5 @@ int FindDeviceModel(const char* nameOrIndex)
     }
     return -1;
 }
+
+}  // namespace zorflash

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // One instrument model. Rows are copied by value; the texts they point at are static and
 // live as long as the program, so a copy never owns them.
 struct DeviceModel {
@@ -28,3 +30,5 @@ const char* HeaderLineOf(const DeviceModel& model, RomKind kind);
 
 // Looks a model up by display name (any case) or by index "0".."6"; -1 if none matches.
 int FindDeviceModel(const char* nameOrIndex);
+
+}  // namespace zorflash

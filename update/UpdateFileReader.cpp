@@ -3,9 +3,12 @@
 #include "platform/File.h"
 #include "platform/FileException.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
+
+namespace zorflash {
 
 void MakeVolumeFileName(int volume, const std::string& fileName, std::string& volumeFileName)
 {
@@ -67,7 +70,7 @@ int ReadRecord(CFile& file, uint8_t* buffer)
     try {
         uint8_t length = 0;
         if (file.Read(&length, 1) != 1)
-            return -1;
+            return kRecordEndOfFile;
         if (length == 0)
             return 0;
         // The data and the checksum come in one read: the buffered file makes that one
@@ -80,31 +83,28 @@ int ReadRecord(CFile& file, uint8_t* buffer)
         const uint8_t sum = LowByteOfSum(buffer + 1, std::min(dataBytes, got));
         if (got != dataBytes + 1 || buffer[dataBytes + 1] != sum) {
             buffer[dataBytes + 1] = behindData;
-            return -2;
+            return kRecordBad;
         }
         buffer[dataBytes + 2] = 0;
         return static_cast<int>(dataBytes + 2);
     } catch (const CFileException& e) {
         if (e.m_cause == CFileException::endOfFile)
-            return -1;
+            return kRecordEndOfFile;
         throw;
     }
 }
 
-long ParseDecimal(const char* text)
+uint64_t RecordStreamTotal(const std::string& filePath)
 {
-    while (*text && std::isspace(static_cast<unsigned char>(*text)))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    long value = 0;
-    while (std::isdigit(static_cast<unsigned char>(*text))) {
-        if (value < 100000000L)
-            value = value * 10 + (*text - '0');
-        ++text;
+    uint64_t total = 0;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        struct stat st {};
+        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
+            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
     }
-    return negative ? -value : value;
+    return total;
 }
 
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)
@@ -116,3 +116,5 @@ RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)
     }
     return kRomKindUnchecked;
 }
+
+}  // namespace zorflash

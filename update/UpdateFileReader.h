@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 class CFile;
 
-// The update file's volume names, lines and records. Volume opening needs the operator
-// (the disk prompt) and lives in CUpdateJob.
+// The update file's volume names, lines and records, one at a time. CRecordStream walks
+// them across volumes.
 
 constexpr int kHeaderSize = 56;           // bytes 0..55 of every volume, sent unchanged
 constexpr int kVolumeNumberOffset = 48;   // two ASCII digits, "01" or "02"
@@ -24,15 +26,20 @@ void MakeVolumeFileName(int volume, const std::string& fileName, std::string& vo
 // CFileException passes to the caller.
 void ReadHeaderLine(CFile& file, char* buffer);
 
-// Reads one record: 2N + 2 for a good record (stored whole, NUL behind), 0 for END, -1 at
-// the end of the file in place of a length byte, -2 for a checksum mismatch and for a
-// record cut short by the end of the file (its missing bytes are never invented).
+// Reads one record: 2N + 2 for a good record (stored whole, NUL behind), 0 for END,
+// kRecordEndOfFile at the end of the file in place of a length byte, kRecordBad for a
+// checksum mismatch and for a record cut short by the end of the file (its missing bytes
+// are never invented). CRecordStream gives these their names for everyone else.
+constexpr int kRecordEndOfFile = -1;
+constexpr int kRecordBad = -2;
 int ReadRecord(CFile& file, uint8_t* buffer);
+
+// The record stream bytes of the volumes that exist (volume 1 and 2 by the name rule, each
+// less its header), the total a progress display counts towards.
+uint64_t RecordStreamTotal(const std::string& filePath);
 
 // The ROM kind a volume's first line names for the model: its MAIN, SUB and PATTERN header
 // lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);
 
-// The decimal reading rule used for volume numbers: leading white space, optional sign,
-// digits up to the first other character; no digits give 0.
-long ParseDecimal(const char* text);
+}  // namespace zorflash

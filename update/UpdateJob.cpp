@@ -1,357 +1,365 @@
 #include "update/UpdateJob.h"
 
 #include "link/DeviceLink.h"
-#include "platform/File.h"
+#include "platform/AbortSignal.h"
 #include "platform/FileException.h"
-#include "platform/LastError.h"
 #include "platform/MemoryException.h"
 #include "platform/Sleep.h"
 #include "platform/StringResource.h"
+#include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateHost.h"
 #include "update/UpdateProtocol.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+namespace zorflash {
+
 using namespace UpdateProtocol;
 
-CUpdateJob::CUpdateJob() = default;
+namespace {
+constexpr uint32_t kLongestRecord = kRecordBufferSize - 1;  // N = 255: 512 bytes
+}  // namespace
+
+CUpdateJob::CUpdateJob(CUpdateHost& host)
+    : m_host(host)
+    , m_settings(host.Settings())
+    , m_log(host)
+    , m_language(host.StatusLanguage())
+{
+}
+
 CUpdateJob::~CUpdateJob() = default;
-
-void CUpdateJob::AppendStatus(const std::string& text)
-{
-    const int n = m_pView->StatusGetTextLength();
-    m_pView->StatusSetSel(n, n);
-    m_pView->StatusScrollCaret();
-    m_pView->StatusReplaceSel(text);
-}
-
-void CUpdateJob::ReplaceStatusLine(const std::string& text)
-{
-    const int n = m_pView->StatusGetTextLength();
-    const int line = m_pView->StatusLineFromChar(n);
-    const int start = m_pView->StatusLineIndex(line);
-    m_pView->StatusSetSel(start, n);
-    m_pView->StatusScrollCaret();
-    m_pView->StatusReplaceSel(text);
-}
 
 void CUpdateJob::AppendMessage(unsigned id)
 {
-    AppendStatus(LoadStringResource(id));
+    m_log.Append(LoadStringResource(id, m_language));
 }
 
-void CUpdateJob::AppendFailure(unsigned id)
+UpdateOutcome CUpdateJob::Fail(UpdateOutcome outcome, unsigned id)
 {
-    AppendStatus("\r\n" + LoadStringResource(id));
+    m_log.Append("\r\n" + LoadStringResource(id, m_language));
+    return outcome;
 }
 
-void CUpdateJob::ReadHeaderLine(CFile& file, char* buffer)
+void CUpdateJob::ReportError(const std::string& text)
 {
-    ::ReadHeaderLine(file, buffer);
+    m_host.ReportError(text);
 }
 
-int CUpdateJob::ReadRecord(CFile& file, uint8_t* buffer)
+bool CUpdateJob::PromptForDisk(int volume)
 {
-    return ::ReadRecord(file, buffer);
+    return m_host.PromptOkCancel(FormatStringResource(m_language, IDS_INSERT_DISK, volume));
 }
 
-int CUpdateJob::OpenVolume(CFile& file, int volume, std::string fileName, int kind)
-{
-    std::string volumeName;
-    MakeVolumeFileName(volume, fileName, volumeName);
-    try {
-        for (;;) {
-            const bool opened = file.Open(volumeName);
-            if (!opened && GetLastError() != ENOENT)
-                m_pView->NoteVolumeUnavailable(volumeName, GetLastError());
-            if (opened) {
-                // A file too short to hold the two digits is simply the wrong volume.
-                char digits[3] = {};
-                file.Seek(kVolumeNumberOffset);
-                if (file.Read(digits, 2) == 2 && ParseDecimal(digits) == volume) {
-                    if (kind < 0)
-                        return 0;
-                    char line[kHeaderLineBufferSize] = {};
-                    file.Seek(0);
-                    ReadHeaderLine(file, line);
-                    const char* expected = HeaderLineOf(m_pView->Settings().model, static_cast<RomKind>(kind));
-                    if (expected && std::strcmp(line, expected) == 0)
-                        return 0;
-                }
-                file.Close();
-            }
-            if (!m_pView->PromptOkCancel(FormatStringResource(IDS_INSERT_DISK, volume)))
-                return -1;
-        }
-    } catch (const CFileException& e) {
-        m_pView->ReportError(e.GetErrorMessage());
-        return -1;
-    }
-}
-
-bool CUpdateJob::SendBytes(CDeviceLink& link, const uint8_t* data, uint32_t length, bool recordStream)
+bool CUpdateJob::SendBytes(const uint8_t* data, uint32_t length, bool recordStream)
 {
     uint32_t sent = length;
-    if (link.Send(data, sent, m_timeout) != 0)
+    if (m_link->Send(data, sent, m_timeout) != 0)
         return false;
-    if (recordStream)
-        m_pView->OnRecordStreamWrite(length);
+    if (recordStream) {
+        m_result.bytes += length;
+        m_host.OnRecordStreamWrite(length);
+    }
     return true;
 }
 
-bool CUpdateJob::VolumeChanged(const CFile& file)
+bool CUpdateJob::VolumeChanged()
 {
     // Checked before every part of the record stream leaves: a volume written over during
     // the transfer would give the instrument an image that is neither version, and the END
     // that follows would make it accept that image.
-    if (file.Unchanged())
-        return false;
-    AppendFailure(IDS_INCORRECT_INPUT_FILE);
-    return true;
+    return !m_stream->VolumeUnchanged();
 }
 
-bool CUpdateJob::ReceiveBytes(CDeviceLink& link, uint8_t* buffer, uint32_t length)
+bool CUpdateJob::ReceiveBytes(uint8_t* buffer, uint32_t length)
 {
     uint32_t received = length;
-    return link.ReceiveExact(buffer, received, m_timeout) == 0;
+    return m_link->ReceiveExact(buffer, received, m_timeout) == 0;
 }
 
-bool CUpdateJob::ReceiveAck(CDeviceLink& link)
+bool CUpdateJob::ReceiveAck()
 {
     uint8_t reply = 0;
-    return ReceiveBytes(link, &reply, 1) && reply == kAck;
+    return ReceiveBytes(&reply, 1) && reply == kAck;
 }
 
-void CUpdateJob::Run()
+UpdateOutcome CUpdateJob::Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
+                                   unsigned wrongReplyMessage)
 {
-    m_timeout = m_pView->TransferTimeout();
+    uint8_t reply = 0;
+    if (!SendBytes(data, length, false) || !ReceiveBytes(&reply, 1))
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    if (reply != expected)
+        return Fail(wrongReply, wrongReplyMessage);
+    return kGoOn;
+}
+
+UpdateResult CUpdateJob::Run()
+{
+    m_timeout = m_host.TransferTimeout();
+    m_result = UpdateResult();
+    m_log.Clear();
     std::unique_ptr<uint8_t[]> block;
-    std::unique_ptr<CFile> file;
-    std::unique_ptr<CDeviceLink> link;
     try {
         // One byte beyond the block: records are read straight into it, and the reader
         // puts a NUL behind each one.
         block.reset(new (std::nothrow) uint8_t[kBlockBufferSize + 1]);
         if (!block)
             throw CMemoryException();
-        RunSteps(block.get(), file, link);
+        m_result.outcome = RunSteps(block.get());
     } catch (const CFileException& e) {
-        m_pView->ReportError(e.GetErrorMessage());
+        ReportError(e.GetErrorMessage(m_language));
+        m_result.outcome = UpdateOutcome::FileError;
     } catch (const CMemoryException& e) {
-        m_pView->ReportError(e.GetErrorMessage());
+        ReportError(e.GetErrorMessage(m_language));
+        m_result.outcome = UpdateOutcome::OutOfMemory;
     } catch (const std::bad_alloc&) {
-        m_pView->ReportError(CMemoryException().GetErrorMessage());
+        ReportError(CMemoryException().GetErrorMessage(m_language));
+        m_result.outcome = UpdateOutcome::OutOfMemory;
     }
+    if (m_result.Completed())
+        m_result.step = UpdateStep::Finished;
+    // A transfer or prompt the front end broke off ends as its own outcome, whatever
+    // failure it showed as.
+    const CAbortSignal* abort = m_host.GetAbortSignal();
+    if (!m_result.Completed() && abort && abort->IsTriggered())
+        m_result.outcome = UpdateOutcome::Interrupted;
     // The same clean-up on every exit, in this order: link, file, block buffer.
-    if (link) {
-        link->Close();
-        link.reset();
+    if (m_link) {
+        m_link->Close();
+        m_link.reset();
     }
-    if (file) {
-        file->Close();
-        file.reset();
+    if (m_stream) {
+        m_stream->Close();
+        m_stream.reset();
     }
     block.reset();
+    return m_result;
 }
 
-void CUpdateJob::RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::unique_ptr<CDeviceLink>& link)
+UpdateOutcome CUpdateJob::RunSteps(uint8_t* block)
 {
-    const UpdateSettings& settings = m_pView->Settings();
-    uint8_t record[kRecordBufferSize] = {};
+    RomKind kind = kRomKindUnchecked;
+    UpdateOutcome outcome = OpenFile(kind);
+    if (outcome == kGoOn)
+        outcome = OpenTarget();
+    if (outcome == kGoOn)
+        outcome = Handshake();
+    if (outcome == kGoOn)
+        outcome = SendHeader();
+    if (outcome == kGoOn)
+        outcome = SendRecordSections(block, kind);
+    return outcome;
+}
 
+UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
+{
+    m_result.step = UpdateStep::OpeningFile;
     AppendMessage(IDS_OPENING_FILE);
-    file = std::make_unique<CFile>();
-    if (OpenVolume(*file, 1, settings.filePath, kRomKindUnchecked) != 0) {
+    m_stream = std::make_unique<CRecordStream>(m_settings.model, m_settings.filePath);
+    m_stream->SetUnavailableNote(
+        [this](const std::string& path, uint32_t error) { m_host.NoteVolumeUnavailable(path, error); });
+    try {
+        if (!m_stream->OpenFirstVolume([this](int volume) { return PromptForDisk(volume); })) {
+            AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
+            return UpdateOutcome::Cancelled;
+        }
+    } catch (const CFileException& e) {
+        ReportError(e.GetErrorMessage(m_language));
         AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-        return;
+        return UpdateOutcome::FileError;
     }
-
     // The first line tells which ROM the file carries; the three lines are tried in order.
-    char line[kHeaderLineBufferSize] = {};
-    file->Seek(0);
-    ReadHeaderLine(*file, line);
-    const int kind = DetectRomKind(settings.model, line);
-    if (kind < 0) {
-        AppendFailure(IDS_INVALID_ROM_TYPE);
-        return;
-    }
+    kind = m_stream->DetectKind();
+    if (kind == kRomKindUnchecked)
+        return Fail(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE);
+    return kGoOn;
+}
 
+UpdateOutcome CUpdateJob::OpenTarget()
+{
+    m_result.step = UpdateStep::OpeningTarget;
     AppendMessage(IDS_DETECTING_TARGET);
-    link = std::make_unique<CDeviceLink>(settings.useUsb != 0);
-    link->SetAbortSignal(m_pView->GetAbortSignal());
-    if (m_pView->WaitLimit() != 0)
-        link->LimitWaits(m_pView->WaitLimit());
-    const bool opened = settings.useUsb ? link->OpenUsb(settings.model.idQuery, settings.usbDeviceNumber)
-                                        : link->OpenTcp(settings.ipAddress, settings.port);
+    m_link = std::make_unique<CDeviceLink>();
+    m_link->SetAbortSignal(m_host.GetAbortSignal());
+    if (m_host.WaitLimit() != 0)
+        m_link->LimitWaits(m_host.WaitLimit());
+    const bool opened = m_settings.useUsb ? m_link->OpenUsb(m_settings.model.idQuery, m_settings.usbDeviceNumber)
+                                          : m_link->OpenTcp(m_settings.ipAddress, m_settings.port);
     if (!opened) {
         AppendMessage(IDS_CANNOT_OPEN_TARGET);
-        return;
+        return UpdateOutcome::TargetNotOpened;
     }
-
-    // Handshake: update start, sync, identification.
-    if (link->SendCommand(kUpdateStartCommand) != 0) {
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        return;
-    }
-    uint8_t reply = 0;
-    if (!SendBytes(*link, &kSyncByte, 1, false) || !ReceiveBytes(*link, &reply, 1)) {
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        return;
-    }
-    if (reply != kSyncReply) {
-        AppendFailure(IDS_SETUP_FAILURE);
-        return;
-    }
-    if (link->SendCommand(kIdentCommand) != 0) {
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        return;
-    }
-    if (!ReceiveBytes(*link, record, kIdentReplyLength) ||
-        std::memcmp(record, kIdentReply, kIdentReplyLength) != 0) {
-        AppendFailure(IDS_NO_MORVENAL);
-        return;
-    }
-
-    // Header: its size first, echoed, then the 56 bytes of volume 1.
-    AppendMessage(IDS_SENDING_HEADER);
-    if (!SendBytes(*link, &kHeaderSizeByte, 1, false) || !ReceiveBytes(*link, &reply, 1)) {
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        return;
-    }
-    if (reply != kHeaderSizeByte) {
-        AppendFailure(IDS_HEADER_SIZE_FAILURE);
-        return;
-    }
-    file->Seek(0);
-    if (file->Read(record, kHeaderSize) != static_cast<uint32_t>(kHeaderSize)) {
-        AppendFailure(IDS_INCORRECT_INPUT_FILE);
-        return;
-    }
-    if (!SendBytes(*link, record, kHeaderSize, false) || !ReceiveBytes(*link, &reply, 1)) {
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        return;
-    }
-    if (reply != kAck) {
-        AppendFailure(IDS_HEADER_TRANSFER_ERROR);
-        return;
-    }
-
-    switch (SendRecordSections(*file, *link, block, kind)) {
-    case Outcome::Completed:
-        AppendMessage(IDS_TRANSFER_COMPLETED);
-        break;
-    case Outcome::CommunicationError:
-        AppendFailure(IDS_COMMUNICATION_ERROR);
-        break;
-    case Outcome::Ended:
-        break;
-    }
+    return kGoOn;
 }
 
-namespace {
-constexpr uint32_t kLongestRecord = kRecordBufferSize - 1;  // N = 255: 512 bytes
-}  // namespace
-
-CUpdateJob::Outcome CUpdateJob::SendRecordSections(CFile& file, CDeviceLink& link, uint8_t* block, int kind)
+// Update start, sync, identification.
+UpdateOutcome CUpdateJob::Handshake()
 {
-    const UpdateSettings& settings = m_pView->Settings();
-    const bool fast = settings.fastMode != 0;
-    // The progress format is loaded once per run; each block only formats its number.
-    const std::string progressFormat = LoadStringResource(IDS_SENDING_RECORD);
-    char progress[256];
-    const int sectionsNeeded = kind == kRomSub ? 2 : 1;
-    int sectionsDone = 0;
-    int volume = 1;
-    uint32_t fill = 0;
-    uint8_t record[kRecordBufferSize] = {};
-
-    while (sectionsDone < sectionsNeeded) {
-        int recordIndex = 0;
-        for (;;) {
-            // In fast mode every record after START goes out from the block buffer, so it is
-            // read straight to its place there: the 64 MiB of an image are not copied twice.
-            // At most 64 records of 512 bytes lie between two flushes, which is exactly the
-            // buffer; the guard only keeps a broken count from overrunning it.
-            const bool intoBlock = fast && recordIndex > 0;
-            if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
-                if (VolumeChanged(file))
-                    return Outcome::Ended;
-                if (!SendBytes(link, block, fill, true))
-                    return Outcome::CommunicationError;
-                fill = 0;
-            }
-            const int length = ReadRecord(file, intoBlock ? block + fill : record);
-            if (length == -2) {
-                // Nothing more goes out, not even what the block buffer holds.
-                AppendFailure(IDS_INCORRECT_CHECKSUM);
-                return Outcome::Ended;
-            }
-            if (length == -1) {
-                if (volume == 2) {
-                    AppendFailure(IDS_NO_END_RECORD);
-                    return Outcome::Ended;
-                }
-                // The section goes on in volume 2, behind its header; index and block carry over.
-                file.Close();
-                volume = 2;
-                if (OpenVolume(file, 2, settings.filePath, kind) != 0) {
-                    AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-                    return Outcome::Ended;
-                }
-                file.Seek(kFirstRecordOffset);
-                continue;
-            }
-            if (length == 0) {
-                if (VolumeChanged(file))
-                    return Outcome::Ended;
-                if (fast && fill > 0) {
-                    if (!SendBytes(link, block, fill, true))
-                        return Outcome::CommunicationError;
-                    fill = 0;
-                }
-                if (!SendBytes(link, &kEndByte, 1, true))
-                    return Outcome::CommunicationError;
-                ++sectionsDone;
-                break;
-            }
-
-            const uint32_t size = static_cast<uint32_t>(length);
-            if (!fast || recordIndex == 0) {
-                if (VolumeChanged(file))
-                    return Outcome::Ended;
-                if (!SendBytes(link, record, size, true))
-                    return Outcome::CommunicationError;
-            } else {
-                fill += size;
-            }
-
-            if (recordIndex == 0) {
-                AppendMessage(IDS_SENDING_START);
-                if (!ReceiveAck(link))
-                    return Outcome::CommunicationError;
-                Sleep(0);
-                recordIndex = 1;
-                continue;
-            }
-            if ((recordIndex - 1) % kBlockRecords == 0) {
-                if (fast && fill > 0) {
-                    if (VolumeChanged(file))
-                        return Outcome::Ended;
-                    if (!SendBytes(link, block, fill, true))
-                        return Outcome::CommunicationError;
-                    fill = 0;
-                }
-                std::snprintf(progress, sizeof progress, progressFormat.c_str(), recordIndex);
-                ReplaceStatusLine(progress);
-                if (!ReceiveAck(link))
-                    return Outcome::CommunicationError;
-            }
-            ++recordIndex;
-        }
-    }
-    return Outcome::Completed;
+    m_result.step = UpdateStep::UpdateStart;
+    if (m_link->SendCommand(kUpdateStartCommand) != 0)
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    m_result.step = UpdateStep::Sync;
+    const UpdateOutcome sync = Exchange(&kSyncByte, 1, kSyncReply, UpdateOutcome::SetupFailure, IDS_SETUP_FAILURE);
+    if (sync != kGoOn)
+        return sync;
+    m_result.step = UpdateStep::Identification;
+    if (m_link->SendCommand(kIdentCommand) != 0)
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    uint8_t reply[kIdentReplyLength] = {};
+    if (!ReceiveBytes(reply, kIdentReplyLength) || std::memcmp(reply, kIdentReply, kIdentReplyLength) != 0)
+        return Fail(UpdateOutcome::NoIdentification, IDS_NO_MORVENAL);
+    return kGoOn;
 }
+
+// The header's size first, echoed, then the 56 bytes of volume 1.
+UpdateOutcome CUpdateJob::SendHeader()
+{
+    AppendMessage(IDS_SENDING_HEADER);
+    m_result.step = UpdateStep::HeaderSize;
+    const UpdateOutcome size = Exchange(&kHeaderSizeByte, 1, kHeaderSizeByte, UpdateOutcome::HeaderSizeFailure,
+                                        IDS_HEADER_SIZE_FAILURE);
+    if (size != kGoOn)
+        return size;
+    m_result.step = UpdateStep::Header;
+    uint8_t header[kHeaderSize] = {};
+    if (!m_stream->ReadHeader(header))
+        return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+    return Exchange(header, kHeaderSize, kAck, UpdateOutcome::HeaderTransferError, IDS_HEADER_TRANSFER_ERROR);
+}
+
+UpdateOutcome CUpdateJob::SendRecordSections(uint8_t* block, RomKind kind)
+{
+    m_progressFormat = LoadStringResource(IDS_SENDING_RECORD, m_language);
+    const int sectionsNeeded = kind == kRomSub ? 2 : 1;
+    for (int section = 0; section < sectionsNeeded; ++section) {
+        const UpdateOutcome outcome = SendSection(block, kind);
+        if (outcome != kGoOn)
+            return outcome;
+    }
+    AppendMessage(IDS_TRANSFER_COMPLETED);
+    return UpdateOutcome::Completed;
+}
+
+UpdateOutcome CUpdateJob::OpenNextVolume(RomKind kind)
+{
+    try {
+        if (m_stream->OpenNextVolume(kind, [this](int volume) { return PromptForDisk(volume); }))
+            return kGoOn;
+        AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
+        return UpdateOutcome::Cancelled;
+    } catch (const CFileException& e) {
+        ReportError(e.GetErrorMessage(m_language));
+        AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
+        return UpdateOutcome::FileError;
+    }
+}
+
+UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
+{
+    if (fill == 0)
+        return kGoOn;
+    if (VolumeChanged())
+        return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+    if (!SendBytes(block, fill, true))
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    fill = 0;
+    return kGoOn;
+}
+
+// Record 1 and every 64th after it: what the block holds goes out, the progress line
+// shows the record's number, and the instrument must acknowledge.
+UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
+{
+    const UpdateOutcome flushed = FlushBlock(block, fill);
+    if (flushed != kGoOn)
+        return flushed;
+    char progress[256];
+    std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
+    m_log.ReplaceLastLine(progress);
+    if (!ReceiveAck())
+        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    ++m_result.blocks;
+    return kGoOn;
+}
+
+// One section: START alone and acknowledged, then the records, acknowledged after record 1
+// and after every further 64, then END. In fast mode every record after START goes out
+// from the block buffer, so it is read straight to its place there: the 64 MiB of an image
+// are not copied twice. At most 64 records of 512 bytes lie between two flushes, which is
+// exactly the buffer; the guard only keeps a broken count from overrunning it.
+UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
+{
+    const bool fast = m_settings.fastMode != 0;
+    uint8_t record[kRecordBufferSize] = {};
+    uint32_t fill = 0;
+    int recordIndex = 0;
+    m_result.step = UpdateStep::StartRecord;
+    for (;;) {
+        const bool intoBlock = fast && recordIndex > 0;
+        if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
+            const UpdateOutcome flushed = FlushBlock(block, fill);
+            if (flushed != kGoOn)
+                return flushed;
+        }
+        uint32_t length = 0;
+        switch (m_stream->Next(intoBlock ? block + fill : record, length)) {
+        case RecordEvent::BadRecord:
+            // Nothing more goes out, not even what the block buffer holds.
+            return Fail(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM);
+        case RecordEvent::NoEndRecord:
+            return Fail(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD);
+        case RecordEvent::VolumeEnded: {
+            // The section goes on in volume 2, behind its header; index and block carry over.
+            const UpdateOutcome opened = OpenNextVolume(kind);
+            if (opened != kGoOn)
+                return opened;
+            continue;
+        }
+        case RecordEvent::End: {
+            if (VolumeChanged())
+                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+            const UpdateOutcome flushed = FlushBlock(block, fill);
+            if (flushed != kGoOn)
+                return flushed;
+            m_result.step = UpdateStep::EndRecord;
+            if (!SendBytes(&kEndByte, 1, true))
+                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+            return kGoOn;
+        }
+        case RecordEvent::Record:
+            break;
+        }
+
+        ++m_result.records;
+        if (!intoBlock) {
+            if (VolumeChanged())
+                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+            if (!SendBytes(record, length, true))
+                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        } else {
+            fill += length;
+        }
+
+        if (recordIndex == 0) {
+            AppendMessage(IDS_SENDING_START);
+            if (!ReceiveAck())
+                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+            Sleep(0);
+            recordIndex = 1;
+            m_result.step = UpdateStep::Records;
+            continue;
+        }
+        if ((recordIndex - 1) % kBlockRecords == 0) {
+            const UpdateOutcome acknowledged = AcknowledgeBlock(block, fill, recordIndex);
+            if (acknowledged != kGoOn)
+                return acknowledged;
+        }
+        ++recordIndex;
+    }
+}
+
+}  // namespace zorflash

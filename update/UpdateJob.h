@@ -1,51 +1,73 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+#include "update/RomKind.h"
+#include "update/StatusLog.h"
+#include "update/UpdateResult.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class CFile;
+namespace zorflash {
+
 class CDeviceLink;
+class CRecordStream;
 class CUpdateHost;
+struct UpdateSettings;
 
 // One firmware update: the host side of the update protocol. The worker builds one job
-// per update, sets m_pView and calls Run once; the outcome is visible only in the host's
-// status box. Every failure ends the run with one status message; nothing is retried
-// except the disk prompt, which the operator answers.
+// per update and calls Run once. Every failure ends the run with one status message and
+// an outcome; nothing is retried except the disk prompt, which the operator answers.
 class CUpdateJob {
 public:
-    CUpdateJob();
-    virtual ~CUpdateJob();
+    explicit CUpdateJob(CUpdateHost& host);
+    ~CUpdateJob();
     CUpdateJob(const CUpdateJob&) = delete;
     CUpdateJob& operator=(const CUpdateJob&) = delete;
 
-    void Run();
+    UpdateResult Run();
 
-    // Opens volume `volume` of the chosen file into `file`, prompting for the disk until
-    // the right one is there: 0 when open and matching, -1 when the operator cancelled or
-    // a file error was reported. A negative kind skips the header-line test.
-    int OpenVolume(CFile& file, int volume, std::string fileName, int kind);
-    void ReadHeaderLine(CFile& file, char* buffer);
-    int ReadRecord(CFile& file, uint8_t* buffer);
-
-    // The status log: append at the end, or write over the last line (progress text).
-    void AppendStatus(const std::string& text);
-    void ReplaceStatusLine(const std::string& text);
-
-    CUpdateHost* m_pView = nullptr;  // the form that started the run; not owned
+    const CStatusLog& Log() const { return m_log; }
 
 private:
-    // Completed: every needed END went out. Ended: the sections wrote their own message.
-    enum class Outcome { Completed, Ended, CommunicationError };
+    // What a step of the run asks next: go on, or end with this outcome.
+    static constexpr UpdateOutcome kGoOn = UpdateOutcome::Completed;
 
-    void RunSteps(uint8_t* block, std::unique_ptr<CFile>& file, std::unique_ptr<CDeviceLink>& link);
-    Outcome SendRecordSections(CFile& file, CDeviceLink& link, uint8_t* block, int kind);
-    bool SendBytes(CDeviceLink& link, const uint8_t* data, uint32_t length, bool recordStream);
-    bool VolumeChanged(const CFile& file);  // true, with the message written, when it was
-    bool ReceiveBytes(CDeviceLink& link, uint8_t* buffer, uint32_t length);
-    bool ReceiveAck(CDeviceLink& link);
+    UpdateOutcome RunSteps(uint8_t* block);
+    UpdateOutcome OpenFile(RomKind& kind);
+    UpdateOutcome OpenTarget();
+    UpdateOutcome Handshake();
+    UpdateOutcome SendHeader();
+    UpdateOutcome SendRecordSections(uint8_t* block, RomKind kind);
+    UpdateOutcome SendSection(uint8_t* block, RomKind kind);
+    UpdateOutcome FlushBlock(uint8_t* block, uint32_t& fill);
+    UpdateOutcome AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
+    UpdateOutcome OpenNextVolume(RomKind kind);
+
+    // Sends data and expects one reply byte: a failed transfer is a communication error,
+    // another reply is wrongReply.
+    UpdateOutcome Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
+                           unsigned wrongReplyMessage);
+    bool SendBytes(const uint8_t* data, uint32_t length, bool recordStream);
+    bool VolumeChanged();  // the open volume is no longer the file that was opened
+    bool ReceiveBytes(uint8_t* buffer, uint32_t length);
+    bool ReceiveAck();
+    bool PromptForDisk(int volume);
+    void ReportError(const std::string& text);
+
     void AppendMessage(unsigned id);
-    void AppendFailure(unsigned id);  // the message after CR LF
+    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the message after CR LF
 
-    uint32_t m_timeout = 10000;
+    CUpdateHost& m_host;
+    const UpdateSettings& m_settings;
+    CStatusLog m_log;
+    std::unique_ptr<CRecordStream> m_stream;
+    std::unique_ptr<CDeviceLink> m_link;
+    UpdateResult m_result;
+    Language m_language;
+    std::string m_progressFormat;  // loaded once per run; each block only formats its number
+    uint32_t m_timeout = 0;
 };
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // The update protocol's constants, as the instrument expects them. The contract test
 // pins these values: an accidental change must fail loudly.
 namespace UpdateProtocol {
@@ -16,13 +18,12 @@ constexpr uint8_t kAck = 0x59;                           // 'Y': header, START r
 constexpr uint8_t kEndByte = 0x00;                       // ends a record section
 constexpr int kBlockRecords = 64;                        // records between acknowledgements after record 1
 constexpr uint32_t kBlockBufferSize = 0x8000;            // 64 records of the longest length (512)
-constexpr uint32_t kTransferTimeoutMs = 10000;           // every send and receive of a run
+constexpr uint32_t kTransferTimeoutMs = 10000;           // every send and receive of a run, unless the front end shortens it
 constexpr uint64_t kFirstRecordOffset = 56;              // records begin behind the header
 }  // namespace UpdateProtocol
 
 // Numbers of the update run's messages.
 enum UpdateMessageId : unsigned {
-    IDS_UPDATE_FILTER = 61204,
     IDS_CANNOT_OPEN_TARGET = 61205,
     IDS_INVALID_ROM_TYPE = 61207,
     IDS_OPENING_FILE = 61208,
@@ -42,3 +43,5 @@ enum UpdateMessageId : unsigned {
     IDS_COMMUNICATION_ERROR = 61222,
     IDS_INSERT_DISK = 61223,
 };
+
+}  // namespace zorflash

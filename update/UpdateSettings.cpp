@@ -1,5 +1,7 @@
 #include "update/UpdateSettings.h"
 
+namespace zorflash {
+
 void ApplyNewDocumentDefaults(UpdateSettings& settings)
 {
     settings.ipAddress = kDefaultIpAddress;
@@ -22,3 +24,5 @@ void ApplyModelSelection(UpdateSettings& settings, int index)
     else
         settings.useUsb = 0;
 }
+
+}  // namespace zorflash

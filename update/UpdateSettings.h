@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 // What the operator chose: the instrument model, the update file and the link. Written on
 // the window thread only; an update reads it on its worker thread without a lock, so the
 // front ends keep it unchanged while an update runs.
@@ -32,3 +34,5 @@ void ApplyNewDocumentDefaults(UpdateSettings& settings);
 // Choosing a model: store the index, copy the row, then TCP/IP if the model allows it,
 // else USB if it allows that, else TCP/IP. Address, port and fast mode are kept.
 void ApplyModelSelection(UpdateSettings& settings, int index);
+
+}  // namespace zorflash

@@ -3,20 +3,20 @@
 #include "update/UpdateHost.h"
 #include "update/UpdateJob.h"
 
-unsigned UpdateThreadProc(CUpdateHost* host)
+namespace zorflash {
+
+UpdateResult UpdateThreadProc(CUpdateHost* host)
 {
-    {
-        CUpdateJob job;
-        host->StatusSetText(std::string());
-        job.m_pView = host;
-        job.Run();
-        // Posted before the job is gone; the host joins this thread when it sees it.
-        host->PostUpdateFinished();
-    }
-    return 0;
+    CUpdateJob job(*host);
+    const UpdateResult result = job.Run();
+    // Posted before the job is gone; the host joins this thread when it sees it.
+    host->PostUpdateFinished(result);
+    return result;
 }
 
 std::thread StartUpdateWorker(CUpdateHost* host)
 {
-    return std::thread(UpdateThreadProc, host);
+    return std::thread([host] { UpdateThreadProc(host); });
 }
+
+}  // namespace zorflash

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace zorflash {
+
 std::vector<std::string> ExpandUsbCandidates(const char* list)
 {
     std::vector<std::string> paths;
@@ -54,3 +56,5 @@ std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
     }
     return skipped;
 }
+
+}  // namespace zorflash

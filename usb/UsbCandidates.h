@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace zorflash {
+
 // The device paths the USB layer tries, in order: ZORFLASH_USB_DEVICES (or the default
 // list when it is unset) with each glob pattern replaced by its matches, sorted.
 // Patterns that match nothing and empty items add nothing.
@@ -18,3 +20,5 @@ struct SkippedUsbCandidate {
     std::string reason;
 };
 std::vector<SkippedUsbCandidate> SkippedUsbCandidates();
+
+}  // namespace zorflash

@@ -24,6 +24,8 @@
 #include <string>
 #include <utility>
 
+namespace zorflash {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -282,3 +284,5 @@ const char* VavUZIz_DevicePath(int handle)
     const std::shared_ptr<OpenedDevice> device = Find(handle);
     return device ? device->path.c_str() : nullptr;
 }
+
+}  // namespace zorflash

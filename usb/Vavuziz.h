@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zorflash {
+
 // The USB access library: four functions the link's USB channel is written against, plus
 // two of ours. An instrument on USB is a character device: a CDC-ACM serial port (put in
 // raw mode) or a USBTMC node. Candidates come from ZORFLASH_USB_DEVICES (paths or glob
@@ -31,3 +33,5 @@ int VavUZIz_SetAbortFd(int handle, int abortFd);
 // Ours: the path the handle was opened at, valid until the handle is closed; null for an
 // unknown handle.
 const char* VavUZIz_DevicePath(int handle);
+
+}  // namespace zorflash

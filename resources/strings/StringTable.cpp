@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace zorflash {
+
 namespace {
 // Kept sorted by id: FindStringEntry searches it by halves.
 constexpr StringEntry kStrings[] = {
@@ -90,3 +92,10 @@ const StringEntry* FindStringEntry(unsigned id)
         return nullptr;
     return &*it;
 }
+
+std::span<const StringEntry> AllStringEntries()
+{
+    return kStrings;
+}
+
+}  // namespace zorflash

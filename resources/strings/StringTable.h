@@ -1,5 +1,9 @@
 #pragma once
 
+#include <span>
+
+namespace zorflash {
+
 // The numbered texts, English and Japanese side by side (UTF-8).
 struct StringEntry {
     unsigned id;
@@ -8,3 +12,7 @@ struct StringEntry {
 };
 
 const StringEntry* FindStringEntry(unsigned id);
+// Every entry, sorted by id.
+std::span<const StringEntry> AllStringEntries();
+
+}  // namespace zorflash

@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+namespace zorflash {
+
 namespace {
 constexpr MenuEntry kMenuEnglish[] = {
     {true, 0, "&File"},
@@ -41,3 +43,5 @@ const MenuEntry* GetMainMenu(Language language, std::size_t& count)
     count = std::size(kMenuEnglish);
     return kMenuEnglish;
 }
+
+}  // namespace zorflash

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "platform/StringResource.h"
+#include "resources/strings/Language.h"
 
 #include <cstddef>
+
+namespace zorflash {
 
 // Command ids of the main window; menu items, tool bar buttons and keys carry them.
 constexpr int kIdFileNew = 57600;
@@ -24,3 +26,5 @@ struct MenuEntry {
 };
 
 const MenuEntry* GetMainMenu(Language language, std::size_t& count);
+
+}  // namespace zorflash

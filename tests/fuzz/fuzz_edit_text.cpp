@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace zorflash;
+
 namespace {
 
 [[noreturn]] void Fail(const char* what)

@@ -1,20 +1,19 @@
-// Arbitrary volume contents through the engine's file side: the volume opener (volume
-// number and header line checks, disk prompt), the header line reader and the record
-// reader, across two volumes, with the buffers sized exactly as the engine promises to
-// need so that the sanitizers see any byte written or read beyond them.
+// Arbitrary volume contents through the engine's file side: the record stream (volume
+// number and header line checks, disk prompt, records across two volumes) and the header
+// line reader, with the buffers sized exactly as the engine promises to need so that the
+// sanitizers see any byte written or read beyond them.
 //
-// Input: byte 0 chooses the model (bits 0-2), a second volume (bit 3) and the kind the
-// opener checks (bits 4-5: unchecked, MAIN, SUB, PATTERN); with two volumes bytes 1-2
-// (little-endian) split the rest into volume 1 and volume 2.
+// Input: byte 0 chooses the model (bits 0-2), a second volume (bit 3) and the kind volume
+// 2 is checked against (bits 4-5: unchecked, MAIN, SUB, PATTERN); with two volumes bytes
+// 1-2 (little-endian) split the rest into volume 1 and volume 2.
 
-#include "FuzzHost.h"
-#include "ScratchDir.h"
+#include "UpdateFileBuilder.h"
 
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "update/DeviceModel.h"
 #include "update/UpdateFileReader.h"
-#include "update/UpdateJob.h"
+#include "update/RecordStream.h"
 #include "update/UpdateSettings.h"
 
 #include <algorithm>
@@ -23,6 +22,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+
+using namespace zorflash;
 
 namespace {
 
@@ -76,7 +77,7 @@ void CheckRecord(const uint8_t* record, int length)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CScratchDir scratch;
+    static const testsupport::TempDir scratch(true);
     if (size < 3)
         return 0;
     const uint8_t flags = data[0];
@@ -92,73 +93,69 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int volume : {2, 17})
         CheckVolumeName(std::string(reinterpret_cast<const char*>(body), std::min<size_t>(bodySize, 40)), volume);
 
-    scratch.Write("fw1.bin", body, split);
+    testsupport::WriteFile(scratch / "fw1.bin", testsupport::Bytes(body, body + split));
     if (twoVolumes)
-        scratch.Write("fw2.bin", body + split, bodySize - split);
+        testsupport::WriteFile(scratch / "fw2.bin", testsupport::Bytes(body + split, body + bodySize));
     else
-        scratch.Remove("fw2.bin");
+        std::remove((scratch / "fw2.bin").c_str());
 
     UpdateSettings settings;
     ApplyNewDocumentDefaults(settings);
     ApplyModelSelection(settings, modelIndex);
-    settings.filePath = scratch.File("fw2.bin");  // volume 1 is still found by the rule
-    CFuzzHost host(settings, 50);
-    CUpdateJob job;
-    job.m_pView = &host;
-
-    const char* checkedLine =
-        checkedKind < 0 ? nullptr : HeaderLineOf(settings.model, static_cast<RomKind>(checkedKind));
-    auto file = std::make_unique<CFile>();
+    settings.filePath = scratch / "fw2.bin";  // volume 1 is still found by the rule
+    size_t prompts = 0;
+    const auto decline = [&prompts](int) {
+        ++prompts;
+        return false;
+    };
+    const RomKind checkedKind2 = static_cast<RomKind>(checkedKind);
+    const char* checkedLine = checkedKind < 0 ? nullptr : HeaderLineOf(settings.model, checkedKind2);
+    CRecordStream stream(settings.model, settings.filePath);
     try {
-        const int opened = job.OpenVolume(*file, 1, settings.filePath, checkedKind);
-        if ((opened == 0) != VolumeShouldOpen(body, split, 1, checkedLine))
-            Fail("volume 1 opened against its number or header line");
-        if (opened != 0) {
-            if (host.Prompts() == 0 && host.Errors().empty())
-                Fail("volume 1 refused without a prompt or an error");
+        const bool opened = stream.OpenFirstVolume(decline);
+        if (opened != VolumeShouldOpen(body, split, 1, nullptr))
+            Fail("volume 1 opened against its number");
+        if (!opened) {
+            if (prompts == 0)
+                Fail("volume 1 refused without a prompt");
             return 0;
         }
 
-        // Header lines: at most 64 bytes, NUL-terminated, LF only as the last byte. The
-        // first names the kind volume 2 must carry.
+        // Header lines: at most 64 bytes, NUL-terminated, LF only as the last byte.
+        CFile file;
+        if (!file.Open(stream.VolumePath()))
+            Fail("volume 1 opened once but not twice");
         auto line = std::make_unique<char[]>(kHeaderLineBufferSize);
-        int kind = -1;
-        file->Seek(0);
         for (int i = 0; i < 2; ++i) {
-            job.ReadHeaderLine(*file, line.get());
+            ReadHeaderLine(file, line.get());
             const size_t length = strnlen(line.get(), kHeaderLineBufferSize);
             if (length >= static_cast<size_t>(kHeaderLineBufferSize))
                 Fail("header line not terminated within 65 bytes");
             const char* lf = static_cast<const char*>(std::memchr(line.get(), '\n', length));
             if (lf && lf != line.get() + length - 1)
                 Fail("header line goes on past its LF");
-            for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {
-                if (i == 0 && std::strcmp(line.get(), HeaderLineOf(settings.model, candidate)) == 0)
-                    kind = candidate;
-            }
         }
+        file.Close();
 
         auto record = std::make_unique<uint8_t[]>(kRecordBufferSize);
-        file->Seek(kHeaderSize);
+        if (!stream.ReadHeader(record.get()))
+            return 0;
         size_t records = 0;
-        for (int volume = 1, ends = 0; ends < 2;) {
-            const int result = job.ReadRecord(*file, record.get());
-            if (result == -2 || (result == -1 && volume == 2))
+        for (int ends = 0; ends < 2;) {
+            uint32_t length = 0;
+            const RecordEvent event = stream.Next(record.get(), length);
+            if (event == RecordEvent::BadRecord || event == RecordEvent::NoEndRecord)
                 break;
-            if (result == -1) {
-                file->Close();
-                volume = 2;
-                const char* line2 = kind < 0 ? nullptr : HeaderLineOf(settings.model, static_cast<RomKind>(kind));
-                const int opened2 = job.OpenVolume(*file, 2, settings.filePath, kind);
-                if ((opened2 == 0) != (twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, line2)))
+            if (event == RecordEvent::VolumeEnded) {
+                const bool opened2 = stream.OpenNextVolume(checkedKind2, decline);
+                if (opened2 != (twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, checkedLine)))
                     Fail("volume 2 opened against its number or header line");
-                if (opened2 != 0)
+                if (!opened2)
                     break;
-                file->Seek(kHeaderSize);
-            } else if (result == 0) {
+            } else if (event == RecordEvent::End) {
                 ++ends;
             } else {
-                CheckRecord(record.get(), result);
+                CheckRecord(record.get(), static_cast<int>(length));
                 // Every record consumes at least 4 bytes: more records than bytes is a loop.
                 if (++records > size)
                     Fail("the reader does not advance");
@@ -167,6 +164,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const CFileException&) {
         // A file error ends a run with the framework's report; it is no crash.
     }
-    file->Close();
+    stream.Close();
     return 0;
 }

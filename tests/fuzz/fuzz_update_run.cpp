@@ -7,8 +7,8 @@
 // of 3, MAIN of 67 records, PATTERN of a START record alone) and fast mode (bit 2); the
 // rest are the instrument's replies, in order.
 
-#include "FuzzHost.h"
-#include "ScratchDir.h"
+#include "RecordingHost.h"
+#include "LoopbackListener.h"
 #include "UpdateFileBuilder.h"
 
 #include "platform/StringResource.h"
@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+
 using namespace UpdateProtocol;
 
 namespace {
@@ -38,21 +39,6 @@ namespace {
 {
     std::fprintf(stderr, "update run: %s\nstatus text:\n%s\n", what.c_str(), text.c_str());
     std::abort();
-}
-
-// The instrument's listener on 127.0.0.1, for the whole run.
-int OpenListener(int& port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4) != 0
-        || getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        Fail("no loopback listener", "");
-    port = ntohs(addr.sin_port);
-    return fd;
 }
 
 // One connection of an instrument whose replies are given bytes: it sends them all, closes
@@ -101,7 +87,7 @@ struct Variant {
     std::vector<ReplyPoint> replies;
 };
 
-std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel& model)
+std::vector<Variant> MakeVariants(const testsupport::TempDir& scratch, const DeviceModel& model)
 {
     struct Shape {
         RomKind kind;
@@ -112,7 +98,7 @@ std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel&
     std::vector<Variant> variants;
     for (int i = 0; i < 4; ++i) {
         testsupport::Bytes bytes = testsupport::Header(HeaderLineOf(model, shapes[i].kind), 1);
-        Variant variant{scratch.File("variant" + std::to_string(i) + "_1.bin"),
+        Variant variant{scratch / ("variant" + std::to_string(i) + "_1.bin"),
                         {{std::string(1, static_cast<char>(kSyncReply)), IDS_SETUP_FAILURE, IDS_COMMUNICATION_ERROR},
                          {kIdentReply, IDS_NO_MORVENAL, IDS_NO_MORVENAL},
                          {std::string(1, static_cast<char>(kHeaderSizeByte)), IDS_HEADER_SIZE_FAILURE, IDS_COMMUNICATION_ERROR},
@@ -126,7 +112,7 @@ std::vector<Variant> MakeVariants(const CScratchDir& scratch, const DeviceModel&
                     variant.replies.push_back({ack, IDS_COMMUNICATION_ERROR, IDS_COMMUNICATION_ERROR});
             }
         }
-        scratch.Write("variant" + std::to_string(i) + "_1.bin", bytes.data(), bytes.size());
+        testsupport::WriteFile(scratch / ("variant" + std::to_string(i) + "_1.bin"), bytes);
         variants.push_back(variant);
     }
     return variants;
@@ -138,26 +124,25 @@ std::string ExpectedEnding(const Variant& variant, const uint8_t* replies, size_
     size_t pos = 0;
     for (const ReplyPoint& point : variant.replies) {
         if (size - pos < point.bytes.size())
-            return "\r\n" + LoadStringResource(point.missing);
+            return "\r\n" + LoadStringResource(point.missing, Language::English);
         if (std::string(reinterpret_cast<const char*>(replies + pos), point.bytes.size()) != point.bytes)
-            return "\r\n" + LoadStringResource(point.wrong);
+            return "\r\n" + LoadStringResource(point.wrong, Language::English);
         pos += point.bytes.size();
     }
-    return LoadStringResource(IDS_TRANSFER_COMPLETED);
+    return LoadStringResource(IDS_TRANSFER_COMPLETED, Language::English);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static CScratchDir scratch;
-    static int port = 0;
-    static const int listener = OpenListener(port);
+    static const testsupport::TempDir scratch(true);
+    static CLoopbackListener listener(4);
+    const int port = listener.Port();
     static const DeviceModel model = g_deviceModelTable[0];
     static const std::vector<Variant> variants = MakeVariants(scratch, model);
     if (size < 1 || size > 512)
         return 0;
-    SetResourceLanguage(Language::English);
 
     const Variant& variant = variants[data[0] & 3];
     UpdateSettings settings;
@@ -171,21 +156,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> replies(data + 1, data + size);
     std::atomic<bool> runOver{false};
     bool closed = false;
-    std::thread instrument([&] { closed = ServeOneConnection(listener, replies, runOver); });
-    CFuzzHost host(settings, 200);
-    CUpdateJob job;
-    job.m_pView = &host;
-    job.Run();
+    std::thread instrument([&] { closed = ServeOneConnection(listener.Fd(), replies, runOver); });
+    // Every disk prompt is cancelled (a fuzz input never waits for an operator), and the
+    // time-out is short so that an input that makes the engine wait still ends quickly.
+    testsupport::RecordingHost host(settings);
+    host.timeoutMs = 200;
+    CUpdateJob job(host);
+    const UpdateResult result = job.Run();
     runOver = true;
     instrument.join();
 
-    const std::string& text = host.Text();
+    const std::string text = host.Text();
     if (!closed)
         Fail("the link was left open", text);
     const std::string expected = ExpectedEnding(variant, data + 1, size - 1);
     if (text.size() < expected.size() || text.compare(text.size() - expected.size(), expected.size(), expected) != 0)
         Fail("the run did not end with: " + expected, text);
-    if (!host.Errors().empty())
+    if (!host.errors.empty())
         Fail("a file or memory error was reported", text);
+    if (result.Completed() != (expected == LoadStringResource(IDS_TRANSFER_COMPLETED, Language::English)))
+        Fail("the outcome disagrees with the status text", text);
     return 0;
 }

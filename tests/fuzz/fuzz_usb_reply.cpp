@@ -24,6 +24,8 @@
 #include <string>
 #include <thread>
 
+using namespace zorflash;
+
 namespace {
 
 [[noreturn]] void Fail(const char* what)

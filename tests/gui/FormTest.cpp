@@ -6,6 +6,7 @@
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
 #include "ui/LinkSummary.h"
+#include "ui/UiStrings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <QToolBar>
 
 #include <tuple>
+
 
 using DialogEdit = std::function<void(CCommSettingsDialog*)>;
 Q_DECLARE_METATYPE(DialogEdit)
@@ -79,7 +81,7 @@ private slots:
     void cleanup()
     {
         app.reset();
-        SetResourceLanguage(Language::English);
+        SetUiLanguage(Language::English);
     }
 
     void startUpAndModelChoice()
@@ -186,10 +188,6 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<int>("fastMode");
         const uint home = 0xC0A80001u;
-        QTest::newRow("empty port gives 0") << 0 << DialogEdit([](auto* d) { PortBox(d)->clear(); }) << 1 << 0 << home
-                                            << 0 << 1;
-        QTest::newRow("99999 stored as is") << 0 << DialogEdit([](auto* d) { TypePort(d, "99999"); }) << 1 << 0 << home
-                                            << 99999 << 1;
         QTest::newRow("only digits typed or pasted") << 0 << DialogEdit([](auto* d) {
             TypePort(d, "8a0-");
             QApplication::clipboard()->setText("1x");
@@ -261,7 +259,9 @@ private slots:
     {
         // The edit keys and F6 are taken by the window, also inside its text boxes.
         auto* status = Form<QPlainTextEdit>(1005);
-        View()->StatusSetText("Opening File...\r\nDetecting Target...\r\n");
+        CEditText log;
+        log.SetText("Opening File...\r\nDetecting Target...\r\n");
+        View()->OnStatusLogChanged(log);
         QCOMPARE(status->toPlainText(), QString("Opening File...\nDetecting Target...\n"));
         QApplication::clipboard()->setText("untouched");
         status->setFocus();
@@ -284,17 +284,6 @@ private slots:
         // Ctrl+O acts from inside a text box too (Ctrl+S: the operator test).
         QTest::keyClick(status, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(chooserCalls, 1);
-    }
-
-    void toolBarShowsAndHides()
-    {
-        QAction* toggle = Frame()->GetAction(59392);
-        QToolBar* bar = Frame()->GetToolBar();
-        QVERIFY(toggle->isChecked() && bar->isVisible());
-        toggle->trigger();
-        QVERIFY(!toggle->isChecked() && !bar->isVisible());
-        toggle->trigger();
-        QVERIFY(toggle->isChecked() && bar->isVisible());
     }
 
     void bothLanguages_data()

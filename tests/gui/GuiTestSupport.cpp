@@ -2,6 +2,7 @@
 
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
+#include "ui/UiStrings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
@@ -81,7 +83,7 @@ bool GuiSession::Start(Language language)
 {
     app.reset();
     *this = GuiSession{};
-    SetResourceLanguage(language);
+    SetUiLanguage(language);
     app = std::make_unique<CZorflashApp>();
     if (!app->InitInstance())
         return false;

@@ -14,7 +14,11 @@
 #include <functional>
 #include <memory>
 
+using namespace zorflash;
+
+namespace zorflash {
 class CCommSettingsDialog;
+}  // namespace zorflash
 
 // Writes an RT71 update file: the 56-byte header (volume "01"), then per section (one for
 // MAIN, two for SUB) a START record, `records` records and, unless left out, the END record.

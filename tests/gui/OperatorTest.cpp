@@ -9,6 +9,7 @@
 #include "ui/CommSettingsDialog.h"
 #include "ui/IPAddressCtrl.h"
 #include "ui/ProgressDisplay.h"
+#include "ui/UiStrings.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -34,6 +35,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+
 
 namespace {
 // Plays an operator's keystrokes into the settings dialog: characters are typed as they
@@ -117,7 +119,7 @@ private slots:
     void cleanup()
     {
         app.reset();
-        SetResourceLanguage(Language::English);
+        SetUiLanguage(Language::English);
     }
 
     void addressTypedIsAddressUsed_data()
@@ -273,7 +275,9 @@ private slots:
 
     void editMenuCopiesTheLog()
     {
-        View()->StatusSetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
+        CEditText log;
+        log.SetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
+        View()->OnStatusLogChanged(log);
         QApplication::clipboard()->setText("untouched");
         auto* status = Form<QPlainTextEdit>(1005);
         QCOMPARE(MenuOf(status->viewport(), "Select All"), QStringList({"Copy (off)", "Select All"}));

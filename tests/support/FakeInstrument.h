@@ -4,11 +4,7 @@
 // from the wire, answers at every reply point, and can hold one reply back. It
 // keeps every byte it received, so a test compares the wire with the file.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "LoopbackListener.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,17 +27,6 @@ public:
     // acknowledgements of the record sections.
     FakeInstrument(int faultAt = -1, Fault fault = Fault::None) : m_faultAt(faultAt), m_fault(fault)
     {
-        m_listen = socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(m_listen, 4);
-        socklen_t len = sizeof addr;
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
         m_thread = std::thread([this] { Serve(); });
     }
 
@@ -49,10 +34,9 @@ public:
     {
         m_stop.store(true);
         m_thread.join();
-        close(m_listen);
     }
 
-    int Port() const { return m_port; }
+    int Port() const { return m_listener.Port(); }
     // Waits (at most two seconds) until the connection has ended, so that everything the
     // host sent has been read.
     bool WaitClosed()
@@ -114,9 +98,7 @@ private:
     {
         int fd = -1;
         while (!m_stop.load() && fd < 0) {
-            pollfd p{m_listen, POLLIN, 0};
-            if (poll(&p, 1, 50) > 0)
-                fd = accept(m_listen, nullptr, nullptr);
+            fd = m_listener.Accept(50);
         }
         if (fd < 0)
             return;
@@ -162,8 +144,7 @@ private:
             m_extra.fetch_add(1);
     }
 
-    int m_listen = -1;
-    int m_port = 0;
+    CLoopbackListener m_listener;
     int m_faultAt;
     Fault m_fault;
     std::atomic<bool> m_stop{false};

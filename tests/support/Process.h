@@ -23,7 +23,6 @@ namespace testsupport {
 class Process {
 public:
     explicit Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {})
-        : m_started(std::chrono::steady_clock::now())
     {
         int in[2], out[2], err[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
@@ -79,7 +78,6 @@ public:
             const pid_t r = waitpid(m_pid, &status, WNOHANG);
             if (r == m_pid) {
                 m_exited = true;
-                m_ended = std::chrono::steady_clock::now();
                 m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
                 // The child's last lines may still sit in the pipes: callers read Out()
                 // right after an exit, so wait (bounded: a grandchild may hold a pipe)
@@ -97,13 +95,6 @@ public:
     }
 
     int ExitCode() const { return m_code; }
-    // Milliseconds from the start to the end seen by Wait (or to now, while running).
-    long ElapsedMs() const
-    {
-        const auto end = m_exited ? m_ended : std::chrono::steady_clock::now();
-        return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(end - m_started).count());
-    }
-
     // Waits until stdout or stderr holds `text`.
     bool WaitFor(const std::string& text, int timeoutMs, bool onStderr = false)
     {
@@ -142,8 +133,6 @@ private:
         ++m_drained;
     }
 
-    std::chrono::steady_clock::time_point m_started;
-    std::chrono::steady_clock::time_point m_ended;
     pid_t m_pid = -1;
     int m_stdin = -1;
     bool m_exited = false;

@@ -1,7 +1,7 @@
 #pragma once
 
-// A host for engine tests: the status box is a CEditText, prompts are answered from a
-// script, and every record-stream write is recorded.
+// A host for engine tests: keeps the job's log as last told, answers prompts from a
+// script, and records every record-stream write and the outcome.
 
 #include "platform/EditText.h"
 #include "update/UpdateHost.h"
@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace zorflash;
+
 namespace testsupport {
 
 class RecordingHost : public CUpdateHost {
@@ -20,13 +22,12 @@ public:
     explicit RecordingHost(const UpdateSettings& settings) : settings(settings) {}
 
     const UpdateSettings& Settings() const override { return settings; }
-    int StatusGetTextLength() override { ++statusRequests; return status.GetTextLength(); }
-    void StatusSetSel(int start, int end) override { ++statusRequests; status.SetSel(start, end); }
-    void StatusScrollCaret() override { ++statusRequests; }
-    void StatusReplaceSel(const std::string& text) override { ++statusRequests; status.ReplaceSel(text); }
-    int StatusLineFromChar(int charIndex) override { ++statusRequests; return status.LineFromChar(charIndex); }
-    int StatusLineIndex(int line) override { ++statusRequests; return status.LineIndex(line); }
-    void StatusSetText(const std::string& text) override { ++statusRequests; status.SetText(text); }
+    Language StatusLanguage() const override { return language; }
+    void OnStatusLogChanged(const CEditText& log) override
+    {
+        ++statusChanges;
+        status = log;
+    }
 
     bool PromptOkCancel(const std::string& text) override
     {
@@ -40,8 +41,9 @@ public:
         return ok;
     }
     void ReportError(const std::string& text) override { errors.push_back(text); }
-    void PostUpdateFinished() override
+    void PostUpdateFinished(const UpdateResult& r) override
     {
+        result = r;
         finishedWithText = status.GetText();
         finished.store(true);
     }
@@ -51,6 +53,7 @@ public:
     std::string Text() const { return status.GetText(); }
 
     UpdateSettings settings;
+    Language language = Language::English;
     CEditText status;
     std::deque<bool> answers;                       // true = OK; empty = Cancel
     std::function<void(size_t)> beforeAnswer;       // runs before a prompt is answered
@@ -59,7 +62,8 @@ public:
     std::vector<uint32_t> writes;                   // sizes of the record-stream writes
     std::atomic<bool> finished{false};
     std::string finishedWithText;
-    int statusRequests = 0;
+    UpdateResult result;
+    int statusChanges = 0;
     uint32_t timeoutMs = 10000;
 };
 

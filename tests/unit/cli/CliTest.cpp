@@ -2,16 +2,18 @@
 
 #include "cli/FileCheck.h"
 #include "cli/PrintableText.h"
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 #include "cli/TargetAddress.h"
 #include "cli/TerminalHost.h"
-#include "platform/StringResource.h"
+#include "update/StatusLog.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include <unistd.h>
+
+using namespace zorflash;
 
 using namespace testsupport;
 
@@ -67,23 +69,14 @@ protected:
             options.interactive = interactive;
             options.totalBytes = 1000;
             CTerminalHost host(settings, options, out, stderr);
-            auto append = [&](const std::string& t) {
-                const int n = host.StatusGetTextLength();
-                host.StatusSetSel(n, n);
-                host.StatusReplaceSel(t);
-            };
-            auto replace = [&](const std::string& t) {
-                const int n = host.StatusGetTextLength();
-                host.StatusSetSel(host.StatusLineIndex(host.StatusLineFromChar(n)), n);
-                host.StatusReplaceSel(t);
-            };
-            host.StatusSetText("");
-            append("Opening File...\r\n");
-            append("Sending START record...\r\n");
-            replace("Sending (1) Record");
+            CStatusLog log(host);
+            log.Clear();
+            log.Append("Opening File...\r\n");
+            log.Append("Sending START record...\r\n");
+            log.ReplaceLastLine("Sending (1) Record");
             usleep(pauseMicros);  // the line in progress is redrawn at most ten times a second
-            replace("Sending (65) Record");
-            append("\r\nTransfer completed.\r\n");
+            log.ReplaceLastLine("Sending (65) Record");
+            log.Append("\r\nTransfer completed.\r\n");
             host.Finish();
             text = host.StatusText();
         }
@@ -113,7 +106,6 @@ class Inspection : public ::testing::Test {
 protected:
     Inspection()
     {
-        SetResourceLanguage(Language::English);
         ApplyNewDocumentDefaults(settings);
         ApplyModelSelection(settings, 0);
         settings.filePath = dir / "fw1.R71";
@@ -128,32 +120,12 @@ protected:
     UpdateSettings settings;
 };
 
-TEST_F(Inspection, TwoVolumeSubFileReportsBothSections)
-{
-    const Bytes first = Section(10, 1);   // 10 records of 16 bytes + END
-    const Bytes second = Section(70, 2);
-    Bytes all = first;
-    Append(all, second);
-    const long split = 161 + 5 * 16;  // inside the second section, on a record boundary
-    WriteVolume(1, "SUB", Bytes(all.begin(), all.begin() + split));
-    WriteVolume(2, "SUB", Bytes(all.begin() + split, all.end()));
-    const CFileCheck::Report r = CFileCheck::Inspect(settings);
-    EXPECT_TRUE(r.complete) << r.problem << " " << r.where;
-    EXPECT_EQ(r.kind, "SUB");
-    EXPECT_EQ(r.volumePaths.size(), 2u);
-    ASSERT_EQ(r.sections.size(), 2u);
-    EXPECT_EQ(r.sections[0].records, 10u);
-    EXPECT_EQ(r.sections[0].bytes, 161u);
-    EXPECT_EQ(r.sections[1].records, 70u);
-    EXPECT_EQ(r.sections[1].bytes, 70u * 16 + 1);
-}
-
 TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
 {
     Bytes stream = Section(10, 1);
     stream[16 * 4 + 15] ^= 0x01;  // one flipped bit in the checksum of record 4
     WriteVolume(1, "MAIN", stream);
-    CFileCheck::Report r = CFileCheck::Inspect(settings);
+    CFileCheck::Report r = CFileCheck::Inspect(settings, Language::English);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.problem, "Incorrect Check Sum.");
     EXPECT_EQ(r.where, "section 1, record 4 (volume 1, offset 120)");
@@ -161,11 +133,11 @@ TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
     stream = Section(10, 1);
     stream.pop_back();
     WriteVolume(1, "MAIN", stream);
-    r = CFileCheck::Inspect(settings);
+    r = CFileCheck::Inspect(settings, Language::English);
     EXPECT_EQ(r.problem, "nsert Disk 2");
 
     settings.model = g_deviceModelTable[2];
-    r = CFileCheck::Inspect(settings);
+    r = CFileCheck::Inspect(settings, Language::English);
     EXPECT_EQ(r.problem, "Invalid ROM Type.");
 }
 

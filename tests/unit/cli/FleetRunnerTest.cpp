@@ -6,6 +6,8 @@
 #include <mutex>
 #include <set>
 
+using namespace zorflash;
+
 namespace {
 
 // How many targets ran at once, and on how many threads, for each bound.

@@ -6,6 +6,8 @@
 
 using testsupport::ScreenModel;
 
+using namespace zorflash;
+
 namespace {
 
 std::vector<CProgressBlock::Row> Running(int count, const std::string& step, int tick)

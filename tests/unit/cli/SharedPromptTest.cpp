@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zorflash;
+
 namespace {
 
 // An operator who answers when the test says so, and notes how often and how many at once

@@ -6,6 +6,8 @@
 
 #include <fstream>
 
+using namespace zorflash;
+
 namespace {
 
 // The targets a command line or a targets file names, or why it is refused.

@@ -3,11 +3,12 @@
 #include "StatusTexts.h"
 #include "UpdateFileBuilder.h"
 
-#include "platform/StringResource.h"
+#include "update/StatusLog.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
 #include <gtest/gtest.h>
+
 
 using namespace testsupport;
 
@@ -16,8 +17,6 @@ namespace {
 
 class UpdateRun : public ::testing::Test {
 protected:
-    UpdateRun() { SetResourceLanguage(Language::English); }
-
     UpdateSettings Settings(int port, bool fast, int model = 0)
     {
         UpdateSettings s;
@@ -58,21 +57,6 @@ protected:
     TempDir dir;
 };
 
-TEST_F(UpdateRun, ContractBytesOfTheProtocol)
-{
-    using namespace UpdateProtocol;
-    EXPECT_EQ(kSyncByte, 0x55);
-    EXPECT_EQ(kSyncReply, 0xAA);
-    EXPECT_EQ(kHeaderSizeByte, 0x38);
-    EXPECT_EQ(kAck, 0x59);
-    EXPECT_EQ(kEndByte, 0x00);
-    EXPECT_EQ(kBlockRecords, 64);
-    EXPECT_EQ(kBlockBufferSize, 32768u);
-    EXPECT_EQ(kTransferTimeoutMs, 10000u);
-    EXPECT_STREQ(kUpdateStartCommand, ":UP:EXEC");
-    EXPECT_STREQ(kIdentReply, "MORVENAL\r\n");
-}
-
 struct KindCase {
     const char* kind;
     int sections;
@@ -104,6 +88,13 @@ TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
     expected += kDone;
     EXPECT_EQ(Run(host), expected);
     EXPECT_EQ(instrument.Received(), Wire(c.kind, stream));
+    // The outcome carries the counts: every record and byte of the stream, and the two
+    // acknowledged blocks of each section (after record 1 and record 65).
+    EXPECT_EQ(host.result.outcome, UpdateOutcome::Completed);
+    EXPECT_EQ(host.result.step, UpdateStep::Finished);
+    EXPECT_EQ(host.result.records, 67u * static_cast<unsigned>(c.sections));
+    EXPECT_EQ(host.result.bytes, stream.size());
+    EXPECT_EQ(host.result.blocks, 2u * static_cast<unsigned>(c.sections));
     EXPECT_TRUE(instrument.SawClose());
     EXPECT_EQ(instrument.ExtraBytes(), 0u);
 }
@@ -116,19 +107,13 @@ INSTANTIATE_TEST_SUITE_P(Kinds, UpdateKinds,
                              return std::string(info.param.kind) + (info.param.fast ? "Fast" : "Normal");
                          });
 
-// The writes of the record stream, counted at the link: START alone, record 1 alone, then
-// one write per 64 records, the rest with the END, then END.
-TEST_F(UpdateRun, FastModeWritesOneBlockPerAcknowledgement)
+// Normal mode writes each record by itself (fast mode's blocks are shown by the volume
+// and longest-record tests below).
+TEST_F(UpdateRun, NormalModeWritesEachRecordByItself)
 {
     WriteVolume(1, "MAIN", Section(131, 7));  // START + records 1..130
     FakeInstrument instrument;
-    RecordingHost host(Settings(instrument.Port(), true));
-    Run(host);
-    EXPECT_EQ(host.writes, (std::vector<uint32_t>{16, 16, 64 * 16, 64 * 16, 16, 1}));
-
-    WriteVolume(1, "MAIN", Section(131, 7));
-    FakeInstrument again;
-    RecordingHost normal(Settings(again.Port(), false));
+    RecordingHost normal(Settings(instrument.Port(), false));
     Run(normal);
     std::vector<uint32_t> each(131, 16);
     each.push_back(1);
@@ -158,26 +143,6 @@ TEST_F(UpdateRun, FastModeBlocksOfLongestRecordsFillTheBufferExactly)
     EXPECT_EQ(bad.writes, (std::vector<uint32_t>{512, 512, 64 * 512}));
 }
 
-TEST_F(UpdateRun, SectionThatIsOnlyEndSendsTheEndByteAlone)
-{
-    WriteVolume(1, "SUB", Bytes{0x00, 0x00});
-    FakeInstrument instrument;
-    RecordingHost host(Settings(instrument.Port(), true));
-    EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kDone);
-    EXPECT_EQ(host.writes, (std::vector<uint32_t>{1, 1}));
-}
-
-TEST_F(UpdateRun, JapaneseStatusText)
-{
-    SetResourceLanguage(Language::Japanese);
-    WriteVolume(1, "MAIN", Section(2, 3));
-    FakeInstrument instrument;
-    RecordingHost host(Settings(instrument.Port(), true));
-    EXPECT_EQ(Run(host), "ファイルをオープンしています。\r\nターゲットを検出しています。\r\nヘッダーを送信しています。\r\n"
-                         "スタートレコードを送信しています。\r\nレコード（1）を送信しています。\r\n転送が終了しました。\r\n");
-    SetResourceLanguage(Language::English);
-}
-
 // Every reply point under every fault is run end to end, CLI against the simulator, in
 // tests/reliability; here the run's own file and link outcomes.
 
@@ -188,6 +153,7 @@ TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
     WriteVolume(1, "MAIN", Section(3, 1), "RT54");
     RecordingHost wrongModel(Settings(instrument.Port(), true));
     EXPECT_EQ(Run(wrongModel), std::string(kOpening) + "\r\n\r\nInvalid ROM Type.\r\n");
+    EXPECT_EQ(wrongModel.result.outcome, UpdateOutcome::InvalidRomType);
 
     // A bad checksum stops everything: no END, and the records held for the block stay unsent.
     Bytes stream = Section(20, 1);
@@ -197,6 +163,8 @@ TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
     EXPECT_EQ(Run(badSum), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                "\r\nIncorrect Check Sum.\r\n");
     EXPECT_EQ(badSum.writes, (std::vector<uint32_t>{16, 16}));
+    EXPECT_EQ(badSum.result.outcome, UpdateOutcome::IncorrectChecksum);
+    EXPECT_EQ(badSum.result.step, UpdateStep::Records);
     EXPECT_EQ(instrument.Received(), Wire("MAIN", Bytes(stream.begin(), stream.begin() + 32)));
 }
 
@@ -209,15 +177,8 @@ TEST_F(UpdateRun, ShortHeaderFailsOnlyAfterTheHeaderSizeExchange)
     RecordingHost host(Settings(instrument.Port(), true));
     EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + "\r\nIncorrect input file.\r\n");
     EXPECT_EQ(instrument.Replies(), 3);
-}
-
-TEST_F(UpdateRun, PortOutsideTheTcpRangeCannotOpenTheTarget)
-{
-    WriteVolume(1, "MAIN", Section(3, 1));
-    for (int port : {0, 70000}) {
-        RecordingHost host(Settings(port, true));
-        EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + "\r\nCannot open target.\r\n") << port;
-    }
+    EXPECT_EQ(host.result.outcome, UpdateOutcome::IncorrectInputFile);
+    EXPECT_EQ(host.result.step, UpdateStep::Header);
 }
 
 TEST_F(UpdateRun, SectionGoesOnInVolumeTwoWithUnbrokenNumbering)
@@ -262,6 +223,7 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                  "\r\nAborted according to instruction received.\r\n");
         EXPECT_EQ(host.prompts, std::vector<std::string>{"nsert Disk 2"});
+        EXPECT_EQ(host.result.outcome, UpdateOutcome::Cancelled);
     }
     {
         FakeInstrument instrument;
@@ -280,7 +242,31 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         RecordingHost host(Settings(instrument.Port(), true));
         EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" +
                                  "\r\nNo END record.\r\n");
+        EXPECT_EQ(host.result.outcome, UpdateOutcome::NoEndRecord);
     }
+}
+
+// The log's two writes, made by the log itself, and what the host is told after each.
+TEST(StatusLog, KeepsOnlyTheLastProgressTextAndTellsTheHostEachChange)
+{
+    RecordingHost host{UpdateSettings()};
+    CStatusLog log(host);
+    log.Append("Opening File...\r\n");
+    log.Append("Sending START record...\r\n");
+    log.ReplaceLastLine("Sending (1) Record");
+    log.ReplaceLastLine("Sending (65) Record");
+    EXPECT_EQ(host.Text(), "Opening File...\r\nSending START record...\r\nSending (65) Record");
+    // A message starting with CR LF begins a new line; one without continues it.
+    log.Append("\r\nTransfer completed.\r\n");
+    EXPECT_EQ(host.Text(), "Opening File...\r\nSending START record...\r\nSending (65) Record\r\nTransfer completed.\r\n");
+    EXPECT_EQ(host.status.GetSelEnd(), host.status.GetTextLength());
+    EXPECT_EQ(host.statusChanges, 5);
+    log.Clear();
+    log.Append("abc");
+    log.Append("def\r\n");
+    log.ReplaceLastLine("レコード（1）を送信しています。");  // multi-byte text is byte-addressed
+    log.ReplaceLastLine("x");
+    EXPECT_EQ(log.Text().GetText(), "abcdef\r\nx");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace zorflash;
+
 namespace {
 
 TEST(ByteRing, RoundsTheRequestToAPowerOfTwoWithinBounds)

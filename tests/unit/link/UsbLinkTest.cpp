@@ -17,6 +17,8 @@
 #include <fstream>
 #include <set>
 
+using namespace zorflash;
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UsbLink, OpensByIdentificationAndSpeaksTheProtocol)
 {
     CPtyBench bench({"MORVENAL1", "MORVENAL0"});
-    CDeviceLink link(true);
+    CDeviceLink link;
     ASSERT_TRUE(link.OpenUsb(kQuery, 0)) << GetLastError();
     ASSERT_TRUE(link.OpenUsb(kQuery, 0)) << GetLastError();
     EXPECT_EQ(bench.OpenCount(0), 0);

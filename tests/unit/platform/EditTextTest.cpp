@@ -2,22 +2,10 @@
 
 #include <gtest/gtest.h>
 
+using namespace zorflash;
+
 namespace {
 
-// The status log's two writes, expressed with the edit requests exactly as the job makes them.
-void Append(CEditText& box, const std::string& text)
-{
-    const int n = box.GetTextLength();
-    box.SetSel(n, n);
-    box.ReplaceSel(text);
-}
-
-void ReplaceLast(CEditText& box, const std::string& text)
-{
-    const int n = box.GetTextLength();
-    box.SetSel(box.LineIndex(box.LineFromChar(n)), n);
-    box.ReplaceSel(text);
-}
 
 TEST(EditText, LinesAreSeparatedByCrLf)
 {
@@ -51,27 +39,6 @@ TEST(EditText, SelectionIsClampedAndOrdered)
     box.ReplaceSel("X");
     EXPECT_EQ(box.GetText(), "X");
     EXPECT_EQ(box.GetSelStart(), 1);
-}
-
-TEST(EditText, StatusLogKeepsOnlyTheLastProgressText)
-{
-    CEditText box;
-    Append(box, "Opening File...\r\n");
-    Append(box, "Sending START record...\r\n");
-    ReplaceLast(box, "Sending (1) Record");
-    ReplaceLast(box, "Sending (65) Record");
-    ReplaceLast(box, "Sending (129) Record");
-    EXPECT_EQ(box.GetText(), "Opening File...\r\nSending START record...\r\nSending (129) Record");
-    // A message starting with CR LF begins a new line; one without continues it.
-    Append(box, "\r\nTransfer completed.\r\n");
-    EXPECT_EQ(box.GetText(), "Opening File...\r\nSending START record...\r\nSending (129) Record\r\nTransfer completed.\r\n");
-    CEditText other;
-    Append(other, "abc");
-    Append(other, "def\r\n");
-    EXPECT_EQ(other.GetText(), "abcdef\r\n");
-    ReplaceLast(other, "レコード（1）を送信しています。");  // multi-byte text is byte-addressed
-    ReplaceLast(other, "x");
-    EXPECT_EQ(other.GetText(), "abcdef\r\nx");
 }
 
 }  // namespace

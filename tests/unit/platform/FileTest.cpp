@@ -4,6 +4,7 @@
 #include "platform/FileException.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
+#include "resources/strings/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <string>
+
+using namespace zorflash;
 
 using namespace testsupport;
 
@@ -100,16 +104,15 @@ TEST(File, ReadingAClosedFileThrowsWithTheFileName)
     } catch (const CFileException& e) {
         EXPECT_EQ(e.m_cause, CFileException::invalidFile);
     }
-    SetResourceLanguage(Language::English);
     CFileException e(CFileException::fileNotFound, ENOENT, "/fw/a1.R71");
-    EXPECT_NE(e.GetErrorMessage().find("/fw/a1.R71"), std::string::npos);
+    EXPECT_NE(e.GetErrorMessage(Language::English).find("/fw/a1.R71"), std::string::npos);
 }
 
 TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
 {
     EXPECT_EQ(LoadStringResource(61213, Language::English), "Heder size communication failure\r\n");
     EXPECT_EQ(LoadStringResource(61222, Language::Japanese), "通信にエラーにより中断しました。\r\n");
-    EXPECT_EQ(LoadStringResource(1), "");
+    EXPECT_EQ(LoadStringResource(1, Language::English), "");
     // Every numbered message of the update run exists in both languages.
     for (unsigned id = 61204; id <= 61223; ++id) {
         if (id == 61206)
@@ -130,11 +133,34 @@ TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
     EXPECT_EQ(LanguageFromEnvironment(), Language::English);
     unsetenv("LC_ALL");
     unsetenv("LANG");
-    SetResourceLanguage(Language::Japanese);
-    EXPECT_EQ(FormatStringResource(61219, 65), "レコード（65）を送信しています。");
-    SetResourceLanguage(Language::English);
-    EXPECT_EQ(FormatStringResource(61219, 65), "Sending (65) Record");
-    EXPECT_EQ(FormatStringResource(61204, "R71", "R71"), "Update File (*.R71)|*.R71|All Files (*.*)|*.*||");
+    EXPECT_EQ(FormatStringResource(Language::Japanese, 61219, 65), "レコード（65）を送信しています。");
+    EXPECT_EQ(FormatStringResource(Language::English, 61219, 65), "Sending (65) Record");
+}
+
+// The caller's arguments are made for the English format; a Japanese format with other
+// conversions would read them wrongly (or read what was never passed).
+TEST(StringResources, EachJapaneseFormatTakesTheEnglishConversions)
+{
+    const auto conversions = [](const char* text) {
+        std::string found;
+        for (const char* p = text; *p; ++p) {
+            if (*p != '%')
+                continue;
+            const size_t length = std::strspn(p + 1, "-+ #0123456789.*hlLqjzt") + 1;
+            if (p[length] == '\0')
+                return found + "unfinished";
+            found.append(p, length + 1);
+            found += ' ';
+            p += length;
+        }
+        return found;
+    };
+    size_t formats = 0;
+    for (const StringEntry& entry : AllStringEntries()) {
+        EXPECT_EQ(conversions(entry.japanese), conversions(entry.english)) << entry.id;
+        formats += conversions(entry.english).empty() ? 0 : 1;
+    }
+    EXPECT_GE(formats, 3u);
 }
 
 }  // namespace

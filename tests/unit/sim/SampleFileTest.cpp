@@ -10,6 +10,8 @@
 #include <iterator>
 #include <unistd.h>
 
+using namespace zorflash;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -66,57 +68,6 @@ protected:
     fs::path m_dir = fs::temp_directory_path() / ("zorflash-sim-test-" + std::to_string(::getpid()));
 };
 
-struct VolumesCase {
-    SimKind kind;
-    int volumes;
-    std::optional<long long> splitAt;
-};
-
-// Stream records (END included) in a volume's bytes after its header.
-long long StreamRecords(const Bytes& volume)
-{
-    long long count = 0;
-    for (std::size_t at = 56; at < volume.size(); ++count)
-        at += volume[at] ? 2u * volume[at] + 2 : 1;
-    return count;
-}
-
-class VolumesTest : public SampleFileTest, public ::testing::WithParamInterface<VolumesCase> {};
-
-TEST_P(VolumesTest, JoinIntoTheExpectedImageSplitWhereAsked)
-{
-    const VolumesCase& c = GetParam();
-    SampleOptions options = Options(c.kind, 5);
-    options.volumes = c.volumes;
-    options.splitAt = c.splitAt;
-    ASSERT_EQ(Write(options), "");
-    Bytes joined;
-    for (int v = 1; v <= c.volumes; ++v) {
-        const Bytes file = ReadFile(VolumeFileName(Path("fw1.R71"), v));
-        ASSERT_GE(file.size(), 56u);
-        const auto match = ClassifyHeaderLine(file.data());
-        ASSERT_TRUE(match.has_value());
-        EXPECT_EQ(match->model, 5);
-        EXPECT_EQ(match->kind, c.kind);
-        EXPECT_EQ(std::string(file.begin() + 48, file.begin() + 50), "0" + std::to_string(v));
-        if (v == 1 && c.splitAt) {
-            EXPECT_EQ(StreamRecords(file), *c.splitAt);
-        }
-        joined.insert(joined.end(), file.begin() + (v == 1 ? 0 : 56), file.end());
-    }
-    Bytes expected;
-    ASSERT_EQ(Expected("fw1.R71", expected), "");
-    EXPECT_EQ(expected, joined);
-    EXPECT_EQ(joined.back(), 0x00);
-}
-
-// Volume 1 may end before the first record, inside a section, right after the first END
-// of a SUB file (1..5 END(6) 7..11 END(12)), or just before the last END.
-INSTANTIATE_TEST_SUITE_P(Cases, VolumesTest,
-                         ::testing::Values(VolumesCase{SimKind::Pattern, 1, std::nullopt},
-                                           VolumesCase{SimKind::Sub, 2, 0}, VolumesCase{SimKind::Sub, 2, 2},
-                                           VolumesCase{SimKind::Sub, 2, 6}, VolumesCase{SimKind::Sub, 2, 11}));
-
 TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
 {
     SampleOptions bad = Options(SimKind::Sub, 3);
@@ -136,32 +87,6 @@ TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
     split.volumes = 2;
     split.splitAt = 5;
     EXPECT_NE(Write(split).find("--split-at"), std::string::npos);
-}
-
-TEST_F(SampleFileTest, SameSeedSameFileOtherSeedOtherData)
-{
-    SampleOptions options = Options(SimKind::Main, 40);
-    Write(options, "a1.R71");
-    Write(options, "b1.R71");
-    options.seed = 2;
-    Write(options, "c1.R71");
-    const Bytes first = ReadFile(Path("a1.R71"));
-    EXPECT_EQ(ReadFile(Path("b1.R71")), first);
-    EXPECT_NE(ReadFile(Path("c1.R71")), first);
-}
-
-TEST_F(SampleFileTest, SizeTargetWithFixedRecordLength)
-{
-    SampleOptions options = Options(SimKind::Sub, 0);
-    options.recordsPerSection.reset();
-    options.streamBytes = 100000;
-    options.recordLength = 255;
-    ASSERT_EQ(Write(options), "");
-    const Bytes file = ReadFile(Path("fw1.R71"));
-    EXPECT_GE(file.size(), 56u + 100000u);
-    EXPECT_LT(file.size(), 56u + 100000u + 2 * 512u);
-    EXPECT_EQ(file[56], 255);
-    EXPECT_EQ(file[56 + 512], 255);
 }
 
 TEST_F(SampleFileTest, VerifyNamesTheFirstDifference)

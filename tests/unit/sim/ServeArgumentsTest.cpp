@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zorflash;
+
 namespace {
 
 // What --tcp serves: the instruments in order, or the reason it refuses.

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+using namespace zorflash;
+
 using namespace simtest;
 
 namespace {
@@ -38,10 +40,8 @@ protected:
                 m_image.insert(m_image.end(), image.begin(), image.end());
             }
             m_lastReply = Session().PendingReply();
-            if (m_lastReply && !m_lastReply->drop) {
-                m_delays.push_back(m_lastReply->delayMs);
+            if (m_lastReply && !m_lastReply->drop)
                 Session().ReplyDone();
-            }
             if (m_lastReply.has_value() != step.reply.has_value()
                 || (m_lastReply && (m_lastReply->drop || m_lastReply->bytes != *step.reply)))
                 return step.label;
@@ -53,7 +53,6 @@ protected:
     std::unique_ptr<CWireSession> m_session;
     Bytes m_image;
     std::optional<SimReply> m_lastReply;
-    std::vector<int> m_delays;
 };
 
 // Whole exchanges: a good update acknowledged after START, record 1 and every 64 further,
@@ -157,61 +156,6 @@ TEST_P(ExchangeTest, IsNamedInTheReport)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExchangeTest, ::testing::ValuesIn(kExchanges),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Faults the instrument injects: the right wrong reply at the right point, and a host that
-// then gives up leaves a FAULT verdict, not an error.
-struct FaultCase {
-    const char* name;
-    const char* fault;
-    const char* hitAt;                  // label of the step whose reply is spoilt
-    std::optional<std::string> reply;   // what is sent instead; nullopt for a drop
-    const char* verdict;
-};
-
-class InjectedFaultTest : public WireSessionTest, public ::testing::WithParamInterface<FaultCase> {};
-
-const std::string kZero(1, '\0');
-const FaultCase kFaults[] = {
-    {"SyncWrong", "sync:wrong", "sync", kZero, "FAULT: wrong reply at sync"},
-    {"IdentWrong", "ident:wrong", "ident", "MORVENAX\r\n", "FAULT: wrong reply at ident"},
-    {"IdentShort", "ident:short", "ident", "MORV", "FAULT: short identification reply at ident"},
-    {"HeaderSizeSilent", "header-size:silent", "header-size", "", "FAULT: no reply at header-size"},
-    {"HeaderDrop", "header:drop", "header", std::nullopt, "FAULT: link dropped at header"},
-    {"StartWrong", "start:wrong", "s1r0", kZero, "FAULT: wrong reply at section 1 record 0"},
-    {"NakAt65", "record:65:nak", "s1r65", "N", "FAULT: NAK at section 1 record 65"},
-    {"SecondSectionSilent", "s2:record:1:silent", "s2r1", "", "FAULT: no reply at section 2 record 1"},
-    {"FirstAckDropped", "ack:drop", "s1r0", std::nullopt, "FAULT: link dropped at section 1 record 0"},
-};
-
-TEST_P(InjectedFaultTest, SpoilsExactlyItsReply)
-{
-    const FaultCase& c = GetParam();
-    AddFault(c.fault);
-    EXPECT_EQ(Play(GoodUpdate(kSubLine, {67, 2})), c.hitAt);
-    ASSERT_TRUE(m_lastReply.has_value());
-    EXPECT_EQ(m_lastReply->drop, !c.reply);
-    if (c.reply) {
-        EXPECT_EQ(m_lastReply->bytes, *c.reply);
-        Session().LinkClosedByHost();
-    } else {
-        Session().LinkDroppedBySim();
-    }
-    EXPECT_EQ(Session().Verdict(), c.verdict);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, InjectedFaultTest, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(WireSessionTest, DelaysKeepTheProperReplyAndOnlyTouchRecordAcknowledgements)
-{
-    AddFault("record:1:delay:250");
-    AddFault("sync:delay:40");
-    m_plan.SetAckDelayMs(7);
-    EXPECT_EQ(Play(GoodUpdate(kMainLine, {3})), "");
-    EXPECT_EQ(m_delays, (std::vector<int>{40, 0, 0, 0, 7, 257}));
-    Session().LinkClosedByHost();
-    EXPECT_EQ(Session().Verdict(), "OK");
-}
 
 // The fault texts of the command line: a wrong one is refused with the reason.
 TEST(FaultPlanTest, WrongTextsAreRefusedWithTheReason)

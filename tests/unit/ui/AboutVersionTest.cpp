@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace zorflash;
+
 TEST(AboutVersionTest, AboutBoxShowsTheProjectVersionInBothLanguages)
 {
     // The about box writes the version as major.minor with two digits: 1.0.0 is "1.00".

@@ -10,6 +10,8 @@
 
 #include <limits>
 
+using namespace zorflash;
+
 namespace {
 struct SummaryCase {
     uint32_t address;
@@ -41,14 +43,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FileFilterTest, UpdateFileFilterNamesTheModelsExtensionInBothLanguages)
 {
-    SetResourceLanguage(Language::English);
-    EXPECT_EQ(ConvertFilterToQt(BuildUpdateFileFilter("R71")), "Update File (*.R71);;All Files (*)");
+    EXPECT_EQ(ConvertFilterToQt(BuildUpdateFileFilter("R71", Language::English)), "Update File (*.R71);;All Files (*)");
     // A model row without an extension must not bring printf a null pointer.
-    EXPECT_EQ(BuildUpdateFileFilter(nullptr), "Update File (*.)|*.|All Files (*.*)|*.*||");
-    SetResourceLanguage(Language::Japanese);
-    EXPECT_EQ(ConvertFilterToQt(BuildUpdateFileFilter("N60")),
+    EXPECT_EQ(BuildUpdateFileFilter(nullptr, Language::English), "Update File (*.)|*.|All Files (*.*)|*.*||");
+    EXPECT_EQ(ConvertFilterToQt(BuildUpdateFileFilter("N60", Language::Japanese)),
               "アップデートファイル (*.N60);;全てのファイル (*)");
-    SetResourceLanguage(Language::English);
 }
 
 struct FilterCase {

@@ -7,46 +7,24 @@
 
 #include <cstring>
 
+using namespace zorflash;
+
 namespace {
 
-struct Row {
-    const char* name;
-    const char* extension;
-    const char* token;
-    const char* query;
-    bool tcp;
-};
-
-const Row kRows[] = {
-    {"RT71", "R71", "RT71", ":IF:ID?", true},          {"RT23", "R23", "RT23", ":IF:ID?", false},
-    {"RT54", "R54", "RT54", ":IF:ID?", true},          {"RT36/38/39", "R38", "RT38", ":IF:ID?", true},
-    {"KP90", "K90", "KP90", ":OPT:ID?", true},         {"NB61/63", "N60", "NB60", ":OPT:ID?", true},
-    {"RT85/86", "R85", "RT85", ":OPT:ID?", true},
-};
-
-TEST(ModelTable, RowsAndHeaderLinesAreExact)
+// What the code relies on, not the table's values: three header lines of 32 bytes per
+// model (the volume opener compares them whole), every model on USB, and the end row.
+TEST(ModelTable, EveryRowHasItsThreeHeaderLinesAndTheTableEnds)
 {
     for (int i = 0; i < kDeviceModelCount; ++i) {
         const DeviceModel& m = g_deviceModelTable[i];
-        const Row& r = kRows[i];
-        SCOPED_TRACE(r.name);
-        EXPECT_STREQ(m.displayName, r.name);
-        EXPECT_STREQ(m.fileExtension, r.extension);
-        EXPECT_STREQ(m.idQuery, r.query);
-        EXPECT_EQ(m.tcpAllowed != 0, r.tcp);
+        SCOPED_TRACE(m.displayName);
         EXPECT_NE(m.usbAllowed, 0);
-        const std::pair<const char*, RomKind> kinds[] = {{"MAIN", kRomMain}, {"SUB", kRomSub}, {"PATTERN", kRomPattern}};
-        for (const auto& [word, kind] : kinds) {
-            const char* line = HeaderLineOf(m, kind);
-            ASSERT_NE(line, nullptr);
-            EXPECT_EQ(std::strlen(line), 32u);
-            EXPECT_EQ(std::string(line), testsupport::HeaderLine(r.token, word));
+        for (RomKind kind : {kRomMain, kRomSub, kRomPattern}) {
+            ASSERT_NE(HeaderLineOf(m, kind), nullptr);
+            EXPECT_EQ(std::strlen(HeaderLineOf(m, kind)), 32u);
         }
     }
-    const DeviceModel& end = g_deviceModelTable[kDeviceModelCount];
-    EXPECT_EQ(end.displayName, nullptr);
-    EXPECT_EQ(end.mainHeaderLine, nullptr);
-    EXPECT_EQ(end.tcpAllowed | end.usbAllowed, 0);
+    EXPECT_EQ(g_deviceModelTable[kDeviceModelCount].displayName, nullptr);
     EXPECT_EQ(HeaderLineOf(g_deviceModelTable[0], kRomKindUnchecked), nullptr);
 }
 

@@ -1,14 +1,18 @@
-#include "RecordingHost.h"
 #include "UpdateFileBuilder.h"
 
+#include "platform/DecimalText.h"
 #include "platform/File.h"
-#include "platform/StringResource.h"
+#include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
-#include "update/UpdateJob.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <vector>
+
+using namespace zorflash;
 
 using namespace testsupport;
 
@@ -90,24 +94,6 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"cutBeforeChecksum", {0x01, 0x10, 0x10}, -2, {0x01, 0x10, 0x10, 0xEE}}),
     [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
-TEST(RecordReading, LongestRecordFillsTheWholeBuffer)
-{
-    TempDir dir;
-    Bytes data(510);
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<uint8_t>(i * 7);
-    const Bytes record = Record(data);
-    ASSERT_EQ(record.size(), 512u);
-    WriteFile(dir / "r.bin", record);
-    CFile file;
-    ASSERT_TRUE(file.Open(dir / "r.bin"));
-    uint8_t buffer[kRecordBufferSize];
-    std::memset(buffer, 0xEE, sizeof buffer);
-    ASSERT_EQ(ReadRecord(file, buffer), 512);
-    EXPECT_EQ(0, std::memcmp(buffer, record.data(), record.size()));
-    EXPECT_EQ(buffer[512], 0);
-}
-
 // The checksum is summed sixteen bytes at a time: every length (so every remainder) and
 // bytes near 0xFF (so lanes that wrap) must give the byte loop's answer, and a checksum
 // one off must be refused.
@@ -139,106 +125,17 @@ TEST(RecordReading, ChecksumOfEveryLengthMatchesTheByteSum)
     }
 }
 
-TEST(RecordReading, EndRecordHasNoChecksumBehindIt)
-{
-    TempDir dir;
-    Bytes stream = {0x00};
-    Append(stream, Record({0xAB, 0xCD}));
-    WriteFile(dir / "r.bin", stream);
-    CFile file;
-    ASSERT_TRUE(file.Open(dir / "r.bin"));
-    uint8_t buffer[kRecordBufferSize];
-    EXPECT_EQ(ReadRecord(file, buffer), 0);
-    EXPECT_EQ(ReadRecord(file, buffer), 4);
-    EXPECT_EQ(buffer[1], 0xAB);
-    EXPECT_EQ(ReadRecord(file, buffer), -1);
-}
-
-// Whatever the cut, a truncated stream never yields a record that was not in the file.
-TEST(RecordReading, TruncationAtEveryOffsetNeverInventsARecord)
-{
-    Bytes stream;
-    Append(stream, PatternRecord(3, 11));
-    Append(stream, PatternRecord(1, 12));
-    Append(stream, Record({0x00, 0x00}));
-    stream.push_back(0x00);
-    TempDir dir;
-    for (size_t cut = 0; cut <= stream.size(); ++cut) {
-        WriteFile(dir / "t.bin", Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)));
-        CFile file;
-        ASSERT_TRUE(file.Open(dir / "t.bin"));
-        size_t pos = 0;
-        uint8_t buffer[kRecordBufferSize];
-        for (;;) {
-            const int r = ReadRecord(file, buffer);
-            if (r <= 0) {
-                if (pos < cut && stream[pos] != 0x00) {
-                    EXPECT_EQ(r, -2) << "cut " << cut << " at " << pos;
-                }
-                break;
-            }
-            ASSERT_LE(pos + static_cast<size_t>(r), cut) << "record past the cut " << cut;
-            EXPECT_EQ(0, std::memcmp(buffer, stream.data() + pos, static_cast<size_t>(r)));
-            pos += static_cast<size_t>(r);
-        }
-    }
-}
-
-TEST(HeaderLineReading, KeepsLineEndsAndCutsAt64Bytes)
-{
-    TempDir dir;
-    std::string seventy(70, 'x');
-    WriteFile(dir / "a.bin", Bytes(seventy.begin(), seventy.end()));
-    WriteFile(dir / "b.bin", Bytes{'A', 'B', 'C', '\r', '\n', 'D'});
-    WriteFile(dir / "c.bin", Bytes{'A', 'B', 'C'});
-    char line[kHeaderLineBufferSize];
-
-    CFile a;
-    ASSERT_TRUE(a.Open(dir / "a.bin"));
-    ReadHeaderLine(a, line);
-    EXPECT_EQ(std::string(line), std::string(64, 'x'));
-    ReadHeaderLine(a, line);
-    EXPECT_EQ(std::string(line), std::string(6, 'x'));
-
-    CFile b;
-    ASSERT_TRUE(b.Open(dir / "b.bin"));
-    ReadHeaderLine(b, line);
-    EXPECT_EQ(std::string(line), "ABC\r\n");
-
-    CFile c;
-    ASSERT_TRUE(c.Open(dir / "c.bin"));
-    ReadHeaderLine(c, line);
-    EXPECT_EQ(std::string(line), "ABC");
-    ReadHeaderLine(c, line);
-    EXPECT_EQ(std::string(line), "");
-}
-
 TEST(DecimalReading, FollowsTheVolumeNumberRule)
 {
-    EXPECT_EQ(ParseDecimal("01"), 1);
-    EXPECT_EQ(ParseDecimal(" 1"), 1);
-    EXPECT_EQ(ParseDecimal("1x"), 1);
-    EXPECT_EQ(ParseDecimal("AB"), 0);
-    EXPECT_EQ(ParseDecimal("-2"), -2);
-    EXPECT_EQ(ParseDecimal("+2"), 2);
-    EXPECT_EQ(ParseDecimal(""), 0);
+    for (const auto& [text, value] : std::initializer_list<std::pair<const char*, int64_t>>{
+             {"01", 1}, {" 1", 1}, {"1x", 1}, {"AB", 0}, {"-2", -2}, {"+2", 2}, {"", 0},
+             {"99999999999999999999", kDecimalSaturation}})
+        EXPECT_EQ(ReadDecimalPrefix(text).value, value) << text;
 }
 
-// Opening volumes goes through the job, which asks the operator for the right disk.
+// Opening volumes: the record stream asks for the right disk until it is there.
 class VolumeOpening : public ::testing::Test {
 protected:
-    VolumeOpening()
-        : host([] {
-              UpdateSettings s;
-              ApplyNewDocumentDefaults(s);
-              ApplyModelSelection(s, 0);
-              return s;
-          }())
-    {
-        SetResourceLanguage(Language::English);
-        job.m_pView = &host;
-    }
-
     void WriteVolume(const std::string& name, const std::string& line, const std::string& digits)
     {
         Bytes v = Header(line, 1);
@@ -248,22 +145,30 @@ protected:
         WriteFile(dir / name, v);
     }
 
+    // Volume 2 is opened the way the update does after volume 1 ran out: its header line
+    // must be the one of the kind.
+    bool OpenSecond(const std::string& chosen)
+    {
+        CRecordStream stream(g_deviceModelTable[0], dir / chosen);
+        return stream.OpenNextVolume(kRomMain, prompt);
+    }
+
     TempDir dir;
-    RecordingHost host;
-    CUpdateJob job;
+    std::vector<int> prompts;
+    std::deque<bool> answers;                  // true = look again
+    std::function<void(size_t)> beforeAnswer;  // runs before a prompt is answered
+    CRecordStream::DiskPrompt prompt = [this](int volume) {
+        prompts.push_back(volume);
+        if (beforeAnswer)
+            beforeAnswer(prompts.size());
+        if (answers.empty())
+            return false;
+        const bool again = answers.front();
+        answers.pop_front();
+        return again;
+    };
     const std::string mainLine = HeaderLine("RT71", "MAIN");
 };
-
-TEST_F(VolumeOpening, VolumeDigitsAreReadAsADecimalNumber)
-{
-    for (const char* digits : {"01", " 1", "1x"}) {
-        WriteVolume("fw1.R71", mainLine, digits);
-        CFile file;
-        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), 0) << digits;
-        EXPECT_TRUE(file.IsOpen());
-    }
-    EXPECT_TRUE(host.prompts.empty());
-}
 
 TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
 {
@@ -273,45 +178,33 @@ TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
         const char* what;
         std::string line;
         std::string digits;
-    } cases[] = {{"AB", mainLine, "AB"}, {"02", mainLine, "02"}, {"blanks", padded, "01"}, {"lf", lfOnly, "01"}};
+    } cases[] = {{"AB", mainLine, "AB"}, {"01", mainLine, "01"}, {"blanks", padded, "02"}, {"lf", lfOnly, "02"}};
     for (const Case& c : cases) {
-        WriteVolume("fw1.R71", c.line, c.digits);
-        host.prompts.clear();
-        CFile file;
-        EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", kRomMain), -1) << c.what;
-        ASSERT_EQ(host.prompts.size(), 1u) << c.what;
-        EXPECT_EQ(host.prompts[0], "nsert Disk 1");
+        WriteVolume("fw2.R71", c.line, c.digits);
+        prompts.clear();
+        EXPECT_FALSE(OpenSecond("fw1.R71")) << c.what;
+        EXPECT_EQ(prompts, std::vector<int>{2}) << c.what;
     }
     WriteFile(dir / "fw1.R71", Bytes(49, '1'));  // too short to hold the volume number
-    host.prompts.clear();
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw1.R71", -1), -1);
-    EXPECT_EQ(host.prompts.size(), 1u);
+    prompts.clear();
+    CRecordStream stream(g_deviceModelTable[0], dir / "fw1.R71");
+    EXPECT_FALSE(stream.OpenFirstVolume(prompt));
+    EXPECT_EQ(prompts.size(), 1u);
 }
 
 TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
 {
     // The operator chose fw2.R71; volume 1 is fw1.R71, which only appears after the prompt.
     WriteVolume("fw2.R71", mainLine, "02");
-    host.answers = {true, true};
-    host.beforeAnswer = [&](size_t n) {
+    answers = {true, true};
+    beforeAnswer = [&](size_t n) {
         if (n == 2)
             WriteVolume("fw1.R71", mainLine, "01");
     };
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "fw2.R71", -1), 0);
-    EXPECT_EQ(host.prompts.size(), 2u);
-    EXPECT_EQ(file.GetFilePath(), dir / "fw1.R71");
-}
-
-TEST_F(VolumeOpening, DirectoriesAndMissingFilesAreTheWrongDisk)
-{
-    std::filesystem::create_directory(dir.Path() / "d1.R71");
-    CFile file;
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "d1.R71", -1), -1);
-    EXPECT_EQ(job.OpenVolume(file, 1, dir / "none1.R71", -1), -1);
-    EXPECT_EQ(host.prompts.size(), 2u);
-    EXPECT_TRUE(host.errors.empty());
+    CRecordStream stream(g_deviceModelTable[0], dir / "fw2.R71");
+    EXPECT_TRUE(stream.OpenFirstVolume(prompt));
+    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zorflash {
+
 // The terminal's progress bar: bytes of the record stream sent out of the volumes' total,
 // the rate and the time left. Pure text, so it is tested without a terminal.
 class CProgressLine {
@@ -11,3 +13,5 @@ public:
     static std::string FormatBytes(double bytes);
     static std::string FormatDuration(double seconds);
 };
+
+}  // namespace zorflash

@@ -1,8 +1,10 @@
-#include "cli/ProgressLine.h"
+#include "update/ProgressLine.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+namespace zorflash {
 
 std::string CProgressLine::FormatBytes(double bytes)
 {
@@ -45,3 +47,5 @@ std::string CProgressLine::Format(uint64_t sent, uint64_t total, double elapsedS
                   FormatBytes(rate).c_str(), FormatDuration(left).c_str());
     return text;
 }
+
+}  // namespace zorflash

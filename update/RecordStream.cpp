@@ -1,0 +1,103 @@
+#include "update/RecordStream.h"
+
+#include "platform/DecimalText.h"
+#include "platform/LastError.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace zorflash {
+
+CRecordStream::CRecordStream(const DeviceModel& model, std::string filePath)
+    : m_model(model)
+    , m_filePath(std::move(filePath))
+{
+}
+
+bool CRecordStream::OpenFirstVolume(const DiskPrompt& prompt)
+{
+    return OpenVolume(1, kRomKindUnchecked, prompt);
+}
+
+bool CRecordStream::OpenNextVolume(RomKind kind, const DiskPrompt& prompt)
+{
+    m_file.Close();
+    if (!OpenVolume(2, kind, prompt))
+        return false;
+    m_file.Seek(UpdateProtocol::kFirstRecordOffset);
+    m_offset = UpdateProtocol::kFirstRecordOffset;
+    return true;
+}
+
+bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& prompt)
+{
+    m_volume = volume;
+    std::string volumeName;
+    MakeVolumeFileName(volume, m_filePath, volumeName);
+    for (;;) {
+        const bool opened = m_file.Open(volumeName);
+        if (!opened && GetLastError() != ENOENT && m_unavailable)
+            m_unavailable(volumeName, GetLastError());
+        if (opened) {
+            // A file too short to hold the two digits is simply the wrong volume.
+            char digits[3] = {};
+            m_file.Seek(kVolumeNumberOffset);
+            if (m_file.Read(digits, 2) == 2 && ReadDecimalPrefix(digits).value == volume) {
+                if (kind == kRomKindUnchecked)
+                    return true;
+                char line[kHeaderLineBufferSize] = {};
+                m_file.Seek(0);
+                ReadHeaderLine(m_file, line);
+                const char* expected = HeaderLineOf(m_model, kind);
+                if (expected && std::strcmp(line, expected) == 0)
+                    return true;
+            }
+            m_file.Close();
+        }
+        if (!prompt(volume))
+            return false;
+    }
+}
+
+RomKind CRecordStream::DetectKind()
+{
+    char line[kHeaderLineBufferSize] = {};
+    m_file.Seek(0);
+    ReadHeaderLine(m_file, line);
+    return DetectRomKind(m_model, line);
+}
+
+bool CRecordStream::ReadHeader(uint8_t* header)
+{
+    m_file.Seek(0);
+    if (m_file.Read(header, kHeaderSize) != static_cast<uint32_t>(kHeaderSize))
+        return false;
+    m_offset = kHeaderSize;
+    return true;
+}
+
+RecordEvent CRecordStream::Next(uint8_t* buffer, uint32_t& length)
+{
+    length = 0;
+    const int read = ReadRecord(m_file, buffer);
+    if (read == kRecordBad)
+        return RecordEvent::BadRecord;
+    if (read == kRecordEndOfFile)
+        return m_volume == 1 ? RecordEvent::VolumeEnded : RecordEvent::NoEndRecord;
+    if (read == 0) {
+        m_offset += 1;
+        return RecordEvent::End;
+    }
+    length = static_cast<uint32_t>(read);
+    m_offset += length;
+    return RecordEvent::Record;
+}
+
+void CRecordStream::Close()
+{
+    m_file.Close();
+}
+
+}  // namespace zorflash

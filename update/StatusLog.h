@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/EditText.h"
+
+#include <string>
+
+namespace zorflash {
+
+class CUpdateHost;
+
+// The update's status log: the text of a multi-line edit control, written with the
+// control's own requests (length, set selection, scroll caret, replace selection, line
+// from char, line index, set text), so it reads character for character as the status
+// box always has. It belongs to the job; after each change the host is told, without
+// waiting, and renders it as it likes.
+class CStatusLog {
+public:
+    explicit CStatusLog(CUpdateHost& host) : m_host(host) {}
+
+    // Empties the log (the start of every run).
+    void Clear();
+    // Appends at the end of the text.
+    void Append(const std::string& text);
+    // Writes over the last line: the progress text of the blocks.
+    void ReplaceLastLine(const std::string& text);
+
+    const CEditText& Text() const { return m_text; }
+
+private:
+    CUpdateHost& m_host;
+    CEditText m_text;
+};
+
+}  // namespace zorflash
