@@ -4,7 +4,8 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz fuzz bench clean FORCE
+.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz \
+	fuzz bench clean FORCE build-windows test-windows package-windows
 
 all: build
 
@@ -73,9 +74,21 @@ fuzz: test-fuzz
 			corpus/$$t ../tests/fuzz/corpus/$$t; \
 	done
 
+# Windows (preset windows, build-windows/): zorflash-cli.exe, the engine and its unit tests
+# cross-built with Debian's mingw-w64, statically linked; tested under Wine against the
+# Linux simulator, which is why the Linux build comes first.
+build-windows: build-windows/build.ninja
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows: build build-windows
+	tools/test-windows.sh $(BUILD_DIR) build-windows
+
+package-windows: build-windows
+	tools/package-windows.sh build-windows
+
 # The performance figures (B1..B7), measured against their references in one run.
 bench: deps
 	bench/run
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz build-windows

@@ -1,11 +1,8 @@
 #include "app/ZorflashDoc.h"
 
+#include "platform/EmptyFile.h"
 #include "platform/FileException.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "platform/LastError.h"
 
 namespace zorflash {
 
@@ -18,12 +15,9 @@ bool CZorflashDoc::OnNewDocument()
 
 bool CZorflashDoc::OnSaveDocument(const std::string& path, Language language, std::string& errorMessage)
 {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
-    int error = fd < 0 ? errno : 0;
-    if (fd >= 0 && ::close(fd) != 0)
-        error = errno;
-    if (error == 0)
+    if (CreateEmptyFile(path))
         return true;
+    const int error = static_cast<int>(GetLastError());
     errorMessage = CFileException(CFileException::CauseFromErrno(error), error, path).GetErrorMessage(language);
     return false;
 }

@@ -1,6 +1,5 @@
 #include "cli/ExitCodes.h"
 
-#include <csignal>
 
 namespace zorflash {
 
@@ -30,12 +29,12 @@ CliExitCode ExitCodeFor(UpdateOutcome outcome)
     return kExitFailed;
 }
 
-CliExitCode ExitCodeForSignal(int signal)
+CliExitCode ExitCodeForInterruption(CConsoleInterrupt::Reason reason)
 {
-    switch (signal) {
-    case SIGHUP:
+    switch (reason) {
+    case CConsoleInterrupt::Reason::HangUp:
         return kExitHangUp;
-    case SIGTERM:
+    case CConsoleInterrupt::Reason::Terminate:
         return kExitTerminated;
     default:
         return kExitInterrupted;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ConsoleInterrupt.h"
 #include "update/UpdateResult.h"
 
 namespace zorflash {
@@ -19,6 +20,7 @@ enum CliExitCode : int {
 // The one mapping from how an update ended to the exit code; a signal that ended the run
 // has its own code, whatever the run then showed.
 CliExitCode ExitCodeFor(UpdateOutcome outcome);
-CliExitCode ExitCodeForSignal(int signal);
+// SIGHUP (or the Windows console closed) 129, SIGINT/Ctrl+C 130, SIGTERM 143.
+CliExitCode ExitCodeForInterruption(CConsoleInterrupt::Reason reason);
 
 }  // namespace zorflash

@@ -6,15 +6,13 @@
 #include "cli/FleetRunner.h"
 #include "cli/FlashCommand.h"
 #include "cli/PrintableText.h"
+#include "platform/Console.h"
+#include "platform/ConsoleInterrupt.h"
 #include "update/ProgressLine.h"
-#include "cli/StatusFile.h"
+#include "platform/StatusFile.h"
 #include "cli/SummaryTable.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
-
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,56 +25,6 @@
 namespace zorflash {
 
 namespace {
-
-// SIGINT, SIGTERM and SIGHUP arrive on a thread of their own, never inside a job: every
-// target's link is closed through its abort signal, and targets not yet started never start.
-class CFleetSignals {
-public:
-    explicit CFleetSignals(std::function<void()> onStop) : m_onStop(std::move(onStop))
-    {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        sigaddset(&m_set, SIGHUP);
-        sigaddset(&m_set, SIGUSR1);  // our own wake-up at the end
-        pthread_sigmask(SIG_BLOCK, &m_set, nullptr);
-        m_thread = std::thread([this] {
-            int sig = 0;
-            while (sigwait(&m_set, &sig) == 0) {
-                if (sig == SIGUSR1 && m_ending.load())
-                    return;
-                int none = 0;
-                // The first signal names the end; the links are closed once.
-                if (sig != SIGUSR1 && m_signal.compare_exchange_strong(none, sig))
-                    m_onStop();
-            }
-        });
-    }
-    ~CFleetSignals()
-    {
-        m_ending.store(true);
-        pthread_kill(m_thread.native_handle(), SIGUSR1);
-        m_thread.join();
-        // Left blocked while the status files are written: a second Ctrl+C must not leave
-        // them half done.
-    }
-    CFleetSignals(const CFleetSignals&) = delete;
-    CFleetSignals& operator=(const CFleetSignals&) = delete;
-    int Signal() const { return m_signal.load(); }
-    bool Stopped() const { return Signal() != 0; }
-
-private:
-    std::function<void()> m_onStop;
-    sigset_t m_set{};
-    std::atomic<int> m_signal{0};
-    std::atomic<bool> m_ending{false};
-    std::thread m_thread;
-};
-
-int ExitCodeOf(int signal)
-{
-    return signal == SIGHUP ? kExitHangUp : signal == SIGTERM ? kExitTerminated : kExitInterrupted;
-}
 
 std::vector<std::string> VolumePaths(const std::string& filePath)
 {
@@ -156,10 +104,8 @@ std::string StatusFileFor(const std::string& pattern, const FleetTarget& target)
 int RunFleet(const FleetOptions& options)
 {
     CFleetConsole::Options consoleOptions;
-    consoleOptions.interactive = isatty(STDOUT_FILENO) != 0;
+    consoleOptions.interactive = IsTerminal(stdout);
     consoleOptions.quiet = options.quiet;
-    consoleOptions.terminalFd = STDOUT_FILENO;
-    consoleOptions.promptInputFd = STDIN_FILENO;
     CFleetConsole console(consoleOptions, stdout, stderr);
 
     // Every target's status file is checked before any instrument is contacted, as for one.
@@ -190,14 +136,19 @@ int RunFleet(const FleetOptions& options)
 
     CFleetRunner runner(hosts.size(), options.parallel);
     std::vector<CSummaryTable::Row> rows(hosts.size());
-    int signal = 0;
+    CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     {
-        CFleetSignals signals([&] {
+        // Ctrl+C, SIGTERM or SIGHUP trigger the console's abort signal: a prompt waiting for
+        // an answer gives up at once, and the display below closes every link.
+        CConsoleInterrupt interrupt(console.Abort());
+        bool stopped = false;
+        const auto stopAll = [&] {
+            stopped = true;
             runner.StopStarting();
             console.Interrupt();
             for (auto& host : hosts)
                 host->Abort().Trigger();
-        });
+        };
         runner.Start([&hosts](std::size_t index) {
             hosts[index]->Begin();
             UpdateThreadProc(hosts[index].get());
@@ -209,6 +160,8 @@ int RunFleet(const FleetOptions& options)
         std::vector<bool> reported(hosts.size(), false);
         std::vector<std::string> pending;
         for (bool last = false; !last;) {
+            if (!stopped && interrupt.Received() != CConsoleInterrupt::Reason::None)
+                stopAll();
             last = runner.Done();
             std::vector<CProgressBlock::Row> running;
             for (std::size_t i = 0; i < hosts.size(); ++i) {
@@ -235,20 +188,22 @@ int RunFleet(const FleetOptions& options)
                 text += line + "\n";
             console.Print(text);
         }
-        signal = signals.Signal();
+        interruption = interrupt.Received();
     }
 
-    if (signal != 0) {
+    const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
+    if (interrupted) {
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         for (std::size_t i = 0; i < hosts.size(); ++i)
             if (rows[i].verdict == CSummaryTable::Verdict::Interrupted && rows[i].outcome != "not started")
                 console.Error(hosts[i]->Target(),
-                              "interrupted by the operator; " + std::string(hosts[i]->BytesSent() > 0
+                              "interrupted by the operator (" + std::string(CConsoleInterrupt::Describe(interruption)) +
+                                  "); " + std::string(hosts[i]->BytesSent() > 0
                                                                                 ? "the instrument holds an incomplete update"
                                                                                 : "no firmware record had been sent"));
     }
-    int code = signal != 0 ? ExitCodeOf(signal) : CSummaryTable::ExitCode(rows);
+    int code = interrupted ? ExitCodeForInterruption(interruption) : CSummaryTable::ExitCode(rows);
     if (!options.quiet)
         console.Print("\n" + CSummaryTable::Format(rows));
 

@@ -2,10 +2,9 @@
 
 #include "cli/PrintableText.h"
 
+#include "platform/Console.h"
+
 #include <cerrno>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <cctype>
 
@@ -19,12 +18,9 @@ CFleetConsole::CFleetConsole(const Options& options, std::FILE* out, std::FILE* 
 
 void CFleetConsole::Size(int& width, int& height) const
 {
-    winsize size{};
-    width = 80;
-    height = 24;
-    if (::ioctl(m_options.terminalFd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-        width = size.ws_col;
-        height = size.ws_row;
+    if (!TerminalSize(m_out, width, height)) {
+        width = 80;
+        height = 24;
     }
 }
 
@@ -131,18 +127,8 @@ bool CFleetConsole::ReadAnswer(std::string& answer)
         }
         if (m_input.size() > kMaxAnswerLength)
             return false;
-        pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (::poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (m_abort.IsTriggered())
-            return false;
         char block[512];
-        const ssize_t n = ::read(m_options.promptInputFd, block, sizeof block);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
+        const long n = ReadStandardInput(block, sizeof block, m_abort);
         if (n <= 0)
             return false;
         m_input.append(block, static_cast<std::size_t>(n));

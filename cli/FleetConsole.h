@@ -25,8 +25,6 @@ public:
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
         bool quiet = false;        // errors and prompts only
-        int terminalFd = 1;        // asked for the terminal's size before every draw
-        int promptInputFd = 0;
     };
 
     CFleetConsole(const Options& options, std::FILE* out, std::FILE* err);

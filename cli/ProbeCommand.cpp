@@ -8,7 +8,6 @@
 #include "usb/UsbCandidates.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace zorflash {
 
@@ -21,8 +20,7 @@ int RunProbe(int modelIndex)
                      skipped.reason.c_str());
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
     if (found.empty()) {
-        const char* list = std::getenv("ZORFLASH_USB_DEVICES");
-        std::printf("No USB instrument found (looked at %s).\n", list && *list ? list : "/dev/ttyACM*:/dev/usbtmc*");
+        std::printf("No USB instrument found (looked at %s).\n", UsbCandidatesDescription().c_str());
         return kExitFailed;
     }
     std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");

@@ -1,16 +1,13 @@
 #include "cli/TerminalHost.h"
 
 #include "cli/PrintableText.h"
+#include "platform/Console.h"
 #include "platform/EditText.h"
+#include "platform/LastError.h"
 #include "update/ProgressLine.h"
-
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
 namespace zorflash {
 
@@ -158,18 +155,8 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
         }
         if (m_input.size() > kMaxAnswerLength)
             return false;
-        pollfd fds[2] = {{m_options.promptInputFd, POLLIN, 0}, {m_abort.Fd(), POLLIN, 0}};
-        if (poll(fds, m_abort.Fd() >= 0 ? 2 : 1, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (m_abort.IsTriggered())
-            return false;
         char block[512];
-        const ssize_t n = read(m_options.promptInputFd, block, sizeof block);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
+        const long n = ReadStandardInput(block, sizeof block, m_abort);
         if (n <= 0)
             return false;
         m_input.append(block, static_cast<size_t>(n));
@@ -178,7 +165,7 @@ bool CTerminalHost::ReadAnswer(std::string& answer)
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
     std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
     std::fflush(m_err);
 }

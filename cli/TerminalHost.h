@@ -22,7 +22,6 @@ public:
         uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
         uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
-        int promptInputFd = 0;     // where the disk prompt's answer is read
         Language language = Language::English;
     };
 

@@ -8,6 +8,8 @@
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
 #include "cli/TargetList.h"
+#include "platform/Console.h"
+#include "platform/PathText.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
@@ -18,7 +20,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -41,8 +42,8 @@ UpdateSettings SettingsFor(int modelIndex, const std::string& file)
     ApplyNewDocumentDefaults(settings);
     ApplyModelSelection(settings, modelIndex);
     settings.filePath = file;
-    const size_t slash = file.find_last_of('/');
-    settings.fileName = slash == std::string::npos ? file : file.substr(slash + 1);
+    // The system's own separators: '/' on POSIX, '\\' and '/' on Windows.
+    settings.fileName = Utf8FromPath(PathFromUtf8(file).filename());
     return settings;
 }
 
@@ -171,9 +172,7 @@ int RunFlashCommand(const FlashArguments& args, Language language)
 int main(int argc, char** argv)
 {
     ReserveStandardStreams();
-    // A log pipe that closes (| head) must not kill an update halfway through a flash:
-    // output then simply goes nowhere and the update runs to its end.
-    std::signal(SIGPIPE, SIG_IGN);
+    PrepareConsoleProcess();
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
                  "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
@@ -224,8 +223,14 @@ int main(int argc, char** argv)
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
 
+    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    std::vector<const char*> texts;
+    if (arguments.empty())
+        texts.push_back("zorflash-cli");  // started with no name at all
+    for (const std::string& argument : arguments)
+        texts.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(texts.size()), texts.data());
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? kExitCompleted : kExitUsage;

@@ -9,7 +9,7 @@ class CAbortSignal;
 // A byte channel to one instrument: what the device link needs of a transport once it is
 // open. The TCP channel and the USB channel implement it; how each opens differs (an
 // address and port, an identification search) and stays with the channel.
-// Transfers answer 0, 258 (time-out), ECANCELED (abort signal) or the channel's error
+// Transfers answer 0, 258 (time-out), kErrorCancelled (abort signal) or the channel's error
 // code, and set the in/out length to 0 after any error. Every wait is bounded by its
 // time-out and ends at once when the abort signal is triggered.
 class CByteChannel {

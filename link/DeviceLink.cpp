@@ -6,7 +6,6 @@
 #include "platform/LastError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace zorflash {
@@ -19,11 +18,11 @@ constexpr size_t kCommandCopyLimit = 510;     // bounded copy: at most 509 chara
 
 // A receive that succeeds with no byte means the peer has closed the connection (a TCP
 // instrument that went away); ReceiveExact must not loop on it, nor report success.
-constexpr uint32_t kErrorPeerClosed = ECONNRESET;
+constexpr uint32_t kErrorPeerClosed = kErrorConnectionReset;
 // A send that succeeds with no byte taken cannot make progress; SendText ends with this.
-constexpr uint32_t kErrorNothingSent = EIO;
+constexpr uint32_t kErrorNothingSent = kErrorDeviceGone;
 // A transfer on a link that was never opened, or whose open failed.
-constexpr uint32_t kErrorNotOpen = EBADF;
+constexpr uint32_t kErrorNotOpen = kErrorBadHandle;
 
 }  // namespace
 

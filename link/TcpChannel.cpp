@@ -1,31 +1,15 @@
 #include "link/TcpChannel.h"
 
 #include "link/IoBuffer.h"
-#include "platform/PollWait.h"
 #include "platform/AbortSignal.h"
 #include "platform/LastError.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <new>
 
 namespace zorflash {
 
 namespace {
-int AbortFdOf(const CAbortSignal* abort)
-{
-    return abort ? abort->Fd() : -1;
-}
-
-
 // Every failure of a transfer also lands in the last-error value, not only its time-outs.
 uint32_t Fail(uint32_t code)
 {
@@ -34,30 +18,6 @@ uint32_t Fail(uint32_t code)
 }
 
 }  // namespace
-
-bool CTcpChannel::ResolveHost(const char* host, uint32_t& address)
-{
-    if (!host) {
-        SetLastError(kErrorInvalidArgument);
-        return false;
-    }
-    const in_addr_t dotted = inet_addr(host);
-    if (dotted != INADDR_NONE) {
-        address = ntohl(dotted);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) {
-        SetLastError(kErrorInvalidArgument);
-        return false;
-    }
-    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(found);
-    return true;
-}
 
 CTcpChannel::CTcpChannel(uint32_t connectTimeoutMs)
     : m_connectTimeoutMs(connectTimeoutMs)
@@ -74,16 +34,8 @@ CTcpChannel::~CTcpChannel()
 bool CTcpChannel::Create()
 {
     CloseSocket();
-    m_socket = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    if (m_socket < 0) {
-        m_socket = -1;
-        SetLastError(static_cast<uint32_t>(errno));
+    if (!m_socket.Open())
         return false;
-    }
-    // Each send is one whole protocol message (a byte, a record, a block) followed by a
-    // wait for the instrument's answer; Nagle's algorithm would only hold back its tail.
-    const int on = 1;
-    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (m_ring) {
         m_ring->Clear();
         return true;
@@ -91,7 +43,7 @@ bool CTcpChannel::Create()
     try {
         m_ring = std::make_unique<CByteRing>(kRingSize);
     } catch (const std::bad_alloc&) {
-        SetLastError(ENOMEM);
+        SetLastError(kErrorNoMemory);
         return false;
     }
     return true;
@@ -108,42 +60,19 @@ bool CTcpChannel::Connect(const char* host, int32_t port)
     uint32_t address = 0;
     if (!ResolveHost(host, address))
         return false;
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_addr.s_addr = htonl(address);
-    target.sin_port = htons(static_cast<uint16_t>(port));
-
     if (m_abort && m_abort->IsTriggered()) {
-        SetLastError(ECANCELED);
+        SetLastError(kErrorCancelled);
         return false;
     }
-    if (connect(m_socket, reinterpret_cast<const sockaddr*>(&target), sizeof target) == 0) {
-        SetLastError(kErrorSuccess);
-        return true;
-    }
-    if (errno != EINPROGRESS) {
-        SetLastError(static_cast<uint32_t>(errno));
-        return false;
-    }
-    const uint32_t waited = PollWait(m_socket, POLLOUT, AbortFdOf(m_abort), DeadlineAfter(m_connectTimeoutMs));
-    if (waited != 0) {
-        SetLastError(waited == kErrorTimeout ? ETIMEDOUT : waited);
-        return false;
-    }
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        error = errno;
-    SetLastError(static_cast<uint32_t>(error));
+    const uint32_t error =
+        m_socket.Connect(address, static_cast<uint16_t>(port), m_abort, DeadlineAfter(m_connectTimeoutMs));
+    SetLastError(error == kErrorTimeout ? kErrorConnectTimedOut : error);
     return error == 0;
 }
 
 void CTcpChannel::CloseSocket()
 {
-    if (m_socket != -1) {
-        close(m_socket);
-        m_socket = -1;
-    }
+    m_socket.Close();
 }
 
 uint32_t CTcpChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeout)
@@ -154,7 +83,7 @@ uint32_t CTcpChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeo
         return kErrorSuccess;
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        return Fail(ECANCELED);
+        return Fail(kErrorCancelled);
     }
     // The lock wait and the send wait are each bounded by the time-out, so a send may
     // take up to twice the time-out in all.
@@ -194,20 +123,11 @@ uint32_t CTcpChannel::SendLocked(const uint8_t* data, uint32_t length, uint32_t&
     CIoBuffer bytes(const_cast<uint8_t*>(data), length);
     const auto deadline = DeadlineAfter(timeout);
     while (sent < bytes.Length()) {
-        // MSG_NOSIGNAL: a peer that has gone gives EPIPE here, never a SIGPIPE that would
-        // end the process.
-        const ssize_t n = send(m_socket, bytes.Data() + sent, bytes.Length() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += static_cast<uint32_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return static_cast<uint32_t>(errno);
-        const uint32_t waited = PollWait(m_socket, POLLOUT, AbortFdOf(m_abort), deadline);
-        if (waited != 0)
-            return waited;
+        uint32_t taken = 0;
+        const uint32_t error = m_socket.SendSome(bytes.Data() + sent, bytes.Length() - sent, taken, m_abort, deadline);
+        if (error != 0)
+            return error;
+        sent += taken;
     }
     return kErrorSuccess;
 }
@@ -216,11 +136,11 @@ uint32_t CTcpChannel::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeou
 {
     if (!m_ring) {
         length = 0;
-        return Fail(EBADF);
+        return Fail(kErrorBadHandle);
     }
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        return Fail(ECANCELED);
+        return Fail(kErrorCancelled);
     }
     // The socket is read only when the ring is empty; bytes a read brought beyond the
     // caller's request serve the following receives.
@@ -242,23 +162,14 @@ uint32_t CTcpChannel::ReadSocket(uint32_t timeout)
 {
     CIoBuffer block(nullptr, m_ring->FreeRoom());
     if (!block.Data())
-        return ENOMEM;
-    const auto deadline = DeadlineAfter(timeout);
-    for (;;) {
-        ++m_socketReads;
-        const ssize_t n = recv(m_socket, block.Data(), block.Length(), MSG_DONTWAIT);
-        if (n >= 0) {
-            m_ring->PutBlock(block.Data(), static_cast<uint32_t>(n));
-            return kErrorSuccess;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
-            return static_cast<uint32_t>(errno);
-        const uint32_t waited = PollWait(m_socket, POLLIN, AbortFdOf(m_abort), deadline);
-        if (waited != 0)
-            return waited;
-    }
+        return kErrorNoMemory;
+    ++m_socketReads;
+    uint32_t received = 0;
+    const uint32_t error = m_socket.ReceiveSome(block.Data(), block.Length(), received, m_abort, DeadlineAfter(timeout));
+    if (error != 0)
+        return error;
+    m_ring->PutBlock(block.Data(), received);
+    return kErrorSuccess;
 }
 
 }  // namespace zorflash

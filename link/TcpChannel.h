@@ -2,6 +2,7 @@
 
 #include "link/ByteChannel.h"
 #include "link/ByteRing.h"
+#include "platform/NetSocket.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,12 +13,13 @@ namespace zorflash {
 
 class CAbortSignal;
 
-// The byte channel to an instrument over TCP/IP, on POSIX sockets.
-// The socket is non-blocking and every wait goes through poll, so each wait (send lock,
-// send, receive, connect) is bounded by its time-out and nothing stays pending after one:
+// The byte channel to an instrument over TCP/IP, on the platform's socket (CNetSocket),
+// which starts the socket library once per process on its first use (Winsock 2.0 on
+// Windows). The socket is non-blocking and every wait is bounded, so each wait (send
+// lock, send, receive, connect) ends by its time-out and nothing stays pending after one:
 // bytes that arrive later are read by the next receive or dropped with the socket.
-// Transfers answer 0, 258 (time-out), ECANCELED (abort signal) or an errno value, and set
-// the in/out length to 0 after any error.
+// Transfers answer 0, 258 (time-out), kErrorCancelled (abort signal) or the platform's
+// error code, and set the in/out length to 0 after any error.
 class CTcpChannel : public CByteChannel {
 public:
     static constexpr int32_t kRingSize = 4096;
@@ -26,10 +28,10 @@ public:
     static constexpr uint32_t kConnectTimeoutMs = 21000;
 
     // The host-order IPv4 address for host: a dotted address as inet_addr reads it, else
-    // the first IPv4 address that getaddrinfo finds for the name. False with last error
-    // 10022 when the name does not resolve. "255.255.255.255" is INADDR_NONE for inet_addr
-    // and so goes to name resolution, which reads it as that numeric address.
-    static bool ResolveHost(const char* host, uint32_t& address);
+    // the first IPv4 address that name resolution finds. False with last error 10022 when
+    // the name does not resolve. "255.255.255.255" is INADDR_NONE for inet_addr and so
+    // goes to name resolution, which reads it as that numeric address.
+    static bool ResolveHost(const char* host, uint32_t& address) { return CNetSocket::ResolveIPv4(host, address); }
 
     explicit CTcpChannel(uint32_t connectTimeoutMs = kConnectTimeoutMs);
     ~CTcpChannel() override;
@@ -40,7 +42,7 @@ public:
     // and drops the bytes of the old ring.
     bool Create();
     // host: dotted address or host name; port must be 1..65535 (else last error 10022).
-    // Waits at most the connect time-out (last error ETIMEDOUT when it runs out).
+    // Waits at most the connect time-out (last error kErrorConnectTimedOut when it runs out).
     bool Connect(const char* host, int32_t port);
     void CloseSocket();
 
@@ -51,7 +53,7 @@ public:
     void SetConnectTimeout(uint32_t milliseconds) { m_connectTimeoutMs = milliseconds; }
     uint32_t ConnectTimeout() const { return m_connectTimeoutMs; }
 
-    int Socket() const { return m_socket; }
+    intptr_t Socket() const { return m_socket.Native(); }
     // How many times Receive has read the socket: lets a test see that bytes came from
     // the ring and not from a new socket read.
     uint64_t SocketReads() const { return m_socketReads; }
@@ -62,7 +64,7 @@ private:
     void UnlockSend();
     uint32_t ReadSocket(uint32_t timeout);
 
-    int m_socket = -1;
+    CNetSocket m_socket;
     // The send lock: a timed mutex made of a flag and a condition, held while a send is
     // under way. (std::timed_mutex would do, but its steady-clock wait is invisible to
     // the thread sanitizer, which then reports every unlock as wrong.)

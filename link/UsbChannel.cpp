@@ -5,7 +5,6 @@
 #include "usb/Vavuziz.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +16,7 @@ namespace {
 
 // A library call that reports success without moving a byte cannot make progress; a
 // line read or an exact send ends with this instead of looping.
-constexpr uint32_t kErrorNothingMoved = EIO;
+constexpr uint32_t kErrorNothingMoved = kErrorDeviceGone;
 
 // Searches take turns. A search keeps every instrument it has asked open until it ends,
 // so that each further open reaches one not asked yet; a second search at the same time
@@ -45,7 +44,7 @@ void CUsbChannel::SetAbortSignal(CAbortSignal* signal)
 {
     m_abort = signal;
     if (m_handle != -1)
-        VavUZIz_SetAbortFd(m_handle, m_abort ? m_abort->Fd() : -1);
+        VavUZIz_SetAbortSignal(m_handle, m_abort);
 }
 
 bool CUsbChannel::ParseDeviceNumber(const char* reply, int32_t& number)
@@ -94,7 +93,7 @@ int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTim
             break;
         table[opened++] = handle;
         if (abort)
-            VavUZIz_SetAbortFd(handle, abort->Fd());
+            VavUZIz_SetAbortSignal(handle, abort);
         UsbInstrument instrument;
         const char* path = VavUZIz_DevicePath(handle);
         instrument.path = path ? path : "";
@@ -154,8 +153,8 @@ uint32_t CUsbChannel::Send(const uint8_t* data, uint32_t& length, uint32_t timeo
 {
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        SetLastError(ECANCELED);
-        return ECANCELED;
+        SetLastError(kErrorCancelled);
+        return kErrorCancelled;
     }
     uint32_t written = 0;
     if (!VavUZIz_WriteDevice(m_handle, data, length, &written, timeout)) {
@@ -173,8 +172,8 @@ uint32_t CUsbChannel::Receive(uint8_t* buffer, uint32_t& length, uint32_t timeou
 {
     if (m_abort && m_abort->IsTriggered()) {
         length = 0;
-        SetLastError(ECANCELED);
-        return ECANCELED;
+        SetLastError(kErrorCancelled);
+        return kErrorCancelled;
     }
     uint32_t read = 0;
     if (!VavUZIz_ReadDevice(m_handle, buffer, length, &read, timeout)) {
@@ -212,8 +211,8 @@ uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
                                std::chrono::steady_clock::time_point deadline)
 {
     if (length == 0) {
-        SetLastError(EINVAL);
-        return EINVAL;
+        SetLastError(kErrorInvalidParameter);
+        return kErrorInvalidParameter;
     }
     const uint32_t capacity = length;
     uint32_t stored = 0;

@@ -25,8 +25,8 @@ struct UsbInstrument {
 
 // The byte channel to an instrument over USB, on the VavUZIz_* device
 // layer of usb/. Open finds the instrument by its answer to the model's identification
-// query. Transfers answer 0 or the layer's error code (258 for a time-out, ECANCELED
-// when the abort signal is triggered, an errno value otherwise) and set the in/out length
+// query. Transfers answer 0 or the layer's error code (258 for a time-out, kErrorCancelled
+// when the abort signal is triggered, the platform's error code otherwise) and set the in/out length
 // to 0 after an error.
 class CUsbChannel : public CByteChannel {
 public:

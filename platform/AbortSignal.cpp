@@ -8,22 +8,22 @@
 namespace zorflash {
 
 CAbortSignal::CAbortSignal()
-    : m_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : m_handle(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
 }
 
 CAbortSignal::~CAbortSignal()
 {
-    if (m_fd >= 0)
-        close(m_fd);
+    if (m_handle >= 0)
+        close(static_cast<int>(m_handle));
 }
 
 void CAbortSignal::Trigger()
 {
     m_triggered.store(true);
-    if (m_fd >= 0) {
+    if (m_handle >= 0) {
         const uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(m_fd, &one, sizeof one);
+        [[maybe_unused]] ssize_t n = write(static_cast<int>(m_handle), &one, sizeof one);
     }
 }
 

@@ -12,27 +12,23 @@
 
 namespace zorflash {
 
-namespace {
-bool SameTime(const timespec& a, const timespec& b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-}  // namespace
-
-CFile::Identity CFile::IdentityOf(const struct stat& st)
-{
-    return Identity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                    static_cast<uint64_t>(st.st_size), st.st_mtim, st.st_ctim};
-}
-
-bool CFile::Unchanged() const
+bool CFile::ReadIdentity(Identity& identity) const
 {
     struct stat st {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0)
         return false;
-    const Identity now = IdentityOf(st);
-    return now.device == m_identity.device && now.inode == m_identity.inode && now.size == m_identity.size &&
-           SameTime(now.modified, m_identity.modified) && SameTime(now.changed, m_identity.changed);
+    identity.device = static_cast<uint64_t>(st.st_dev);
+    identity.inode = static_cast<uint64_t>(st.st_ino);
+    identity.size = static_cast<uint64_t>(st.st_size);
+    identity.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    identity.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
+bool CFile::Unchanged() const
+{
+    Identity now;
+    return ReadIdentity(now) && now == m_identity;
 }
 
 CFile::CFile() = default;
@@ -68,7 +64,7 @@ bool CFile::Open(const std::string& path)
         m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
     m_fd = fd;
     m_path = path;
-    m_identity = IdentityOf(st);
+    ReadIdentity(m_identity);
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
     return true;

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <string>
 
@@ -39,14 +36,18 @@ public:
     bool Unchanged() const;
 
 private:
+    // Which file it is (device and inode; on Windows the volume's serial number and the
+    // file index), its size, and when its contents and its attributes last changed (in the
+    // system's own ticks).
     struct Identity {
         uint64_t device = 0;
         uint64_t inode = 0;
         uint64_t size = 0;
-        timespec modified{};
-        timespec changed{};
+        int64_t modified = 0;
+        int64_t changed = 0;
+        bool operator==(const Identity&) const = default;
     };
-    static Identity IdentityOf(const struct stat& st);
+    bool ReadIdentity(Identity& identity) const;
 
     [[noreturn]] void Throw(int osError) const;
     bool Refill();

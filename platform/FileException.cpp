@@ -1,9 +1,9 @@
 #include "platform/FileException.h"
 
+#include "platform/LastError.h"
 #include "platform/StringResource.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace zorflash {
 
@@ -14,6 +14,48 @@ CFileException::CFileException(int cause, int osError, std::string fileName)
 {
 }
 
+#ifdef _WIN32
+// The Win32 codes a file open, read or seek leaves, as the framework has always mapped them.
+int CFileException::CauseFromErrno(int osError)
+{
+    switch (osError) {
+    case 2:    // ERROR_FILE_NOT_FOUND
+        return fileNotFound;
+    case 3:    // ERROR_PATH_NOT_FOUND
+    case 123:  // ERROR_INVALID_NAME
+    case 161:  // ERROR_BAD_PATHNAME
+    case 206:  // ERROR_FILENAME_EXCED_RANGE
+        return badPath;
+    case 4:    // ERROR_TOO_MANY_OPEN_FILES
+        return tooManyOpenFiles;
+    case 5:    // ERROR_ACCESS_DENIED
+    case 19:   // ERROR_WRITE_PROTECT
+        return accessDenied;
+    case 6:    // ERROR_INVALID_HANDLE
+    case 1:    // ERROR_INVALID_FUNCTION
+        return invalidFile;
+    case 25:   // ERROR_SEEK
+    case 131:  // ERROR_NEGATIVE_SEEK
+    case 87:   // ERROR_INVALID_PARAMETER
+        return badSeek;
+    case 23:   // ERROR_CRC
+    case 30:   // ERROR_READ_FAULT
+    case 1117: // ERROR_IO_DEVICE
+        return hardIO;
+    case 32:   // ERROR_SHARING_VIOLATION
+        return sharingViolation;
+    case 33:   // ERROR_LOCK_VIOLATION
+        return lockViolation;
+    case 39:   // ERROR_HANDLE_DISK_FULL
+    case 112:  // ERROR_DISK_FULL
+        return diskFull;
+    case 38:   // ERROR_HANDLE_EOF
+        return endOfFile;
+    default:
+        return genericException;
+    }
+}
+#else
 int CFileException::CauseFromErrno(int osError)
 {
     switch (osError) {
@@ -44,6 +86,7 @@ int CFileException::CauseFromErrno(int osError)
         return genericException;
     }
 }
+#endif
 
 std::string CFileException::GetErrorMessage(Language language) const
 {
@@ -54,7 +97,7 @@ std::string CFileException::GetErrorMessage(Language language) const
                                             m_strFileName.empty() ? "?" : m_strFileName.c_str());
     if (m_lOsError != 0) {
         text += " (";
-        text += std::strerror(m_lOsError);
+        text += SystemErrorText(static_cast<uint32_t>(m_lOsError));
         text += ")";
     }
     return text;

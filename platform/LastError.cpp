@@ -1,22 +1,6 @@
 #include "platform/LastError.h"
 
-#include <cstring>
-
 namespace zorflash {
-
-namespace {
-thread_local uint32_t t_lastError = 0;
-}
-
-uint32_t GetLastError()
-{
-    return t_lastError;
-}
-
-void SetLastError(uint32_t code)
-{
-    t_lastError = code;
-}
 
 const char* DescribeError(uint32_t code)
 {
@@ -37,7 +21,7 @@ const char* DescribeError(uint32_t code)
         break;
     }
     if (code < kErrorApplicationBit)
-        return std::strerror(static_cast<int>(code));  // an errno value
+        return SystemErrorText(code);
     return "application error";
 }
 

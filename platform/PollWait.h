@@ -1,20 +1,17 @@
 #pragma once
 
-#include <chrono>
+#include "platform/Deadline.h"
+
 #include <cstdint>
 
 namespace zorflash {
 
-// The one bounded wait of the links: every wait of a TCP connect, send or receive and of
-// a USB device read or write goes through here, so each is bounded by its time-out and
-// ends at once when the abort signal's descriptor becomes readable.
+// POSIX only: the one bounded wait of the POSIX socket and device code. Every wait of a
+// TCP connect, send or receive and of a USB device read or write goes through here, so
+// each is bounded by its time-out and ends at once when the abort signal's descriptor
+// becomes readable.
 
-using PollClock = std::chrono::steady_clock;
-
-inline PollClock::time_point DeadlineAfter(uint32_t timeoutMs)
-{
-    return PollClock::now() + std::chrono::milliseconds(timeoutMs);
-}
+using PollClock = DeadlineClock;
 
 // Waits until fd reports one of events (or an error or hang-up, which the following
 // system call then names), the deadline passes or abortFd (-1: none) becomes readable.

@@ -1,15 +1,23 @@
 #pragma once
 
+// Puts the null device on each of the standard streams 0, 1 and 2 that was handed to us
+// closed. Called first thing in main, before anything opens a descriptor: otherwise the
+// next open takes the free number, and a socket that became descriptor 2 would carry our
+// error text to the instrument, an eventfd that became descriptor 0 would be read as the
+// operator's answer. Header-only on POSIX, for the simulator, which links nothing of the
+// engine; on Windows (platform/win32/StandardStreams.cpp) a program started without
+// standard handles gets NUL in their place.
+
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace zorflash {
 
-// Puts /dev/null on each of descriptors 0, 1 and 2 that was handed to us closed. Called
-// first thing in main, before anything opens a descriptor: otherwise the next open takes
-// the free number, and a socket that became descriptor 2 would carry our error text to
-// the instrument, an eventfd that became descriptor 0 would be read as the operator's
-// answer.
+#ifdef _WIN32
+void ReserveStandardStreams();
+#else
 inline void ReserveStandardStreams()
 {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -24,5 +32,6 @@ inline void ReserveStandardStreams()
         }
     }
 }
+#endif
 
 }  // namespace zorflash

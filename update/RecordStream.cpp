@@ -5,7 +5,6 @@
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace zorflash {
@@ -38,7 +37,7 @@ bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& promp
     MakeVolumeFileName(volume, m_filePath, volumeName);
     for (;;) {
         const bool opened = m_file.Open(volumeName);
-        if (!opened && GetLastError() != ENOENT && m_unavailable)
+        if (!opened && GetLastError() != kErrorFileNotFound && m_unavailable)
             m_unavailable(volumeName, GetLastError());
         if (opened) {
             // A file too short to hold the two digits is simply the wrong volume.

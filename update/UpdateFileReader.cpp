@@ -2,11 +2,11 @@
 
 #include "platform/File.h"
 #include "platform/FileException.h"
-
-#include <sys/stat.h>
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace zorflash {
 
@@ -100,9 +100,13 @@ uint64_t RecordStreamTotal(const std::string& filePath)
     for (int volume = 1; volume <= 2; ++volume) {
         std::string name;
         MakeVolumeFileName(volume, filePath, name);
-        struct stat st {};
-        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kHeaderSize)
-            total += static_cast<uint64_t>(st.st_size) - kHeaderSize;
+        std::error_code error;
+        const std::filesystem::path path = PathFromUtf8(name);
+        if (!std::filesystem::is_regular_file(path, error))
+            continue;
+        const uintmax_t size = std::filesystem::file_size(path, error);
+        if (!error && size > static_cast<uintmax_t>(kHeaderSize))
+            total += static_cast<uint64_t>(size) - kHeaderSize;
     }
     return total;
 }

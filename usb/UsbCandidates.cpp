@@ -44,6 +44,12 @@ std::vector<std::string> UsbCandidatePaths()
     return ExpandUsbCandidates(list ? list : kDefaultUsbDevices);
 }
 
+std::string UsbCandidatesDescription()
+{
+    const char* list = std::getenv("ZORFLASH_USB_DEVICES");
+    return list && *list ? list : kDefaultUsbDevices;
+}
+
 std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
 {
     std::vector<SkippedUsbCandidate> skipped;

@@ -8,10 +8,14 @@ namespace zorflash {
 // The device paths the USB layer tries, in order: ZORFLASH_USB_DEVICES (or the default
 // list when it is unset) with each glob pattern replaced by its matches, sorted.
 // Patterns that match nothing and empty items add nothing.
-constexpr const char* kDefaultUsbDevices = "/dev/ttyACM*:/dev/usbtmc*";
+// On Windows: port names separated by ';' (COM3;COM7, or \\.\COM3), no patterns, and
+// by default every COM port present, in the order of their numbers.
+constexpr const char* kDefaultUsbDevices = "/dev/ttyACM*:/dev/usbtmc*";  // POSIX
 
 std::vector<std::string> ExpandUsbCandidates(const char* list);
 std::vector<std::string> UsbCandidatePaths();
+// Where the layer looks, for an operator's message: the variable's value or the default.
+std::string UsbCandidatesDescription();
 
 // A candidate the layer will not open, and why (it does not exist, or it is no character
 // device: a regular file or a folder listed by mistake is never written to).

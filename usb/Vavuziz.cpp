@@ -1,5 +1,6 @@
 #include "usb/Vavuziz.h"
 
+#include "platform/AbortSignal.h"
 #include "platform/LastError.h"
 #include "platform/PollWait.h"
 #include "usb/UsbCandidates.h"
@@ -270,12 +271,12 @@ int VavUZIz_ReadDevice(int handle, uint8_t* buffer, uint32_t length, uint32_t* r
     }
 }
 
-int VavUZIz_SetAbortFd(int handle, int abortFd)
+int VavUZIz_SetAbortSignal(int handle, const CAbortSignal* signal)
 {
     const std::shared_ptr<OpenedDevice> device = Find(handle);
     if (!device)
         return Fail(EBADF);
-    device->abortFd.store(abortFd);
+    device->abortFd.store(static_cast<int>(WaitHandleOf(signal)));
     return 1;
 }
 

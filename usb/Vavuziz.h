@@ -4,6 +4,8 @@
 
 namespace zorflash {
 
+class CAbortSignal;
+
 // The USB access library: four functions the link's USB channel is written against, plus
 // two of ours. An instrument on USB is a character device: a CDC-ACM serial port (put in
 // raw mode) or a USBTMC node. Candidates come from ZORFLASH_USB_DEVICES (paths or glob
@@ -11,8 +13,12 @@ namespace zorflash {
 // empty means none) or, when it is unset, /dev/ttyACM*:/dev/usbtmc*.
 //
 // Results: non-zero is success; 0 is failure with the reason in the last-error value
-// (258 a time-out, ECANCELED the handle's abort descriptor became readable, EBADF an
-// unknown handle, EIO a device that went away, otherwise the errno of the system call).
+// (258 a time-out, kErrorCancelled the handle's abort signal was triggered,
+// kErrorBadHandle an unknown handle, kErrorDeviceGone a device that went away, otherwise
+// the platform's code from the system call).
+//
+// On Windows an instrument is a COM port (\\.\COMn, raw 8N1), the list separator is ';'
+// and the default list is every COM port present, in the order of their numbers.
 // The list of opened devices is guarded by a mutex: jobs on several threads may use the
 // library at once, each with its own handles.
 
@@ -27,9 +33,9 @@ int VavUZIz_WriteDevice(int handle, const uint8_t* data, uint32_t length, uint32
 // Reads at least one and at most length bytes within timeout milliseconds.
 int VavUZIz_ReadDevice(int handle, uint8_t* buffer, uint32_t length, uint32_t* read, uint32_t timeout);
 
-// Ours: every later read and write of handle also ends, with ECANCELED, as soon as
-// abortFd is readable (an eventfd of the abort signal); -1 removes it.
-int VavUZIz_SetAbortFd(int handle, int abortFd);
+// Ours: every later read and write of handle also ends, with kErrorCancelled, as soon as
+// the signal is triggered (borrowed, it must outlive the handle); null removes it.
+int VavUZIz_SetAbortSignal(int handle, const CAbortSignal* signal);
 // Ours: the path the handle was opened at, valid until the handle is closed; null for an
 // unknown handle.
 const char* VavUZIz_DevicePath(int handle);

@@ -2,13 +2,12 @@
 
 // Builds update files byte by byte for the tests, independently of the engine's reader.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -91,21 +90,23 @@ inline Bytes ReadFile(const std::filesystem::path& path)
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A fresh directory under the system's temporary folder, removed with the object.
 // A private directory, removed with the object. In memory (/dev/shm, when there is one)
 // for the fuzz targets, so a million inputs cost no disk writes.
 class TempDir {
 public:
     explicit TempDir(bool inMemory = false)
     {
-        const std::filesystem::path base = inMemory && access("/dev/shm", W_OK) == 0
+        // create_directory answers false for a name that exists: each try takes a new one.
+        std::error_code ec;
+        const std::filesystem::path base = inMemory && std::filesystem::is_directory("/dev/shm", ec)
                                                ? std::filesystem::path("/dev/shm")
                                                : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "zorflash-test-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()))
-            m_path = buffer.data();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const std::filesystem::path candidate = base / ("zorflash-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, ec))
+                m_path = candidate;
+        }
     }
     ~TempDir()
     {

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
-
-#include <unistd.h>
+#include <thread>
 
 using namespace zorflash;
 
@@ -60,9 +60,9 @@ class TerminalEcho : public ::testing::Test {
 protected:
     std::string Run(bool interactive, unsigned pauseMicros = 0)
     {
-        char* data = nullptr;
-        size_t size = 0;
-        std::FILE* out = open_memstream(&data, &size);
+        std::FILE* out = std::tmpfile();
+        if (!out)
+            return "(no temporary file)";
         {
             UpdateSettings settings;
             CTerminalHost::Options options;
@@ -74,15 +74,18 @@ protected:
             log.Append("Opening File...\r\n");
             log.Append("Sending START record...\r\n");
             log.ReplaceLastLine("Sending (1) Record");
-            usleep(pauseMicros);  // the line in progress is redrawn at most ten times a second
+            std::this_thread::sleep_for(std::chrono::microseconds(pauseMicros));  // the line in progress is redrawn at most ten times a second
             log.ReplaceLastLine("Sending (65) Record");
             log.Append("\r\nTransfer completed.\r\n");
             host.Finish();
             text = host.StatusText();
         }
+        std::string printed;
+        std::rewind(out);
+        char block[4096];
+        for (size_t n; (n = std::fread(block, 1, sizeof block, out)) > 0;)
+            printed.append(block, n);
         std::fclose(out);
-        std::string printed(data, size);
-        std::free(data);
         return printed;
     }
     std::string text;

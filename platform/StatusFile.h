@@ -5,9 +5,10 @@
 
 namespace zorflash {
 
-// The --status-file: checked before the instrument is contacted, written at the end into a
-// temporary file beside it and renamed over it, so that a crash never leaves half a status
-// text and no update file is ever written over.
+// The CLI's --status-file: checked before the instrument is contacted, written at the end
+// into a temporary file beside it and renamed over it, so that a crash never leaves half a
+// status text and no update file is ever written over. (Windows: the volume's serial number
+// and the file index stand for device and inode, and the text is moved over the file.)
 class CStatusFile {
 public:
     explicit CStatusFile(std::string path) : m_path(std::move(path)) {}

@@ -1,4 +1,4 @@
-#include "cli/StatusFile.h"
+#include "platform/StatusFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

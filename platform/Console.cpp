@@ -1,0 +1,61 @@
+#include "platform/Console.h"
+
+#include <sys/ioctl.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+
+namespace zorflash {
+
+void PrepareConsoleProcess()
+{
+    // A log pipe that closes (| head) must not kill an update halfway through a flash:
+    // output then simply goes nowhere and the update runs to its end.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool IsTerminal(std::FILE* stream)
+{
+    return isatty(fileno(stream)) != 0;
+}
+
+bool TerminalSize(std::FILE* stream, int& columns, int& rows)
+{
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return false;
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
+}
+
+long ReadStandardInput(char* buffer, size_t size, const CAbortSignal& abort)
+{
+    const int abortFd = static_cast<int>(abort.WaitHandle());
+    for (;;) {
+        if (abort.IsTriggered())
+            return -1;
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {abortFd, POLLIN, 0}};
+        if (poll(fds, abortFd >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (abort.IsTriggered())
+            return -1;
+        const ssize_t n = read(STDIN_FILENO, buffer, size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        return n < 0 ? -1 : static_cast<long>(n);
+    }
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+}  // namespace zorflash
