@@ -60,7 +60,7 @@ private:
     bool Adopt(intptr_t socket);
 
     intptr_t m_socket = -1;
-    intptr_t m_event = -1;  // Windows: the event the socket's readiness sets
+    [[maybe_unused]] intptr_t m_event = -1;  // Windows: the event the socket's readiness sets
 };
 
 }  // namespace zorflash
