@@ -106,6 +106,8 @@ CChildProcess::Result CChildProcess::Wait(int timeoutMs)
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.seconds = end - m_startSeconds;
     result.peakRssKiB = usage.ru_maxrss;
+    result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     m_pid = -1;
     if (m_pidFd >= 0)
         ::close(m_pidFd);

@@ -13,6 +13,7 @@ public:
         int exitCode = -1;      // exit status, or 128 + signal
         double seconds = 0;     // from just before the spawn to the end
         long peakRssKiB = 0;
+        double cpuSeconds = 0;  // user and system time of the child
     };
 
     CChildProcess() = default;

@@ -17,9 +17,10 @@ long NumberAfter(const std::string& line, const std::string& key)
 
 }  // namespace
 
-bool CSimulator::Start(const std::string& simPath, int ackDelayMs, const std::string& logPath, std::string& error)
+bool CSimulator::Start(const std::string& simPath, int ackDelayMs, const std::string& logPath, std::string& error,
+                       const std::string& tcp)
 {
-    std::vector<std::string> argv = {simPath, "serve", "--tcp", "127.0.0.1:0", "--idle-timeout-ms", "20000"};
+    std::vector<std::string> argv = {simPath, "serve", "--tcp", tcp, "--idle-timeout-ms", "20000"};
     if (ackDelayMs > 0) {
         argv.push_back("--ack-delay-ms");
         argv.push_back(std::to_string(ackDelayMs));

@@ -16,7 +16,9 @@ public:
         std::string line;
     };
 
-    bool Start(const std::string& simPath, int ackDelayMs, const std::string& logPath, std::string& error);
+    // `tcp` may name a fleet ("127.0.0.1-127.0.0.64:0"): every address on the one port.
+    bool Start(const std::string& simPath, int ackDelayMs, const std::string& logPath, std::string& error,
+               const std::string& tcp = "127.0.0.1:0");
     int Port() const { return m_port; }
     // The summary of the next update, waiting at most timeoutMs for it.
     bool NextUpdate(int timeoutMs, Update& update, std::string& error);

@@ -128,8 +128,9 @@ void CTerminalHost::LogChanged(const std::string& before)
 int CTerminalHost::Columns()
 {
     // Read at every redraw (at most ten a second): a resized window counts at once.
-    const int columns = TerminalColumns(m_out);
-    if (columns > 0)
+    int columns = 0;
+    int rows = 0;
+    if (TerminalSize(m_out, columns, rows))
         return columns;
     const char* text = std::getenv("COLUMNS");
     const int value = text ? std::atoi(text) : 0;

@@ -2,12 +2,14 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/FileCheck.h"
+#include "cli/FleetCommand.h"
 #include "cli/FlashCommand.h"
 #include "cli/JsonEvents.h"
 #include "cli/PrintableText.h"
-#include "cli/VolumeProblem.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
+#include "cli/TargetList.h"
+#include "cli/VolumeProblem.h"
 #include "platform/Console.h"
 #include "platform/PathText.h"
 #include "platform/StandardStreams.h"
@@ -195,48 +197,91 @@ uint32_t ParseTimeout(const std::string& text)
 
 // What the flash subcommand was given, as typed.
 struct FlashArguments {
-    std::string model, file, tcpTarget, statusFile;
+    std::string model, file, statusFile, targetsFile, usbNumbers;
+    std::vector<std::string> tcpTargets;
+    std::size_t parallel = 0;
     bool useUsb = false;
     bool normalMode = false;
     bool quiet = false;
+    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+    bool timeoutGiven = false;
+    std::string timeout;  // as typed: a number of ms, checked by ParseTimeout to say what is wrong
     bool noPrecheck = false;
     bool noPrompt = false;
     std::string traceFile;
     bool traceAll = false;
-    std::string timeout;  // as typed: a number of ms, checked here to say what is wrong
 };
 
-// The options of one flash, or a CLI::ValidationError naming what is wrong.
-FlashOptions FlashOptionsFrom(const FlashArguments& args, Language language, bool json)
+// Every target the command line names, in order, or a CLI::ValidationError naming what is
+// wrong (a transport the model does not allow included).
+CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
 {
-    if (args.tcpTarget.empty() && !args.useUsb)
-        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT] or --usb");
-    FlashOptions options;
-    options.settings = SettingsFor(ResolveModel(args.model), args.file);
-    const DeviceModel& model = options.settings.model;
-    if (args.useUsb && !model.usbAllowed)
-        throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
-    if (!args.useUsb && !model.tcpAllowed)
-        throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
-    if (!args.useUsb) {
-        std::string error;
-        if (!ParseTargetAddress(args.tcpTarget, options.settings.ipAddress, options.settings.port, error))
+    CTargetList targets;
+    std::string error;
+    for (const std::string& tcp : args.tcpTargets)
+        if (!targets.AddTcp(tcp, error))
             throw CLI::ValidationError("--tcp", error);
+    if (!args.usbNumbers.empty() && !targets.AddUsbNumbers(args.usbNumbers, error))
+        throw CLI::ValidationError("--usb-number", error);
+    if (args.useUsb && args.usbNumbers.empty() && !targets.AddUsbNumbers("0", error))
+        throw CLI::ValidationError("--usb", error);
+    if (!args.targetsFile.empty() && !targets.AddFile(args.targetsFile, error))
+        throw CLI::ValidationError("--targets", error);
+    if (targets.Empty())
+        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
+    for (const FleetTarget& target : targets.Targets()) {
+        const bool usb = target.kind == FleetTarget::Kind::Usb;
+        if (usb && !model.usbAllowed)
+            throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+        if (!usb && !model.tcpAllowed)
+            throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
     }
-    options.settings.useUsb = args.useUsb ? 1 : 0;
+    return targets;
+}
+
+// One target runs as it always has; several run as a fleet.
+int RunFlashCommand(const FlashArguments& args, Language language, bool json)
+{
+    const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
+    const CTargetList targets = TargetsFrom(args, base.model);
+    if (targets.Targets().size() > 1) {
+        // The pre-check, the prompt rule, JSON and the trace speak of one instrument's run.
+        if (json || !args.traceFile.empty() || args.noPrecheck || args.noPrompt)
+            throw CLI::ValidationError("flash", "--json, --trace, --no-precheck and --no-prompt take one target");
+        // Several targets writing one status file would leave only the last one's.
+        if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+            throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+        FleetOptions fleet;
+        fleet.settings = base;
+        fleet.settings.fastMode = args.normalMode ? 0 : 1;
+        fleet.targets = targets.Targets();
+        fleet.parallel = args.parallel;
+        fleet.quiet = args.quiet;
+        fleet.statusFilePattern = args.statusFile;
+        fleet.timeoutMs = args.timeoutMs;
+        fleet.timeoutGiven = args.timeoutGiven;
+        fleet.language = language;
+        return RunFleet(fleet);
+    }
+    const FleetTarget& only = targets.Targets().front();
+    FlashOptions options;
+    options.settings = base;
+    options.settings.ipAddress = only.address;
+    options.settings.port = only.port;
+    options.settings.usbDeviceNumber = only.usbNumber;
+    options.settings.useUsb = only.kind == FleetTarget::Kind::Usb ? 1 : 0;
     options.settings.fastMode = args.normalMode ? 0 : 1;
     options.quiet = args.quiet;
+    options.statusFile = args.statusFile;
+    options.timeoutMs = args.timeoutMs;
+    options.timeoutGiven = args.timeoutGiven;
+    options.language = language;
     options.precheck = !args.noPrecheck;
     options.noPrompt = args.noPrompt;
     options.json = json;
-    options.statusFile = args.statusFile;
     options.traceFile = args.traceFile;
     options.traceAll = args.traceAll;
-    options.timeoutGiven = !args.timeout.empty();
-    if (options.timeoutGiven)
-        options.timeoutMs = ParseTimeout(args.timeout);
-    options.language = language;
-    return options;
+    return RunFlash(options);
 }
 
 }  // namespace
@@ -247,17 +292,17 @@ int main(int argc, char** argv)
     PrepareConsoleProcess();
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed (stderr says why), 2 command-line error or\n"
-                 "unusable status or trace file, 3 cancelled by the operator, 4 completed but the status\n"
-                 "file could not be written, 129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed,\n"
-                 "status file written). --json output: docs/cli.md."};
+                 "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
+                 "3 cancelled, 4 completed but the status file could not be written,\n"
+                 "129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed, status file written)."};
     app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
-    // Options of the program itself (--lang) are accepted after the subcommand too.
+    // Options of the program itself (--lang, --json) are accepted after the subcommand too.
     app.fallthrough();
+    app.set_version_flag("--version", std::string("zorflash-cli ") + kZorflashVersion);
     std::string lang;
     app.add_option("--lang", lang, "Language of the status text: en or ja (default: ZORFLASH_LANG, then the locale)")
         ->check(CLI::IsMember({"en", "ja"}));
+
     bool json = false;
     app.add_flag("--json", json, "Output for scripts: one JSON document (models, inspect, probe) or one JSON "
                                  "object per event (flash), schema in docs/cli.md");
@@ -275,29 +320,34 @@ int main(int argc, char** argv)
     probe->add_option("--model", probeModel, "Model whose identification query is sent")->required();
 
     FlashArguments flashArgs;
-    CLI::App* flash = app.add_subcommand("flash", "Update one instrument's firmware");
+    CLI::App* flash = app.add_subcommand("flash", "Update the firmware of one instrument, or of several at once");
     flash->add_option("--model", flashArgs.model, "Model: display name (RT71, RT36/38/39, ...) or index 0-6")
         ->required();
     flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
-    CLI::Option* tcpOption =
-        flash->add_option("--tcp", flashArgs.tcpTarget, "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default)");
-    CLI::Option* usbOption =
-        flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
-    tcpOption->excludes(usbOption);
+    flash->add_option("--tcp", flashArgs.tcpTargets,
+                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
+    flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
+    flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
+    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
+    flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
+        ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_flag("--no-precheck", flashArgs.noPrecheck,
-                    "Stream the file as the desktop application does, without reading it whole first");
-    flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
     flash->add_option("--status-file", flashArgs.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
-                      "instrument is contacted: it must be a regular file, writable, and no volume of the update");
-    flash->add_option("--trace", flashArgs.traceFile, "Write every byte of the link there, with times, as a hex dump");
-    flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
+                      "instrument is contacted: it must be a regular file, writable, and no volume of the update; "
+                      "with several targets a pattern holding {target}");
     flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
     flash->add_option("--timeout", flashArgs.timeout,
                       "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                       "every other wait to at most MS: connect (21000), link commands (5000), USB "
                       "identification of each instrument (2000)");
+    flash->add_flag("--no-precheck", flashArgs.noPrecheck,
+                    "Stream the file as the desktop application does, without reading it whole first");
+    flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
+    flash->add_option("--trace", flashArgs.traceFile, "Write every byte of the link there, with times, as a hex dump");
+    flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
+    // The language option is accepted after the subcommand too.
+    flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
 
     std::vector<std::string> names;
     for (const CLI::App* sub : app.get_subcommands({}))
@@ -327,7 +377,11 @@ int main(int argc, char** argv)
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel), json);
         if (flash->parsed()) {
-            return RunFlash(FlashOptionsFrom(flashArgs, language, json));
+            if (!flashArgs.timeout.empty()) {
+                flashArgs.timeoutMs = ParseTimeout(flashArgs.timeout);
+                flashArgs.timeoutGiven = true;
+            }
+            return RunFlashCommand(flashArgs, language, json);
         }
     } catch (const CLI::Error& e) {
         std::fprintf(stderr, "zorflash-cli: %s\n", e.what());

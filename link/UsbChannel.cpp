@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace zorflash {
 
@@ -16,6 +17,11 @@ namespace {
 // A library call that reports success without moving a byte cannot make progress; a
 // line read or an exact send ends with this instead of looping.
 constexpr uint32_t kErrorNothingMoved = kErrorDeviceGone;
+
+// Searches take turns. A search keeps every instrument it has asked open until it ends,
+// so that each further open reaches one not asked yet; a second search at the same time
+// (another update of a fleet) would skip those and miss its own instrument.
+std::mutex g_searchLock;
 
 uint32_t MsLeft(std::chrono::steady_clock::time_point deadline)
 {
@@ -70,6 +76,7 @@ uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
 
 int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit)
 {
+    std::lock_guard search(g_searchLock);
     CUsbChannel asker;
     asker.SetIdQuery(idQuery);
     asker.m_abort = abort;

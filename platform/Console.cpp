@@ -1,5 +1,7 @@
 #include "platform/Console.h"
 
+#include <sys/ioctl.h>
+
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -21,10 +23,14 @@ bool IsTerminal(std::FILE* stream)
     return isatty(fileno(stream)) != 0;
 }
 
-int TerminalColumns(std::FILE* stream)
+bool TerminalSize(std::FILE* stream, int& columns, int& rows)
 {
     winsize size{};
-    return ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+        return false;
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
 }
 
 long ReadStandardInput(char* buffer, size_t size, const CAbortSignal& abort)

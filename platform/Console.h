@@ -18,10 +18,9 @@ void PrepareConsoleProcess();
 // The stream is a terminal (or a Windows console), where a line may be redrawn in place.
 bool IsTerminal(std::FILE* stream);
 
-// The columns of the terminal (or console window) the stream shows on, read afresh on
-// every call, so a window resized meanwhile (SIGWINCH) is seen at the next redraw; 0 when
-// the stream is no terminal or does not say.
-int TerminalColumns(std::FILE* stream);
+// The size of the terminal (or Windows console window) the stream writes to, in columns
+// and rows; false when it is none or cannot tell.
+bool TerminalSize(std::FILE* stream, int& columns, int& rows);
 
 // Reads what is there of the standard input, at most size bytes, waiting until something
 // comes. Answers the count, 0 at the end of the input, -1 on a read error or once the

@@ -52,7 +52,7 @@ void CTcpServer::Serve()
         const int yes = 1;
         ::setsockopt(connection.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         CByteLink link(CByteLink::Kind::Socket, std::move(connection));
-        const auto outcome = driver.Run(link, {});
+        const auto outcome = driver.Run(link, {}, m_label);
         if (outcome.number == 0 && !StopRequested())
             m_ledger.PrintError("a connection closed before the host sent a byte");
     }

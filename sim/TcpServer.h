@@ -18,6 +18,8 @@ public:
     // Binds and listens on an IPv4 address; port 0 takes a free one. False with a reason.
     bool Listen(const std::string& host, int port, std::string& error);
     int Port() const { return m_port; }
+    // Added to every summary line of this instrument.
+    void SetLabel(std::string label) { m_label = std::move(label); }
 
     void Serve();
 
@@ -27,6 +29,7 @@ private:
     int m_idleTimeoutMs;
     CUniqueFd m_listener;
     int m_port = 0;
+    std::string m_label;
 };
 
 }  // namespace zorflash

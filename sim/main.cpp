@@ -8,13 +8,14 @@
 #include "sim/SampleWriter.h"
 #include "sim/SimArguments.h"
 #include "sim/StopFlag.h"
-#include "sim/TcpServer.h"
+#include "sim/TcpFleet.h"
 #include "sim/UpdateLedger.h"
 
 #include "ZorflashVersion.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -61,36 +62,35 @@ int Fail(const std::string& message, int code)
     return code;
 }
 
-// The faults and delays the command line asked for; 0, or the exit code after saying why.
-int MakeFaultPlan(const ServeArgs& args, CFaultPlan& faults)
+// The faults and delays the command line asked for, one plan per instrument index (the
+// I-th TCP endpoint and USB device I alike); 0, or the exit code after saying why.
+int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPlan>& plans)
 {
     std::string error;
-    for (const std::string& text : args.faults)
-        if (!faults.Add(text, error))
-            return Fail(error, 2);
+    std::vector<std::string> texts = args.faults;
     for (int k : args.nakAt)
-        if (!faults.Add("record:" + std::to_string(k) + ":nak", error))
-            return Fail(error, 2);
-    faults.SetAckDelayMs(args.ackDelayMs);
+        texts.push_back("record:" + std::to_string(k) + ":nak");
+    if (!ParseFaultPlans(texts, instruments, args.ackDelayMs, plans, error))
+        return Fail(error, 2);
     return 0;
 }
 
-// The TCP instrument, listening, its port printed (and written to --port-file).
-int StartTcpServer(const ServeArgs& args, const CFaultPlan& faults, CUpdateLedger& ledger,
-                   std::unique_ptr<CTcpServer>& server)
+// The TCP instruments, listening, their ports printed (the first written to --port-file).
+int StartTcpFleet(const ServeArgs& args, const std::vector<TcpEndpoint>& endpoints,
+                  const std::vector<CFaultPlan>& plans, CTcpFleet& fleet)
 {
-    std::string host, error;
-    int port = 0;
-    if (!ParseHostPort(args.tcp, host, port, error))
-        return Fail(error, 2);
-    server = std::make_unique<CTcpServer>(faults, ledger, args.idleTimeoutMs);
-    if (!server->Listen(host, port, error))
+    std::string error;
+    if (!fleet.Listen(endpoints, plans, error))
         return Fail(error, 1);
-    ledger.Print("listening on " + host + ":" + std::to_string(server->Port()));
+    for (int i = 0; i < fleet.Size(); ++i) {
+        const TcpEndpoint& at = fleet.Endpoint(i);
+        fleet.Ledger().Print("listening on " + at.host + ":" + std::to_string(at.port) +
+                             (fleet.Size() > 1 ? " instrument=" + std::to_string(i) : std::string()));
+    }
     if (!args.portFile.empty()) {
         // Written whole under another name first: a reader never sees half a number.
         const std::string temporary = args.portFile + ".tmp";
-        std::ofstream(temporary) << server->Port() << "\n";
+        std::ofstream(temporary) << fleet.Endpoint(0).port << "\n";
         std::error_code ec;
         std::filesystem::rename(temporary, args.portFile, ec);
         if (ec)
@@ -100,7 +100,7 @@ int StartTcpServer(const ServeArgs& args, const CFaultPlan& faults, CUpdateLedge
 }
 
 // The pseudo-terminal instruments, open, their paths printed for ZORFLASH_USB_DEVICES.
-int OpenPtyInstruments(const ServeArgs& args, const CFaultPlan& faults, CUpdateLedger& ledger,
+int OpenPtyInstruments(const ServeArgs& args, const std::vector<CFaultPlan>& plans, CUpdateLedger& ledger,
                        std::vector<std::unique_ptr<CPtyInstrument>>& instruments)
 {
     std::string error;
@@ -118,8 +118,9 @@ int OpenPtyInstruments(const ServeArgs& args, const CFaultPlan& faults, CUpdateL
     const std::string prefix = std::string(SimModelAt(model).token) + ",ID:";
     std::string paths;
     for (int i = 0; i < args.usb; ++i) {
-        auto instrument =
-            std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix, faults, ledger, args.idleTimeoutMs);
+        auto instrument = std::make_unique<CPtyInstrument>(i, numbers[i], query, prefix,
+                                                           plans[static_cast<std::size_t>(i)], ledger,
+                                                           args.idleTimeoutMs);
         if (!instrument->Open(error))
             return Fail(error, 1);
         ledger.Print("usb device " + std::to_string(i) + ": " + instrument->Path() + " number=" +
@@ -133,8 +134,13 @@ int OpenPtyInstruments(const ServeArgs& args, const CFaultPlan& faults, CUpdateL
 
 int RunServe(const ServeArgs& args, bool tcpGiven)
 {
-    CFaultPlan faults;
-    if (const int code = MakeFaultPlan(args, faults))
+    std::string error;
+    std::vector<TcpEndpoint> endpoints;
+    const bool serveTcp = tcpGiven || args.usb == 0;
+    if (serveTcp && !ParseTcpEndpoints(args.tcp, endpoints, error))
+        return Fail(error, 2);
+    std::vector<CFaultPlan> plans;
+    if (const int code = MakeFaultPlans(args, std::max(static_cast<int>(endpoints.size()), args.usb), plans))
         return code;
     std::optional<std::string> imageDir;
     if (!args.outDir.empty()) {
@@ -147,21 +153,21 @@ int RunServe(const ServeArgs& args, bool tcpGiven)
     CUpdateLedger ledger(imageDir, args.maxUpdates);
     InstallStopHandlers();
 
-    std::unique_ptr<CTcpServer> server;
-    if (tcpGiven || args.usb == 0) {
-        if (const int code = StartTcpServer(args, faults, ledger, server))
+    CTcpFleet fleet(ledger, args.idleTimeoutMs);
+    if (serveTcp) {
+        if (const int code = StartTcpFleet(args, endpoints, plans, fleet))
             return code;
     }
     std::vector<std::unique_ptr<CPtyInstrument>> instruments;
     if (args.usb > 0) {
-        if (const int code = OpenPtyInstruments(args, faults, ledger, instruments))
+        if (const int code = OpenPtyInstruments(args, plans, ledger, instruments))
             return code;
     }
     std::vector<std::jthread> threads;
     for (auto& instrument : instruments)
         threads.emplace_back([&instrument] { instrument->Run(); });
-    if (server)
-        server->Serve();
+    if (serveTcp)
+        fleet.Serve();
     for (auto& thread : threads)
         thread.join();
     return ledger.AnyFailed() ? 1 : 0;
@@ -224,7 +230,8 @@ int main(int argc, char** argv)
     ServeArgs serve;
     serve.tcp = "127.0.0.1:8023";
     auto* serveCmd = app.add_subcommand("serve", "act as instruments until stopped");
-    auto* tcpOpt = serveCmd->add_option("--tcp", serve.tcp, "listen on HOST:PORT (port 0: any free one)")
+    auto* tcpOpt = serveCmd->add_option("--tcp", serve.tcp, "listen on ADDRESS[-ADDRESS]:PORT[-PORT], loopback only: one instrument per "
+                                        "address and port (port 0: a free one)")
                        ->capture_default_str();
     serveCmd->add_option("--usb", serve.usb, "number of USB instruments (pseudo-terminals)")
         ->check(CLI::Range(0, 64));
@@ -233,7 +240,7 @@ int main(int argc, char** argv)
     serveCmd->add_option("--model", serve.model, "model whose query the USB instruments answer");
     serveCmd->add_option("--out", serve.outDir, "keep each received image as DIR/update-NNNN.img");
     serveCmd->add_option("--port-file", serve.portFile, "write the listening port here");
-    serveCmd->add_option("--fault", serve.faults, "STEP:ACTION[:ARG], repeatable");
+    serveCmd->add_option("--fault", serve.faults, "[I:]STEP:ACTION[:ARG], repeatable; I: only instrument I (from 0)");
     serveCmd->add_option("--ack-delay-ms", serve.ackDelayMs, "delay every record acknowledgement")
         ->check(CLI::Range(0, 600000));
     serveCmd->add_option("--nak-at", serve.nakAt, "answer 'N' after record K of section 1")

@@ -188,7 +188,7 @@ UpdateOutcome CUpdateJob::OpenTarget()
     m_link->SetObserver(m_host.GetLinkObserver());
     if (m_host.WaitLimit() != 0)
         m_link->LimitWaits(m_host.WaitLimit());
-    const bool opened = m_settings.useUsb ? m_link->OpenUsb(m_settings.model.idQuery, kUsbDeviceNumber)
+    const bool opened = m_settings.useUsb ? m_link->OpenUsb(m_settings.model.idQuery, m_settings.usbDeviceNumber)
                                           : m_link->OpenTcp(m_settings.ipAddress, m_settings.port);
     if (!opened) {
         AppendMessage(IDS_CANNOT_OPEN_TARGET);

@@ -19,7 +19,6 @@ constexpr uint8_t kEndByte = 0x00;                       // ends a record sectio
 constexpr int kBlockRecords = 64;                        // records between acknowledgements after record 1
 constexpr uint32_t kBlockBufferSize = 0x8000;            // 64 records of the longest length (512)
 constexpr uint32_t kTransferTimeoutMs = 10000;           // every send and receive of a run, unless the front end shortens it
-constexpr int32_t kUsbDeviceNumber = 0;                  // the instrument an update talks to
 constexpr uint64_t kFirstRecordOffset = 56;              // records begin behind the header
 }  // namespace UpdateProtocol
 

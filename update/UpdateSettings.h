@@ -14,6 +14,9 @@ struct UpdateSettings {
     uint32_t ipAddress = 0;  // first octet in the most significant byte
     int32_t port = 0;        // as typed; the link refuses values outside 1..65535
     uint8_t useUsb = 0;      // 0 TCP/IP, 1 USB
+    // The USB instrument answering this device number; the desktop always talks to 0,
+    // the command line picks others for a fleet.
+    int32_t usbDeviceNumber = 0;
     uint8_t fastMode = 0;    // 1: records after START go out in blocks
     std::string filePath;    // the chosen file, full path
     std::string fileName;    // its name without the folder

@@ -24,13 +24,15 @@ bool IsTerminal(std::FILE* stream)
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
-int TerminalColumns(std::FILE* stream)
+bool TerminalSize(std::FILE* stream, int& columns, int& rows)
 {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    if (handle == INVALID_HANDLE_VALUE || GetConsoleScreenBufferInfo(handle, &info) == 0)
-        return 0;
-    return info.srWindow.Right - info.srWindow.Left + 1;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info))
+        return false;
+    columns = info.srWindow.Right - info.srWindow.Left + 1;
+    rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    return columns > 0 && rows > 0;
 }
 
 // A console read ends by itself when Ctrl+C is pressed (the control handler triggers the

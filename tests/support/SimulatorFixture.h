@@ -21,10 +21,12 @@ inline const std::string kCli = ZORFLASH_CLI_PATH;
 
 class SimServer {
 public:
-    // maxUpdates > 0: the simulator ends by itself after that many updates.
-    SimServer(const TempDir& dir, std::vector<std::string> extra = {}, int maxUpdates = 0)
+    // maxUpdates > 0: the simulator ends by itself after that many updates. `tcp` may name
+    // a fleet, e.g. "127.0.0.1-127.0.0.16:0": every address on one free port.
+    SimServer(const TempDir& dir, std::vector<std::string> extra = {}, int maxUpdates = 0,
+              const std::string& tcp = "127.0.0.1:0")
     {
-        std::vector<std::string> argv = {kSim, "serve", "--tcp", "127.0.0.1:0", "--port-file", dir / "port",
+        std::vector<std::string> argv = {kSim, "serve", "--tcp", tcp, "--port-file", dir / "port",
                                          "--out", dir / "images"};
         if (maxUpdates > 0) {
             argv.push_back("--max-updates");

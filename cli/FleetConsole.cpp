@@ -1,0 +1,172 @@
+#include "cli/FleetConsole.h"
+
+#include "cli/PrintableText.h"
+
+#include "platform/Console.h"
+
+#include <cerrno>
+
+#include <cctype>
+
+namespace zorflash {
+
+CFleetConsole::CFleetConsole(const Options& options, std::FILE* out, std::FILE* err)
+    : m_options(options), m_out(out), m_err(err),
+      m_prompt([this](const std::string& text) { return AskOperator(text); })
+{
+}
+
+void CFleetConsole::Size(int& width, int& height) const
+{
+    if (!TerminalSize(m_out, width, height)) {
+        width = 80;
+        height = 24;
+    }
+}
+
+void CFleetConsole::ClearBlockLocked()
+{
+    if (!m_options.interactive)
+        return;
+    int width = 0;
+    int height = 0;
+    Size(width, height);
+    std::fputs(m_block.Clear(width).c_str(), m_out);
+    std::fflush(m_out);
+}
+
+void CFleetConsole::StatusLine(const std::string& target, const std::string& line)
+{
+    // A blank line of the log separates messages in the status box; prefixed, it says nothing.
+    if (m_options.interactive || m_options.quiet || line.empty())
+        return;
+    std::lock_guard lock(m_lock);
+    std::fprintf(m_out, "[%s] %s\n", target.c_str(), line.c_str());
+    std::fflush(m_out);  // a script reading the pipe sees each line as it is written
+}
+
+void CFleetConsole::Error(const std::string& target, const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    ClearBlockLocked();
+    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), PrintableText(text).c_str());
+    std::fflush(m_err);
+}
+
+void CFleetConsole::NoteOnce(const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    if (!m_notes.insert(text).second)
+        return;
+    ClearBlockLocked();
+    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
+    std::fflush(m_err);
+}
+
+bool CFleetConsole::Prompt(const std::string& text)
+{
+    return m_prompt.Prompt(text, text);
+}
+
+bool CFleetConsole::AskOperator(const std::string& text)
+{
+    // The block makes way while the question is open, so the answer is typed on its line;
+    // the lock is not held while waiting: the other targets' lines must keep flowing, or
+    // their instruments would time out behind the question.
+    const auto ask = [this, &text] {
+        std::lock_guard lock(m_lock);
+        ClearBlockLocked();
+        m_prompting = true;
+        std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
+        std::fflush(m_err);
+    };
+    const auto done = [this] {
+        std::lock_guard lock(m_lock);
+        m_prompting = false;
+    };
+    for (;;) {
+        if (++m_prompts > kMaxPrompts) {
+            Error("every target", "no answer found the file after " + std::to_string(kMaxPrompts)
+                                      + " prompts; cancelled");
+            return false;
+        }
+        ask();
+        std::string answer;
+        if (!ReadAnswer(answer)) {
+            std::fputc('\n', m_err);
+            done();
+            return false;  // end of input: nobody is there; or Ctrl+C
+        }
+        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
+            done();
+            return true;
+        }
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
+            done();
+            return false;
+        }
+    }
+}
+
+bool CFleetConsole::ReadAnswer(std::string& answer)
+{
+    // One line, read in blocks; given up at once on Ctrl+C, and at the end of input, on a
+    // read error or on a line no person would type.
+    for (;;) {
+        const std::size_t end = m_input.find('\n');
+        if (end != std::string::npos) {
+            if (end > kMaxAnswerLength)
+                return false;
+            for (std::size_t i = 0; i < end; ++i) {
+                const unsigned char c = static_cast<unsigned char>(m_input[i]);
+                if (!std::isspace(c))
+                    answer += static_cast<char>(std::tolower(c));
+            }
+            m_input.erase(0, end + 1);
+            return true;
+        }
+        if (m_input.size() > kMaxAnswerLength)
+            return false;
+        char block[512];
+        const long n = ReadStandardInput(block, sizeof block, m_abort);
+        if (n <= 0)
+            return false;
+        m_input.append(block, static_cast<std::size_t>(n));
+    }
+}
+
+bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows)
+{
+    if (!m_options.interactive || m_options.quiet)
+        return true;
+    std::lock_guard lock(m_lock);
+    if (m_prompting)
+        return false;
+    int width = 0;
+    int height = 0;
+    Size(width, height);
+    std::fputs(m_block.Draw(finished, rows, width, height).c_str(), m_out);
+    std::fflush(m_out);
+    return true;
+}
+
+void CFleetConsole::EndDisplay()
+{
+    std::lock_guard lock(m_lock);
+    ClearBlockLocked();
+}
+
+void CFleetConsole::Print(const std::string& text)
+{
+    std::lock_guard lock(m_lock);
+    std::fputs(text.c_str(), m_out);
+    std::fflush(m_out);
+}
+
+void CFleetConsole::Interrupt()
+{
+    m_abort.Trigger();
+    m_prompt.Abandon();
+}
+
+}  // namespace zorflash

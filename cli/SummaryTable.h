@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorflash {
+
+// The verdict of a fleet command: one row per target (target, outcome, records, bytes,
+// time, rate), a count line, and the exit code the whole run ends with.
+class CSummaryTable {
+public:
+    enum class Verdict { Completed, Failed, Cancelled, Interrupted };
+
+    struct Row {
+        std::string target;
+        Verdict verdict = Verdict::Failed;
+        std::string outcome;     // in the operator's words: "completed", "no reply at the header", ...
+        long long records = 0;   // records sent; negative: not known
+        uint64_t bytes = 0;      // record stream bytes sent
+        double seconds = 0;
+    };
+
+    // The table and its count line, each line ending in "\n".
+    static std::string Format(const std::vector<Row>& rows);
+    // 0 when every target completed; otherwise the gravest of: Ctrl+C (130), a failure (1),
+    // the operator's cancel (3). A target that failed is a fault to look at even when the
+    // operator also cancelled another.
+    static int ExitCode(const std::vector<Row>& rows);
+};
+
+}  // namespace zorflash

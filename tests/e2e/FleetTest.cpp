@@ -1,0 +1,291 @@
+#include "PtyProcess.h"
+#include "ScreenModel.h"
+#include "SimulatorFixture.h"
+
+#include <algorithm>
+#include <map>
+#include <cstdlib>
+
+using namespace testsupport;
+
+namespace {
+
+// The number after " KEY=" in a summary line, or -1.
+double FieldOf(const std::string& line, const std::string& key)
+{
+    const size_t at = line.find(" " + key + "=");
+    return at == std::string::npos ? -1 : std::atof(line.c_str() + at + key.size() + 2);
+}
+
+// The simulator's summary lines by instrument index, once it has ended.
+std::map<int, std::string> SummariesByInstrument(SimServer& sim, int timeoutMs)
+{
+    std::map<int, std::string> byInstrument;
+    for (const std::string& line : sim.Summaries(timeoutMs)) {
+        const double instrument = FieldOf(line, "instrument");
+        if (instrument >= 0)
+            byInstrument[static_cast<int>(instrument)] = line;
+    }
+    return byInstrument;
+}
+
+std::string ImageOf(const std::string& summary)
+{
+    const size_t at = summary.find(" image=");
+    return at == std::string::npos ? "" : summary.substr(at + 7, summary.find(' ', at + 7) - at - 7);
+}
+
+// A simulated subnet: four instruments on 127.0.0.1-4 and one port, two with faults of their
+// own, each flashed by its own zorflash-cli at the same time.
+TEST(SimulatedFleet, EachAddressIsItsOwnInstrumentWithItsOwnFaultsAndImage)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "300", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--fault", "1:header:wrong", "--fault", "2:record:65:drop"}, 4, "127.0.0.1-127.0.0.4:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+
+    std::vector<std::unique_ptr<Process>> clis;
+    for (int i = 0; i < 4; ++i)
+        clis.push_back(std::make_unique<Process>(std::vector<std::string>{
+            kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--timeout", "3000", "--tcp",
+            "127.0.0." + std::to_string(i + 1) + ":" + std::to_string(sim.Port())}));
+    const std::vector<int> codes = {0, 1, 1, 0};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(clis[i]->Wait(20000), codes[i]) << "instrument " << i << ": " << clis[i]->Err();
+
+    auto lines = SummariesByInstrument(sim, 10000);
+    ASSERT_EQ(lines.size(), 4u) << sim.Output();
+    const std::vector<std::string> verdicts = {"verdict=OK", "verdict=FAULT: wrong reply at header",
+                                               "verdict=FAULT: link dropped at section 1 record 65", "verdict=OK"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NE(lines[i].find("tcp=127.0.0." + std::to_string(i + 1) + ":"), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(verdicts[i]), std::string::npos) << lines[i];
+    }
+    for (int i : {0, 3}) {
+        Process verify({kSim, "verify", ImageOf(lines[i]), dir / "fw1.R71"});
+        EXPECT_EQ(verify.Wait(20000), 0) << lines[i] << verify.Out();
+    }
+}
+
+// 16 instruments on 127.0.0.1-16 in one command: one refuses the header, one drops the
+// link mid-transfer, one never answers. The other 13 get the whole file, the summary and
+// the exit code say so, and the run is over within the time-out (plus a second) of the
+// last healthy one, whether all run at once or four at a time.
+class FleetFlash : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FleetFlash, ThirteenOfSixteenCompleteAndTheVerdictSaysSo)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "700", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--fault", "3:header:wrong", "--fault", "7:s2:record:65:drop", "--fault", "11:sync:silent"}, 16,
+                  "127.0.0.1-127.0.0.16:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    const int timeoutMs = 2000;
+    std::vector<std::string> args = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--timeout",
+                                     std::to_string(timeoutMs), "--status-file", dir / "status-{target}.txt"};
+    for (int i = 1; i <= 16; ++i)
+        args.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    if (*GetParam()) {
+        args.push_back("--parallel");
+        args.push_back(GetParam());
+    }
+    const auto started = std::chrono::steady_clock::now();
+    Process cli(args);
+    cli.CloseInput();
+    const int code = cli.Wait(60000);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const std::string out = cli.Out();
+    EXPECT_EQ(code, 1) << out << cli.Err();
+    EXPECT_NE(out.find("16 targets: 13 completed, 3 failed"), std::string::npos) << out;
+
+    auto lines = SummariesByInstrument(sim, 10000);
+    ASSERT_EQ(lines.size(), 16u) << sim.Output();
+    double slowestHealthy = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::string target = "127.0.0." + std::to_string(i + 1) + ":" + std::to_string(sim.Port());
+        const bool healthy = i != 3 && i != 7 && i != 11;
+        // Every target's status text, and its lines on stdout, prefixed with its name.
+        const std::string status = ReadText(dir / ("status-127.0.0." + std::to_string(i + 1) + "-" +
+                                                   std::to_string(sim.Port()) + ".txt"));
+        EXPECT_EQ(status.find("Transfer completed.") != std::string::npos, healthy) << target << ": " << status;
+        EXPECT_NE(out.find("[" + target + "] Opening File..."), std::string::npos) << target;
+        EXPECT_EQ(lines[i].find("verdict=OK") != std::string::npos, healthy) << lines[i];
+        if (healthy) {
+            slowestHealthy = std::max(slowestHealthy, FieldOf(lines[i], "time"));
+            Process verify({kSim, "verify", ImageOf(lines[i]), dir / "fw1.R71"});
+            EXPECT_EQ(verify.Wait(20000), 0) << lines[i] << verify.Out();
+        }
+    }
+    EXPECT_NE(lines[3].find("FAULT: wrong reply at header"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[7].find("FAULT: link dropped at section 2 record 65"), std::string::npos) << lines[7];
+    EXPECT_NE(lines[11].find("FAULT: no reply at sync"), std::string::npos) << lines[11];
+    EXPECT_LT(seconds, timeoutMs / 1000.0 + 1.0 + slowestHealthy) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllAtOnceAndFourAtATime, FleetFlash, ::testing::Values("", "4"),
+                         [](const auto& info) { return std::string(*info.param ? "Parallel4" : "AllAtOnce"); });
+
+// On a terminal: one line per running target, redrawn in place; never wider or higher than
+// the terminal, also after it grows; afterwards only the result lines are left, one per
+// target, followed by the summary.
+TEST(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
+    // Acknowledgements 20 ms late: about a second per update, so the block is drawn often.
+    SimServer sim(dir, {"--ack-delay-ms", "20", "--fault", "2:header:wrong"}, 12, "127.0.0.1-127.0.0.12:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--lang", "ja"};
+    for (int i = 1; i <= 12; ++i)
+        argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    const int width = 50;
+    const int height = 8;
+    PtyProcess cli(argv, width, height);
+    ASSERT_TRUE(cli.WaitFor("\033[J", 10000)) << cli.Output();
+    // Grown while the block is up: the next draws use the room; nothing was drawn wider.
+    const size_t beforeResize = cli.Output().size();
+    cli.Resize(width + 30, height + 4);
+    ASSERT_EQ(cli.Wait(60000), 1) << cli.Output();
+
+    const std::string output = cli.Output();
+    const size_t summary = output.find("\ntarget ");
+    ASSERT_NE(summary, std::string::npos) << output;
+    ScreenModel screen(width, height);
+    screen.Write(output.substr(0, beforeResize));
+    screen.Resize(width + 30, height + 4);
+    screen.Write(output.substr(beforeResize, summary - beforeResize));
+    EXPECT_EQ(screen.Overflows(), 0);
+    EXPECT_TRUE(screen.Unknown().empty()) << screen.Unknown().front();
+    std::vector<std::string> lines = screen.Lines();
+    ASSERT_EQ(lines.size(), 12u) << output;
+    std::sort(lines.begin(), lines.end());
+    for (int i = 0; i < 12; ++i) {
+        const std::string& line = lines[static_cast<size_t>(i)];
+        EXPECT_EQ(line.rfind("127.0.0.", 0), 0u) << line;
+    }
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.find("  completed  ") != std::string::npos; }),
+              11);
+    EXPECT_NE(output.find("12 targets: 11 completed, 1 failed", summary), std::string::npos) << output;
+}
+
+// USB instruments by device number, all searched for at once: each target finds its own
+// instrument even while the others' searches hold theirs open, and a fault of one device
+// stays with it.
+TEST(FleetUsb, EveryDeviceNumberFindsItsOwnInstrument)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "400", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--usb", "6", "--usb-numbers", "5,4,3,2,1,0", "--fault", "2:header:wrong"}, 6);
+    const std::string key = "ZORFLASH_USB_DEVICES=";
+    ASSERT_TRUE(sim.Proc().WaitFor(key, 5000));
+    const std::string said = sim.Proc().Out();
+    const size_t at = said.find(key) + key.size();
+    const std::string devices = said.substr(at, said.find('\n', at) - at);
+
+    Process cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--timeout", "3000", "--usb-number",
+                 "0,1,2,3,4,5"},
+                {{"ZORFLASH_USB_DEVICES", devices}});
+    cli.CloseInput();
+    EXPECT_EQ(cli.Wait(60000), 1) << cli.Out() << cli.Err();
+    EXPECT_NE(cli.Out().find("6 targets: 5 completed, 1 failed"), std::string::npos) << cli.Out();
+    EXPECT_NE(cli.Out().find("[usb:3] Header transfer error."), std::string::npos) << cli.Out();
+
+    const auto lines = sim.Summaries(10000);
+    ASSERT_EQ(lines.size(), 6u) << sim.Output();
+    for (const std::string& line : lines) {
+        const bool faulty = line.find(" device=2 ") != std::string::npos;
+        EXPECT_NE(line.find(faulty ? "verdict=FAULT: wrong reply at header" : "verdict=OK"), std::string::npos) << line;
+    }
+}
+
+// All targets read one two-volume file, so all run out of volume 1 together: the operator
+// is asked once, and the answer holds for every target waiting.
+TEST(FleetDiskPrompt, AskedOnceForAllTargetsWaitingOnTheSameVolume)
+{
+    for (const bool ok : {true, false}) {
+        TempDir dir;
+        ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "300", "--volumes", "2",
+                                "--split-at", "150", dir / "fw1.R71"}));
+        std::filesystem::rename(dir / "fw2.R71", dir / "later.R71");
+        SimServer sim(dir, {}, 3, "127.0.0.1-127.0.0.3:0");
+        std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71"};
+        for (int i = 1; i <= 3; ++i)
+            argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+        Process cli(argv);
+        ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 10000, true)) << cli.Err();
+        // Every target reaches the end of volume 1 within moments of the first.
+        for (int i = 0; i < 200 && cli.Out().find("Sending (150) Record") == std::string::npos; ++i)
+            usleep(5000);
+        usleep(300000);
+        if (ok)
+            std::filesystem::rename(dir / "later.R71", dir / "fw2.R71");
+        cli.Write(ok ? "ok\n" : "c\n");
+        EXPECT_EQ(cli.Wait(30000), ok ? 0 : 3) << cli.Out() << cli.Err();
+        const std::string err = cli.Err();
+        size_t asked = 0;
+        for (size_t at = err.find("nsert Disk 2"); at != std::string::npos; at = err.find("nsert Disk 2", at + 1))
+            ++asked;
+        EXPECT_EQ(asked, 1u) << err;
+        EXPECT_NE(cli.Out().find(ok ? "3 targets: 3 completed" : "3 targets: 0 completed, 3 cancelled"),
+                  std::string::npos)
+            << cli.Out();
+    }
+}
+
+// Ctrl+C in the middle of a fleet: every link is closed at once (each instrument sees its
+// host leave), targets not yet started never start, and the run ends with 130.
+TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--ack-delay-ms", "50"}, 4, "127.0.0.1-127.0.0.6:0");
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--parallel", "4"};
+    for (int i = 1; i <= 6; ++i)
+        argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+    Process cli(argv);
+    cli.CloseInput();
+    for (int i = 0; i < 1000; ++i) {
+        const std::string out = cli.Out();
+        size_t started = 0;
+        for (size_t at = out.find("Sending START record"); at != std::string::npos;
+             at = out.find("Sending START record", at + 1))
+            ++started;
+        if (started == 4)
+            break;
+        usleep(5000);
+    }
+    cli.Signal(SIGINT);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(cli.Wait(10000), 130) << cli.Out() << cli.Err();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
+    EXPECT_NE(cli.Out().find("6 targets: 0 completed, 6 interrupted"), std::string::npos) << cli.Out();
+    const auto lines = sim.Summaries(5000);
+    ASSERT_EQ(lines.size(), 4u) << sim.Output();
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.find("link=closed-by-host") != std::string::npos ||
+                    line.find("link=reset-by-host") != std::string::npos)
+            << line;
+}
+
+// A status file that cannot be used is refused before any instrument is contacted: with
+// several targets the name needs {target}, and every target's file is checked.
+TEST(FleetStatusFile, AnUnusableNameStopsTheRunBeforeAnyInstrumentIsContacted)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "100", dir / "fw1.R71"}));
+    SimServer sim(dir, {}, 0, "127.0.0.1-127.0.0.2:0");
+    const std::string port = std::to_string(sim.Port());
+    // The second target's name is taken by a folder; the first one's would be fine.
+    std::filesystem::create_directory(dir / ("127.0.0.2-" + port));
+    for (const std::string& pattern : {dir / "status.txt", dir / "missing-folder/{target}.txt", dir / "{target}"}) {
+        Process cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp", "127.0.0.1:" + port, "--tcp",
+                     "127.0.0.2:" + port, "--status-file", pattern});
+        cli.CloseInput();
+        EXPECT_EQ(cli.Wait(10000), 2) << pattern << cli.Err();
+        EXPECT_NE(cli.Err().find("status"), std::string::npos) << cli.Err();
+    }
+    EXPECT_EQ(sim.Output().find("update 1:"), std::string::npos) << sim.Output();
+}
+
+} // namespace

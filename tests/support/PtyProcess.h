@@ -1,0 +1,132 @@
+#pragma once
+
+// Runs a program on a pseudo-terminal of a given size, as a person at a terminal would:
+// its stdout and stderr are the terminal, what it writes is gathered on a thread, the
+// terminal can be resized (the program gets SIGWINCH), and every wait is bounded.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+class PtyProcess {
+public:
+    PtyProcess(const std::vector<std::string>& argv, int width, int height)
+    {
+        winsize size{};
+        size.ws_col = static_cast<unsigned short>(width);
+        size.ws_row = static_cast<unsigned short>(height);
+        m_pid = forkpty(&m_master, nullptr, nullptr, &size);
+        if (m_pid == 0) {
+            std::vector<char*> args;
+            for (const std::string& a : argv)
+                args.push_back(const_cast<char*>(a.c_str()));
+            args.push_back(nullptr);
+            setenv("TERM", "xterm", 1);
+            execv(args[0], args.data());
+            _exit(127);
+        }
+        if (m_pid > 0)
+            m_reader = std::thread([this] { Drain(); });
+    }
+
+    ~PtyProcess()
+    {
+        if (m_pid > 0 && m_code < 0) {
+            kill(m_pid, SIGKILL);
+            Wait(5000);
+        }
+        m_stop = true;
+        if (m_reader.joinable())
+            m_reader.join();
+        if (m_master >= 0)
+            close(m_master);
+    }
+
+    void Resize(int width, int height)
+    {
+        winsize size{};
+        size.ws_col = static_cast<unsigned short>(width);
+        size.ws_row = static_cast<unsigned short>(height);
+        ioctl(m_master, TIOCSWINSZ, &size);
+    }
+    void Type(const std::string& text) { [[maybe_unused]] ssize_t n = write(m_master, text.data(), text.size()); }
+    void Signal(int sig) { kill(m_pid, sig); }
+
+    // Exit code (128 + signal), or -1 if still running after timeoutMs.
+    int Wait(int timeoutMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_code < 0 && std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
+                m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            else
+                usleep(2000);
+        }
+        if (m_code >= 0) {
+            // What the program wrote last is still in the terminal: give the reader a moment.
+            for (int i = 0; i < 100 && !m_drained; ++i)
+                usleep(2000);
+        }
+        return m_code;
+    }
+
+    // Everything written so far, escape sequences included.
+    std::string Output()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_output;
+    }
+    bool WaitFor(const std::string& text, int timeoutMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < end) {
+            if (Output().find(text) != std::string::npos)
+                return true;
+            usleep(2000);
+        }
+        return false;
+    }
+
+private:
+    void Drain()
+    {
+        char buffer[4096];
+        while (!m_stop) {
+            pollfd p{m_master, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n = read(m_master, buffer, sizeof buffer);
+            if (n <= 0) {
+                m_drained = true;  // EIO: the program and every child closed the terminal
+                return;
+            }
+            std::lock_guard lock(m_mutex);
+            m_output.append(buffer, static_cast<size_t>(n));
+        }
+    }
+
+    pid_t m_pid = -1;
+    int m_master = -1;
+    int m_code = -1;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_drained{false};
+    std::mutex m_mutex;
+    std::string m_output;
+    std::thread m_reader;
+};
+
+}  // namespace testsupport
