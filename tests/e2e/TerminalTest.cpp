@@ -51,7 +51,8 @@ public:
         if (m_code < 0)
             kill(m_pid, SIGKILL);
         Wait(5000);
-        m_reader.join();
+        if (m_reader.joinable())
+            m_reader.join();
         close(m_master);
     }
     void Resize(int columns)
@@ -70,6 +71,9 @@ public:
             else
                 usleep(10000);
         }
+        // The last lines may still be on their way through the terminal: read to its end.
+        if (m_code >= 0 && m_reader.joinable())
+            m_reader.join();
         return m_code;
     }
     std::string Out()
