@@ -185,4 +185,16 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
     return report;
 }
 
+std::vector<std::string> CFileCheck::VolumePaths(const std::string& filePath)
+{
+    std::vector<std::string> paths;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        paths.push_back(name);
+    }
+    paths.push_back(filePath);
+    return paths;
+}
+
 }  // namespace zorflash

@@ -30,6 +30,9 @@ public:
     };
 
     static Report Inspect(const UpdateSettings& settings, Language language);
+    // Every name the update may open for the chosen path: both volumes and the path itself,
+    // which the volume rule may name otherwise. Nothing of the run may write over these.
+    static std::vector<std::string> VolumePaths(const std::string& filePath);
 };
 
 }  // namespace zorflash

@@ -32,19 +32,6 @@
 namespace zorflash {
 
 namespace {
-std::vector<std::string> VolumePaths(const std::string& filePath)
-{
-    std::vector<std::string> paths;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        paths.push_back(name);
-    }
-    // The file as chosen, too, in case the volume rule gives another name for it.
-    paths.push_back(filePath);
-    return paths;
-}
-
 // The pre-check found a problem: the command ends with the status text the update
 // would have written for it, and the instrument is never contacted.
 int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
@@ -85,7 +72,7 @@ int RunFlash(const FlashOptions& options)
     CStatusFile statusFile(options.statusFile);
     if (!options.statusFile.empty()) {
         std::string error;
-        if (!statusFile.Check(VolumePaths(options.settings.filePath), error)) {
+        if (!statusFile.Check(CFileCheck::VolumePaths(options.settings.filePath), error)) {
             std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
                          PrintableText(options.statusFile).c_str(), PrintableText(error).c_str());
             return kExitUsage;
@@ -100,7 +87,7 @@ int RunFlash(const FlashOptions& options)
     CLinkTrace trace;
     if (!options.traceFile.empty()) {
         std::string error;
-        if (!trace.Open(options.traceFile, options.traceAll, VolumePaths(options.settings.filePath), error)) {
+        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(options.settings.filePath), error)) {
             std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n",
                          PrintableText(options.traceFile).c_str(), PrintableText(error).c_str());
             return kExitUsage;

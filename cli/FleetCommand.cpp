@@ -1,16 +1,17 @@
 #include "cli/FleetCommand.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/FileCheck.h"
+#include "cli/FlashCommand.h"
 #include "cli/FleetConsole.h"
 #include "cli/FleetHost.h"
 #include "cli/FleetRunner.h"
-#include "cli/FlashCommand.h"
 #include "cli/PrintableText.h"
+#include "cli/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
-#include "update/ProgressLine.h"
 #include "platform/StatusFile.h"
-#include "cli/SummaryTable.h"
+#include "update/ProgressLine.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
@@ -25,18 +26,6 @@
 namespace zorflash {
 
 namespace {
-
-std::vector<std::string> VolumePaths(const std::string& filePath)
-{
-    std::vector<std::string> paths;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        paths.push_back(name);
-    }
-    paths.push_back(filePath);
-    return paths;
-}
 
 std::string LastLine(std::string text)
 {
@@ -114,7 +103,7 @@ int RunFleet(const FleetOptions& options)
         for (const FleetTarget& target : options.targets) {
             statusFiles.emplace_back(StatusFileFor(options.statusFilePattern, target));
             std::string error;
-            if (!statusFiles.back().Check(VolumePaths(options.settings.filePath), error)) {
+            if (!statusFiles.back().Check(CFileCheck::VolumePaths(options.settings.filePath), error)) {
                 std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
                              PrintableText(statusFiles.back().Path()).c_str(), PrintableText(error).c_str());
                 return kExitUsage;

@@ -92,7 +92,7 @@ bool CFleetConsole::AskOperator(const std::string& text)
         }
         ask();
         std::string answer;
-        if (!ReadAnswer(answer)) {
+        if (!m_answers.ReadLine(answer, m_abort)) {
             std::fputc('\n', m_err);
             done();
             return false;  // end of input: nobody is there; or Ctrl+C
@@ -105,33 +105,6 @@ bool CFleetConsole::AskOperator(const std::string& text)
             done();
             return false;
         }
-    }
-}
-
-bool CFleetConsole::ReadAnswer(std::string& answer)
-{
-    // One line, read in blocks; given up at once on Ctrl+C, and at the end of input, on a
-    // read error or on a line no person would type.
-    for (;;) {
-        const std::size_t end = m_input.find('\n');
-        if (end != std::string::npos) {
-            if (end > kMaxAnswerLength)
-                return false;
-            for (std::size_t i = 0; i < end; ++i) {
-                const unsigned char c = static_cast<unsigned char>(m_input[i]);
-                if (!std::isspace(c))
-                    answer += static_cast<char>(std::tolower(c));
-            }
-            m_input.erase(0, end + 1);
-            return true;
-        }
-        if (m_input.size() > kMaxAnswerLength)
-            return false;
-        char block[512];
-        const long n = ReadStandardInput(block, sizeof block, m_abort);
-        if (n <= 0)
-            return false;
-        m_input.append(block, static_cast<std::size_t>(n));
     }
 }
 

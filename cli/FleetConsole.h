@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/AnswerInput.h"
 #include "cli/ProgressBlock.h"
 #include "cli/SharedPrompt.h"
 #include "platform/AbortSignal.h"
@@ -20,7 +21,6 @@ class CFleetConsole {
 public:
     // As for one instrument: a run that keeps asking ends, and so does a line no person types.
     static constexpr int kMaxPrompts = 100;
-    static constexpr std::size_t kMaxAnswerLength = 256;
 
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
@@ -55,7 +55,6 @@ public:
 
 private:
     bool AskOperator(const std::string& text);
-    bool ReadAnswer(std::string& answer);
     void ClearBlockLocked();
     void Size(int& width, int& height) const;
 
@@ -66,7 +65,7 @@ private:
     bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
     std::set<std::string> m_notes;
     int m_prompts = 0;         // questions asked so far; touched by the asking thread only
-    std::string m_input;       // what the operator typed beyond the last answer
+    CAnswerInput m_answers;
     CProgressBlock m_block;
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;

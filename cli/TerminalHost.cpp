@@ -248,12 +248,12 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
                      m_prompted.reason.empty() ? "present now" : m_prompted.reason.c_str());
         std::fflush(m_err);
         std::string answer;
-        if (!ReadAnswer(answer)) {
+        if (!m_answers.ReadLine(answer, m_abort)) {
             std::fputc('\n', m_err);
             // Nobody there (end of input), the run being interrupted, or a line no person
             // would type, which counts as the operator's Cancel.
             m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted
-                          : m_inputEnded        ? PromptEnd::EndOfInput
+                          : m_answers.Ended()        ? PromptEnd::EndOfInput
                                                 : PromptEnd::OperatorCancelled;
             if (m_options.json)
                 m_options.json->Answer(m_promptEnd == PromptEnd::Interrupted  ? "interrupted"
@@ -273,35 +273,6 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
                 m_options.json->Answer("cancel");
             return false;
         }
-    }
-}
-
-bool CTerminalHost::ReadAnswer(std::string& answer)
-{
-    // One line, read in blocks; given up at once when the run is interrupted, and at the
-    // end of input, on a read error or on a line no person would type.
-    for (;;) {
-        const size_t end = m_input.find('\n');
-        if (end != std::string::npos) {
-            if (end > kMaxAnswerLength)
-                return false;
-            for (size_t i = 0; i < end; ++i) {
-                const unsigned char c = static_cast<unsigned char>(m_input[i]);
-                if (!std::isspace(c))
-                    answer += static_cast<char>(std::tolower(c));
-            }
-            m_input.erase(0, end + 1);
-            return true;
-        }
-        if (m_input.size() > kMaxAnswerLength)
-            return false;
-        char block[512];
-        const long n = ReadStandardInput(block, sizeof block, m_abort);
-        if (n <= 0) {
-            m_inputEnded = !m_abort.IsTriggered();  // the end of the input, or a read error
-            return false;
-        }
-        m_input.append(block, static_cast<size_t>(n));
     }
 }
 

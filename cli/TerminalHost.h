@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/AnswerInput.h"
 #include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
@@ -56,8 +57,6 @@ public:
     // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
     // answers (yes | ...) would otherwise make it repeat without end.
     static constexpr int kMaxPrompts = 100;
-    // An answer line longer than this is no answer: it counts as Cancel.
-    static constexpr size_t kMaxAnswerLength = 256;
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
@@ -81,7 +80,6 @@ private:
     void LogChanged(const std::string& before);
     void Echo(bool force);
     void PrintFinished(const std::string& line, bool progress);
-    bool ReadAnswer(std::string& answer);
     int Columns();
     void NoteStep();
 
@@ -99,8 +97,7 @@ private:
     CVolumeProblem::Finding m_prompted;
     UpdateResult m_result;
     int m_prompts = 0;
-    std::string m_input;       // read from the answer input, not yet taken as a line
-    bool m_inputEnded = false; // end of input, or a read error: nobody is there to answer
+    CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
     std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
