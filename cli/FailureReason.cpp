@@ -34,7 +34,7 @@ std::string UsbSearch(const UpdateSettings& settings)
     if (found.empty()) {
         return "no USB instrument found (looked at " + UsbCandidatesDescription() + ")";
     }
-    std::string text = "no USB instrument answered with device number 0; searched:";
+    std::string text = "no USB instrument answered with device number " + std::to_string(settings.usbDeviceNumber) + "; searched:";
     for (const UsbInstrument& i : found) {
         text += "\n  " + PrintableText(i.path) + ": ";
         if (i.error)
@@ -101,11 +101,11 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
 }
 
 std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& settings, const CLinkWatch& watch,
-                          const CTerminalHost& host)
+                          PromptEnd promptEnd, const CVolumeProblem::Finding& prompted)
 {
     if (outcome.nobodyAnswered) {
-        const CVolumeProblem::Finding& f = host.PromptedFor();
-        const char* why = host.LastPromptEnd() == CTerminalHost::PromptEnd::NotAsked
+        const CVolumeProblem::Finding& f = prompted;
+        const char* why = promptEnd == PromptEnd::NotAsked
                               ? "--no-prompt asks nobody"
                               : "nobody answered the disk prompt (end of input)";
         return why + std::string(": volume ") + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +

@@ -1,8 +1,11 @@
 #include "cli/FileCheck.h"
 
+#include "cli/PrintableText.h"
+#include "cli/VolumeProblem.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
 #include "update/RecordStream.h"
+#include "update/StatusLog.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
@@ -183,6 +186,26 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
         report.where = "reading the file";
     }
     return report;
+}
+
+void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language language)
+{
+    CStatusLog log(host);
+    log.Append(LoadStringResource(IDS_OPENING_FILE, language));
+    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
+        log.Append(LoadStringResource(report.statusId, language));
+    else if (report.statusId != 0)
+        log.Append("\r\n" + LoadStringResource(report.statusId, language));
+}
+
+std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
+{
+    if (report.missingVolume > 0) {
+        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
+        return "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
+               f.reason;
+    }
+    return PrintableText(report.problem + " at " + report.where);
 }
 
 std::vector<std::string> CFileCheck::VolumePaths(const std::string& filePath)

@@ -9,6 +9,8 @@
 
 namespace zorflash {
 
+class CUpdateHost;
+
 // Reads a whole update file, every volume, with the engine's own record stream, and says
 // what an update would make of it, without any link. A missing volume is not
 // asked for: the prompt the update would show is the problem reported.
@@ -30,6 +32,12 @@ public:
     };
 
     static Report Inspect(const UpdateSettings& settings, Language language);
+    // A refused file ends with the status text the update would have written for its
+    // problem, written through `host` as the update writes its log, so every rendering
+    // (lines, JSON, status file) is the one a run would have given.
+    static void LogRefusal(const Report& report, CUpdateHost& host, Language language);
+    // Why the file was refused, for stderr.
+    static std::string RefusalReason(const Report& report, const UpdateSettings& settings);
     // Every name the update may open for the chosen path: both volumes and the path itself,
     // which the volume rule may name otherwise. Nothing of the run may write over these.
     static std::vector<std::string> VolumePaths(const std::string& filePath);

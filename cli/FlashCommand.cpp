@@ -7,15 +7,13 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/LinkWatch.h"
+#include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
 #include "cli/TerminalHost.h"
-#include "link/AddressText.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
-#include "platform/StringResource.h"
 #include "update/ProgressLine.h"
-#include "update/StatusLog.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
@@ -37,24 +35,9 @@ namespace {
 int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
                CJsonEvents* json)
 {
-    // Written as the update writes its log, so every rendering (lines, JSON, status file)
-    // is the one a run would have given.
-    CStatusLog log(host);
-    log.Append(LoadStringResource(IDS_OPENING_FILE, options.language));
-    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
-        log.Append(LoadStringResource(report.statusId, options.language));
-    else if (report.statusId != 0)
-        log.Append("\r\n" + LoadStringResource(report.statusId, options.language));
+    CFileCheck::LogRefusal(report, host, options.language);
     host.Finish();
-
-    std::string reason;
-    if (report.missingVolume > 0) {
-        const CVolumeProblem::Finding f = CVolumeProblem::Check(options.settings, report.missingVolume);
-        reason = "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
-                 f.reason;
-    } else {
-        reason = PrintableText(report.problem + " at " + report.where);
-    }
+    const std::string reason = CFileCheck::RefusalReason(report, options.settings);
     std::fprintf(stderr, "zorflash-cli: %s; the instrument was not contacted\n", reason.c_str());
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
     if (json)
@@ -107,55 +90,22 @@ int RunFlash(const FlashOptions& options)
     hostOptions.json = json.get();
     hostOptions.watch = &watch;
 
-    uint64_t checkedRecords = 0;
     if (options.precheck) {
-        const auto checkStart = std::chrono::steady_clock::now();
-        const CFileCheck::Report report = CFileCheck::Inspect(options.settings, options.language);
-        const double checkSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - checkStart).count();
-        // A volume that is not there yet is asked for by the update, as the desktop does,
-        // unless nobody is there to answer.
-        const bool leaveToPrompt = report.missingVolume > 0 && !options.noPrompt;
-        if (json) {
-            const std::string problem =
-                report.missingVolume > 0
-                    ? CVolumeProblem::Describe(CVolumeProblem::Check(options.settings, report.missingVolume))
-                    : report.problem;
-            json->Check({{"complete", report.complete},
-                         {"problem", report.complete ? "" : problem},
-                         {"where", report.complete ? "" : report.where},
-                         {"askedLater", leaveToPrompt},
-                         {"seconds", std::round(checkSeconds * 1e6) / 1e6}});
-        }
-        if (!report.complete && !leaveToPrompt) {
+        const CPreCheck check(options.settings, options.language, options.noPrompt, json.get());
+        if (check.Refused()) {
             CTerminalHost host(options.settings, hostOptions, stdout, stderr);
-            const int code = RefuseFile(report, options, host, json.get());
+            const int code = RefuseFile(check.Report(), options, host, json.get());
             std::string error;
             if (!options.statusFile.empty() && !statusFile.Write(host.StatusText(), error))
                 std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
                              PrintableText(options.statusFile).c_str(), error.c_str());
             return code;
         }
-        if (report.complete) {
-            uint64_t bytes = 0;
-            for (const CFileCheck::Section& s : report.sections) {
-                bytes += s.bytes;
-                checkedRecords += s.records;
-            }
-            hostOptions.totalBytes = bytes;
-        }
+        hostOptions.totalBytes = check.TotalBytes(hostOptions.totalBytes);
     }
 
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
-    if (trace.IsOpen()) {
-        char address[32] = {};
-        FormatAddressText(options.settings.ipAddress, address, sizeof address);
-        trace.Line(std::string("# zorflash-cli trace of ") + options.settings.filePath + " to " +
-                   (options.settings.useUsb ? std::string("USB device number 0")
-                                            : std::string(address) + ":" + std::to_string(options.settings.port)) +
-                   (options.settings.fastMode ? ", fast mode" : ", normal mode"));
-        trace.Line("# seconds since the start (monotonic), > host to instrument, < instrument to host; "
-                   "the record stream is summarised per block unless --trace-all");
-    }
+    trace.Heading(options.settings);
 
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     {
@@ -200,7 +150,7 @@ int RunFlash(const FlashOptions& options)
         }
     }
 
-    const std::string reason = FailureReason(outcome, options.settings, watch, host);
+    const std::string reason = FailureReason(outcome, options.settings, watch, host.LastPromptEnd(), host.PromptedFor());
     if (!reason.empty()) {
         const bool colour = IsTerminal(stderr) && !noColour;
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");

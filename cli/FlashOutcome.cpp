@@ -15,13 +15,13 @@ int FlashOutcome::ExitCode() const
     return nobodyAnswered ? kExitFailed : ExitCodeFor(outcome);
 }
 
-FlashOutcome OutcomeOfRun(const UpdateResult& result, CTerminalHost::PromptEnd promptEnd)
+FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd)
 {
     FlashOutcome flash;
     flash.outcome = result.outcome;
     flash.nobodyAnswered = result.outcome == UpdateOutcome::Cancelled &&
-                           (promptEnd == CTerminalHost::PromptEnd::EndOfInput ||
-                            promptEnd == CTerminalHost::PromptEnd::NotAsked);
+                           (promptEnd == PromptEnd::EndOfInput ||
+                            promptEnd == PromptEnd::NotAsked);
     return flash;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/TerminalHost.h"
+#include "cli/PromptEnd.h"
 #include "update/UpdateResult.h"
 
 namespace zorflash {
@@ -17,7 +17,7 @@ struct FlashOutcome {
     int ExitCode() const;
 };
 
-FlashOutcome OutcomeOfRun(const UpdateResult& result, CTerminalHost::PromptEnd promptEnd);
+FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);
 
 // The outcome the update would have had for the message `statusId` the pre-check found;
 // a missing volume that nobody is asked for ends as a prompt nobody answered.

@@ -2,10 +2,12 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/FileCheck.h"
-#include "cli/FlashCommand.h"
 #include "cli/FleetConsole.h"
 #include "cli/FleetHost.h"
 #include "cli/FleetRunner.h"
+#include "cli/JsonEvents.h"
+#include "cli/LinkTrace.h"
+#include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
 #include "cli/SummaryTable.h"
 #include "platform/Console.h"
@@ -16,11 +18,10 @@
 #include "update/UpdateWorker.h"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <fstream>
-#include <functional>
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace zorflash {
@@ -35,7 +36,21 @@ std::string LastLine(std::string text)
     return cut == std::string::npos ? text : text.substr(cut + 2);
 }
 
-CSummaryTable::Row Outcome(const CFleetHost& host, CFleetRunner::State state)
+double Rounded(double seconds)
+{
+    return std::round(seconds * 1e6) / 1e6;
+}
+
+// How one target ended: its row of the table, and its outcome and exit code as a script
+// reads them, the same names and codes as for one instrument.
+struct TargetEnd {
+    CSummaryTable::Row row;
+    std::string outcome;
+    int exitCode = kExitFailed;
+    std::string reason;
+};
+
+CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
 {
     CSummaryTable::Row row;
     row.target = host.Target();
@@ -48,6 +63,11 @@ CSummaryTable::Row Outcome(const CFleetHost& host, CFleetRunner::State state)
     row.records = static_cast<long long>(result.records);
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
+    if (host.Outcome().nobodyAnswered) {
+        row.verdict = CSummaryTable::Verdict::Failed;
+        row.outcome = "nobody answered the disk prompt";
+        return row;
+    }
     switch (result.outcome) {
     case UpdateOutcome::Completed:
         row.verdict = CSummaryTable::Verdict::Completed;
@@ -78,9 +98,50 @@ std::string ResultLine(const CSummaryTable::Row& row)
            + " in " + time;
 }
 
+// The last line on stderr says what a script or a station's operator acts on.
+std::string Verdict(const std::vector<TargetEnd>& ends)
+{
+    std::string names;
+    std::size_t failed = 0;
+    for (const TargetEnd& end : ends) {
+        if (end.exitCode == kExitCompleted)
+            continue;
+        if (++failed <= 5)
+            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.outcome + ")";
+    }
+    if (failed > 5)
+        names += " and " + std::to_string(failed - 5) + " more";
+    return std::to_string(failed) + " of " + std::to_string(ends.size()) + " targets did not complete: " + names;
+}
+
+nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, double seconds)
+{
+    int counts[4] = {};
+    nlohmann::ordered_json results = nlohmann::ordered_json::array();
+    for (const TargetEnd& end : ends) {
+        ++counts[static_cast<int>(end.row.verdict)];
+        const double rate = end.row.seconds > 0 ? static_cast<double>(end.row.bytes) / end.row.seconds : 0.0;
+        results.push_back({{"target", end.row.target},
+                           {"outcome", end.outcome},
+                           {"exit", end.exitCode},
+                           {"records", std::max(0LL, end.row.records)},
+                           {"bytes", end.row.bytes},
+                           {"seconds", Rounded(end.row.seconds)},
+                           {"rate", std::round(rate)}});
+    }
+    return {{"exit", code},
+            {"targets", ends.size()},
+            {"completed", counts[0]},
+            {"failed", counts[1]},
+            {"cancelled", counts[2]},
+            {"interrupted", counts[3]},
+            {"seconds", Rounded(seconds)},
+            {"results", results}};
+}
+
 } // namespace
 
-std::string StatusFileFor(const std::string& pattern, const FleetTarget& target)
+std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
 {
     std::string name = target.Name();
     std::replace(name.begin(), name.end(), ':', '-');
@@ -92,41 +153,138 @@ std::string StatusFileFor(const std::string& pattern, const FleetTarget& target)
 
 int RunFleet(const FleetOptions& options)
 {
+    const auto commandStart = std::chrono::steady_clock::now();
+    std::unique_ptr<CJsonEvents> json = options.json ? std::make_unique<CJsonEvents>(stdout) : nullptr;
     CFleetConsole::Options consoleOptions;
-    consoleOptions.interactive = IsTerminal(stdout);
+    consoleOptions.interactive = !options.json && IsTerminal(stdout);
     consoleOptions.quiet = options.quiet;
+    consoleOptions.json = options.json;
+    consoleOptions.noPrompt = options.noPrompt;
     CFleetConsole console(consoleOptions, stdout, stderr);
 
-    // Every target's status file is checked before any instrument is contacted, as for one.
+    // Every target's status and trace file is checked before any instrument is contacted,
+    // as for one.
+    const std::vector<std::string> keep = CFileCheck::VolumePaths(options.settings.filePath);
     std::vector<CStatusFile> statusFiles;
-    if (!options.statusFilePattern.empty()) {
-        for (const FleetTarget& target : options.targets) {
-            statusFiles.emplace_back(StatusFileFor(options.statusFilePattern, target));
-            std::string error;
-            if (!statusFiles.back().Check(CFileCheck::VolumePaths(options.settings.filePath), error)) {
+    std::vector<std::unique_ptr<CLinkTrace>> traces;
+    for (const FleetTarget& target : options.targets) {
+        std::string error;
+        if (!options.statusFilePattern.empty()) {
+            statusFiles.emplace_back(FileForTarget(options.statusFilePattern, target));
+            if (!statusFiles.back().Check(keep, error)) {
                 std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
                              PrintableText(statusFiles.back().Path()).c_str(), PrintableText(error).c_str());
                 return kExitUsage;
             }
         }
+        traces.push_back(std::make_unique<CLinkTrace>());
+        const std::string tracePath = FileForTarget(options.tracePattern, target);
+        if (!options.tracePattern.empty() && !traces.back()->Open(tracePath, options.traceAll, keep, error)) {
+            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n", PrintableText(tracePath).c_str(),
+                         PrintableText(error).c_str());
+            return kExitUsage;
+        }
     }
 
-    const uint64_t total = RecordStreamTotal(options.settings.filePath);
+    // The file is read once for every target: a problem found here ends the run before any
+    // instrument is contacted, with the status text the update would have written.
+    std::optional<CPreCheck> check;
+    if (options.precheck)
+        check.emplace(options.settings, options.language, options.noPrompt, json.get());
+    const bool refused = check && check->Refused();
+    const uint64_t streamed = RecordStreamTotal(options.settings.filePath);
+    const uint64_t total = check ? check->TotalBytes(streamed) : streamed;
+
     std::vector<std::unique_ptr<CFleetHost>> hosts;
-    for (const FleetTarget& target : options.targets) {
+    for (std::size_t i = 0; i < options.targets.size(); ++i) {
+        const FleetTarget& target = options.targets[i];
         UpdateSettings settings = options.settings;
         settings.useUsb = target.kind == FleetTarget::Kind::Usb ? 1 : 0;
         settings.ipAddress = target.address;
         settings.port = target.port;
         settings.usbDeviceNumber = target.usbNumber;
-        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, total,
-                                                     options.timeoutMs, options.timeoutGiven ? options.timeoutMs : 0));
+        CFleetHost::Options hostOptions;
+        hostOptions.totalBytes = total;
+        hostOptions.timeoutMs = options.timeoutMs;
+        hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
+        hostOptions.json = json.get();
+        hostOptions.trace = traces[i]->IsOpen() ? traces[i].get() : nullptr;
+        traces[i]->Heading(settings);
+        hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, hostOptions));
     }
 
-    CFleetRunner runner(hosts.size(), options.parallel);
-    std::vector<CSummaryTable::Row> rows(hosts.size());
+    // A target that has ended: its row, its status and trace file, its reason on stderr
+    // and its result event, as soon as it is known.
+    std::vector<TargetEnd> ends(hosts.size());
+    bool statusLost = false;
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
-    {
+    const auto sayReason = [&](std::size_t i) {
+        if (ends[i].reason.empty())
+            return;
+        if (hosts[i]->Outcome().nobodyAnswered)
+            console.NoteOnce(ends[i].reason);  // the same volume for every target
+        else
+            console.Error(hosts[i]->Target(), ends[i].reason);
+    };
+    const auto conclude = [&](std::size_t i, CFleetRunner::State state, const std::string* givenReason) {
+        CFleetHost& host = *hosts[i];
+        TargetEnd& end = ends[i];
+        const bool started = state != CFleetRunner::State::NotStarted;
+        const FlashOutcome outcome = host.Outcome();
+        end.row = RowFor(host, state);
+        end.outcome = started ? outcome.Name() : "interrupted";
+        const bool interrupted = !started || host.Result().outcome == UpdateOutcome::Interrupted;
+        end.exitCode = interrupted && interruption != CConsoleInterrupt::Reason::None
+                           ? ExitCodeForInterruption(interruption)
+                           : outcome.ExitCode();
+        if (givenReason) {
+            end.reason = *givenReason;
+        } else if (started) {
+            end.reason = host.Reason();
+            // On a terminal the reasons follow the table, out of the progress block's way.
+            if (!end.reason.empty() && !console.Interactive())
+                sayReason(i);
+        }
+        std::string error;
+        if (!traces[i]->Close())
+            console.Error(host.Target(), "the trace file could not be written completely");
+        if (!statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
+            console.Error(host.Target(), "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
+                                             PrintableText(error));
+            if (outcome.Completed()) {
+                statusLost = true;
+                end.outcome = "status-file-lost";
+                end.exitCode = kExitStatusFileLost;
+            }
+        }
+        if (host.Json())
+            host.Json()->Result({{"outcome", end.outcome},
+                                 {"step", StepName(host.Result().step)},
+                                 {"exit", end.exitCode},
+                                 {"reason", end.reason},
+                                 {"contacted", host.Contacted()},
+                                 {"bytes", host.BytesSent()},
+                                 {"records", host.Result().records},
+                                 {"seconds", started ? Rounded(host.Seconds()) : 0.0}});
+        return ResultLine(end.row);
+    };
+
+    if (refused) {
+        const CFileCheck::Report& report = check->Report();
+        const std::string reason = CFileCheck::RefusalReason(report, options.settings);
+        std::fprintf(stderr, "zorflash-cli: %s; no instrument was contacted\n", reason.c_str());
+        const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+        const CVolumeProblem::Finding missing = report.missingVolume > 0
+                                                    ? CVolumeProblem::Check(options.settings, report.missingVolume)
+                                                    : CVolumeProblem::Finding{};
+        for (std::size_t i = 0; i < hosts.size(); ++i) {
+            CFileCheck::LogRefusal(report, *hosts[i], options.language);
+            hosts[i]->Finish();
+            hosts[i]->EndWithoutContact(outcome, missing);
+            conclude(i, CFleetRunner::State::Finished, &reason);
+        }
+    } else {
+        CFleetRunner runner(hosts.size(), options.parallel);
         // Ctrl+C, SIGTERM or SIGHUP trigger the console's abort signal: a prompt waiting for
         // an answer gives up at once, and the display below closes every link.
         CConsoleInterrupt interrupt(console.Abort());
@@ -149,16 +307,17 @@ int RunFleet(const FleetOptions& options)
         std::vector<bool> reported(hosts.size(), false);
         std::vector<std::string> pending;
         for (bool last = false; !last;) {
-            if (!stopped && interrupt.Received() != CConsoleInterrupt::Reason::None)
+            if (!stopped && interrupt.Received() != CConsoleInterrupt::Reason::None) {
+                interruption = interrupt.Received();
                 stopAll();
+            }
             last = runner.Done();
             std::vector<CProgressBlock::Row> running;
             for (std::size_t i = 0; i < hosts.size(); ++i) {
                 const CFleetRunner::State state = runner.StateOf(i);
                 if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) && !reported[i]) {
                     reported[i] = true;
-                    rows[i] = Outcome(*hosts[i], state);
-                    pending.push_back(ResultLine(rows[i]));
+                    pending.push_back(conclude(i, state, nullptr));
                 } else if (state == CFleetRunner::State::Running) {
                     running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->BytesSent(),
                                        hosts[i]->TotalBytes(), hosts[i]->Seconds()});
@@ -170,6 +329,8 @@ int RunFleet(const FleetOptions& options)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         runner.Join();
+        if (interruption == CConsoleInterrupt::Reason::None)
+            interruption = interrupt.Received();
         console.EndDisplay();
         if (!pending.empty() && console.Interactive() && !options.quiet) {
             std::string text;
@@ -177,37 +338,36 @@ int RunFleet(const FleetOptions& options)
                 text += line + "\n";
             console.Print(text);
         }
-        interruption = interrupt.Received();
     }
 
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
-    if (interrupted) {
+    std::vector<CSummaryTable::Row> rows;
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        rows.push_back(ends[i].row);
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
-        for (std::size_t i = 0; i < hosts.size(); ++i)
-            if (rows[i].verdict == CSummaryTable::Verdict::Interrupted && rows[i].outcome != "not started")
-                console.Error(hosts[i]->Target(),
-                              "interrupted by the operator (" + std::string(CConsoleInterrupt::Describe(interruption)) +
-                                  "); " + std::string(hosts[i]->BytesSent() > 0
-                                                                                ? "the instrument holds an incomplete update"
-                                                                                : "no firmware record had been sent"));
+        if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
+            ends[i].row.outcome != "not started")
+            console.Error(hosts[i]->Target(), "interrupted by the operator (" +
+                                                  std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
+                                                  (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
+                                                                             : "no firmware record had been sent"));
     }
     int code = interrupted ? ExitCodeForInterruption(interruption) : CSummaryTable::ExitCode(rows);
+    if (statusLost && code == kExitCompleted)
+        code = kExitStatusFileLost;
     if (!options.quiet)
         console.Print("\n" + CSummaryTable::Format(rows));
-
-    bool statusLost = false;
-    for (std::size_t i = 0; i < statusFiles.size(); ++i) {
-        std::string error;
-        if (!statusFiles[i].Write(hosts[i]->StatusText(), error)) {
-            console.Error(hosts[i]->Target(), "cannot write the status file " + statusFiles[i].Path() + ": " + error);
-            statusLost = true;
-        }
-    }
-    if (statusLost && code == kExitCompleted) {
+    if (console.Interactive() && !refused)
+        for (std::size_t i = 0; i < hosts.size(); ++i)
+            sayReason(i);
+    if (code == kExitStatusFileLost)
         console.Error("every target", "the firmware was sent completely, but a status file is missing");
-        code = kExitStatusFileLost;
-    }
+    else if (code != kExitCompleted)
+        console.NoteOnce(Verdict(ends));
+    if (json)
+        json->Summary(SummaryOf(ends, code,
+                                std::chrono::duration<double>(std::chrono::steady_clock::now() - commandStart).count()));
     return code;
 }
 

@@ -19,7 +19,12 @@ struct FleetOptions {
     std::vector<FleetTarget> targets;
     std::size_t parallel = 0;         // 0: every target at once
     bool quiet = false;
+    bool json = false;                // NDJSON events on stdout, each naming its target, then a summary
+    bool precheck = true;             // the whole file read once, before any instrument is contacted
+    bool noPrompt = false;            // a missing or wrong volume ends the run at once
     std::string statusFilePattern;    // "{target}" becomes each target's name
+    std::string tracePattern;         // likewise, one trace file per target
+    bool traceAll = false;
     uint32_t timeoutMs = 10000;
     bool timeoutGiven = false;        // --timeout then also bounds connect, commands, identification
     Language language = Language::English;
@@ -27,8 +32,8 @@ struct FleetOptions {
 
 int RunFleet(const FleetOptions& options);
 
-// The status file of one target: the pattern with every "{target}" replaced by a form of
-// the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").
-std::string StatusFileFor(const std::string& pattern, const FleetTarget& target);
+// The status or trace file of one target: the pattern with every "{target}" replaced by a
+// form of the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").
+std::string FileForTarget(const std::string& pattern, const FleetTarget& target);
 
 }  // namespace zorflash

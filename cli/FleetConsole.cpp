@@ -1,12 +1,7 @@
 #include "cli/FleetConsole.h"
 
 #include "cli/PrintableText.h"
-
 #include "platform/Console.h"
-
-#include <cerrno>
-
-#include <cctype>
 
 namespace zorflash {
 
@@ -38,7 +33,7 @@ void CFleetConsole::ClearBlockLocked()
 void CFleetConsole::StatusLine(const std::string& target, const std::string& line)
 {
     // A blank line of the log separates messages in the status box; prefixed, it says nothing.
-    if (m_options.interactive || m_options.quiet || line.empty())
+    if (m_options.interactive || m_options.quiet || m_options.json || line.empty())
         return;
     std::lock_guard lock(m_lock);
     std::fprintf(m_out, "[%s] %s\n", target.c_str(), line.c_str());
@@ -49,7 +44,7 @@ void CFleetConsole::Error(const std::string& target, const std::string& text)
 {
     std::lock_guard lock(m_lock);
     ClearBlockLocked();
-    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), PrintableText(text).c_str());
+    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), text.c_str());
     std::fflush(m_err);
 }
 
@@ -59,16 +54,21 @@ void CFleetConsole::NoteOnce(const std::string& text)
     if (!m_notes.insert(text).second)
         return;
     ClearBlockLocked();
-    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
+    std::fprintf(m_err, "zorflash-cli: %s\n", text.c_str());
     std::fflush(m_err);
 }
 
-bool CFleetConsole::Prompt(const std::string& text)
+PromptEnd CFleetConsole::Prompt(const std::string& text, const CVolumeProblem::Finding& asked)
 {
-    return m_prompt.Prompt(text, text);
+    if (m_options.noPrompt)
+        return PromptEnd::NotAsked;
+    // As for one instrument, the question names the file looked for and what is wrong with it.
+    const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " +
+                                 (asked.reason.empty() ? "present now" : asked.reason) + ")";
+    return m_prompt.Prompt(asked.path + "\n" + text, question);
 }
 
-bool CFleetConsole::AskOperator(const std::string& text)
+PromptEnd CFleetConsole::AskOperator(const std::string& text)
 {
     // The block makes way while the question is open, so the answer is typed on its line;
     // the lock is not held while waiting: the other targets' lines must keep flowing, or
@@ -88,29 +88,33 @@ bool CFleetConsole::AskOperator(const std::string& text)
         if (++m_prompts > kMaxPrompts) {
             Error("every target", "no answer found the file after " + std::to_string(kMaxPrompts)
                                       + " prompts; cancelled");
-            return false;
+            return PromptEnd::OperatorCancelled;
         }
         ask();
         std::string answer;
         if (!m_answers.ReadLine(answer, m_abort)) {
             std::fputc('\n', m_err);
             done();
-            return false;  // end of input: nobody is there; or Ctrl+C
+            // Nobody there (end of input), Ctrl+C, or a line no person would type, which
+            // counts as the operator's Cancel.
+            return m_abort.IsTriggered() ? PromptEnd::Interrupted
+                   : m_answers.Ended()   ? PromptEnd::EndOfInput
+                                         : PromptEnd::OperatorCancelled;
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
             done();
-            return true;
+            return PromptEnd::None;
         }
         if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
             done();
-            return false;
+            return PromptEnd::OperatorCancelled;
         }
     }
 }
 
 bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows)
 {
-    if (!m_options.interactive || m_options.quiet)
+    if (!m_options.interactive || m_options.quiet || m_options.json)
         return true;
     std::lock_guard lock(m_lock);
     if (m_prompting)
@@ -131,6 +135,8 @@ void CFleetConsole::EndDisplay()
 
 void CFleetConsole::Print(const std::string& text)
 {
+    if (m_options.json)
+        return;
     std::lock_guard lock(m_lock);
     std::fputs(text.c_str(), m_out);
     std::fflush(m_out);

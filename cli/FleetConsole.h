@@ -3,6 +3,7 @@
 #include "cli/AnswerInput.h"
 #include "cli/ProgressBlock.h"
 #include "cli/SharedPrompt.h"
+#include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 
 #include <cstdio>
@@ -25,6 +26,8 @@ public:
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
         bool quiet = false;        // errors and prompts only
+        bool json = false;         // stdout holds the JSON events alone: no lines, block or table
+        bool noPrompt = false;     // nobody is asked: a disk prompt fails at once
     };
 
     CFleetConsole(const Options& options, std::FILE* out, std::FILE* err);
@@ -33,13 +36,15 @@ public:
     // One line of a target's status text; on a pipe "[TARGET] line", on a terminal nothing
     // (the block shows where each target is).
     void StatusLine(const std::string& target, const std::string& line);
-    // A reason on stderr: "zorflash-cli: TARGET: text".
+    // A reason on stderr: "zorflash-cli: TARGET: text". The caller has made names from
+    // outside (files, replies) printable; what is printable stays as it is.
     void Error(const std::string& target, const std::string& text);
     // A note that holds for every target alike (why a volume cannot be opened): printed
     // once, however many targets come upon it.
     void NoteOnce(const std::string& text);
-    // The disk prompt, asked once for every target waiting on the same question.
-    bool Prompt(const std::string& text);
+    // The disk prompt, asked once for every target waiting on the same question (`text`
+    // about the volume `asked`); how it ended is what each of them gets.
+    PromptEnd Prompt(const std::string& text, const CVolumeProblem::Finding& asked);
 
     // Terminal only: the result lines of targets that finished, then the block. False when
     // a prompt holds the terminal: nothing was drawn, the caller keeps the lines for later.
@@ -54,7 +59,7 @@ public:
     CAbortSignal& Abort() { return m_abort; }
 
 private:
-    bool AskOperator(const std::string& text);
+    PromptEnd AskOperator(const std::string& text);
     void ClearBlockLocked();
     void Size(int& width, int& height) const;
 

@@ -1,9 +1,9 @@
 #include "cli/FleetHost.h"
 
+#include "cli/FailureReason.h"
+#include "cli/PrintableText.h"
 #include "platform/EditText.h"
-
-#include <cerrno>
-#include <cstring>
+#include "platform/LastError.h"
 
 namespace zorflash {
 
@@ -18,9 +18,10 @@ int64_t NowMicros()
 } // namespace
 
 CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, Language language,
-                       CFleetConsole& console, uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs)
+                       CFleetConsole& console, const Options& options)
     : m_target(std::move(target)), m_settings(settings), m_language(language), m_console(console),
-      m_totalBytes(totalBytes), m_timeoutMs(timeoutMs), m_waitLimitMs(waitLimitMs)
+      m_options(options), m_json(options.json ? std::make_unique<CJsonEvents>(*options.json, m_target) : nullptr),
+      m_watch(options.trace)
 {
     Begin();
 }
@@ -35,6 +36,13 @@ void CFleetHost::OnStatusLogChanged(const CEditText& log)
     std::lock_guard lock(m_mutex);
     const std::string& text = log.GetText();
     const bool appended = text.size() >= m_status.size() && text.compare(0, m_status.size(), m_status) == 0;
+    if (m_json && !text.empty()) {
+        // As for one instrument: applied in order, the events give the status text.
+        const std::size_t lineEnd = text.rfind("\r\n");
+        m_json->Status(appended ? "append" : "replace",
+                       appended ? text.substr(m_status.size())
+                                : text.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2));
+    }
     if (text.empty() || m_printedUpTo > text.size()) {
         m_printedUpTo = 0;
     } else if (appended && m_lineReplaced && m_printedUpTo < m_status.size()) {
@@ -65,32 +73,74 @@ void CFleetHost::EchoFinishedLines()
 
 void CFleetHost::Finish()
 {
+    if (m_json && m_bytesSent.load() != m_bytesReported) {
+        m_bytesReported = m_bytesSent.load();
+        m_json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
+    }
     std::lock_guard lock(m_mutex);
     if (m_printedUpTo < m_status.size())
         m_console.StatusLine(m_target, m_status.substr(m_printedUpTo));
     m_printedUpTo = m_status.size();
 }
 
+void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = outcome.outcome;
+    m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::None;
+    m_prompted = missing;
+    m_endMicros.store(NowMicros());
+}
+
 bool CFleetHost::PromptOkCancel(const std::string& text)
 {
-    return m_console.Prompt(text);
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    if (m_json)
+        m_json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
+    m_promptEnd = m_console.Prompt(text, m_prompted);
+    if (m_json)
+        m_json->Answer(PromptAnswerName(m_promptEnd));
+    if (m_promptEnd != PromptEnd::None)
+        return false;
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    return true;
 }
 
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == EINVAL ? "not a regular file" : std::strerror(static_cast<int>(error));
-    m_console.NoteOnce("cannot open " + path + ": " + reason);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
 }
 
 void CFleetHost::ReportError(const std::string& text)
 {
-    m_console.Error(m_target, text);
+    m_console.Error(m_target, PrintableText(text));
 }
 
 void CFleetHost::PostUpdateFinished(const UpdateResult& result)
 {
     m_result = result;
     m_endMicros.store(NowMicros());
+}
+
+void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
+{
+    m_bytesSent.fetch_add(bytes);
+    m_watch.OnRecordStreamWrite();
+    if (!m_json)
+        return;
+    // A progress event at most five times a second per target; the last one is sent by Finish.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastProgressEvent >= std::chrono::milliseconds(200)) {
+        m_lastProgressEvent = now;
+        m_bytesReported = m_bytesSent.load();
+        m_json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
+    }
+}
+
+std::string CFleetHost::Reason() const
+{
+    return FailureReason(Outcome(), m_settings, m_watch, m_promptEnd, m_prompted);
 }
 
 std::string CFleetHost::CurrentLine() const

@@ -1,25 +1,39 @@
 #pragma once
 
 #include "cli/FleetConsole.h"
+#include "cli/FlashOutcome.h"
+#include "cli/JsonEvents.h"
+#include "cli/LinkWatch.h"
+#include "cli/PromptEnd.h"
+#include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 namespace zorflash {
 
 // One target of a fleet command, as its update job sees its form: the status log as last
-// told, the progress values, the prompt and the abort signal of this target alone. The
-// job calls it on its worker thread; the display thread reads the current line and the
-// counters.
+// told, the progress values, the prompt, the link as watched and the abort signal of this
+// target alone. The job calls it on its worker thread; the display thread reads the
+// current line and the counters, and reads the rest once the target's thread has ended.
 class CFleetHost : public CUpdateHost {
 public:
+    struct Options {
+        uint64_t totalBytes = 0;       // record stream bytes, for the bar and the progress events
+        uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+        uint32_t waitLimitMs = 0;      // --timeout given: it bounds every wait, 0 when not
+        CJsonEvents* json = nullptr;   // the command's event stream; this target's events name it
+        CLinkTrace* trace = nullptr;   // this target's own trace file
+    };
+
     CFleetHost(std::string target, const UpdateSettings& settings, Language language, CFleetConsole& console,
-               uint64_t totalBytes, uint32_t timeoutMs, uint32_t waitLimitMs);
+               const Options& options);
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_language; }
@@ -28,26 +42,35 @@ public:
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
-    void OnRecordStreamWrite(uint32_t bytes) override { m_bytesSent.fetch_add(bytes); }
+    void OnRecordStreamWrite(uint32_t bytes) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
-    uint32_t TransferTimeout() const override { return m_timeoutMs; }
-    uint32_t WaitLimit() const override { return m_waitLimitMs; }
+    CLinkObserver* GetLinkObserver() override { return &m_watch; }
+    uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
+    uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
 
     // The target's turn has come (with --parallel it may wait for one): its clock starts.
     void Begin();
     // Prints the line still in progress, once the job has ended.
     void Finish();
+    // The pre-check refused the file: this target ends as its update would have, with no
+    // link opened; `missing` is the volume nobody is asked for, if that was the problem.
+    void EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing);
 
     const std::string& Target() const { return m_target; }
     // The line the log is on now, for the progress block.
     std::string CurrentLine() const;
     std::string StatusText() const;
-    // The outcome posted at the end; read once the target's thread has finished.
+    // Read once the target's thread has finished: the outcome posted at the end, as for one
+    // instrument, and why it failed in the operator's terms (empty when nothing to add).
     const UpdateResult& Result() const { return m_result; }
+    FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
+    std::string Reason() const;
+    bool Contacted() const { return m_watch.OpenSeen(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
-    uint64_t TotalBytes() const { return m_totalBytes; }
+    uint64_t TotalBytes() const { return m_options.totalBytes; }
     double Seconds() const;
     CAbortSignal& Abort() { return m_abort; }
+    CJsonEvents* Json() { return m_json.get(); }
 
 private:
     void EchoFinishedLines();  // with m_mutex held
@@ -56,16 +79,21 @@ private:
     UpdateSettings m_settings;
     Language m_language;
     CFleetConsole& m_console;
-    uint64_t m_totalBytes;
-    uint32_t m_timeoutMs;
-    uint32_t m_waitLimitMs;
+    Options m_options;
+    std::unique_ptr<CJsonEvents> m_json;
+    CLinkWatch m_watch;
     // The log is told on the worker thread and read by the display thread.
     mutable std::mutex m_mutex;
     std::string m_status;
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
     bool m_lineReplaced = false;     // the line in progress was written over in place
+    // Worker thread only, read after it has ended.
     UpdateResult m_result;
+    PromptEnd m_promptEnd = PromptEnd::None;
+    CVolumeProblem::Finding m_prompted;
+    uint64_t m_bytesReported = 0;
+    std::chrono::steady_clock::time_point m_lastProgressEvent{};
     CAbortSignal m_abort;
     std::atomic<uint64_t> m_bytesSent{0};
     // Microseconds on the steady clock, read by the display thread.

@@ -11,9 +11,20 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
 
 void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields)
 {
+    if (m_stream)
+        m_stream->Write(event, m_target, fields);
+    else
+        Write(event, m_target, fields);
+}
+
+void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields)
+{
+    std::lock_guard lock(m_lock);
     nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     line["t"] = std::round(t * 1000.0) / 1000.0;
+    if (!target.empty())
+        line["target"] = target;
     line.update(fields);
     const std::string text = Dump(line);
     std::fprintf(m_out, "%s\n", text.c_str());
@@ -49,6 +60,11 @@ void CJsonEvents::Answer(const std::string& answer)
 void CJsonEvents::Result(const nlohmann::ordered_json& fields)
 {
     Emit("result", fields);
+}
+
+void CJsonEvents::Summary(const nlohmann::ordered_json& fields)
+{
+    Emit("summary", fields);
 }
 
 }  // namespace zorflash

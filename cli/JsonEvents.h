@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace zorflash {
@@ -13,11 +14,19 @@ namespace zorflash {
 // schema version, the event's name and the seconds since the command started. A script
 // reads the run as values; the status text travels unchanged inside the status events.
 // The schema is documented in docs/cli.md; a change that breaks a reader raises kSchema.
+// With several targets each target has its own events object over the command's one
+// stream: every event it writes names the target, and lines of different targets never
+// mix, whatever thread writes them.
 class CJsonEvents {
 public:
     static constexpr int kSchema = 1;
 
     explicit CJsonEvents(std::FILE* out) : m_out(out), m_start(std::chrono::steady_clock::now()) {}
+    // One target's events, written to `stream` with its clock.
+    CJsonEvents(CJsonEvents& stream, std::string target)
+        : m_out(stream.m_out), m_stream(&stream), m_target(std::move(target)), m_start(stream.m_start)
+    {
+    }
 
     // The status text changed: "append" adds text at its end, "replace" writes over its
     // last line (the block progress text).
@@ -27,6 +36,8 @@ public:
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);
     void Result(const nlohmann::ordered_json& fields);
+    // The last line of a command with several targets: every target's result in one object.
+    void Summary(const nlohmann::ordered_json& fields);
 
     // Any document, on one line, with invalid UTF-8 (a device's reply) replaced rather
     // than thrown on.
@@ -34,8 +45,12 @@ public:
 
 private:
     void Emit(const char* event, nlohmann::ordered_json fields);
+    void Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields);
 
     std::FILE* m_out;
+    CJsonEvents* m_stream = nullptr;  // the command's stream, for a target's events
+    std::string m_target;
+    std::mutex m_lock;                // one line at a time, from any thread
     std::chrono::steady_clock::time_point m_start;
 };
 

@@ -1,5 +1,6 @@
 #include "cli/LinkTrace.h"
 
+#include "link/AddressText.h"
 #include "platform/StatusFile.h"
 
 #include <cerrno>
@@ -23,6 +24,18 @@ bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector
     m_everyByte = everyByte;
     m_start = Clock::now();
     return true;
+}
+
+void CLinkTrace::Heading(const UpdateSettings& settings)
+{
+    char address[32] = {};
+    FormatAddressText(settings.ipAddress, address, sizeof address);
+    Line("# zorflash-cli trace of " + settings.filePath + " to " +
+         (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
+                          : std::string(address) + ":" + std::to_string(settings.port)) +
+         (settings.fastMode ? ", fast mode" : ", normal mode"));
+    Line("# seconds since the start (monotonic), > host to instrument, < instrument to host; "
+         "the record stream is summarised per block unless --trace-all");
 }
 
 std::string CLinkTrace::Stamp(Clock::time_point at) const

@@ -2,6 +2,7 @@
 
 #include "cli/RecordWalk.h"
 #include "link/LinkObserver.h"
+#include "update/UpdateSettings.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,8 @@ public:
     bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, std::string& error);
     bool IsOpen() const { return m_file != nullptr; }
     void Line(const std::string& text);
+    // The first lines: what is sent where, and how to read the rest.
+    void Heading(const UpdateSettings& settings);
 
     void Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at);
     // The write just traced belongs to the record stream.

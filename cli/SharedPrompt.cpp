@@ -2,22 +2,24 @@
 
 namespace zorflash {
 
-bool CSharedPrompt::Prompt(const std::string& volume, const std::string& text)
+PromptEnd CSharedPrompt::Prompt(const std::string& volume, const std::string& text)
 {
     std::unique_lock lock(m_mutex);
     Volume& state = m_volumes[volume];
-    if (m_abandoned || state.cancelled)
-        return false;
+    if (m_abandoned)
+        return PromptEnd::Interrupted;
+    if (state.cancelled)
+        return state.answer;
     if (state.asking) {
         const unsigned round = state.round;
         ++state.waiting;
         m_answered.wait(lock, [&] { return state.round != round || m_abandoned; });
         --state.waiting;
-        return !m_abandoned && state.answer;
+        return state.round == round ? PromptEnd::Interrupted : state.answer;
     }
     state.asking = true;
     lock.unlock();
-    bool answer = false;
+    PromptEnd answer = PromptEnd::Interrupted;
     {
         std::lock_guard terminal(m_terminal);
         bool abandoned = false;
@@ -25,12 +27,13 @@ bool CSharedPrompt::Prompt(const std::string& volume, const std::string& text)
             std::lock_guard check(m_mutex);
             abandoned = m_abandoned;
         }
-        answer = !abandoned && m_ask(text);
+        if (!abandoned)
+            answer = m_ask(text);
     }
     lock.lock();
     state.asking = false;
     state.answer = answer;
-    state.cancelled = !answer;
+    state.cancelled = answer != PromptEnd::None;
     ++state.round;
     m_answered.notify_all();
     return answer;

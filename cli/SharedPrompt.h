@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/PromptEnd.h"
+
 #include <condition_variable>
 #include <functional>
 #include <map>
@@ -15,16 +17,17 @@ namespace zorflash {
 // again. Questions about different volumes take turns on the terminal.
 //
 // Prompt() is called on the jobs' worker threads and blocks, as the disk prompt does:
-// a person must answer. Abandon() (Ctrl+C) releases every waiter with Cancel; the
-// operator's question itself is ended by the asker's own abort signal.
+// a person must answer. Abandon() (Ctrl+C) releases every waiter as interrupted; the
+// operator's question itself is ended by the asker's own abort signal. How a question
+// ended (PromptEnd::None for OK) is what every target waiting on it gets.
 class CSharedPrompt {
 public:
-    using Ask = std::function<bool(const std::string& text)>;
+    using Ask = std::function<PromptEnd(const std::string& text)>;
 
     explicit CSharedPrompt(Ask ask) : m_ask(std::move(ask)) {}
 
-    // True for OK. `volume` names what is waited for (the file looked for).
-    bool Prompt(const std::string& volume, const std::string& text);
+    // PromptEnd::None for OK. `volume` names what is waited for (the file looked for).
+    PromptEnd Prompt(const std::string& volume, const std::string& text);
     void Abandon();
     // Targets waiting for the question already asked about this volume.
     int Waiting(const std::string& volume) const;
@@ -33,7 +36,7 @@ private:
     struct Volume {
         bool asking = false;
         bool cancelled = false;
-        bool answer = false;
+        PromptEnd answer = PromptEnd::None;
         unsigned round = 0;  // questions answered so far
         int waiting = 0;
     };

@@ -256,9 +256,7 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
                           : m_answers.Ended()        ? PromptEnd::EndOfInput
                                                 : PromptEnd::OperatorCancelled;
             if (m_options.json)
-                m_options.json->Answer(m_promptEnd == PromptEnd::Interrupted  ? "interrupted"
-                                       : m_promptEnd == PromptEnd::EndOfInput ? "end-of-input"
-                                                                              : "cancel");
+                m_options.json->Answer(PromptAnswerName(m_promptEnd));
             return false;
         }
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/AnswerInput.h"
+#include "cli/PromptEnd.h"
 #include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
@@ -37,7 +38,7 @@ public:
     };
 
     // How the last disk prompt ended, when it did not end with OK.
-    enum class PromptEnd { None, OperatorCancelled, EndOfInput, NotAsked, Interrupted };
+    using PromptEnd = zorflash::PromptEnd;
 
     CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err);
 

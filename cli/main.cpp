@@ -245,19 +245,23 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json)
     const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
     const CTargetList targets = TargetsFrom(args, base.model);
     if (targets.Targets().size() > 1) {
-        // The pre-check, the prompt rule, JSON and the trace speak of one instrument's run.
-        if (json || !args.traceFile.empty() || args.noPrecheck || args.noPrompt)
-            throw CLI::ValidationError("flash", "--json, --trace, --no-precheck and --no-prompt take one target");
-        // Several targets writing one status file would leave only the last one's.
+        // Several targets writing one status or trace file would leave only the last one's.
         if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
             throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+        if (!args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
+            throw CLI::ValidationError("--trace", "with several targets the name must hold {target}");
         FleetOptions fleet;
         fleet.settings = base;
         fleet.settings.fastMode = args.normalMode ? 0 : 1;
         fleet.targets = targets.Targets();
         fleet.parallel = args.parallel;
         fleet.quiet = args.quiet;
+        fleet.json = json;
+        fleet.precheck = !args.noPrecheck;
+        fleet.noPrompt = args.noPrompt;
         fleet.statusFilePattern = args.statusFile;
+        fleet.tracePattern = args.traceFile;
+        fleet.traceAll = args.traceAll;
         fleet.timeoutMs = args.timeoutMs;
         fleet.timeoutGiven = args.timeoutGiven;
         fleet.language = language;
@@ -305,7 +309,8 @@ int main(int argc, char** argv)
 
     bool json = false;
     app.add_flag("--json", json, "Output for scripts: one JSON document (models, inspect, probe) or one JSON "
-                                 "object per event (flash), schema in docs/cli.md");
+                                 "object per event (flash; with several targets each names its target and the "
+                                 "last line is the summary), schema in docs/cli.md");
 
     CLI::App* models = app.add_subcommand("models", "List the instrument models, their file extensions and transports");
 
@@ -344,7 +349,9 @@ int main(int argc, char** argv)
     flash->add_flag("--no-precheck", flashArgs.noPrecheck,
                     "Stream the file as the desktop application does, without reading it whole first");
     flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
-    flash->add_option("--trace", flashArgs.traceFile, "Write every byte of the link there, with times, as a hex dump");
+    flash->add_option("--trace", flashArgs.traceFile,
+                      "Write every byte of the link there, with times, as a hex dump; with several targets a "
+                      "pattern holding {target}");
     flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));

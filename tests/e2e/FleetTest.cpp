@@ -2,9 +2,13 @@
 #include "ScreenModel.h"
 #include "SimulatorFixture.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
-#include <map>
 #include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
 
 using namespace testsupport;
 
@@ -266,6 +270,138 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
         EXPECT_TRUE(line.find("link=closed-by-host") != std::string::npos ||
                     line.find("link=reset-by-host") != std::string::npos)
             << line;
+}
+
+// With --json a script gets one event a line, each of one target naming it, and the
+// summary last: per target the status events rebuild the status file byte for byte, and
+// the result events, the summary and the exit code tell the same verdict. Every target's
+// link is traced to a file of its own.
+TEST(FleetJson, EveryEventNamesItsTargetAndTheSummaryComesLast)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "400", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--fault", "2:header:wrong"}, 4, "127.0.0.1-127.0.0.4:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+    const std::string port = std::to_string(sim.Port());
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--json",
+                                     "--no-prompt", "--status-file", dir / "status-{target}", "--trace",
+                                     dir / "trace-{target}"};
+    for (int i = 1; i <= 4; ++i)
+        argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + port);
+    Process cli(argv);
+    cli.CloseInput();
+    ASSERT_EQ(cli.Wait(30000), 1) << cli.Out() << cli.Err();
+
+    std::vector<nlohmann::json> events;
+    std::istringstream lines(cli.Out());
+    for (std::string line; std::getline(lines, line);) {
+        events.push_back(nlohmann::json::parse(line, nullptr, false));
+        ASSERT_FALSE(events.back().is_discarded()) << line;
+        ASSERT_EQ(events.back()["schema"], 1) << line;
+    }
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events.front()["event"], "check");
+    EXPECT_EQ(events.front()["complete"], true);
+    const nlohmann::json& summary = events.back();
+    ASSERT_EQ(summary["event"], "summary") << summary;
+    EXPECT_EQ(summary["exit"], 1);
+    EXPECT_EQ(summary["completed"], 3);
+    EXPECT_EQ(summary["failed"], 1);
+
+    std::map<std::string, std::string> rebuilt;
+    std::map<std::string, nlohmann::json> results;
+    for (std::size_t i = 1; i + 1 < events.size(); ++i) {
+        const nlohmann::json& e = events[i];
+        ASSERT_TRUE(e.contains("target")) << e;
+        const std::string target = e["target"];
+        EXPECT_EQ(results.count(target), 0u) << "an event after the target's result: " << e;
+        if (e["event"] == "status") {
+            std::string& text = rebuilt[target];
+            if (e["op"] == "replace")
+                text.erase(text.rfind("\r\n") == std::string::npos ? 0 : text.rfind("\r\n") + 2);
+            text += e["text"].get<std::string>();
+        } else if (e["event"] == "result") {
+            results[target] = e;
+        }
+    }
+    ASSERT_EQ(results.size(), 4u) << cli.Out();
+    ASSERT_EQ(summary["results"].size(), 4u);
+    for (const nlohmann::json& row : summary["results"]) {
+        const std::string target = row["target"];
+        const bool faulty = target == "127.0.0.3:" + port;
+        const std::string name = "127.0.0." + target.substr(8, target.find(':') - 8) + "-" + port;
+        EXPECT_EQ(rebuilt[target], ReadText(dir / ("status-" + name))) << target;
+        EXPECT_EQ(row["outcome"], faulty ? "header-transfer-error" : "completed") << row;
+        EXPECT_EQ(row["exit"], results[target]["exit"]);
+        EXPECT_EQ(row["bytes"], results[target]["bytes"]);
+        EXPECT_EQ(results[target]["contacted"], true);
+        EXPECT_EQ(results[target]["reason"].get<std::string>().empty(), !faulty) << results[target];
+        const std::string trace = ReadText(dir / ("trace-" + name));
+        EXPECT_EQ(trace.rfind("# zorflash-cli trace of " + (dir / "fw1.R71") + " to " + target + ",", 0), 0u) << trace;
+        EXPECT_NE(trace.find("link opened"), std::string::npos) << trace;
+    }
+    // The last line of stderr is the one to show: which targets did not complete.
+    EXPECT_NE(cli.Err().find("1 of 4 targets did not complete: 127.0.0.3:" + port + " (header-transfer-error)"),
+              std::string::npos)
+        << cli.Err();
+}
+
+// Nobody at the station to change disks: a missing volume 2 fails the run (exit 1), never
+// the operator's cancel (3). With the pre-check that is known before any instrument is
+// contacted, and the file is read once for all targets; a bad checksum is likewise refused
+// before contact. Without the pre-check, each target finds out at the prompt.
+TEST(FleetUnattended, AMissingVolumeOrABadFileFailsTheRunAndNobodyIsAsked)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> sample;  // make-sample options beyond the model and kind
+        std::vector<std::string> options;
+        bool contacted;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"no prompt, pre-check", {"--volumes", "2", "--split-at", "150"}, {"--no-prompt"}, false,
+         "--no-prompt asks nobody: volume 2 "},
+        {"no prompt, no pre-check", {"--volumes", "2", "--split-at", "150"}, {"--no-prompt", "--no-precheck"}, true,
+         "--no-prompt asks nobody: volume 2 "},
+        {"end of input at the prompt", {"--volumes", "2", "--split-at", "150"}, {}, true,
+         "nobody answered the disk prompt (end of input): volume 2 "},
+        {"bad checksum", {"--bad-checksum", "100"}, {}, false, "Incorrect Check Sum. at section 1, record 99"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::vector<std::string> sample = {"--model", "RT71", "--kind", "MAIN", "--records", "300"};
+        sample.insert(sample.end(), c.sample.begin(), c.sample.end());
+        sample.push_back(dir / "fw1.R71");
+        ASSERT_TRUE(MakeSample(sample));
+        std::filesystem::remove(dir / "fw2.R71");
+        SimServer sim(dir, {}, c.contacted ? 3 : 0, "127.0.0.1-127.0.0.3:0");
+        std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71",
+                                         "--status-file", dir / "status-{target}"};
+        argv.insert(argv.end(), c.options.begin(), c.options.end());
+        for (int i = 1; i <= 3; ++i)
+            argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+        Process cli(argv);
+        cli.CloseInput();
+        EXPECT_EQ(cli.Wait(30000), 1) << cli.Out() << cli.Err();
+        EXPECT_NE(cli.Out().find("3 targets: 0 completed, 3 failed"), std::string::npos) << cli.Out();
+        EXPECT_NE(cli.Err().find(c.reason), std::string::npos) << cli.Err();
+        const std::string err = cli.Err();
+        EXPECT_EQ(err.find(c.reason), err.rfind(c.reason)) << "said once for all targets: " << err;
+        if (!c.options.empty()) {
+            EXPECT_EQ(err.find("nsert Disk"), std::string::npos) << err;
+        }
+        const std::string status = ReadText(dir / ("status-127.0.0.2-" + std::to_string(sim.Port())));
+        EXPECT_EQ(status.rfind("Opening File...\r\n", 0), 0u) << status;
+        if (c.contacted) {
+            EXPECT_EQ(sim.Summaries(10000).size(), 3u) << sim.Output();
+        } else {
+            usleep(100000);
+            EXPECT_EQ(sim.Output().find("update "), std::string::npos) << sim.Output();
+            EXPECT_EQ(sim.Output().find("connection"), std::string::npos) << sim.Output();
+        }
+    }
 }
 
 // A status file that cannot be used is refused before any instrument is contacted: with

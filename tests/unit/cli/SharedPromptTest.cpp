@@ -16,7 +16,7 @@ namespace {
 // they were asked.
 class Operator {
 public:
-    bool Ask(const std::string& text)
+    PromptEnd Ask(const std::string& text)
     {
         const int now = ++m_open;
         m_mostAtOnce = std::max(m_mostAtOnce.load(), now);
@@ -24,15 +24,16 @@ public:
         EXPECT_EQ(text.rfind("Insert Disk", 0), 0u) << text;
         std::unique_lock lock(m_mutex);
         m_cv.wait(lock, [this] { return !m_answers.empty(); });
-        const bool answer = m_answers.front();
+        const PromptEnd answer = m_answers.front();
         m_answers.erase(m_answers.begin());
         --m_open;
         return answer;
     }
-    void Answer(bool ok)
+    void Answer(bool ok) { Answer(ok ? PromptEnd::None : PromptEnd::OperatorCancelled); }
+    void Answer(PromptEnd end)
     {
         std::lock_guard lock(m_mutex);
-        m_answers.push_back(ok);
+        m_answers.push_back(end);
         m_cv.notify_all();
     }
     int Questions() const { return m_questions.load(); }
@@ -41,7 +42,7 @@ public:
 private:
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::vector<bool> m_answers;
+    std::vector<PromptEnd> m_answers;
     std::atomic<int> m_open{0};
     std::atomic<int> m_mostAtOnce{0};
     std::atomic<int> m_questions{0};
@@ -55,9 +56,9 @@ bool WaitForWaiters(const CSharedPrompt& prompt, const std::string& volume, int 
     return prompt.Waiting(volume) == count;
 }
 
-std::vector<std::future<bool>> PromptFrom(CSharedPrompt& prompt, int targets, const std::string& volume)
+std::vector<std::future<PromptEnd>> PromptFrom(CSharedPrompt& prompt, int targets, const std::string& volume)
 {
-    std::vector<std::future<bool>> answers;
+    std::vector<std::future<PromptEnd>> answers;
     for (int i = 0; i < targets; ++i)
         answers.push_back(std::async(std::launch::async, [&prompt, volume] { return prompt.Prompt(volume, "Insert Disk 2"); }));
     return answers;
@@ -65,24 +66,25 @@ std::vector<std::future<bool>> PromptFrom(CSharedPrompt& prompt, int targets, co
 
 TEST(SharedPromptTest, TargetsWaitingOnOneVolumeShareOneQuestionAndItsAnswer)
 {
-    for (const bool ok : {true, false}) {
+    // Nobody there (end of input) reaches every waiter as such, not as the operator's Cancel.
+    for (const PromptEnd end : {PromptEnd::None, PromptEnd::OperatorCancelled, PromptEnd::EndOfInput}) {
         Operator person;
         CSharedPrompt prompt([&person](const std::string& text) { return person.Ask(text); });
         auto answers = PromptFrom(prompt, 5, "f2.R71");
         ASSERT_TRUE(WaitForWaiters(prompt, "f2.R71", 4));
-        person.Answer(ok);
+        person.Answer(end);
         for (auto& answer : answers)
-            EXPECT_EQ(answer.get(), ok);
+            EXPECT_EQ(answer.get(), end);
         EXPECT_EQ(person.Questions(), 1);
-        if (ok) {
+        if (end == PromptEnd::None) {
             // OK while the disk is still missing: the next target to miss it asks again.
             auto again = PromptFrom(prompt, 1, "f2.R71");
             person.Answer(true);
-            EXPECT_TRUE(again[0].get());
+            EXPECT_EQ(again[0].get(), PromptEnd::None);
             EXPECT_EQ(person.Questions(), 2);
         } else {
-            // Cancel holds for that volume: a target arriving later is not asked again.
-            EXPECT_FALSE(prompt.Prompt("f2.R71", "Insert Disk 2"));
+            // The end holds for that volume: a target arriving later is not asked again.
+            EXPECT_EQ(prompt.Prompt("f2.R71", "Insert Disk 2"), end);
             EXPECT_EQ(person.Questions(), 1);
         }
     }
@@ -99,16 +101,16 @@ TEST(SharedPromptTest, QuestionsAboutDifferentVolumesTakeTurns)
     person.Answer(false);
     int oks = 0;
     for (auto* group : {&second, &first}) {
-        const bool a = (*group)[0].get();
+        const PromptEnd a = (*group)[0].get();
         EXPECT_EQ((*group)[1].get(), a);
-        oks += a ? 1 : 0;
+        oks += a == PromptEnd::None ? 1 : 0;
     }
     EXPECT_EQ(oks, 1);
     EXPECT_EQ(person.Questions(), 2);
     EXPECT_EQ(person.MostAtOnce(), 1);
 }
 
-TEST(SharedPromptTest, AbandonReleasesEveryWaiterWithCancel)
+TEST(SharedPromptTest, AbandonReleasesEveryWaiterAsInterrupted)
 {
     Operator person;
     CSharedPrompt prompt([&person](const std::string& text) { return person.Ask(text); });
@@ -119,13 +121,13 @@ TEST(SharedPromptTest, AbandonReleasesEveryWaiterWithCancel)
     int released = 0;
     for (auto& answer : answers) {
         if (answer.wait_for(std::chrono::seconds(2)) == std::future_status::ready) {
-            EXPECT_FALSE(answer.get());
+            EXPECT_EQ(answer.get(), PromptEnd::Interrupted);
             ++released;
         }
     }
     EXPECT_EQ(released, 2);
     person.Answer(true);
-    EXPECT_FALSE(prompt.Prompt("f1.R71", "Insert Disk 1"));
+    EXPECT_EQ(prompt.Prompt("f1.R71", "Insert Disk 1"), PromptEnd::Interrupted);
 }
 
 } // namespace
