@@ -28,9 +28,12 @@ for _ in $(seq 500); do [ -s "$work/port" ] && break; sleep 0.01; done
 port="$(cat "$work/port" 2>/dev/null)"
 [ -n "$port" ] || fail "the simulator did not start"
 
-# Ansible keeps its temporary files and settings out of the home directory.
-export ANSIBLE_LOCAL_TEMP="$work/ansible-tmp" ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" \
-       ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_CONFIG=/dev/null \
+# Ansible keeps its temporary files and settings out of the home directory, and reads no
+# configuration of this machine's but an empty one.
+export LC_ALL=C.UTF-8
+printf '[defaults]\n' >"$work/ansible.cfg"
+export ANSIBLE_LOCAL_TEMP="$work/ansible-tmp" ANSIBLE_REMOTE_TEMP="$work/ansible-tmp" HOME="$work" \
+       ANSIBLE_NOCOLOR=1 ANSIBLE_RETRY_FILES_ENABLED=0 ANSIBLE_CONFIG="$work/ansible.cfg" \
        ANSIBLE_STDOUT_CALLBACK=default ANSIBLE_FORKS=4
 ansible-playbook -i "$playbooks/inventory.yml" "$playbooks/flash-fleet.yml" \
     -e "zorflash_cli=$cli" -e "zorflash_port=$port" -e "zorflash_work=$work/stations" \
