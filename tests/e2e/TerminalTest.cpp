@@ -2,94 +2,15 @@
 // columns (Japanese characters take two), follows a change of size, ends at 100 % with a
 // summary behind it, and colour appears only where it may.
 
+#include "PtyProcess.h"
 #include "SimulatorFixture.h"
-
-#include <pty.h>
-#include <sys/ioctl.h>
 
 #include <clocale>
 #include <cwchar>
-#include <mutex>
 
 using namespace testsupport;
 
 namespace {
-
-// zorflash-cli with a pseudo-terminal as its stdin, stdout and stderr.
-class PtyRun {
-public:
-    PtyRun(const std::vector<std::string>& argv, int columns, const std::map<std::string, std::string>& env)
-    {
-        winsize size{};
-        size.ws_col = static_cast<unsigned short>(columns);
-        size.ws_row = 24;
-        m_pid = forkpty(&m_master, nullptr, nullptr, &size);
-        if (m_pid == 0) {
-            unsetenv("NO_COLOR");
-            for (const auto& [k, v] : env)
-                setenv(k.c_str(), v.c_str(), 1);
-            std::vector<char*> args;
-            for (const std::string& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
-        m_reader = std::thread([this] {
-            char buffer[4096];
-            for (;;) {
-                const ssize_t n = read(m_master, buffer, sizeof buffer);
-                if (n <= 0)
-                    break;  // EIO once the child has closed the terminal
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_out.append(buffer, static_cast<size_t>(n));
-            }
-        });
-    }
-    ~PtyRun()
-    {
-        if (m_code < 0)
-            kill(m_pid, SIGKILL);
-        Wait(5000);
-        if (m_reader.joinable())
-            m_reader.join();
-        close(m_master);
-    }
-    void Resize(int columns)
-    {
-        winsize size{};
-        size.ws_col = static_cast<unsigned short>(columns);
-        size.ws_row = 24;
-        ioctl(m_master, TIOCSWINSZ, &size);  // the kernel sends SIGWINCH to the program
-    }
-    int Wait(int timeoutMs)
-    {
-        for (int waited = 0; m_code < 0 && waited < timeoutMs; waited += 10) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
-                m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            else
-                usleep(10000);
-        }
-        // The last lines may still be on their way through the terminal: read to its end.
-        if (m_code >= 0 && m_reader.joinable())
-            m_reader.join();
-        return m_code;
-    }
-    std::string Out()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_out;
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_master = -1;
-    int m_code = -1;
-    std::mutex m_mutex;
-    std::string m_out;
-    std::thread m_reader;
-};
 
 // Columns a UTF-8 text takes, by the C library's own tables.
 int Columns(const std::string& text)
@@ -139,11 +60,11 @@ TEST_P(Terminal, ProgressLineFitsTheWidthEndsAtFullAndIsSummarised)
     std::map<std::string, std::string> env;
     if (s.noColour)
         env["NO_COLOR"] = "1";
-    PtyRun cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
-                "127.0.0.1:" + std::to_string(sim.Port()), "--normal", "--lang", s.lang},
-               s.columns, env);
-    ASSERT_EQ(cli.Wait(30000), 0) << cli.Out();
-    const std::string out = cli.Out();
+    PtyProcess cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                    "127.0.0.1:" + std::to_string(sim.Port()), "--normal", "--lang", s.lang},
+                   s.columns, 24, env);
+    ASSERT_EQ(cli.Wait(30000), 0) << cli.Output();
+    const std::string out = cli.Output();
     const std::vector<std::string> segments = Segments(out);
     int progressLines = 0;
     size_t completedAt = 0;
@@ -184,17 +105,17 @@ TEST(TerminalResize, TheNewWidthIsReadAgain)
     TempDir dir;
     ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "1000", dir / "fw1.R71"}));
     SimServer sim(dir, {"--ack-delay-ms", "100"});
-    PtyRun cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
-                "127.0.0.1:" + std::to_string(sim.Port()), "--normal"},
-               200, {});
-    for (int i = 0; i < 500 && cli.Out().find('%') == std::string::npos; ++i)
+    PtyProcess cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                    "127.0.0.1:" + std::to_string(sim.Port()), "--normal"},
+                   200, 24);
+    for (int i = 0; i < 500 && cli.Output().find('%') == std::string::npos; ++i)
         usleep(10000);
-    cli.Resize(60);
+    cli.Resize(60, 24);
     usleep(300000);  // a redraw already under way may still use the old width
-    const size_t resized = cli.Out().size();
-    ASSERT_EQ(cli.Wait(30000), 0) << cli.Out();
+    const size_t resized = cli.Output().size();
+    ASSERT_EQ(cli.Wait(30000), 0) << cli.Output();
     int progressLines = 0;
-    for (const std::string& segment : Segments(cli.Out().substr(resized))) {
+    for (const std::string& segment : Segments(cli.Output().substr(resized))) {
         EXPECT_LT(Columns(segment), 60) << segment;
         progressLines += segment.find('%') != std::string::npos ? 1 : 0;
     }

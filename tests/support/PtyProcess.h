@@ -2,7 +2,8 @@
 
 // Runs a program on a pseudo-terminal of a given size, as a person at a terminal would:
 // its stdout and stderr are the terminal, what it writes is gathered on a thread, the
-// terminal can be resized (the program gets SIGWINCH), and every wait is bounded.
+// terminal can be resized (the program gets SIGWINCH), and every wait is bounded. The
+// program sees no NO_COLOR of the test's own environment, only one a case sets in `env`.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +25,8 @@ namespace testsupport {
 
 class PtyProcess {
 public:
-    PtyProcess(const std::vector<std::string>& argv, int width, int height)
+    PtyProcess(const std::vector<std::string>& argv, int width, int height,
+               const std::map<std::string, std::string>& env = {})
     {
         winsize size{};
         size.ws_col = static_cast<unsigned short>(width);
@@ -35,6 +38,9 @@ public:
                 args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             setenv("TERM", "xterm", 1);
+            unsetenv("NO_COLOR");
+            for (const auto& [k, v] : env)
+                setenv(k.c_str(), v.c_str(), 1);
             execv(args[0], args.data());
             _exit(127);
         }
@@ -77,8 +83,9 @@ public:
                 usleep(2000);
         }
         if (m_code >= 0) {
-            // What the program wrote last is still in the terminal: give the reader a moment.
-            for (int i = 0; i < 100 && !m_drained; ++i)
+            // What the program wrote last may still be in the terminal: read it to its end
+            // (at most two seconds: a grandchild could keep the terminal open).
+            for (int i = 0; i < 1000 && !m_drained; ++i)
                 usleep(2000);
         }
         return m_code;
