@@ -4,6 +4,7 @@
 #include "link/AddressText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
+#include "update/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 #include "usb/UsbCandidates.h"
 
@@ -14,12 +15,6 @@
 namespace zorflash {
 
 namespace {
-std::string Seconds(double seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-}
 
 std::string TargetText(const UpdateSettings& settings)
 {
@@ -67,11 +62,13 @@ std::string Exchange(UpdateOutcome outcome, const CLinkWatch& watch)
     if (watch.FailureSeen()) {
         const double waited = watch.FailureWaitedSeconds();
         if (watch.FailureDirection() == CLinkObserver::Direction::Sent)
-            return "sending " + after + " failed after " + Seconds(waited) + ": " + DescribeError(watch.FailureCode());
+            return "sending " + after + " failed after " + CProgressLine::FormatSeconds(waited) + ": " +
+                   DescribeError(watch.FailureCode());
         std::string text = "waiting for the reply to " + after + ": ";
         if (watch.FailureCode() == kErrorTimeout)
-            text += got.empty() ? "nothing arrived after " + Seconds(waited)
-                                : "only \"" + ShowBytes(got) + "\" arrived, then nothing for " + Seconds(waited);
+            text += got.empty() ? "nothing arrived after " + CProgressLine::FormatSeconds(waited)
+                                : "only \"" + ShowBytes(got) + "\" arrived, then nothing for " +
+                                      CProgressLine::FormatSeconds(waited);
         else if (watch.FailureCode() == ECONNRESET)
             text += "the instrument closed the connection" + (got.empty() ? "" : " after \"" + ShowBytes(got) + "\"");
         else
@@ -116,7 +113,8 @@ std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& set
         if (settings.useUsb)
             return "cannot open the target: " + UsbSearch(settings);
         if (watch.OpenError() == kErrorTimeout)
-            return "cannot open target " + TargetText(settings) + ": timed out after " + Seconds(watch.OpenSeconds());
+            return "cannot open target " + TargetText(settings) + ": timed out after " +
+                   CProgressLine::FormatSeconds(watch.OpenSeconds());
         return "cannot open target " + TargetText(settings) + ": " + DescribeError(watch.OpenError());
     case UpdateOutcome::SetupFailure:
     case UpdateOutcome::NoIdentification:

@@ -1,6 +1,7 @@
 #include "cli/FileCheck.h"
 
 #include "cli/PrintableText.h"
+#include "cli/StatusText.h"
 #include "cli/VolumeProblem.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
@@ -12,15 +13,6 @@
 namespace zorflash {
 
 namespace {
-
-std::string Trimmed(std::string text)
-{
-    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
-        text.erase(text.begin());
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return text;
-}
 
 const char* KindName(int kind)
 {
@@ -62,7 +54,7 @@ private:
     bool OpenVolume(RomKind kind);
     void Problem(unsigned id, std::string where)
     {
-        m_report.problem = Trimmed(LoadStringResource(id, m_language));
+        m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
         m_report.where = std::move(where);
         m_report.statusId = id;
     }

@@ -9,6 +9,7 @@
 #include "cli/LinkWatch.h"
 #include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
+#include "cli/StatusText.h"
 #include "cli/TerminalHost.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
@@ -170,12 +171,7 @@ int RunFlash(const FlashOptions& options)
 
     if (options.quiet && !outcome.Completed()) {
         // Quiet runs still say why they failed.
-        std::string lastLine = text;
-        while (!lastLine.empty() && (lastLine.back() == '\n' || lastLine.back() == '\r'))
-            lastLine.pop_back();
-        const size_t cut = lastLine.rfind("\r\n");
-        if (cut != std::string::npos)
-            lastLine = lastLine.substr(cut + 2);
+        const std::string lastLine = LastStatusLine(text);
         if (!lastLine.empty())
             std::fprintf(stderr, "zorflash-cli: %s\n", lastLine.c_str());
     }

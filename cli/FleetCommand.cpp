@@ -9,6 +9,7 @@
 #include "cli/LinkTrace.h"
 #include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
+#include "cli/StatusText.h"
 #include "cli/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
@@ -27,14 +28,6 @@
 namespace zorflash {
 
 namespace {
-
-std::string LastLine(std::string text)
-{
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
-    const std::size_t cut = text.rfind("\r\n");
-    return cut == std::string::npos ? text : text.substr(cut + 2);
-}
 
 double Rounded(double seconds)
 {
@@ -84,7 +77,7 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     default:
         // The status text's own words, as the operator knows them from the desktop.
         row.verdict = CSummaryTable::Verdict::Failed;
-        row.outcome = LastLine(host.StatusText());
+        row.outcome = LastStatusLine(host.StatusText());
         break;
     }
     return row;
@@ -92,10 +85,8 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
 
 std::string ResultLine(const CSummaryTable::Row& row)
 {
-    char time[32];
-    std::snprintf(time, sizeof time, "%.1f s", row.seconds);
-    return row.target + "  " + row.outcome + "  " + CProgressLine::FormatBytes(static_cast<double>(row.bytes))
-           + " in " + time;
+    return row.target + "  " + row.outcome + "  " + CProgressLine::FormatBytes(static_cast<double>(row.bytes)) +
+           " in " + CProgressLine::FormatSeconds(row.seconds);
 }
 
 // The last line on stderr says what a script or a station's operator acts on.

@@ -12,13 +12,6 @@ namespace zorflash {
 
 namespace {
 
-std::string Seconds(double seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", seconds);
-    return text;
-}
-
 // Left-aligned text columns, right-aligned numbers, two blanks between columns.
 std::string Cell(const std::string& text, int columns, bool right)
 {
@@ -39,7 +32,8 @@ std::string CSummaryTable::Format(const std::vector<Row>& rows)
                                      ? CProgressLine::FormatBytes(static_cast<double>(row.bytes) / row.seconds) + "/s"
                                      : "-";
         lines.push_back({row.target, row.outcome, row.records < 0 ? "-" : std::to_string(row.records),
-                         CProgressLine::FormatBytes(static_cast<double>(row.bytes)), Seconds(row.seconds), rate});
+                         CProgressLine::FormatBytes(static_cast<double>(row.bytes)),
+                         CProgressLine::FormatSeconds(row.seconds), rate});
         ++counts[static_cast<int>(row.verdict)];
     }
     std::array<int, 6> widths{};

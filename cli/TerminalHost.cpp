@@ -3,6 +3,7 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkWatch.h"
 #include "cli/PrintableText.h"
+#include "cli/StatusText.h"
 #include "platform/Console.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
@@ -24,15 +25,6 @@ constexpr const char* kPlain = "\033[0m";
 bool EndsWithLineEnd(const std::string& text)
 {
     return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
-}
-
-std::string WithoutLineEnds(std::string text)
-{
-    while (!text.empty() && (text.front() == '\r' || text.front() == '\n'))
-        text.erase(text.begin());
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.pop_back();
-    return text;
 }
 
 // The colour of a finished status line: the engine's failure messages red, its

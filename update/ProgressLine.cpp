@@ -33,6 +33,13 @@ std::string CProgressLine::FormatDuration(double seconds)
     return text;
 }
 
+std::string CProgressLine::FormatSeconds(double seconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
 std::string CProgressLine::Fit(const std::string& status, uint64_t sent, uint64_t total, double elapsedSeconds,
                                int columns)
 {

@@ -17,6 +17,8 @@ public:
     static std::string Summary(uint64_t bytes, uint64_t records, double seconds);
     static std::string FormatBytes(double bytes);
     static std::string FormatDuration(double seconds);
+    // "12.3 s": how long a run or a wait took, for summaries and reasons.
+    static std::string FormatSeconds(double seconds);
 };
 
 }  // namespace zorflash
