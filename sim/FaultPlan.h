@@ -40,6 +40,10 @@ public:
 
     void SetAckDelayMs(int ms) { m_ackDelayMs = ms; }
     int AckDelayMs() const { return m_ackDelayMs; }
+    // The most header and record bytes the instrument takes for one update: a host that
+    // streams on without END is refused there rather than filling the disk.
+    void SetImageLimit(unsigned long long bytes) { m_imageLimit = bytes; }
+    unsigned long long ImageLimit() const { return m_imageLimit; }
 
     // The first fault planned for this point, if any.
     std::optional<Fault> FaultAt(const ReplyPoint& point) const;
@@ -58,6 +62,10 @@ private:
 
     std::vector<Entry> m_entries;
     int m_ackDelayMs = 0;
+    unsigned long long m_imageLimit = kDefaultImageLimit;
+
+public:
+    static constexpr unsigned long long kDefaultImageLimit = 1ull << 30;
 };
 
 std::string DescribeReplyPoint(const ReplyPoint& point);

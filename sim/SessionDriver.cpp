@@ -4,6 +4,8 @@
 #include "sim/WireSession.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace zorflash {
 
@@ -60,12 +62,17 @@ bool CSessionDriver::Feed()
 {
     if (!m_input.empty() && m_outcome.number == 0) {
         m_outcome.number = m_ledger.Begin();
-        m_imagePath = m_ledger.ImagePath(m_outcome.number);
-        if (!m_imagePath.empty()) {
-            m_image.reset(std::fopen(m_imagePath.c_str(), "wb"));
-            if (!m_image)
-                m_ledger.PrintError("cannot write the image '" + m_imagePath + "'");
+        std::string error;
+        CUniqueFd image = m_ledger.CreateImage(m_outcome.number, m_imagePath, error);
+        if (image.Valid()) {
+            m_image.reset(::fdopen(image.Get(), "wb"));
+            if (m_image)
+                image.Release();
+            else
+                error = std::strerror(errno);
         }
+        if (!m_imagePath.empty() && !m_image)
+            m_ledger.PrintError("cannot write the image '" + m_imagePath + "': " + error);
     }
     while (!m_input.empty()) {
         const std::size_t taken = m_session->Feed(m_input.data(), m_input.size());
@@ -73,6 +80,14 @@ bool CSessionDriver::Feed()
         if (m_image && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_image.get()) != bytes.size())
             m_imageFailed = true;
         m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(taken));
+        if (m_session->OverLimit()) {
+            // No instrument holds an image without end: it stops listening.
+            m_link->Drop();
+            m_session->LinkDroppedBySim();
+            m_outcome.dropped = true;
+            m_input.clear();
+            return false;
+        }
         if (m_session->Complete() && !m_link->SeesClose()) {
             m_outcome.rest = std::move(m_input);
             m_input.clear();
@@ -141,8 +156,13 @@ bool CSessionDriver::Listen()
             m_session->LinkResetByHost();
         return false;
     }
-    if (m_outcome.number != 0 && MsSince(m_lastHeard) >= m_idleTimeoutMs) {
-        m_session->HostSilent(m_idleTimeoutMs);
+    // From the accept on: a host that connects and says nothing holds the instrument no
+    // longer than one that falls silent inside an update.
+    if (MsSince(m_lastHeard) >= m_idleTimeoutMs) {
+        if (m_outcome.number != 0)
+            m_session->HostSilent(m_idleTimeoutMs);
+        else
+            m_outcome.silent = true;
         return false;
     }
     return true;

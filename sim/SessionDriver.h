@@ -26,7 +26,8 @@ public:
 
     struct Outcome {
         int number = 0;            // 0: the link ended before the host sent a byte
-        bool dropped = false;      // the instrument cut the link (a drop fault)
+        bool dropped = false;      // the instrument cut the link (a drop fault, an image too large)
+        bool silent = false;       // the host connected and sent nothing for the idle time-out
         bool complete = false;
         std::vector<uint8_t> rest; // terminal only: bytes after the last END
     };

@@ -45,6 +45,8 @@ public:
     bool Complete() const { return m_state == State::Done; }
     // The instrument has stopped taking part: a fault it injected, or a host error.
     bool Refused() const { return m_state == State::Refused || m_state == State::Failed; }
+    // The image grew past the instrument's limit: the transport cuts the link.
+    bool OverLimit() const { return m_overLimit; }
     // After a host error the instrument has nothing left to say; TCP half-closes so the
     // host sees the end at once instead of waiting out its time-out.
     bool WantsHangUp() const { return m_state == State::Failed && !m_pending; }
@@ -81,6 +83,7 @@ private:
     void OfferReply(const ReplyPoint& point, const std::string& proper, State next);
     void Fail(const std::string& message);
     void RefuseWithNak(const std::string& message);
+    bool CheckImageLimit();  // false once the image is past the limit
     void EndTiming();
     std::string Where() const;
     std::string PlaceInSection() const;
@@ -91,6 +94,7 @@ private:
     std::optional<SimReply> m_pending;
     ReplyPoint m_pendingPoint{ReplyStep::Sync};
     std::optional<std::pair<Fault, ReplyPoint>> m_injected;
+    bool m_overLimit = false;
     std::string m_error;
     std::string m_linkEnd = "open";
 

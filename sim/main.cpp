@@ -40,6 +40,7 @@ struct ServeArgs {
     std::vector<int> nakAt;
     int maxUpdates = 0;
     int idleTimeoutMs = 30000;
+    std::string maxImage = "1G";
 };
 
 struct SampleArgs {
@@ -72,6 +73,11 @@ int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPla
         texts.push_back("record:" + std::to_string(k) + ":nak");
     if (!ParseFaultPlans(texts, instruments, args.ackDelayMs, plans, error))
         return Fail(error, 2);
+    unsigned long long imageLimit = 0;
+    if (!ParseSize(args.maxImage, imageLimit, error) || imageLimit < 56)
+        return Fail("--max-image-bytes wants a size of at least 56 such as 64M or 1G, not '" + args.maxImage + "'", 2);
+    for (CFaultPlan& plan : plans)
+        plan.SetImageLimit(imageLimit);
     return 0;
 }
 
@@ -247,8 +253,11 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0, 1 << 30));
     serveCmd->add_option("--max-updates", serve.maxUpdates, "stop after N updates")
         ->check(CLI::Range(0, 1 << 30));
+    serveCmd->add_option("--max-image-bytes", serve.maxImage,
+                         "refuse an update whose image grows past SIZE (e.g. 64M), cutting the link")
+        ->capture_default_str();
     serveCmd->add_option("--idle-timeout-ms", serve.idleTimeoutMs,
-                         "give up on a host silent this long inside an update")
+                         "give up on a host silent this long, from the connection on")
         ->capture_default_str()->check(CLI::Range(100, 3600000));
 
     SampleArgs sample;
