@@ -21,10 +21,32 @@ int MsSince(Clock::time_point then)
 
 } // namespace
 
+CFaultPlan CSessionDriver::PlanForNextUpdate(std::string& drawn)
+{
+    CFaultPlan plan = m_faults;
+    drawn.clear();
+    if (m_faults.RandomChance() <= 0)
+        return plan;
+    std::uniform_real_distribution<double> draw(0.0, 1.0);
+    const double chance = draw(m_random);
+    const double what = draw(m_random);
+    const double where = draw(m_random);
+    if (chance >= m_faults.RandomChance())
+        return plan;
+    drawn = CFaultPlan::RandomFault(what, where);
+    std::string error;
+    // Ahead of the instrument's own faults, which would otherwise hide it.
+    plan.AddFirst(drawn, error);
+    return plan;
+}
+
 CSessionDriver::Outcome CSessionDriver::Run(CByteLink& link, std::vector<uint8_t> first,
                                             const std::string& label)
 {
-    CWireSession session(m_faults);
+    std::string drawn;
+    const CFaultPlan plan = PlanForNextUpdate(drawn);
+    const std::string extra = drawn.empty() ? label : label + (label.empty() ? "" : " ") + "random-fault=" + drawn;
+    CWireSession session(plan);
     m_session = &session;
     m_link = &link;
     m_outcome = Outcome();
@@ -54,7 +76,7 @@ CSessionDriver::Outcome CSessionDriver::Run(CByteLink& link, std::vector<uint8_t
             link.HangUp();
         running = Listen();
     }
-    return Finish(label);
+    return Finish(extra);
 }
 
 // Feeds what has arrived, writing the image as the session takes its bytes.
@@ -106,7 +128,7 @@ CSessionDriver::ReplyStep CSessionDriver::CarryOut(const SimReply& reply)
     if (delay == Delay::HostSpoke || StopRequested())
         return ReplyStep::Again;
     if (reply.drop) {
-        m_link->Drop();
+        m_link->Drop(reply.reset);
         m_session->LinkDroppedBySim();
         m_outcome.dropped = true;
         return ReplyStep::Stop;

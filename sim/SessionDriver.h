@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@ struct SimReply;
 class CSessionDriver {
 public:
     CSessionDriver(const CFaultPlan& faults, CUpdateLedger& ledger, int idleTimeoutMs)
-        : m_faults(faults), m_ledger(ledger), m_idleTimeoutMs(idleTimeoutMs) {}
+        : m_faults(faults), m_ledger(ledger), m_idleTimeoutMs(idleTimeoutMs), m_random(faults.RandomSeed()) {}
 
     struct Outcome {
         int number = 0;            // 0: the link ended before the host sent a byte
@@ -51,9 +52,14 @@ private:
     bool Listen();  // false once the host has gone or fallen silent
     Outcome Finish(const std::string& label);
 
+    // The plan of the next update: the instrument's own, and with --random-faults maybe one
+    // fault more, named in `drawn`.
+    CFaultPlan PlanForNextUpdate(std::string& drawn);
+
     const CFaultPlan& m_faults;
     CUpdateLedger& m_ledger;
     int m_idleTimeoutMs;
+    std::mt19937_64 m_random;
 
     // The update under way; Run sets them up afresh and a driver runs one at a time.
     CWireSession* m_session = nullptr;

@@ -224,6 +224,7 @@ void CWireSession::OfferReply(const ReplyPoint& point, const std::string& proper
                 break;
             case FaultAction::Silent: reply.bytes.clear(); break;
             case FaultAction::Drop: reply.bytes.clear(); reply.drop = true; break;
+            case FaultAction::Reset: reply.bytes.clear(); reply.drop = reply.reset = true; break;
             case FaultAction::Short: reply.bytes = std::string(kIdentText, 4); break;
             case FaultAction::Nak: reply.bytes = kNak; break;
             case FaultAction::Delay: break;

@@ -16,6 +16,7 @@ struct SimReply {
     std::string bytes;   // empty: say nothing
     int delayMs = 0;     // wait this long before replying
     bool drop = false;   // cut the link instead of replying
+    bool reset = false;  // and reset it (TCP RST) rather than close it
 };
 
 // One update as the instrument sees it, from the first byte of ":UP:EXEC" to the last END.

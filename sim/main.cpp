@@ -41,6 +41,8 @@ struct ServeArgs {
     int maxUpdates = 0;
     int idleTimeoutMs = 30000;
     std::string maxImage = "1G";
+    double randomFaults = 0;
+    unsigned long long seed = 1;
 };
 
 struct SampleArgs {
@@ -76,8 +78,10 @@ int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPla
     unsigned long long imageLimit = 0;
     if (!ParseSize(args.maxImage, imageLimit, error) || imageLimit < 56)
         return Fail("--max-image-bytes wants a size of at least 56 such as 64M or 1G, not '" + args.maxImage + "'", 2);
-    for (CFaultPlan& plan : plans)
-        plan.SetImageLimit(imageLimit);
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        plans[i].SetImageLimit(imageLimit);
+        plans[i].SetRandomFaults(args.randomFaults, args.seed + i);
+    }
     return 0;
 }
 
@@ -253,6 +257,11 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0, 1 << 30));
     serveCmd->add_option("--max-updates", serve.maxUpdates, "stop after N updates")
         ->check(CLI::Range(0, 1 << 30));
+    serveCmd->add_option("--random-faults", serve.randomFaults,
+                         "give each update with this chance (0..1) one fault drawn at random")
+        ->check(CLI::Range(0.0, 1.0));
+    serveCmd->add_option("--seed", serve.seed, "seed of --random-faults (instrument I draws from seed + I)")
+        ->capture_default_str();
     serveCmd->add_option("--max-image-bytes", serve.maxImage,
                          "refuse an update whose image grows past SIZE (e.g. 64M), cutting the link")
         ->capture_default_str();
