@@ -114,6 +114,7 @@ void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 
 void CFleetHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     m_console.Error(m_target, PrintableText(text));
 }
 
@@ -140,7 +141,7 @@ void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
 
 std::string CFleetHost::Reason() const
 {
-    return FailureReason(Outcome(), m_settings, m_watch, m_promptEnd, m_prompted);
+    return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
 }
 
 std::string CFleetHost::CurrentLine() const

@@ -65,7 +65,8 @@ public:
     const UpdateResult& Result() const { return m_result; }
     FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
     std::string Reason() const;
-    bool Contacted() const { return m_watch.OpenSeen(); }
+    // A link to the instrument was opened (a refused connection is no contact).
+    bool Contacted() const { return m_watch.Opened(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     uint64_t TotalBytes() const { return m_options.totalBytes; }
     double Seconds() const;
@@ -92,6 +93,7 @@ private:
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    std::string m_reported;  // the last file or memory error reported
     uint64_t m_bytesReported = 0;
     std::chrono::steady_clock::time_point m_lastProgressEvent{};
     CAbortSignal m_abort;

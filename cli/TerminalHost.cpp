@@ -275,6 +275,7 @@ void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t erro
 
 void CTerminalHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }
