@@ -150,6 +150,8 @@ int RunFlash(const FlashOptions& options)
     } else {
         reason = FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
                                host.PromptedFor(), host.Reported());
+        // The operator who answered Cancel needs no line saying so; a script has it.
+        reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
     if (!options.statusFile.empty()) {
         std::string error;

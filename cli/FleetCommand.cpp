@@ -230,8 +230,10 @@ int RunFleet(const FleetOptions& options)
     bool statusLost = false;
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     const auto sayReason = [&](std::size_t i) {
-        // An interrupted target, or one never started, has its own line after the table.
-        if (ends[i].reason.empty() || ends[i].row.verdict == CSummaryTable::Verdict::Interrupted)
+        // An interrupted target, or one never started, has its own line after the table;
+        // the operator who answered Cancel needs none (the JSON result has it).
+        if (ends[i].reason.empty() || ends[i].row.verdict == CSummaryTable::Verdict::Interrupted ||
+            ends[i].row.verdict == CSummaryTable::Verdict::Cancelled)
             return;
         if (hosts[i]->Outcome().nobodyAnswered)
             console.NoteOnce(ends[i].reason);  // the same volume for every target

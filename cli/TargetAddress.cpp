@@ -25,7 +25,7 @@ bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
 // address followed by more than one colon ("127.0.0.1:80:90") is a mistyped port instead.
 bool LooksLikeIpv6(const std::string& text)
 {
-    if (text.find('[') != std::string::npos)
+    if (!text.empty() && text[0] == '[')
         return true;
     const size_t firstColon = text.find(':');
     if (firstColon == std::string::npos || text.find(':', firstColon + 1) == std::string::npos)
