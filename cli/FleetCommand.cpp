@@ -230,10 +230,10 @@ int RunFleet(const FleetOptions& options)
     bool statusLost = false;
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     const auto sayReason = [&](std::size_t i) {
-        // An interrupted target, or one never started, has its own line after the table;
-        // the operator who answered Cancel needs none (the JSON result has it).
-        if (ends[i].reason.empty() || ends[i].row.verdict == CSummaryTable::Verdict::Interrupted ||
-            ends[i].row.verdict == CSummaryTable::Verdict::Cancelled)
+        // Only failures: an interrupted target, or one never started, has its own line
+        // after the table, a lost status file has had its own, and the operator who
+        // answered Cancel needs none (the JSON result has each reason).
+        if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
         if (hosts[i]->Outcome().nobodyAnswered)
             console.NoteOnce(ends[i].reason);  // the same volume for every target
@@ -266,12 +266,14 @@ int RunFleet(const FleetOptions& options)
             console.Error(host.Target(), "the trace file could not be written completely");
         // A target never started has no status text of its own: it leaves no file.
         if (started && !statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
-            console.Error(host.Target(), "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
-                                             PrintableText(error));
+            const std::string lost = "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
+                                     PrintableText(error);
+            console.Error(host.Target(), lost);
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = "status-file-lost";
                 end.exitCode = kExitStatusFileLost;
+                end.reason = "the firmware was sent completely, but " + lost;
             }
         }
         if (host.Json())

@@ -108,7 +108,7 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
 
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
 }
 
