@@ -2,6 +2,7 @@
 
 #include "update/DisplayWidth.h"
 #include "cli/FileCheck.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/PrintableText.h"
 #include "update/ProgressLine.h"
@@ -50,6 +51,14 @@ TEST(PrintableText, ControlCharactersAreShownEscaped)
     EXPECT_EQ(PrintableText("MORVENAL0\x1b]0;owned\x07\x1b[2J"), "MORVENAL0\\x1b]0;owned\\x07\\x1b[2J");
     EXPECT_EQ(PrintableText(std::string("a\r\n\0\x7f\\", 6)), "a\\x0d\\x0a\\x00\\x7f\\\\");
     EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
+}
+
+// The same on a JSON line: every control is an escape (DEL and C1 CSI too, which the JSON
+// library leaves raw), invalid UTF-8 a U+FFFD, and the rest of the text as it came.
+TEST(JsonEvents, ControlCharactersEscapedAndInvalidUtf8Replaced)
+{
+    EXPECT_EQ(CJsonEvents::Dump({{"text", "a\x7f" "b\xc2\x9b" "2J\x1b \xc2\xa0\xff\xe2\x82"}}),
+              "{\"text\":\"a\\u007fb\\u009b2J\\u001b \xc2\xa0\xef\xbf\xbd\xef\xbf\xbd\"}");
 }
 
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
