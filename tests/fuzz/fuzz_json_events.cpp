@@ -91,10 +91,13 @@ bool HasRawControl(const std::string& line)
     return false;
 }
 
-void Expect(const nlohmann::json& event, const char* key, const std::string& given, const std::string& line)
+// `event` is the line's object, `field` the object holding the text (the line's, or a
+// summary row's).
+void Expect(const nlohmann::json& event, const nlohmann::json& field, const char* key, const std::string& given)
 {
-    if (!event.contains(key) || !event[key].is_string() || event[key].get<std::string>() != Replaced(given))
-        Fail("a text field does not read back as given", line);
+    const auto found = field.find(key);
+    if (found == field.end() || !found->is_string() || found->get_ref<const std::string&>() != Replaced(given))
+        Fail("a text field does not read back as given", std::string(key) + " in " + event.dump());
 }
 
 }  // namespace
@@ -142,24 +145,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (event.value("schema", 0) != CJsonEvents::kSchema)
             Fail("an event without the schema", line);
         if (!target.empty() && event["event"] != "summary")
-            Expect(event, "target", target, line);
+            Expect(event, event, "target", target);
         events.push_back(std::move(event));
     }
     if (events.size() != 6)
         Fail("not one line per event", written);
 
-    Expect(events[0], "text", texts[1], events[0].dump());
-    Expect(events[1], "text", texts[2], events[1].dump());
-    Expect(events[1], "file", texts[3], events[1].dump());
-    Expect(events[1], "reason", texts[4], events[1].dump());
-    Expect(events[2], "answer", texts[5], events[2].dump());
-    Expect(events[3], "file", texts[3], events[3].dump());
-    Expect(events[3], "problem", texts[6], events[3].dump());
-    Expect(events[4], "message", texts[7], events[4].dump());
+    Expect(events[0], events[0], "text", texts[1]);
+    Expect(events[1], events[1], "text", texts[2]);
+    Expect(events[1], events[1], "file", texts[3]);
+    Expect(events[1], events[1], "reason", texts[4]);
+    Expect(events[2], events[2], "answer", texts[5]);
+    Expect(events[3], events[3], "file", texts[3]);
+    Expect(events[3], events[3], "problem", texts[6]);
+    Expect(events[4], events[4], "message", texts[7]);
     const auto& rows = events[5]["targets"];
     if (!rows.is_array() || rows.size() != 1)
         Fail("the summary lost its rows", events[5].dump());
-    Expect(rows[0], "target", target, events[5].dump());
-    Expect(rows[0], "message", texts[8], events[5].dump());
+    Expect(events[5], rows[0], "target", target);
+    Expect(events[5], rows[0], "message", texts[8]);
     return 0;
 }

@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const auto& targets = list.Targets();
     if (targets.size() > CTargetList::kMaxTargets)
         Fail("more targets than a command takes");
-    for (std::size_t begin = 0; begin < text.size();) {
+    // A byte-order mark an editor put first is no part of the first line.
+    for (std::size_t begin = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0; begin < text.size();) {
         std::size_t end = text.find('\n', begin);
         if (end == std::string::npos)
             end = text.size();
