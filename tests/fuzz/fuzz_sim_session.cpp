@@ -12,23 +12,18 @@
 //
 // Input: byte 0 picks the fault plan; the rest is what the host sends.
 
+#include "FuzzCheck.h"
 #include "sim/ByteLink.h"
-#include "sim/FaultPlan.h"
 #include "sim/SessionDriver.h"
-#include "sim/UniqueFd.h"
 #include "sim/UpdateLedger.h"
 #include "sim/WireSession.h"
 
-#include <dirent.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -36,37 +31,28 @@
 #include <vector>
 
 using namespace zorflash;
+namespace fs = std::filesystem;
 
 namespace {
 
-[[noreturn]] void Fail(const char* what, const std::string& detail = {})
-{
-    std::fprintf(stderr, "sim session: %s\n%s\n", what, detail.c_str());
-    std::abort();
-}
-
 const char* const kPlans[] = {
-    nullptr,          "sync:wrong",      "ident:short",     "ident:wrong",
-    "header-size:silent", "header:nak",  "start:drop",      "ack:delay:1",
-    "record:1:wrong", "s2:record:0:nak", "record:65:silent", "s2:record:1:drop",
+    nullptr,          "sync:wrong",          "ident:short",     "ident:wrong",
+    "header-size:silent", "header:nak",      "start:drop",      "ack:delay:1",
+    "record:1:wrong", "s2:record:0:nak",     "record:65:silent", "s2:record:1:drop",
 };
-constexpr std::size_t kPlanCount = sizeof kPlans / sizeof kPlans[0];
-// Far beyond any wait of a session whose host has closed its end.
-constexpr int kReplyTimeoutMs = 5000;
-constexpr int kIdleTimeoutMs = 5000;
 
-// Sends up to the point where a reply is due, then what the instrument should answer.
-// After a silence or a drop the host sends no more: when it went on after a silence is a
-// matter of timing, and the session's verdict would be too.
+// The host sends up to `end` and waits for `reply`. After a silence or a drop (`last`) it
+// sends no more: when a host went on after a silence is a matter of timing, and the
+// session's verdict would be too.
 struct Step {
-    std::size_t end = 0;
+    std::size_t end;
     std::string reply;
-    bool last = false;
+    bool last;
 };
 
 struct Expected {
     std::vector<Step> steps;
-    std::vector<uint8_t> image;
+    std::string image;
     std::string verdict;
 };
 
@@ -74,186 +60,106 @@ Expected DryRun(const CFaultPlan& plan, const uint8_t* host, std::size_t size)
 {
     Expected expected;
     CWireSession session(plan);
-    bool dropped = false;
-    bool last = false;
-    for (std::size_t i = 0; i < size && !last; ++i) {
-        if (session.Feed(host + i, 1) != 1)
-            Fail("the session did not take a byte");
-        const auto bytes = session.TakeImageBytes();
-        expected.image.insert(expected.image.end(), bytes.begin(), bytes.end());
+    for (std::size_t i = 0; i < size && (expected.steps.empty() || !expected.steps.back().last); ++i) {
+        session.Feed(host + i, 1);
+        const std::vector<uint8_t> image = session.TakeImageBytes();
+        expected.image.append(image.begin(), image.end());
         if (const auto& reply = session.PendingReply()) {
-            dropped = reply->drop;
-            last = reply->drop || reply->bytes.empty();
-            expected.steps.push_back({i + 1, dropped ? std::string() : reply->bytes, last});
-            if (dropped)
-                session.LinkDroppedBySim();
-            else
-                session.ReplyDone();
+            expected.steps.push_back({i + 1, reply->drop ? "" : reply->bytes, reply->drop || reply->bytes.empty()});
+            reply->drop ? session.LinkDroppedBySim() : session.ReplyDone();
         }
     }
-    if (!dropped)
-        session.LinkClosedByHost();
+    session.LinkClosedByHost();  // the verdict stands once the instrument has dropped
     expected.verdict = session.Verdict();
     return expected;
 }
 
-// True when `fd` yields exactly `want` within the time-out.
-bool ReadExactly(int fd, const std::string& want, std::string& got)
-{
-    while (got.size() < want.size()) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, kReplyTimeoutMs) <= 0)
-            return false;
-        char chunk[64];
-        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, want.size() - got.size()));
-        if (n <= 0)
-            return false;
-        got.append(chunk, static_cast<std::size_t>(n));
-    }
-    return got == want;
-}
-
-bool SendAll(int fd, const uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The host: each step's bytes, then its reply, then the rest and the end of its side.
+// The socket waits at most 5 s for a reply (SO_RCVTIMEO): far beyond any the session owes.
 void Host(int fd, const uint8_t* data, std::size_t size, const Expected& expected, std::string& fault)
 {
     std::size_t sent = 0;
     for (const Step& step : expected.steps) {
-        if (!SendAll(fd, data + sent, step.end - sent))
-            return;
+        ::send(fd, data + sent, step.end - sent, MSG_NOSIGNAL);
         sent = step.end;
-        std::string got;
-        if (!ReadExactly(fd, step.reply, got)) {
-            if (!step.reply.empty() || !step.last)
-                fault = "after byte " + std::to_string(step.end) + " the reply \"" + step.reply
-                        + "\" was due, got \"" + got + "\"";
+        std::string got(step.reply.size(), '\0');
+        if (!got.empty() && (::recv(fd, got.data(), got.size(), MSG_WAITALL) != static_cast<ssize_t>(got.size()) || got != step.reply)) {
+            fault = "after byte " + std::to_string(step.end) + " the reply \"" + step.reply + "\" was due";
             return;
         }
         if (step.last)
-            break;
+            size = sent;
     }
-    if (expected.steps.empty() || !expected.steps.back().last)
-        SendAll(fd, data + sent, size - sent);
+    ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
     ::shutdown(fd, SHUT_WR);
-    // Nothing more is owed: whatever comes now is a reply the session never offered.
-    pollfd p{fd, POLLIN, 0};
     char extra = 0;
-    if (::poll(&p, 1, kReplyTimeoutMs) > 0 && ::read(fd, &extra, 1) == 1)
-        fault = "a byte no reply point called for";
+    if (::recv(fd, &extra, 1, 0) != 0)
+        fault = "a byte no reply point called for, or no end of the link";
 }
 
-std::vector<std::string> Entries(const std::string& folder)
+const fs::path& Images()
 {
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
-
-struct Folders {
-    std::string root;
-    std::string images;
-};
-
-const Folders& Workspace()
-{
-    static const Folders folders = [] {
+    static const fs::path images = [] {
         // The summary lines are checked through the ledger; on stdout they are noise.
-        if (!std::freopen("/dev/null", "w", stdout))
-            Fail("stdout not redirected");
         char root[] = "/tmp/fuzz-sim-XXXXXX";
-        if (!::mkdtemp(root))
-            Fail("no temporary folder");
-        Folders made{root, std::string(root) + "/images"};
-        if (::mkdir(made.images.c_str(), 0700) != 0)
-            Fail("no image folder");
-        return made;
+        if (!std::freopen("/dev/null", "w", stdout) || !::mkdtemp(root) || !fs::create_directory(fs::path(root) / "images"))
+            FuzzFail("no image folder");
+        return fs::path(root) / "images";
     }();
-    // Registered once the folders are made, so that it runs before they are destroyed.
-    static const bool cleanup = std::atexit([] {
-        std::remove((Workspace().images + "/update-0001.img").c_str());
-        ::rmdir(Workspace().images.c_str());
-        ::rmdir(Workspace().root.c_str());
-    }) == 0;
+    // Registered once the path is made, so that it runs before the path is destroyed.
+    static const bool cleanup = std::atexit([] { fs::remove_all(Images().parent_path()); }) == 0;
     static_cast<void>(cleanup);
-    return folders;
+    return images;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const Folders& folders = Workspace();
+    const fs::path& images = Images();
     if (size < 1)
         return 0;
     CFaultPlan plan;
     std::string error;
-    if (const char* fault = kPlans[data[0] % kPlanCount]; fault && !plan.Add(fault, error))
-        Fail("fault plan", error);
-    const uint8_t* host = data + 1;
-    const std::size_t hostSize = size - 1;
-    const Expected expected = DryRun(plan, host, hostSize);
+    if (const char* fault = kPlans[data[0] % std::size(kPlans)]; fault && !plan.Add(fault, error))
+        FuzzFail("fault plan", error);
+    const Expected expected = DryRun(plan, data + 1, size - 1);
 
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        Fail("no socket pair");
-    CUniqueFd hostEnd(pair[1]);
-    CUpdateLedger ledger(folders.images, 1);
+    const timeval wait{5, 0};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0
+        || ::setsockopt(pair[1], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0)
+        FuzzFail("no socket pair");
+    const CUniqueFd hostEnd(pair[1]);
+    CUpdateLedger ledger(images.string(), 1);
     std::string hostFault;
     {
         CByteLink link(CByteLink::Kind::Socket, CUniqueFd(pair[0]));
-        std::thread hostThread(Host, hostEnd.Get(), host, hostSize, std::cref(expected), std::ref(hostFault));
-        CSessionDriver driver(plan, ledger, kIdleTimeoutMs);
-        driver.Run(link, {});
+        std::thread host(Host, pair[1], data + 1, size - 1, std::cref(expected), std::ref(hostFault));
+        CSessionDriver(plan, ledger, 5000).Run(link, {});
         link.Drop();
-        hostThread.join();
+        host.join();
     }
     if (!hostFault.empty())
-        Fail("the replies on the wire are not the session's", hostFault);
+        FuzzFail("the replies on the wire are not the session's", hostFault);
 
     const std::vector<std::string> summaries = ledger.Summaries();
-    const std::string image = folders.images + "/update-0001.img";
-    if (hostSize == 0) {
-        if (!summaries.empty() || !Entries(folders.images).empty())
-            Fail("an update without a byte from the host");
+    if (size == 1) {
+        if (!summaries.empty() || !fs::is_empty(images))
+            FuzzFail("an update without a byte from the host");
         return 0;
     }
-    if (summaries.size() != 1)
-        Fail("not one summary line for the update");
-    const std::string& summary = summaries[0];
-    for (const char c : summary) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            Fail("a control character in the summary line", summary);
-    }
+    const std::string summary = summaries.size() == 1 ? summaries[0] : "";
     const std::size_t verdict = summary.find(" verdict=");
-    if (summary.rfind("update 1: ", 0) != 0 || verdict == std::string::npos
-        || summary.substr(verdict + 9) != expected.verdict)
-        Fail("the summary's verdict is not the session's", summary + "\nexpected: " + expected.verdict);
-
-    if (Entries(folders.root) != std::vector<std::string>{"images"}
-        || Entries(folders.images) != std::vector<std::string>{"update-0001.img"})
-        Fail("a file written outside the update's image");
+    if (verdict == std::string::npos || summary.substr(verdict + 9) != expected.verdict
+        || std::any_of(summary.begin(), summary.end(), [](char c) { return static_cast<uint8_t>(c) < 0x20 || c == 0x7F; }))
+        FuzzFail("not one summary line with the session's verdict", summary + "\nexpected: " + expected.verdict);
+    const fs::path image = images / "update-0001.img";
+    if (std::distance(fs::directory_iterator(images.parent_path()), {}) != 1
+        || std::distance(fs::directory_iterator(images), {}) != 1 || !fs::is_regular_file(image))
+        FuzzFail("a file written outside the update's image");
     std::ifstream in(image, std::ios::binary);
-    const std::vector<uint8_t> written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (written != expected.image)
-        Fail("the image is not the header and record bytes taken");
-    std::remove(image.c_str());
+    if (std::string(std::istreambuf_iterator<char>(in), {}) != expected.image)
+        FuzzFail("the image is not the header and record bytes taken");
+    fs::remove(image);
     return 0;
 }
