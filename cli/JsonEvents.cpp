@@ -18,7 +18,7 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
         const auto byte = static_cast<unsigned char>(text[i]);
         const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
         if (byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F)) {
-            char escape[8];
+            char escape[16];
             std::snprintf(escape, sizeof escape, "\\u%04x", byte == 0x7F ? byte : next);
             out += escape;
             i += byte == 0x7F ? 0 : 1;
