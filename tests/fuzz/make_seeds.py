@@ -113,7 +113,7 @@ def text_seeds():
              [b"", b"\r\nTransfer completed.\r\n\x00\x1b[2J\x7f", b"\t\"quoted\"\\", b"\xc2\x9b31m\x08\x0c"],
              [b"usb:3", "Übertragung ファイル 😀".encode(), b"\xef\xbb\xbfBOM", "fwé.R71".encode()],
              [b"\xff", b"MORVENAL \xe2\x82", b"\xc0\xaf\xe0\x80\xaf", b"\xed\xa0\x80", b"\xf4\x90\x80\x80",
-              b"\xf0\x9f\x98", b"\x80\xbf", b"\xc2", b"a\xe2\x28\xa1"]]
+              b"\xf0\x9f\x98", b"\x80\xbf\xc2" * 301, b"a\xe2\x28\xa1\xe2\x82\xac" * 200]]
     for name, text in lists.items():
         write("fuzz_target_list", name, text)
     for i, text in enumerate(addresses):
