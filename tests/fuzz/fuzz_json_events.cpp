@@ -111,10 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         {3, "problem", 6}, {4, "message", 7}};
     for (const auto& [event, key, text] : kFields)
         Expect(events[event], events[event], key, texts[text]);
-    const auto& rows = events[5]["targets"];
-    if (!rows.is_array() || rows.size() != 1)
-        FuzzFail("the summary lost its rows", events[5].dump());
-    Expect(events[5], rows[0], "target", target);
-    Expect(events[5], rows[0], "message", texts[8]);
+    Expect(events[5], events[5]["targets"][0], "target", target);
+    Expect(events[5], events[5]["targets"][0], "message", texts[8]);
     return 0;
 }

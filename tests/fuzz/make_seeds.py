@@ -129,16 +129,16 @@ def sim_session_seeds():
         return start + header(header_line(token, kind), 1) + b"".join(section(n, k) for k, n in enumerate(sections))
 
     # byte 0: the fault plan (0 none, see kPlans); the rest is the host's side.
-    bad = bytearray(update("RT71", "MAIN", [2]))
-    bad[-2] ^= 1
     for name, data in [("main", update("RT71", "MAIN", [3])), ("sub", update("RT71", "SUB", [2, 1])),
                        ("pattern-kp90", update("KP90", "PATTERN", [1])), ("block", update("RT23", "MAIN", [70])),
-                       ("extra-after-end", update("RT54", "MAIN", [1]) + b"\x00"), ("bad-checksum", bytes(bad)),
+                       ("extra-after-end", update("RT54", "MAIN", [1]) + b"\x00"),
+                       ("bad-checksum", update("RT71", "MAIN", [2])[:-2] + b"\xff\x00"),
                        ("unknown-header", start + header(header_line("ZZ99", "MAIN"), 1)),
                        ("cut-in-record", update("RT71", "MAIN", [2])[:-9]), ("wrong-command", b":UP:EXEX\r\n")]:
         write("fuzz_sim_session", name, b"\x00" + data)
     for plan in range(1, 12):
         write("fuzz_sim_session", "fault-%02d" % plan, bytes([plan]) + update("RT71", "SUB", [70, 2]))
+
 
 if __name__ == "__main__":
     reader_seeds()
