@@ -1,12 +1,12 @@
 #include "app/MainFrame.h"
 
 #include "app/AppIcon.h"
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 #include "platform/StringResource.h"
 #include "resources/ui/MenuResource.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/UiStrings.h"
-#include "ui/ZorflashView.h"
+#include "app/ProgressDisplay.h"
+#include "app/UiStrings.h"
+#include "app/ZorflashView.h"
 
 #include <QAction>
 #include <QApplication>

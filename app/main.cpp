@@ -1,13 +1,13 @@
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/ZorflashView.h"
+#include "app/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/ProgressDisplay.h"
+#include "app/ZorflashView.h"
 
 #include "ZorflashVersion.h"
 

@@ -3,10 +3,10 @@
 // and both languages. Controls are found by their ids.
 #include "GuiTestSupport.h"
 
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
 #include "ui/LinkSummary.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -6,10 +6,10 @@
 
 #include "app/AboutDialog.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
+#include "app/ProgressDisplay.h"
+#include "app/UiStrings.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,11 +1,11 @@
-#include "ui/CommSettingsDialog.h"
+#include "app/CommSettingsDialog.h"
 
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/DialogBuilder.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ZorflashView.h"
+#include "app/DialogBuilder.h"
+#include "app/IPAddressCtrl.h"
+#include "app/ZorflashView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
-#include "ui/ProgressDisplay.h"
+#include "app/ProgressDisplay.h"
 
 #include "update/ProgressLine.h"
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
