@@ -1,18 +1,14 @@
 #pragma once
 
-#include "platform/EditText.h"
-#include "ui/LogMailbox.h"
-#include "update/UpdateHost.h"
+#include "ui/FormPresenter.h"
+#include "ui/FormView.h"
 
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -25,15 +21,15 @@ namespace zorflash {
 
 class CProgressDisplay;
 
-// The form the operator works in: model, update file with its header preview, link
-// summary, Start and the status box. It is also the update's host. The worker thread
-// never touches a widget or the form's state: it reads its own copy of the settings,
-// leaves the log in a mailbox and posts; only the disk prompt and the error report wait,
-// on the window thread, for the operator.
-class CZorflashView : public QWidget, public CUpdateHost {
+// The form the operator works in, as Qt widgets built from template 101: it shows what
+// its presenter (CFormPresenter) says and passes on what the operator did. The worker's
+// hand-over arrives as posted events (the log's wake-up, and type 1125 for the end); the
+// disk prompt and the error report reach the window thread through a blocking queued
+// call while the worker waits.
+class CZorflashView : public QWidget, public IFormView {
     Q_OBJECT
 public:
-    static constexpr int kUpdateFinishedEvent = static_cast<int>(WM_UPDATE_FINISHED);
+    static constexpr int kUpdateFinishedEvent = static_cast<int>(CFormPresenter::kUpdateFinishedMessage);
 
     // Returns the chosen path, or an empty text when the operator cancelled.
     using FileChooser = std::function<QString(QWidget* owner, const QString& qtFilter)>;
@@ -45,22 +41,19 @@ public:
     explicit CZorflashView(UpdateSettings& record, QWidget* parent = nullptr);
     ~CZorflashView() override;
 
-    UpdateSettings& GetRecord() const { return m_record; }
-    bool IsUpdating() const { return m_updating; }
+    CFormPresenter& Presenter() { return m_presenter; }
+    UpdateSettings& GetRecord() const { return m_presenter.GetRecord(); }
+    bool IsUpdating() const { return m_presenter.IsUpdating(); }
+    std::string GetStatusText() const { return m_presenter.GetStatusText(); }
+    const UpdateResult& LastResult() const { return m_presenter.LastResult(); }
 
-    // First display: the model list filled afresh, row 0 chosen.
-    void OnInitialUpdate();
-    void SelectModel(int index);
-    void ShowLinkSummary();
-
-    void OnModelChanged();
-    void OnBrowse();
-    // What Browse does once the operator has chosen a file; a file dropped on the window
-    // comes here too. Refused while an update runs.
+    // What the operator did, handed on.
+    void OnInitialUpdate() { m_presenter.OnInitialUpdate(); }
+    void SelectModel(int index) { m_presenter.SelectModel(index); }
+    void OnBrowse() { m_presenter.OnBrowse(); }
     void OnFileChosen(const QString& path);
-    void OnSettings();
-    void OnStart();
-    void OnUpdateFinished();
+    void OnSettings() { m_presenter.OnSettings(); }
+    void OnStart() { m_presenter.OnStart(); }
 
     // Seams for the modal windows a test cannot click.
     void SetFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
@@ -68,27 +61,32 @@ public:
     QMessageBox::StandardButton ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text,
                                             QMessageBox::StandardButtons buttons);
 
-    // How the last update ended, once its finished event has arrived.
-    const UpdateResult& LastResult() const { return m_lastResult; }
-    // The status box's text as the update wrote it (CR LF line ends).
-    std::string GetStatusText() const { return m_statusText.GetText(); }
-
     // Where the progress of an update is shown; the frame's status bar holds it.
     void SetProgressDisplay(CProgressDisplay* display) { m_progress = display; }
 
-    // CUpdateHost, called on the update worker thread (OnStatusLogChanged also on the
-    // window thread, which shows the log at once).
-    const UpdateSettings& Settings() const override;
-    Language StatusLanguage() const override { return m_runLanguage; }
-    void OnStatusLogChanged(const CEditText& log) override;
-    bool PromptOkCancel(const std::string& text) override;
-    void ReportError(const std::string& text) override;
-    void PostUpdateFinished(const UpdateResult& result) override;
-    void OnRecordStreamWrite(uint32_t bytes) override;
+    // IFormView
+    void ShowModelList(const std::vector<std::string>& names) override;
+    void ShowModelSelection(int index) override;
+    void ShowFileName(const std::string& name) override;
+    void ShowHeaderPreview(const std::string& text) override;
+    void ShowLinkSummary(const std::string& text) override;
+    void ShowStatusText(const StatusBoxText& status) override;
+    void EnableStart(bool enabled) override;
+    void LockForUpdate(bool updating) override;
+    void ShowProgress(const ProgressState& state) override;
+    std::string ChooseUpdateFile(const std::string& filter) override;
+    void RunSettingsDialog() override;
+    bool ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text,
+                     MessageButtons buttons) override;
+    void StartTimer(FormTimer timer, int milliseconds) override;
+    void StopTimer(FormTimer timer) override;
+    void PostStatusLogChanged() override;
+    void PostUpdateFinished() override;
+    void RunOnWindowThread(const std::function<void()>& task) override;
 
 signals:
     // While an update runs nothing may change the record or start a second update; the
-    // frame follows this to lock its own commands.
+    // frame and the benchmark's driver follow this.
     void UpdatingChanged(bool updating);
 
 protected:
@@ -96,18 +94,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    template <typename Function>
-    auto OnWindowThread(Function function);
-    void SetUpdating(bool updating);
-    void OnStatusLogEvent();
-    void ShowPendingLog();
-    void ShowStatusLog(const std::string& text, int caret);
-    void RenderStatus();
-    void ScrollStatusToCaret(int caret);
-    void ReportException(const std::string& text);
-    void ShowProgress();
+    void RenderStatus(const std::string& text);
+    void ScrollStatusToCaret(const StatusBoxText& status);
+    QTimer& Timer(FormTimer timer) { return timer == FormTimer::StatusLog ? m_logTimer : m_progressTimer; }
 
-    UpdateSettings& m_record;
     QPushButton* m_startButton = nullptr;
     QPlainTextEdit* m_statusBox = nullptr;
     QPlainTextEdit* m_headerBox = nullptr;
@@ -116,41 +106,16 @@ private:
     QComboBox* m_modelList = nullptr;
     QPushButton* m_browseButton = nullptr;
     QPushButton* m_settingsButton = nullptr;
-
-    // What the status box shows, window thread only; the job owns the log itself.
-    CEditText m_statusText;
-    // The one thing both threads touch, and it has its own lock.
-    CLogMailbox m_logMailbox;
-    // The record and language of the running update: copied at Start, read by the worker,
-    // written again only after its finished event.
-    UpdateSettings m_runSettings;
-    Language m_runLanguage = Language::English;
-    UpdateResult m_lastResult;
-    std::vector<std::string> m_shownLines{std::string()};  // what the box shows, line by line
-
-    bool m_updating = false;
-    std::thread m_worker;
-    // Set by the destructor so that a worker still running gets Cancel for its prompt
-    // instead of a message box nobody will answer.
-    std::atomic<bool> m_closing{false};
-    std::atomic<bool> m_finishedPosted{false};
-
-    // Progress of the running update. The worker adds to the counters after each write and
-    // never waits; the window thread reads them on its own timer, so a fast link costs the
-    // window nothing per block.
-    std::atomic<uint64_t> m_streamBytes{0};
-    std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
     CProgressDisplay* m_progress = nullptr;
-    QTimer m_progressTimer;
-    QElapsedTimer m_progressClock;
-    // The status box is redrawn at most every kLogRedrawMs; what comes between is merged
-    // in the mailbox, and the last text is shown when the update ends.
-    static constexpr int kLogRedrawMs = 40;
+    std::vector<std::string> m_shownLines{std::string()};  // what the status box shows, line by line
     QTimer m_logTimer;
-    QElapsedTimer m_logClock;
+    QTimer m_progressTimer;
 
     FileChooser m_fileChooser;
     MessageBoxFunction m_messageBox;
+    // Last, so that it goes first: its Shutdown still serves the worker through the
+    // widgets above.
+    CFormPresenter m_presenter;
 };
 
 }  // namespace zorflash

@@ -123,7 +123,7 @@ void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
     UpdateSettings& settings = app.GetDocument()->GetSettings();
     settings.ipAddress = 0x7F000001;  // 127.0.0.1
     settings.port = options.updatePort;
-    view->ShowLinkSummary();
+    view->Presenter().ShowLinkSummary();
     view->OnStart();
     auto* poll = new QTimer(frame);
     QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, taken = false]() mutable {

@@ -55,8 +55,11 @@ public:
     void OnFileChosen(const std::string& path);
     // Settings: the dialog, then the link summary again. Refused while updating.
     void OnSettings();
-    // Start: copies the record, locks the form, starts the worker. Refused while updating.
+    // Start: copies the record, locks the form, starts the worker. Refused while updating
+    // and until a file has been chosen.
     void OnStart();
+    // The link summary again, after the record's link was set from outside the form.
+    void ShowLinkSummary();
 
     // ---- what the view hands on (window thread)
     void OnStatusLogPosted();   // after IFormView::PostStatusLogChanged
@@ -96,7 +99,6 @@ public:
 
 private:
     void SetUpdating(bool updating);
-    void ShowLinkSummary();
     void ShowPendingLog();
     void ShowStatusLog(const std::string& text, int caret);
     void ShowProgress(const ProgressState& state);
@@ -113,6 +115,7 @@ private:
 
     bool m_updating = false;
     bool m_startEnabled = false;
+    bool m_started = false;  // an update has been started since the form was made
     // What the status box shows, window thread only; the job owns the log itself.
     CEditText m_statusText;
     // The one thing both threads touch, and it has its own lock.
