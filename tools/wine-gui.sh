@@ -54,6 +54,27 @@ click() {
     sleep 0.2
 }
 
+# click_until WINDOW ID COMMAND...: clicks the control until COMMAND holds (at most three
+# clicks, five seconds each): a click that lands while a window is still coming or going
+# is lost on a loaded machine, and an operator would simply click again.
+click_until() {
+    local window=$1 id=$2
+    shift 2
+    for _ in 1 2 3; do
+        click "$window" "$id" || true
+        for _ in $(seq 20); do
+            "$@" && return 0
+            sleep 0.25
+        done
+    done
+    return 1
+}
+
+# gone WINDOW ID: true once the control is no longer there.
+gone() {
+    ! probe "$1" "$2" rect >/dev/null
+}
+
 # type_text TEXT: real key events, a little apart, as the controls handle them one by one.
 type_text() {
     xdotool type --delay 60 -- "$1"
