@@ -89,30 +89,6 @@ reference() {  # reference NAME FILE SIMULATOR-ARGS...
     rm -rf "$work/images"
 }
 
-# Browse, the system's open-file dialog, the name typed into its name box and Enter.
-choose_file() {  # choose_file NAME
-    focus_window '^Zorflash$'
-    click_until frame 1002 wait_for dialog 1 0 || { fail "Browse showed no file dialog"; return 1; }
-    focus_window '^Open$'
-    sleep 0.3
-    type_text "$1"
-    press Return
-    for _ in $(seq 40); do gone dialog 1 && break; sleep 0.25; done
-}
-
-# Settings: TCP/IP, then Tab into the address control and the port box and type them.
-set_link() {  # set_link ADDRESS PORT
-    focus_window '^Zorflash$'
-    click_until frame 1003 probe dialog 1012 rect >/dev/null || { fail "Settings showed no dialog"; return 1; }
-    focus_window 'Communication Settings'
-    click dialog 1008
-    press Tab
-    type_text "$1"
-    press Tab
-    type_text "$2"
-    click_until dialog 1 gone dialog 1012 || fail "the settings dialog did not close with OK"
-}
-
 # Start, then the finished state: the update has begun once Start is disabled or the
 # status box has been cleared, and has finished once Start is enabled again.
 start_and_wait() {  # start_and_wait NAME
@@ -149,8 +125,7 @@ check_status() {  # check_status NAME [IMAGE-OF]
 
 started=$(date +%s)
 start_display
-# Wine draws the windows' captions and frames itself, as there is no window manager.
-timeout -k 5 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+prepare_prefix
 
 # The update file in a folder named in Japanese: the path goes through the wide API whole.
 folder="$work/更新ファイル"
@@ -170,12 +145,12 @@ wait_for frame 1006 60 || { fail "the main window did not appear"; exit 1; }
     fail "the link summary at start is '$(control_text frame 1007)'"
 enabled frame 1006 && fail "Start is enabled before a file was chosen"
 
-choose_file fw1.R71
+choose_file fw1.R71 || fail "Browse showed no file dialog"
 [ "$(control_text frame 1001)" = fw1.R71 ] || fail "the file name box shows '$(control_text frame 1001)'"
 control_text frame 1004 | grep -q '^MORVENAL RT71 MAIN ROM' || fail "the header preview is not the file's"
 
 start_sim "$work/good-main.sim.log"
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "good-main: the settings dialog did not open or close"
 summary=$(printf 'TCP/IP: 127.  0.  0.  1  Port %d' "$port")
 [ "$(control_text frame 1007)" = "$summary" ] ||
     fail "typed 127.0.0.1 and $port, the link summary is '$(control_text frame 1007)'"
@@ -186,7 +161,7 @@ rm -rf "$work/images"
 
 # The same window, the next instrument refuses the header.
 start_sim "$work/header-fault.sim.log" --fault header:wrong
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "header-fault: the settings dialog did not open or close"
 start_and_wait header-fault
 stop_sim
 check_status header-fault
@@ -197,9 +172,9 @@ rm -rf "$work/images"
 rm -f "$folder"/fw?.R71
 "$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$folder/fw1.R71" >/dev/null
 reference sub-two-volumes "$folder/fw1.R71"
-choose_file fw1.R71
+choose_file fw1.R71 || fail "sub-two-volumes: Browse showed no file dialog"
 start_sim "$work/sub-two-volumes.sim.log"
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "sub-two-volumes: the settings dialog did not open or close"
 mv "$folder/fw2.R71" "$work/later.R71"
 focus_window '^Zorflash$'
 before=$(control_text frame 1005 | md5sum)

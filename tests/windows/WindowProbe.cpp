@@ -5,7 +5,7 @@
 //   ID: a control id, 0 for the window itself.
 //   WHAT: "text" (its text, UTF-8, as it stands), "rect" (left top right bottom on the
 //   screen), "state" (enabled visible checked), "children" (its child windows: class, id,
-//   rectangle), "close" (ask the window to close).
+//   rectangle), "command=N" (post menu command N), "close" (ask the window to close).
 // Exit 1 when the window or the control is not there (yet).
 #include <windows.h>
 
@@ -108,6 +108,9 @@ int wmain(int argc, wchar_t** argv)
             GetWindowRect(child, &r);
             std::printf("%ls %d %ld %ld %ld %ld\n", name, GetDlgCtrlID(child), r.left, r.top, r.right, r.bottom);
         }
+    } else if (what.rfind(L"command=", 0) == 0) {
+        // A menu command, as the menu would send it (the screenshots open their dialogs so).
+        PostMessageW(control, WM_COMMAND, static_cast<WPARAM>(_wtoi(what.c_str() + 8)), 0);
     } else if (what == L"close") {
         PostMessageW(control, WM_CLOSE, 0, 0);
     } else {
