@@ -159,6 +159,30 @@ stop_sim
 check_status good-main "$folder/fw1.R71"
 rm -rf "$work/images"
 
+# The status box's own menu (right button): Select All, then Copy, and the clipboard holds
+# the status text as the operator would paste it into a ticket.
+edit_menu() {  # edit_menu KEY: the menu item with that mnemonic
+    local rect
+    rect=$(probe frame 1005 rect) || return 1
+    set -- $rect "$1"
+    xdotool mousemove --sync $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 ))
+    xdotool mousedown 3
+    sleep 0.05
+    xdotool mouseup 3
+    sleep 0.5
+    press "$5"
+    sleep 0.3
+}
+focus_window '^Zorflash$'
+edit_menu a
+edit_menu c
+probe clipboard >"$work/clipboard.txt" || true
+if cmp -s "$work/clipboard.txt" "$work/good-main.linux.txt"; then
+    echo "  edit-menu          Select All and Copy put the status text on the clipboard"
+else
+    fail "edit-menu: the clipboard does not hold the status text after Select All and Copy"
+fi
+
 # The same window, the next instrument refuses the header.
 start_sim "$work/header-fault.sim.log" --fault header:wrong
 set_link 127.0.0.1 "$port" || fail "header-fault: the settings dialog did not open or close"
