@@ -15,7 +15,6 @@
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -77,6 +76,13 @@ int RunFlash(const FlashOptions& options)
             return kExitUsage;
         }
     }
+    // Written to one file, the status text renamed over it at the end would leave nothing
+    // of the trace.
+    if (trace.IsOpen() && !options.statusFile.empty() && statusFile.SameFile(trace.Place())) {
+        std::fprintf(stderr, "zorflash-cli: --status-file and --trace name the same file %s: give each its own\n",
+                     PrintableText(options.traceFile).c_str());
+        return kExitUsage;
+    }
     CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
 
     CTerminalHost::Options hostOptions;
@@ -84,7 +90,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.interactive = !options.json && IsTerminal(stdout);
     hostOptions.colour = hostOptions.interactive && !noColour;
     hostOptions.noPrompt = options.noPrompt;
-    hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
+    hostOptions.totalBytes = 0;  // the engine counts the volumes as it finds them
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.language = options.language;
@@ -102,7 +108,7 @@ int RunFlash(const FlashOptions& options)
                              PrintableText(options.statusFile).c_str(), error.c_str());
             return code;
         }
-        hostOptions.totalBytes = check.TotalBytes(hostOptions.totalBytes);
+        hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
     }
 
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
@@ -118,7 +124,7 @@ int RunFlash(const FlashOptions& options)
     host.Finish();
     if (!trace.Close())
         std::fprintf(stderr, "zorflash-cli: the trace file %s could not be written completely\n",
-                     options.traceFile.c_str());
+                     PrintableText(options.traceFile).c_str());
 
     const std::string& text = host.StatusText();
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
@@ -127,15 +133,23 @@ int RunFlash(const FlashOptions& options)
     // A signal wins over whatever the run ended with: the operator asked to stop.
     int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
-    const double seconds = host.Seconds();
 
+    // Every run that did not complete says why, once on stderr and in the JSON result.
+    std::string reason;
+    bool reasonSaid = false;
     if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n",
-                     CConsoleInterrupt::Describe(interruption), PrintableText(host.StepAtInterruption()).c_str(),
-                     host.BytesSent() > 0 ? "the instrument holds an incomplete update"
-                                          : "no firmware record had been sent");
+        reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) +
+                 ") during \"" + PrintableText(host.StepAtInterruption()) + "\"; " +
+                 (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
+        std::fprintf(stderr, "zorflash-cli: %s\n", reason.c_str());
+        reasonSaid = true;
+    } else {
+        reason = FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
+                               host.PromptedFor(), host.Reported());
+        // The operator who answered Cancel needs no line saying so; a script has it.
+        reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
     if (!options.statusFile.empty()) {
         std::string error;
@@ -147,25 +161,28 @@ int RunFlash(const FlashOptions& options)
                                      "missing\n");
                 outcomeName = "status-file-lost";
                 code = kExitStatusFileLost;
+                reason = "the firmware was sent completely, but the status file " +
+                         PrintableText(options.statusFile) + " could not be written: " + error;
+                reasonSaid = true;
             }
         }
     }
 
-    const std::string reason = FailureReason(outcome, options.settings, watch, host.LastPromptEnd(), host.PromptedFor());
-    if (!reason.empty()) {
+    if (!reason.empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)
-        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, seconds).c_str());
+        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds).c_str());
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},
                       {"exit", code},
                       {"reason", reason},
-                      {"contacted", watch.OpenSeen()},
+                      {"contacted", watch.Opened()},
                       {"bytes", host.BytesSent()},
                       {"records", records},
+                      {"acknowledgedRecords", host.Result().acknowledgedRecords},
                       {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                            commandStart).count() * 1e6) / 1e6}});
 

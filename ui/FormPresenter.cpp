@@ -11,7 +11,6 @@
 #include "ui/HeaderPreview.h"
 #include "ui/LinkSummary.h"
 #include "ui/UiStringIds.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
 #include <new>
@@ -138,10 +137,9 @@ void CFormPresenter::OnStart()
     m_runSettings = m_record;
     m_runLanguage = m_language;
     {
-        // Until the engine has opened the file, the bar starts from the file's size.
+        // Until the engine has opened the file, the bar starts from nothing.
         std::lock_guard<std::mutex> lock(m_progressMutex);
         m_latestProgress = UpdateProgress();
-        m_latestProgress.total = RecordStreamTotal(m_runSettings.filePath);
     }
     m_progressRunning = true;
     ShowProgressNow();

@@ -3,6 +3,7 @@
 #include "platform/PathText.h"
 #include "platform/StringResource.h"
 #include "ui/FormPresenter.h"
+#include "ui/ProgressFigures.h"
 #include "ui/UiStringIds.h"
 #include "ui/ZorflashDoc.h"
 
@@ -94,9 +95,7 @@ std::string CFramePresenter::Title() const
     const std::string& path = m_document.GetPathName();
     if (!path.empty())
         title = Utf8FromPath(PathFromUtf8(path).filename()) + " - " + title;
-    if (m_percent >= 0)
-        title = std::to_string(m_percent) + "% - " + title;
-    return title;
+    return CProgressFigures::Title(m_percent, title);
 }
 
 void CFramePresenter::UpdateTitle()

@@ -1,10 +1,8 @@
 #include "ui/StatusBarProgress.h"
 
 #include "platform/StringResource.h"
+#include "ui/ProgressFigures.h"
 #include "ui/UiStringIds.h"
-#include "update/ProgressLine.h"
-
-#include <algorithm>
 
 namespace zorflash {
 
@@ -23,19 +21,14 @@ ProgressState CStatusBarProgress::Idle() const
 
 ProgressState CStatusBarProgress::Show(const UpdateProgress& progress)
 {
-    const int sections = std::max(1, progress.sections);
+    const CProgressFigures figures(progress, m_language);
     m_state.barShown = true;
-    m_state.barPercent = progress.Percent();
+    m_state.barPercent = figures.Percent();
     m_state.titlePercent = m_state.barPercent;
-    m_state.sectionShown = sections > 1;
-    m_state.sectionText =
-        FormatStringResource(m_language, kIdsProgressSection, std::clamp(progress.section, 1, sections), sections);
-    // A volume may hold bytes behind its last END: the figures never run past the total.
-    const uint64_t sent = std::min(progress.bytes, progress.total);
-    m_state.figuresText = FormatStringResource(
-        m_language, kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
-        CProgressLine::FormatBytes(static_cast<double>(progress.total)).c_str(),
-        CProgressLine::FormatBytes(progress.Rate()).c_str(), CProgressLine::FormatDuration(progress.SecondsLeft()).c_str());
+    // The volume of a two-volume file, else the section of a two-section file.
+    m_state.sectionText = figures.Place();
+    m_state.sectionShown = !m_state.sectionText.empty();
+    m_state.figuresText = figures.Figures();
     return m_state;
 }
 

@@ -6,10 +6,10 @@
 
 namespace zorflash {
 
-// The status bar's texts for one update from where the engine says it stands: percent of
-// the record stream's bytes (100 only after the last END), the section of a two-section
-// file, the rate and the time left, and at the end the outcome. The form's presenter feeds
-// it and a view shows the ProgressState it answers.
+// The status bar's state for one update, from where the engine says it stands: the texts
+// of CProgressFigures (percent, 100 only after the last END; the volume of a two-volume
+// file or the section of a two-section file; the rate and the time left), and at the end
+// the outcome. The form's presenter feeds it and a view shows the ProgressState it answers.
 class CStatusBarProgress {
 public:
     enum class Outcome { Completed, Failed, Cancelled };
