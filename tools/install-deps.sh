@@ -12,6 +12,7 @@ packages=(
     help2man librsvg2-bin man-db
     dpkg-dev file lintian desktop-file-utils appstream
     g++-mingw-w64-x86-64-posix wine64 googletest zip unzip
+    imagemagick xdotool iproute2
     ansible-core
 )
 
