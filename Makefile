@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 .PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz \
-	fuzz bench clean FORCE build-windows test-windows package-windows
+	fuzz bench clean FORCE build-windows test-windows package-windows test-package-windows
 
 all: build
 
@@ -83,8 +83,13 @@ build-windows: build-windows/build.ninja
 test-windows: build build-windows
 	tools/test-windows.sh $(BUILD_DIR) build-windows
 
+# build-windows/zorflash-cli-windows-x64.zip and build-windows/package/zorflash-VERSION-x64.msi.
 package-windows: build-windows
 	tools/package-windows.sh build-windows
+
+# The MSI installed, run against the Linux simulator, upgraded and removed under Wine.
+test-package-windows: build package-windows
+	tools/test-package-windows.sh $(BUILD_DIR) build-windows
 
 # The performance figures (B1..B7), measured against their references in one run.
 bench: deps
