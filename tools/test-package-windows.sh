@@ -99,6 +99,7 @@ if [ "$has_desktop" = 1 ]; then
     link=$(shortcut)
     [ -n "$link" ] && grep -qaF 'C:\Program Files\Zorflash\Zorflash.exe' "$link" ||
         fail "no Start menu shortcut Zorflash.lnk to Program Files\Zorflash\Zorflash.exe"
+    echo "  the shortcut: ${link#"$WINEPREFIX/drive_c/"}"
 else
     echo "  (this MSI holds no Zorflash.exe: no shortcut to check)"
 fi
