@@ -6,10 +6,11 @@
 
 #include "app/AboutDialog.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
+#include "app/ProgressDisplay.h"
+#include "ui/StatusBarProgress.h"
+#include "app/UiStrings.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -183,8 +184,9 @@ private slots:
         // The status bar in the middle of a long update of two sections: the widest figures.
         Frame()->show();
         CProgressDisplay* progress = Frame()->GetProgressDisplay();
-        progress->Begin(1000ull << 20, 2);
-        progress->Show(999ull << 20, 2, 0.9);
+        CStatusBarProgress figures(lang);
+        figures.Begin(1000ull << 20, 2);
+        progress->Show(figures.Show(999ull << 20, 2, 0.9));
         QApplication::processEvents();
         for (QLabel* label : progress->findChildren<QLabel*>()) {
             const QString what = label->text() + " needs " + QString::number(label->sizeHint().width()) + " in " + QString::number(label->width());
@@ -277,7 +279,7 @@ private slots:
     {
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
-        View()->OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log);
         QApplication::clipboard()->setText("untouched");
         auto* status = Form<QPlainTextEdit>(1005);
         QCOMPARE(MenuOf(status->viewport(), "Select All"), QStringList({"Copy (off)", "Select All"}));

@@ -1,6 +1,6 @@
-#include "ui/DialogBuilder.h"
+#include "app/DialogBuilder.h"
 
-#include "ui/IPAddressCtrl.h"
+#include "app/IPAddressCtrl.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 
 #include "platform/EmptyFile.h"
 #include "platform/FileException.h"

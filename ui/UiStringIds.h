@@ -1,15 +1,10 @@
 #pragma once
 
-#include "resources/strings/Language.h"
-
-#include <QString>
-
 namespace zorflash {
 
-// Numbered texts of the desktop application. The application shows one language for its
-// whole life: it is chosen before the first window exists (SetUiLanguage) and read on the
-// window thread only; an update started from a window gets it as its job's language.
+// Numbered texts of the desktop application (resources/strings), the same for every view.
 constexpr unsigned kIdsAppTitle = 57344;
+constexpr unsigned kIdsIdlePrompt = 57345;  // "Ready", the status bar when no update runs
 constexpr unsigned kIdsOpenCommand = 57601;
 constexpr unsigned kIdsCommSettingsCommand = 32771;
 constexpr unsigned kIdsExitCommand = 57665;
@@ -22,15 +17,7 @@ constexpr unsigned kIdsProgressFigures = 61335;
 constexpr unsigned kIdsUpdateCompleted = 61336;
 constexpr unsigned kIdsUpdateFailed = 61337;
 constexpr unsigned kIdsUpdateCancelled = 61338;
+constexpr unsigned kIdsNotARegularFile = 61339;
 constexpr unsigned kIdsEditUndo = 61340;  // .. 61345: Cut, Copy, Paste, Delete, Select All
-
-void SetUiLanguage(Language language);
-Language UiLanguage();
-
-QString UiText(unsigned id);
-// "Zorflash": the caption of the main window and of the program's own message boxes.
-QString AppTitle();
-// The part of a command's string after "\n", which the tool bar shows as its tool tip.
-QString ToolTipText(unsigned commandId);
 
 }  // namespace zorflash

@@ -1,8 +1,8 @@
-#include "ui/IPAddressCtrl.h"
+#include "app/IPAddressCtrl.h"
 
 #include "platform/StringResource.h"
-#include "ui/EditMenu.h"
-#include "ui/UiStrings.h"
+#include "app/EditMenu.h"
+#include "app/UiStrings.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 
 #include "platform/StringResource.h"
 

@@ -1,6 +1,6 @@
-#include "ui/EditMenu.h"
+#include "app/EditMenu.h"
 
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -1,11 +1,10 @@
-#include "ui/CommSettingsDialog.h"
+#include "app/CommSettingsDialog.h"
 
-#include "platform/StringResource.h"
-#include "ui/UiStrings.h"
+#include "app/DialogBuilder.h"
+#include "app/IPAddressCtrl.h"
+#include "app/UiStrings.h"
+#include "app/ZorflashView.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/DialogBuilder.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ZorflashView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -15,8 +14,8 @@
 namespace zorflash {
 
 CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
-    : QDialog(view ? view->window() : nullptr)
-    , m_pView(view)
+    : QDialog(view->window())
+    , m_presenter(*this, view->Presenter())
 {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -29,20 +28,19 @@ CCommSettingsDialog::CCommSettingsDialog(CZorflashView* view)
     m_ipAddress = qobject_cast<CIPAddressCtrl*>(FindControl(this, kIdcIpAddress));
     m_portBox = qobject_cast<QLineEdit*>(FindControl(this, kIdcPort));
 
-    connect(m_tcpIp, &QRadioButton::clicked, this, [this] { OnTcpIpClicked(); });
-    connect(m_usb, &QRadioButton::clicked, this, [this] { OnUsbClicked(); });
+    connect(m_tcpIp, &QRadioButton::clicked, this, [this] { m_presenter.OnTcpIpClicked(); });
+    connect(m_usb, &QRadioButton::clicked, this, [this] { m_presenter.OnUsbClicked(); });
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdOk)), &QPushButton::clicked, this, &QDialog::accept);
     connect(qobject_cast<QPushButton*>(FindControl(this, kIdCancel)), &QPushButton::clicked, this, &QDialog::reject);
 
-    LoadControls(LoadCommSettings(m_pView->GetRecord()));
+    m_presenter.OnInitDialog();
 }
 
-void CCommSettingsDialog::LoadControls(const CommSettingsControls& controls)
+void CCommSettingsDialog::ShowControls(const CommSettingsControls& controls)
 {
     m_tcpIp->setChecked(controls.tcpChecked);
     m_usb->setChecked(controls.usbChecked);
-    m_ipAddress->setEnabled(controls.addressEnabled);
-    m_portBox->setEnabled(controls.addressEnabled);
+    EnableAddress(controls.addressEnabled);
     m_tcpIp->setEnabled(controls.tcpEnabled);
     m_usb->setEnabled(controls.usbEnabled);
     m_ipAddress->SetAddress(controls.address);
@@ -50,7 +48,7 @@ void CCommSettingsDialog::LoadControls(const CommSettingsControls& controls)
     m_fastTransfer->setChecked(controls.fastChecked);
 }
 
-CommSettingsControls CCommSettingsDialog::GetControls() const
+CommSettingsControls CCommSettingsDialog::ReadControls() const
 {
     CommSettingsControls controls;
     controls.tcpChecked = m_tcpIp->isChecked();
@@ -64,24 +62,15 @@ CommSettingsControls CCommSettingsDialog::GetControls() const
     return controls;
 }
 
-void CCommSettingsDialog::OnTcpIpClicked()
+void CCommSettingsDialog::EnableAddress(bool enabled)
 {
-    m_ipAddress->setEnabled(true);
-    m_portBox->setEnabled(true);
-}
-
-void CCommSettingsDialog::OnUsbClicked()
-{
-    m_ipAddress->setEnabled(false);
-    m_portBox->setEnabled(false);
+    m_ipAddress->setEnabled(enabled);
+    m_portBox->setEnabled(enabled);
 }
 
 void CCommSettingsDialog::accept()
 {
-    // The record is read by a running update without a lock; the form keeps this dialog
-    // closed while one runs, and this refusal makes sure of it.
-    if (!m_pView->IsUpdating())
-        StoreCommSettings(GetControls(), m_pView->GetRecord());
+    m_presenter.OnOk();
     QDialog::accept();
 }
 

@@ -1,0 +1,116 @@
+// zorflash-window-probe WINDOW ID WHAT
+//   WINDOW: "frame" (the main window), "dialog" (the topmost visible dialog box of the
+//   program: settings, about, a message box, the file dialog) or "list" (every visible
+//   top-level window, one a line: class, rectangle, title).
+//   ID: a control id, 0 for the window itself.
+//   WHAT: "text" (its text, UTF-8, as it stands), "rect" (left top right bottom on the
+//   screen), "state" (enabled visible checked), "close" (ask the window to close).
+// Exit 1 when the window or the control is not there (yet).
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+HWND FindDialog()
+{
+    // Top-level windows come topmost first; the first visible dialog is the one in front.
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        if (IsWindowVisible(w) && std::wcscmp(name, L"#32770") == 0)
+            return w;
+    }
+    return nullptr;
+}
+
+HWND FindControl(HWND window, int id)
+{
+    if (id == 0)
+        return window;
+    if (HWND direct = GetDlgItem(window, id))
+        return direct;
+    // The form's controls sit in a child dialog of the frame.
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (GetDlgCtrlID(child) != s->id)
+                return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void PrintUtf8(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+std::wstring TextOf(HWND window)
+{
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+BOOL CALLBACK ListWindow(HWND w, LPARAM)
+{
+    if (!IsWindowVisible(w))
+        return TRUE;
+    wchar_t name[64] = {};
+    GetClassNameW(w, name, 64);
+    RECT r{};
+    GetWindowRect(w, &r);
+    std::printf("%ls %ld %ld %ld %ld ", name, r.left, r.top, r.right, r.bottom);
+    std::fflush(stdout);
+    PrintUtf8(TextOf(w));
+    std::printf("\n");
+    return TRUE;
+}
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc >= 2 && std::wcscmp(argv[1], L"list") == 0) {
+        EnumWindows(ListWindow, 0);
+        return 0;
+    }
+    if (argc != 4)
+        return 2;
+    const std::wstring which = argv[1];
+    HWND window = which == L"frame" ? FindWindowW(L"ZorflashFrame", nullptr) : FindDialog();
+    HWND control = window ? FindControl(window, _wtoi(argv[2])) : nullptr;
+    if (!control)
+        return 1;
+    const std::wstring what = argv[3];
+    if (what == L"text") {
+        PrintUtf8(TextOf(control));
+    } else if (what == L"rect") {
+        RECT r{};
+        GetWindowRect(control, &r);
+        std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    } else if (what == L"state") {
+        const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
+        std::printf("%d %d %d\n", IsWindowEnabled(control) ? 1 : 0, IsWindowVisible(control) ? 1 : 0,
+                    checked == BST_CHECKED ? 1 : 0);
+    } else if (what == L"close") {
+        PostMessageW(control, WM_CLOSE, 0, 0);
+    } else {
+        return 2;
+    }
+    return 0;
+}
