@@ -23,12 +23,12 @@ while [ $# -gt 1 ]; do
 done
 WIN_BUILD=$(realpath "${1:-build-windows}")
 exe="$WIN_BUILD/cli/zorflash-cli.exe"
-icon="$WIN_BUILD/resources/icons/zorflash.ico"
-for file in "$exe" "$icon"; do
+# The desktop application and its icon (made from the SVG for the .exe's resources).
+desktop="$WIN_BUILD/win32/Zorflash.exe"
+icon="$WIN_BUILD/win32/zorflash.ico"
+for file in "$exe" "$desktop" "$icon"; do
     [ -f "$file" ] || { echo "package-windows: $file is missing (make build-windows)" >&2; exit 1; }
 done
-# The desktop application, once the Windows build makes it.
-desktop=$(find "$WIN_BUILD" -maxdepth 3 -name Zorflash.exe -not -path "$WIN_BUILD/package/*" | head -n 1)
 [ -n "$version" ] || version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN_BUILD/CMakeCache.txt")
 [ -n "$version" ] || { echo "package-windows: no project version in $WIN_BUILD/CMakeCache.txt" >&2; exit 1; }
 out=$(realpath -m "${out:-$WIN_BUILD/package}")
@@ -50,19 +50,12 @@ if [ -z "$msi_only" ]; then
     unzip -l "$zip_file"
 fi
 
-# The installer: its files are the zip's, the desktop application and the icon.
+# The installer: its files are the zip's, the desktop application and its icon.
 msi_stage="$stage/msi"
 cp -r "$stage/zorflash-cli" "$msi_stage"
-cp "$icon" "$msi_stage/"
-cp packaging/windows/zorflash.wxs "$msi_stage/"
+cp packaging/windows/zorflash.wxs "$desktop" "$icon" "$msi_stage/"
 defines=(-D "Version=$version"
          -D "ProductCode=$(cmake -DVERSION="$version" -P packaging/windows/product-code.cmake)")
-if [ -n "$desktop" ]; then
-    cp "$desktop" "$msi_stage/Zorflash.exe"
-    defines+=(-D DesktopExe=yes)
-else
-    echo "package-windows: no Zorflash.exe in $WIN_BUILD: the MSI holds zorflash-cli.exe only" >&2
-fi
 mkdir -p "$out"
 msi="$out/zorflash-$version-x64.msi"
 rm -f "$msi"

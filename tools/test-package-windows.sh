@@ -51,7 +51,6 @@ environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environme
 property() {
     msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name {print $2}'
 }
-has_desktop=$(msiinfo export "$MSI" File | grep -c $'\tZorflash.exe\t' || true)
 
 # msiexec ARGS...: its exit code, bounded in time.
 msiexec() {
@@ -87,22 +86,16 @@ timeout -k 5 180 "$WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot fai
 echo "== msiexec /i $(basename "$MSI") /qn"
 code1=$(property "$MSI" ProductCode)
 [ "$(msiexec /i "Z:$MSI" /qn)" = 0 ] || fail "the install ended with an error: $(cat "$work/msiexec.out")"
-expected_files=(zorflash-cli.exe README-Windows.txt LICENSE.txt)
-[ "$has_desktop" = 1 ] && expected_files+=(Zorflash.exe)
-for file in "${expected_files[@]}"; do
+for file in zorflash-cli.exe Zorflash.exe README-Windows.txt LICENSE.txt; do
     [ -f "$installed/$file" ] || fail "$file is not in Program Files\\Zorflash"
 done
 cmp -s "$installed/zorflash-cli.exe" "$WIN_BUILD/cli/zorflash-cli.exe" ||
     fail "the installed zorflash-cli.exe is not the built one"
-if [ "$has_desktop" = 1 ]; then
-    # The link holds the target's path as text.
-    link=$(shortcut)
-    [ -n "$link" ] && grep -qaF 'C:\Program Files\Zorflash\Zorflash.exe' "$link" ||
-        fail "no Start menu shortcut Zorflash.lnk to Program Files\Zorflash\Zorflash.exe"
-    echo "  the shortcut: ${link#"$WINEPREFIX/drive_c/"}"
-else
-    echo "  (this MSI holds no Zorflash.exe: no shortcut to check)"
-fi
+# The link holds the target's path as text.
+link=$(shortcut)
+[ -n "$link" ] && grep -qaF 'C:\Program Files\Zorflash\Zorflash.exe' "$link" ||
+    fail "no Start menu shortcut Zorflash.lnk to Program Files\Zorflash\Zorflash.exe"
+echo "  the shortcut: ${link#"$WINEPREFIX/drive_c/"}"
 [ "$(listed_version "$code1")" = "$version" ] || fail "the installed programs list shows no Zorflash $version"
 [ "$(path_entries)" = 1 ] || fail "Program Files\\Zorflash is not on the system PATH: $(system_path)"
 [ "$(installed_cli_version)" = "zorflash-cli $version" ] || fail "the installed zorflash-cli.exe --version: $(installed_cli_version)"

@@ -50,18 +50,14 @@ table "$msi" LaunchCondition | grep -q '^NOT WIX_DOWNGRADE_DETECTED' || fail "a 
 table "$msi" Directory | grep -qP '^INSTALLDIR\tProgramFiles64Folder\tZorflash$' || fail "not in Program Files\\Zorflash"
 table "$msi" Component | awk -F '\t' '$3 != "INSTALLDIR" || int($4 / 256) % 2 != 1 {print; bad = 1} END {exit bad}' ||
     fail "a component is not a 64-bit one in INSTALLDIR"
-files=(zorflash-cli.exe README-Windows.txt LICENSE.txt)
-desktop=$(find "$BUILD" -maxdepth 3 -name Zorflash.exe -not -path "$BUILD/package/*" | head -n 1)
-[ -n "$desktop" ] && files+=(Zorflash.exe)
-[ "$(table "$msi" File | cut -f 3 | sort)" = "$(printf '%s\n' "${files[@]}" | sort)" ] ||
+[ "$(table "$msi" File | cut -f 3 | sort | tr '\n' ' ')" = "LICENSE.txt README-Windows.txt Zorflash.exe zorflash-cli.exe " ] ||
     fail "the files are $(table "$msi" File | cut -f 3 | tr '\n' ' ')"
 (cd "$work" && msiextract -C extracted "$msi" >/dev/null)
 cmp -s "$work/extracted/Zorflash/zorflash-cli.exe" "$BUILD/cli/zorflash-cli.exe" || fail "zorflash-cli.exe is not the built one"
-if [ -n "$desktop" ]; then
-    cmp -s "$work/extracted/Zorflash/Zorflash.exe" "$desktop" || fail "Zorflash.exe is not the built one"
-    [ "$(table "$msi" Shortcut | cut -f 2,3,5,9)" = $'ProgramMenuFolder\tZorflash\t[#ZorflashExe]\tzorflash.ico' ] ||
-        fail "the Start menu shortcut: $(table "$msi" Shortcut)"
-fi
+cmp -s "$work/extracted/Zorflash/Zorflash.exe" "$BUILD/win32/Zorflash.exe" || fail "Zorflash.exe is not the built one"
+[ "$(table "$msi" Shortcut | cut -f 2,3,5,9)" = $'ProgramMenuFolder\tZorflash\t[#ZorflashExe]\tzorflash.ico' ] ||
+    fail "the Start menu shortcut: $(table "$msi" Shortcut)"
+[ "$(property "$msi" ARPPRODUCTICON)" = zorflash.ico ] || fail "no icon in the installed programs list"
 
 # The PATH entry: appended on install, taken out on removal, in a feature of its own.
 [ "$(table "$msi" Environment)" = $'PathEntry\t=-*PATH\t[~];[INSTALLDIR]\tPathEntry' ] || fail "the PATH entry: $(table "$msi" Environment)"
