@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows downloads, each with the README's Windows section and the licence (the
-# project's, as the Debian package states it), with Windows line ends on the texts:
-#   zorflash-cli-windows-x64.zip           the statically linked .exe, run with no installation
+# The Windows downloads, each with the two statically linked programs (zorflash-cli.exe
+# and the desktop application Zorflash.exe), the README's Windows section and the licence
+# (the project's, as the Debian package states it), with Windows line ends on the texts:
+#   zorflash-cli-windows-x64.zip           to run with no installation
 #   package/zorflash-VERSION-x64.msi       the installer IT deploys (packaging/windows/)
 #
 #   tools/package-windows.sh [--msi-only] [--version VERSION] [--out DIR] WINDOWS_BUILD_DIR
@@ -36,7 +37,7 @@ out=$(realpath -m "${out:-$WIN_BUILD/package}")
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/zorflash-cli"
-cp "$exe" "$stage/zorflash-cli/"
+cp "$exe" "$desktop" "$stage/zorflash-cli/"
 # The section from its heading to the next one.
 awk '/^## Windows$/ {on = 1} /^## / && !/^## Windows$/ {on = 0} on' README.md |
     sed 's/$/\r/' >"$stage/zorflash-cli/README-Windows.txt"
@@ -50,10 +51,10 @@ if [ -z "$msi_only" ]; then
     unzip -l "$zip_file"
 fi
 
-# The installer: its files are the zip's, the desktop application and its icon.
+# The installer: the zip's files, and the desktop application's icon for its shortcut.
 msi_stage="$stage/msi"
 cp -r "$stage/zorflash-cli" "$msi_stage"
-cp packaging/windows/zorflash.wxs "$desktop" "$icon" "$msi_stage/"
+cp packaging/windows/zorflash.wxs "$icon" "$msi_stage/"
 defines=(-D "Version=$version"
          -D "ProductCode=$(cmake -DVERSION="$version" -P packaging/windows/product-code.cmake)")
 mkdir -p "$out"

@@ -54,6 +54,8 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
+    # What the screen showed, for the one who reads the log (KEEP_WORK=1 keeps it).
+    [ -n "${DISPLAY:-}" ] && import -window root "$work/failure-$failures.png" 2>/dev/null || true
 }
 
 start_sim() {  # start_sim LOG SIMULATOR-ARGS...: one instrument for one update; sets $port
@@ -87,43 +89,22 @@ reference() {  # reference NAME FILE SIMULATOR-ARGS...
     rm -rf "$work/images"
 }
 
-# Browse, the system's open-file dialog, the path typed into its name box and Enter.
-choose_file() {  # choose_file WINDOWS-PATH
+# Start, then the finished state: the update has begun once Start is disabled or the
+# status box has been cleared, and has finished once Start is enabled again.
+start_and_wait() {  # start_and_wait NAME
+    local before
+    before=$(control_text frame 1005 | md5sum)
     focus_window '^Zorflash$'
-    click frame 1002
-    wait_for dialog 1 || { fail "Browse showed no file dialog"; return 1; }
-    focus_window '^Open$'
-    sleep 0.3
-    type_text "$1"
-    press Return
-    for _ in $(seq 40); do probe dialog 1 rect >/dev/null || break; sleep 0.25; done
-}
-
-# Settings: TCP/IP, then Tab into the address control and the port box and type them.
-set_link() {  # set_link ADDRESS PORT
-    focus_window '^Zorflash$'
-    click frame 1003
-    wait_for dialog 1012 || { fail "Settings showed no dialog"; return 1; }
-    focus_window 'Communication Settings'
-    click dialog 1008
-    press Tab
-    type_text "$1"
-    press Tab
-    type_text "$2"
-    click dialog 1
-    for _ in $(seq 40); do probe dialog 1012 rect >/dev/null || break; sleep 0.25; done
-}
-
-start_and_wait() {  # start_and_wait NAME: Start, then the finished state (Start enabled again)
-    focus_window '^Zorflash$'
-    click frame 1006
-    sleep 0.5
+    click_until frame 1006 started "$before" || { fail "$1: Start did not start an update"; return 1; }
     for _ in $(seq 240); do
         enabled frame 1006 && return 0
         sleep 0.25
     done
     fail "$1: the update did not finish within 60 s"
     return 1
+}
+started() {
+    ! enabled frame 1006 || [ "$(control_text frame 1005 | md5sum)" != "$1" ]
 }
 
 check_status() {  # check_status NAME [IMAGE-OF]
@@ -144,6 +125,7 @@ check_status() {  # check_status NAME [IMAGE-OF]
 
 started=$(date +%s)
 start_display
+prepare_prefix
 
 # The update file in a folder named in Japanese: the path goes through the wide API whole.
 folder="$work/更新ファイル"
@@ -154,19 +136,21 @@ echo "== Zorflash.exe under Wine, driven through its windows (display $DISPLAY, 
 reference good-main "$folder/fw1.R71"
 reference header-fault "$folder/fw1.R71" --fault header:wrong
 
-"$WINE" "$EXE" --lang en >"$work/app.log" 2>&1 &
+# Started in the file's folder, so the file dialog opens there and the operator types only
+# the file's name; the path the program gets back holds the folder's Japanese name.
+(cd "$folder" && exec "$WINE" "$EXE" --lang en) >"$work/app.log" 2>&1 &
 app_pid=$!
 wait_for frame 1006 60 || { fail "the main window did not appear"; exit 1; }
 [ "$(control_text frame 1007)" = "TCP/IP: 192.168.  0.  1  Port 8023" ] ||
     fail "the link summary at start is '$(control_text frame 1007)'"
 enabled frame 1006 && fail "Start is enabled before a file was chosen"
 
-choose_file "Z:${folder//\//\\}\\fw1.R71"
+choose_file fw1.R71 || fail "Browse showed no file dialog"
 [ "$(control_text frame 1001)" = fw1.R71 ] || fail "the file name box shows '$(control_text frame 1001)'"
 control_text frame 1004 | grep -q '^MORVENAL RT71 MAIN ROM' || fail "the header preview is not the file's"
 
 start_sim "$work/good-main.sim.log"
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "good-main: the settings dialog did not open or close"
 summary=$(printf 'TCP/IP: 127.  0.  0.  1  Port %d' "$port")
 [ "$(control_text frame 1007)" = "$summary" ] ||
     fail "typed 127.0.0.1 and $port, the link summary is '$(control_text frame 1007)'"
@@ -177,7 +161,7 @@ rm -rf "$work/images"
 
 # The same window, the next instrument refuses the header.
 start_sim "$work/header-fault.sim.log" --fault header:wrong
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "header-fault: the settings dialog did not open or close"
 start_and_wait header-fault
 stop_sim
 check_status header-fault
@@ -188,12 +172,13 @@ rm -rf "$work/images"
 rm -f "$folder"/fw?.R71
 "$SIM" make-sample --model RT71 --kind SUB --records 200 --volumes 2 --split-at 250 "$folder/fw1.R71" >/dev/null
 reference sub-two-volumes "$folder/fw1.R71"
-choose_file "Z:${folder//\//\\}\\fw1.R71"
+choose_file fw1.R71 || fail "sub-two-volumes: Browse showed no file dialog"
 start_sim "$work/sub-two-volumes.sim.log"
-set_link 127.0.0.1 "$port"
+set_link 127.0.0.1 "$port" || fail "sub-two-volumes: the settings dialog did not open or close"
 mv "$folder/fw2.R71" "$work/later.R71"
 focus_window '^Zorflash$'
-click frame 1006
+before=$(control_text frame 1005 | md5sum)
+click_until frame 1006 started "$before" || fail "sub-two-volumes: Start did not start an update"
 prompt=""
 for _ in $(seq 80); do
     prompt=$(probe dialog 65535 text) && break

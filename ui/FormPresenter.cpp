@@ -127,23 +127,6 @@ void CFormPresenter::OnSettings()
     ShowLinkSummary();
 }
 
-int CFormPresenter::CountSections() const
-{
-    // A SUB file sends two record sections; which one the file is, its first line says.
-    try {
-        CFile file;
-        char line[kHeaderLineBufferSize] = {};
-        if (file.Open(m_runSettings.filePath)) {
-            ReadHeaderLine(file, line);
-            if (DetectRomKind(m_runSettings.model, line) == kRomSub)
-                return 2;
-        }
-    } catch (const CFileException&) {
-        // The update reports the file itself.
-    }
-    return 1;
-}
-
 void CFormPresenter::OnStart()
 {
     if (m_updating || !m_startEnabled)
@@ -154,11 +137,14 @@ void CFormPresenter::OnStart()
     m_finishedPosted = false;
     m_runSettings = m_record;
     m_runLanguage = m_language;
-    m_streamBytes = 0;
-    m_endBytes = 0;
+    {
+        // Until the engine has opened the file, the bar starts from the file's size.
+        std::lock_guard<std::mutex> lock(m_progressMutex);
+        m_latestProgress = UpdateProgress();
+        m_latestProgress.total = RecordStreamTotal(m_runSettings.filePath);
+    }
     m_progressRunning = true;
-    ShowProgress(m_progress.Begin(RecordStreamTotal(m_runSettings.filePath), CountSections()));
-    m_progressStart = std::chrono::steady_clock::now();
+    ShowProgressNow();
     m_view.StartTimer(FormTimer::Progress, kProgressRedrawMs);
     try {
         m_worker = StartUpdateWorker(this);
@@ -221,9 +207,12 @@ void CFormPresenter::OnTimer(FormTimer timer)
 
 void CFormPresenter::ShowProgressNow()
 {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_progressStart).count();
-    ShowProgress(m_progress.Show(m_streamBytes.load(std::memory_order_relaxed),
-                                 1 + m_endBytes.load(std::memory_order_relaxed), elapsed));
+    UpdateProgress progress;
+    {
+        std::lock_guard<std::mutex> lock(m_progressMutex);
+        progress = m_latestProgress;
+    }
+    ShowProgress(m_progress.Show(progress));
 }
 
 void CFormPresenter::ShowProgress(const ProgressState& state)
@@ -334,13 +323,10 @@ void CFormPresenter::ReportError(const std::string& text)
     });
 }
 
-void CFormPresenter::OnRecordStreamWrite(uint32_t bytes)
+void CFormPresenter::OnProgress(const UpdateProgress& progress)
 {
-    // Records are four bytes and more and blocks hold whole records, so only an END goes
-    // out alone as one byte.
-    m_streamBytes.fetch_add(bytes, std::memory_order_relaxed);
-    if (bytes == 1)
-        m_endBytes.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard<std::mutex> lock(m_progressMutex);
+    m_latestProgress = progress;
 }
 
 void CFormPresenter::PostUpdateFinished(const UpdateResult& result)

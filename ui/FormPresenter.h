@@ -91,7 +91,7 @@ public:
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
-    void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
 
     // The status box is redrawn at most this often; changes in between merge.
     static constexpr int kLogRedrawMs = 40;
@@ -104,7 +104,6 @@ private:
     void ShowProgress(const ProgressState& state);
     void ShowProgressNow();
     void ReportException(const std::string& text);
-    int CountSections() const;
     bool OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }
 
     IFormView& m_view;
@@ -137,15 +136,14 @@ private:
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_finishedPosted{false};
 
-    // Progress of the running update. The worker adds to the counters after each write
-    // and never waits; the window thread reads them on its own timer, so a fast link
-    // costs the window nothing per block.
-    std::atomic<uint64_t> m_streamBytes{0};
-    std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
+    // Where the running update stands. The worker leaves the engine's newest value here
+    // after each write and never waits; the window thread reads it on its own timer, so a
+    // fast link costs the window nothing per block.
+    std::mutex m_progressMutex;
+    UpdateProgress m_latestProgress;
     CStatusBarProgress m_progress;
     bool m_progressRunning = false;
     int m_titlePercent = -1;
-    std::chrono::steady_clock::time_point m_progressStart{};
 };
 
 }  // namespace zorflash

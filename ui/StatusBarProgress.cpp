@@ -21,31 +21,21 @@ ProgressState CStatusBarProgress::Idle() const
     return idle;
 }
 
-ProgressState CStatusBarProgress::Begin(uint64_t totalBytes, int sections)
+ProgressState CStatusBarProgress::Show(const UpdateProgress& progress)
 {
-    m_total = totalBytes;
-    m_sections = std::max(1, sections);
+    const int sections = std::max(1, progress.sections);
     m_state.barShown = true;
-    m_state.sectionShown = m_sections > 1;
-    return Show(0, 1, 0.0);
-}
-
-ProgressState CStatusBarProgress::Show(uint64_t sentBytes, int section, double elapsedSeconds)
-{
-    // The total is the volumes' sizes, which may hold bytes behind the last END: the bar
-    // never runs past full, and the time left never below zero.
-    const uint64_t sent = std::min(sentBytes, m_total);
-    const int percent = m_total == 0 ? 0 : static_cast<int>(sent * 100 / m_total);
-    const double rate = elapsedSeconds > 0 ? static_cast<double>(sentBytes) / elapsedSeconds : 0.0;
-    const double left = m_total <= sent ? 0.0 : (rate > 0 ? static_cast<double>(m_total - sent) / rate : -1.0);
-    m_state.barPercent = percent;
-    m_state.titlePercent = percent;
+    m_state.barPercent = progress.Percent();
+    m_state.titlePercent = m_state.barPercent;
+    m_state.sectionShown = sections > 1;
     m_state.sectionText =
-        FormatStringResource(m_language, kIdsProgressSection, std::clamp(section, 1, m_sections), m_sections);
+        FormatStringResource(m_language, kIdsProgressSection, std::clamp(progress.section, 1, sections), sections);
+    // A volume may hold bytes behind its last END: the figures never run past the total.
+    const uint64_t sent = std::min(progress.bytes, progress.total);
     m_state.figuresText = FormatStringResource(
         m_language, kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
-        CProgressLine::FormatBytes(static_cast<double>(m_total)).c_str(), CProgressLine::FormatBytes(rate).c_str(),
-        CProgressLine::FormatDuration(left).c_str());
+        CProgressLine::FormatBytes(static_cast<double>(progress.total)).c_str(),
+        CProgressLine::FormatBytes(progress.Rate()).c_str(), CProgressLine::FormatDuration(progress.SecondsLeft()).c_str());
     return m_state;
 }
 

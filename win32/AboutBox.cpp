@@ -3,9 +3,15 @@
 #include "resources/ui/DialogTemplate.h"
 #include "resources/ui/MenuResource.h"
 #include "win32/DialogTemplateBuilder.h"
+#include "win32/LabelFonts.h"
 #include "win32/WideUiText.h"
 
 namespace zorflash {
+
+struct CAboutBox::Start {
+    const DialogTemplate* layout;
+    CLabelFonts fonts;
+};
 
 void CAboutBox::Show(HWND owner)
 {
@@ -13,13 +19,18 @@ void CAboutBox::Show(HWND owner)
     if (!layout)
         return;
     const CDialogTemplateBuilder builder(*layout, CDialogTemplateBuilder::Frame::Modal);
-    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), builder.Get(), owner, DialogProc, 0);
+    // The box's narrowed label fonts live until it has closed.
+    Start start{layout, {}};
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), builder.Get(), owner, DialogProc,
+                            reinterpret_cast<LPARAM>(&start));
 }
 
-INT_PTR CALLBACK CAboutBox::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK CAboutBox::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
+        auto* start = reinterpret_cast<Start*>(lParam);
+        start->fonts.Fit(dialog, *start->layout);
         RECT place{10, 10, 31, 30};
         MapDialogRect(dialog, &place);
         HWND icon = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_ICON | SS_CENTERIMAGE,

@@ -12,6 +12,7 @@ public:
     static void Show(HWND owner);
 
 private:
+    struct Start;
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 };
 

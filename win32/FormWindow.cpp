@@ -62,6 +62,7 @@ bool CFormWindow::Create(HWND frame)
                                         reinterpret_cast<LPARAM>(this));
     if (!m_hwnd)
         return false;
+    m_labelFonts.Fit(m_hwnd, *layout);
     EnableWindow(Control(kIdcStart), FALSE);
     // The log may grow past the control's default limit, which binds EM_REPLACESEL too.
     SendMessageW(Control(kIdcStatus), EM_SETLIMITTEXT, 0, 0);

@@ -2,6 +2,7 @@
 
 #include "ui/FormPresenter.h"
 #include "win32/EditContextMenu.h"
+#include "win32/LabelFonts.h"
 
 #include <windows.h>
 
@@ -63,6 +64,7 @@ private:
     CStatusBarWindow& m_statusBar;
     HWND m_hwnd = nullptr;
     CEditContextMenu m_editMenu;
+    CLabelFonts m_labelFonts;
     // What the status box holds, as UTF-16, so a change rewrites only from where it differs.
     std::wstring m_shownStatus;
     // Last: the presenter calls back into everything above from its first display on.

@@ -80,8 +80,13 @@ LRESULT CIpAddressFields::OnFieldMessage(HWND field, UINT message, WPARAM wParam
         if (wParam >= L'0' && wParam <= L'9') {
             const LRESULT result = DefSubclassProc(field, message, wParam, lParam);
             const int now = IndexOf(GetFocus());
-            if (now > index)
+            if (now > index) {
                 m_autoEntered = now;
+                // Entered by itself, the next field takes what is typed next in place of
+                // what it held, as it does when the operator moves there with a dot;
+                // otherwise its digits would stay and the typed ones go nowhere.
+                SendMessageW(m_fields[static_cast<size_t>(now)], EM_SETSEL, 0, -1);
+            }
             return result;
         }
         break;

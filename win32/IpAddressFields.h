@@ -8,10 +8,12 @@ namespace zorflash {
 
 // The platform's IP address control moves on to the next field by itself after a third
 // digit. An operator types the dot all the same ("127.0.0.1"); where the control then
-// takes that dot as one more move, the address shifts by a field (127.0.0.1 would become
-// 127.168.0.1 on top of the old address). This watches the control's four edit fields and
-// drops a '.' or blank typed right after such an automatic move, so the address typed is
-// the address used, whichever system's control is underneath.
+// takes that dot as one more move, or leaves the next field's old digits in place with the
+// caret behind them, the address comes out shifted (127.0.0.1 typed over 192.168.0.1 would
+// become 127.168.0.1). This watches the control's four edit fields: after such an automatic
+// move the new field's text is selected, so typing replaces it, and a '.' or blank typed
+// right then is dropped. The address typed is the address used, whichever system's control
+// is underneath.
 class CIpAddressFields {
 public:
     CIpAddressFields() = default;

@@ -17,10 +17,10 @@ CSettingsDialogWindow::CSettingsDialogWindow(CFormPresenter& form)
 
 void CSettingsDialogWindow::Run(HWND owner)
 {
-    const DialogTemplate* layout = FindDialogTemplate(kIddCommSettings, m_form.GetLanguage());
-    if (!layout)
+    m_layout = FindDialogTemplate(kIddCommSettings, m_form.GetLanguage());
+    if (!m_layout)
         return;
-    const CDialogTemplateBuilder builder(*layout, CDialogTemplateBuilder::Frame::Modal);
+    const CDialogTemplateBuilder builder(*m_layout, CDialogTemplateBuilder::Frame::Modal);
     DialogBoxIndirectParamW(GetModuleHandleW(nullptr), builder.Get(), owner, DialogProc,
                             reinterpret_cast<LPARAM>(this));
     m_hwnd = nullptr;
@@ -32,6 +32,7 @@ INT_PTR CALLBACK CSettingsDialogWindow::DialogProc(HWND dialog, UINT message, WP
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         auto* self = reinterpret_cast<CSettingsDialogWindow*>(lParam);
         self->m_hwnd = dialog;
+        self->m_labelFonts.Fit(dialog, *self->m_layout);
         self->m_addressFields.Attach(self->Control(kIdcIpAddress));
         self->m_presenter.OnInitDialog();
         return TRUE;  // the focus on the first control that takes it

@@ -2,6 +2,7 @@
 
 #include "ui/SettingsPresenter.h"
 #include "win32/IpAddressFields.h"
+#include "win32/LabelFonts.h"
 
 #include <windows.h>
 
@@ -34,6 +35,8 @@ private:
     CFormPresenter& m_form;
     HWND m_hwnd = nullptr;
     CIpAddressFields m_addressFields;
+    CLabelFonts m_labelFonts;
+    const DialogTemplate* m_layout = nullptr;
     CSettingsPresenter m_presenter;
 };
 

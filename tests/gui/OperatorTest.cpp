@@ -184,9 +184,12 @@ private slots:
         // The status bar in the middle of a long update of two sections: the widest figures.
         Frame()->show();
         CProgressDisplay* progress = Frame()->GetProgressDisplay();
-        CStatusBarProgress figures(lang);
-        figures.Begin(1000ull << 20, 2);
-        progress->Show(figures.Show(999ull << 20, 2, 0.9));
+        UpdateProgress widest;
+        widest.bytes = 999ull << 20;
+        widest.total = 1000ull << 20;
+        widest.section = widest.sections = 2;
+        widest.seconds = 0.9;
+        progress->Show(CStatusBarProgress(lang).Show(widest));
         QApplication::processEvents();
         for (QLabel* label : progress->findChildren<QLabel*>()) {
             const QString what = label->text() + " needs " + QString::number(label->sizeHint().width()) + " in " + QString::number(label->width());

@@ -4,9 +4,13 @@
 //   top-level window, one a line: class, rectangle, title).
 //   ID: a control id, 0 for the window itself.
 //   WHAT: "text" (its text, UTF-8, as it stands), "rect" (left top right bottom on the
-//   screen), "state" (enabled visible checked), "close" (ask the window to close).
+//   screen), "state" (enabled visible checked), "children" (its child windows: class, id,
+//   rectangle), "command=N" (post menu command N), "close" (ask the window to close).
 // Exit 1 when the window or the control is not there (yet).
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -29,24 +33,11 @@ HWND FindControl(HWND window, int id)
 {
     if (id == 0)
         return window;
-    if (HWND direct = GetDlgItem(window, id))
-        return direct;
-    // The form's controls sit in a child dialog of the frame.
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(child) != s->id)
-                return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    // The form's controls sit in a child dialog of the frame (a combo box's own edit
+    // field has an id too, so only the dialog's direct children count).
+    if (HWND form = FindWindowExW(window, nullptr, L"#32770", nullptr))
+        window = form;
+    return GetDlgItem(window, id);
 }
 
 void PrintUtf8(const std::wstring& text)
@@ -85,6 +76,8 @@ BOOL CALLBACK ListWindow(HWND w, LPARAM)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // The bytes as they are: a status text keeps its CR LF, and nothing adds one.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc >= 2 && std::wcscmp(argv[1], L"list") == 0) {
         EnumWindows(ListWindow, 0);
         return 0;
@@ -107,6 +100,17 @@ int wmain(int argc, wchar_t** argv)
         const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
         std::printf("%d %d %d\n", IsWindowEnabled(control) ? 1 : 0, IsWindowVisible(control) ? 1 : 0,
                     checked == BST_CHECKED ? 1 : 0);
+    } else if (what == L"children") {
+        for (HWND child = GetWindow(control, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t name[64] = {};
+            GetClassNameW(child, name, 64);
+            RECT r{};
+            GetWindowRect(child, &r);
+            std::printf("%ls %d %ld %ld %ld %ld\n", name, GetDlgCtrlID(child), r.left, r.top, r.right, r.bottom);
+        }
+    } else if (what.rfind(L"command=", 0) == 0) {
+        // A menu command, as the menu would send it (the screenshots open their dialogs so).
+        PostMessageW(control, WM_COMMAND, static_cast<WPARAM>(_wtoi(what.c_str() + 8)), 0);
     } else if (what == L"close") {
         PostMessageW(control, WM_CLOSE, 0, 0);
     } else {
