@@ -79,11 +79,11 @@ stop_sim() {
 }
 
 # The Linux CLI's status text for the same update, as the desktop runs it (no pre-check).
-reference() {  # reference NAME FILE SIMULATOR-ARGS...
+reference() {  # reference NAME FILE SIMULATOR-ARGS...  (REFERENCE_LANG: en unless set)
     local name=$1 file=$2
     shift 2
     start_sim "$work/$name.sim-linux.log" "$@"
-    timeout -k 5 60 "$LCLI" --lang en flash --model RT71 --file "$file" --tcp "127.0.0.1:$port" --no-precheck \
+    timeout -k 5 60 "$LCLI" --lang "${REFERENCE_LANG:-en}" flash --model RT71 --file "$file" --tcp "127.0.0.1:$port" --no-precheck \
         --status-file "$work/$name.linux.txt" </dev/null >/dev/null 2>&1 || true
     stop_sim
     rm -rf "$work/images"
@@ -159,6 +159,30 @@ stop_sim
 check_status good-main "$folder/fw1.R71"
 rm -rf "$work/images"
 
+# The status box's own menu (right button): Select All, then Copy, and the clipboard holds
+# the status text as the operator would paste it into a ticket.
+edit_menu() {  # edit_menu KEY: the menu item with that mnemonic
+    local rect
+    rect=$(probe frame 1005 rect) || return 1
+    set -- $rect "$1"
+    xdotool mousemove --sync $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 ))
+    xdotool mousedown 3
+    sleep 0.05
+    xdotool mouseup 3
+    sleep 0.5
+    press "$5"
+    sleep 0.3
+}
+focus_window '^Zorflash$'
+edit_menu a
+edit_menu c
+probe clipboard >"$work/clipboard.txt" || true
+if cmp -s "$work/clipboard.txt" "$work/good-main.linux.txt"; then
+    echo "  edit-menu          Select All and Copy put the status text on the clipboard"
+else
+    fail "edit-menu: the clipboard does not hold the status text after Select All and Copy"
+fi
+
 # The same window, the next instrument refuses the header.
 start_sim "$work/header-fault.sim.log" --fault header:wrong
 set_link 127.0.0.1 "$port" || fail "header-fault: the settings dialog did not open or close"
@@ -197,6 +221,26 @@ fi
 probe frame 0 close || true
 for _ in $(seq 80); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.25; done
 kill -0 "$app_pid" 2>/dev/null && fail "Zorflash.exe did not end when its window was closed"
+app_pid=""
+
+# The Japanese window: its own texts through the wide API, and the status text in Japanese
+# the same bytes as the Linux CLI's.
+REFERENCE_LANG=ja reference japanese "$folder/fw1.R71"
+(cd "$folder" && exec "$WINE" "$EXE" --lang ja) >"$work/app-ja.log" 2>&1 &
+app_pid=$!
+if wait_for frame 1006 60; then
+    [ "$(control_text frame 1003)" = "設定..." ] || fail "japanese: the Settings button reads '$(control_text frame 1003)'"
+    choose_file fw1.R71 || fail "japanese: Browse showed no file dialog"
+    start_sim "$work/japanese.sim.log"
+    SETTINGS_TITLE='転送設定' set_link 127.0.0.1 "$port" || fail "japanese: the settings dialog did not open or close"
+    start_and_wait japanese
+    stop_sim
+    check_status japanese "$folder/fw1.R71"
+    probe frame 0 close || true
+    for _ in $(seq 80); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.25; done
+else
+    fail "japanese: the Japanese main window did not appear"
+fi
 app_pid=""
 
 echo "== test-windows-gui: $failures failure(s), $(( $(date +%s) - started )) s"

@@ -59,6 +59,17 @@ winpath() {
     echo "Z:$1"
 }
 
+# The desktop application is one file for the GUI subsystem that needs only the system's
+# own DLLs: no C++ runtime, no thread library, no toolkit beside it.
+echo "== Zorflash.exe: subsystem and the DLLs it imports"
+headers=$(x86_64-w64-mingw32-objdump -p "$WIN_BUILD/win32/Zorflash.exe")
+dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')
+echo "  $dlls"
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "Zorflash.exe is not a GUI-subsystem program"
+if grep -qiE 'libstdc|libgcc|winpthread|Qt[0-9]' <<<"$dlls"; then
+    fail "Zorflash.exe needs a DLL the system does not have: $dlls"
+fi
+
 echo "== A fresh Wine prefix in $WINEPREFIX"
 rm -rf "$WINEPREFIX"
 timeout -k 5 180 "$WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }

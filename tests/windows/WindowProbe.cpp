@@ -1,10 +1,12 @@
 // zorflash-window-probe WINDOW ID WHAT
 //   WINDOW: "frame" (the main window), "dialog" (the topmost visible dialog box of the
 //   program: settings, about, a message box, the file dialog) or "list" (every visible
-//   top-level window, one a line: class, rectangle, title).
+//   top-level window, one a line: class, rectangle, title). "clipboard" alone prints the
+//   clipboard's text.
 //   ID: a control id, 0 for the window itself.
 //   WHAT: "text" (its text, UTF-8, as it stands), "rect" (left top right bottom on the
-//   screen), "state" (enabled visible checked), "children" (its child windows: class, id,
+//   screen), "state" (enabled visible checked), "selection" (an edit box's, in
+//   characters), "children" (its child windows: class, id,
 //   rectangle), "command=N" (post menu command N), "close" (ask the window to close).
 // Exit 1 when the window or the control is not there (yet).
 #include <windows.h>
@@ -82,6 +84,19 @@ int wmain(int argc, wchar_t** argv)
         EnumWindows(ListWindow, 0);
         return 0;
     }
+    if (argc >= 2 && std::wcscmp(argv[1], L"clipboard") == 0) {
+        // What an operator would paste into a ticket.
+        if (!OpenClipboard(nullptr))
+            return 1;
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+        if (text) {
+            PrintUtf8(text);
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text ? 0 : 1;
+    }
     if (argc != 4)
         return 2;
     const std::wstring which = argv[1];
@@ -100,6 +115,10 @@ int wmain(int argc, wchar_t** argv)
         const LRESULT checked = SendMessageW(control, BM_GETCHECK, 0, 0);
         std::printf("%d %d %d\n", IsWindowEnabled(control) ? 1 : 0, IsWindowVisible(control) ? 1 : 0,
                     checked == BST_CHECKED ? 1 : 0);
+    } else if (what == L"selection") {
+        // From the answer itself: pointers do not cross into another process.
+        const LRESULT range = SendMessageW(control, EM_GETSEL, 0, 0);
+        std::printf("%u %u\n", static_cast<unsigned>(LOWORD(range)), static_cast<unsigned>(HIWORD(range)));
     } else if (what == L"children") {
         for (HWND child = GetWindow(control, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             wchar_t name[64] = {};
