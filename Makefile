@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
 .PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz \
-	fuzz bench clean FORCE build-windows test-windows package-windows test-package-windows
+	fuzz bench clean FORCE build-windows test-windows package-windows
 
 all: build
 
@@ -88,6 +88,7 @@ package-windows: build-windows
 	tools/package-windows.sh build-windows
 
 # The MSI installed, run against the Linux simulator, upgraded and removed under Wine.
+.PHONY: test-package-windows
 test-package-windows: build package-windows
 	tools/test-package-windows.sh $(BUILD_DIR) build-windows
 
