@@ -94,8 +94,14 @@ build-windows: build-windows/build.ninja
 test-windows: build build-windows
 	tools/test-windows.sh $(BUILD_DIR) build-windows
 
+# build-windows/zorflash-cli-windows-x64.zip and build-windows/package/zorflash-VERSION-x64.msi.
 package-windows: build-windows
 	tools/package-windows.sh build-windows
+
+# The MSI installed, run against the Linux simulator, upgraded and removed under Wine.
+.PHONY: test-package-windows
+test-package-windows: build package-windows
+	tools/test-package-windows.sh $(BUILD_DIR) build-windows
 
 # The performance figures (B1..B7), measured against their references in one run.
 bench: deps
