@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz \
+.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz soak \
 	fuzz bench clean FORCE build-windows test-windows package-windows
 
 all: build
@@ -33,6 +33,14 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The soak by hand: 1,000 updates (125 rounds of a fleet of 8) in one process, a random
+# third with a random fault; ctest runs a few rounds of the same test. SOAK_ROUNDS=N
+# for another length.
+SOAK_ROUNDS ?= 125
+soak: configure
+	cmake --build $(BUILD_DIR) --target soak_test zorflash-sim -j $(JOBS)
+	ZORFLASH_SOAK_ROUNDS=$(SOAK_ROUNDS) $(BUILD_DIR)/tests/reliability/soak_test
 
 # The Debian package (build/package/zorflash_VERSION_ARCH.deb), made from this build.
 package: build

@@ -5,6 +5,7 @@
 #include "platform/StringResource.h"
 #include "resources/ui/MenuResource.h"
 #include "ui/ProgressDisplay.h"
+#include "ui/ProgressFigures.h"
 #include "ui/UiStrings.h"
 #include "ui/ZorflashView.h"
 
@@ -156,9 +157,8 @@ void CMainFrame::UpdateTitle()
     QString title = AppTitle();
     if (!path.empty())
         title = QFileInfo(QFile::decodeName(path.c_str())).fileName() + QStringLiteral(" - ") + title;
-    if (m_progress && m_progress->Percent() >= 0)
-        title = QStringLiteral("%1% - ").arg(m_progress->Percent()) + title;
-    setWindowTitle(title);
+    setWindowTitle(QString::fromStdString(
+        CProgressFigures::Title(m_progress ? m_progress->Percent() : -1, title.toStdString())));
 }
 
 void CMainFrame::OnUpdatingChanged(bool updating)

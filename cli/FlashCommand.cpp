@@ -15,7 +15,6 @@
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -91,7 +90,7 @@ int RunFlash(const FlashOptions& options)
     hostOptions.interactive = !options.json && IsTerminal(stdout);
     hostOptions.colour = hostOptions.interactive && !noColour;
     hostOptions.noPrompt = options.noPrompt;
-    hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
+    hostOptions.totalBytes = 0;  // the engine counts the volumes as it finds them
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.language = options.language;
@@ -109,7 +108,7 @@ int RunFlash(const FlashOptions& options)
                              PrintableText(options.statusFile).c_str(), error.c_str());
             return code;
         }
-        hostOptions.totalBytes = check.TotalBytes(hostOptions.totalBytes);
+        hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
     }
 
     CTerminalHost host(options.settings, hostOptions, stdout, stderr);
@@ -134,7 +133,6 @@ int RunFlash(const FlashOptions& options)
     // A signal wins over whatever the run ended with: the operator asked to stop.
     int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
-    const double seconds = host.Seconds();
 
     // Every run that did not complete says why, once on stderr and in the JSON result.
     std::string reason;
@@ -175,7 +173,7 @@ int RunFlash(const FlashOptions& options)
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)
-        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, seconds).c_str());
+        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds).c_str());
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},

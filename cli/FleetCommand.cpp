@@ -15,7 +15,6 @@
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
 #include <algorithm>
@@ -56,6 +55,7 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     row.records = static_cast<long long>(result.records);
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
+    row.sendingSeconds = host.Progress().seconds;
     if (host.Outcome().nobodyAnswered) {
         row.verdict = CSummaryTable::Verdict::Failed;
         row.outcome = "nobody answered the disk prompt";
@@ -111,7 +111,7 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
     nlohmann::ordered_json results = nlohmann::ordered_json::array();
     for (const TargetEnd& end : ends) {
         ++counts[static_cast<int>(end.row.verdict)];
-        const double rate = end.row.seconds > 0 ? static_cast<double>(end.row.bytes) / end.row.seconds : 0.0;
+        const double rate = end.row.Rate();
         results.push_back({{"target", end.row.target},
                            {"outcome", end.outcome},
                            {"exit", end.exitCode},
@@ -203,8 +203,8 @@ int RunFleet(const FleetOptions& options)
     if (options.precheck)
         check.emplace(options.settings, options.language, options.noPrompt, json.get());
     const bool refused = check && check->Refused();
-    const uint64_t streamed = RecordStreamTotal(options.settings.filePath);
-    const uint64_t total = check ? check->TotalBytes(streamed) : streamed;
+    // The engine counts the volumes as it finds them; the pre-check's count is exact.
+    const uint64_t total = check ? check->TotalBytes(0) : 0;
 
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
@@ -339,8 +339,7 @@ int RunFleet(const FleetOptions& options)
                     reported[i] = true;
                     pending.push_back(conclude(i, state, nullptr));
                 } else if (state == CFleetRunner::State::Running) {
-                    running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->BytesSent(),
-                                       hosts[i]->TotalBytes(), hosts[i]->Seconds()});
+                    running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
                 }
             }
             if (console.Draw(pending, running))

@@ -25,7 +25,7 @@ namespace zorflash {
 class CFleetHost : public CUpdateHost {
 public:
     struct Options {
-        uint64_t totalBytes = 0;       // record stream bytes, for the bar and the progress events
+        uint64_t totalBytes = 0;       // the pre-check's exact record stream bytes, 0 when it has none
         uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;      // --timeout given: it bounds every wait, 0 when not
         CJsonEvents* json = nullptr;   // the command's event stream; this target's events name it
@@ -43,6 +43,7 @@ public:
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override { return &m_watch; }
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
@@ -68,13 +69,16 @@ public:
     // A link to the instrument was opened (a refused connection is no contact).
     bool Contacted() const { return m_watch.Opened(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
-    uint64_t TotalBytes() const { return m_options.totalBytes; }
+    // Where the run stands as shown, for the block (any thread); its seconds leave out the
+    // time the disk prompt waited.
+    UpdateProgress Progress() const;
     double Seconds() const;
     CAbortSignal& Abort() { return m_abort; }
     CJsonEvents* Json() { return m_json.get(); }
 
 private:
     void EchoFinishedLines();  // with m_mutex held
+    void SendProgressEvent();  // worker thread, or once it has ended
 
     std::string m_target;
     UpdateSettings m_settings;
@@ -95,7 +99,9 @@ private:
     CVolumeProblem::Finding m_prompted;
     std::string m_reported;  // the last file or memory error reported
     uint64_t m_bytesReported = 0;
+    UpdateProgress m_progressReported;  // the last one sent as an event
     std::chrono::steady_clock::time_point m_lastProgressEvent{};
+    UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
     CAbortSignal m_abort;
     std::atomic<uint64_t> m_bytesSent{0};
     // Microseconds on the steady clock, read by the display thread.

@@ -36,10 +36,17 @@ void CJsonEvents::Status(const char* op, const std::string& text)
     Emit("status", {{"op", op}, {"text", text}});
 }
 
-void CJsonEvents::Progress(uint64_t bytes, uint64_t total, double seconds)
+void CJsonEvents::Progress(const UpdateProgress& progress)
 {
-    const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
-    Emit("progress", {{"bytes", bytes}, {"total", total}, {"rate", std::round(rate)}});
+    Emit("progress", {{"bytes", progress.bytes},
+                      {"total", progress.total},
+                      {"rate", std::round(progress.Rate())},
+                      {"percent", progress.Percent()},
+                      {"section", progress.section},
+                      {"sections", progress.sections},
+                      {"volume", progress.volume},
+                      {"volumes", progress.volumes},
+                      {"waiting", progress.waiting}});
 }
 
 void CJsonEvents::Check(const nlohmann::ordered_json& fields)

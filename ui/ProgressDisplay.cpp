@@ -1,14 +1,12 @@
 #include "ui/ProgressDisplay.h"
 
-#include "update/ProgressLine.h"
-#include "platform/StringResource.h"
+#include "ui/ProgressFigures.h"
 #include "ui/UiStrings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 
-#include <algorithm>
 
 namespace zorflash {
 
@@ -34,32 +32,23 @@ CProgressDisplay::CProgressDisplay(QWidget* parent)
     m_section->hide();
 }
 
-void CProgressDisplay::Begin(uint64_t totalBytes, int sections)
+void CProgressDisplay::Begin()
 {
-    m_total = totalBytes;
-    m_sections = std::max(1, sections);
     m_running = true;
     m_bar->show();
-    m_section->setVisible(m_sections > 1);
     m_percent = -1;
-    Show(0, 1, 0.0);
+    Show(UpdateProgress());
 }
 
-void CProgressDisplay::Show(uint64_t sentBytes, int section, double elapsedSeconds)
+void CProgressDisplay::Show(const UpdateProgress& progress)
 {
-    // The total is the volumes' sizes, which may hold bytes behind the last END: the bar
-    // never runs past full, and the time left never below zero.
-    const uint64_t sent = std::min(sentBytes, m_total);
-    const int percent = m_total == 0 ? 0 : static_cast<int>(sent * 100 / m_total);
-    const double rate = elapsedSeconds > 0 ? static_cast<double>(sentBytes) / elapsedSeconds : 0.0;
-    const double left = m_total <= sent ? 0.0 : (rate > 0 ? static_cast<double>(m_total - sent) / rate : -1.0);
+    const CProgressFigures figures(progress, UiLanguage());
+    const int percent = figures.Percent();
     m_bar->setValue(percent);
-    m_section->setText(QString::fromStdString(
-        FormatStringResource(UiLanguage(), kIdsProgressSection, std::clamp(section, 1, m_sections), m_sections)));
-    m_figures->setText(QString::fromStdString(FormatStringResource(
-        UiLanguage(), kIdsProgressFigures, CProgressLine::FormatBytes(static_cast<double>(sent)).c_str(),
-        CProgressLine::FormatBytes(static_cast<double>(m_total)).c_str(), CProgressLine::FormatBytes(rate).c_str(),
-        CProgressLine::FormatDuration(left).c_str())));
+    const std::string place = figures.Place();
+    m_section->setText(QString::fromStdString(place));
+    m_section->setVisible(!place.empty());
+    m_figures->setText(QString::fromStdString(figures.Figures()));
     if (percent != m_percent) {
         m_percent = percent;
         emit PercentChanged(percent);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "update/UpdateProgress.h"
 
-#include <cstdint>
+#include <QWidget>
 
 class QLabel;
 class QProgressBar;
@@ -10,9 +10,10 @@ class QProgressBar;
 namespace zorflash {
 
 // The status bar's view of an update: a bar over the bytes of the record stream with its
-// percent, the section for files of two sections, the rate and the time left, and at the
-// end the outcome. It only shows the values it is given; who measures them and how often
-// is the form's business. Idle it shows the framework's prompt, "Ready".
+// percent, the volume for files of two volumes (else the section for files of two
+// sections), the rate and the time left, and at the end the outcome. It shows what CProgressFigures
+// makes of the values it is given; how often is the form's business. Idle it shows the
+// framework's prompt, "Ready".
 class CProgressDisplay : public QWidget {
     Q_OBJECT
 public:
@@ -20,8 +21,8 @@ public:
 
     explicit CProgressDisplay(QWidget* parent = nullptr);
 
-    void Begin(uint64_t totalBytes, int sections);
-    void Show(uint64_t sentBytes, int section, double elapsedSeconds);
+    void Begin();
+    void Show(const UpdateProgress& progress);
     void Finish(Outcome outcome);
 
     // 0..100 while an update runs, -1 otherwise; the window title carries it.
@@ -33,10 +34,8 @@ signals:
 
 private:
     QProgressBar* m_bar = nullptr;
-    QLabel* m_section = nullptr;
+    QLabel* m_section = nullptr;  // the volume, or the section: CProgressFigures::Place
     QLabel* m_figures = nullptr;
-    uint64_t m_total = 0;
-    int m_sections = 1;
     int m_percent = 0;
     bool m_running = false;
 };

@@ -235,24 +235,12 @@ void CZorflashView::OnStart()
     m_finishedPosted = false;
     m_runSettings = m_record;
     m_runLanguage = UiLanguage();
-    m_streamBytes = 0;
-    m_endBytes = 0;
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_latestProgress = UpdateProgress();
+    }
     if (m_progress) {
-        // A SUB file sends two record sections; which one the file is, its first line says.
-        int sections = 1;
-        try {
-            CFile file;
-            char line[kHeaderLineBufferSize] = {};
-            if (file.Open(Settings().filePath)) {
-                ReadHeaderLine(file, line);
-                if (DetectRomKind(Settings().model, line) == kRomSub)
-                    sections = 2;
-            }
-        } catch (const CFileException&) {
-            // The update reports the file itself.
-        }
-        m_progress->Begin(RecordStreamTotal(Settings().filePath), sections);
-        m_progressClock.start();
+        m_progress->Begin();
         m_progressTimer.start();
     }
     try {
@@ -290,10 +278,14 @@ void CZorflashView::OnUpdateFinished()
 
 void CZorflashView::ShowProgress()
 {
-    if (m_progress)
-        m_progress->Show(m_streamBytes.load(std::memory_order_relaxed),
-                         1 + m_endBytes.load(std::memory_order_relaxed),
-                         static_cast<double>(m_progressClock.nsecsElapsed()) / 1e9);
+    if (!m_progress)
+        return;
+    UpdateProgress progress;
+    {
+        std::lock_guard lock(m_progressMutex);
+        progress = m_latestProgress;
+    }
+    m_progress->Show(progress);
 }
 
 void CZorflashView::SetUpdating(bool updating)
@@ -434,13 +426,10 @@ void CZorflashView::ReportError(const std::string& text)
     OnWindowThread([this, &text] { ReportException(text); });
 }
 
-void CZorflashView::OnRecordStreamWrite(uint32_t bytes)
+void CZorflashView::OnProgress(const UpdateProgress& progress)
 {
-    // Records are four bytes and more and blocks hold whole records, so only an END goes
-    // out alone as one byte.
-    m_streamBytes.fetch_add(bytes, std::memory_order_relaxed);
-    if (bytes == 1)
-        m_endBytes.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(m_progressMutex);
+    m_latestProgress = progress;
 }
 
 void CZorflashView::PostUpdateFinished(const UpdateResult& result)

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,7 +85,7 @@ public:
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
-    void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
 
 signals:
     // While an update runs nothing may change the record or start a second update; the
@@ -135,14 +136,13 @@ private:
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_finishedPosted{false};
 
-    // Progress of the running update. The worker adds to the counters after each write and
-    // never waits; the window thread reads them on its own timer, so a fast link costs the
-    // window nothing per block.
-    std::atomic<uint64_t> m_streamBytes{0};
-    std::atomic<int> m_endBytes{0};  // a write of one byte is an END: the section is over
+    // Progress of the running update. The worker leaves its latest value here and never
+    // waits but for the copy; the window thread reads it on its own timer, so a fast link
+    // costs the window nothing per block.
+    std::mutex m_progressMutex;
+    UpdateProgress m_latestProgress;
     CProgressDisplay* m_progress = nullptr;
     QTimer m_progressTimer;
-    QElapsedTimer m_progressClock;
     // The status box is redrawn at most every kLogRedrawMs; what comes between is merged
     // in the mailbox, and the last text is shown when the update ends.
     static constexpr int kLogRedrawMs = 40;

@@ -77,6 +77,7 @@ constexpr StringEntry kStrings[] = {
     {61343, "&Paste", "貼り付け(&P)"},
     {61344, "&Delete", "削除(&D)"},
     {61345, "Select &All", "すべて選択(&A)"},
+    {61350, "Volume %d/%d", "ﾎﾞﾘｭｰﾑ %d/%d"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

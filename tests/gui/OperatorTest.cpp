@@ -180,11 +180,18 @@ private slots:
         CAboutDialog about(Frame());
         const std::pair<QWidget*, int> windows[] = {
             {View(), kIddZorflashForm}, {&settings, kIddCommSettings}, {&about, kIddAboutBox}};
-        // The status bar in the middle of a long update of two sections: the widest figures.
+        // The status bar in the middle of a long update of two sections and two volumes: the
+        // widest figures.
         Frame()->show();
         CProgressDisplay* progress = Frame()->GetProgressDisplay();
-        progress->Begin(1000ull << 20, 2);
-        progress->Show(999ull << 20, 2, 0.9);
+        progress->Begin();
+        UpdateProgress widest;
+        widest.bytes = 999ull << 20;
+        widest.total = 1000ull << 20;
+        widest.seconds = 0.9;
+        widest.section = widest.sections = 2;
+        widest.volume = widest.volumes = 2;
+        progress->Show(widest);
         QApplication::processEvents();
         for (QLabel* label : progress->findChildren<QLabel*>()) {
             const QString what = label->text() + " needs " + QString::number(label->sizeHint().width()) + " in " + QString::number(label->width());

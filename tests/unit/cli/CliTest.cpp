@@ -79,6 +79,15 @@ TEST(PrintableText, ControlCharactersAreShownEscaped)
     EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
 }
 
+UpdateProgress Sent(uint64_t bytes, uint64_t total, double seconds)
+{
+    UpdateProgress p;
+    p.bytes = bytes;
+    p.total = total;
+    p.seconds = seconds;
+    return p;
+}
+
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
 {
     // Japanese takes two columns a character: counted by bytes it would look three times wider.
@@ -86,17 +95,44 @@ TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
     EXPECT_EQ(CDisplayWidth::Truncate("レコード", 5), "レコ");
     for (const char* status : {"Sending (2945) Record", "レコード（2945）を送信しています。"}) {
         for (int columns : {10, 40, 60, 80, 200}) {
-            const std::string line = CProgressLine::Fit(status, 3000, 1000, 1.0, columns);
+            const std::string line = CProgressLine::Fit(status, Sent(3000, 1000, 1.0), columns);
             EXPECT_LT(CDisplayWidth::Of(line), columns) << columns << ": " << line;
             if (columns >= 80) {
-                EXPECT_NE(line.find("100% 2.9 KiB/1000 B"), std::string::npos) << line;  // never past full
+                EXPECT_NE(line.find("99% 2.9 KiB/1000 B"), std::string::npos) << line;  // never past full
             }
         }
     }
-    EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", 512 * 1024, 1024 * 1024, 2.0, 80),
+    EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", Sent(512 * 1024, 1024 * 1024, 2.0), 80),
               "Sending (1) Record  [#####......]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
-    EXPECT_EQ(CProgressLine::Fit("S", 0, 1000, 0.0, 40), "S  [..................]   0% 0 B/1000 B");
+    EXPECT_EQ(CProgressLine::Fit("S", Sent(0, 1000, 0.0), 40), "S  [..................]   0% 0 B/1000 B");
     EXPECT_EQ(CProgressLine::Summary(3 * 1024 * 1024, 4096, 2.0), "Sent 3.0 MiB (4096 records) in 2.0 s, average 1.5 MiB/s");
+}
+
+// Volume 1 of a two-volume file sent whole, volume 2 not there yet: the line says which
+// volume is asked for, stays below 100 % and gives no time left; the time the operator
+// took is not in the rate. Only the last END makes it 100 %.
+TEST(ProgressLine, NeverFullBeforeTheLastEndAndTheRateLeavesOutThePrompt)
+{
+    UpdateProgress p = Sent(775884, 775884, 2.0);
+    EXPECT_EQ(CProgressLine::Fit("Sending (3009) Record", p, 100),
+              "Sending (3009) Record  [#########################.]  99% 757.7 KiB/757.7 KiB 378.8 KiB/s --:-- left");
+    p.volume = p.volumes = 2;
+    p.waiting = true;
+    EXPECT_EQ(CProgressLine::Fit("Sending (3009) Record", p, 100),
+              "Sending (3009) Record  [#################.]  99% vol 2/2 757.7 KiB/757.7 KiB 378.8 KiB/s --:-- left");
+    // Volume 2 brought after minutes at the prompt: its size joins the total, and the rate
+    // is still that of the link.
+    p.waiting = false;
+    p.bytes = 1000000;
+    p.total = 1551768;
+    p.seconds = 2.6;
+    const std::string line = CProgressLine::Fit("Sending (4033) Record", p, 100);
+    EXPECT_NE(line.find(" 64% vol 2/2 976.6 KiB/1.5 MiB 375.6 KiB/s 00:01 left"), std::string::npos) << line;
+    p.bytes = p.total = 1551769;
+    EXPECT_EQ(p.Percent(), 99);
+    p.finished = true;
+    EXPECT_NE(CProgressLine::Fit("Sending (6017) Record", p, 100).find("100% vol 2/2 1.5 MiB/1.5 MiB"),
+              std::string::npos);
 }
 
 // The terminal echo: finished lines once each, the progress line only on a terminal.
