@@ -76,6 +76,13 @@ int RunFlash(const FlashOptions& options)
             return kExitUsage;
         }
     }
+    // Written to one file, the status text renamed over it at the end would leave nothing
+    // of the trace.
+    if (trace.IsOpen() && !options.statusFile.empty() && statusFile.SameFile(trace.Place())) {
+        std::fprintf(stderr, "zorflash-cli: --status-file and --trace name the same file %s: give each its own\n",
+                     PrintableText(options.traceFile).c_str());
+        return kExitUsage;
+    }
     CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
 
     CTerminalHost::Options hostOptions;
@@ -117,7 +124,7 @@ int RunFlash(const FlashOptions& options)
     host.Finish();
     if (!trace.Close())
         std::fprintf(stderr, "zorflash-cli: the trace file %s could not be written completely\n",
-                     options.traceFile.c_str());
+                     PrintableText(options.traceFile).c_str());
 
     const std::string& text = host.StatusText();
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
@@ -127,13 +134,22 @@ int RunFlash(const FlashOptions& options)
     int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
 
+    // Every run that did not complete says why, once on stderr and in the JSON result.
+    std::string reason;
+    bool reasonSaid = false;
     if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        std::fprintf(stderr, "zorflash-cli: interrupted by the operator (%s) during \"%s\"; %s\n",
-                     CConsoleInterrupt::Describe(interruption), PrintableText(host.StepAtInterruption()).c_str(),
-                     host.BytesSent() > 0 ? "the instrument holds an incomplete update"
-                                          : "no firmware record had been sent");
+        reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) +
+                 ") during \"" + PrintableText(host.StepAtInterruption()) + "\"; " +
+                 (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
+        std::fprintf(stderr, "zorflash-cli: %s\n", reason.c_str());
+        reasonSaid = true;
+    } else {
+        reason = FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
+                               host.PromptedFor(), host.Reported());
+        // The operator who answered Cancel needs no line saying so; a script has it.
+        reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
     if (!options.statusFile.empty()) {
         std::string error;
@@ -145,12 +161,14 @@ int RunFlash(const FlashOptions& options)
                                      "missing\n");
                 outcomeName = "status-file-lost";
                 code = kExitStatusFileLost;
+                reason = "the firmware was sent completely, but the status file " +
+                         PrintableText(options.statusFile) + " could not be written: " + error;
+                reasonSaid = true;
             }
         }
     }
 
-    const std::string reason = FailureReason(outcome, options.settings, watch, host.LastPromptEnd(), host.PromptedFor());
-    if (!reason.empty()) {
+    if (!reason.empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
         std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
     }
@@ -161,9 +179,10 @@ int RunFlash(const FlashOptions& options)
                       {"step", StepName(host.Result().step)},
                       {"exit", code},
                       {"reason", reason},
-                      {"contacted", watch.OpenSeen()},
+                      {"contacted", watch.Opened()},
                       {"bytes", host.BytesSent()},
                       {"records", records},
+                      {"acknowledgedRecords", host.Result().acknowledgedRecords},
                       {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                            commandStart).count() * 1e6) / 1e6}});
 

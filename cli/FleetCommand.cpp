@@ -177,6 +177,26 @@ int RunFleet(const FleetOptions& options)
         }
     }
 
+    // No two outputs of the run may be one file (a status file and a trace, or the patterns
+    // of two targets meeting through a link): the text renamed over it at the end would
+    // leave nothing of the other.
+    std::vector<const CStatusFile*> outputs;
+    for (const CStatusFile& file : statusFiles)
+        outputs.push_back(&file);
+    for (const std::unique_ptr<CLinkTrace>& trace : traces)
+        if (trace->IsOpen())
+            outputs.push_back(&trace->Place());
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+            if (outputs[i]->SameFile(*outputs[j])) {
+                std::fprintf(stderr, "zorflash-cli: %s and %s are the same file: each status file and trace needs "
+                                     "its own\n",
+                             PrintableText(outputs[i]->Path()).c_str(), PrintableText(outputs[j]->Path()).c_str());
+                return kExitUsage;
+            }
+        }
+    }
+
     // The file is read once for every target: a problem found here ends the run before any
     // instrument is contacted, with the status text the update would have written.
     std::optional<CPreCheck> check;
@@ -210,7 +230,10 @@ int RunFleet(const FleetOptions& options)
     bool statusLost = false;
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     const auto sayReason = [&](std::size_t i) {
-        if (ends[i].reason.empty())
+        // Only failures: an interrupted target, or one never started, has its own line
+        // after the table, a lost status file has had its own, and the operator who
+        // answered Cancel needs none (the JSON result has each reason).
+        if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
         if (hosts[i]->Outcome().nobodyAnswered)
             console.NoteOnce(ends[i].reason);  // the same volume for every target
@@ -235,17 +258,22 @@ int RunFleet(const FleetOptions& options)
             // On a terminal the reasons follow the table, out of the progress block's way.
             if (!end.reason.empty() && !console.Interactive())
                 sayReason(i);
+        } else {
+            end.reason = "not started: the run was stopped before this target's turn";
         }
         std::string error;
         if (!traces[i]->Close())
             console.Error(host.Target(), "the trace file could not be written completely");
-        if (!statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
-            console.Error(host.Target(), "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
-                                             PrintableText(error));
+        // A target never started has no status text of its own: it leaves no file.
+        if (started && !statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
+            const std::string lost = "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
+                                     PrintableText(error);
+            console.Error(host.Target(), lost);
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = "status-file-lost";
                 end.exitCode = kExitStatusFileLost;
+                end.reason = "the firmware was sent completely, but " + lost;
             }
         }
         if (host.Json())
@@ -256,6 +284,7 @@ int RunFleet(const FleetOptions& options)
                                  {"contacted", host.Contacted()},
                                  {"bytes", host.BytesSent()},
                                  {"records", host.Result().records},
+                                 {"acknowledgedRecords", host.Result().acknowledgedRecords},
                                  {"seconds", started ? Rounded(host.Seconds()) : 0.0}});
         return ResultLine(end.row);
     };

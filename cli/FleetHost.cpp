@@ -108,12 +108,13 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
 
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
 }
 
 void CFleetHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     m_console.Error(m_target, PrintableText(text));
 }
 
@@ -174,7 +175,7 @@ UpdateProgress CFleetHost::Progress() const
 
 std::string CFleetHost::Reason() const
 {
-    return FailureReason(Outcome(), m_settings, m_watch, m_promptEnd, m_prompted);
+    return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
 }
 
 std::string CFleetHost::CurrentLine() const

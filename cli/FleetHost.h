@@ -66,7 +66,8 @@ public:
     const UpdateResult& Result() const { return m_result; }
     FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
     std::string Reason() const;
-    bool Contacted() const { return m_watch.OpenSeen(); }
+    // A link to the instrument was opened (a refused connection is no contact).
+    bool Contacted() const { return m_watch.Opened(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     // Where the run stands as shown, for the block (any thread); its seconds leave out the
     // time the disk prompt waited.
@@ -96,6 +97,7 @@ private:
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    std::string m_reported;  // the last file or memory error reported
     uint64_t m_bytesReported = 0;
     UpdateProgress m_progressReported;  // the last one sent as an event
     std::chrono::steady_clock::time_point m_lastProgressEvent{};

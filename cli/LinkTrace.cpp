@@ -12,17 +12,29 @@ bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector
                       std::string& error)
 {
     // The status file's own checks: never a volume of the update, never a FIFO or device
-    // that would hold the run, a folder that can be written.
-    CStatusFile check(path);
-    if (!check.Check(keep, error))
+    // that would hold the run, never standard output or error, a folder that can be
+    // written. Nothing is created yet: the file appears with the link's first event.
+    m_place = CStatusFile(path);
+    if (!m_place.Check(keep, error))
         return false;
-    m_file.reset(std::fopen(path.c_str(), "wb"));
-    if (!m_file) {
-        error = std::strerror(errno);
-        return false;
-    }
+    m_path = path;
     m_everyByte = everyByte;
     m_start = Clock::now();
+    return true;
+}
+
+bool CLinkTrace::Ready()
+{
+    if (m_file)
+        return true;
+    if (m_path.empty() || m_lost)
+        return false;
+    m_file.reset(std::fopen(m_path.c_str(), "wb"));
+    if (!m_file) {
+        m_lost = true;
+        return false;
+    }
+    std::fputs(m_heading.c_str(), m_file.get());
     return true;
 }
 
@@ -30,12 +42,12 @@ void CLinkTrace::Heading(const UpdateSettings& settings)
 {
     char address[32] = {};
     FormatAddressText(settings.ipAddress, address, sizeof address);
-    Line("# zorflash-cli trace of " + settings.filePath + " to " +
-         (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
-                          : std::string(address) + ":" + std::to_string(settings.port)) +
-         (settings.fastMode ? ", fast mode" : ", normal mode"));
-    Line("# seconds since the start (monotonic), > host to instrument, < instrument to host; "
-         "the record stream is summarised per block unless --trace-all");
+    m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
+                (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
+                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                (settings.fastMode ? ", fast mode" : ", normal mode") +
+                "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
+                "the record stream is summarised per block unless --trace-all\n";
 }
 
 std::string CLinkTrace::Stamp(Clock::time_point at) const
@@ -47,7 +59,7 @@ std::string CLinkTrace::Stamp(Clock::time_point at) const
 
 void CLinkTrace::Line(const std::string& text)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
@@ -74,7 +86,7 @@ void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
 
 void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     if (direction == Direction::Sent) {
@@ -91,7 +103,7 @@ void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length
 
 void CLinkTrace::RecordStream()
 {
-    if (!m_file || !m_hasPending)
+    if (!m_hasPending || !Ready())
         return;
     m_hasPending = false;
     const CRecordWalk::Span span = m_walk.Walk(m_pending.data(), static_cast<uint32_t>(m_pending.size()));
@@ -169,7 +181,7 @@ void CLinkTrace::FlushBlock()
 
 void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
@@ -179,7 +191,7 @@ void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::ti
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
@@ -189,7 +201,7 @@ void CLinkTrace::Event(const std::string& what, Clock::time_point at)
 bool CLinkTrace::Close()
 {
     if (!m_file)
-        return true;
+        return !m_lost;
     FlushPending();
     FlushBlock();
     const bool written = std::ferror(m_file.get()) == 0;

@@ -2,6 +2,7 @@
 
 #include "cli/RecordWalk.h"
 #include "link/LinkObserver.h"
+#include "platform/StatusFile.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -22,11 +23,15 @@ public:
     using Clock = CLinkObserver::Clock;
     using Direction = CLinkObserver::Direction;
 
-    // False with the reason when the file cannot be created, is no regular file (a FIFO
-    // would hold the run until someone reads it) or is one of `keep` (the update's own
-    // volumes: a trace must never overwrite the firmware it is about to send).
+    // False with the reason when the file could not be created, is no regular file (a
+    // FIFO would hold the run until someone reads it), is standard output or error, or is
+    // one of `keep` (the update's own volumes: a trace must never overwrite the firmware
+    // it is about to send). Creates nothing: the file is created, heading first, when the
+    // link's first event is traced, so a target never started leaves none.
     bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, std::string& error);
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return !m_path.empty(); }
+    // Where the trace goes, as checked by Open: no other output of the run may be there.
+    const CStatusFile& Place() const { return m_place; }
     void Line(const std::string& text);
     // The first lines: what is sent where, and how to read the rest.
     void Heading(const UpdateSettings& settings);
@@ -55,6 +60,8 @@ private:
         std::vector<uint8_t> lastRecord;
     };
 
+    // Creates the file on the first line to write; false when there is none to write to.
+    bool Ready();
     void FlushPending();
     void FlushBlock();
     void Dump(const uint8_t* data, size_t length, const char* indent);
@@ -63,6 +70,10 @@ private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
+    CStatusFile m_place{std::string()};
+    std::string m_path;     // set once checked
+    std::string m_heading;  // written first, when the file is created
+    bool m_lost = false;    // the file could not be created: Close says so
     std::unique_ptr<std::FILE, Closer> m_file;
     bool m_everyByte = false;
     Clock::time_point m_start{};

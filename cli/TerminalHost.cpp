@@ -275,13 +275,14 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
     std::fflush(m_err);
 }
 
 void CTerminalHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
     std::fflush(m_err);
 }

@@ -66,6 +66,8 @@ public:
     const std::string& StatusText() const { return m_status; }
     bool Finished() const { return m_finished.load(); }
     bool ReportedError() const { return m_reportedError; }
+    // The text of the last file or memory error reported (read after the worker has ended).
+    const std::string& Reported() const { return m_reported; }
     PromptEnd LastPromptEnd() const { return m_promptEnd; }
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     // The outcome posted with the update-finished notification; read after the worker
@@ -99,6 +101,7 @@ private:
     bool m_lineShown = false;      // a line in progress is on the screen
     std::vector<size_t> m_breaks;  // where an appended message continues a progress text
     bool m_reportedError = false;
+    std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
     UpdateResult m_result;

@@ -5,7 +5,7 @@
 #include "FakeInstrument.h"  // tests/support: the instrument the engine tests use too
 #include "GuiTestSupport.h"
 
-#include "ui/ProgressDisplay.h"
+#include "app/ProgressDisplay.h"
 
 #include <QAction>
 #include <QDropEvent>

@@ -2,6 +2,7 @@
 
 #include "update/DisplayWidth.h"
 #include "cli/FileCheck.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/PrintableText.h"
 #include "update/ProgressLine.h"
@@ -32,15 +33,42 @@ TEST(TargetAddress, DottedAddressAndOptionalPort)
     ASSERT_TRUE(ParseTargetAddress("10.0.0.25:80", address, port, error));
     EXPECT_EQ(address, 0x0A000019u);
     EXPECT_EQ(port, 80);
-    // Out-of-range ports are kept as typed; the link refuses them like the desktop's do.
-    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:70000", address, port, error));
-    EXPECT_EQ(port, 70000);
+    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:65535", address, port, error));
+    EXPECT_EQ(port, 65535);
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
                             "1..2.3", "1.2.3.4:99999999999"})
         EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
-    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1"}) {
+    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1", "::ffff:127.0.0.1"}) {
         EXPECT_FALSE(ParseTargetAddress(v6, address, port, error)) << v6;
         EXPECT_NE(error.find("IPv6 is not supported by the instruments"), std::string::npos) << error;
+    }
+}
+
+// What no instrument can be reached at is a usage error that says what is wrong with the
+// text, before any link: a port outside 1..65535 (it once failed later with "success" as
+// its reason), the unspecified, broadcast and multicast addresses, a second colon.
+TEST(TargetAddress, WhatNoInstrumentHasIsRefusedWithWhatIsWrong)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"127.0.0.1:0", "the port must be 1 to 65535, not 0"},
+        {"127.0.0.1:65536", "the port must be 1 to 65535, not 65536"},
+        {"127.0.0.1:80235", "not 80235"},
+        {"127.0.0.1:2147483647", "not 2147483647"},
+        {"127.0.0.1:99999999999", "not 99999999999"},
+        {"0.0.0.0", "unspecified address"},
+        {"0.0.0.0:8023", "unspecified address"},
+        {"255.255.255.255", "broadcast address"},
+        {"224.0.0.1", "multicast"},
+        {"239.255.255.250:1900", "multicast"},
+        {"127.0.0.1:80:90", "more than one ':' in '127.0.0.1:80:90'"},
+    };
+    for (const auto& [text, reason] : cases) {
+        uint32_t address = 0;
+        int32_t port = 0;
+        std::string error;
+        EXPECT_FALSE(ParseTargetAddress(text, address, port, error)) << text;
+        EXPECT_NE(error.find(reason), std::string::npos) << text << ": " << error;
+        EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
     }
 }
 
@@ -59,6 +87,14 @@ UpdateProgress Sent(uint64_t bytes, uint64_t total, double seconds)
     p.total = total;
     p.seconds = seconds;
     return p;
+}
+
+// The same on a JSON line: every control is an escape (DEL and C1 CSI too, which the JSON
+// library leaves raw), invalid UTF-8 a U+FFFD, and the rest of the text as it came.
+TEST(JsonEvents, ControlCharactersEscapedAndInvalidUtf8Replaced)
+{
+    EXPECT_EQ(CJsonEvents::Dump({{"text", "a\x7f" "b\xc2\x9b" "2J\x1b \xc2\xa0\xff\xe2\x82"}}),
+              "{\"text\":\"a\\u007fb\\u009b2J\\u001b \xc2\xa0\xef\xbf\xbd\xef\xbf\xbd\"}");
 }
 
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
