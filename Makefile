@@ -71,12 +71,15 @@ test-asan test-tsan test-fuzz: test-%: build-%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $* -j $(JOBS)
 
-# Fuzzing by hand: every target for FUZZ_SECONDS, new inputs kept in build-fuzz/corpus.
+# Fuzzing by hand: every target (or those of FUZZ_TARGETS) for FUZZ_SECONDS, new inputs
+# kept in build-fuzz/corpus.
 # A crash leaves crash-* in build-fuzz; copy it to tests/fuzz/regressions/<target>/.
 FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?= fuzz_record_reader fuzz_usb_reply fuzz_edit_text fuzz_update_run \
+	fuzz_target_list fuzz_target_address fuzz_json_events fuzz_sim_session
 FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fuzz: test-fuzz
-	set -e; cd build-fuzz; for t in fuzz_record_reader fuzz_usb_reply fuzz_edit_text fuzz_update_run; do \
+	set -e; cd build-fuzz; for t in $(FUZZ_TARGETS); do \
 		mkdir -p corpus/$$t; \
 		$(FUZZ_ENV) tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 			corpus/$$t ../tests/fuzz/corpus/$$t; \
@@ -91,8 +94,14 @@ build-windows: build-windows/build.ninja
 test-windows: build build-windows
 	tools/test-windows.sh $(BUILD_DIR) build-windows
 
+# build-windows/zorflash-cli-windows-x64.zip and build-windows/package/zorflash-VERSION-x64.msi.
 package-windows: build-windows
 	tools/package-windows.sh build-windows
+
+# The MSI installed, run against the Linux simulator, upgraded and removed under Wine.
+.PHONY: test-package-windows
+test-package-windows: build package-windows
+	tools/test-package-windows.sh $(BUILD_DIR) build-windows
 
 # The performance figures (B1..B7), measured against their references in one run.
 bench: deps

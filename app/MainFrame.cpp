@@ -211,31 +211,33 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 int CMainFrame::AcceleratorCommand(const QKeyEvent& key)
 {
-    struct Accelerator {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        int command;
-    };
-    static const Accelerator kTable[] = {
-        {Qt::Key_N, Qt::ControlModifier, kIdFileNew},
-        {Qt::Key_O, Qt::ControlModifier, kIdFileOpen},
-        {Qt::Key_S, Qt::ControlModifier, kIdFileSave},
-        // Undo, Cut, Copy, Paste and the pane keys: taken and dropped.
-        {Qt::Key_Z, Qt::ControlModifier, 0},
-        {Qt::Key_Backspace, Qt::AltModifier, 0},
-        {Qt::Key_X, Qt::ControlModifier, 0},
-        {Qt::Key_Delete, Qt::ShiftModifier, 0},
-        {Qt::Key_C, Qt::ControlModifier, 0},
-        {Qt::Key_Insert, Qt::ControlModifier, 0},
-        {Qt::Key_V, Qt::ControlModifier, 0},
-        {Qt::Key_Insert, Qt::ShiftModifier, 0},
-        {Qt::Key_F6, Qt::NoModifier, 0},
-        {Qt::Key_F6, Qt::ShiftModifier, 0},
+    // Accelerator table 128 (resources/ui), whose keys are the platform's virtual-key codes:
+    // a letter is its capital, the rest are the few keys the table names.
+    auto qtKey = [](int virtualKey) {
+        if (virtualKey >= 'A' && virtualKey <= 'Z')
+            return Qt::Key_A + (virtualKey - 'A');
+        switch (virtualKey) {
+        case 0x08: return static_cast<int>(Qt::Key_Backspace);
+        case 0x2D: return static_cast<int>(Qt::Key_Insert);
+        case 0x2E: return static_cast<int>(Qt::Key_Delete);
+        case 0x75: return static_cast<int>(Qt::Key_F6);
+        default: return -1;
+        }
     };
     const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
-    for (const Accelerator& a : kTable) {
-        if (a.key == key.key() && a.modifiers == modifiers)
-            return a.command;
+    size_t count = 0;
+    const AcceleratorEntry* table = GetAccelerators(count);
+    for (size_t i = 0; i < count; ++i) {
+        const AcceleratorEntry& a = table[i];
+        Qt::KeyboardModifiers wanted = Qt::NoModifier;
+        if (a.control)
+            wanted |= Qt::ControlModifier;
+        if (a.shift)
+            wanted |= Qt::ShiftModifier;
+        if (a.alt)
+            wanted |= Qt::AltModifier;
+        if (qtKey(a.key) == key.key() && wanted == modifiers)
+            return a.command;  // the edit and pane commands have no action: taken and dropped
     }
     return -1;
 }

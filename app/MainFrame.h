@@ -65,8 +65,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     bool OnDragEvent(QEvent* event);
-    // The command a key of the accelerator table stands for: 0 for the keys that do
-    // nothing, -1 for keys that are not in the table.
+    // The command a key of the accelerator table stands for (the edit and pane keys' have
+    // no action here, so they do nothing), -1 for keys that are not in the table.
     static int AcceleratorCommand(const QKeyEvent& key);
 
     CZorflashDoc* m_pDocument;

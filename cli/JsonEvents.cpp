@@ -1,12 +1,32 @@
 #include "cli/JsonEvents.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace zorflash {
 
 std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
 {
-    return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    const std::string text = document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // The library escapes only the controls below 0x20: DEL and the C1 controls of a
+    // device's reply would reach a terminal showing the stream raw, and C1 CSI is obeyed
+    // there like ESC [. Outside its strings a dump is plain ASCII, so each of them is in a
+    // string, where the escape reads back as the same character.
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte == 0x7F ? byte : next);
+            out += escape;
+            i += byte == 0x7F ? 0 : 1;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields)

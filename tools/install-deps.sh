@@ -11,7 +11,8 @@ packages=(
     strace time iproute2
     help2man librsvg2-bin man-db
     dpkg-dev file lintian desktop-file-utils appstream
-    g++-mingw-w64-x86-64-posix wine64 googletest zip unzip
+    g++-mingw-w64-x86-64-posix wine64 googletest zip unzip wixl msitools
+    imagemagick xdotool iproute2
     ansible-core
 )
 

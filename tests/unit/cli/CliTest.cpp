@@ -2,6 +2,7 @@
 
 #include "update/DisplayWidth.h"
 #include "cli/FileCheck.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/PrintableText.h"
 #include "update/ProgressLine.h"
@@ -86,6 +87,14 @@ UpdateProgress Sent(uint64_t bytes, uint64_t total, double seconds)
     p.total = total;
     p.seconds = seconds;
     return p;
+}
+
+// The same on a JSON line: every control is an escape (DEL and C1 CSI too, which the JSON
+// library leaves raw), invalid UTF-8 a U+FFFD, and the rest of the text as it came.
+TEST(JsonEvents, ControlCharactersEscapedAndInvalidUtf8Replaced)
+{
+    EXPECT_EQ(CJsonEvents::Dump({{"text", "a\x7f" "b\xc2\x9b" "2J\x1b \xc2\xa0\xff\xe2\x82"}}),
+              "{\"text\":\"a\\u007fb\\u009b2J\\u001b \xc2\xa0\xef\xbf\xbd\xef\xbf\xbd\"}");
 }
 
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
