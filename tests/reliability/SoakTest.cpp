@@ -162,8 +162,9 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
             EXPECT_EQ(verdict.find(" verdict=ERROR"), std::string::npos) << verdict;
             EXPECT_EQ(event["outcome"] == "completed", verified) << line << "\n" << verdict;
             const std::string status = ReadText(FileForTarget(options.statusFilePattern, target));
-            if (status.find("Transfer completed.") != std::string::npos)
+            if (status.find("Transfer completed.") != std::string::npos) {
                 EXPECT_TRUE(verified) << "completion claimed for an image the simulator did not verify: " << verdict;
+            }
             faulted += verdict.find("random-fault=") != std::string::npos ? 1 : 0;
             completed += verified ? 1 : 0;
         }
