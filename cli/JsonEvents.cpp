@@ -9,15 +9,16 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
     return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields)
+void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
 {
     if (m_stream)
-        m_stream->Write(event, m_target, fields);
+        m_stream->Write(event, m_target, fields, kind, key);
     else
-        Write(event, m_target, fields);
+        Write(event, m_target, fields, kind, key);
 }
 
-void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields)
+void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
+                        COutputQueue::Kind kind, const char* key)
 {
     std::lock_guard lock(m_lock);
     nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
@@ -26,20 +27,22 @@ void CJsonEvents::Write(const char* event, const std::string& target, const nloh
     if (!target.empty())
         line["target"] = target;
     line.update(fields);
-    const std::string text = Dump(line);
-    std::fprintf(m_out, "%s\n", text.c_str());
-    std::fflush(m_out);  // a script reading a pipe sees each event as it happens
+    // A target's status events share a key: a replace may fold into the last one waiting,
+    // never across an append (which is kept). Progress events fold into their own kind.
+    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + target);
 }
 
 void CJsonEvents::Status(const char* op, const std::string& text)
 {
-    Emit("status", {{"op", op}, {"text", text}});
+    const bool replace = std::string(op) == "replace";
+    Emit("status", {{"op", op}, {"text", text}}, replace ? COutputQueue::Kind::Replace : COutputQueue::Kind::Keep);
 }
 
 void CJsonEvents::Progress(uint64_t bytes, uint64_t total, double seconds)
 {
     const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
-    Emit("progress", {{"bytes", bytes}, {"total", total}, {"rate", std::round(rate)}});
+    Emit("progress", {{"bytes", bytes}, {"total", total}, {"rate", std::round(rate)}}, COutputQueue::Kind::Progress,
+         "progress");
 }
 
 void CJsonEvents::Check(const nlohmann::ordered_json& fields)

@@ -12,11 +12,15 @@
 
 namespace zorflash {
 
+class COutputQueue;
+
 // `--trace FILE`: every byte sent and received on the link, with a monotonic timestamp,
 // its direction and length, as a hex dump with the printable ASCII beside it: what a
 // field engineer attaches to a report. The record stream between two replies of the
 // instrument is summarised as one block (its writes, records, bytes, first and last
-// record) unless every byte is wanted.
+// record) unless every byte is wanted. The text goes through the command's output queue,
+// so the update thread never waits on the file; a file that cannot keep up loses the
+// detail of what came meanwhile, and a line in the trace says how much was left out.
 class CLinkTrace {
 public:
     using Clock = CLinkObserver::Clock;
@@ -25,7 +29,16 @@ public:
     // False with the reason when the file cannot be created, is no regular file (a FIFO
     // would hold the run until someone reads it) or is one of `keep` (the update's own
     // volumes: a trace must never overwrite the firmware it is about to send).
-    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, std::string& error);
+    // Trace text waiting for the file beyond which more is left out, in bytes.
+    static constexpr std::size_t kBacklogLimit = 8u << 20;
+
+    CLinkTrace() = default;
+    ~CLinkTrace();
+    CLinkTrace(const CLinkTrace&) = delete;
+    CLinkTrace& operator=(const CLinkTrace&) = delete;
+
+    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, COutputQueue& output,
+              std::string& error);
     bool IsOpen() const { return m_file != nullptr; }
     void Line(const std::string& text);
     // The first lines: what is sent where, and how to read the rest.
@@ -37,8 +50,9 @@ public:
     void Failure(Direction direction, const std::string& what, Clock::time_point at);
     // Something of the link that is no transfer (its open), at its time.
     void Event(const std::string& what, Clock::time_point at);
-    // Writes what is held back; true when every write reached the file.
-    bool Close();
+    // Writes what is held back and closes the file once the writer has written it all;
+    // `failureNote` goes to stderr then if a write or the close failed.
+    void Close(const std::string& failureNote);
 
 private:
     struct Block {
@@ -55,15 +69,23 @@ private:
         std::vector<uint8_t> lastRecord;
     };
 
+    void Print(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+    // Hands what was printed to the writer, or leaves it out while the file lags behind.
+    void Send(bool always = false);
     void FlushPending();
     void FlushBlock();
     void Dump(const uint8_t* data, size_t length, const char* indent);
     std::string Stamp(Clock::time_point at) const;
 
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> m_file;
+    std::FILE* m_file = nullptr;  // closed by the writer, after the last text for it
+    COutputQueue* m_output = nullptr;
+    std::string m_text;           // printed, not yet handed to the writer
+    uint64_t m_leftOutEntries = 0;
+    uint64_t m_leftOutBytes = 0;
     bool m_everyByte = false;
     Clock::time_point m_start{};
     std::vector<uint8_t> m_pending;  // the last write, until it is known whether it is records
