@@ -69,11 +69,8 @@ private:
         std::vector<uint8_t> lastRecord;
     };
 
-    void Print(const char* format, ...)
-#if defined(__GNUC__)
-        __attribute__((format(printf, 2, 3)))
-#endif
-        ;
+    // printf into the text not yet handed to the writer.
+    void Print(const char* format, ...);
     // Hands what was printed to the writer, or leaves it out while the file lags behind.
     void Send(bool always = false);
     void FlushPending();

@@ -454,6 +454,9 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zorflash-cli: stopped by an error of the program: %s\n", e.what());
         return kExitFailed;
+    } catch (...) {
+        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program\n");
+        return kExitFailed;
     }
     return kExitUsage;
 }
