@@ -1,6 +1,7 @@
 #include "update/RecordStream.h"
 
 #include "platform/DecimalText.h"
+#include "platform/FileException.h"
 #include "platform/LastError.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
@@ -17,17 +18,67 @@ CRecordStream::CRecordStream(const DeviceModel& model, std::string filePath)
 
 bool CRecordStream::OpenFirstVolume(const DiskPrompt& prompt)
 {
-    return OpenVolume(1, kRomKindUnchecked, prompt);
+    // Volume 2 is looked at before volume 1 is open, so a run never holds two of them.
+    const Glimpse next = GlimpseVolumeTwo();
+    m_streamBytes[0] = m_streamBytes[1] = 0;
+    if (!OpenVolume(1, kRomKindUnchecked, prompt))
+        return false;
+    m_streamBytes[0] = OpenStreamBytes();
+    if (next.streamBytes > 0) {
+        char line[kHeaderLineBufferSize] = {};
+        m_file.Seek(0);
+        ReadHeaderLine(m_file, line);
+        if (next.line == line)
+            m_streamBytes[1] = next.streamBytes;
+    }
+    return true;
 }
 
 bool CRecordStream::OpenNextVolume(RomKind kind, const DiskPrompt& prompt)
 {
     m_file.Close();
+    // Until it is open, volume 2 counts only if it was found at the start.
     if (!OpenVolume(2, kind, prompt))
         return false;
+    m_streamBytes[1] = OpenStreamBytes();
     m_file.Seek(UpdateProtocol::kFirstRecordOffset);
     m_offset = UpdateProtocol::kFirstRecordOffset;
     return true;
+}
+
+uint64_t CRecordStream::OpenStreamBytes() const
+{
+    const uint64_t length = m_file.GetLength();
+    return length > static_cast<uint64_t>(kHeaderSize) ? length - kHeaderSize : 0;
+}
+
+CRecordStream::Glimpse CRecordStream::GlimpseVolumeTwo() const
+{
+    // Only for the display's total: whatever goes wrong here, the volume is not counted,
+    // and the update itself opens and checks it when its turn comes.
+    Glimpse glimpse;
+    const uint32_t lastError = GetLastError();
+    try {
+        std::string name;
+        MakeVolumeFileName(2, m_filePath, name);
+        CFile file;
+        char digits[3] = {};
+        if (file.Open(name)) {
+            file.Seek(kVolumeNumberOffset);
+            if (file.Read(digits, 2) == 2 && ReadDecimalPrefix(digits).value == 2) {
+                char line[kHeaderLineBufferSize] = {};
+                file.Seek(0);
+                ReadHeaderLine(file, line);
+                glimpse.line = line;
+                const uint64_t length = file.GetLength();
+                glimpse.streamBytes = length > static_cast<uint64_t>(kHeaderSize) ? length - kHeaderSize : 0;
+            }
+        }
+    } catch (const CFileException&) {
+        glimpse = Glimpse();
+    }
+    SetLastError(lastError);
+    return glimpse;
 }
 
 bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& prompt)

@@ -59,8 +59,22 @@ public:
     // Where the next record begins in the current volume.
     uint64_t Offset() const { return m_offset; }
 
+    // What a progress display counts towards: the record stream bytes (each volume less its
+    // header) of volume 1 and of volume 2 once it is known, that is once it has been opened,
+    // or found by its name with volume 1's header line when volume 1 was opened.
+    uint64_t KnownStreamBytes() const { return m_streamBytes[0] + m_streamBytes[1]; }
+    int KnownVolumes() const { return m_streamBytes[1] > 0 || m_volume == 2 ? 2 : 1; }
+
 private:
+    // Volume 2 as found by its name: its header line and record stream bytes, or nothing.
+    struct Glimpse {
+        std::string line;
+        uint64_t streamBytes = 0;
+    };
+
     bool OpenVolume(int volume, RomKind kind, const DiskPrompt& prompt);
+    Glimpse GlimpseVolumeTwo() const;
+    uint64_t OpenStreamBytes() const;
 
     DeviceModel m_model;
     std::string m_filePath;
@@ -68,6 +82,7 @@ private:
     UnavailableNote m_unavailable;
     int m_volume = 0;
     uint64_t m_offset = 0;
+    uint64_t m_streamBytes[2] = {0, 0};
 };
 
 }  // namespace zorflash

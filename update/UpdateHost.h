@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/strings/Language.h"
+#include "update/UpdateProgress.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateResult.h"
 #include "update/UpdateSettings.h"
@@ -52,6 +53,9 @@ public:
     // Values for progress displays, never text: called after every successful write of the
     // record stream (records, blocks and END bytes) with that write's size. Must not block.
     virtual void OnRecordStreamWrite(uint32_t bytes) { (void)bytes; }
+    // Where the update stands, after every record stream write and whenever the total, the
+    // section or the volume changes, and around every wait for the operator. Must not block.
+    virtual void OnProgress(const UpdateProgress& progress) { (void)progress; }
     // An abort signal the front end may trigger to interrupt a blocked transfer; null if
     // the front end never interrupts (the desktop form refuses to close mid-update).
     virtual CAbortSignal* GetAbortSignal() { return nullptr; }

@@ -11,6 +11,7 @@
 #include "update/UpdateHost.h"
 #include "update/UpdateProtocol.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -44,14 +45,41 @@ UpdateOutcome CUpdateJob::Fail(UpdateOutcome outcome, unsigned id)
     return outcome;
 }
 
+template <typename Wait>
+auto CUpdateJob::Waiting(Wait wait)
+{
+    const auto from = std::chrono::steady_clock::now();
+    auto answer = wait();
+    m_waited += std::chrono::steady_clock::now() - from;
+    return answer;
+}
+
 void CUpdateJob::ReportError(const std::string& text)
 {
-    m_host.ReportError(text);
+    Waiting([&] {
+        m_host.ReportError(text);
+        return true;
+    });
 }
 
 bool CUpdateJob::PromptForDisk(int volume)
 {
-    return m_host.PromptOkCancel(FormatStringResource(m_language, IDS_INSERT_DISK, volume));
+    m_progress.volume = volume;
+    m_progress.volumes = std::max(m_progress.volumes, volume);
+    m_progress.waiting = true;
+    TellProgress();
+    const bool ok =
+        Waiting([&] { return m_host.PromptOkCancel(FormatStringResource(m_language, IDS_INSERT_DISK, volume)); });
+    m_progress.waiting = false;
+    return ok;
+}
+
+void CUpdateJob::TellProgress()
+{
+    m_progress.bytes = m_result.bytes;
+    m_progress.step = m_result.step;
+    m_progress.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started - m_waited).count();
+    m_host.OnProgress(m_progress);
 }
 
 bool CUpdateJob::SendBytes(const uint8_t* data, uint32_t length, bool recordStream)
@@ -62,6 +90,7 @@ bool CUpdateJob::SendBytes(const uint8_t* data, uint32_t length, bool recordStre
     if (recordStream) {
         m_result.bytes += length;
         m_host.OnRecordStreamWrite(length);
+        TellProgress();
     }
     return true;
 }
@@ -101,6 +130,9 @@ UpdateResult CUpdateJob::Run()
 {
     m_timeout = m_host.TransferTimeout();
     m_result = UpdateResult();
+    m_progress = UpdateProgress();
+    m_started = std::chrono::steady_clock::now();
+    m_waited = {};
     m_log.Clear();
     std::unique_ptr<uint8_t[]> block;
     try {
@@ -176,6 +208,11 @@ UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
     kind = m_stream->DetectKind();
     if (kind == kRomKindUnchecked)
         return Fail(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE);
+    m_progress.sections = kind == kRomSub ? 2 : 1;
+    m_progress.volume = 1;
+    m_progress.volumes = m_stream->KnownVolumes();
+    m_progress.total = m_stream->KnownStreamBytes();
+    TellProgress();
     return kGoOn;
 }
 
@@ -237,10 +274,15 @@ UpdateOutcome CUpdateJob::SendRecordSections(uint8_t* block, RomKind kind)
     m_progressFormat = LoadStringResource(IDS_SENDING_RECORD, m_language);
     const int sectionsNeeded = kind == kRomSub ? 2 : 1;
     for (int section = 0; section < sectionsNeeded; ++section) {
+        m_progress.section = section + 1;
         const UpdateOutcome outcome = SendSection(block, kind);
         if (outcome != kGoOn)
             return outcome;
     }
+    // Whatever a volume holds behind the last END is never sent: the total was all sent.
+    m_progress.finished = true;
+    m_progress.total = m_result.bytes;
+    TellProgress();
     AppendMessage(IDS_TRANSFER_COMPLETED);
     return UpdateOutcome::Completed;
 }
@@ -248,8 +290,13 @@ UpdateOutcome CUpdateJob::SendRecordSections(uint8_t* block, RomKind kind)
 UpdateOutcome CUpdateJob::OpenNextVolume(RomKind kind)
 {
     try {
-        if (m_stream->OpenNextVolume(kind, [this](int volume) { return PromptForDisk(volume); }))
+        if (m_stream->OpenNextVolume(kind, [this](int volume) { return PromptForDisk(volume); })) {
+            m_progress.volume = m_stream->Volume();
+            m_progress.volumes = std::max(m_progress.volumes, m_stream->KnownVolumes());
+            m_progress.total = m_stream->KnownStreamBytes();
+            TellProgress();
             return kGoOn;
+        }
         AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
         return UpdateOutcome::Cancelled;
     } catch (const CFileException& e) {

@@ -3,8 +3,10 @@
 #include "resources/strings/Language.h"
 #include "update/RomKind.h"
 #include "update/StatusLog.h"
+#include "update/UpdateProgress.h"
 #include "update/UpdateResult.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -55,6 +57,10 @@ private:
     bool ReceiveAck();
     bool PromptForDisk(int volume);
     void ReportError(const std::string& text);
+    void TellProgress();
+    // Runs a call that waits for the operator; its time is not the transfer's.
+    template <typename Wait>
+    auto Waiting(Wait wait);
 
     void AppendMessage(unsigned id);
     UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the message after CR LF
@@ -65,6 +71,9 @@ private:
     std::unique_ptr<CRecordStream> m_stream;
     std::unique_ptr<CDeviceLink> m_link;
     UpdateResult m_result;
+    UpdateProgress m_progress;
+    std::chrono::steady_clock::time_point m_started;
+    std::chrono::steady_clock::duration m_waited{};
     Language m_language;
     std::string m_progressFormat;  // loaded once per run; each block only formats its number
     uint32_t m_timeout = 0;

@@ -48,6 +48,7 @@ public:
         finished.store(true);
     }
     void OnRecordStreamWrite(uint32_t bytes) override { writes.push_back(bytes); }
+    void OnProgress(const UpdateProgress& p) override { progress.push_back(p); }
     uint32_t TransferTimeout() const override { return timeoutMs; }
 
     std::string Text() const { return status.GetText(); }
@@ -60,6 +61,7 @@ public:
     std::vector<std::string> prompts;
     std::vector<std::string> errors;
     std::vector<uint32_t> writes;                   // sizes of the record-stream writes
+    std::vector<UpdateProgress> progress;           // every progress value, in order
     std::atomic<bool> finished{false};
     std::string finishedWithText;
     UpdateResult result;

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 
 using namespace testsupport;
 
@@ -244,6 +247,108 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
                                  "\r\nNo END record.\r\n");
         EXPECT_EQ(host.result.outcome, UpdateOutcome::NoEndRecord);
     }
+}
+
+// A SUB file whose volume 2 is brought at the disk prompt: the total counts volume 2 once it
+// is there, no value says 100 % before the last END, and the prompt's time is not the
+// transfer's.
+TEST_F(UpdateRun, ProgressAcrossAVolumeBroughtAtThePrompt)
+{
+    const Bytes first = Section(5, 1);
+    const Bytes second = Section(70, 2);
+    const Bytes secondHead(second.begin(), second.begin() + 30 * 16);  // volume 1 ends inside section 2
+    const Bytes secondTail(second.begin() + 30 * 16, second.end());
+    Bytes volume1 = first;
+    Append(volume1, secondHead);
+    WriteVolume(1, "SUB", volume1);
+    FakeInstrument instrument;
+    // Normal mode: every record of volume 1 has gone out when the prompt comes (fast mode
+    // keeps the open block for volume 2's records).
+    RecordingHost host(Settings(instrument.Port(), false));
+    host.answers = {true};
+    constexpr auto kDelay = std::chrono::milliseconds(600);
+    host.beforeAnswer = [&](size_t) {
+        std::this_thread::sleep_for(kDelay);
+        WriteVolume(2, "SUB", secondTail);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    Run(host);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(host.result.outcome, UpdateOutcome::Completed);
+
+    const uint64_t all = first.size() + second.size();
+    ASSERT_FALSE(host.progress.empty());
+    size_t asked = host.progress.size();
+    for (size_t i = 0; i < host.progress.size(); ++i) {
+        const UpdateProgress& p = host.progress[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(p.sections, 2);
+        EXPECT_LE(p.bytes, p.total);
+        if (i + 1 < host.progress.size()) {
+            EXPECT_LT(p.Percent(), 100);
+            EXPECT_FALSE(p.finished);
+        }
+        if (p.waiting && asked == host.progress.size())
+            asked = i;
+        if (asked == host.progress.size()) {
+            // Before the prompt only volume 1 is known.
+            EXPECT_EQ(p.volume, 1);
+            EXPECT_EQ(p.volumes, 1);
+            EXPECT_EQ(p.total, volume1.size());
+        } else if (i == asked) {
+            EXPECT_EQ(p.volume, 2);
+            EXPECT_EQ(p.volumes, 2);
+            EXPECT_EQ(p.section, 2);
+            EXPECT_EQ(p.bytes, volume1.size());
+            EXPECT_LT(p.SecondsLeft(), 0) << "no time left can be known while a volume is asked for";
+        } else {
+            EXPECT_FALSE(p.waiting);
+            EXPECT_EQ(p.volume, 2);
+            EXPECT_EQ(p.volumes, 2);
+            EXPECT_EQ(p.total, all);
+        }
+    }
+    ASSERT_LT(asked, host.progress.size()) << "the prompt was never told";
+    EXPECT_EQ(host.progress.front().section, 0);
+    EXPECT_EQ(host.progress[asked - 1].Percent(), 99) << "volume 1 sent is not the whole update";
+    const UpdateProgress& last = host.progress.back();
+    EXPECT_TRUE(last.finished);
+    EXPECT_EQ(last.Percent(), 100);
+    EXPECT_EQ(last.bytes, all);
+    EXPECT_EQ(last.total, all);
+    EXPECT_EQ(last.SecondsLeft(), 0.0);
+    EXPECT_LE(last.seconds, wall - std::chrono::duration<double>(kDelay).count() * 0.9);
+}
+
+// Volume 2 present from the start is counted from the start; a file named like volume 2
+// that is not (another volume number) is not.
+TEST_F(UpdateRun, ProgressTotalCountsVolumeTwoFoundAtTheStart)
+{
+    Bytes stream = Section(131, 3);
+    const Bytes part1(stream.begin(), stream.begin() + 41 * 16);
+    const Bytes part2(stream.begin() + 41 * 16, stream.end());
+    WriteVolume(1, "MAIN", part1);
+    WriteVolume(2, "MAIN", part2);
+    {
+        FakeInstrument instrument;
+        RecordingHost host(Settings(instrument.Port(), true));
+        Run(host);
+        ASSERT_FALSE(host.progress.empty());
+        EXPECT_EQ(host.progress.front().total, stream.size());
+        EXPECT_EQ(host.progress.front().volumes, 2);
+        EXPECT_EQ(host.progress.back().Percent(), 100);
+    }
+    Bytes single = Section(4, 5);
+    WriteVolume(1, "MAIN", single);
+    Bytes stranger = Header(HeaderLine("RT71", "MAIN"), 1);
+    Append(stranger, Section(9, 9));
+    WriteFile(dir / "fw2.R71", stranger);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    Run(host);
+    ASSERT_FALSE(host.progress.empty());
+    EXPECT_EQ(host.progress.front().total, single.size());
+    EXPECT_EQ(host.progress.front().volumes, 1);
 }
 
 // The log's two writes, made by the log itself, and what the host is told after each.
