@@ -265,9 +265,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         end.row = RowFor(host, state);
         end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
         const bool interrupted = (!started && !byAnswer) || host.Result().outcome == UpdateOutcome::Interrupted;
-        end.exitCode = interrupted && interruption != CConsoleInterrupt::Reason::None
-                           ? ExitCodeForInterruption(interruption)
-                           : outcome.ExitCode();
+        // Stopped without a signal, by an error of the program: a failure, like the run.
+        end.exitCode = !interrupted                                      ? outcome.ExitCode()
+                       : interruption != CConsoleInterrupt::Reason::None ? ExitCodeForInterruption(interruption)
+                                                                         : static_cast<int>(kExitFailed);
         if (givenReason) {
             end.reason = *givenReason;
         } else if (byAnswer) {
