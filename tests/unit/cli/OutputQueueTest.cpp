@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <future>
 #include <map>
@@ -14,6 +18,15 @@ using namespace zorflash;
 
 namespace {
 
+bool MakePipe(int fds[2])
+{
+#ifdef _WIN32
+    return _pipe(fds, 65536, _O_BINARY) == 0;
+#else
+    return pipe(fds) == 0;
+#endif
+}
+
 // Two targets' updates told as JSON events into a pipe that nobody reads while they run,
 // as a script that stopped reading would: no event waits for the pipe, superseded status
 // lines and progress fold once the queue is full, and what the reader finally gets still
@@ -21,7 +34,7 @@ namespace {
 TEST(OutputQueueTest, AStalledReaderNeverHoldsTheWriterAndTheEventsStillRebuildTheText)
 {
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_TRUE(MakePipe(fds));
     std::FILE* out = fdopen(fds[1], "w");
     ASSERT_NE(out, nullptr);
     const int blocks = 3000;
