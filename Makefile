@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz \
+.PHONY: all deps configure build test package test-package demo gui-demo test-sanitizers test-asan test-tsan test-fuzz soak \
 	fuzz bench clean FORCE build-windows test-windows package-windows
 
 all: build
@@ -33,6 +33,14 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The soak by hand: 1,000 updates (125 rounds of a fleet of 8) in one process, a random
+# third with a random fault; ctest runs a few rounds of the same test. SOAK_ROUNDS=N
+# for another length.
+SOAK_ROUNDS ?= 125
+soak: configure
+	cmake --build $(BUILD_DIR) --target soak_test zorflash-sim -j $(JOBS)
+	ZORFLASH_SOAK_ROUNDS=$(SOAK_ROUNDS) $(BUILD_DIR)/tests/reliability/soak_test
 
 # The Debian package (build/package/zorflash_VERSION_ARCH.deb), made from this build.
 package: build
@@ -63,12 +71,15 @@ test-asan test-tsan test-fuzz: test-%: build-%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 	ctest --preset $* -j $(JOBS)
 
-# Fuzzing by hand: every target for FUZZ_SECONDS, new inputs kept in build-fuzz/corpus.
+# Fuzzing by hand: every target (or those of FUZZ_TARGETS) for FUZZ_SECONDS, new inputs
+# kept in build-fuzz/corpus.
 # A crash leaves crash-* in build-fuzz; copy it to tests/fuzz/regressions/<target>/.
 FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?= fuzz_record_reader fuzz_usb_reply fuzz_edit_text fuzz_update_run \
+	fuzz_target_list fuzz_target_address fuzz_json_events fuzz_sim_session
 FUZZ_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fuzz: test-fuzz
-	set -e; cd build-fuzz; for t in fuzz_record_reader fuzz_usb_reply fuzz_edit_text fuzz_update_run; do \
+	set -e; cd build-fuzz; for t in $(FUZZ_TARGETS); do \
 		mkdir -p corpus/$$t; \
 		$(FUZZ_ENV) tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 			corpus/$$t ../tests/fuzz/corpus/$$t; \
@@ -83,8 +94,14 @@ build-windows: build-windows/build.ninja
 test-windows: build build-windows
 	tools/test-windows.sh $(BUILD_DIR) build-windows
 
+# build-windows/zorflash-cli-windows-x64.zip and build-windows/package/zorflash-VERSION-x64.msi.
 package-windows: build-windows
 	tools/package-windows.sh build-windows
+
+# The MSI installed, run against the Linux simulator, upgraded and removed under Wine.
+.PHONY: test-package-windows
+test-package-windows: build package-windows
+	tools/test-package-windows.sh $(BUILD_DIR) build-windows
 
 # The performance figures (B1..B7), measured against their references in one run.
 bench: deps

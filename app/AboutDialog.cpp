@@ -2,9 +2,9 @@
 
 #include "app/AppIcon.h"
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/DialogBuilder.h"
+#include "app/DialogBuilder.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,12 +1,12 @@
 #include "app/MainFrame.h"
 
 #include "app/AppIcon.h"
-#include "app/ZorflashDoc.h"
-#include "platform/StringResource.h"
+#include "app/ProgressDisplay.h"
+#include "app/UiStrings.h"
+#include "app/ZorflashView.h"
 #include "resources/ui/MenuResource.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/UiStrings.h"
-#include "ui/ZorflashView.h"
+#include "ui/FormPresenter.h"
+#include "ui/ZorflashDoc.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,7 +14,6 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
@@ -24,6 +23,8 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace zorflash {
 
@@ -48,7 +49,7 @@ CMainFrame::CMainFrame(CZorflashDoc* document)
     setFixedSize(sizeHint());
     setAcceptDrops(true);
 
-    connect(m_pView, &CZorflashView::UpdatingChanged, this, [this](bool updating) { OnUpdatingChanged(updating); });
+    m_presenter = std::make_unique<CFramePresenter>(*this, *document, m_pView->Presenter(), UiLanguage());
     m_saveChooser = [](QWidget* owner) {
         return QFileDialog::getSaveFileName(owner, UiText(kIdsSaveAsCaption));
     };
@@ -61,7 +62,7 @@ CMainFrame::~CMainFrame()
 {
     // The form outlives this part of the frame (Qt deletes it with the window), and an
     // update it still finishes must not reach the frame's commands, title or status bar.
-    disconnect(m_pView, nullptr, this, nullptr);
+    m_presenter.reset();
     m_pView->SetProgressDisplay(nullptr);
     qApp->removeEventFilter(this);
 }
@@ -146,82 +147,63 @@ void CMainFrame::CreateStatusBar()
     m_progress = new CProgressDisplay(bar);
     bar->addWidget(m_progress, 1);
     m_pView->SetProgressDisplay(m_progress);
-    // A minimised window still tells how far the update is.
-    connect(m_progress, &CProgressDisplay::PercentChanged, this, [this] { UpdateTitle(); });
-}
-
-void CMainFrame::UpdateTitle()
-{
-    const std::string& path = m_pDocument->GetPathName();
-    QString title = AppTitle();
-    if (!path.empty())
-        title = QFileInfo(QFile::decodeName(path.c_str())).fileName() + QStringLiteral(" - ") + title;
-    if (m_progress && m_progress->Percent() >= 0)
-        title = QStringLiteral("%1% - ").arg(m_progress->Percent()) + title;
-    setWindowTitle(title);
-}
-
-void CMainFrame::OnUpdatingChanged(bool updating)
-{
-    for (int command : {kIdFileNew, kIdFileOpen, kIdFileSave, kIdCommSettings})
-        m_actions[command]->setEnabled(!updating);
 }
 
 void CMainFrame::OnFileNew()
 {
-    if (m_pView->IsUpdating())
-        return;
-    if (m_pDocument->OnNewDocument())
-        m_pView->OnInitialUpdate();
-    UpdateTitle();
+    m_presenter->OnFileNew();
 }
 
 void CMainFrame::OnFileSave()
 {
-    if (m_pView->IsUpdating())
-        return;
-    std::string path = m_pDocument->GetPathName();
-    if (path.empty()) {
-        const QString chosen = m_saveChooser ? m_saveChooser(this) : QString();
-        if (chosen.isEmpty())
-            return;
-        path = QFile::encodeName(chosen).toStdString();
-    }
-    std::string error;
-    if (!m_pDocument->OnSaveDocument(path, UiLanguage(), error)) {
-        m_pView->ShowMessage(QMessageBox::Warning, AppTitle(), QString::fromStdString(error), QMessageBox::Ok);
-        return;
-    }
-    m_pDocument->SetPathName(path);
-    UpdateTitle();
+    m_presenter->OnFileSave();
+}
+
+void CMainFrame::SetTitle(const std::string& title)
+{
+    setWindowTitle(QString::fromStdString(title));
+}
+
+void CMainFrame::EnableSettingsCommands(bool enabled)
+{
+    for (int command : {kIdFileNew, kIdFileOpen, kIdFileSave, kIdCommSettings})
+        m_actions[command]->setEnabled(enabled);
+}
+
+std::string CMainFrame::ChooseSaveFile()
+{
+    const QString chosen = m_saveChooser ? m_saveChooser(this) : QString();
+    return QFile::encodeName(chosen).toStdString();
+}
+
+void CMainFrame::ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text)
+{
+    // The form's message box, so one seam answers for every box of the window.
+    m_pView->ShowMessage(icon, caption, text, MessageButtons::Ok);
 }
 
 bool CMainFrame::OnDragEvent(QEvent* event)
 {
     auto* drop = static_cast<QDropEvent*>(event);
     const QMimeData* data = drop->mimeData();
-    // One local file, as Browse chooses one; nothing while an update runs.
     const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
     if (urls.isEmpty())
         return false;
-    const bool acceptable = urls.size() == 1 && urls.first().isLocalFile() && !m_pView->IsUpdating();
-    if (!acceptable) {
+    const bool allLocal = std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); });
+    if (!m_presenter->AcceptsDrop(static_cast<size_t>(urls.size()), allLocal)) {
         drop->ignore();
         return true;
     }
     drop->acceptProposedAction();
     if (event->type() == QEvent::Drop)
-        m_pView->OnFileChosen(urls.first().toLocalFile());
+        m_presenter->OnDropFile(QFile::encodeName(urls.first().toLocalFile()).toStdString());
     return true;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    // The update worker writes to the form and posts to it up to its last step, so the
-    // window stays until the update has finished.
-    if (m_pView->IsUpdating()) {
+    if (!m_presenter->OnClose()) {
         event->ignore();
-        m_pView->ShowMessage(QMessageBox::Information, AppTitle(), UiText(kIdsUpdateInProgress), QMessageBox::Ok);
         return;
     }
     QMainWindow::closeEvent(event);
@@ -229,31 +211,33 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 int CMainFrame::AcceleratorCommand(const QKeyEvent& key)
 {
-    struct Accelerator {
-        int key;
-        Qt::KeyboardModifiers modifiers;
-        int command;
-    };
-    static const Accelerator kTable[] = {
-        {Qt::Key_N, Qt::ControlModifier, kIdFileNew},
-        {Qt::Key_O, Qt::ControlModifier, kIdFileOpen},
-        {Qt::Key_S, Qt::ControlModifier, kIdFileSave},
-        // Undo, Cut, Copy, Paste and the pane keys: taken and dropped.
-        {Qt::Key_Z, Qt::ControlModifier, 0},
-        {Qt::Key_Backspace, Qt::AltModifier, 0},
-        {Qt::Key_X, Qt::ControlModifier, 0},
-        {Qt::Key_Delete, Qt::ShiftModifier, 0},
-        {Qt::Key_C, Qt::ControlModifier, 0},
-        {Qt::Key_Insert, Qt::ControlModifier, 0},
-        {Qt::Key_V, Qt::ControlModifier, 0},
-        {Qt::Key_Insert, Qt::ShiftModifier, 0},
-        {Qt::Key_F6, Qt::NoModifier, 0},
-        {Qt::Key_F6, Qt::ShiftModifier, 0},
+    // Accelerator table 128 (resources/ui), whose keys are the platform's virtual-key codes:
+    // a letter is its capital, the rest are the few keys the table names.
+    auto qtKey = [](int virtualKey) {
+        if (virtualKey >= 'A' && virtualKey <= 'Z')
+            return Qt::Key_A + (virtualKey - 'A');
+        switch (virtualKey) {
+        case 0x08: return static_cast<int>(Qt::Key_Backspace);
+        case 0x2D: return static_cast<int>(Qt::Key_Insert);
+        case 0x2E: return static_cast<int>(Qt::Key_Delete);
+        case 0x75: return static_cast<int>(Qt::Key_F6);
+        default: return -1;
+        }
     };
     const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
-    for (const Accelerator& a : kTable) {
-        if (a.key == key.key() && a.modifiers == modifiers)
-            return a.command;
+    size_t count = 0;
+    const AcceleratorEntry* table = GetAccelerators(count);
+    for (size_t i = 0; i < count; ++i) {
+        const AcceleratorEntry& a = table[i];
+        Qt::KeyboardModifiers wanted = Qt::NoModifier;
+        if (a.control)
+            wanted |= Qt::ControlModifier;
+        if (a.shift)
+            wanted |= Qt::ShiftModifier;
+        if (a.alt)
+            wanted |= Qt::AltModifier;
+        if (qtKey(a.key) == key.key() && wanted == modifiers)
+            return a.command;  // the edit and pane commands have no action: taken and dropped
     }
     return -1;
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "ui/FramePresenter.h"
+#include "ui/FrameView.h"
+
 #include <QMainWindow>
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QAction;
 class QKeyEvent;
@@ -16,10 +20,11 @@ class CZorflashDoc;
 class CZorflashView;
 class CProgressDisplay;
 
-// The main window: a fixed-size frame around the form, with the menu, the tool bar and
-// the accelerator keys. Its commands are carried out by the form, the document or the
-// application; while an update runs, those that could change the settings are locked.
-class CMainFrame : public QMainWindow {
+// The main window: a fixed-size frame around the form, with the menu, the tool bar, the
+// accelerator keys and the status bar. Its commands go to the form's presenter, the
+// frame's presenter (CFramePresenter: New, Save, a dropped file, closing, the title and
+// the commands locked while an update runs) or the application.
+class CMainFrame : public QMainWindow, public IFrameView {
     Q_OBJECT
 public:
     using SaveFileChooser = std::function<QString(QWidget* owner)>;
@@ -41,6 +46,12 @@ public:
     void OnFileSave();
     void SetSaveFileChooser(SaveFileChooser chooser) { m_saveChooser = std::move(chooser); }
 
+    // IFrameView
+    void SetTitle(const std::string& title) override;
+    void EnableSettingsCommands(bool enabled) override;
+    std::string ChooseSaveFile() override;
+    void ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text) override;
+
 signals:
     void AboutRequested();
 
@@ -53,12 +64,9 @@ private:
     void CreateMenu();
     void CreateToolBar();
     void CreateStatusBar();
-    void UpdateTitle();
-    // A file dropped on the window is chosen as Browse would choose it.
     bool OnDragEvent(QEvent* event);
-    void OnUpdatingChanged(bool updating);
-    // The command a key of the accelerator table stands for: 0 for the keys that do
-    // nothing, -1 for keys that are not in the table.
+    // The command a key of the accelerator table stands for (the edit and pane keys' have
+    // no action here, so they do nothing), -1 for keys that are not in the table.
     static int AcceleratorCommand(const QKeyEvent& key);
 
     CZorflashDoc* m_pDocument;
@@ -67,6 +75,7 @@ private:
     CProgressDisplay* m_progress = nullptr;
     std::map<int, QAction*> m_actions;
     SaveFileChooser m_saveChooser;
+    std::unique_ptr<CFramePresenter> m_presenter;  // made once the form exists
 };
 
 }  // namespace zorflash

@@ -2,9 +2,9 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
-#include "app/ZorflashDoc.h"
-#include "ui/UiStrings.h"
-#include "ui/ZorflashView.h"
+#include "ui/ZorflashDoc.h"
+#include "app/UiStrings.h"
+#include "app/ZorflashView.h"
 
 #include <QObject>
 

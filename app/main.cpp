@@ -1,13 +1,13 @@
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/ZorflashView.h"
+#include "app/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/ProgressDisplay.h"
+#include "app/ZorflashView.h"
 
 #include "ZorflashVersion.h"
 
@@ -123,7 +123,7 @@ void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
     UpdateSettings& settings = app.GetDocument()->GetSettings();
     settings.ipAddress = 0x7F000001;  // 127.0.0.1
     settings.port = options.updatePort;
-    view->ShowLinkSummary();
+    view->Presenter().ShowLinkSummary();
     view->OnStart();
     auto* poll = new QTimer(frame);
     QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, taken = false]() mutable {

@@ -10,14 +10,14 @@
 
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 #include "platform/StringResource.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 #include "update/UpdateProtocol.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/DialogBuilder.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ZorflashView.h"
+#include "app/CommSettingsDialog.h"
+#include "app/DialogBuilder.h"
+#include "app/IPAddressCtrl.h"
+#include "app/ZorflashView.h"
 
 #include <QAbstractButton>
 #include <QApplication>

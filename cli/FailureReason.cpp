@@ -2,7 +2,7 @@
 
 #include "cli/PrintableText.h"
 #include "link/AddressText.h"
-#include "link/UsbChannel.h"
+#include "link/UsbInstrument.h"
 #include "platform/LastError.h"
 #include "update/ProgressLine.h"
 #include "update/UpdateProtocol.h"
@@ -23,14 +23,16 @@ std::string TargetText(const UpdateSettings& settings)
     return std::string(address) + ":" + std::to_string(settings.port);
 }
 
-std::string UsbSearch(const UpdateSettings& settings)
+// What the run's own search saw; a second search could find other answers (an
+// instrument that was busy or silent a moment ago) and contradict the failure.
+std::string UsbSearch(const UpdateSettings& settings, const CLinkWatch& watch)
 {
-    const std::vector<UsbInstrument> found = CUsbChannel::Probe(settings.model.idQuery);
-    if (found.empty()) {
-        return "no USB instrument found (looked at " + UsbCandidatesDescription() + ")";
-    }
-    std::string text = "no USB instrument answered with device number " + std::to_string(settings.usbDeviceNumber) + "; searched:";
-    for (const UsbInstrument& i : found) {
+    const std::vector<UsbInstrument>& asked = watch.UsbSearch();
+    if (asked.empty())
+        return "no USB instrument found (looked at " + PrintableText(UsbCandidatesDescription()) + ")";
+    std::string text = "no USB instrument answered with device number " + std::to_string(settings.usbDeviceNumber) +
+                       "; searched:";
+    for (const UsbInstrument& i : asked) {
         text += "\n  " + PrintableText(i.path) + ": ";
         if (i.error)
             text += DescribeError(i.error);
@@ -38,7 +40,43 @@ std::string UsbSearch(const UpdateSettings& settings)
             text += "answered \"" + ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end())) + "\" (" +
                     (i.hasNumber ? "device number " + std::to_string(i.deviceNumber) : "no device number") + ")";
     }
+    if (asked.back().error)
+        text += "\n  (the search ends at an instrument that does not answer)";
     return text;
+}
+
+std::string VolumeText(const CVolumeProblem::Finding& f)
+{
+    return "volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
+           (f.reason.empty() ? "there now" : f.reason);
+}
+
+// A problem of the update file met during the transfer (with --no-precheck, or a file
+// that changed after the pre-check read it).
+std::string FileProblem(UpdateOutcome outcome, UpdateStep step, const UpdateSettings& settings,
+                        const std::string& reported)
+{
+    const std::string file = PrintableText(settings.filePath);
+    switch (outcome) {
+    case UpdateOutcome::FileError:
+        return "the update file " + file + " could not be read" +
+               (reported.empty() ? std::string() : ": " + PrintableText(reported));
+    case UpdateOutcome::OutOfMemory:
+        return "out of memory" + (reported.empty() ? std::string() : ": " + PrintableText(reported));
+    case UpdateOutcome::InvalidRomType:
+        return "the first line of " + file + " matches no header line of " + settings.model.displayName;
+    case UpdateOutcome::IncorrectInputFile:
+        if (step == UpdateStep::OpeningFile || step == UpdateStep::HeaderSize || step == UpdateStep::Header)
+            return "volume 1 of " + file + " is shorter than its 56-byte header";
+        return "the update file " + file +
+               " changed on disk while it was being sent; no END was sent, so the instrument did not accept it";
+    case UpdateOutcome::IncorrectChecksum:
+        return "a record of " + file + " has a wrong checksum or is cut short ('zorflash-cli inspect' names it)";
+    case UpdateOutcome::NoEndRecord:
+        return "a section of " + file + " runs past the end of the file without its END record";
+    default:
+        return "";
+    }
 }
 
 std::string Expected(UpdateOutcome outcome)
@@ -97,21 +135,28 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
     return text;
 }
 
-std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& settings, const CLinkWatch& watch,
-                          PromptEnd promptEnd, const CVolumeProblem::Finding& prompted)
+std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
+                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                          const std::string& reported)
 {
     if (outcome.nobodyAnswered) {
-        const CVolumeProblem::Finding& f = prompted;
         const char* why = promptEnd == PromptEnd::NotAsked
                               ? "--no-prompt asks nobody"
                               : "nobody answered the disk prompt (end of input)";
-        return why + std::string(": volume ") + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
-               (f.reason.empty() ? "there now" : f.reason);
+        return why + std::string(": ") + VolumeText(prompted);
     }
     switch (outcome.outcome) {
+    case UpdateOutcome::Completed:
+        return "";
+    case UpdateOutcome::Cancelled:
+        return "cancelled at the disk prompt: " + VolumeText(prompted);
+    case UpdateOutcome::Interrupted:
+        return std::string("interrupted during ") + StepName(step);
     case UpdateOutcome::TargetNotOpened:
         if (settings.useUsb)
-            return "cannot open the target: " + UsbSearch(settings);
+            return "cannot open the target: " + UsbSearch(settings, watch);
+        if (!watch.OpenSeen() || watch.OpenError() == kErrorSuccess)
+            return "cannot open target " + TargetText(settings) + ": the link was not opened";
         if (watch.OpenError() == kErrorTimeout)
             return "cannot open target " + TargetText(settings) + ": timed out after " +
                    CProgressLine::FormatSeconds(watch.OpenSeconds());
@@ -123,10 +168,10 @@ std::string FailureReason(const FlashOutcome& outcome, const UpdateSettings& set
     case UpdateOutcome::CommunicationError:
         return std::string(outcome.Name()) + ": " + Exchange(outcome.outcome, watch);
     default:
-        // Completed and the operator's Cancel need none; a file problem has been said by
-        // the pre-check or the reported file error; a signal's own line says it.
-        return "";
+        break;
     }
+    const std::string problem = FileProblem(outcome.outcome, step, settings, reported);
+    return problem.empty() ? std::string(outcome.Name()) + " at " + StepName(step) : problem;
 }
 
 }  // namespace zorflash

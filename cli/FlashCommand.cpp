@@ -16,7 +16,6 @@
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -80,6 +79,12 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
             return kExitUsage;
         }
     }
+    // Written to one file, the status text renamed over it at the end would leave nothing
+    // of the trace.
+    if (trace.IsOpen() && !options.statusFile.empty() && statusFile.SameFile(trace.Place())) {
+        say("--status-file and --trace name the same file " + PrintableText(options.traceFile) + ": give each its own");
+        return kExitUsage;
+    }
     CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
 
     CTerminalHost::Options hostOptions;
@@ -87,7 +92,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     hostOptions.interactive = !options.json && IsTerminal(stdout);
     hostOptions.colour = hostOptions.interactive && !noColour;
     hostOptions.noPrompt = options.noPrompt;
-    hostOptions.totalBytes = RecordStreamTotal(options.settings.filePath);
+    hostOptions.totalBytes = 0;  // the engine counts the volumes as it finds them
     hostOptions.timeoutMs = options.timeoutMs;
     hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
     hostOptions.language = options.language;
@@ -104,7 +109,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
                 say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             return code;
         }
-        hostOptions.totalBytes = check.TotalBytes(hostOptions.totalBytes);
+        hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
     }
 
     CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
@@ -138,14 +143,25 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     // A signal wins over whatever the run ended with: the operator asked to stop.
     int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
-    const double seconds = host.Seconds();
 
+    // Every run that did not complete says why, once on stderr and in the JSON result.
+    std::string reason;
+    bool reasonSaid = false;
     if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        say(std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) + ") during \"" +
-            PrintableText(host.StepAtInterruption()) + "\"; " +
-            (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent"));
+        reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) +
+                 ") during \"" + PrintableText(host.StepAtInterruption()) + "\"; " +
+                 (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
+        say(reason);
+        reasonSaid = true;
+    } else {
+        reason = !host.Shortage().empty()
+                     ? host.Shortage()
+                     : FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
+                                     host.PromptedFor(), host.Reported());
+        // The operator who answered Cancel needs no line saying so; a script has it.
+        reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
     if (!options.statusFile.empty()) {
         std::string error;
@@ -155,29 +171,29 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
                 say("the firmware was sent completely, but the status file is missing");
                 outcomeName = "status-file-lost";
                 code = kExitStatusFileLost;
+                reason = "the firmware was sent completely, but the status file " +
+                         PrintableText(options.statusFile) + " could not be written: " + error;
+                reasonSaid = true;
             }
         }
     }
 
-    const std::string reason =
-        !host.Shortage().empty()
-            ? host.Shortage()
-            : FailureReason(outcome, options.settings, watch, host.LastPromptEnd(), host.PromptedFor());
-    if (!reason.empty()) {
+    if (!reason.empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
         output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
                                 (colour ? "\033[0m" : "") + "\n");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)
-        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, seconds) + "\n");
+        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},
                       {"exit", code},
                       {"reason", reason},
-                      {"contacted", watch.OpenSeen()},
+                      {"contacted", watch.Opened()},
                       {"bytes", host.BytesSent()},
                       {"records", records},
+                      {"acknowledgedRecords", host.Result().acknowledgedRecords},
                       {"seconds", std::round(std::chrono::duration<double>(std::chrono::steady_clock::now() -
                                                                            commandStart).count() * 1e6) / 1e6}});
 

@@ -17,7 +17,6 @@
 #include "platform/DescriptorLimit.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateWorker.h"
 
 #include <algorithm>
@@ -66,6 +65,7 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     row.records = static_cast<long long>(result.records);
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
+    row.sendingSeconds = host.Progress().seconds;
     if (host.Outcome().nobodyAnswered) {
         row.verdict = CSummaryTable::Verdict::Failed;
         row.outcome = "nobody answered the disk prompt";
@@ -121,7 +121,7 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
     nlohmann::ordered_json results = nlohmann::ordered_json::array();
     for (const TargetEnd& end : ends) {
         ++counts[static_cast<int>(end.row.verdict)];
-        const double rate = end.row.seconds > 0 ? static_cast<double>(end.row.bytes) / end.row.seconds : 0.0;
+        const double rate = end.row.Rate();
         results.push_back({{"target", end.row.target},
                            {"outcome", end.outcome},
                            {"exit", end.exitCode},
@@ -211,14 +211,33 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         }
     }
 
+    // No two outputs of the run may be one file (a status file and a trace, or the patterns
+    // of two targets meeting through a link): the text renamed over it at the end would
+    // leave nothing of the other.
+    std::vector<const CStatusFile*> outputs;
+    for (const CStatusFile& file : statusFiles)
+        outputs.push_back(&file);
+    for (const std::unique_ptr<CLinkTrace>& trace : traces)
+        if (trace->IsOpen())
+            outputs.push_back(&trace->Place());
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+            if (outputs[i]->SameFile(*outputs[j])) {
+                say(PrintableText(outputs[i]->Path()) + " and " + PrintableText(outputs[j]->Path()) +
+                    " are the same file: each status file and trace needs its own");
+                return kExitUsage;
+            }
+        }
+    }
+
     // The file is read once for every target: a problem found here ends the run before any
     // instrument is contacted, with the status text the update would have written.
     std::optional<CPreCheck> check;
     if (options.precheck)
         check.emplace(options.settings, options.language, options.noPrompt, json.get());
     const bool refused = check && check->Refused();
-    const uint64_t streamed = RecordStreamTotal(options.settings.filePath);
-    const uint64_t total = check ? check->TotalBytes(streamed) : streamed;
+    // The engine counts the volumes as it finds them; the pre-check's count is exact.
+    const uint64_t total = check ? check->TotalBytes(0) : 0;
 
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
@@ -245,7 +264,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     const auto sayReason = [&](std::size_t i) {
-        if (ends[i].reason.empty())
+        // Only failures: an interrupted target, or one never started, has its own line
+        // after the table, a lost status file has had its own, and the operator who
+        // answered Cancel needs none (the JSON result has each reason).
+        if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
         if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::None)
             console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
@@ -281,16 +303,21 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             // On a terminal the reasons follow the table, out of the progress block's way.
             if (!end.reason.empty() && !console.Interactive())
                 sayReason(i);
+        } else {
+            end.reason = "not started: the run was stopped before this target's turn";
         }
         std::string error;
         traces[i]->Close("zorflash-cli: " + host.Target() + ": the trace file could not be written completely\n");
-        if (!statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
-            console.Error(host.Target(), "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
-                                             PrintableText(error));
+        // A target never started has no status text of its own: it leaves no file.
+        if (started && !statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
+            const std::string lost = "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
+                                     PrintableText(error);
+            console.Error(host.Target(), lost);
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = "status-file-lost";
                 end.exitCode = kExitStatusFileLost;
+                end.reason = "the firmware was sent completely, but " + lost;
             }
         }
         if (host.Json())
@@ -301,6 +328,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                                  {"contacted", host.Contacted()},
                                  {"bytes", host.BytesSent()},
                                  {"records", host.Result().records},
+                                 {"acknowledgedRecords", host.Result().acknowledgedRecords},
                                  {"seconds", started ? Rounded(host.Seconds()) : 0.0}});
         return ResultLine(end.row);
     };
@@ -406,8 +434,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                         reported[i] = true;
                         pending.push_back(conclude(i, state, nullptr));
                     } else if (state == CFleetRunner::State::Running) {
-                        running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->BytesSent(),
-                                           hosts[i]->TotalBytes(), hosts[i]->Seconds()});
+                        running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
                     }
                 }
                 if (console.Draw(pending, running))

@@ -5,6 +5,8 @@
 #include "platform/EditText.h"
 #include "platform/LastError.h"
 
+#include <algorithm>
+
 namespace zorflash {
 
 namespace {
@@ -103,10 +105,8 @@ void CFleetHost::EchoFinishedLines()
 
 void CFleetHost::Finish()
 {
-    if (m_json && m_bytesSent.load() != m_bytesReported) {
-        m_bytesReported = m_bytesSent.load();
-        m_json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
-    }
+    if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
+        SendProgressEvent();
     {
         std::lock_guard lock(m_mutex);
         if (m_printedUpTo < m_status.size())
@@ -149,7 +149,7 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
 
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
         m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
         return;
@@ -159,6 +159,7 @@ void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 
 void CFleetHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     m_console.Error(m_target, PrintableText(text));
 }
 
@@ -172,22 +173,56 @@ void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
     m_watch.OnRecordStreamWrite();
+}
+
+void CFleetHost::OnProgress(const UpdateProgress& progress)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_progress = progress;
+    }
     if (!m_json)
         return;
-    // A progress event at most five times a second per target; the last one is sent by Finish.
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastProgressEvent >= std::chrono::milliseconds(200)) {
-        m_lastProgressEvent = now;
-        m_bytesReported = m_bytesSent.load();
-        m_json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
+    // A progress event at most five times a second per target, and at once when the volume,
+    // the section, the total or a wait begins or ends; the last one is sent by Finish, after
+    // the completion message.
+    if (progress.finished)
+        return;
+    const UpdateProgress& last = m_progressReported;
+    const bool news = progress.volume != last.volume || progress.volumes != last.volumes ||
+                      progress.section != last.section || progress.waiting != last.waiting ||
+                      progress.total != last.total;
+    if (news || std::chrono::steady_clock::now() - m_lastProgressEvent >= std::chrono::milliseconds(200))
+        SendProgressEvent();
+}
+
+void CFleetHost::SendProgressEvent()
+{
+    const UpdateProgress shown = Progress();
+    m_lastProgressEvent = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(m_mutex);
+        m_progressReported = m_progress;
     }
+    m_bytesReported = shown.bytes;
+    m_json->Progress(shown);
+}
+
+UpdateProgress CFleetHost::Progress() const
+{
+    std::lock_guard lock(m_mutex);
+    // The pre-check's count leaves out what a volume holds behind the last END.
+    UpdateProgress shown = m_progress;
+    if (m_options.totalBytes > 0 && !shown.finished)
+        shown.total = std::max(m_options.totalBytes, shown.bytes);
+    return shown;
 }
 
 std::string CFleetHost::Reason() const
 {
     if (!m_failure.empty())
         return m_failure;
-    return FailureReason(Outcome(), m_settings, m_watch, m_promptEnd, m_prompted);
+    return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
 }
 
 std::string CFleetHost::CurrentLine() const

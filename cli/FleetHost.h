@@ -25,7 +25,7 @@ namespace zorflash {
 class CFleetHost : public CUpdateHost {
 public:
     struct Options {
-        uint64_t totalBytes = 0;       // record stream bytes, for the bar and the progress events
+        uint64_t totalBytes = 0;       // the pre-check's exact record stream bytes, 0 when it has none
         uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;      // --timeout given: it bounds every wait, 0 when not
         CJsonEvents* json = nullptr;   // the command's event stream; this target's events name it
@@ -43,6 +43,7 @@ public:
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
     // Made by Begin and closed by Finish, so a target holds a descriptor for it only while
     // it runs; read on the worker thread, which does both.
     CAbortSignal* GetAbortSignal() override { return m_abort.get(); }
@@ -77,14 +78,18 @@ public:
     const UpdateResult& Result() const { return m_result; }
     FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
     std::string Reason() const;
-    bool Contacted() const { return m_watch.OpenSeen(); }
+    // A link to the instrument was opened (a refused connection is no contact).
+    bool Contacted() const { return m_watch.Opened(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
-    uint64_t TotalBytes() const { return m_options.totalBytes; }
+    // Where the run stands as shown, for the block (any thread); its seconds leave out the
+    // time the disk prompt waited.
+    UpdateProgress Progress() const;
     double Seconds() const;
     CJsonEvents* Json() { return m_json.get(); }
 
 private:
     void EchoFinishedLines();  // with m_mutex held
+    void SendProgressEvent();  // worker thread, or once it has ended
 
     std::string m_target;
     UpdateSettings m_settings;
@@ -104,10 +109,13 @@ private:
     PromptEnd m_promptEnd = PromptEnd::None;
     PromptEnd m_notStartedBy = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
-    std::string m_failure;  // the reason, when it is not the one FailureReason finds
+    std::string m_failure;   // the reason, when it is not the one FailureReason finds
+    std::string m_reported;  // the last file or memory error reported
     uint64_t m_bytesReported = 0;
+    UpdateProgress m_progressReported;  // the last one sent as an event
     std::chrono::steady_clock::time_point m_lastProgressEvent{};
-    std::mutex m_abortMutex;  // Stop() comes from the display thread
+    UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
+    std::mutex m_abortMutex;    // Stop() comes from the display thread
     std::unique_ptr<CAbortSignal> m_abort;
     bool m_stopped = false;
     std::atomic<uint64_t> m_bytesSent{0};

@@ -1,12 +1,32 @@
 #include "cli/JsonEvents.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace zorflash {
 
 std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
 {
-    return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    const std::string text = document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // The library escapes only the controls below 0x20: DEL and the C1 controls of a
+    // device's reply would reach a terminal showing the stream raw, and C1 CSI is obeyed
+    // there like ESC [. Outside its strings a dump is plain ASCII, so each of them is in a
+    // string, where the escape reads back as the same character.
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte == 0x7F ? byte : next);
+            out += escape;
+            i += byte == 0x7F ? 0 : 1;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
@@ -38,11 +58,19 @@ void CJsonEvents::Status(const char* op, const std::string& text)
     Emit("status", {{"op", op}, {"text", text}}, replace ? COutputQueue::Kind::Replace : COutputQueue::Kind::Keep);
 }
 
-void CJsonEvents::Progress(uint64_t bytes, uint64_t total, double seconds)
+void CJsonEvents::Progress(const UpdateProgress& progress)
 {
-    const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
-    Emit("progress", {{"bytes", bytes}, {"total", total}, {"rate", std::round(rate)}}, COutputQueue::Kind::Progress,
-         "progress");
+    Emit("progress",
+         {{"bytes", progress.bytes},
+          {"total", progress.total},
+          {"rate", std::round(progress.Rate())},
+          {"percent", progress.Percent()},
+          {"section", progress.section},
+          {"sections", progress.sections},
+          {"volume", progress.volume},
+          {"volumes", progress.volumes},
+          {"waiting", progress.waiting}},
+         COutputQueue::Kind::Progress, "progress");
 }
 
 void CJsonEvents::Check(const nlohmann::ordered_json& fields)

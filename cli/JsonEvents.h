@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/OutputQueue.h"
+#include "update/UpdateProgress.h"
 
 #include <nlohmann/json.hpp>
 
@@ -39,7 +40,8 @@ public:
     // The status text changed: "append" adds text at its end, "replace" writes over its
     // last line (the block progress text).
     void Status(const char* op, const std::string& text);
-    void Progress(uint64_t bytes, uint64_t total, double seconds);
+    // Where the run stands; its rate leaves out the time the disk prompt waited.
+    void Progress(const UpdateProgress& progress);
     void Check(const nlohmann::ordered_json& fields);
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);

@@ -20,18 +20,30 @@ bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector
                       COutputQueue& output, std::string& error)
 {
     // The status file's own checks: never a volume of the update, never a FIFO or device
-    // that would hold the run, a folder that can be written.
-    CStatusFile check(path);
-    if (!check.Check(keep, error))
+    // that would hold the run, never standard output or error, a folder that can be
+    // written. Nothing is created yet: the file appears with the link's first event.
+    m_place = CStatusFile(path);
+    if (!m_place.Check(keep, error))
         return false;
-    m_file = std::fopen(path.c_str(), "wb");
-    if (!m_file) {
-        error = std::strerror(errno);
-        return false;
-    }
+    m_path = path;
     m_output = &output;
     m_everyByte = everyByte;
     m_start = Clock::now();
+    return true;
+}
+
+bool CLinkTrace::Ready()
+{
+    if (m_file)
+        return true;
+    if (m_path.empty() || m_lost)
+        return false;
+    m_file = std::fopen(m_path.c_str(), "wb");
+    if (!m_file) {
+        m_lost = true;
+        return false;
+    }
+    m_output->Post(m_file, m_heading);
     return true;
 }
 
@@ -39,12 +51,12 @@ void CLinkTrace::Heading(const UpdateSettings& settings)
 {
     char address[32] = {};
     FormatAddressText(settings.ipAddress, address, sizeof address);
-    Line("# zorflash-cli trace of " + settings.filePath + " to " +
-         (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
-                          : std::string(address) + ":" + std::to_string(settings.port)) +
-         (settings.fastMode ? ", fast mode" : ", normal mode"));
-    Line("# seconds since the start (monotonic), > host to instrument, < instrument to host; "
-         "the record stream is summarised per block unless --trace-all");
+    m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
+                (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
+                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                (settings.fastMode ? ", fast mode" : ", normal mode") +
+                "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
+                "the record stream is summarised per block unless --trace-all\n";
 }
 
 std::string CLinkTrace::Stamp(Clock::time_point at) const
@@ -56,7 +68,7 @@ std::string CLinkTrace::Stamp(Clock::time_point at) const
 
 void CLinkTrace::Line(const std::string& text)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
@@ -87,7 +99,7 @@ void CLinkTrace::Print(const char* format, ...)
 
 void CLinkTrace::Send(bool always)
 {
-    if (m_text.empty())
+    if (m_text.empty() || !m_file)
         return;
     if (!always && m_output->Backlog(m_file) > kBacklogLimit) {
         ++m_leftOutEntries;
@@ -125,7 +137,7 @@ void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
 
 void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     if (direction == Direction::Sent) {
@@ -133,6 +145,7 @@ void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length
         m_pending.assign(data, data + length);
         m_pendingAt = at;
         m_hasPending = true;
+        Send();
         return;
     }
     FlushBlock();
@@ -143,7 +156,7 @@ void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length
 
 void CLinkTrace::RecordStream()
 {
-    if (!m_file || !m_hasPending)
+    if (!m_hasPending || !Ready())
         return;
     m_hasPending = false;
     const CRecordWalk::Span span = m_walk.Walk(m_pending.data(), static_cast<uint32_t>(m_pending.size()));
@@ -153,7 +166,7 @@ void CLinkTrace::RecordStream()
                       static_cast<unsigned long long>(span.records), span.records == 1 ? "" : "s",
                       static_cast<unsigned long long>(span.first), span.endsSection ? ", END" : "");
         Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
-              m_pending.size() == 1 ? "" : "s", what);
+                     m_pending.size() == 1 ? "" : "s", what);
         Dump(m_pending.data(), m_pending.size(), "              ");
         Send();
         return;
@@ -186,7 +199,8 @@ void CLinkTrace::FlushPending()
         return;
     m_hasPending = false;
     FlushBlock();
-    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(), m_pending.size() == 1 ? "" : "s");
+    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
+                 m_pending.size() == 1 ? "" : "s");
     Dump(m_pending.data(), m_pending.size(), "              ");
 }
 
@@ -204,7 +218,8 @@ void CLinkTrace::FlushBlock()
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";
     const std::string until = Stamp(b.last);
-    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n", Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
+    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
+                 Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
                  static_cast<unsigned long long>(b.writes), b.writes == 1 ? "" : "s",
                  until.c_str() + until.find_first_not_of(' '), what.c_str());
     if (b.records > 0) {
@@ -220,17 +235,18 @@ void CLinkTrace::FlushBlock()
 
 void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
-    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<", what.c_str());
+    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
+                 what.c_str());
     Send();
 }
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)
 {
-    if (!m_file)
+    if (!Ready())
         return;
     FlushPending();
     FlushBlock();
@@ -240,14 +256,15 @@ void CLinkTrace::Event(const std::string& what, Clock::time_point at)
 
 void CLinkTrace::Close(const std::string& failureNote)
 {
-    if (!m_file)
+    if (!m_file) {
+        if (m_lost && m_output && !failureNote.empty())
+            m_output->Post(stderr, failureNote);
+        m_lost = false;  // said once
         return;
+    }
     FlushPending();
     FlushBlock();
     Send(true);
-    if (m_leftOutEntries > 0)
-        m_output->Post(m_file, "# the trace file could not keep up with the link: " + std::to_string(m_leftOutEntries) +
-                                   " entries (" + std::to_string(m_leftOutBytes) + " bytes of trace) were left out\n");
     m_output->PostClose(m_file, failureNote);
     m_file = nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/RecordWalk.h"
 #include "link/LinkObserver.h"
+#include "platform/StatusFile.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -26,9 +27,13 @@ public:
     using Clock = CLinkObserver::Clock;
     using Direction = CLinkObserver::Direction;
 
-    // False with the reason when the file cannot be created, is no regular file (a FIFO
-    // would hold the run until someone reads it) or is one of `keep` (the update's own
-    // volumes: a trace must never overwrite the firmware it is about to send).
+    // False with the reason when the file could not be created, is no regular file (a
+    // FIFO would hold the run until someone reads it), is standard output or error, or is
+    // one of `keep` (the update's own volumes: a trace must never overwrite the firmware
+    // it is about to send). Creates nothing: the file is created, heading first, when the
+    // link's first event is traced, so a target never started leaves none.
+    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, COutputQueue& output,
+              std::string& error);
     // Trace text waiting for the file beyond which more is left out, in bytes.
     static constexpr std::size_t kBacklogLimit = 8u << 20;
 
@@ -36,10 +41,9 @@ public:
     ~CLinkTrace();
     CLinkTrace(const CLinkTrace&) = delete;
     CLinkTrace& operator=(const CLinkTrace&) = delete;
-
-    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, COutputQueue& output,
-              std::string& error);
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return !m_path.empty(); }
+    // Where the trace goes, as checked by Open: no other output of the run may be there.
+    const CStatusFile& Place() const { return m_place; }
     void Line(const std::string& text);
     // The first lines: what is sent where, and how to read the rest.
     void Heading(const UpdateSettings& settings);
@@ -51,7 +55,8 @@ public:
     // Something of the link that is no transfer (its open), at its time.
     void Event(const std::string& what, Clock::time_point at);
     // Writes what is held back and closes the file once the writer has written it all;
-    // `failureNote` goes to stderr then if a write or the close failed.
+    // `failureNote` goes to stderr if the file could not be created, or a write to it or
+    // its close failed.
     void Close(const std::string& failureNote);
 
 private:
@@ -69,6 +74,8 @@ private:
         std::vector<uint8_t> lastRecord;
     };
 
+    // Creates the file on the first line to write; false when there is none to write to.
+    bool Ready();
     // printf into the text not yet handed to the writer.
     void Print(const char* format, ...);
     // Hands what was printed to the writer, or leaves it out while the file lags behind.
@@ -78,6 +85,10 @@ private:
     void Dump(const uint8_t* data, size_t length, const char* indent);
     std::string Stamp(Clock::time_point at) const;
 
+    CStatusFile m_place{std::string()};
+    std::string m_path;     // set once checked
+    std::string m_heading;  // written first, when the file is created
+    bool m_lost = false;    // the file could not be created: Close says so
     std::FILE* m_file = nullptr;  // closed by the writer, after the last text for it
     COutputQueue* m_output = nullptr;
     std::string m_text;           // printed, not yet handed to the writer

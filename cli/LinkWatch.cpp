@@ -1,5 +1,6 @@
 #include "cli/LinkWatch.h"
 
+#include "cli/PrintableText.h"
 #include "platform/LastError.h"
 #include "update/UpdateProtocol.h"
 
@@ -59,6 +60,19 @@ void CLinkWatch::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::tim
         std::snprintf(text, sizeof text, "link %s after %.3f s", error == 0 ? "opened" : "not opened", m_openSeconds);
         m_trace->Event(error == 0 ? text : std::string(text) + ": " + DescribeError(error), at);
     }
+}
+
+void CLinkWatch::OnUsbSearch(const std::vector<UsbInstrument>& asked)
+{
+    m_usbSearch = asked;
+    if (!m_trace)
+        return;
+    const auto now = Clock::now();
+    for (const UsbInstrument& instrument : asked)
+        m_trace->Event("identification of " + PrintableText(instrument.path) + ": " +
+                           (instrument.error ? std::string(DescribeError(instrument.error))
+                                             : "\"" + PrintableText(instrument.reply) + "\""),
+                       now);
 }
 
 std::string CLinkWatch::LastWrite() const

@@ -21,10 +21,15 @@ public:
     void OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at) override;
     void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
     void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
+    void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
     // The last write seen was part of the record stream (told by the engine right after it).
     void OnRecordStreamWrite();
 
     bool OpenSeen() const { return m_openSeen; }
+    // A link to the instrument was opened: the JSON result's "contacted".
+    bool Opened() const { return m_openSeen && m_openError == 0; }
+    // What the run's own USB search asked, in order (empty over TCP/IP).
+    const std::vector<UsbInstrument>& UsbSearch() const { return m_usbSearch; }
     uint32_t OpenError() const { return m_openError; }
     double OpenSeconds() const { return m_openSeconds; }
     bool FailureSeen() const { return m_failureSeen; }
@@ -44,6 +49,7 @@ private:
     bool m_openSeen = false;
     uint32_t m_openError = 0;
     double m_openSeconds = 0;
+    std::vector<UsbInstrument> m_usbSearch;
     bool m_failureSeen = false;
     Direction m_failureDirection = Direction::Received;
     uint32_t m_failureCode = 0;

@@ -70,15 +70,14 @@ std::string CProgressBlock::Fit(const std::string& text, int columns)
 
 std::string CProgressBlock::FormatRow(const Row& row, int targetColumns, int stepColumns, int columns)
 {
-    const double fraction =
-        row.total == 0 ? 0.0 : std::min(1.0, static_cast<double>(row.sent) / static_cast<double>(row.total));
-    char percent[8];
-    std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
-    const double rate = row.seconds > 0 ? static_cast<double>(row.sent) / row.seconds : 0.0;
-    const std::string rateText = CProgressLine::FormatBytes(rate) + "/s";
+    const double fraction = row.progress.Percent() / 100.0;
+    char percentText[8];
+    std::snprintf(percentText, sizeof percentText, "%3d%%", row.progress.Percent());
+    const std::string percent = percentText + CProgressLine::VolumeText(row.progress);
+    const std::string rateText = CProgressLine::FormatBytes(row.progress.Rate()) + "/s";
 
     const std::string head = Padded(row.target, targetColumns) + "  " + Padded(row.step, stepColumns) + "  ";
-    const int room = columns - DisplayWidth(head) - 1 - static_cast<int>(std::string(percent).size()) - 2
+    const int room = columns - DisplayWidth(head) - 1 - static_cast<int>(percent.size()) - 2
                      - static_cast<int>(rateText.size());
     // A bar narrower than ten cells says nothing the percentage does not.
     if (room >= 12) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/UpdateProgress.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,10 +20,8 @@ class CProgressBlock {
 public:
     struct Row {
         std::string target;
-        std::string step;       // where the update is: connecting, header, records, ...
-        uint64_t sent = 0;      // record stream bytes sent
-        uint64_t total = 0;     // of this many
-        double seconds = 0;     // since the target started
+        std::string step;         // where the update is: connecting, header, records, ...
+        UpdateProgress progress;  // bytes of the volumes known, volume, rate
     };
 
     // Prints `finished` above the block, then the block of `rows` for a terminal of the
@@ -36,8 +36,8 @@ public:
     static int DisplayWidth(const std::string& text);
     // The longest prefix of `text` that fits in `columns`, cut between whole characters.
     static std::string Fit(const std::string& text, int columns);
-    // One row's line in `columns`: target, step, bar, percent and rate, dropping the bar
-    // and then the rate when the terminal is narrow.
+    // One row's line in `columns`: target, step, bar, percent (with the volume for a file
+    // of two) and rate, dropping the bar and then the rate when the terminal is narrow.
     static std::string FormatRow(const Row& row, int targetColumns, int stepColumns, int columns);
 
 private:

@@ -22,15 +22,19 @@ std::string Cell(const std::string& text, int columns, bool right)
 
 } // namespace
 
+double CSummaryTable::Row::Rate() const
+{
+    const double over = sendingSeconds >= 0 ? sendingSeconds : seconds;
+    return over > 0 ? static_cast<double>(bytes) / over : 0.0;
+}
+
 std::string CSummaryTable::Format(const std::vector<Row>& rows)
 {
     using Line = std::array<std::string, 6>;
     std::vector<Line> lines = {{"target", "outcome", "records", "bytes", "time", "rate"}};
     int counts[4] = {};
     for (const Row& row : rows) {
-        const std::string rate = row.seconds > 0 && row.bytes > 0
-                                     ? CProgressLine::FormatBytes(static_cast<double>(row.bytes) / row.seconds) + "/s"
-                                     : "-";
+        const std::string rate = row.Rate() > 0 ? CProgressLine::FormatBytes(row.Rate()) + "/s" : "-";
         lines.push_back({row.target, row.outcome, row.records < 0 ? "-" : std::to_string(row.records),
                          CProgressLine::FormatBytes(static_cast<double>(row.bytes)),
                          CProgressLine::FormatSeconds(row.seconds), rate});

@@ -19,6 +19,10 @@ public:
         long long records = 0;   // records sent; negative: not known
         uint64_t bytes = 0;      // record stream bytes sent
         double seconds = 0;
+        double sendingSeconds = -1;  // the seconds less the disk prompt's waits; negative: the seconds
+
+        // Bytes a second: the time an operator took to bring a volume is not the link's.
+        double Rate() const;
     };
 
     // The table and its count line, each line ending in "\n".

@@ -6,8 +6,11 @@
 namespace zorflash {
 
 // "A.B.C.D[:PORT]" from the command line: four decimal octets 0..255 and a decimal port
-// (8023 when left out). The port is kept as given, like the desktop's port box: the link
-// itself refuses one outside 1..65535, so both front ends fail the same way.
+// 1..65535 (8023 when left out). What no instrument can be reached at is refused here,
+// before any link is made: the unspecified address 0.0.0.0 (it reaches this computer),
+// the broadcast address and multicast addresses (224.0.0.0 to 239.255.255.255). The error
+// says what is wrong with the text and quotes it as typed; the caller escapes it for the
+// terminal.
 bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error);
 
 }  // namespace zorflash

@@ -1,12 +1,12 @@
 #include "cli/TargetList.h"
 
 #include "cli/TargetAddress.h"
+#include "platform/BoundedRead.h"
+#include "platform/LastError.h"
+#include "update/ProgressLine.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
-#include <fstream>
 
 namespace zorflash {
 
@@ -15,6 +15,7 @@ namespace {
 // A targets file is a short list typed by a person; anything larger is the wrong file.
 constexpr std::size_t kMaxFileBytes = 1 << 20;
 constexpr std::size_t kMaxLineLength = 256;
+const std::string kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string Trimmed(const std::string& text)
 {
@@ -69,20 +70,19 @@ bool CTargetList::AddUsbNumbers(const std::string& text, std::string& error)
     }
 }
 
-bool CTargetList::AddFile(const std::string& path, std::string& error)
+bool CTargetList::AddFile(const std::string& path, std::string& error, uint32_t timeoutMs)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open the targets file '" + path + "': " + std::strerror(errno);
+    std::string text;
+    const uint32_t result = ReadFileWithin(path, kMaxFileBytes, timeoutMs, text);
+    if (result == kErrorTimeout) {
+        error = "the targets file '" + path + "' was not read whole within " + CProgressLine::FormatSeconds(timeoutMs / 1000.0) +
+                " (a pipe or FIFO nobody writes?)";
         return false;
     }
-    std::string text(kMaxFileBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad()) {
-        error = "cannot read the targets file '" + path + "'";
+    if (result != 0) {
+        error = "cannot read the targets file '" + path + "': " + SystemErrorText(result);
         return false;
     }
-    text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > kMaxFileBytes) {
         error = "the targets file '" + path + "' is larger than 1 MiB";
         return false;
@@ -92,7 +92,7 @@ bool CTargetList::AddFile(const std::string& path, std::string& error)
 
 bool CTargetList::AddLines(const std::string& text, const std::string& origin, std::string& error)
 {
-    std::size_t begin = 0;
+    std::size_t begin = text.rfind(kByteOrderMark, 0) == 0 ? kByteOrderMark.size() : 0;
     for (int number = 1; begin < text.size(); ++number) {
         std::size_t end = text.find('\n', begin);
         if (end == std::string::npos)

@@ -30,9 +30,14 @@ public:
     bool AddTcp(const std::string& text, std::string& error);
     // "N[,N...]": the USB instruments answering these device numbers.
     bool AddUsbNumbers(const std::string& text, std::string& error);
+    // A targets file may be a pipe or FIFO (`--targets <(grep ...)`): it must have been
+    // read whole within this long, the run's --timeout when given.
+    static constexpr uint32_t kFileTimeoutMs = 10000;
+
     // One target a line: A.B.C.D[:PORT] or usb:N; blank lines and "#" comments are skipped.
-    bool AddFile(const std::string& path, std::string& error);
-    // The text of such a file; `origin` names it in errors.
+    bool AddFile(const std::string& path, std::string& error, uint32_t timeoutMs = kFileTimeoutMs);
+    // The text of such a file, a UTF-8 byte-order mark at its start skipped (an editor's
+    // "UTF-8 with BOM"); `origin` names it in errors.
     bool AddLines(const std::string& text, const std::string& origin, std::string& error);
 
     const std::vector<FleetTarget>& Targets() const { return m_targets; }

@@ -80,6 +80,15 @@ double CTerminalHost::Seconds() const
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
 }
 
+UpdateProgress CTerminalHost::Progress() const
+{
+    // The pre-check's count leaves out what a volume holds behind the last END.
+    UpdateProgress shown = m_progress;
+    if (m_options.totalBytes > 0 && !shown.finished)
+        shown.total = std::max(m_options.totalBytes, shown.bytes);
+    return shown;
+}
+
 void CTerminalHost::NoteStep()
 {
     // Only while the run goes on: what the engine writes after an interruption is the
@@ -148,8 +157,8 @@ int CTerminalHost::Columns()
 void CTerminalHost::PrintFinished(const std::string& line, bool progress)
 {
     std::string shown = line;
-    if (progress && m_options.interactive && m_options.totalBytes > 0)
-        shown = CProgressLine::Fit(line, m_bytesSent.load(), m_options.totalBytes, Seconds(), Columns());
+    if (progress && m_options.interactive && Progress().total > 0)
+        shown = CProgressLine::Fit(line, Progress(), Columns());
     const char* colour = m_options.colour ? ColourOf(line, m_options.language) : nullptr;
     Out(colour ? colour + shown + kPlain + "\n" : shown + "\n");
 }
@@ -199,18 +208,16 @@ void CTerminalHost::Echo(bool force)
         from = std::max(from, b);
     const std::string current = text.substr(from);
     std::string line = current;
-    if (!current.empty() && m_options.totalBytes > 0)
-        line = CProgressLine::Fit(current, m_bytesSent.load(), m_options.totalBytes, Seconds(), Columns());
+    if (!current.empty() && Progress().total > 0)
+        line = CProgressLine::Fit(current, Progress(), Columns());
     Out("\r\033[K" + line);
     m_lineShown = !current.empty();
 }
 
 void CTerminalHost::Finish()
 {
-    if (m_options.json && m_bytesSent.load() != m_bytesReported) {
-        m_bytesReported = m_bytesSent.load();
-        m_options.json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
-    }
+    if (m_options.json && (m_progress.bytes != m_bytesReported || m_progress.finished != m_progressReported.finished))
+        SendProgressEvent();
     if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status;
@@ -284,7 +291,7 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : SystemErrorText(error);
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
         // Said once, as the run's reason, in place of a prompt no disk could answer.
         m_shortage = ShortageReason(path, reason);
@@ -295,6 +302,7 @@ void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t erro
 
 void CTerminalHost::ReportError(const std::string& text)
 {
+    m_reported = text;
     Err("zorflash-cli: " + PrintableText(text) + "\n");
 }
 
@@ -309,18 +317,36 @@ void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
     m_bytesSent.fetch_add(bytes);
     if (m_options.watch)
         m_options.watch->OnRecordStreamWrite();
+}
+
+void CTerminalHost::OnProgress(const UpdateProgress& progress)
+{
+    m_progress = progress;
     if (m_options.json) {
-        // A progress event at most five times a second; the last one is sent by Finish.
+        // A progress event at most five times a second, and at once when the volume, the
+        // section, the total or a wait begins or ends; the last one is sent by Finish, after
+        // the completion message.
+        if (progress.finished)
+            return;
+        const UpdateProgress& last = m_progressReported;
+        const bool news = progress.volume != last.volume || progress.volumes != last.volumes ||
+                          progress.section != last.section || progress.waiting != last.waiting ||
+                          progress.total != last.total;
         const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastProgressEvent >= std::chrono::milliseconds(200)) {
-            m_lastProgressEvent = now;
-            m_bytesReported = m_bytesSent.load();
-            m_options.json->Progress(m_bytesReported, m_options.totalBytes, Seconds());
-        }
+        if (news || now - m_lastProgressEvent >= std::chrono::milliseconds(200))
+            SendProgressEvent();
         return;
     }
-    if (m_options.interactive && !m_options.quiet)
+    if (m_options.interactive && !m_options.quiet && !progress.waiting)
         Echo(false);
+}
+
+void CTerminalHost::SendProgressEvent()
+{
+    m_lastProgressEvent = std::chrono::steady_clock::now();
+    m_progressReported = m_progress;
+    m_bytesReported = m_progress.bytes;
+    m_options.json->Progress(Progress());
 }
 
 }  // namespace zorflash

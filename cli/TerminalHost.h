@@ -31,7 +31,7 @@ public:
         bool interactive = false;  // stdout is a terminal: rewrite the progress line in place
         bool colour = false;       // failure lines red, success green (a terminal, NO_COLOR unset)
         bool noPrompt = false;     // a disk prompt fails at once
-        uint64_t totalBytes = 0;   // record stream bytes of all volumes, for the bar
+        uint64_t totalBytes = 0;   // the pre-check's exact record stream bytes, 0 when it has none
         uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
         uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
         CJsonEvents* json = nullptr;  // events instead of text on stdout
@@ -53,6 +53,7 @@ public:
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
@@ -68,6 +69,8 @@ public:
     const std::string& StatusText() const { return m_status; }
     bool Finished() const { return m_finished.load(); }
     bool ReportedError() const { return m_reportedError; }
+    // The text of the last file or memory error reported (read after the worker has ended).
+    const std::string& Reported() const { return m_reported; }
     PromptEnd LastPromptEnd() const { return m_promptEnd; }
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     // The volume could not be opened for want of a resource (PromptEnd::ResourceShortage):
@@ -78,6 +81,9 @@ public:
     const UpdateResult& Result() const { return m_result; }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
     double Seconds() const;
+    // Where the run stands as shown (read on the worker thread, or after it has ended):
+    // its seconds leave out the time the disk prompt waited.
+    UpdateProgress Progress() const;
     // The last line of the status text before the run was interrupted (read after the
     // worker has ended).
     const std::string& StepAtInterruption() const { return m_step; }
@@ -89,6 +95,7 @@ private:
     void PrintFinished(const std::string& line, bool progress);
     int Columns();
     void NoteStep();
+    void SendProgressEvent();
 
     void Out(std::string text);
     void Err(std::string text);
@@ -104,6 +111,7 @@ private:
     bool m_lineShown = false;      // a line in progress is on the screen
     std::vector<size_t> m_breaks;  // where an appended message continues a progress text
     bool m_reportedError = false;
+    std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
@@ -114,6 +122,8 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
     uint64_t m_bytesReported = 0;
+    UpdateProgress m_progress;          // worker thread, read after it has ended
+    UpdateProgress m_progressReported;  // the last one sent as an event
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
     std::chrono::steady_clock::time_point m_lastProgressEvent;

@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -187,10 +188,26 @@ bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& 
             }
         }
         std::fprintf(stderr, "zorflash-cli: unknown command '%s'%s\nRun with --help for more information.\n",
-                     word.c_str(), best.empty() ? "" : ("; did you mean " + best + "?").c_str());
+                     PrintableText(word).c_str(), best.empty() ? "" : ("; did you mean " + best + "?").c_str());
         return false;
     }
     return true;
+}
+
+// Several lines of a message, each made printable, their line ends kept.
+std::string PrintableLines(const std::string& text)
+{
+    std::string shown;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        const std::size_t end = text.find('\n', begin);
+        shown += PrintableText(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+        if (end == std::string::npos)
+            break;
+        shown += '\n';
+        begin = end + 1;
+    }
+    return shown;
 }
 
 uint32_t ParseTimeout(const std::string& text)
@@ -233,7 +250,9 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
         throw CLI::ValidationError("--usb-number", error);
     if (args.useUsb && args.usbNumbers.empty() && !targets.AddUsbNumbers("0", error))
         throw CLI::ValidationError("--usb", error);
-    if (!args.targetsFile.empty() && !targets.AddFile(args.targetsFile, error))
+    // Nothing arriving on a FIFO must not hold the command: its read has the run's bound.
+    if (!args.targetsFile.empty() &&
+        !targets.AddFile(args.targetsFile, error, args.timeoutGiven ? args.timeoutMs : CTargetList::kFileTimeoutMs))
         throw CLI::ValidationError("--targets", error);
     if (targets.Empty())
         throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
@@ -434,7 +453,12 @@ int main(int argc, char** argv)
     try {
         app.parse(static_cast<int>(texts.size()), texts.data());
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
+        // CLI11 quotes what was typed; a value holding escape sequences must reach the
+        // terminal as visible text, as every other message does.
+        std::ostringstream out, err;
+        const int code = app.exit(e, out, err);
+        std::fputs(out.str().c_str(), stdout);
+        std::fputs(PrintableLines(err.str()).c_str(), stderr);
         return code == 0 ? kExitCompleted : kExitUsage;
     }
     const Language language = LanguageFromEnvironment(lang.empty() ? nullptr : lang.c_str());
@@ -449,7 +473,8 @@ int main(int argc, char** argv)
         if (flash->parsed())
             return Flash(flashArgs, language, json);
     } catch (const CLI::Error& e) {
-        std::fprintf(stderr, "zorflash-cli: %s\n", e.what());
+        // The messages quote the operator's text (an address, a targets file's line).
+        std::fprintf(stderr, "zorflash-cli: %s", PrintableLines(std::string(e.what()) + "\n").c_str());
         return kExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zorflash-cli: stopped by an error of the program: %s\n", e.what());

@@ -41,11 +41,12 @@ bool CDeviceLink::OpenTcp(uint32_t address, int32_t port)
     m_channel.reset();
     FormatAddressText(address, m_addressText, sizeof m_addressText);
     // Checked before any socket is made; the record keeps what the operator typed.
+    const auto start = CLinkObserver::Clock::now();
     if (port < 1 || port > 65535) {
         SetLastError(kErrorInvalidArgument);
+        NoteOpen(false, start);
         return false;
     }
-    const auto start = CLinkObserver::Clock::now();
     auto channel = std::make_unique<CTcpChannel>();
     channel->SetAbortSignal(m_abort);
     if (m_waitLimitMs != 0)
@@ -79,6 +80,11 @@ bool CDeviceLink::OpenUsb(const char* idQuery, int32_t deviceNumber)
     channel->SetIdQuery(idQuery);
     const auto start = CLinkObserver::Clock::now();
     const bool opened = channel->Open(deviceNumber);
+    if (m_observer) {
+        const uint32_t error = GetLastError();
+        m_observer->OnUsbSearch(channel->SearchReport());
+        SetLastError(error);
+    }
     NoteOpen(opened, start);
     if (!opened)
         return false;

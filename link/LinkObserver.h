@@ -1,7 +1,10 @@
 #pragma once
 
+#include "link/UsbInstrument.h"
+
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 namespace zorflash {
 
@@ -23,6 +26,10 @@ public:
     virtual void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) = 0;
     // An open (TCP/IP or USB) ended: error 0 when the link is open, else the last-error value.
     virtual void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) = 0;
+    // A USB open's own identification search: every instrument it asked and what each
+    // answered, in order; told just before OnLinkOpened. A failure is explained from
+    // this, never from a second search that could see other answers.
+    virtual void OnUsbSearch(const std::vector<UsbInstrument>& asked) { (void)asked; }
 };
 
 }  // namespace zorflash

@@ -1,14 +1,16 @@
 #include "link/UsbChannel.h"
 
+#include "link/DeviceClaim.h"
 #include "platform/AbortSignal.h"
 #include "platform/LastError.h"
+#include "usb/UsbCandidates.h"
 #include "usb/Vavuziz.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <set>
 
 namespace zorflash {
 
@@ -18,10 +20,9 @@ namespace {
 // line read or an exact send ends with this instead of looping.
 constexpr uint32_t kErrorNothingMoved = kErrorDeviceGone;
 
-// Searches take turns. A search keeps every instrument it has asked open until it ends,
-// so that each further open reaches one not asked yet; a second search at the same time
-// (another update of a fleet) would skip those and miss its own instrument.
-std::mutex g_searchLock;
+// How much longer than one identification a search waits for a device another search
+// is asking: that search's open and close of the device besides.
+constexpr auto kClaimSlack = std::chrono::milliseconds(1000);
 
 uint32_t MsLeft(std::chrono::steady_clock::time_point deadline)
 {
@@ -76,30 +77,33 @@ uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
 
 int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit)
 {
-    std::lock_guard search(g_searchLock);
     CUsbChannel asker;
     asker.SetIdQuery(idQuery);
     asker.m_abort = abort;
     asker.m_idTimeoutMs = idTimeoutMs;
-    int table[kMaxInstruments];
-    size_t opened = 0;
+    std::set<std::string> seen;           // one device under two names is asked once
+    std::vector<std::string> later;       // devices another search was asking: tried last
+    size_t asked = 0;
     int kept = -1;
-    // More instruments than the table holds end the search as "no further instrument".
-    while (opened < kMaxInstruments) {
-        if (abort && abort->IsTriggered())
-            break;
-        const int handle = VavUZIz_OpenDevice();
+    // Asks the device at path; false when the search has ended (kept, stopped, or the
+    // most instruments one search asks).
+    const auto ask = [&](const std::string& path, const CDeviceClaim& claim) {
+        if (!claim.Held())
+            return true;
+        // Not there, no character device, or held: by another update of this process
+        // (its instrument), or locked by another process.
+        const int handle = VavUZIz_OpenDevicePath(path.c_str());
         if (handle == -1)
-            break;
-        table[opened++] = handle;
+            return true;
+        ++asked;
         if (abort)
             VavUZIz_SetAbortSignal(handle, abort);
         UsbInstrument instrument;
-        const char* path = VavUZIz_DevicePath(handle);
-        instrument.path = path ? path : "";
+        instrument.path = path;
         char reply[kReplyLineSize] = {};
         asker.m_handle = handle;
         instrument.error = asker.Identify(reply);
+        asker.m_handle = -1;
         instrument.reply = reply;
         // A reply too short to carry a number matches no wanted number.
         if (instrument.error == kErrorSuccess)
@@ -107,28 +111,50 @@ int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTim
         const SearchStep step = visit(instrument);
         if (step == SearchStep::Keep) {
             kept = handle;
-            --opened;  // the last one opened, so the table keeps only those to close
-            break;
+            return false;
         }
-        if (step == SearchStep::Stop)
+        VavUZIz_CloseDevice(handle);
+        return step != SearchStep::Stop && asked < kMaxInstruments;
+    };
+    const auto now = [] { return std::chrono::steady_clock::now(); };
+    bool going = true;
+    for (const std::string& path : UsbCandidatePaths()) {
+        if (!going || (abort && abort->IsTriggered()))
             break;
+        const std::string key = UsbDeviceKey(path);
+        if (!seen.insert(key).second)
+            continue;
+        const CDeviceClaim claim(key, abort, now());
+        if (!claim.Held())
+            later.push_back(path);
+        else
+            going = ask(path, claim);
     }
-    asker.m_handle = -1;
-    for (size_t i = 0; i < opened; ++i)
-        VavUZIz_CloseDevice(table[i]);
+    // A device another search is asking is busy for one identification at most: waited
+    // for only when this search has found its instrument nowhere else.
+    for (const std::string& path : later) {
+        if (!going || (abort && abort->IsTriggered()))
+            break;
+        const CDeviceClaim claim(UsbDeviceKey(path), abort,
+                                 now() + std::chrono::milliseconds(idTimeoutMs) + kClaimSlack);
+        going = ask(path, claim);
+    }
     return kept;
 }
 
 bool CUsbChannel::Open(int32_t deviceNumber)
 {
     Close();
+    m_report.clear();
     // The query line holds the query, CR, LF and a NUL in 64 bytes.
     if (!m_idQuery || std::strlen(m_idQuery) > kMaxQueryLength) {
         SetLastError(kErrorQueryNotSent);
         return false;
     }
     uint32_t error = kErrorNoInstrument;
+    m_report.clear();
     m_handle = Search(m_idQuery, m_abort, m_idTimeoutMs, [&](const UsbInstrument& instrument) {
+        m_report.push_back(instrument);
         if (instrument.error != kErrorSuccess) {
             error = instrument.error;
             return SearchStep::Stop;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ByteChannel.h"
+#include "link/UsbInstrument.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,15 +14,6 @@
 namespace zorflash {
 
 class CAbortSignal;
-
-// What the probe learnt from one USB instrument (zorflash-cli probe).
-struct UsbInstrument {
-    std::string path;          // the device path it was opened at
-    std::string reply;         // its identification reply line, CR dropped, at most 255 characters
-    bool hasNumber = false;    // the reply reaches index 8, where the device number starts
-    int32_t deviceNumber = 0;  // meaningful when hasNumber
-    uint32_t error = 0;        // 0, or 0x20000003 (query not sent) / 0x20000002 (no reply line)
-};
 
 // The byte channel to an instrument over USB, on the VavUZIz_* device
 // layer of usb/. Open finds the instrument by its answer to the model's identification
@@ -51,8 +43,10 @@ public:
     // Opens the attached instruments one after another and keeps the first whose reply
     // carries deviceNumber; the others are closed again. False with 0x20000001..3 in the
     // last-error value, every instrument it opened closed. A channel that already holds
-    // an instrument closes it first.
+    // an instrument closes it first. SearchReport() then holds what each instrument asked
+    // answered, in order.
     bool Open(int32_t deviceNumber);
+    const std::vector<UsbInstrument>& SearchReport() const { return m_report; }
     void Close() override;
 
     uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout) override;
@@ -84,11 +78,12 @@ private:
     enum class SearchStep { Keep, Next, Stop };
     using SearchVisitor = std::function<SearchStep(const UsbInstrument&)>;
 
-    // The identification search of Open and Probe: opens the candidates one after another
-    // (at most kMaxInstruments), asks each for its identification and hands what it
-    // learnt to visit. Every instrument stays open until the search ends, so that each
-    // further open reaches one not asked yet; then all are closed but the one kept, whose
-    // handle is returned (-1 for none).
+    // The identification search of Open and Probe: walks the candidate list (at most
+    // kMaxInstruments instruments, one device under two names once), asks each for its
+    // identification and hands what it learnt to visit; each instrument not kept is closed
+    // as soon as it has answered. Searches of other threads run at the same time: a
+    // device one of them is asking is waited for (at most one identification), one kept
+    // by another update is passed over. Answers the handle kept, -1 for none.
     static int Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit);
     // Sends the query line on m_handle and reads the reply line; 0 or 0x20000002/3.
     uint32_t Identify(char (&reply)[kReplyLineSize]);
@@ -97,6 +92,7 @@ private:
     const char* m_idQuery = nullptr;
     CAbortSignal* m_abort = nullptr;
     uint32_t m_idTimeoutMs = kIdTimeoutMs;
+    std::vector<UsbInstrument> m_report;  // what the last Open's search saw
 };
 
 }  // namespace zorflash

@@ -6,7 +6,8 @@ const char* DescribeError(uint32_t code)
 {
     switch (code) {
     case kErrorSuccess:
-        return "success";
+        // A failure that left no code: never "success" in a failure's reason.
+        return "no system error was reported";
     case kErrorTimeout:
         return "the wait timed out";
     case kErrorInvalidArgument:

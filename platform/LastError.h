@@ -43,6 +43,7 @@ constexpr uint32_t kErrorConnectionReset = 10054;   // WSAECONNRESET
 constexpr uint32_t kErrorConnectTimedOut = 10060;   // WSAETIMEDOUT
 constexpr uint32_t kErrorFileNotFound = 2;          // ERROR_FILE_NOT_FOUND
 constexpr uint32_t kErrorNotAFile = 1;              // ERROR_INVALID_FUNCTION: no disk file
+constexpr uint32_t kErrorDeviceBusy = 170;          // ERROR_BUSY: held open already
 #else
 constexpr uint32_t kErrorCancelled = ECANCELED;
 constexpr uint32_t kErrorBadHandle = EBADF;
@@ -53,6 +54,7 @@ constexpr uint32_t kErrorConnectionReset = ECONNRESET;
 constexpr uint32_t kErrorConnectTimedOut = ETIMEDOUT;
 constexpr uint32_t kErrorFileNotFound = ENOENT;
 constexpr uint32_t kErrorNotAFile = EINVAL;         // a directory, FIFO or device
+constexpr uint32_t kErrorDeviceBusy = EBUSY;        // held open already
 #endif
 
 // Text for a code as an operator should read it ("Connection refused", "timed out").

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace zorflash {
 
@@ -61,48 +62,106 @@ std::string ResolvedName(const std::string& path)
     return std::string(folder) + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
+// The name a write through this path ends at: every symbolic link followed, also one
+// that points at nothing yet (a link to the missing volume 2 must not be taken for a new
+// file of its own).
+std::string FinalName(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved))
+        return resolved;
+    std::string name = path;
+    for (int hop = 0; hop < 40; ++hop) {  // the system's own limit on links in a row
+        char target[PATH_MAX];
+        const ssize_t n = readlink(name.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            break;
+        target[n] = '\0';
+        name = target[0] == '/' ? std::string(target) : DirectoryOf(name) + "/" + target;
+    }
+    return ResolvedName(name);
+}
+
+std::string IdentityOf(const struct stat& info)
+{
+    return std::to_string(static_cast<unsigned long long>(info.st_dev)) + ":" +
+           std::to_string(static_cast<unsigned long long>(info.st_ino));
+}
+
+// What a standard stream is, when it is a file: a status text or trace renamed over it
+// would replace the JSON record a script is writing there, or mix into it.
+const char* StandardStreamAt(const struct stat& file)
+{
+    for (const auto& [fd, name] : {std::pair{1, "the standard output"}, std::pair{2, "the standard error"}}) {
+        struct stat stream {};
+        if (fstat(fd, &stream) == 0 && stream.st_dev == file.st_dev && stream.st_ino == file.st_ino)
+            return name;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 bool CStatusFile::Check(const std::vector<std::string>& volumePaths, std::string& error)
 {
+    m_target = FinalName(m_path);
+    m_name = m_target;
+    m_identity.clear();
     for (const std::string& volume : volumePaths) {
-        if (ResolvedName(volume) == ResolvedName(m_path)) {
+        if (FinalName(volume) == m_name) {
             error = "it is the name of the update file " + volume;
             return false;
         }
     }
-    // O_NONBLOCK: a FIFO must not hold the open until a reader comes; O_NOCTTY: a terminal
-    // must not become ours. Never O_TRUNC: what is there stays until the rename.
-    const int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = Reason(errno);
-        return false;
-    }
-    CDescriptor file(fd);
+    // Only looked at: nothing is opened, so a FIFO cannot hold the check, a terminal
+    // cannot become ours, and nothing is created before the run knows it may.
     struct stat own {};
-    if (fstat(fd, &own) != 0) {
-        error = Reason(errno);
-        return false;
-    }
-    if (!S_ISREG(own.st_mode)) {
-        error = "not a regular file";
-        return false;
-    }
-    for (const std::string& volume : volumePaths) {
-        struct stat other {};
-        if (stat(volume.c_str(), &other) == 0 && other.st_dev == own.st_dev && other.st_ino == own.st_ino) {
-            error = "it is the update file " + volume;
+    if (stat(m_path.c_str(), &own) == 0) {
+        if (!S_ISREG(own.st_mode)) {
+            error = "not a regular file";
             return false;
         }
+        for (const std::string& volume : volumePaths) {
+            struct stat other {};
+            if (stat(volume.c_str(), &other) == 0 && other.st_dev == own.st_dev && other.st_ino == own.st_ino) {
+                error = "it is the update file " + volume;
+                return false;
+            }
+        }
+        if (const char* stream = StandardStreamAt(own)) {
+            error = std::string("it is ") + stream + " of this command";
+            return false;
+        }
+        if (faccessat(AT_FDCWD, m_path.c_str(), W_OK, AT_EACCESS) != 0) {
+            error = Reason(errno);
+            return false;
+        }
+        m_identity = IdentityOf(own);
+    } else if (errno != ENOENT) {
+        error = Reason(errno);
+        return false;
     }
-    char resolved[PATH_MAX];
-    m_target = realpath(m_path.c_str(), resolved) ? resolved : m_path;
     // The text is renamed into place at the end, so the folder must take a new file too.
-    if (access(DirectoryOf(m_target).c_str(), W_OK | X_OK) != 0) {
+    const std::string folder = DirectoryOf(m_target);
+    struct stat folderInfo {};
+    if (stat(folder.c_str(), &folderInfo) != 0) {
+        error = "its folder " + folder + " cannot be used: " + Reason(errno);
+        return false;
+    }
+    if (!S_ISDIR(folderInfo.st_mode)) {
+        error = "its folder " + folder + " is not a folder";
+        return false;
+    }
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
         error = "its folder is not writable: " + Reason(errno);
         return false;
     }
     return true;
+}
+
+bool CStatusFile::SameFile(const CStatusFile& other) const
+{
+    return m_name == other.m_name || (!m_identity.empty() && m_identity == other.m_identity);
 }
 
 bool CStatusFile::Write(const std::string& text, std::string& error)

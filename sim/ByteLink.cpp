@@ -65,9 +65,13 @@ void CByteLink::HangUp()
     }
 }
 
-void CByteLink::Drop()
+void CByteLink::Drop(bool reset)
 {
     if (m_kind == Kind::Socket) {
+        if (reset && m_raw >= 0) {
+            const linger abort{1, 0};
+            ::setsockopt(m_raw, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        }
         m_fd.Reset();
         m_raw = -1;
     }

@@ -26,8 +26,9 @@ public:
 
     // TCP: tell the host there is nothing more to come, but keep hearing it.
     void HangUp();
-    // Cut the link at once.
-    void Drop();
+    // Cut the link at once; `reset`: with a TCP reset, as a power cut or a crashed
+    // instrument leaves it, rather than an orderly close.
+    void Drop(bool reset = false);
 
     // A socket shows the host closing it; a terminal whose slave the simulator keeps open
     // never does, so the instrument ends an update at its last byte instead.

@@ -1,6 +1,8 @@
 #include "sim/FaultPlan.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace zorflash {
 
@@ -62,7 +64,7 @@ bool CFaultPlan::Add(const std::string& text, std::string& error)
     }
 
     if (parts.size() <= next) {
-        error = "fault '" + text + "': missing action (wrong, silent, drop, delay:MS, short, nak)";
+        error = "fault '" + text + "': missing action (wrong, silent, drop, reset, delay:MS, short, nak)";
         return false;
     }
     const std::string& action = parts[next++];
@@ -71,6 +73,7 @@ bool CFaultPlan::Add(const std::string& text, std::string& error)
     else if (action == "drop") entry.fault.action = FaultAction::Drop;
     else if (action == "nak") entry.fault.action = FaultAction::Nak;
     else if (action == "short") entry.fault.action = FaultAction::Short;
+    else if (action == "reset") entry.fault.action = FaultAction::Reset;
     else if (action == "delay") {
         entry.fault.action = FaultAction::Delay;
         if (parts.size() <= next || !ParseCount(parts[next], entry.fault.delayMs, 600000)) {
@@ -91,6 +94,15 @@ bool CFaultPlan::Add(const std::string& text, std::string& error)
         return false;
     }
     m_entries.push_back(entry);
+    return true;
+}
+
+bool CFaultPlan::AddFirst(const std::string& text, std::string& error)
+{
+    CFaultPlan one;
+    if (!one.Add(text, error))
+        return false;
+    m_entries.insert(m_entries.begin(), one.m_entries.begin(), one.m_entries.end());
     return true;
 }
 
@@ -142,8 +154,22 @@ std::string DescribeFault(const Fault& fault)
     case FaultAction::Delay: return "reply delayed " + std::to_string(fault.delayMs) + " ms";
     case FaultAction::Short: return "short identification reply";
     case FaultAction::Nak: return "NAK";
+    case FaultAction::Reset: return "link reset";
     }
     return "?";
+}
+
+std::string CFaultPlan::RandomFault(double what, double where)
+{
+    static const char* const kActions[] = {"wrong", "silent", "drop", "nak", "reset", "slow"};
+    static const char* const kPoints[] = {"sync", "ident", "header-size", "header", "start", "record:1", "record:65"};
+    const auto pick = [](double draw, std::size_t count) {
+        return std::min(count - 1, static_cast<std::size_t>(draw * static_cast<double>(count)));
+    };
+    const std::string action = kActions[pick(what, std::size(kActions))];
+    if (action == "slow")
+        return "ack:delay:" + std::to_string(20 + static_cast<int>(where * 180));
+    return std::string(kPoints[pick(where, std::size(kPoints))]) + ":" + action;
 }
 
 }  // namespace zorflash

@@ -23,6 +23,7 @@ enum class FaultAction {
     Delay,   // the proper reply, late
     Short,   // only the first four bytes of the identification reply, then silence
     Nak,     // 'N' in place of 'Y'
+    Reset,   // the link is reset (TCP RST) instead of the reply
 };
 
 struct Fault {
@@ -37,9 +38,30 @@ class CFaultPlan {
 public:
     // Adds one fault; false with a reason in `error` if the text does not parse.
     bool Add(const std::string& text, std::string& error);
+    // The same, ahead of the faults already planned.
+    bool AddFirst(const std::string& text, std::string& error);
 
     void SetAckDelayMs(int ms) { m_ackDelayMs = ms; }
     int AckDelayMs() const { return m_ackDelayMs; }
+    // The most header and record bytes the instrument takes for one update: a host that
+    // streams on without END is refused there rather than filling the disk.
+    void SetImageLimit(unsigned long long bytes) { m_imageLimit = bytes; }
+    unsigned long long ImageLimit() const { return m_imageLimit; }
+
+    // Each update gets, with this chance, one fault drawn at random (see RandomFault);
+    // the draws of one instrument follow from its seed, so a run can be repeated.
+    void SetRandomFaults(double chance, unsigned long long seed)
+    {
+        m_randomChance = chance;
+        m_randomSeed = seed;
+    }
+    double RandomChance() const { return m_randomChance; }
+    unsigned long long RandomSeed() const { return m_randomSeed; }
+    // One fault as --fault text, from two draws in [0, 1): a wrong reply, no reply, a
+    // dropped link, a NAK, a reset link, or slow acknowledgements ("ack:delay:MS", which
+    // the host should sit out), at the sync, identification, header-size, header, START,
+    // record 1 or record 65 reply.
+    static std::string RandomFault(double what, double where);
 
     // The first fault planned for this point, if any.
     std::optional<Fault> FaultAt(const ReplyPoint& point) const;
@@ -58,6 +80,12 @@ private:
 
     std::vector<Entry> m_entries;
     int m_ackDelayMs = 0;
+    unsigned long long m_imageLimit = kDefaultImageLimit;
+    double m_randomChance = 0;
+    unsigned long long m_randomSeed = 1;
+
+public:
+    static constexpr unsigned long long kDefaultImageLimit = 1ull << 30;
 };
 
 std::string DescribeReplyPoint(const ReplyPoint& point);

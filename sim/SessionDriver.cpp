@@ -4,6 +4,8 @@
 #include "sim/WireSession.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace zorflash {
 
@@ -19,10 +21,32 @@ int MsSince(Clock::time_point then)
 
 } // namespace
 
+CFaultPlan CSessionDriver::PlanForNextUpdate(std::string& drawn)
+{
+    CFaultPlan plan = m_faults;
+    drawn.clear();
+    if (m_faults.RandomChance() <= 0)
+        return plan;
+    std::uniform_real_distribution<double> draw(0.0, 1.0);
+    const double chance = draw(m_random);
+    const double what = draw(m_random);
+    const double where = draw(m_random);
+    if (chance >= m_faults.RandomChance())
+        return plan;
+    drawn = CFaultPlan::RandomFault(what, where);
+    std::string error;
+    // Ahead of the instrument's own faults, which would otherwise hide it.
+    plan.AddFirst(drawn, error);
+    return plan;
+}
+
 CSessionDriver::Outcome CSessionDriver::Run(CByteLink& link, std::vector<uint8_t> first,
                                             const std::string& label)
 {
-    CWireSession session(m_faults);
+    std::string drawn;
+    const CFaultPlan plan = PlanForNextUpdate(drawn);
+    const std::string extra = drawn.empty() ? label : label + (label.empty() ? "" : " ") + "random-fault=" + drawn;
+    CWireSession session(plan);
     m_session = &session;
     m_link = &link;
     m_outcome = Outcome();
@@ -52,7 +76,7 @@ CSessionDriver::Outcome CSessionDriver::Run(CByteLink& link, std::vector<uint8_t
             link.HangUp();
         running = Listen();
     }
-    return Finish(label);
+    return Finish(extra);
 }
 
 // Feeds what has arrived, writing the image as the session takes its bytes.
@@ -60,12 +84,17 @@ bool CSessionDriver::Feed()
 {
     if (!m_input.empty() && m_outcome.number == 0) {
         m_outcome.number = m_ledger.Begin();
-        m_imagePath = m_ledger.ImagePath(m_outcome.number);
-        if (!m_imagePath.empty()) {
-            m_image.reset(std::fopen(m_imagePath.c_str(), "wb"));
-            if (!m_image)
-                m_ledger.PrintError("cannot write the image '" + m_imagePath + "'");
+        std::string error;
+        CUniqueFd image = m_ledger.CreateImage(m_outcome.number, m_imagePath, error);
+        if (image.Valid()) {
+            m_image.reset(::fdopen(image.Get(), "wb"));
+            if (m_image)
+                image.Release();
+            else
+                error = std::strerror(errno);
         }
+        if (!m_imagePath.empty() && !m_image)
+            m_ledger.PrintError("cannot write the image '" + m_imagePath + "': " + error);
     }
     while (!m_input.empty()) {
         const std::size_t taken = m_session->Feed(m_input.data(), m_input.size());
@@ -73,6 +102,14 @@ bool CSessionDriver::Feed()
         if (m_image && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), m_image.get()) != bytes.size())
             m_imageFailed = true;
         m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(taken));
+        if (m_session->OverLimit()) {
+            // No instrument holds an image without end: it stops listening.
+            m_link->Drop();
+            m_session->LinkDroppedBySim();
+            m_outcome.dropped = true;
+            m_input.clear();
+            return false;
+        }
         if (m_session->Complete() && !m_link->SeesClose()) {
             m_outcome.rest = std::move(m_input);
             m_input.clear();
@@ -91,7 +128,7 @@ CSessionDriver::ReplyStep CSessionDriver::CarryOut(const SimReply& reply)
     if (delay == Delay::HostSpoke || StopRequested())
         return ReplyStep::Again;
     if (reply.drop) {
-        m_link->Drop();
+        m_link->Drop(reply.reset);
         m_session->LinkDroppedBySim();
         m_outcome.dropped = true;
         return ReplyStep::Stop;
@@ -141,8 +178,13 @@ bool CSessionDriver::Listen()
             m_session->LinkResetByHost();
         return false;
     }
-    if (m_outcome.number != 0 && MsSince(m_lastHeard) >= m_idleTimeoutMs) {
-        m_session->HostSilent(m_idleTimeoutMs);
+    // From the accept on: a host that connects and says nothing holds the instrument no
+    // longer than one that falls silent inside an update.
+    if (MsSince(m_lastHeard) >= m_idleTimeoutMs) {
+        if (m_outcome.number != 0)
+            m_session->HostSilent(m_idleTimeoutMs);
+        else
+            m_outcome.silent = true;
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,12 @@ struct SimReply;
 class CSessionDriver {
 public:
     CSessionDriver(const CFaultPlan& faults, CUpdateLedger& ledger, int idleTimeoutMs)
-        : m_faults(faults), m_ledger(ledger), m_idleTimeoutMs(idleTimeoutMs) {}
+        : m_faults(faults), m_ledger(ledger), m_idleTimeoutMs(idleTimeoutMs), m_random(faults.RandomSeed()) {}
 
     struct Outcome {
         int number = 0;            // 0: the link ended before the host sent a byte
-        bool dropped = false;      // the instrument cut the link (a drop fault)
+        bool dropped = false;      // the instrument cut the link (a drop fault, an image too large)
+        bool silent = false;       // the host connected and sent nothing for the idle time-out
         bool complete = false;
         std::vector<uint8_t> rest; // terminal only: bytes after the last END
     };
@@ -50,9 +52,14 @@ private:
     bool Listen();  // false once the host has gone or fallen silent
     Outcome Finish(const std::string& label);
 
+    // The plan of the next update: the instrument's own, and with --random-faults maybe one
+    // fault more, named in `drawn`.
+    CFaultPlan PlanForNextUpdate(std::string& drawn);
+
     const CFaultPlan& m_faults;
     CUpdateLedger& m_ledger;
     int m_idleTimeoutMs;
+    std::mt19937_64 m_random;
 
     // The update under way; Run sets them up afresh and a driver runs one at a time.
     CWireSession* m_session = nullptr;

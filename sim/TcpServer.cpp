@@ -53,7 +53,10 @@ void CTcpServer::Serve()
         ::setsockopt(connection.Get(), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         CByteLink link(CByteLink::Kind::Socket, std::move(connection));
         const auto outcome = driver.Run(link, {}, m_label);
-        if (outcome.number == 0 && !StopRequested())
+        if (outcome.silent)
+            m_ledger.PrintError("a connection sent nothing for " + std::to_string(m_idleTimeoutMs) +
+                                " ms and was closed");
+        else if (outcome.number == 0 && !StopRequested())
             m_ledger.PrintError("a connection closed before the host sent a byte");
     }
 }

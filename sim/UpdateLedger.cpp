@@ -1,6 +1,9 @@
 #include "sim/UpdateLedger.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 
 namespace zorflash {
 
@@ -10,13 +13,30 @@ int CUpdateLedger::Begin()
     return ++m_begun;
 }
 
-std::string CUpdateLedger::ImagePath(int number) const
+CUniqueFd CUpdateLedger::CreateImage(int number, std::string& path, std::string& error)
 {
+    path.clear();
+    error.clear();
     if (!m_imageDir)
-        return {};
-    char name[32];
-    std::snprintf(name, sizeof name, "/update-%04d.img", number);
-    return *m_imageDir + name;
+        return CUniqueFd();
+    std::lock_guard lock(m_mutex);
+    // Taken names are skipped, whatever they are; any other failure would repeat for
+    // every number, and a directory full of a million images is as far as it goes.
+    for (int tries = 0; tries < 1000000; ++tries) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/update-%04d.img", number + m_imagesSkipped);
+        path = *m_imageDir + name;
+        CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd.Valid())
+            return fd;
+        if (errno != EEXIST) {
+            error = std::strerror(errno);
+            return CUniqueFd();
+        }
+        ++m_imagesSkipped;
+    }
+    error = "no free image number";
+    return CUniqueFd();
 }
 
 void CUpdateLedger::Finish(const std::string& summary, bool failed)

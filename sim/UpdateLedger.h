@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/UniqueFd.h"
+
 #include <mutex>
 #include <optional>
 #include <string>
@@ -17,8 +19,12 @@ public:
 
     // A new update has begun; its number, counted from 1.
     int Begin();
-    // The image path of an update, or empty when images are not kept.
-    std::string ImagePath(int number) const;
+    // Creates the image file of update `number` as DIR/update-NNNN.img, NNNN the number
+    // itself in a folder of its own, else the next one no file of that name holds (images
+    // of earlier runs stay, and a name planted as a link is never followed); its path in
+    // `path`. Not valid, with `path` empty, when images are not kept; not valid with `path`
+    // and `error` set when none could be created.
+    CUniqueFd CreateImage(int number, std::string& path, std::string& error);
     // Prints the summary line; an update whose verdict is an ERROR makes the run fail.
     void Finish(const std::string& summary, bool failed);
 
@@ -40,6 +46,7 @@ private:
     std::optional<std::string> m_imageDir;
     int m_maxUpdates;
     int m_begun = 0;
+    int m_imagesSkipped = 0;  // image numbers found taken: every later update moves past them
     int m_finished = 0;
     bool m_ended = false;
     bool m_anyFailed = false;

@@ -69,12 +69,16 @@ std::size_t CWireSession::Feed(const uint8_t* data, std::size_t size)
             i += take;
             if (m_dataSeen == 2 * m_recordLength)
                 m_state = State::RecordChecksum;
+            if (!CheckImageLimit())
+                return i;
             continue;
         }
         const bool wasDone = m_state == State::Done;
         TakeByte(data[i++]);
         ++m_wireOffset;
         if (!wasDone && m_state == State::Done)
+            return i;
+        if (!CheckImageLimit())
             return i;
     }
     return size;
@@ -143,6 +147,8 @@ void CWireSession::TakeByte(uint8_t byte)
                     + std::to_string(m_imageOffset) + "), while the reply to "
                     + DescribeReplyPoint(m_pendingPoint) + " was due");
     case State::Refused:
+        if (!m_injected)
+            return;  // past the image limit: the link is being cut
         return Fail("host went on after the instrument's "
                     + DescribeFault(m_injected->first) + " at "
                     + DescribeReplyPoint(m_injected->second) + ": byte " + Hex(byte)
@@ -218,6 +224,7 @@ void CWireSession::OfferReply(const ReplyPoint& point, const std::string& proper
                 break;
             case FaultAction::Silent: reply.bytes.clear(); break;
             case FaultAction::Drop: reply.bytes.clear(); reply.drop = true; break;
+            case FaultAction::Reset: reply.bytes.clear(); reply.drop = reply.reset = true; break;
             case FaultAction::Short: reply.bytes = std::string(kIdentText, 4); break;
             case FaultAction::Nak: reply.bytes = kNak; break;
             case FaultAction::Delay: break;
@@ -252,6 +259,17 @@ void CWireSession::RefuseWithNak(const std::string& message)
     Fail(message);
     m_pending = SimReply{kNak};
     m_afterReply = State::Failed;
+}
+
+bool CWireSession::CheckImageLimit()
+{
+    if (m_overLimit || m_imageOffset <= m_faults.ImageLimit() || m_state == State::Failed)
+        return !m_overLimit;
+    m_overLimit = true;
+    m_pending.reset();
+    m_state = State::Refused;
+    EndTiming();
+    return false;
 }
 
 void CWireSession::EndTiming()
@@ -355,6 +373,9 @@ std::string CWireSession::Verdict() const
 {
     if (!m_error.empty())
         return "ERROR: " + m_error;
+    if (m_overLimit)
+        return "FAULT: image larger than " + std::to_string(m_faults.ImageLimit()) + " bytes, "
+               + PlaceInSection();
     if (m_injected)
         return "FAULT: " + DescribeFault(m_injected->first) + " at "
                + DescribeReplyPoint(m_injected->second);

@@ -16,6 +16,7 @@ struct SimReply {
     std::string bytes;   // empty: say nothing
     int delayMs = 0;     // wait this long before replying
     bool drop = false;   // cut the link instead of replying
+    bool reset = false;  // and reset it (TCP RST) rather than close it
 };
 
 // One update as the instrument sees it, from the first byte of ":UP:EXEC" to the last END.
@@ -45,6 +46,8 @@ public:
     bool Complete() const { return m_state == State::Done; }
     // The instrument has stopped taking part: a fault it injected, or a host error.
     bool Refused() const { return m_state == State::Refused || m_state == State::Failed; }
+    // The image grew past the instrument's limit: the transport cuts the link.
+    bool OverLimit() const { return m_overLimit; }
     // After a host error the instrument has nothing left to say; TCP half-closes so the
     // host sees the end at once instead of waiting out its time-out.
     bool WantsHangUp() const { return m_state == State::Failed && !m_pending; }
@@ -81,6 +84,7 @@ private:
     void OfferReply(const ReplyPoint& point, const std::string& proper, State next);
     void Fail(const std::string& message);
     void RefuseWithNak(const std::string& message);
+    bool CheckImageLimit();  // false once the image is past the limit
     void EndTiming();
     std::string Where() const;
     std::string PlaceInSection() const;
@@ -91,6 +95,7 @@ private:
     std::optional<SimReply> m_pending;
     ReplyPoint m_pendingPoint{ReplyStep::Sync};
     std::optional<std::pair<Fault, ReplyPoint>> m_injected;
+    bool m_overLimit = false;
     std::string m_error;
     std::string m_linkEnd = "open";
 

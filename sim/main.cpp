@@ -40,6 +40,9 @@ struct ServeArgs {
     std::vector<int> nakAt;
     int maxUpdates = 0;
     int idleTimeoutMs = 30000;
+    std::string maxImage = "1G";
+    double randomFaults = 0;
+    unsigned long long seed = 1;
 };
 
 struct SampleArgs {
@@ -72,6 +75,13 @@ int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPla
         texts.push_back("record:" + std::to_string(k) + ":nak");
     if (!ParseFaultPlans(texts, instruments, args.ackDelayMs, plans, error))
         return Fail(error, 2);
+    unsigned long long imageLimit = 0;
+    if (!ParseSize(args.maxImage, imageLimit, error) || imageLimit < 56)
+        return Fail("--max-image-bytes wants a size of at least 56 such as 64M or 1G, not '" + args.maxImage + "'", 2);
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        plans[i].SetImageLimit(imageLimit);
+        plans[i].SetRandomFaults(args.randomFaults, args.seed + i);
+    }
     return 0;
 }
 
@@ -247,8 +257,16 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0, 1 << 30));
     serveCmd->add_option("--max-updates", serve.maxUpdates, "stop after N updates")
         ->check(CLI::Range(0, 1 << 30));
+    serveCmd->add_option("--random-faults", serve.randomFaults,
+                         "give each update with this chance (0..1) one fault drawn at random")
+        ->check(CLI::Range(0.0, 1.0));
+    serveCmd->add_option("--seed", serve.seed, "seed of --random-faults (instrument I draws from seed + I)")
+        ->capture_default_str();
+    serveCmd->add_option("--max-image-bytes", serve.maxImage,
+                         "refuse an update whose image grows past SIZE (e.g. 64M), cutting the link")
+        ->capture_default_str();
     serveCmd->add_option("--idle-timeout-ms", serve.idleTimeoutMs,
-                         "give up on a host silent this long inside an update")
+                         "give up on a host silent this long, from the connection on")
         ->capture_default_str()->check(CLI::Range(100, 3600000));
 
     SampleArgs sample;

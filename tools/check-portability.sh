@@ -14,7 +14,7 @@ sources() {
 }
 
 # 1. System tests in the preprocessor, outside the platform layer.
-found=$(sources app ui cli update link usb resources sim bench tests |
+found=$(sources app ui win32 cli update link usb resources sim bench tests |
     grep -v '^usb/win32/' | xargs -r grep -nE '^\s*#\s*(if|ifdef|ifndef|elif).*\b(_WIN32|_WIN64|__linux__|__unix__|__APPLE__|_MSC_VER|__MINGW)' )
 if [ -n "$found" ]; then
     echo "A system test outside platform/ and usb/win32/ (choose the file in CMake instead):"
@@ -29,6 +29,15 @@ found=$( (sources app ui cli update link resources | xargs -r grep -nE "$posix_h
           sources app ui cli update link resources | xargs -r grep -nE "$posix_calls" | grep -vE '^[^:]*:[0-9]+:\s*//') )
 if [ -n "$found" ]; then
     echo "A POSIX header or call in code that is built for Windows (put it behind platform/):"
+    echo "$found"
+    status=1
+fi
+
+# 3. The presenters (ui/) are the one form logic of the Qt and the Win32 views: they name
+#    neither toolkit, so each view is only a face.
+found=$(sources ui | xargs -r grep -nE '^\s*#\s*include\s*[<"]((Q[A-Za-z]*|Qt[A-Za-z]*/[^>"]*)|[Ww]indows\.h|windowsx\.h|commctrl\.h|winuser\.h|shellapi\.h|commdlg\.h)[>"]')
+if [ -n "$found" ]; then
+    echo "A toolkit header in the presenters (ui/): the views hold what is Qt's or Win32's:"
     echo "$found"
     status=1
 fi

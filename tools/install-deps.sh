@@ -8,10 +8,11 @@ packages=(
     libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev
     clang libclang-rt-14-dev llvm-14
     xvfb xauth fonts-noto-cjk fonts-dejavu-core
-    strace time
+    strace time iproute2
     help2man librsvg2-bin man-db
     dpkg-dev file lintian desktop-file-utils appstream
-    g++-mingw-w64-x86-64-posix wine64 googletest zip unzip
+    g++-mingw-w64-x86-64-posix wine64 googletest zip unzip wixl msitools
+    imagemagick xdotool iproute2
     ansible-core
 )
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows build under Wine: the engine's unit tests, then zorflash-cli.exe against the
-# Linux simulator over 127.0.0.1 and through a COM port that Wine maps to a simulator's
-# pseudo-terminal. Every case runs the Linux CLI too, and the two status files must be
-# the same bytes. Nothing here leaves this machine: 127.0.0.1 and pseudo-terminals only.
+# The Windows build under Wine: the engine's and the presenters' unit tests, then
+# zorflash-cli.exe against the Linux simulator over 127.0.0.1 and through a COM port that
+# Wine maps to a simulator's pseudo-terminal, then Zorflash.exe driven through its windows
+# (tools/test-windows-gui.sh). Every case runs the Linux CLI too, and the status texts
+# must be the same bytes. Nothing here leaves this machine: 127.0.0.1 and pseudo-terminals only.
 #
 #   tools/test-windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
 set -euo pipefail
@@ -58,11 +59,22 @@ winpath() {
     echo "Z:$1"
 }
 
+# The desktop application is one file for the GUI subsystem that needs only the system's
+# own DLLs: no C++ runtime, no thread library, no toolkit beside it.
+echo "== Zorflash.exe: subsystem and the DLLs it imports"
+headers=$(x86_64-w64-mingw32-objdump -p "$WIN_BUILD/win32/Zorflash.exe")
+dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '\n' ' ')
+echo "  $dlls"
+grep -q 'Subsystem.*Windows GUI' <<<"$headers" || fail "Zorflash.exe is not a GUI-subsystem program"
+if grep -qiE 'libstdc|libgcc|winpthread|Qt[0-9]' <<<"$dlls"; then
+    fail "Zorflash.exe needs a DLL the system does not have: $dlls"
+fi
+
 echo "== A fresh Wine prefix in $WINEPREFIX"
 rm -rf "$WINEPREFIX"
 timeout -k 5 180 "$WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
 
-echo "== The engine's unit tests under Wine"
+echo "== The engine's and the presenters' unit tests under Wine"
 (cd "$WIN_BUILD" && timeout -k 5 900 ctest --output-on-failure --timeout 180) || fail "unit tests under Wine"
 
 # Waits (at most 5 s) for the simulator to end after its one update, then ends it; "now"
@@ -231,6 +243,11 @@ usb_case() {
 echo "== zorflash-cli.exe through a COM port mapped to a pseudo-terminal instrument"
 usb_case usb-com-port 0 "--max-updates 1"
 usb_case usb-time-out 1 "--fault record:65:silent" --timeout 500
+
+# The desktop application, driven through its windows in a loopback-only network
+# namespace of its own; the server of this prefix is started afresh in there.
+timeout -k 5 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+"$(dirname "$0")/test-windows-gui.sh" "$LINUX_BUILD" "$WIN_BUILD" || fail "the desktop application under Wine"
 
 echo "== test-windows: $failures failure(s), $(( $(date +%s) - started )) s"
 [ "$failures" -eq 0 ]

@@ -40,18 +40,24 @@ std::string CProgressLine::FormatSeconds(double seconds)
     return text;
 }
 
-std::string CProgressLine::Fit(const std::string& status, uint64_t sent, uint64_t total, double elapsedSeconds,
-                               int columns)
+std::string CProgressLine::VolumeText(const UpdateProgress& progress)
+{
+    if (progress.volumes < 2)
+        return {};
+    return " vol " + std::to_string(progress.volume) + "/" + std::to_string(progress.volumes);
+}
+
+std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& progress, int columns)
 {
     const int budget = std::max(1, columns - 1);
-    // The total may hold bytes behind the last END (a file's tail): never past full.
-    const double fraction = total == 0 ? 0.0 : std::min(1.0, static_cast<double>(sent) / static_cast<double>(total));
-    const double rate = elapsedSeconds > 0 ? static_cast<double>(sent) / elapsedSeconds : 0.0;
-    const double left = sent >= total ? 0.0 : rate > 0 ? static_cast<double>(total - sent) / rate : -1.0;
-    char percent[8];
-    std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(fraction * 100.0));
-    const std::string amounts = FormatBytes(static_cast<double>(sent)) + "/" + FormatBytes(static_cast<double>(total));
-    const std::string speed = FormatBytes(rate) + "/s " + FormatDuration(left) + " left";
+    const int percentValue = progress.Percent();
+    const double fraction = percentValue / 100.0;
+    char percentText[8];
+    std::snprintf(percentText, sizeof percentText, "%3d%%", percentValue);
+    const std::string percent = percentText + VolumeText(progress);
+    const std::string amounts = FormatBytes(static_cast<double>(progress.bytes)) + "/" +
+                                FormatBytes(static_cast<double>(progress.total));
+    const std::string speed = FormatBytes(progress.Rate()) + "/s " + FormatDuration(progress.SecondsLeft()) + " left";
 
     // What goes first when the terminal is narrow: the rate, then the amounts, then the bar;
     // the percentage stays, and the status text is cut last.

@@ -94,23 +94,6 @@ int ReadRecord(CFile& file, uint8_t* buffer)
     }
 }
 
-uint64_t RecordStreamTotal(const std::string& filePath)
-{
-    uint64_t total = 0;
-    for (int volume = 1; volume <= 2; ++volume) {
-        std::string name;
-        MakeVolumeFileName(volume, filePath, name);
-        std::error_code error;
-        const std::filesystem::path path = PathFromUtf8(name);
-        if (!std::filesystem::is_regular_file(path, error))
-            continue;
-        const uintmax_t size = std::filesystem::file_size(path, error);
-        if (!error && size > static_cast<uintmax_t>(kHeaderSize))
-            total += static_cast<uint64_t>(size) - kHeaderSize;
-    }
-    return total;
-}
-
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)
 {
     for (RomKind candidate : {kRomMain, kRomSub, kRomPattern}) {

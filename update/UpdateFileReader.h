@@ -34,10 +34,6 @@ constexpr int kRecordEndOfFile = -1;
 constexpr int kRecordBad = -2;
 int ReadRecord(CFile& file, uint8_t* buffer);
 
-// The record stream bytes of the volumes that exist (volume 1 and 2 by the name rule, each
-// less its header), the total a progress display counts towards.
-uint64_t RecordStreamTotal(const std::string& filePath);
-
 // The ROM kind a volume's first line names for the model: its MAIN, SUB and PATTERN header
 // lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);

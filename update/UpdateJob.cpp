@@ -130,6 +130,7 @@ UpdateResult CUpdateJob::Run()
 {
     m_timeout = m_host.TransferTimeout();
     m_result = UpdateResult();
+    m_blockRecords = 0;
     m_progress = UpdateProgress();
     m_started = std::chrono::steady_clock::now();
     m_waited = {};
@@ -314,6 +315,8 @@ UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
         return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
     if (!SendBytes(block, fill, true))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+    m_result.records += m_blockRecords;
+    m_blockRecords = 0;
     fill = 0;
     return kGoOn;
 }
@@ -331,6 +334,7 @@ UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int r
     if (!ReceiveAck())
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     ++m_result.blocks;
+    m_result.acknowledgedRecords = m_result.records;
     return kGoOn;
 }
 
@@ -382,20 +386,24 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             break;
         }
 
-        ++m_result.records;
+        // A record counts once it has been written to the link, not when it is read: a
+        // block that never went out was never sent.
         if (!intoBlock) {
             if (VolumeChanged())
                 return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
             if (!SendBytes(record, length, true))
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+            ++m_result.records;
         } else {
             fill += length;
+            ++m_blockRecords;
         }
 
         if (recordIndex == 0) {
             AppendMessage(IDS_SENDING_START);
             if (!ReceiveAck())
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+            m_result.acknowledgedRecords = m_result.records;
             Sleep(0);
             recordIndex = 1;
             m_result.step = UpdateStep::Records;

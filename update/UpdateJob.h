@@ -77,6 +77,7 @@ private:
     Language m_language;
     std::string m_progressFormat;  // loaded once per run; each block only formats its number
     uint32_t m_timeout = 0;
+    uint64_t m_blockRecords = 0;  // records in the block buffer, counted as written once it goes out
 };
 
 }  // namespace zorflash

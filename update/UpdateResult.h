@@ -42,9 +42,13 @@ enum class UpdateStep {
 struct UpdateResult {
     UpdateOutcome outcome = UpdateOutcome::Completed;
     UpdateStep step = UpdateStep::OpeningFile;
-    uint64_t records = 0;  // records sent, START records included
-    uint64_t bytes = 0;    // bytes of the record stream sent, END bytes included
+    uint64_t records = 0;  // records written to the link, START records included
+    uint64_t bytes = 0;    // bytes of the record stream written to the link, END bytes included
     uint64_t blocks = 0;   // acknowledgements received for records behind START
+    // Records the instrument has confirmed: those written before its last acknowledgement.
+    // A section's records after its last acknowledgement, and its END, are never
+    // confirmed by the protocol, so even a completed update counts fewer than `records`.
+    uint64_t acknowledgedRecords = 0;
 
     bool Completed() const { return outcome == UpdateOutcome::Completed; }
 };

@@ -50,6 +50,17 @@ std::string UsbCandidatesDescription()
     return list && *list ? list : kDefaultUsbDevices;
 }
 
+std::string UsbDeviceKey(const std::string& path)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return "path:" + path;
+    if (S_ISCHR(info.st_mode))
+        return "device:" + std::to_string(static_cast<unsigned long long>(info.st_rdev));
+    return "file:" + std::to_string(static_cast<unsigned long long>(info.st_dev)) + ":" +
+           std::to_string(static_cast<unsigned long long>(info.st_ino));
+}
+
 std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
 {
     std::vector<SkippedUsbCandidate> skipped;

@@ -17,6 +17,12 @@ std::vector<std::string> UsbCandidatePaths();
 // Where the layer looks, for an operator's message: the variable's value or the default.
 std::string UsbCandidatesDescription();
 
+// What makes two candidate paths one device, for the searches that share the list: a
+// character device's device number on POSIX (a /dev/serial/by-id link and /dev/ttyACM0
+// are one port), the port's name on Windows (COM3 and \\.\COM3); the path itself when
+// it cannot be looked at.
+std::string UsbDeviceKey(const std::string& path);
+
 // A candidate the layer will not open, and why (it does not exist, or it is no character
 // device: a regular file or a folder listed by mistake is never written to).
 struct SkippedUsbCandidate {

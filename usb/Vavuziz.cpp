@@ -158,35 +158,70 @@ void SetDriverTimeout(const OpenedDevice& device, uint32_t timeout)
 
 }  // namespace
 
+namespace {
+
+enum class Opening { Opened, Held, Failed };
+
+// Opens the candidate at path unless this process holds the same device already; with
+// g_lock held. Failed leaves the reason in errno.
+Opening OpenUnlessHeld(const std::string& path, int& handle)
+{
+    struct stat info{};
+    if (stat(path.c_str(), &info) != 0)
+        return Opening::Failed;
+    const DeviceKey key = KeyOf(info);
+    const bool held = std::any_of(g_devices.begin(), g_devices.end(),
+                                  [&](const auto& entry) { return entry.second->key == key; });
+    if (held)
+        return Opening::Held;
+    errno = 0;
+    std::shared_ptr<OpenedDevice> device = OpenCandidate(path);
+    if (!device) {
+        if (errno == 0)
+            errno = EIO;
+        return Opening::Failed;
+    }
+    while (g_devices.count(g_nextHandle) != 0 || g_nextHandle <= 0)
+        g_nextHandle = g_nextHandle >= INT_MAX - 1 ? 1 : g_nextHandle + 1;
+    handle = g_nextHandle++;
+    g_devices.emplace(handle, std::move(device));
+    return Opening::Opened;
+}
+
+}  // namespace
+
 int VavUZIz_OpenDevice()
 {
     std::lock_guard<std::mutex> guard(g_lock);
     uint32_t lastReason = ENODEV;
     for (const std::string& path : UsbCandidatePaths()) {
-        struct stat info{};
-        if (stat(path.c_str(), &info) != 0) {
+        int handle = -1;
+        const Opening opening = OpenUnlessHeld(path, handle);
+        if (opening == Opening::Opened) {
+            SetLastError(kErrorSuccess);
+            return handle;
+        }
+        if (opening == Opening::Failed)
             lastReason = static_cast<uint32_t>(errno);
-            continue;
-        }
-        const DeviceKey key = KeyOf(info);
-        const bool held = std::any_of(g_devices.begin(), g_devices.end(),
-                                      [&](const auto& entry) { return entry.second->key == key; });
-        if (held)
-            continue;
-        errno = 0;
-        std::shared_ptr<OpenedDevice> device = OpenCandidate(path);
-        if (!device) {
-            lastReason = errno != 0 ? static_cast<uint32_t>(errno) : EIO;
-            continue;
-        }
-        while (g_devices.count(g_nextHandle) != 0 || g_nextHandle <= 0)
-            g_nextHandle = g_nextHandle >= INT_MAX - 1 ? 1 : g_nextHandle + 1;
-        const int handle = g_nextHandle++;
-        g_devices.emplace(handle, std::move(device));
+    }
+    SetLastError(lastReason);
+    return -1;
+}
+
+int VavUZIz_OpenDevicePath(const char* path)
+{
+    if (!path) {
+        SetLastError(kErrorInvalidParameter);
+        return -1;
+    }
+    std::lock_guard<std::mutex> guard(g_lock);
+    int handle = -1;
+    const Opening opening = OpenUnlessHeld(path, handle);
+    if (opening == Opening::Opened) {
         SetLastError(kErrorSuccess);
         return handle;
     }
-    SetLastError(lastReason);
+    SetLastError(opening == Opening::Held ? kErrorDeviceBusy : static_cast<uint32_t>(errno));
     return -1;
 }
 

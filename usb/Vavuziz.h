@@ -33,6 +33,11 @@ int VavUZIz_WriteDevice(int handle, const uint8_t* data, uint32_t length, uint32
 // Reads at least one and at most length bytes within timeout milliseconds.
 int VavUZIz_ReadDevice(int handle, uint8_t* buffer, uint32_t length, uint32_t* read, uint32_t timeout);
 
+// Ours: opens the candidate at `path` (one of UsbCandidatePaths()) as VavUZIz_OpenDevice
+// would, or answers -1: the reason is kErrorDeviceBusy when this process holds the device
+// open already (under this name or another), else the platform's code. Lets each search
+// walk the list by itself, so searches on several threads need not take turns.
+int VavUZIz_OpenDevicePath(const char* path);
 // Ours: every later read and write of handle also ends, with kErrorCancelled, as soon as
 // the signal is triggered (borrowed, it must outlive the handle); null removes it.
 int VavUZIz_SetAbortSignal(int handle, const CAbortSignal* signal);

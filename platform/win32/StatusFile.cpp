@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <random>
+#include <utility>
 
 namespace zorflash {
 
@@ -123,40 +124,69 @@ bool CStatusFile::Check(const std::vector<std::string>& volumePaths, std::string
         error = Reason(ERROR_INVALID_NAME);
         return false;
     }
+    m_target = m_path;
+    m_name = Utf8FromWide(ResolvedName(m_path));
+    m_identity.clear();
     for (const std::string& volume : volumePaths) {
         if (ResolvedName(volume) == ResolvedName(m_path)) {
             error = "it is the name of the update file " + volume;
             return false;
         }
     }
-    // OPEN_ALWAYS, never a truncation: what is there stays until the move at the end.
-    CHandle file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        error = Reason(GetLastError());
-        return false;
-    }
-    if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
-        error = "not a regular file";
-        return false;
-    }
-    FileKey own;
-    if (!KeyOf(file.Get(), own)) {
-        error = Reason(GetLastError());
-        return false;
-    }
-    for (const std::string& volume : volumePaths) {
-        FileKey other;
-        if (KeyOfPath(volume, other) && other.volume == own.volume && other.indexHigh == own.indexHigh &&
-            other.indexLow == own.indexLow) {
-            error = "it is the update file " + volume;
+    // Opened for its identity only, never created: a file that is not there appears only
+    // when Write moves its whole text into place.
+    CHandle file(CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring target;
+    if (file.Valid()) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.Get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            error = "not a regular file";
+            return false;
+        }
+        const FileKey own{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+        for (const std::string& volume : volumePaths) {
+            FileKey other;
+            if (KeyOfPath(volume, other) && other.volume == own.volume && other.indexHigh == own.indexHigh &&
+                other.indexLow == own.indexLow) {
+                error = "it is the update file " + volume;
+                return false;
+            }
+        }
+        // A status text or trace moved over the file a standard stream writes to would
+        // replace the JSON record a script is keeping there, or mix into it.
+        for (const auto& [which, name] : {std::pair{STD_OUTPUT_HANDLE, "the standard output"},
+                                          std::pair{STD_ERROR_HANDLE, "the standard error"}}) {
+            const HANDLE stream = GetStdHandle(which);
+            FileKey streamKey;
+            if (stream && stream != INVALID_HANDLE_VALUE && GetFileType(stream) == FILE_TYPE_DISK &&
+                KeyOf(stream, streamKey) && streamKey.volume == own.volume &&
+                streamKey.indexHigh == own.indexHigh && streamKey.indexLow == own.indexLow) {
+                error = std::string("it is ") + name + " of this command";
+                return false;
+            }
+        }
+        CHandle writable(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!writable.Valid()) {
+            error = Reason(GetLastError());
+            return false;
+        }
+        target = FinalPathOf(file.Get());
+        m_identity = std::to_string(own.volume) + ":" + std::to_string(own.indexHigh) + ":" +
+                     std::to_string(own.indexLow);
+    } else {
+        const DWORD reason = GetLastError();
+        if (reason != ERROR_FILE_NOT_FOUND) {
+            error = Reason(reason);
             return false;
         }
     }
-    const std::wstring target = FinalPathOf(file.Get());
-    m_target = target.empty() ? m_path : Utf8FromWide(target);
-    file.Close();
-    // The text is moved into place at the end, so the folder must take a new file too.
+    if (!target.empty())
+        m_target = Utf8FromWide(target);
+    // The text is moved into place at the end, so the folder must take a new file too
+    // (the trial file is gone again when its handle closes).
     const std::wstring probe = TemporaryBeside(target.empty() ? wide : target);
     CHandle trial(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
@@ -165,6 +195,11 @@ bool CStatusFile::Check(const std::vector<std::string>& volumePaths, std::string
         return false;
     }
     return true;
+}
+
+bool CStatusFile::SameFile(const CStatusFile& other) const
+{
+    return m_name == other.m_name || (!m_identity.empty() && m_identity == other.m_identity);
 }
 
 bool CStatusFile::Write(const std::string& text, std::string& error)

@@ -70,6 +70,9 @@ constexpr StringEntry kStrings[] = {
     {61336, "Update completed.", "更新が完了しました。"},
     {61337, "Update failed.", "更新に失敗しました。"},
     {61338, "Update cancelled.", "更新を中止しました。"},
+    // A pipe, device or folder chosen as the update file: nothing in it can be read twice.
+    {61339, "%s is not a regular file and cannot be an update file.",
+     "%s は通常のファイルではないため、更新ファイルとして使用できません。"},
     // The text boxes' own menu.
     {61340, "&Undo", "元に戻す(&U)"},
     {61341, "Cu&t", "切り取り(&T)"},
@@ -77,6 +80,7 @@ constexpr StringEntry kStrings[] = {
     {61343, "&Paste", "貼り付け(&P)"},
     {61344, "&Delete", "削除(&D)"},
     {61345, "Select &All", "すべて選択(&A)"},
+    {61350, "Volume %d/%d", "ﾎﾞﾘｭｰﾑ %d/%d"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

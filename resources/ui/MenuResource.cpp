@@ -32,7 +32,36 @@ constexpr MenuEntry kMenuJapanese[] = {
     {true, 0, "ﾍﾙﾌﾟ(&H)"},
     {false, kIdAppAbout, "ﾊﾞｰｼﾞｮﾝ情報(&A)..."},
 };
+constexpr AcceleratorEntry kAccelerators[] = {
+    {'N', true, false, false, kIdFileNew},
+    {'O', true, false, false, kIdFileOpen},
+    {'S', true, false, false, kIdFileSave},
+    {'Z', true, false, false, kIdEditUndo},
+    {0x08, false, false, true, kIdEditUndo},
+    {'X', true, false, false, kIdEditCut},
+    {0x2E, false, true, false, kIdEditCut},
+    {'C', true, false, false, kIdEditCopy},
+    {0x2D, true, false, false, kIdEditCopy},
+    {'V', true, false, false, kIdEditPaste},
+    {0x2D, false, true, false, kIdEditPaste},
+    {0x75, false, false, false, kIdNextPane},
+    {0x75, false, true, false, kIdPrevPane},
+};
+
+constexpr int kToolBar[] = {kIdFileOpen, kIdCommSettings, 0, kIdAppExit};
 }  // namespace
+
+const AcceleratorEntry* GetAccelerators(std::size_t& count)
+{
+    count = std::size(kAccelerators);
+    return kAccelerators;
+}
+
+const int* GetToolBarCommands(std::size_t& count)
+{
+    count = std::size(kToolBar);
+    return kToolBar;
+}
 
 const MenuEntry* GetMainMenu(Language language, std::size_t& count)
 {

@@ -1,6 +1,9 @@
 #include "SimulatorFixture.h"
 #include "StatusTexts.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 using namespace testsupport;
@@ -196,6 +199,28 @@ TEST_F(UsbFlash, FindsDeviceNumberZeroAndCompletes)
                               "Sending (129) Record" + kDone);
     EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
     ExpectImageMatches(file);
+}
+
+// A silent device listed first ends the run's search; the reason says what that search
+// saw, and nothing else: no second search may find the instrument behind it and
+// contradict the failure.
+TEST_F(UsbFlash, TheReasonIsWhatTheRunsOwnSearchSaw)
+{
+    const std::string file = Sample("MAIN", 10);
+    SimServer sim(dir, {"--usb", "1", "--usb-numbers", "0"});
+    const std::string devices = Devices(sim);
+    const int silent = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(silent, 0);
+    grantpt(silent);
+    unlockpt(silent);
+    const std::string silentPath = ptsname(silent);
+    const CliRun run = RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--usb", "--timeout", "500"}, "",
+                              {{"ZORFLASH_USB_DEVICES", silentPath + ":" + devices}});
+    close(silent);
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_NE(run.err.find(silentPath + ": no identification reply"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("answered \""), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(devices), std::string::npos) << "a device the search never asked: " << run.err;
 }
 
 }  // namespace

@@ -244,7 +244,8 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
     TempDir dir;
     ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
     SimServer sim(dir, {"--ack-delay-ms", "50"}, 4, "127.0.0.1-127.0.0.6:0");
-    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--parallel", "4"};
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--parallel", "4",
+                                     "--status-file", dir / "s-{target}"};
     for (int i = 1; i <= 6; ++i)
         argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
     Process cli(argv);
@@ -270,6 +271,14 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
         EXPECT_TRUE(line.find("link=closed-by-host") != std::string::npos ||
                     line.find("link=reset-by-host") != std::string::npos)
             << line;
+    // A target that was started leaves its whole status text; one never started, none.
+    for (int i = 1; i <= 6; ++i) {
+        const std::string status = dir / ("s-127.0.0." + std::to_string(i) + "-" + std::to_string(sim.Port()));
+        EXPECT_EQ(std::filesystem::exists(status), i <= 4) << status;
+        if (i <= 4) {
+            EXPECT_NE(ReadText(status).find("Sending START record"), std::string::npos) << status;
+        }
+    }
 }
 
 // The JSON events of a run, one a line.
@@ -500,6 +509,8 @@ TEST(FleetStatusFile, AnUnusableNameStopsTheRunBeforeAnyInstrumentIsContacted)
         cli.CloseInput();
         EXPECT_EQ(cli.Wait(10000), 2) << pattern << cli.Err();
         EXPECT_NE(cli.Err().find("status"), std::string::npos) << cli.Err();
+        // The first target's file passed its check, but the run never began: no file.
+        EXPECT_FALSE(std::filesystem::exists(dir / ("127.0.0.1-" + port))) << pattern;
     }
     EXPECT_EQ(sim.Output().find("update 1:"), std::string::npos) << sim.Output();
 }

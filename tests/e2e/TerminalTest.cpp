@@ -5,8 +5,11 @@
 #include "PtyProcess.h"
 #include "SimulatorFixture.h"
 
+#include <nlohmann/json.hpp>
+
 #include <clocale>
 #include <cwchar>
+#include <sstream>
 
 using namespace testsupport;
 
@@ -120,6 +123,101 @@ TEST(TerminalResize, TheNewWidthIsReadAgain)
         progressLines += segment.find('%') != std::string::npos ? 1 : 0;
     }
     EXPECT_GT(progressLines, 0);
+}
+
+// A SUB file whose volume 2 is brought at the disk prompt after a while. The terminal line
+// and the JSON events say which volume is sent, reach 100 % only with the last END, and
+// leave the time at the prompt out of the rate.
+class TwoVolumes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "SUB", "--records", "300", "--volumes", "2", "--split-at",
+                                "450", dir / "fw1.R71"}));
+        std::filesystem::rename(dir / "fw2.R71", dir / "away.R71");
+    }
+    void BringVolumeTwo() { std::filesystem::rename(dir / "away.R71", dir / "fw2.R71"); }
+    std::vector<std::string> Flash(int port, std::vector<std::string> more = {})
+    {
+        std::vector<std::string> args = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                                         "127.0.0.1:" + std::to_string(port), "--normal"};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+
+    static constexpr int kPromptMs = 2500;
+    TempDir dir;
+};
+
+TEST_F(TwoVolumes, TheLineIsNeverFullBeforeTheEndAndThePromptIsNotInTheRate)
+{
+    SimServer sim(dir, {"--ack-delay-ms", "5"});
+    PtyProcess cli(Flash(sim.Port()), 120, 24);
+    ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 30000)) << cli.Output();
+    const size_t asked = cli.Output().size();
+    usleep(kPromptMs * 1000);
+    BringVolumeTwo();
+    cli.Type("\r");
+    ASSERT_EQ(cli.Wait(30000), 0) << cli.Output();
+    const std::vector<std::string> segments = Segments(cli.Output());
+    size_t completedAt = 0;
+    for (size_t i = 0; i < segments.size() && completedAt == 0; ++i)
+        if (segments[i] == "Transfer completed.")
+            completedAt = i;
+    ASSERT_GT(completedAt, 0u) << cli.Output();
+    size_t lastProgress = completedAt;
+    while (lastProgress > 0 && segments[lastProgress].find('%') == std::string::npos)
+        --lastProgress;
+    for (size_t i = 0; i < lastProgress; ++i)
+        EXPECT_EQ(segments[i].find("100%"), std::string::npos) << i << ": " << segments[i];
+    EXPECT_NE(segments[lastProgress].find("100% vol 2/2"), std::string::npos) << segments[lastProgress];
+    EXPECT_NE(Segments(cli.Output().substr(asked)).size(), 0u);
+    bool volumeTwoShown = false;
+    for (const std::string& segment : Segments(cli.Output().substr(asked)))
+        volumeTwoShown = volumeTwoShown || segment.find("% vol 2/2 ") != std::string::npos;
+    EXPECT_TRUE(volumeTwoShown) << cli.Output();
+    // "Sent 148.4 KiB (600 records) in 0.4 s, ...": the seconds leave out the prompt.
+    size_t summary = completedAt + 1;
+    while (summary + 1 < segments.size() && segments[summary].rfind("Sent ", 0) != 0)
+        ++summary;
+    const std::string& line = segments[summary];
+    const size_t in = line.find(" in ");
+    ASSERT_NE(in, std::string::npos) << line;
+    EXPECT_LT(std::stod(line.substr(in + 4)), kPromptMs / 1000.0) << line;
+}
+
+TEST_F(TwoVolumes, JsonProgressCountsTheVolumesKnownAndLeavesOutThePrompt)
+{
+    SimServer sim(dir, {"--ack-delay-ms", "5"});
+    Process cli(Flash(sim.Port(), {"--json"}));
+    ASSERT_TRUE(cli.WaitFor("\"event\":\"prompt\"", 30000)) << cli.Out() << cli.Err();
+    usleep(kPromptMs * 1000);
+    BringVolumeTwo();
+    cli.Write("\n");
+    ASSERT_EQ(cli.Wait(30000), 0) << cli.Err();
+    std::istringstream lines(cli.Out());
+    std::vector<nlohmann::json> progress;
+    bool waited = false;
+    for (std::string text; std::getline(lines, text);) {
+        const nlohmann::json event = nlohmann::json::parse(text);
+        if (event["event"] != "progress")
+            continue;
+        progress.push_back(event);
+        waited = waited || (event["waiting"] == true && event["volume"] == 2 && event["volumes"] == 2);
+    }
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_TRUE(waited) << cli.Out();
+    for (size_t i = 0; i + 1 < progress.size(); ++i) {
+        EXPECT_LT(progress[i]["percent"], 100) << progress[i].dump();
+        EXPECT_LE(progress[i]["bytes"], progress[i]["total"]) << progress[i].dump();
+    }
+    const nlohmann::json& last = progress.back();
+    EXPECT_EQ(last["percent"], 100);
+    EXPECT_EQ(last["bytes"], last["total"]);
+    EXPECT_EQ(last["volume"], 2);
+    EXPECT_EQ(last["sections"], 2);
+    // All of it went out in well under the time the prompt waited.
+    EXPECT_GT(last["rate"].get<double>(), last["bytes"].get<double>() / (kPromptMs / 1000.0)) << last.dump();
 }
 
 }  // namespace

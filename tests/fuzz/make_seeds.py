@@ -98,9 +98,53 @@ def update_seeds():
     write("fuzz_update_run", "silent", b"\x02")
 
 
+def text_seeds():
+    # The cases of the unit tests, and the shapes a person writes.
+    lists = {"comments-blanks-crlf": b"# line 1\r\n127.0.0.1:8024   # bench A\r\n\n   \t\nusb:2\r\n127.0.0.3",
+             "named-twice": b"127.0.0.1:8023\n127.0.0.1\n", "bad-lines": b"127.0.0.1\n127.0.0\nusb:x\nusb:-1\n",
+             "bom": b"\xef\xbb\xbf127.0.0.1:8023\nusb:0\n", "long-line": b"# " + b"x" * 255 + b"\n127.0.0.1\n",
+             "many": b"".join(b"127.0.%d.%d:%d\n" % (i // 256, i % 256, 8023 + i % 7) for i in range(40)),
+             "usb-numbers": b"usb:0\nusb:3\r\nusb:2147483647\n  usb:12  # bench\n"}
+    addresses = [b"127.0.0.1", b"127.0.0.1:8023", b"255.255.255.255:65535", b"127.0.0.1:0", b"127.0.0.1:70000",
+                 b"127.0.0.1:99999999999", b"010.001.000.009:00080", b"1.2.3", b"1.2.3.256", b"[::1]:8023",
+                 b"::ffff:127.0.0.1", b"127.0.0.1:", b"+1.-2.3.4:+5", b" 127.0.0.1 ", b"localhost:8023"]
+    # FuzzedDataProvider ends a string at a backslash and another byte; "\\" is one in it.
+    texts = [[b"127.0.0.1:8023", b"Sending (65) Record", b"Insert disk 2", b"/data/fw2.R71", b"missing", b"ok"],
+             [b"", b"\r\nTransfer completed.\r\n\x00\x1b[2J\x7f", b"\t\"quoted\"\\", b"\xc2\x9b31m\x08\x0c"],
+             [b"usb:3", "Übertragung ファイル 😀".encode(), b"\xef\xbb\xbfBOM", "fwé.R71".encode()],
+             [b"\xff", b"MORVENAL \xe2\x82", b"\xc0\xaf\xe0\x80\xaf", b"\xed\xa0\x80", b"\xf4\x90\x80\x80",
+              b"\xf0\x9f\x98", b"\x80\xbf\xc2" * 301, b"a\xe2\x28\xa1\xe2\x82\xac" * 200]]
+    for name, text in lists.items():
+        write("fuzz_target_list", name, text)
+    for i, text in enumerate(addresses):
+        write("fuzz_target_address", "address-%02d" % i, text)
+    for name, fields in zip(["plain", "controls", "utf8", "invalid-utf8"], texts):
+        write("fuzz_json_events", name, b"\\x".join(t.replace(b"\\", b"\\\\") for t in fields))
+
+
+def sim_session_seeds():
+    start = b":UP:EXEC\r\n\x55MORVENAL\r\n\x38"
+
+    def update(token, kind, sections):
+        return start + header(header_line(token, kind), 1) + b"".join(section(n, k) for k, n in enumerate(sections))
+
+    # byte 0: the fault plan (0 none, see kPlans); the rest is the host's side.
+    for name, data in [("main", update("RT71", "MAIN", [3])), ("sub", update("RT71", "SUB", [2, 1])),
+                       ("pattern-kp90", update("KP90", "PATTERN", [1])), ("block", update("RT23", "MAIN", [70])),
+                       ("extra-after-end", update("RT54", "MAIN", [1]) + b"\x00"),
+                       ("bad-checksum", update("RT71", "MAIN", [2])[:-2] + b"\xff\x00"),
+                       ("unknown-header", start + header(header_line("ZZ99", "MAIN"), 1)),
+                       ("cut-in-record", update("RT71", "MAIN", [2])[:-9]), ("wrong-command", b":UP:EXEX\r\n")]:
+        write("fuzz_sim_session", name, b"\x00" + data)
+    for plan in range(1, 12):
+        write("fuzz_sim_session", "fault-%02d" % plan, bytes([plan]) + update("RT71", "SUB", [70, 2]))
+
+
 if __name__ == "__main__":
     reader_seeds()
     usb_seeds()
     edit_seeds()
     update_seeds()
+    text_seeds()
+    sim_session_seeds()
     sys.exit(0)

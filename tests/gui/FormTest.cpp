@@ -3,10 +3,10 @@
 // and both languages. Controls are found by their ids.
 #include "GuiTestSupport.h"
 
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
 #include "ui/LinkSummary.h"
-#include "ui/UiStrings.h"
+#include "app/UiStrings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@
 #include <QToolBar>
 
 #include <tuple>
+
+#include <sys/stat.h>
 
 
 using DialogEdit = std::function<void(CCommSettingsDialog*)>;
@@ -161,20 +164,37 @@ private slots:
         QCOMPARE(QString::fromStdString(Record().filePath), good);
         QCOMPARE(Form<QLineEdit>(1001)->text(), QString("good1.R71"));
 
-        // A file that cannot be read: the operator is told which, the new name is taken, the
-        // preview and Start stay as they were.
-        const QString missing = m_dir.filePath("gone1.R71");
-        Browse(missing);
-        QCOMPARE(messages.size(), 1);
-        QVERIFY2(messages.first().contains(missing), qPrintable(messages.first()));
-        QCOMPARE(Form<QLineEdit>(1001)->text(), QString("gone1.R71"));
-        QCOMPARE(Form<QPlainTextEdit>(1004)->toPlainText(), preview);
-        QVERIFY(Form<QPushButton>(1006)->isEnabled());
+        // A file that cannot be read leaves the form as it was (name, preview, record and
+        // Start), with one message naming it: missing, a pipe nobody writes (no seek, no
+        // second read), a name below a file, and a file without read permission where the
+        // user is one the permission holds for.
+        const QString fifo = m_dir.filePath("fifo1.R71");
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString locked = m_dir.filePath("locked1.R71");
+        WriteUpdateFile(locked, 3);
+        QFile::setPermissions(locked, QFileDevice::WriteOwner);
+        QStringList unreadable{m_dir.filePath("gone1.R71"), fifo, good + "/fw1.R71"};
+        if (!QFile(locked).open(QIODevice::ReadOnly))
+            unreadable << locked;
+        for (const QString& path : unreadable) {
+            messages.clear();
+            Browse(path);
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages.first().contains(path), qPrintable(messages.first()));
+            QCOMPARE(Form<QLineEdit>(1001)->text(), QString("good1.R71"));
+            QCOMPARE(QString::fromStdString(Record().filePath), good);
+            QCOMPARE(Record().fileName, std::string("good1.R71"));
+            QCOMPARE(Form<QPlainTextEdit>(1004)->toPlainText(), preview);
+            QVERIFY(Form<QPushButton>(1006)->isEnabled());
+            if (path == fifo)
+                QCOMPARE(messages.first(), fifo + " is not a regular file and cannot be an update file.");
+        }
 
         // A directory is no update file either, and must not hang the form.
         QVERIFY(Start());
         Browse(m_dir.path());
         QCOMPARE(messages.size(), 1);
+        QVERIFY(Form<QLineEdit>(1001)->text().isEmpty());
         QVERIFY(!Form<QPushButton>(1006)->isEnabled());
     }
 
@@ -261,7 +281,7 @@ private slots:
         auto* status = Form<QPlainTextEdit>(1005);
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\n");
-        View()->OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log);
         QCOMPARE(status->toPlainText(), QString("Opening File...\nDetecting Target...\n"));
         QApplication::clipboard()->setText("untouched");
         status->setFocus();

@@ -1,8 +1,8 @@
 #include "GuiTestSupport.h"
 
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
+#include "app/UiStrings.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,10 +2,10 @@
 
 #include "app/MainFrame.h"
 #include "app/ZorflashApp.h"
-#include "app/ZorflashDoc.h"
+#include "ui/ZorflashDoc.h"
 #include "platform/StringResource.h"
-#include "ui/DialogBuilder.h"
-#include "ui/ZorflashView.h"
+#include "app/DialogBuilder.h"
+#include "app/ZorflashView.h"
 
 #include <QMessageBox>
 #include <QString>

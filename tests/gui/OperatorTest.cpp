@@ -6,10 +6,11 @@
 
 #include "app/AboutDialog.h"
 #include "resources/ui/DialogTemplate.h"
-#include "ui/CommSettingsDialog.h"
-#include "ui/IPAddressCtrl.h"
-#include "ui/ProgressDisplay.h"
-#include "ui/UiStrings.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
+#include "app/ProgressDisplay.h"
+#include "ui/StatusBarProgress.h"
+#include "app/UiStrings.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -180,11 +181,17 @@ private slots:
         CAboutDialog about(Frame());
         const std::pair<QWidget*, int> windows[] = {
             {View(), kIddZorflashForm}, {&settings, kIddCommSettings}, {&about, kIddAboutBox}};
-        // The status bar in the middle of a long update of two sections: the widest figures.
+        // The status bar in the middle of a long update of two sections and two volumes: the
+        // widest figures.
         Frame()->show();
         CProgressDisplay* progress = Frame()->GetProgressDisplay();
-        progress->Begin(1000ull << 20, 2);
-        progress->Show(999ull << 20, 2, 0.9);
+        UpdateProgress widest;
+        widest.bytes = 999ull << 20;
+        widest.total = 1000ull << 20;
+        widest.seconds = 0.9;
+        widest.section = widest.sections = 2;
+        widest.volume = widest.volumes = 2;
+        progress->Show(CStatusBarProgress(lang).Show(widest));
         QApplication::processEvents();
         for (QLabel* label : progress->findChildren<QLabel*>()) {
             const QString what = label->text() + " needs " + QString::number(label->sizeHint().width()) + " in " + QString::number(label->width());
@@ -277,7 +284,7 @@ private slots:
     {
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
-        View()->OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log);
         QApplication::clipboard()->setText("untouched");
         auto* status = Form<QPlainTextEdit>(1005);
         QCOMPARE(MenuOf(status->viewport(), "Select All"), QStringList({"Copy (off)", "Select All"}));

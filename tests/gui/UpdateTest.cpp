@@ -5,10 +5,11 @@
 #include "FakeInstrument.h"  // tests/support: the instrument the engine tests use too
 #include "GuiTestSupport.h"
 
-#include "ui/ProgressDisplay.h"
+#include "app/ProgressDisplay.h"
 
 #include <QAction>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 #include <QApplication>
@@ -156,6 +157,55 @@ private slots:
         QCOMPARE(Progress(), QString("Update completed. 100%"));
     }
 
+    void volumeTwoBroughtAtThePrompt()
+    {
+        // A SUB file of two volumes: volume 1 ends inside section 2 and volume 2 is not
+        // there until the operator brings it at the prompt. The instrument then holds its
+        // acknowledgement after record 65 of section 2, which lies in volume 2.
+        testsupport::FakeInstrument instrument(9, testsupport::FakeInstrument::Fault::Hold);
+        const QString file = m_dir.filePath("two1.R71");
+        WriteUpdateFile(file, 70, true, "SUB");
+        const QByteArray whole = ReadAll(file);
+        int at = 56;
+        for (int records = 0; records < 71 + 31; ++records)  // section 1 and its END, START + 30
+            at += whole[at] == 0 ? 1 : 2 * static_cast<unsigned char>(whole[at]) + 2;
+        WriteBytes(file, whole.left(at));
+        QByteArray volume2 = whole.left(56);
+        volume2.replace(48, 2, "02");
+        volume2 += whole.mid(at);
+
+        QString titleAtPrompt;
+        QString barAtPrompt;
+        View()->SetMessageBoxFunction([&](QWidget*, QMessageBox::Icon, const QString&, const QString& text,
+                                          QMessageBox::StandardButtons) {
+            messages << text;
+            // The operator takes a while to find the disk; the window goes on drawing.
+            QTest::qWait(1200);
+            titleAtPrompt = Frame()->windowTitle();
+            barAtPrompt = Progress();
+            WriteBytes(m_dir.filePath("two2.R71"), volume2);
+            return QMessageBox::Ok;
+        });
+        StartUpdate(file, instrument.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(instrument.Replies() > 9, 20000);
+        QCOMPARE(messages, QStringList{"nsert Disk 2"});
+        QVERIFY2(barAtPrompt.contains(" left Volume 2/2 "), qPrintable(barAtPrompt));
+        QVERIFY2(barAtPrompt.contains("--:-- left"), qPrintable(barAtPrompt));
+        QVERIFY2(!titleAtPrompt.startsWith("100%"), qPrintable(titleAtPrompt));
+        // Held in volume 2: its bytes are in the total, and nothing says 100 %.
+        const QRegularExpression heldShown("^.+/.+, .+ left Volume 2/2 [5-9][0-9]%$");
+        QTRY_VERIFY2_WITH_TIMEOUT(Progress().contains(heldShown), qPrintable(Progress()), 5000);
+        QVERIFY2(Frame()->windowTitle().contains(QRegularExpression("^[5-9][0-9]% - Zorflash$")),
+                 qPrintable(Frame()->windowTitle()));
+        // The minute at the prompt is not the link's: the time left is known again.
+        QVERIFY2(!Progress().contains("--:--"), qPrintable(Progress()));
+        instrument.Release();
+        QTRY_VERIFY_WITH_TIMEOUT(StartButton()->isEnabled(), 30000);
+        QVERIFY(instrument.Completed());
+        QCOMPARE(Progress(), QString("Update completed. 100%"));
+        QCOMPARE(Frame()->windowTitle(), QString("Zorflash"));
+    }
+
     void diskPromptShownForTheWorker()
     {
         // Volume 1 ends without its END record and volume 2 is missing: the worker asks for
@@ -204,6 +254,11 @@ private:
     }
     QPushButton* StartButton() const { return Form<QPushButton>(1006); }
     QString Progress() const { return Frame()->GetProgressDisplay()->Text(); }
+    static QByteArray ReadAll(const QString& path)
+    {
+        QFile in(path);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
 
     QTemporaryDir m_dir;
 };

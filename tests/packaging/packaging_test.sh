@@ -2,7 +2,8 @@
 # What the installation gives an operator, checked on the build tree: one case per
 # argument. The package itself (install, run, purge) is tools/test-package.sh.
 # Environment: ZORFLASH_CLI, ZORFLASH_SIM, ZORFLASH_GUI (empty without the GUI),
-# ZORFLASH_VERSION, MAN_DIR, DESKTOP_FILE, METAINFO_FILE, COMPLETION_FILE.
+# ZORFLASH_VERSION, MAN_DIR, DESKTOP_FILE, METAINFO_FILE, COMPLETION_FILE, RULES_FILE,
+# README_FILE.
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -99,6 +100,29 @@ completion() {
     fi
     # An address is the operator's to type: nothing is offered after --tcp.
     [ -z "$(complete_words "$ZORFLASH_CLI" "$ZORFLASH_CLI" flash --tcp "")" ] || fail "something offered after --tcp"
+}
+
+# The udev rule hands no device of another maker to anyone beyond what Debian gives it:
+# a rule for USBTMC nodes either names a vendor or only tags them for the user at the
+# seat, never a group, owner or mode; and the README says so.
+udev() {
+    local line rules=0
+    while IFS= read -r line; do
+        case "$line" in ''|'#'*) continue ;; esac
+        rules=$((rules + 1))
+        if grep -q 'usbtmc' <<<"$line" && ! grep -q 'ATTRS{idVendor}==' <<<"$line"; then
+            grep -qE '(GROUP|OWNER|MODE)=' <<<"$line" && fail "every maker's USBTMC device changes hands: $line"
+            grep -q 'TAG+="uaccess"' <<<"$line" || fail "a USBTMC rule that reaches nobody: $line"
+        fi
+        if grep -q 'ttyACM' <<<"$line"; then
+            # Only what Debian's own rules already give every ttyACM port.
+            grep -qE 'GROUP="dialout"' <<<"$line" && ! grep -qE 'MODE="0?6[0-6]6"|OWNER=' <<<"$line" ||
+                fail "the ttyACM rule gives more than Debian does: $line"
+        fi
+    done <"$RULES_FILE"
+    [ "$rules" -gt 0 ] || fail "no rule in $RULES_FILE"
+    sed -n '/^### USB permissions/,/^### /p' "$README_FILE" | grep -q 'uaccess' ||
+        fail "the README's USB permissions do not say what the rule does for USBTMC devices"
 }
 
 for case in "$@"; do

@@ -138,6 +138,14 @@ std::string UsbCandidatesDescription()
     return list && *list ? list : "every COM port";
 }
 
+std::string UsbDeviceKey(const std::string& path)
+{
+    std::string key = path.rfind(kDevicePrefix, 0) == 0 ? path.substr(4) : path;
+    for (char& c : key)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
 std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
 {
     std::vector<SkippedUsbCandidate> skipped;

@@ -215,31 +215,68 @@ void SetTimeouts(const OpenedPort& port, DWORD readMs, DWORD writeMs)
 
 }  // namespace
 
+namespace {
+
+enum class Opening { Opened, Held, Failed };
+
+// Opens the candidate at path unless this process holds the same port already; with
+// g_lock held. Failed leaves the reason in the last-error value.
+Opening OpenUnlessHeld(const std::string& path, int& handle)
+{
+    const std::string key = KeyOf(path);
+    const bool held = std::any_of(g_ports.begin(), g_ports.end(),
+                                  [&](const auto& entry) { return entry.second->key == key; });
+    if (held)
+        return Opening::Held;
+    SetLastError(0);
+    std::shared_ptr<OpenedPort> port = OpenCandidate(path);
+    if (!port) {
+        if (GetLastError() == 0)
+            SetLastError(ERROR_GEN_FAILURE);
+        return Opening::Failed;
+    }
+    while (g_ports.count(g_nextHandle) != 0 || g_nextHandle <= 0)
+        g_nextHandle = g_nextHandle >= INT_MAX - 1 ? 1 : g_nextHandle + 1;
+    handle = g_nextHandle++;
+    g_ports.emplace(handle, std::move(port));
+    return Opening::Opened;
+}
+
+}  // namespace
+
 int VavUZIz_OpenDevice()
 {
     std::lock_guard<std::mutex> guard(g_lock);
     uint32_t lastReason = ERROR_FILE_NOT_FOUND;
     for (const std::string& path : UsbCandidatePaths()) {
-        const std::string key = KeyOf(path);
-        const bool held = std::any_of(g_ports.begin(), g_ports.end(),
-                                      [&](const auto& entry) { return entry.second->key == key; });
-        if (held)
-            continue;
-        SetLastError(0);
-        std::shared_ptr<OpenedPort> port = OpenCandidate(path);
-        if (!port) {
-            const uint32_t reason = GetLastError();
-            lastReason = reason != 0 ? reason : ERROR_GEN_FAILURE;
-            continue;
+        int handle = -1;
+        const Opening opening = OpenUnlessHeld(path, handle);
+        if (opening == Opening::Opened) {
+            SetLastError(kErrorSuccess);
+            return handle;
         }
-        while (g_ports.count(g_nextHandle) != 0 || g_nextHandle <= 0)
-            g_nextHandle = g_nextHandle >= INT_MAX - 1 ? 1 : g_nextHandle + 1;
-        const int handle = g_nextHandle++;
-        g_ports.emplace(handle, std::move(port));
+        if (opening == Opening::Failed)
+            lastReason = GetLastError();
+    }
+    SetLastError(lastReason);
+    return -1;
+}
+
+int VavUZIz_OpenDevicePath(const char* path)
+{
+    if (!path) {
+        SetLastError(kErrorInvalidParameter);
+        return -1;
+    }
+    std::lock_guard<std::mutex> guard(g_lock);
+    int handle = -1;
+    const Opening opening = OpenUnlessHeld(path, handle);
+    if (opening == Opening::Opened) {
         SetLastError(kErrorSuccess);
         return handle;
     }
-    SetLastError(lastReason);
+    if (opening == Opening::Held)
+        SetLastError(kErrorDeviceBusy);
     return -1;
 }
 

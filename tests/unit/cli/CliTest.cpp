@@ -2,6 +2,7 @@
 
 #include "update/DisplayWidth.h"
 #include "cli/FileCheck.h"
+#include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/PrintableText.h"
 #include "update/ProgressLine.h"
@@ -33,15 +34,42 @@ TEST(TargetAddress, DottedAddressAndOptionalPort)
     ASSERT_TRUE(ParseTargetAddress("10.0.0.25:80", address, port, error));
     EXPECT_EQ(address, 0x0A000019u);
     EXPECT_EQ(port, 80);
-    // Out-of-range ports are kept as typed; the link refuses them like the desktop's do.
-    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:70000", address, port, error));
-    EXPECT_EQ(port, 70000);
+    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:65535", address, port, error));
+    EXPECT_EQ(port, 65535);
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
                             "1..2.3", "1.2.3.4:99999999999"})
         EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
-    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1"}) {
+    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1", "::ffff:127.0.0.1"}) {
         EXPECT_FALSE(ParseTargetAddress(v6, address, port, error)) << v6;
         EXPECT_NE(error.find("IPv6 is not supported by the instruments"), std::string::npos) << error;
+    }
+}
+
+// What no instrument can be reached at is a usage error that says what is wrong with the
+// text, before any link: a port outside 1..65535 (it once failed later with "success" as
+// its reason), the unspecified, broadcast and multicast addresses, a second colon.
+TEST(TargetAddress, WhatNoInstrumentHasIsRefusedWithWhatIsWrong)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"127.0.0.1:0", "the port must be 1 to 65535, not 0"},
+        {"127.0.0.1:65536", "the port must be 1 to 65535, not 65536"},
+        {"127.0.0.1:80235", "not 80235"},
+        {"127.0.0.1:2147483647", "not 2147483647"},
+        {"127.0.0.1:99999999999", "not 99999999999"},
+        {"0.0.0.0", "unspecified address"},
+        {"0.0.0.0:8023", "unspecified address"},
+        {"255.255.255.255", "broadcast address"},
+        {"224.0.0.1", "multicast"},
+        {"239.255.255.250:1900", "multicast"},
+        {"127.0.0.1:80:90", "more than one ':' in '127.0.0.1:80:90'"},
+    };
+    for (const auto& [text, reason] : cases) {
+        uint32_t address = 0;
+        int32_t port = 0;
+        std::string error;
+        EXPECT_FALSE(ParseTargetAddress(text, address, port, error)) << text;
+        EXPECT_NE(error.find(reason), std::string::npos) << text << ": " << error;
+        EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
     }
 }
 
@@ -53,6 +81,23 @@ TEST(PrintableText, ControlCharactersAreShownEscaped)
     EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
 }
 
+UpdateProgress Sent(uint64_t bytes, uint64_t total, double seconds)
+{
+    UpdateProgress p;
+    p.bytes = bytes;
+    p.total = total;
+    p.seconds = seconds;
+    return p;
+}
+
+// The same on a JSON line: every control is an escape (DEL and C1 CSI too, which the JSON
+// library leaves raw), invalid UTF-8 a U+FFFD, and the rest of the text as it came.
+TEST(JsonEvents, ControlCharactersEscapedAndInvalidUtf8Replaced)
+{
+    EXPECT_EQ(CJsonEvents::Dump({{"text", "a\x7f" "b\xc2\x9b" "2J\x1b \xc2\xa0\xff\xe2\x82"}}),
+              "{\"text\":\"a\\u007fb\\u009b2J\\u001b \xc2\xa0\xef\xbf\xbd\xef\xbf\xbd\"}");
+}
+
 TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
 {
     // Japanese takes two columns a character: counted by bytes it would look three times wider.
@@ -60,17 +105,44 @@ TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
     EXPECT_EQ(CDisplayWidth::Truncate("レコード", 5), "レコ");
     for (const char* status : {"Sending (2945) Record", "レコード（2945）を送信しています。"}) {
         for (int columns : {10, 40, 60, 80, 200}) {
-            const std::string line = CProgressLine::Fit(status, 3000, 1000, 1.0, columns);
+            const std::string line = CProgressLine::Fit(status, Sent(3000, 1000, 1.0), columns);
             EXPECT_LT(CDisplayWidth::Of(line), columns) << columns << ": " << line;
             if (columns >= 80) {
-                EXPECT_NE(line.find("100% 2.9 KiB/1000 B"), std::string::npos) << line;  // never past full
+                EXPECT_NE(line.find("99% 2.9 KiB/1000 B"), std::string::npos) << line;  // never past full
             }
         }
     }
-    EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", 512 * 1024, 1024 * 1024, 2.0, 80),
+    EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", Sent(512 * 1024, 1024 * 1024, 2.0), 80),
               "Sending (1) Record  [#####......]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
-    EXPECT_EQ(CProgressLine::Fit("S", 0, 1000, 0.0, 40), "S  [..................]   0% 0 B/1000 B");
+    EXPECT_EQ(CProgressLine::Fit("S", Sent(0, 1000, 0.0), 40), "S  [..................]   0% 0 B/1000 B");
     EXPECT_EQ(CProgressLine::Summary(3 * 1024 * 1024, 4096, 2.0), "Sent 3.0 MiB (4096 records) in 2.0 s, average 1.5 MiB/s");
+}
+
+// Volume 1 of a two-volume file sent whole, volume 2 not there yet: the line says which
+// volume is asked for, stays below 100 % and gives no time left; the time the operator
+// took is not in the rate. Only the last END makes it 100 %.
+TEST(ProgressLine, NeverFullBeforeTheLastEndAndTheRateLeavesOutThePrompt)
+{
+    UpdateProgress p = Sent(775884, 775884, 2.0);
+    EXPECT_EQ(CProgressLine::Fit("Sending (3009) Record", p, 100),
+              "Sending (3009) Record  [#########################.]  99% 757.7 KiB/757.7 KiB 378.8 KiB/s --:-- left");
+    p.volume = p.volumes = 2;
+    p.waiting = true;
+    EXPECT_EQ(CProgressLine::Fit("Sending (3009) Record", p, 100),
+              "Sending (3009) Record  [#################.]  99% vol 2/2 757.7 KiB/757.7 KiB 378.8 KiB/s --:-- left");
+    // Volume 2 brought after minutes at the prompt: its size joins the total, and the rate
+    // is still that of the link.
+    p.waiting = false;
+    p.bytes = 1000000;
+    p.total = 1551768;
+    p.seconds = 2.6;
+    const std::string line = CProgressLine::Fit("Sending (4033) Record", p, 100);
+    EXPECT_NE(line.find(" 64% vol 2/2 976.6 KiB/1.5 MiB 375.6 KiB/s 00:01 left"), std::string::npos) << line;
+    p.bytes = p.total = 1551769;
+    EXPECT_EQ(p.Percent(), 99);
+    p.finished = true;
+    EXPECT_NE(CProgressLine::Fit("Sending (6017) Record", p, 100).find("100% vol 2/2 1.5 MiB/1.5 MiB"),
+              std::string::npos);
 }
 
 // The terminal echo: finished lines once each, the progress line only on a terminal.

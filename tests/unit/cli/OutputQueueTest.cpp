@@ -54,7 +54,10 @@ TEST(OutputQueueTest, AStalledReaderNeverHoldsTheWriterAndTheEventsStillRebuildT
             for (int i = 1; i <= blocks; ++i)
                 for (auto& events : targets) {
                     events->Status("replace", "Sending (" + std::to_string(i) + ") Record");
-                    events->Progress(static_cast<uint64_t>(i) * 100, blocks * 100, 1.0);
+                    UpdateProgress progress;
+                    progress.bytes = static_cast<uint64_t>(i) * 100;
+                    progress.total = blocks * 100;
+                    events->Progress(progress);
                     if (i % 1000 == 0)
                         events->Status("append", "Sending START record...\r\n");
                 }

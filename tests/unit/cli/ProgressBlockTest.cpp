@@ -13,9 +13,13 @@ namespace {
 std::vector<CProgressBlock::Row> Running(int count, const std::string& step, int tick)
 {
     std::vector<CProgressBlock::Row> rows;
-    for (int i = 0; i < count; ++i)
-        rows.push_back({"127.0.0." + std::to_string(i + 1) + ":8023", step,
-                        static_cast<uint64_t>(tick * 1000 + i * 37), 64000, 0.5 + tick});
+    for (int i = 0; i < count; ++i) {
+        UpdateProgress progress;
+        progress.bytes = static_cast<uint64_t>(tick * 1000 + i * 37);
+        progress.total = 64000;
+        progress.seconds = 0.5 + tick;
+        rows.push_back({"127.0.0." + std::to_string(i + 1) + ":8023", step, progress});
+    }
     return rows;
 }
 
@@ -98,13 +102,23 @@ TEST(ProgressBlockResizeTest, ANarrowerOrWiderTerminalKeepsTheResultsAndOneBlock
 
 TEST(ProgressBlockRowTest, ANarrowLineDropsTheBarThenTheRateButKeepsTheTargetAndPercent)
 {
-    const CProgressBlock::Row row{"127.0.0.12:8023", "records", 32000, 64000, 2.0};
+    UpdateProgress progress;
+    progress.bytes = 32000;
+    progress.total = 64000;
+    progress.seconds = 2.0;
+    CProgressBlock::Row row{"127.0.0.12:8023", "records", progress};
     const std::string wide = CProgressBlock::FormatRow(row, 15, 7, 79);
     EXPECT_NE(wide.find("[####"), std::string::npos) << wide;
     EXPECT_NE(wide.find(" 50%  15.6 KiB/s"), std::string::npos) << wide;
     EXPECT_EQ(CProgressBlock::FormatRow(row, 15, 7, 42), "127.0.0.12:8023  records   50%  15.6 KiB/s");
     EXPECT_EQ(CProgressBlock::FormatRow(row, 15, 7, 41), "127.0.0.12:8023  records   50%");
     EXPECT_EQ(CProgressBlock::FormatRow(row, 15, 7, 20), "127.0.0.12:8023  rec");
+    // A target at the prompt for volume 2 with all of volume 1 sent: not 100 %, and which
+    // volume it waits for.
+    row.progress.bytes = row.progress.total;
+    row.progress.volume = row.progress.volumes = 2;
+    row.progress.waiting = true;
+    EXPECT_EQ(CProgressBlock::FormatRow(row, 15, 7, 50), "127.0.0.12:8023  records   99% vol 2/2  31.2 KiB/s");
     // Cut between whole characters: a wide character never loses half of itself.
     EXPECT_EQ(CProgressBlock::Fit("\xE9\x80\x81\xE4\xBF\xA1", 3), "\xE9\x80\x81");
 }

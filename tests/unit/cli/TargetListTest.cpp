@@ -58,6 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
         // One instrument twice would take two interleaved updates on one link.
         TargetsCase{"SameAddressTwice", {"127.0.0.1"}, nullptr, "127.0.0.1:8023\n", {}, "targets.txt:1: 127.0.0.1:8023 is named twice"},
         TargetsCase{"SameUsbTwice", {}, "1,1", nullptr, {}, "usb:1 is named twice"},
+        // The same instrument however it is written: compared as parsed, not as text.
+        TargetsCase{"SameAddressWrittenTwoWays", {"127.000.000.001"}, nullptr, "127.0.0.1:8023\n", {},
+                    "targets.txt:1: 127.0.0.1:8023 is named twice"},
+        // An editor's "UTF-8 with BOM": the invisible mark is no part of the first address.
+        TargetsCase{"ByteOrderMarkSkipped", {}, nullptr, "\xEF\xBB\xBF" "127.0.0.1\n127.0.0.2\n", {"127.0.0.1:8023", "127.0.0.2:8023"}, ""},
         TargetsCase{"BadLineIsNamedByNumber", {}, nullptr, "127.0.0.1\n127.0.0\n", {}, "targets.txt:2: the address must be four numbers"},
         TargetsCase{"BadUsbLine", {}, nullptr, "usb:x\n", {}, "targets.txt:1: usb:N wants a device number"},
         TargetsCase{"NegativeUsb", {}, "-1", nullptr, {}, "--usb-number wants"},

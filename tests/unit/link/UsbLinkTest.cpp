@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -275,6 +276,41 @@ TEST(UsbDevice, IdentificationHasOneDeadlineForTheWholeReply)
         EXPECT_LT(MsSince(start), static_cast<int64_t>(limit) + 500);
         stop = true;
     }
+}
+
+// The updates of a fleet search at once. A device one search is asking (here a silent one,
+// for its whole identification bound) holds up no other search whose instrument answers
+// elsewhere, and what a failed search saw is what it reports: only the silent device.
+TEST(UsbSearches, ADeviceBeingAskedHoldsUpNoOtherSearch)
+{
+    CPtyBench bench({"", "MORVENAL1", "MORVENAL2"});
+    std::jthread silent([&] {
+        CUsbChannel channel;
+        channel.SetIdQuery(kQuery);
+        channel.LimitIdentification(1500);
+        EXPECT_FALSE(channel.Open(0));
+        EXPECT_EQ(GetLastError(), CUsbChannel::kErrorNoReply);
+        ASSERT_EQ(channel.SearchReport().size(), 1u);
+        EXPECT_EQ(channel.SearchReport()[0].path, bench.SlavePath(0));
+        EXPECT_EQ(channel.SearchReport()[0].error, CUsbChannel::kErrorNoReply);
+    });
+    bench.AwaitReceived(0, std::strlen(kQuery) + 2);  // the silent one is being asked now
+    std::atomic<int64_t> slowest{0};
+    {
+        std::vector<std::jthread> searches;
+        for (const int number : {1, 2})
+            searches.emplace_back([&, number] {
+                const auto start = Clock::now();
+                CUsbChannel channel;
+                channel.SetIdQuery(kQuery);
+                ASSERT_TRUE(channel.Open(number)) << number;
+                EXPECT_EQ(std::string(VavUZIz_DevicePath(channel.Handle())), bench.SlavePath(number));
+                const int64_t took = MsSince(start);
+                for (int64_t seen = slowest; took > seen && !slowest.compare_exchange_weak(seen, took);) {
+                }
+            });
+    }
+    EXPECT_LT(slowest.load(), 750) << "a search waited for the silent device's bound";
 }
 
 // Jobs on several threads search at once: no port may ever be handed to two of them.

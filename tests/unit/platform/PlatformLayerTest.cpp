@@ -244,4 +244,6 @@ TEST(LastErrorValue, IsPerThreadAndOurCodesReadAsTheirMeaning)
     EXPECT_STREQ(DescribeError(kErrorApplicationBit | 2), "no identification reply");
     for (uint32_t code : {kErrorCancelled, kErrorConnectionReset, kErrorConnectTimedOut, kErrorDeviceGone})
         EXPECT_GT(std::string(DescribeError(code)).size(), 3u) << code;
+    // A failure that left no code must not read as a success in its reason.
+    EXPECT_EQ(std::string(DescribeError(kErrorSuccess)).find("uccess"), std::string::npos);
 }

@@ -9,6 +9,8 @@
 
 #include <arpa/inet.h>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -117,6 +119,101 @@ TEST(TcpFleetTest, InstrumentsOnARangeAnswerAtOnceEachWithItsOwnFaults)
         "instrument=2 tcp=127.0.0.4:" + std::to_string(port) + " link=dropped-by-sim verdict=FAULT: link dropped at sync"};
     for (std::size_t i = 0; i < 3; ++i)
         EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+}
+
+// One instrument on 127.0.0.1 serving on a thread until its ledger has seen `updates`.
+class OneInstrument {
+public:
+    OneInstrument(std::optional<std::string> images, int updates, int idleMs, unsigned long long imageLimit = 0)
+        : ledger(std::move(images), updates), fleet(ledger, idleMs)
+    {
+        std::vector<TcpEndpoint> endpoints;
+        std::string error;
+        EXPECT_TRUE(ParseTcpEndpoints("127.0.0.1:0", endpoints, error)) << error;
+        EXPECT_TRUE(ParseFaultPlans({}, 1, 0, plans, error)) << error;
+        if (imageLimit > 0)
+            plans[0].SetImageLimit(imageLimit);
+        EXPECT_TRUE(fleet.Listen(endpoints, plans, error)) << error;
+        serving = std::thread([this] { fleet.Serve(); });
+    }
+    ~OneInstrument()
+    {
+        ledger.EndRun();
+        serving.join();
+    }
+    int Port() { return fleet.Endpoint(0).port; }
+
+    CUpdateLedger ledger;
+    std::vector<CFaultPlan> plans;  // the instrument serves with a reference to its plan
+    CTcpFleet fleet;
+    std::thread serving;
+};
+
+std::string ReadWhole(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Images of an earlier run stay as they were, and a name planted as a link to a file
+// outside the folder is passed over, never written through.
+TEST(TcpFleetTest, ImagesNeverOverwriteOrFollowWhatIsThere)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("zorflash-sim-images-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "images");
+    std::ofstream(dir / "images" / "update-0001.img") << "earlier run";
+    std::ofstream(dir / "outside.txt") << "not the simulator's";
+    std::filesystem::create_symlink(dir / "outside.txt", dir / "images" / "update-0002.img");
+    {
+        OneInstrument sim((dir / "images").string(), 1, 5000);
+        Host host(Connect("127.0.0.1", sim.Port()));
+        host.Play(GoodUpdate(kMainLine, {3}));
+        host.Close();
+        for (int i = 0; i < 500 && sim.ledger.Summaries().empty(); ++i)
+            usleep(10000);
+        ASSERT_EQ(sim.ledger.Summaries().size(), 1u);
+        EXPECT_NE(sim.ledger.Summaries()[0].find("image=" + (dir / "images" / "update-0003.img").string()),
+                  std::string::npos)
+            << sim.ledger.Summaries()[0];
+    }
+    EXPECT_EQ(ReadWhole(dir / "images" / "update-0001.img"), "earlier run");
+    EXPECT_EQ(ReadWhole(dir / "outside.txt"), "not the simulator's");
+    EXPECT_EQ(ReadWhole(dir / "images" / "update-0003.img").substr(0, 32), kMainLine);
+    std::filesystem::remove_all(dir);
+}
+
+// A host that connects and says nothing holds the instrument only for the idle time-out;
+// one that streams records without end is cut off at the image limit with a FAULT verdict.
+TEST(TcpFleetTest, SilentAndEndlessHostsLetGoOfTheInstrument)
+{
+    OneInstrument sim(std::nullopt, 1, 300, 56 + 4 * 1000);
+    {
+        Host silent(Connect("127.0.0.1", sim.Port()));
+        EXPECT_EQ(silent.Receive(1, 3000), "<eof>") << "the instrument kept a silent connection";
+    }
+    Host endless(Connect("127.0.0.1", sim.Port()));
+    endless.Play(Handshake());
+    endless.Send(Records(0, 1));
+    EXPECT_EQ(endless.Receive(1), "Y");
+    endless.Send(Records(1, 2));
+    EXPECT_EQ(endless.Receive(1), "Y");
+    bool cut = false;
+    for (int block = 0; block < 40 && !cut; ++block) {
+        const Bytes records = Records(2 + 64 * block, 2 + 64 * (block + 1));
+        if (::send(endless.Fd(), records.data(), records.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(records.size()))
+            cut = true;
+        else
+            cut = endless.Receive(1) != "Y";
+    }
+    EXPECT_TRUE(cut) << "the instrument took records past its image limit";
+    for (int i = 0; i < 500 && sim.ledger.Summaries().empty(); ++i)
+        usleep(10000);
+    ASSERT_EQ(sim.ledger.Summaries().size(), 1u);
+    EXPECT_NE(sim.ledger.Summaries()[0].find("link=dropped-by-sim verdict=FAULT: image larger than 4056 bytes"),
+              std::string::npos)
+        << sim.ledger.Summaries()[0];
 }
 
 } // namespace

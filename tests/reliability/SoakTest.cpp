@@ -1,0 +1,195 @@
+// Many updates in one process: the fleet command run round after round against eight
+// simulated instruments, a random third of the updates with a random fault (wrong reply,
+// no reply, dropped or reset link, NAK, slow acknowledgements). Every outcome must match
+// the simulator's verdict for that update, no status text may claim a completion the
+// simulator did not see, and the process must hold no more descriptors, threads or memory
+// after the last round than after the first.
+//
+// ZORFLASH_SOAK_ROUNDS sets the rounds (8 updates each): ctest runs a few, `make soak`
+// runs 125 (1,000 updates) and prints the figures docs/RELIABILITY.md records.
+
+#include "SimulatorFixture.h"
+
+#include "cli/FleetCommand.h"
+#include "cli/OutputQueue.h"
+#include "update/UpdateSettings.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+using namespace zorflash;
+
+namespace {
+
+constexpr int kInstruments = 8;
+constexpr long kRssAllowanceKiB = 8 * 1024;  // allocator arenas settle over the first rounds
+
+struct Usage {
+    int descriptors = 0;
+    int threads = 0;
+    long rssKiB = 0;
+};
+
+Usage Measure()
+{
+    Usage usage;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++usage.descriptors;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Threads:", 0) == 0)
+            usage.threads = std::stoi(line.substr(8));
+        if (line.rfind("VmRSS:", 0) == 0)
+            usage.rssKiB = std::stol(line.substr(6));
+    }
+    return usage;
+}
+
+// Runs `run` with stdout and stderr going to files, as a script would collect them.
+template <typename Run>
+int WithOutputTo(const std::string& out, const std::string& err, Run run)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int savedOut = ::dup(1);
+    const int savedErr = ::dup(2);
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ::dup2(outFd, 1);
+    ::dup2(errFd, 2);
+    ::close(outFd);
+    ::close(errFd);
+    const int code = run();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::dup2(savedOut, 1);
+    ::dup2(savedErr, 2);
+    ::close(savedOut);
+    ::close(savedErr);
+    return code;
+}
+
+// The simulator's verdict lines by the instrument's address, for updates first..last.
+std::map<std::string, std::string> Verdicts(SimServer& sim, int first, int last)
+{
+    std::map<std::string, std::string> byAddress;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    for (;;) {
+        byAddress.clear();
+        std::istringstream out(sim.Proc().Out());
+        for (std::string line; std::getline(out, line);) {
+            int number = 0;
+            if (std::sscanf(line.c_str(), "update %d:", &number) != 1 || number < first || number > last)
+                continue;
+            const size_t tcp = line.find(" tcp=");
+            if (tcp != std::string::npos)
+                byAddress[line.substr(tcp + 5, line.find(':', tcp + 5) - tcp - 5)] = line;
+        }
+        if (static_cast<int>(byAddress.size()) == last - first + 1 || std::chrono::steady_clock::now() > deadline)
+            return byAddress;
+        usleep(20000);
+    }
+}
+
+TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
+{
+    const char* roundsText = std::getenv("ZORFLASH_SOAK_ROUNDS");
+    const int rounds = roundsText ? std::max(2, std::atoi(roundsText)) : 4;
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "200", "--record-len", "12",
+                            dir / "fw1.R71"}));
+    SimServer sim(dir, {"--random-faults", "0.3333", "--seed", "2026", "--idle-timeout-ms", "5000"}, 0,
+                  "127.0.0.1-127.0.0.8:0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
+
+    FleetOptions options;
+    ApplyNewDocumentDefaults(options.settings);
+    ApplyModelSelection(options.settings, 0);
+    options.settings.filePath = dir / "fw1.R71";
+    options.settings.fastMode = 1;
+    options.json = true;
+    options.timeoutMs = 1000;  // a silent instrument costs a second, not ten
+    for (int i = 1; i <= kInstruments; ++i) {
+        FleetTarget target;
+        target.address = 0x7F000000u + static_cast<uint32_t>(i);  // 127.0.0.i, never another network
+        target.port = sim.Port();
+        options.targets.push_back(target);
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    Usage afterFirst;
+    int faulted = 0;
+    int completed = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string json = dir / "round.json";
+        options.statusFilePattern = dir / ("status-" + std::to_string(round) + "-{target}.txt");
+        WithOutputTo(json, dir / "round.err", [&] {
+            COutputQueue output;  // as zorflash-cli's main: everything written before the streams go back
+            const int code = RunFleet(options, output);
+            output.Flush(std::chrono::seconds(10));
+            return code;
+        });
+
+        const std::map<std::string, std::string> verdicts =
+            Verdicts(sim, (round - 1) * kInstruments + 1, round * kInstruments);
+        ASSERT_EQ(verdicts.size(), static_cast<size_t>(kInstruments)) << sim.Output();
+        int results = 0;
+        std::istringstream events(ReadText(json));
+        for (std::string line; std::getline(events, line);) {
+            const nlohmann::json event = nlohmann::json::parse(line);
+            if (event["event"] != "result")
+                continue;
+            ++results;
+            const std::string name = event["target"];
+            FleetTarget target;
+            for (const FleetTarget& t : options.targets)
+                target = t.Name() == name ? t : target;
+            const std::string address = name.substr(0, name.find(':'));
+            ASSERT_EQ(verdicts.count(address), 1u) << name;
+            const std::string& verdict = verdicts.at(address);
+            const bool verified = verdict.find(" verdict=OK") != std::string::npos;
+            EXPECT_EQ(verdict.find(" verdict=ERROR"), std::string::npos) << verdict;
+            EXPECT_EQ(event["outcome"] == "completed", verified) << line << "\n" << verdict;
+            const std::string status = ReadText(FileForTarget(options.statusFilePattern, target));
+            if (status.find("Transfer completed.") != std::string::npos) {
+                EXPECT_TRUE(verified) << "completion claimed for an image the simulator did not verify: " << verdict;
+            }
+            faulted += verdict.find("random-fault=") != std::string::npos ? 1 : 0;
+            completed += verified ? 1 : 0;
+        }
+        EXPECT_EQ(results, kInstruments);
+        if (round == 1)
+            afterFirst = Measure();
+        if (HasFatalFailure())
+            return;
+    }
+    const Usage atEnd = Measure();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("soak: %d rounds, %d updates, %d with a random fault, %d completed, %.1f s; after round 1: "
+                "%d descriptors, %d threads, %ld KiB resident; after round %d: %d descriptors, %d threads, "
+                "%ld KiB resident\n",
+                rounds, rounds * kInstruments, faulted, completed, seconds, afterFirst.descriptors,
+                afterFirst.threads, afterFirst.rssKiB, rounds, atEnd.descriptors, atEnd.threads, atEnd.rssKiB);
+    EXPECT_EQ(atEnd.descriptors, afterFirst.descriptors);
+    EXPECT_EQ(atEnd.threads, afterFirst.threads);
+    EXPECT_LE(atEnd.rssKiB, afterFirst.rssKiB + kRssAllowanceKiB);
+}
+
+}  // namespace
