@@ -7,6 +7,7 @@
 #include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
 #include "cli/LinkWatch.h"
+#include "cli/OutputQueue.h"
 #include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
 #include "cli/StatusText.h"
@@ -23,7 +24,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -33,12 +36,12 @@ namespace {
 // The pre-check found a problem: the command ends with the status text the update
 // would have written for it, and the instrument is never contacted.
 int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
-               CJsonEvents* json)
+               CJsonEvents* json, COutputQueue& output)
 {
     CFileCheck::LogRefusal(report, host, options.language);
     host.Finish();
     const std::string reason = CFileCheck::RefusalReason(report, options.settings);
-    std::fprintf(stderr, "zorflash-cli: %s; the instrument was not contacted\n", reason.c_str());
+    output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
     if (json)
         json->Result({{"outcome", outcome.Name()}, {"exit", outcome.ExitCode()}, {"reason", reason}, {"contacted", false}});
@@ -47,8 +50,9 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
 
 }  // namespace
 
-int RunFlash(const FlashOptions& options)
+int RunFlash(const FlashOptions& options, COutputQueue& output)
 {
+    const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
     const auto commandStart = std::chrono::steady_clock::now();
     // Refused before the instrument is contacted: afterwards it would be too late to keep
     // an update file from being written over, or a FIFO from blocking the end of the run.
@@ -56,8 +60,7 @@ int RunFlash(const FlashOptions& options)
     if (!options.statusFile.empty()) {
         std::string error;
         if (!statusFile.Check(CFileCheck::VolumePaths(options.settings.filePath), error)) {
-            std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
-                         PrintableText(options.statusFile).c_str(), PrintableText(error).c_str());
+            say("cannot use " + PrintableText(options.statusFile) + " as the status file: " + PrintableText(error));
             return kExitUsage;
         }
     }
@@ -65,22 +68,21 @@ int RunFlash(const FlashOptions& options)
     const bool noColour = noColorValue && *noColorValue;  // set and not empty
     std::unique_ptr<CJsonEvents> json;
     if (options.json)
-        json = std::make_unique<CJsonEvents>(stdout);
+        json = std::make_unique<CJsonEvents>(output, stdout);
 
     CLinkTrace trace;
     if (!options.traceFile.empty()) {
         std::string error;
-        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(options.settings.filePath), error)) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n",
-                         PrintableText(options.traceFile).c_str(), PrintableText(error).c_str());
+        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(options.settings.filePath),
+                        output, error)) {
+            say("cannot write the trace file " + PrintableText(options.traceFile) + ": " + PrintableText(error));
             return kExitUsage;
         }
     }
     // Written to one file, the status text renamed over it at the end would leave nothing
     // of the trace.
     if (trace.IsOpen() && !options.statusFile.empty() && statusFile.SameFile(trace.Place())) {
-        std::fprintf(stderr, "zorflash-cli: --status-file and --trace name the same file %s: give each its own\n",
-                     PrintableText(options.traceFile).c_str());
+        say("--status-file and --trace name the same file " + PrintableText(options.traceFile) + ": give each its own");
         return kExitUsage;
     }
     CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
@@ -100,31 +102,39 @@ int RunFlash(const FlashOptions& options)
     if (options.precheck) {
         const CPreCheck check(options.settings, options.language, options.noPrompt, json.get());
         if (check.Refused()) {
-            CTerminalHost host(options.settings, hostOptions, stdout, stderr);
-            const int code = RefuseFile(check.Report(), options, host, json.get());
+            CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
+            const int code = RefuseFile(check.Report(), options, host, json.get(), output);
             std::string error;
             if (!options.statusFile.empty() && !statusFile.Write(host.StatusText(), error))
-                std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
-                             PrintableText(options.statusFile).c_str(), error.c_str());
+                say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             return code;
         }
         hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
     }
 
-    CTerminalHost host(options.settings, hostOptions, stdout, stderr);
+    CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
     trace.Heading(options.settings);
 
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     {
-        CConsoleInterrupt watcher(host.Abort());
-        std::thread worker = StartUpdateWorker(&host);
+        // Both threads are made before the instrument is contacted: a system out of threads
+        // ends the command here, like any other resource the run cannot start without.
+        std::optional<CConsoleInterrupt> watcher;
+        std::thread worker;
+        try {
+            watcher.emplace(host.Abort());
+            worker = StartUpdateWorker(&host);
+        } catch (const std::system_error& e) {
+            say(std::string("cannot start the update: ") + e.what() + "; the instrument was not contacted");
+            trace.Close("");
+            return kExitUsage;
+        }
         worker.join();
-        interruption = watcher.Received();
+        interruption = watcher->Received();
     }
     host.Finish();
-    if (!trace.Close())
-        std::fprintf(stderr, "zorflash-cli: the trace file %s could not be written completely\n",
-                     PrintableText(options.traceFile).c_str());
+    trace.Close("zorflash-cli: the trace file " + PrintableText(options.traceFile) +
+                " could not be written completely\n");
 
     const std::string& text = host.StatusText();
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
@@ -143,22 +153,22 @@ int RunFlash(const FlashOptions& options)
         reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) +
                  ") during \"" + PrintableText(host.StepAtInterruption()) + "\"; " +
                  (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
-        std::fprintf(stderr, "zorflash-cli: %s\n", reason.c_str());
+        say(reason);
         reasonSaid = true;
     } else {
-        reason = FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
-                               host.PromptedFor(), host.Reported());
+        reason = !host.Shortage().empty()
+                     ? host.Shortage()
+                     : FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
+                                     host.PromptedFor(), host.Reported());
         // The operator who answered Cancel needs no line saying so; a script has it.
         reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
     if (!options.statusFile.empty()) {
         std::string error;
         if (!statusFile.Write(text, error)) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the status file %s: %s\n",
-                         PrintableText(options.statusFile).c_str(), error.c_str());
+            say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             if (!interrupted && outcome.Completed()) {
-                std::fprintf(stderr, "zorflash-cli: the firmware was sent completely, but the status file is "
-                                     "missing\n");
+                say("the firmware was sent completely, but the status file is missing");
                 outcomeName = "status-file-lost";
                 code = kExitStatusFileLost;
                 reason = "the firmware was sent completely, but the status file " +
@@ -170,10 +180,11 @@ int RunFlash(const FlashOptions& options)
 
     if (!reason.empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
-        std::fprintf(stderr, "%szorflash-cli: %s%s\n", colour ? "\033[31m" : "", reason.c_str(), colour ? "\033[0m" : "");
+        output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
+                                (colour ? "\033[0m" : "") + "\n");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)
-        std::printf("%s\n", CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds).c_str());
+        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},
@@ -190,7 +201,7 @@ int RunFlash(const FlashOptions& options)
         // Quiet runs still say why they failed.
         const std::string lastLine = LastStatusLine(text);
         if (!lastLine.empty())
-            std::fprintf(stderr, "zorflash-cli: %s\n", lastLine.c_str());
+            say(lastLine);
     }
     return code;
 }

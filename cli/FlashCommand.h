@@ -9,6 +9,8 @@
 
 namespace zorflash {
 
+class COutputQueue;
+
 // `zorflash-cli flash`: the whole file checked first, then one update on the engine's
 // worker thread, rendered for a terminal, a pipe or a script.
 struct FlashOptions {
@@ -25,6 +27,7 @@ struct FlashOptions {
     bool timeoutGiven = false;  // --timeout then also bounds connect, commands, identification
 };
 
-int RunFlash(const FlashOptions& options);
+// Everything it prints goes through `output`.
+int RunFlash(const FlashOptions& options, COutputQueue& output);
 
 }  // namespace zorflash

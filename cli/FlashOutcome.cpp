@@ -1,6 +1,7 @@
 #include "cli/FlashOutcome.h"
 
 #include "cli/ExitCodes.h"
+#include "cli/PrintableText.h"
 #include "update/UpdateProtocol.h"
 
 namespace zorflash {
@@ -19,6 +20,9 @@ FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd)
 {
     FlashOutcome flash;
     flash.outcome = result.outcome;
+    // The volume could not be opened for want of a resource: a file error, not a Cancel.
+    if (result.outcome == UpdateOutcome::Cancelled && promptEnd == PromptEnd::ResourceShortage)
+        flash.outcome = UpdateOutcome::FileError;
     flash.nobodyAnswered = result.outcome == UpdateOutcome::Cancelled &&
                            (promptEnd == PromptEnd::EndOfInput ||
                             promptEnd == PromptEnd::NotAsked);
@@ -50,6 +54,12 @@ FlashOutcome OutcomeOfMessage(unsigned statusId, bool nobodyAsked)
         break;
     }
     return flash;
+}
+
+std::string ShortageReason(const std::string& path, const std::string& systemText)
+{
+    return "cannot open " + PrintableText(path) + ": " + systemText +
+           " (the system ran out of a resource; no disk was asked for, since none could help)";
 }
 
 }  // namespace zorflash

@@ -3,6 +3,8 @@
 #include "cli/PromptEnd.h"
 #include "update/UpdateResult.h"
 
+#include <string>
+
 namespace zorflash {
 
 // How one `flash` ended, as a script acts on it: the engine's outcome, with its name (the
@@ -22,5 +24,9 @@ FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);
 // The outcome the update would have had for the message `statusId` the pre-check found;
 // a missing volume that nobody is asked for ends as a prompt nobody answered.
 FlashOutcome OutcomeOfMessage(unsigned statusId, bool nobodyAsked);
+
+// The reason of a run whose volume `path` could not be opened for want of a resource
+// (PromptEnd::ResourceShortage), with the system's text.
+std::string ShortageReason(const std::string& path, const std::string& systemText);
 
 }  // namespace zorflash

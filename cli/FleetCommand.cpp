@@ -7,12 +7,14 @@
 #include "cli/FleetRunner.h"
 #include "cli/JsonEvents.h"
 #include "cli/LinkTrace.h"
+#include "cli/OutputQueue.h"
 #include "cli/PreCheck.h"
 #include "cli/PrintableText.h"
 #include "cli/StatusText.h"
 #include "cli/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/StatusFile.h"
 #include "update/ProgressLine.h"
 #include "update/UpdateWorker.h"
@@ -21,7 +23,9 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace zorflash {
@@ -49,6 +53,12 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     if (state == CFleetRunner::State::NotStarted) {
         row.verdict = CSummaryTable::Verdict::Interrupted;
         row.outcome = "not started";
+        if (host.NotStartedBy() != PromptEnd::None) {
+            const bool nobody = host.Outcome().nobodyAnswered;
+            row.verdict = nobody ? CSummaryTable::Verdict::Failed : CSummaryTable::Verdict::Cancelled;
+            row.outcome = nobody ? "not started: nobody answered the disk prompt"
+                                 : "not started: the disk prompt was cancelled";
+        }
         return row;
     }
     const UpdateResult& result = host.Result();
@@ -130,6 +140,29 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
             {"results", results}};
 }
 
+// Descriptors a running target holds: its link (socket or device), the volume it reads
+// and its abort signal; a USB search opens one candidate device at a time beside them.
+constexpr std::size_t kDescriptorsPerTarget = 4;
+// Kept free beside the targets: the status file's temporary file and its folder.
+constexpr std::size_t kDescriptorsInReserve = 2;
+
+// How many targets may run at once within the descriptor limit, at most `asked`; the
+// lanes the limit leaves room for, which may be 0.
+std::size_t LanesWithinDescriptorLimit(std::size_t asked, std::string& note)
+{
+    std::size_t free = 0;
+    std::size_t limit = 0;
+    if (!FreeDescriptors(free, limit))
+        return asked;
+    const std::size_t room = free > kDescriptorsInReserve ? (free - kDescriptorsInReserve) / kDescriptorsPerTarget : 0;
+    if (room >= asked)
+        return asked;
+    note = "the limit of open files (" + std::to_string(limit) + ", " + std::to_string(free) +
+           " free) leaves room for " + std::to_string(room) + " of the " + std::to_string(asked) +
+           " targets asked to run at once (" + std::to_string(kDescriptorsPerTarget) + " files each)";
+    return room;
+}
+
 } // namespace
 
 std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
@@ -142,16 +175,17 @@ std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
     return path;
 }
 
-int RunFleet(const FleetOptions& options)
+int RunFleet(const FleetOptions& options, COutputQueue& output)
 {
     const auto commandStart = std::chrono::steady_clock::now();
-    std::unique_ptr<CJsonEvents> json = options.json ? std::make_unique<CJsonEvents>(stdout) : nullptr;
+    const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
+    std::unique_ptr<CJsonEvents> json = options.json ? std::make_unique<CJsonEvents>(output, stdout) : nullptr;
     CFleetConsole::Options consoleOptions;
     consoleOptions.interactive = !options.json && IsTerminal(stdout);
     consoleOptions.quiet = options.quiet;
     consoleOptions.json = options.json;
     consoleOptions.noPrompt = options.noPrompt;
-    CFleetConsole console(consoleOptions, stdout, stderr);
+    CFleetConsole console(consoleOptions, output, stdout, stderr);
 
     // Every target's status and trace file is checked before any instrument is contacted,
     // as for one.
@@ -163,16 +197,16 @@ int RunFleet(const FleetOptions& options)
         if (!options.statusFilePattern.empty()) {
             statusFiles.emplace_back(FileForTarget(options.statusFilePattern, target));
             if (!statusFiles.back().Check(keep, error)) {
-                std::fprintf(stderr, "zorflash-cli: cannot use %s as the status file: %s\n",
-                             PrintableText(statusFiles.back().Path()).c_str(), PrintableText(error).c_str());
+                say("cannot use " + PrintableText(statusFiles.back().Path()) + " as the status file: " +
+                    PrintableText(error));
                 return kExitUsage;
             }
         }
         traces.push_back(std::make_unique<CLinkTrace>());
         const std::string tracePath = FileForTarget(options.tracePattern, target);
-        if (!options.tracePattern.empty() && !traces.back()->Open(tracePath, options.traceAll, keep, error)) {
-            std::fprintf(stderr, "zorflash-cli: cannot write the trace file %s: %s\n", PrintableText(tracePath).c_str(),
-                         PrintableText(error).c_str());
+        if (!options.tracePattern.empty() &&
+            !traces.back()->Open(tracePath, options.traceAll, keep, output, error)) {
+            say("cannot write the trace file " + PrintableText(tracePath) + ": " + PrintableText(error));
             return kExitUsage;
         }
     }
@@ -189,9 +223,8 @@ int RunFleet(const FleetOptions& options)
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {
             if (outputs[i]->SameFile(*outputs[j])) {
-                std::fprintf(stderr, "zorflash-cli: %s and %s are the same file: each status file and trace needs "
-                                     "its own\n",
-                             PrintableText(outputs[i]->Path()).c_str(), PrintableText(outputs[j]->Path()).c_str());
+                say(PrintableText(outputs[i]->Path()) + " and " + PrintableText(outputs[j]->Path()) +
+                    " are the same file: each status file and trace needs its own");
                 return kExitUsage;
             }
         }
@@ -228,6 +261,7 @@ int RunFleet(const FleetOptions& options)
     // and its result event, as soon as it is known.
     std::vector<TargetEnd> ends(hosts.size());
     bool statusLost = false;
+    std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     const auto sayReason = [&](std::size_t i) {
         // Only failures: an interrupted target, or one never started, has its own line
@@ -235,8 +269,8 @@ int RunFleet(const FleetOptions& options)
         // answered Cancel needs none (the JSON result has each reason).
         if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
-        if (hosts[i]->Outcome().nobodyAnswered)
-            console.NoteOnce(ends[i].reason);  // the same volume for every target
+        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::None)
+            console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
         else
             console.Error(hosts[i]->Target(), ends[i].reason);
     };
@@ -244,15 +278,26 @@ int RunFleet(const FleetOptions& options)
         CFleetHost& host = *hosts[i];
         TargetEnd& end = ends[i];
         const bool started = state != CFleetRunner::State::NotStarted;
+        // Not started because the disk prompt had ended the run for good (no signal came):
+        // it ends as that answer ends a target, without ever being contacted.
+        if (!started && interruption == CConsoleInterrupt::Reason::None && console.FinalAnswer() != PromptEnd::None)
+            host.EndNotStarted(console.FinalAnswer());
+        const bool byAnswer = host.NotStartedBy() != PromptEnd::None;
         const FlashOutcome outcome = host.Outcome();
         end.row = RowFor(host, state);
-        end.outcome = started ? outcome.Name() : "interrupted";
-        const bool interrupted = !started || host.Result().outcome == UpdateOutcome::Interrupted;
-        end.exitCode = interrupted && interruption != CConsoleInterrupt::Reason::None
-                           ? ExitCodeForInterruption(interruption)
-                           : outcome.ExitCode();
+        end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
+        const bool interrupted = (!started && !byAnswer) || host.Result().outcome == UpdateOutcome::Interrupted;
+        // Stopped without a signal, by an error of the program: a failure, like the run.
+        end.exitCode = !interrupted                                      ? outcome.ExitCode()
+                       : interruption != CConsoleInterrupt::Reason::None ? ExitCodeForInterruption(interruption)
+                                                                         : static_cast<int>(kExitFailed);
         if (givenReason) {
             end.reason = *givenReason;
+        } else if (byAnswer) {
+            end.reason = "not started: " + (outcome.nobodyAnswered ? host.Reason()
+                                                                    : std::string("the operator cancelled the disk prompt"));
+            if (!console.Interactive())
+                sayReason(i);
         } else if (started) {
             end.reason = host.Reason();
             // On a terminal the reasons follow the table, out of the progress block's way.
@@ -262,8 +307,7 @@ int RunFleet(const FleetOptions& options)
             end.reason = "not started: the run was stopped before this target's turn";
         }
         std::string error;
-        if (!traces[i]->Close())
-            console.Error(host.Target(), "the trace file could not be written completely");
+        traces[i]->Close("zorflash-cli: " + host.Target() + ": the trace file could not be written completely\n");
         // A target never started has no status text of its own: it leaves no file.
         if (started && !statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
             const std::string lost = "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
@@ -292,7 +336,7 @@ int RunFleet(const FleetOptions& options)
     if (refused) {
         const CFileCheck::Report& report = check->Report();
         const std::string reason = CFileCheck::RefusalReason(report, options.settings);
-        std::fprintf(stderr, "zorflash-cli: %s; no instrument was contacted\n", reason.c_str());
+        say(reason + "; no instrument was contacted");
         const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
         const CVolumeProblem::Finding missing = report.missingVolume > 0
                                                     ? CVolumeProblem::Check(options.settings, report.missingVolume)
@@ -304,52 +348,120 @@ int RunFleet(const FleetOptions& options)
             conclude(i, CFleetRunner::State::Finished, &reason);
         }
     } else {
-        CFleetRunner runner(hosts.size(), options.parallel);
         // Ctrl+C, SIGTERM or SIGHUP trigger the console's abort signal: a prompt waiting for
-        // an answer gives up at once, and the display below closes every link.
-        CConsoleInterrupt interrupt(console.Abort());
+        // an answer gives up at once, no further target starts, and the display below
+        // closes every link.
+        std::optional<CConsoleInterrupt> interrupt;
+        try {
+            interrupt.emplace(console.Abort());
+        } catch (const std::system_error& e) {
+            say(std::string("cannot start the run: ") + e.what() + "; no instrument was contacted");
+            return kExitUsage;
+        }
+        const std::size_t asked =
+            options.parallel == 0 ? hosts.size() : std::min(options.parallel, hosts.size());
+        std::string limitNote;
+        const std::size_t lanes = LanesWithinDescriptorLimit(asked, limitNote);
+        if (lanes == 0) {
+            say("cannot run any target: " + limitNote + "; no instrument was contacted");
+            return kExitUsage;
+        }
+        if (lanes < asked)
+            say("--parallel lowered to " + std::to_string(lanes) + ": " + limitNote);
+        CFleetRunner runner(hosts.size(), lanes);
         bool stopped = false;
         const auto stopAll = [&] {
             stopped = true;
             runner.StopStarting();
             console.Interrupt();
             for (auto& host : hosts)
-                host->Abort().Trigger();
+                host->Stop();
         };
-        runner.Start([&hosts](std::size_t index) {
-            hosts[index]->Begin();
-            UpdateThreadProc(hosts[index].get());
-            hosts[index]->Finish();
-        });
+        const auto task = [&hosts](std::size_t index) {
+            CFleetHost& host = *hosts[index];
+            // Whatever ends the update, the job's link closes as it unwinds, and the target
+            // ends as failed with the reason; the other targets go on.
+            try {
+                host.Begin();
+                UpdateThreadProc(&host);
+            } catch (const std::bad_alloc&) {
+                host.EndWithError(UpdateOutcome::OutOfMemory, "out of memory; the link was closed");
+            } catch (const std::exception& e) {
+                host.EndWithError(UpdateOutcome::FileError, std::string("the update stopped on an error of the "
+                                                                        "program: ") + e.what() + "; the link was closed");
+            } catch (...) {
+                host.EndWithError(UpdateOutcome::FileError, "the update stopped on an error of the program; the link "
+                                                            "was closed");
+            }
+            host.Finish();
+        };
+        // Asked on the lane, right before a target would start: after a signal, or once the
+        // disk prompt was cancelled or went unanswered, it would only be sent volume 1 of an
+        // update it cannot finish.
+        const auto mayStart = [&console] {
+            return !console.Abort().IsTriggered() && console.FinalAnswer() == PromptEnd::None;
+        };
+        const std::size_t made = runner.Start(task, mayStart);
+        if (made == 0) {
+            say("cannot start the run: the system has no thread to spare; no instrument was contacted");
+            return kExitUsage;
+        }
+        if (made < lanes)
+            say("only " + std::to_string(made) + " of " + std::to_string(lanes) + " targets can run at once: the "
+                "system has no more threads; the others wait for their turn");
 
         // The display: ten times a second, the targets that ended scroll up as one line
         // each and the running ones are redrawn.
         std::vector<bool> reported(hosts.size(), false);
         std::vector<std::string> pending;
-        for (bool last = false; !last;) {
-            if (!stopped && interrupt.Received() != CConsoleInterrupt::Reason::None) {
-                interruption = interrupt.Received();
-                stopAll();
-            }
-            last = runner.Done();
-            std::vector<CProgressBlock::Row> running;
-            for (std::size_t i = 0; i < hosts.size(); ++i) {
-                const CFleetRunner::State state = runner.StateOf(i);
-                if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) && !reported[i]) {
-                    reported[i] = true;
-                    pending.push_back(conclude(i, state, nullptr));
-                } else if (state == CFleetRunner::State::Running) {
-                    running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
+        try {
+            std::vector<CFleetRunner::State> states(hosts.size());
+            for (bool last = false; !last;) {
+                last = runner.Done();
+                for (std::size_t i = 0; i < hosts.size(); ++i)
+                    states[i] = runner.StateOf(i);
+                // Looked at after the states: a target that ended because of a signal is
+                // then always concluded as interrupted, with the signal's exit code.
+                if (!stopped && interrupt->Received() != CConsoleInterrupt::Reason::None) {
+                    interruption = interrupt->Received();
+                    stopAll();
                 }
+                std::vector<CProgressBlock::Row> running;
+                for (std::size_t i = 0; i < hosts.size(); ++i) {
+                    const CFleetRunner::State state = states[i];
+                    if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) &&
+                        !reported[i]) {
+                        reported[i] = true;
+                        pending.push_back(conclude(i, state, nullptr));
+                    } else if (state == CFleetRunner::State::Running) {
+                        running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
+                    }
+                }
+                if (console.Draw(pending, running))
+                    pending.clear();
+                if (!last)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
-            if (console.Draw(pending, running))
-                pending.clear();
-            if (!last)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } catch (const std::exception& e) {
+            internalError = e.what();
+        } catch (...) {
+            internalError = "unknown error";
+        }
+        if (!internalError.empty()) {
+            // Nothing may leave an instrument mid-transfer: every link is closed and every
+            // target concluded (status file, result) before the run ends as failed.
+            stopAll();
+            runner.Join();
+            for (std::size_t i = 0; i < hosts.size(); ++i)
+                if (!reported[i]) {
+                    reported[i] = true;
+                    conclude(i, runner.StateOf(i), nullptr);
+                }
+            say("the run stopped on an error of the program: " + internalError + "; every link was closed");
         }
         runner.Join();
-        if (interruption == CConsoleInterrupt::Reason::None)
-            interruption = interrupt.Received();
+        if (interruption == CConsoleInterrupt::Reason::None && internalError.empty())
+            interruption = interrupt->Received();
         console.EndDisplay();
         if (!pending.empty() && console.Interactive() && !options.quiet) {
             std::string text;
@@ -373,6 +485,8 @@ int RunFleet(const FleetOptions& options)
                                                                              : "no firmware record had been sent"));
     }
     int code = interrupted ? ExitCodeForInterruption(interruption) : CSummaryTable::ExitCode(rows);
+    if (!internalError.empty() && !interrupted)
+        code = kExitFailed;
     if (statusLost && code == kExitCompleted)
         code = kExitStatusFileLost;
     if (!options.quiet)

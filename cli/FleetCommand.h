@@ -11,6 +11,8 @@
 
 namespace zorflash {
 
+class COutputQueue;
+
 // `zorflash-cli flash` with several targets: the same file and model for each, one job,
 // host and link per target on a thread of its own, a progress block on a terminal (lines
 // prefixed with the target otherwise), a summary table and one exit code.
@@ -30,7 +32,8 @@ struct FleetOptions {
     Language language = Language::English;
 };
 
-int RunFleet(const FleetOptions& options);
+// Everything it prints goes through `output`.
+int RunFleet(const FleetOptions& options, COutputQueue& output);
 
 // The status or trace file of one target: the pattern with every "{target}" replaced by a
 // form of the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").

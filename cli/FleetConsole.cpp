@@ -1,14 +1,30 @@
 #include "cli/FleetConsole.h"
 
+#include "cli/OutputQueue.h"
 #include "cli/PrintableText.h"
 #include "platform/Console.h"
 
 namespace zorflash {
 
-CFleetConsole::CFleetConsole(const Options& options, std::FILE* out, std::FILE* err)
-    : m_options(options), m_out(out), m_err(err),
+namespace {
+// The block's draws: one is skipped while the last one still waits for the terminal.
+const std::string kBlock = "block";
+}  // namespace
+
+CFleetConsole::CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err)
+    : m_options(options), m_output(output), m_out(out), m_err(err),
       m_prompt([this](const std::string& text) { return AskOperator(text); })
 {
+}
+
+void CFleetConsole::Out(std::string text)
+{
+    m_output.Post(m_out, std::move(text), COutputQueue::Kind::Keep, kBlock);
+}
+
+void CFleetConsole::Err(std::string text)
+{
+    m_output.Post(m_err, std::move(text));
 }
 
 void CFleetConsole::Size(int& width, int& height) const
@@ -26,8 +42,7 @@ void CFleetConsole::ClearBlockLocked()
     int width = 0;
     int height = 0;
     Size(width, height);
-    std::fputs(m_block.Clear(width).c_str(), m_out);
-    std::fflush(m_out);
+    Out(m_block.Clear(width));
 }
 
 void CFleetConsole::StatusLine(const std::string& target, const std::string& line)
@@ -36,16 +51,14 @@ void CFleetConsole::StatusLine(const std::string& target, const std::string& lin
     if (m_options.interactive || m_options.quiet || m_options.json || line.empty())
         return;
     std::lock_guard lock(m_lock);
-    std::fprintf(m_out, "[%s] %s\n", target.c_str(), line.c_str());
-    std::fflush(m_out);  // a script reading the pipe sees each line as it is written
+    Out("[" + target + "] " + line + "\n");
 }
 
 void CFleetConsole::Error(const std::string& target, const std::string& text)
 {
     std::lock_guard lock(m_lock);
     ClearBlockLocked();
-    std::fprintf(m_err, "zorflash-cli: %s: %s\n", target.c_str(), text.c_str());
-    std::fflush(m_err);
+    Err("zorflash-cli: " + target + ": " + text + "\n");
 }
 
 void CFleetConsole::NoteOnce(const std::string& text)
@@ -54,18 +67,23 @@ void CFleetConsole::NoteOnce(const std::string& text)
     if (!m_notes.insert(text).second)
         return;
     ClearBlockLocked();
-    std::fprintf(m_err, "zorflash-cli: %s\n", text.c_str());
-    std::fflush(m_err);
+    Err("zorflash-cli: " + text + "\n");
 }
 
 PromptEnd CFleetConsole::Prompt(const std::string& text, const CVolumeProblem::Finding& asked)
 {
-    if (m_options.noPrompt)
-        return PromptEnd::NotAsked;
-    // As for one instrument, the question names the file looked for and what is wrong with it.
-    const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " +
-                                 (asked.reason.empty() ? "present now" : asked.reason) + ")";
-    return m_prompt.Prompt(asked.path + "\n" + text, question);
+    PromptEnd end = PromptEnd::NotAsked;
+    if (!m_options.noPrompt) {
+        // As for one instrument, the question names the file looked for and what is wrong with it.
+        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " +
+                                     (asked.reason.empty() ? "present now" : asked.reason) + ")";
+        end = m_prompt.Prompt(asked.path + "\n" + text, question);
+    }
+    if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
+        PromptEnd none = PromptEnd::None;
+        m_final.compare_exchange_strong(none, end);
+    }
+    return end;
 }
 
 PromptEnd CFleetConsole::AskOperator(const std::string& text)
@@ -77,8 +95,7 @@ PromptEnd CFleetConsole::AskOperator(const std::string& text)
         std::lock_guard lock(m_lock);
         ClearBlockLocked();
         m_prompting = true;
-        std::fprintf(m_err, "%s [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str());
-        std::fflush(m_err);
+        Err(text + " [OK: Enter/ok/y, Cancel: c/cancel] ");
     };
     const auto done = [this] {
         std::lock_guard lock(m_lock);
@@ -92,8 +109,12 @@ PromptEnd CFleetConsole::AskOperator(const std::string& text)
         }
         ask();
         std::string answer;
-        if (!m_answers.ReadLine(answer, m_abort)) {
-            std::fputc('\n', m_err);
+        const bool answered = m_answers.ReadLine(answer, m_abort);
+        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
+        // line ended here, or the next line of stderr would continue the question.
+        if (!answered || !IsTerminal(stdin))
+            Err("\n");
+        if (!answered) {
             done();
             // Nobody there (end of input), Ctrl+C, or a line no person would type, which
             // counts as the operator's Cancel.
@@ -117,13 +138,14 @@ bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::ve
     if (!m_options.interactive || m_options.quiet || m_options.json)
         return true;
     std::lock_guard lock(m_lock);
-    if (m_prompting)
+    // Drawn again only once the terminal took the last draw: a terminal that stopped
+    // reading (Ctrl+S) gets the result lines later, not a pile of draws.
+    if (m_prompting || m_output.Pending(kBlock))
         return false;
     int width = 0;
     int height = 0;
     Size(width, height);
-    std::fputs(m_block.Draw(finished, rows, width, height).c_str(), m_out);
-    std::fflush(m_out);
+    Out(m_block.Draw(finished, rows, width, height));
     return true;
 }
 
@@ -138,8 +160,7 @@ void CFleetConsole::Print(const std::string& text)
     if (m_options.json)
         return;
     std::lock_guard lock(m_lock);
-    std::fputs(text.c_str(), m_out);
-    std::fflush(m_out);
+    Out(text);
 }
 
 void CFleetConsole::Interrupt()

@@ -6,6 +6,7 @@
 #include "cli/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <set>
@@ -14,10 +15,13 @@
 
 namespace zorflash {
 
+class COutputQueue;
+
 // The one terminal (or pipe) that every target of a fleet command writes to. Worker
 // threads hand it whole lines; the display thread hands it the progress block; the disk
 // prompt takes it over while the operator answers. One lock keeps lines whole and the
-// block out of the way of a prompt or an error message.
+// block out of the way of a prompt or an error message. Nothing here waits on the terminal
+// or pipe: the text goes to the command's output queue.
 class CFleetConsole {
 public:
     // As for one instrument: a run that keeps asking ends, and so does a line no person types.
@@ -30,7 +34,7 @@ public:
         bool noPrompt = false;     // nobody is asked: a disk prompt fails at once
     };
 
-    CFleetConsole(const Options& options, std::FILE* out, std::FILE* err);
+    CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err);
 
     bool Interactive() const { return m_options.interactive; }
     // One line of a target's status text; on a pipe "[TARGET] line", on a terminal nothing
@@ -56,6 +60,10 @@ public:
 
     // Ctrl+C: a prompt waiting for an answer gives up, and so do the targets waiting on it.
     void Interrupt();
+    // How the disk prompt first ended for good (Cancel, nobody there), or
+    // PromptEnd::None while no question has ended the run: a target not started yet must
+    // not start once it has, since it would only reach the same question.
+    PromptEnd FinalAnswer() const { return m_final.load(); }
     CAbortSignal& Abort() { return m_abort; }
 
 private:
@@ -63,7 +71,11 @@ private:
     void ClearBlockLocked();
     void Size(int& width, int& height) const;
 
+    void Out(std::string text);
+    void Err(std::string text);
+
     Options m_options;
+    COutputQueue& m_output;
     std::FILE* m_out;
     std::FILE* m_err;
     std::mutex m_lock;
@@ -74,6 +86,7 @@ private:
     CProgressBlock m_block;
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;
+    std::atomic<PromptEnd> m_final{PromptEnd::None};
 };
 
 }  // namespace zorflash

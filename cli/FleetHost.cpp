@@ -25,12 +25,42 @@ CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, Langu
       m_options(options), m_json(options.json ? std::make_unique<CJsonEvents>(*options.json, m_target) : nullptr),
       m_watch(options.trace)
 {
-    Begin();
+    m_startMicros.store(NowMicros());
 }
 
 void CFleetHost::Begin()
 {
     m_startMicros.store(NowMicros());
+    std::lock_guard lock(m_abortMutex);
+    m_abort = std::make_unique<CAbortSignal>();
+    if (m_stopped)
+        m_abort->Trigger();
+}
+
+void CFleetHost::Stop()
+{
+    std::lock_guard lock(m_abortMutex);
+    m_stopped = true;
+    if (m_abort)
+        m_abort->Trigger();
+}
+
+void CFleetHost::EndWithError(UpdateOutcome outcome, const std::string& reason)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = outcome;
+    m_failure = reason;
+    m_endMicros.store(NowMicros());
+}
+
+void CFleetHost::EndNotStarted(PromptEnd answer)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = UpdateOutcome::Cancelled;
+    m_promptEnd = answer;
+    m_notStartedBy = answer;
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    m_endMicros.store(m_startMicros.load());
 }
 
 void CFleetHost::OnStatusLogChanged(const CEditText& log)
@@ -77,10 +107,14 @@ void CFleetHost::Finish()
 {
     if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
         SendProgressEvent();
-    std::lock_guard lock(m_mutex);
-    if (m_printedUpTo < m_status.size())
-        m_console.StatusLine(m_target, m_status.substr(m_printedUpTo));
-    m_printedUpTo = m_status.size();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_printedUpTo < m_status.size())
+            m_console.StatusLine(m_target, m_status.substr(m_printedUpTo));
+        m_printedUpTo = m_status.size();
+    }
+    std::lock_guard lock(m_abortMutex);
+    m_abort.reset();
 }
 
 void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing)
@@ -95,11 +129,18 @@ void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumePro
 bool CFleetHost::PromptOkCancel(const std::string& text)
 {
     m_prompted = CVolumeProblem::Asked(m_settings);
+    if (!m_failure.empty()) {
+        m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
+        return false;
+    }
     if (m_json)
         m_json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
     m_promptEnd = m_console.Prompt(text, m_prompted);
     if (m_json)
         m_json->Answer(PromptAnswerName(m_promptEnd));
+    // Ctrl+C at the prompt ends this run as interrupted, whenever the display gets to it.
+    if (m_promptEnd == PromptEnd::Interrupted)
+        Stop();
     if (m_promptEnd != PromptEnd::None)
         return false;
     m_prompted = CVolumeProblem::Asked(m_settings);
@@ -109,6 +150,10 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
 void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
+    if (IsResourceShortage(error)) {
+        m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
+        return;
+    }
     m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
 }
 
@@ -175,6 +220,8 @@ UpdateProgress CFleetHost::Progress() const
 
 std::string CFleetHost::Reason() const
 {
+    if (!m_failure.empty())
+        return m_failure;
     return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
 }
 

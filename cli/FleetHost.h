@@ -44,15 +44,27 @@ public:
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     void OnProgress(const UpdateProgress& progress) override;
-    CAbortSignal* GetAbortSignal() override { return &m_abort; }
+    // Made by Begin and closed by Finish, so a target holds a descriptor for it only while
+    // it runs; read on the worker thread, which does both.
+    CAbortSignal* GetAbortSignal() override { return m_abort.get(); }
     CLinkObserver* GetLinkObserver() override { return &m_watch; }
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
     uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
 
-    // The target's turn has come (with --parallel it may wait for one): its clock starts.
+    // The target's turn has come (with --parallel it may wait for one): its clock starts
+    // and its abort signal is made.
     void Begin();
     // Prints the line still in progress, once the job has ended.
     void Finish();
+    // Any thread: the target's transfer ends at once (Ctrl+C), or never begins.
+    void Stop();
+    // The update ended by an exception, not by the job: the link was closed as it unwound.
+    void EndWithError(UpdateOutcome outcome, const std::string& reason);
+    // Never started, because the disk prompt had been ended for good by `answer` (Cancel,
+    // nobody there): it ends as that answer would have ended it, with no link opened.
+    void EndNotStarted(PromptEnd answer);
+    // The answer EndNotStarted was given, PromptEnd::None otherwise.
+    PromptEnd NotStartedBy() const { return m_notStartedBy; }
     // The pre-check refused the file: this target ends as its update would have, with no
     // link opened; `missing` is the volume nobody is asked for, if that was the problem.
     void EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing);
@@ -73,7 +85,6 @@ public:
     // time the disk prompt waited.
     UpdateProgress Progress() const;
     double Seconds() const;
-    CAbortSignal& Abort() { return m_abort; }
     CJsonEvents* Json() { return m_json.get(); }
 
 private:
@@ -96,13 +107,17 @@ private:
     // Worker thread only, read after it has ended.
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;
+    PromptEnd m_notStartedBy = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    std::string m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
     uint64_t m_bytesReported = 0;
     UpdateProgress m_progressReported;  // the last one sent as an event
     std::chrono::steady_clock::time_point m_lastProgressEvent{};
     UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
-    CAbortSignal m_abort;
+    std::mutex m_abortMutex;    // Stop() comes from the display thread
+    std::unique_ptr<CAbortSignal> m_abort;
+    bool m_stopped = false;
     std::atomic<uint64_t> m_bytesSent{0};
     // Microseconds on the steady clock, read by the display thread.
     std::atomic<int64_t> m_startMicros{0};

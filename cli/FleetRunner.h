@@ -1,8 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -11,10 +13,17 @@ namespace zorflash {
 // Runs one task per target, each on a thread of its own, at most `parallel` at a time, in
 // the order of the targets. The task is the whole update of one target (its job, host and
 // link); the runner only decides when each may start.
+//
+// Every lane (thread) is made before the first target starts: a system that runs out of
+// threads must say so before any instrument is contacted, not halfway through a fleet
+// with links open.
 class CFleetRunner {
 public:
     enum class State { Waiting, Running, Finished, NotStarted };
     using Task = std::function<void(std::size_t index)>;
+    // Asked on the lane, right before a target would start: false ends it, and every target
+    // after it, as NotStarted.
+    using MayStart = std::function<bool()>;
 
     // parallel 0: every target at once.
     CFleetRunner(std::size_t targets, std::size_t parallel);
@@ -22,7 +31,12 @@ public:
     CFleetRunner(const CFleetRunner&) = delete;
     CFleetRunner& operator=(const CFleetRunner&) = delete;
 
-    void Start(Task task);
+    // Makes the lanes, then lets them start. Answers how many lanes there are: fewer than
+    // asked when the system had no more threads (the targets then take turns on those),
+    // 0 when it had none, and then nothing was started.
+    std::size_t Start(Task task, MayStart mayStart = {});
+    // Lanes asked for: `parallel`, or the number of targets if that is less.
+    std::size_t Asked() const { return m_parallel; }
     // Targets that have not started yet never will (Ctrl+C): they end as NotStarted.
     void StopStarting();
     // True once every target has finished or will never start.
@@ -38,9 +52,13 @@ private:
     std::vector<std::atomic<State>> m_states;
     std::size_t m_parallel;
     Task m_task;
+    MayStart m_mayStart;
     std::atomic<std::size_t> m_next{0};
     std::atomic<std::size_t> m_settled{0};
     std::atomic<bool> m_stopped{false};
+    std::mutex m_gateMutex;
+    std::condition_variable m_gate;
+    bool m_open = false;  // the lanes may start: every one that could be made exists
     std::vector<std::thread> m_lanes;
 };
 

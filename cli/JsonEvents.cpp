@@ -29,15 +29,16 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
     return out;
 }
 
-void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields)
+void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
 {
     if (m_stream)
-        m_stream->Write(event, m_target, fields);
+        m_stream->Write(event, m_target, fields, kind, key);
     else
-        Write(event, m_target, fields);
+        Write(event, m_target, fields, kind, key);
 }
 
-void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields)
+void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
+                        COutputQueue::Kind kind, const char* key)
 {
     std::lock_guard lock(m_lock);
     nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
@@ -46,27 +47,30 @@ void CJsonEvents::Write(const char* event, const std::string& target, const nloh
     if (!target.empty())
         line["target"] = target;
     line.update(fields);
-    const std::string text = Dump(line);
-    std::fprintf(m_out, "%s\n", text.c_str());
-    std::fflush(m_out);  // a script reading a pipe sees each event as it happens
+    // A target's status events share a key: a replace may fold into the last one waiting,
+    // never across an append (which is kept). Progress events fold into their own kind.
+    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + target);
 }
 
 void CJsonEvents::Status(const char* op, const std::string& text)
 {
-    Emit("status", {{"op", op}, {"text", text}});
+    const bool replace = std::string(op) == "replace";
+    Emit("status", {{"op", op}, {"text", text}}, replace ? COutputQueue::Kind::Replace : COutputQueue::Kind::Keep);
 }
 
 void CJsonEvents::Progress(const UpdateProgress& progress)
 {
-    Emit("progress", {{"bytes", progress.bytes},
-                      {"total", progress.total},
-                      {"rate", std::round(progress.Rate())},
-                      {"percent", progress.Percent()},
-                      {"section", progress.section},
-                      {"sections", progress.sections},
-                      {"volume", progress.volume},
-                      {"volumes", progress.volumes},
-                      {"waiting", progress.waiting}});
+    Emit("progress",
+         {{"bytes", progress.bytes},
+          {"total", progress.total},
+          {"rate", std::round(progress.Rate())},
+          {"percent", progress.Percent()},
+          {"section", progress.section},
+          {"sections", progress.sections},
+          {"volume", progress.volume},
+          {"volumes", progress.volumes},
+          {"waiting", progress.waiting}},
+         COutputQueue::Kind::Progress, "progress");
 }
 
 void CJsonEvents::Check(const nlohmann::ordered_json& fields)

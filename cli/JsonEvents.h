@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/OutputQueue.h"
 #include "update/UpdateProgress.h"
 
 #include <nlohmann/json.hpp>
@@ -18,15 +19,21 @@ namespace zorflash {
 // The schema is documented in docs/cli.md; a change that breaks a reader raises kSchema.
 // With several targets each target has its own events object over the command's one
 // stream: every event it writes names the target, and lines of different targets never
-// mix, whatever thread writes them.
+// mix, whatever thread writes them. The lines go through the command's output queue, so a
+// reader that stops reading never holds up an update: superseded status lines and progress
+// events may then be folded, as the queue says, and everything else is kept.
 class CJsonEvents {
 public:
     static constexpr int kSchema = 1;
 
-    explicit CJsonEvents(std::FILE* out) : m_out(out), m_start(std::chrono::steady_clock::now()) {}
+    CJsonEvents(COutputQueue& output, std::FILE* out)
+        : m_output(output), m_out(out), m_start(std::chrono::steady_clock::now())
+    {
+    }
     // One target's events, written to `stream` with its clock.
     CJsonEvents(CJsonEvents& stream, std::string target)
-        : m_out(stream.m_out), m_stream(&stream), m_target(std::move(target)), m_start(stream.m_start)
+        : m_output(stream.m_output), m_out(stream.m_out), m_stream(&stream), m_target(std::move(target)),
+          m_start(stream.m_start)
     {
     }
 
@@ -47,13 +54,16 @@ public:
     static std::string Dump(const nlohmann::ordered_json& document);
 
 private:
-    void Emit(const char* event, nlohmann::ordered_json fields);
-    void Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields);
+    void Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind = COutputQueue::Kind::Keep,
+              const char* key = "status");
+    void Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
+               COutputQueue::Kind kind, const char* key);
 
+    COutputQueue& m_output;
     std::FILE* m_out;
     CJsonEvents* m_stream = nullptr;  // the command's stream, for a target's events
     std::string m_target;
-    std::mutex m_lock;                // one line at a time, from any thread
+    std::mutex m_lock;                // the lines' times in the order they are queued
     std::chrono::steady_clock::time_point m_start;
 };
 

@@ -1,15 +1,23 @@
 #include "cli/LinkTrace.h"
 
+#include "cli/OutputQueue.h"
+
 #include "link/AddressText.h"
 #include "platform/StatusFile.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 
 namespace zorflash {
 
+CLinkTrace::~CLinkTrace()
+{
+    Close("");
+}
+
 bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep,
-                      std::string& error)
+                      COutputQueue& output, std::string& error)
 {
     // The status file's own checks: never a volume of the update, never a FIFO or device
     // that would hold the run, never standard output or error, a folder that can be
@@ -18,6 +26,7 @@ bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector
     if (!m_place.Check(keep, error))
         return false;
     m_path = path;
+    m_output = &output;
     m_everyByte = everyByte;
     m_start = Clock::now();
     return true;
@@ -29,12 +38,12 @@ bool CLinkTrace::Ready()
         return true;
     if (m_path.empty() || m_lost)
         return false;
-    m_file.reset(std::fopen(m_path.c_str(), "wb"));
+    m_file = std::fopen(m_path.c_str(), "wb");
     if (!m_file) {
         m_lost = true;
         return false;
     }
-    std::fputs(m_heading.c_str(), m_file.get());
+    m_output->Post(m_file, m_heading);
     return true;
 }
 
@@ -63,7 +72,49 @@ void CLinkTrace::Line(const std::string& text)
         return;
     FlushPending();
     FlushBlock();
-    std::fprintf(m_file.get(), "%s\n", text.c_str());
+    Print("%s\n", text.c_str());
+    Send();
+}
+
+void CLinkTrace::Print(const char* format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (n < 0)
+        return;
+    if (static_cast<size_t>(n) < sizeof line) {
+        m_text.append(line, static_cast<size_t>(n));
+        return;
+    }
+    std::string longer(static_cast<size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(longer.data(), longer.size(), format, args);
+    va_end(args);
+    longer.pop_back();
+    m_text += longer;
+}
+
+void CLinkTrace::Send(bool always)
+{
+    if (m_text.empty() || !m_file)
+        return;
+    if (!always && m_output->Backlog(m_file) > kBacklogLimit) {
+        ++m_leftOutEntries;
+        m_leftOutBytes += m_text.size();
+        m_text.clear();
+        return;
+    }
+    if (m_leftOutEntries > 0) {
+        m_text.insert(0, "# the trace file could not keep up with the link: " + std::to_string(m_leftOutEntries) +
+                             " entries (" + std::to_string(m_leftOutBytes) + " bytes of trace) were left out here\n");
+        m_leftOutEntries = 0;
+        m_leftOutBytes = 0;
+    }
+    m_output->Post(m_file, std::move(m_text));
+    m_text.clear();
 }
 
 void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
@@ -80,7 +131,7 @@ void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
                 std::memcpy(hex + 3 * i, "   ", 4);
             }
         }
-        std::fprintf(m_file.get(), "%s%06zx  %s |%s|\n", indent, row, hex, ascii);
+        Print("%s%06zx  %s |%s|\n", indent, row, hex, ascii);
     }
 }
 
@@ -94,11 +145,13 @@ void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length
         m_pending.assign(data, data + length);
         m_pendingAt = at;
         m_hasPending = true;
+        Send();
         return;
     }
     FlushBlock();
-    std::fprintf(m_file.get(), "%s  <  %u byte%s\n", Stamp(at).c_str(), length, length == 1 ? "" : "s");
+    Print("%s  <  %u byte%s\n", Stamp(at).c_str(), length, length == 1 ? "" : "s");
     Dump(data, length, "              ");
+    Send();
 }
 
 void CLinkTrace::RecordStream()
@@ -112,9 +165,10 @@ void CLinkTrace::RecordStream()
         std::snprintf(what, sizeof what, "section %d, %llu record%s from %llu%s", span.section,
                       static_cast<unsigned long long>(span.records), span.records == 1 ? "" : "s",
                       static_cast<unsigned long long>(span.first), span.endsSection ? ", END" : "");
-        std::fprintf(m_file.get(), "%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
+        Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
                      m_pending.size() == 1 ? "" : "s", what);
         Dump(m_pending.data(), m_pending.size(), "              ");
+        Send();
         return;
     }
     Block& b = m_block;
@@ -136,6 +190,7 @@ void CLinkTrace::RecordStream()
     b.endBytes += span.endsSection ? 1 : 0;
     if (span.endsSection)
         FlushBlock();  // the next section's START is a block of its own
+    Send();
 }
 
 void CLinkTrace::FlushPending()
@@ -144,7 +199,7 @@ void CLinkTrace::FlushPending()
         return;
     m_hasPending = false;
     FlushBlock();
-    std::fprintf(m_file.get(), "%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
+    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
                  m_pending.size() == 1 ? "" : "s");
     Dump(m_pending.data(), m_pending.size(), "              ");
 }
@@ -154,7 +209,6 @@ void CLinkTrace::FlushBlock()
     Block& b = m_block;
     if (b.writes == 0)
         return;
-    std::FILE* f = m_file.get();
     std::string what = "section " + std::to_string(b.start.section);
     if (b.records == 1)
         what += ", record " + std::to_string(b.start.first);
@@ -164,16 +218,16 @@ void CLinkTrace::FlushBlock()
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";
     const std::string until = Stamp(b.last);
-    std::fprintf(f, "%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
+    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
                  Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
                  static_cast<unsigned long long>(b.writes), b.writes == 1 ? "" : "s",
                  until.c_str() + until.find_first_not_of(' '), what.c_str());
     if (b.records > 0) {
-        std::fprintf(f, "              first record, %zu bytes:\n", b.firstRecord.size());
+        Print("              first record, %zu bytes:\n", b.firstRecord.size());
         Dump(b.firstRecord.data(), b.firstRecord.size(), "              ");
     }
     if (b.records > 1) {
-        std::fprintf(f, "              last record, %zu bytes:\n", b.lastRecord.size());
+        Print("              last record, %zu bytes:\n", b.lastRecord.size());
         Dump(b.lastRecord.data(), b.lastRecord.size(), "              ");
     }
     b = Block{};
@@ -185,8 +239,9 @@ void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::ti
         return;
     FlushPending();
     FlushBlock();
-    std::fprintf(m_file.get(), "%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
+    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
                  what.c_str());
+    Send();
 }
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)
@@ -195,17 +250,23 @@ void CLinkTrace::Event(const std::string& what, Clock::time_point at)
         return;
     FlushPending();
     FlushBlock();
-    std::fprintf(m_file.get(), "%s  %s\n", Stamp(at).c_str(), what.c_str());
+    Print("%s  %s\n", Stamp(at).c_str(), what.c_str());
+    Send();
 }
 
-bool CLinkTrace::Close()
+void CLinkTrace::Close(const std::string& failureNote)
 {
-    if (!m_file)
-        return !m_lost;
+    if (!m_file) {
+        if (m_lost && m_output && !failureNote.empty())
+            m_output->Post(stderr, failureNote);
+        m_lost = false;  // said once
+        return;
+    }
     FlushPending();
     FlushBlock();
-    const bool written = std::ferror(m_file.get()) == 0;
-    return std::fclose(m_file.release()) == 0 && written;
+    Send(true);
+    m_output->PostClose(m_file, failureNote);
+    m_file = nullptr;
 }
 
 }  // namespace zorflash

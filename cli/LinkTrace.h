@@ -13,11 +13,15 @@
 
 namespace zorflash {
 
+class COutputQueue;
+
 // `--trace FILE`: every byte sent and received on the link, with a monotonic timestamp,
 // its direction and length, as a hex dump with the printable ASCII beside it: what a
 // field engineer attaches to a report. The record stream between two replies of the
 // instrument is summarised as one block (its writes, records, bytes, first and last
-// record) unless every byte is wanted.
+// record) unless every byte is wanted. The text goes through the command's output queue,
+// so the update thread never waits on the file; a file that cannot keep up loses the
+// detail of what came meanwhile, and a line in the trace says how much was left out.
 class CLinkTrace {
 public:
     using Clock = CLinkObserver::Clock;
@@ -28,7 +32,15 @@ public:
     // one of `keep` (the update's own volumes: a trace must never overwrite the firmware
     // it is about to send). Creates nothing: the file is created, heading first, when the
     // link's first event is traced, so a target never started leaves none.
-    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, std::string& error);
+    bool Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep, COutputQueue& output,
+              std::string& error);
+    // Trace text waiting for the file beyond which more is left out, in bytes.
+    static constexpr std::size_t kBacklogLimit = 8u << 20;
+
+    CLinkTrace() = default;
+    ~CLinkTrace();
+    CLinkTrace(const CLinkTrace&) = delete;
+    CLinkTrace& operator=(const CLinkTrace&) = delete;
     bool IsOpen() const { return !m_path.empty(); }
     // Where the trace goes, as checked by Open: no other output of the run may be there.
     const CStatusFile& Place() const { return m_place; }
@@ -42,8 +54,10 @@ public:
     void Failure(Direction direction, const std::string& what, Clock::time_point at);
     // Something of the link that is no transfer (its open), at its time.
     void Event(const std::string& what, Clock::time_point at);
-    // Writes what is held back; true when every write reached the file.
-    bool Close();
+    // Writes what is held back and closes the file once the writer has written it all;
+    // `failureNote` goes to stderr if the file could not be created, or a write to it or
+    // its close failed.
+    void Close(const std::string& failureNote);
 
 private:
     struct Block {
@@ -62,19 +76,24 @@ private:
 
     // Creates the file on the first line to write; false when there is none to write to.
     bool Ready();
+    // printf into the text not yet handed to the writer.
+    void Print(const char* format, ...);
+    // Hands what was printed to the writer, or leaves it out while the file lags behind.
+    void Send(bool always = false);
     void FlushPending();
     void FlushBlock();
     void Dump(const uint8_t* data, size_t length, const char* indent);
     std::string Stamp(Clock::time_point at) const;
 
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     CStatusFile m_place{std::string()};
     std::string m_path;     // set once checked
     std::string m_heading;  // written first, when the file is created
     bool m_lost = false;    // the file could not be created: Close says so
-    std::unique_ptr<std::FILE, Closer> m_file;
+    std::FILE* m_file = nullptr;  // closed by the writer, after the last text for it
+    COutputQueue* m_output = nullptr;
+    std::string m_text;           // printed, not yet handed to the writer
+    uint64_t m_leftOutEntries = 0;
+    uint64_t m_leftOutBytes = 0;
     bool m_everyByte = false;
     Clock::time_point m_start{};
     std::vector<uint8_t> m_pending;  // the last write, until it is known whether it is records

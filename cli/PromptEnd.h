@@ -1,11 +1,22 @@
 #pragma once
 
+#include <cerrno>
+#include <cstdint>
+
 namespace zorflash {
 
 // How a disk prompt ended. None: it did not end the run (the operator answered OK).
 // Nobody there (end of input, --no-prompt) is told apart from the operator's Cancel: a
 // script gets a failure for it, not the operator's cancellation.
-enum class PromptEnd { None, OperatorCancelled, EndOfInput, NotAsked, Interrupted };
+// ResourceShortage: the volume could not be opened for want of a descriptor or memory;
+// no disk swap can bring that, so nobody was asked.
+enum class PromptEnd { None, OperatorCancelled, EndOfInput, NotAsked, Interrupted, ResourceShortage };
+
+// An open that failed for want of a resource of the system (errno value), not for the file.
+inline bool IsResourceShortage(uint32_t error)
+{
+    return error == EMFILE || error == ENFILE || error == ENOMEM;
+}
 
 // The answer's name in the JSON "answer" event.
 inline const char* PromptAnswerName(PromptEnd end)
@@ -18,6 +29,7 @@ inline const char* PromptAnswerName(PromptEnd end)
     case PromptEnd::EndOfInput:
         return "end-of-input";
     case PromptEnd::NotAsked:
+    case PromptEnd::ResourceShortage:
         return "not-asked";
     case PromptEnd::Interrupted:
         break;

@@ -1,7 +1,9 @@
 #include "cli/TerminalHost.h"
 
+#include "cli/FlashOutcome.h"
 #include "cli/JsonEvents.h"
 #include "cli/LinkWatch.h"
+#include "cli/OutputQueue.h"
 #include "cli/PrintableText.h"
 #include "cli/StatusText.h"
 #include "platform/Console.h"
@@ -21,6 +23,8 @@ namespace {
 constexpr const char* kRed = "\033[31m";
 constexpr const char* kGreen = "\033[32m";
 constexpr const char* kPlain = "\033[0m";
+// What goes to stdout: a redraw of the line in progress is skipped while the last one waits.
+const std::string kScreen = "screen";
 
 bool EndsWithLineEnd(const std::string& text)
 {
@@ -45,13 +49,25 @@ const char* ColourOf(const std::string& line, Language language)
 }
 }  // namespace
 
-CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err)
+CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& options, COutputQueue& output,
+                             std::FILE* out, std::FILE* err)
     : m_settings(settings)
     , m_options(options)
+    , m_output(output)
     , m_out(out)
     , m_err(err)
     , m_start(std::chrono::steady_clock::now())
 {
+}
+
+void CTerminalHost::Out(std::string text)
+{
+    m_output.Post(m_out, std::move(text), COutputQueue::Kind::Keep, kScreen);
+}
+
+void CTerminalHost::Err(std::string text)
+{
+    m_output.Post(m_err, std::move(text));
 }
 
 CLinkObserver* CTerminalHost::GetLinkObserver()
@@ -144,10 +160,7 @@ void CTerminalHost::PrintFinished(const std::string& line, bool progress)
     if (progress && m_options.interactive && Progress().total > 0)
         shown = CProgressLine::Fit(line, Progress(), Columns());
     const char* colour = m_options.colour ? ColourOf(line, m_options.language) : nullptr;
-    if (colour)
-        std::fprintf(m_out, "%s%s%s\n", colour, shown.c_str(), kPlain);
-    else
-        std::fprintf(m_out, "%s\n", shown.c_str());
+    Out(colour ? colour + shown + kPlain + "\n" : shown + "\n");
 }
 
 void CTerminalHost::Echo(bool force)
@@ -161,7 +174,7 @@ void CTerminalHost::Echo(bool force)
     const size_t finishedEnd = lastBreak == std::string::npos ? 0 : lastBreak + 2;
     if (finishedEnd > m_echoedUpTo) {
         if (m_lineShown && m_options.interactive)
-            std::fputs("\r\033[K", m_out);
+            Out("\r\033[K");
         // The first line printed now is the one that was on the screen in progress.
         bool progress = m_lineShown;
         m_lineShown = false;
@@ -181,13 +194,13 @@ void CTerminalHost::Echo(bool force)
                        m_breaks.end());
         m_echoedUpTo = finishedEnd;
         force = true;
-        std::fflush(m_out);  // a script reading a pipe sees each line as it is written
     }
     if (!m_options.interactive)
         return;
-    // The line in progress, redrawn at most ten times a second unless something finished.
+    // The line in progress, redrawn at most ten times a second unless something finished,
+    // and not while the last redraw still waits for the terminal (Ctrl+S, a slow link).
     const auto now = std::chrono::steady_clock::now();
-    if (!force && now - m_lastDraw < std::chrono::milliseconds(100))
+    if (!force && (now - m_lastDraw < std::chrono::milliseconds(100) || m_output.Pending(kScreen)))
         return;
     m_lastDraw = now;
     size_t from = finishedEnd;
@@ -197,10 +210,8 @@ void CTerminalHost::Echo(bool force)
     std::string line = current;
     if (!current.empty() && Progress().total > 0)
         line = CProgressLine::Fit(current, Progress(), Columns());
-    std::fputs("\r\033[K", m_out);
-    std::fwrite(line.data(), 1, line.size(), m_out);
+    Out("\r\033[K" + line);
     m_lineShown = !current.empty();
-    std::fflush(m_out);
 }
 
 void CTerminalHost::Finish()
@@ -212,17 +223,20 @@ void CTerminalHost::Finish()
     const std::string& text = m_status;
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
     if (m_options.interactive && m_lineShown)
-        std::fputs("\r\033[K", m_out);
+        Out("\r\033[K");
     if (!rest.empty())
         PrintFinished(rest, m_lineShown);
     m_echoedUpTo = text.size();
     m_lineShown = false;
-    std::fflush(m_out);
 }
 
 bool CTerminalHost::PromptOkCancel(const std::string& text)
 {
     m_prompted = CVolumeProblem::Asked(m_settings);
+    if (!m_shortage.empty()) {
+        m_promptEnd = PromptEnd::ResourceShortage;
+        return false;
+    }
     if (m_options.json)
         m_options.json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
     if (m_options.noPrompt) {
@@ -232,23 +246,25 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         return false;
     }
     if (m_options.interactive && m_lineShown && !m_options.quiet && !m_options.json) {
-        std::fputs("\r\033[K", m_out);
+        Out("\r\033[K");
         m_lineShown = false;
-        std::fflush(m_out);
     }
     for (;;) {
         if (++m_prompts > kMaxPrompts) {
-            std::fprintf(m_err, "zorflash-cli: no answer found the file after %d prompts; cancelled\n", kMaxPrompts);
+            Err("zorflash-cli: no answer found the file after " + std::to_string(kMaxPrompts) +
+                " prompts; cancelled\n");
             m_promptEnd = PromptEnd::OperatorCancelled;
             return false;
         }
-        std::fprintf(m_err, "%s (looking for %s: %s) [OK: Enter/ok/y, Cancel: c/cancel] ", text.c_str(),
-                     PrintableText(m_prompted.path).c_str(),
-                     m_prompted.reason.empty() ? "present now" : m_prompted.reason.c_str());
-        std::fflush(m_err);
+        Err(text + " (looking for " + PrintableText(m_prompted.path) + ": " +
+            (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ") [OK: Enter/ok/y, Cancel: c/cancel] ");
         std::string answer;
-        if (!m_answers.ReadLine(answer, m_abort)) {
-            std::fputc('\n', m_err);
+        const bool answered = m_answers.ReadLine(answer, m_abort);
+        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
+        // line ended here, or the next line of stderr would continue the question.
+        if (!answered || !IsTerminal(stdin))
+            Err("\n");
+        if (!answered) {
             // Nobody there (end of input), the run being interrupted, or a line no person
             // would type, which counts as the operator's Cancel.
             m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted
@@ -276,15 +292,18 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
-    std::fprintf(m_err, "zorflash-cli: cannot open %s: %s\n", PrintableText(path).c_str(), reason.c_str());
-    std::fflush(m_err);
+    if (IsResourceShortage(error)) {
+        // Said once, as the run's reason, in place of a prompt no disk could answer.
+        m_shortage = ShortageReason(path, reason);
+        return;
+    }
+    Err("zorflash-cli: cannot open " + PrintableText(path) + ": " + reason + "\n");
 }
 
 void CTerminalHost::ReportError(const std::string& text)
 {
     m_reported = text;
-    std::fprintf(m_err, "zorflash-cli: %s\n", PrintableText(text).c_str());
-    std::fflush(m_err);
+    Err("zorflash-cli: " + PrintableText(text) + "\n");
 }
 
 void CTerminalHost::PostUpdateFinished(const UpdateResult& result)

@@ -17,11 +17,13 @@ namespace zorflash {
 
 class CJsonEvents;
 class CLinkWatch;
+class COutputQueue;
 
 // The form, as the engine sees it, for a terminal or a script. Every change of the job's
 // log is rendered as it happens: to a terminal or a pipe as lines
 // (finished lines once each, and on a terminal the line in progress redrawn in place with
-// a progress bar fitted to the width), or with --json as one event per change.
+// a progress bar fitted to the width), or with --json as one event per change. Every line
+// goes through the command's output queue: the worker never waits on the terminal or pipe.
 class CTerminalHost : public CUpdateHost {
 public:
     struct Options {
@@ -40,7 +42,8 @@ public:
     // How the last disk prompt ended, when it did not end with OK.
     using PromptEnd = zorflash::PromptEnd;
 
-    CTerminalHost(const UpdateSettings& settings, const Options& options, std::FILE* out, std::FILE* err);
+    CTerminalHost(const UpdateSettings& settings, const Options& options, COutputQueue& output, std::FILE* out,
+                  std::FILE* err);
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_options.language; }
@@ -70,6 +73,9 @@ public:
     const std::string& Reported() const { return m_reported; }
     PromptEnd LastPromptEnd() const { return m_promptEnd; }
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
+    // The volume could not be opened for want of a resource (PromptEnd::ResourceShortage):
+    // the reason, with the system's text.
+    const std::string& Shortage() const { return m_shortage; }
     // The outcome posted with the update-finished notification; read after the worker
     // has been joined.
     const UpdateResult& Result() const { return m_result; }
@@ -91,8 +97,12 @@ private:
     void NoteStep();
     void SendProgressEvent();
 
+    void Out(std::string text);
+    void Err(std::string text);
+
     UpdateSettings m_settings;
     Options m_options;
+    COutputQueue& m_output;
     std::FILE* m_out;
     std::FILE* m_err;
     std::string m_status;  // the job's log as last told
@@ -104,6 +114,7 @@ private:
     std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
+    std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
     int m_prompts = 0;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there

@@ -5,12 +5,16 @@
 #include "cli/FleetCommand.h"
 #include "cli/FlashCommand.h"
 #include "cli/JsonEvents.h"
+#include "cli/OutputQueue.h"
 #include "cli/PrintableText.h"
 #include "cli/ProbeCommand.h"
 #include "cli/TargetAddress.h"
 #include "cli/TargetList.h"
 #include "cli/VolumeProblem.h"
+#include "platform/AbortSignal.h"
 #include "platform/Console.h"
+#include "platform/ConsoleInterrupt.h"
+#include "platform/DescriptorLimit.h"
 #include "platform/PathText.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
@@ -25,8 +29,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 using namespace zorflash;
@@ -259,7 +267,7 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
 }
 
 // One target runs as it always has; several run as a fleet.
-int RunFlashCommand(const FlashArguments& args, Language language, bool json)
+int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
     const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
     const CTargetList targets = TargetsFrom(args, base.model);
@@ -284,7 +292,7 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json)
         fleet.timeoutMs = args.timeoutMs;
         fleet.timeoutGiven = args.timeoutGiven;
         fleet.language = language;
-        return RunFleet(fleet);
+        return RunFleet(fleet, output);
     }
     const FleetTarget& only = targets.Targets().front();
     FlashOptions options;
@@ -304,7 +312,61 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json)
     options.json = json;
     options.traceFile = args.traceFile;
     options.traceAll = args.traceAll;
-    return RunFlash(options);
+    return RunFlash(options, output);
+}
+
+// How long the end of `flash` waits for output nobody reads: while it still moves it is
+// waited for; after a signal only briefly, since the operator asked the run to end.
+constexpr std::chrono::seconds kOutputStall{60};
+
+// `flash`: everything it prints goes through one writer thread, so no update ever waits on
+// stdout, stderr or a trace file. Whatever ends the command, the output is flushed, with
+// a bound; output that cannot be written then is left behind, never the exit code.
+int Flash(FlashArguments& args, Language language, bool json)
+{
+    std::optional<COutputQueue> output;
+    try {
+        output.emplace();
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "zorflash-cli: cannot start the output writer: %s; no instrument was contacted\n",
+                     e.what());
+        return kExitUsage;
+    }
+    int code = kExitFailed;
+    try {
+        if (!args.timeout.empty()) {
+            args.timeoutMs = ParseTimeout(args.timeout);
+            args.timeoutGiven = true;
+        }
+        code = RunFlashCommand(args, language, json, *output);
+    } catch (const CLI::Error& e) {
+        output->Post(stderr, std::string("zorflash-cli: ") + e.what() + "\n");
+        code = kExitUsage;
+    } catch (const std::exception& e) {
+        // The update threads have been joined by now (their owners unwound), so every link is
+        // closed; what is left is to say so.
+        output->Post(stderr, std::string("zorflash-cli: stopped by an error of the program: ") + e.what() + "\n");
+        code = kExitFailed;
+    } catch (...) {
+        output->Post(stderr, "zorflash-cli: stopped by an error of the program\n");
+        code = kExitFailed;
+    }
+    const bool signalled = code == kExitInterrupted || code == kExitTerminated || code == kExitHangUp;
+    CAbortSignal endNow;
+    if (signalled)
+        endNow.Trigger();
+    std::optional<CConsoleInterrupt> watcher;
+    try {
+        watcher.emplace(endNow);  // a signal while the output drains cuts the wait short
+    } catch (const std::system_error&) {
+    }
+    if (!output->Flush(kOutputStall, &endNow)) {
+        // The writer is blocked on a stream nobody reads: end without it, and without the
+        // C library's own flush, which would wait on the same stream.
+        output->Abandon();
+        std::_Exit(code);
+    }
+    return code;
 }
 
 }  // namespace
@@ -313,6 +375,7 @@ int main(int argc, char** argv)
 {
     ReserveStandardStreams();
     PrepareConsoleProcess();
+    RaiseDescriptorLimit();
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
                  "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
@@ -407,17 +470,18 @@ int main(int argc, char** argv)
             return InspectFile(ResolveModel(inspectModel), inspectFile, json, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel), json);
-        if (flash->parsed()) {
-            if (!flashArgs.timeout.empty()) {
-                flashArgs.timeoutMs = ParseTimeout(flashArgs.timeout);
-                flashArgs.timeoutGiven = true;
-            }
-            return RunFlashCommand(flashArgs, language, json);
-        }
+        if (flash->parsed())
+            return Flash(flashArgs, language, json);
     } catch (const CLI::Error& e) {
         // The messages quote the operator's text (an address, a targets file's line).
         std::fprintf(stderr, "zorflash-cli: %s", PrintableLines(std::string(e.what()) + "\n").c_str());
         return kExitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program: %s\n", e.what());
+        return kExitFailed;
+    } catch (...) {
+        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program\n");
+        return kExitFailed;
     }
     return kExitUsage;
 }

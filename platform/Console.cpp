@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,6 +17,22 @@ void PrepareConsoleProcess()
     // A log pipe that closes (| head) must not kill an update halfway through a flash:
     // output then simply goes nowhere and the update runs to its end.
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+std::thread StartQuietThread(std::function<void()> body)
+{
+    sigset_t all{};
+    sigset_t previous{};
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);  // the new thread inherits the mask
+    try {
+        std::thread thread(std::move(body));
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return thread;
+    } catch (...) {
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        throw;
+    }
 }
 
 bool IsTerminal(std::FILE* stream)

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zorflash {
@@ -14,6 +16,12 @@ namespace zorflash {
 // Called first thing in main: a closed pipe must not end the process (POSIX ignores
 // SIGPIPE), and the console shows the UTF-8 texts as they are (Windows code page 65001).
 void PrepareConsoleProcess();
+
+// A thread that never takes the console's interrupt (POSIX: made with every signal
+// blocked), for work beside the update such as writing the output: Ctrl+C must reach the
+// run's own handling, not end the process in a thread that waits on a pipe.
+// std::system_error when the system has no thread to give.
+std::thread StartQuietThread(std::function<void()> body);
 
 // The stream is a terminal (or a Windows console), where a line may be redrawn in place.
 bool IsTerminal(std::FILE* stream);

@@ -11,6 +11,12 @@
 
 namespace zorflash {
 
+std::thread StartQuietThread(std::function<void()> body)
+{
+    // The console's control handler runs on a thread of its own: no thread needs shielding.
+    return std::thread(std::move(body));
+}
+
 void PrepareConsoleProcess()
 {
     // The status texts are UTF-8 (Japanese included); the console shows them as such.

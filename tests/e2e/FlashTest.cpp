@@ -66,8 +66,8 @@ TEST_F(Flash, MissingVolumeIsAskedForOnStdin)
         Process cli({kCli, "flash", "--model", "RT71", "--file", file, "--tcp",
                      "127.0.0.1:" + std::to_string(sim.Port())});
         ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 10000, true));
-        cli.Write("ok\n");  // still missing: asked again
-        ASSERT_TRUE(cli.WaitFor("Cancel: c/cancel] nsert Disk 2", 10000, true)) << cli.Err();
+        cli.Write("ok\n");  // still missing: asked again, on a line of its own (no terminal echoes the Enter)
+        ASSERT_TRUE(cli.WaitFor("Cancel: c/cancel] \nnsert Disk 2", 10000, true)) << cli.Err();
         std::filesystem::rename(dir / "later.R71", dir / "fw2.R71");
         cli.Write("\n");
         EXPECT_EQ(cli.Wait(10000), 0) << cli.Err();

@@ -281,6 +281,86 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
     }
 }
 
+// The JSON events of a run, one a line.
+std::vector<nlohmann::json> EventsOf(const std::string& out)
+{
+    std::vector<nlohmann::json> events;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        events.push_back(nlohmann::json::parse(line, nullptr, false));
+    return events;
+}
+
+// Volume 1 of a two-volume file sent to one instrument at a time, volume 2 missing: once
+// the disk prompt is answered Cancel, or nobody answers it, or Ctrl+C comes while it
+// waits, no target that had not started yet is contacted; each ends as not started with
+// that answer's outcome (cancelled, prompt-unanswered, interrupted), and the result
+// events, the summary's counts and the exit code agree. A piped answer ends the prompt's
+// line, so the next stderr line starts on its own.
+TEST(FleetDiskPrompt, AnAnswerThatEndsTheRunStartsNoFurtherTarget)
+{
+    struct Case {
+        const char* name;
+        const char* input;  // nullptr: SIGINT while the prompt waits
+        int code;
+        const char* outcome;  // of the targets never started
+        const char* count;
+    };
+    for (const Case& c : {Case{"cancel", "c\n", 3, "cancelled", "cancelled"},
+                          Case{"end of input", "", 1, "prompt-unanswered", "failed"},
+                          Case{"Ctrl+C", nullptr, 130, "interrupted", "interrupted"}}) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "300", "--volumes", "2",
+                                "--split-at", "150", dir / "fw1.R71"}));
+        std::filesystem::remove(dir / "fw2.R71");
+        SimServer sim(dir, {}, 0, "127.0.0.1-127.0.0.4:0");
+        ASSERT_NE(sim.Port(), 0) << sim.Output();
+        std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71",
+                                         "--parallel", "1", "--json"};
+        for (int i = 1; i <= 4; ++i)
+            argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
+        Process cli(argv);
+        ASSERT_TRUE(cli.WaitFor("nsert Disk 2", 10000, true)) << cli.Err();
+        if (c.input) {
+            cli.Write(c.input);
+            cli.CloseInput();
+        } else {
+            cli.Signal(SIGINT);
+        }
+        ASSERT_EQ(cli.Wait(20000), c.code) << cli.Out() << cli.Err();
+        if (c.input) {
+            EXPECT_NE(cli.Err().find("c/cancel] \nzorflash-cli: "), std::string::npos) << cli.Err();
+        }
+
+        // Only the first instrument was ever reached.
+        const std::string seen = sim.Output();
+        EXPECT_NE(seen.find("tcp=127.0.0.1:"), std::string::npos) << seen;
+        for (int i = 2; i <= 4; ++i)
+            EXPECT_EQ(seen.find("tcp=127.0.0." + std::to_string(i) + ":"), std::string::npos) << seen;
+
+        const std::vector<nlohmann::json> events = EventsOf(cli.Out());
+        ASSERT_FALSE(events.empty());
+        const nlohmann::json& summary = events.back();
+        ASSERT_EQ(summary["event"], "summary") << summary;
+        EXPECT_EQ(summary["exit"], c.code);
+        EXPECT_EQ(summary[c.count].get<int>(), 4) << summary;
+        int results = 0;
+        for (const nlohmann::json& e : events) {
+            if (e["event"] != "result")
+                continue;
+            ++results;
+            EXPECT_EQ(e["exit"], c.code) << e;
+            if (e["target"].get<std::string>().rfind("127.0.0.1:", 0) == 0)
+                continue;
+            EXPECT_EQ(e["outcome"], c.outcome) << e;
+            EXPECT_EQ(e["contacted"], false) << e;
+            EXPECT_EQ(e["bytes"], 0) << e;
+        }
+        EXPECT_EQ(results, 4);
+    }
+}
+
 // With --json a script gets one event a line, each of one target naming it, and the
 // summary last: per target the status events rebuild the status file byte for byte, and
 // the result events, the summary and the exit code tell the same verdict. Every target's

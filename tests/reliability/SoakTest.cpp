@@ -11,6 +11,7 @@
 #include "SimulatorFixture.h"
 
 #include "cli/FleetCommand.h"
+#include "cli/OutputQueue.h"
 #include "update/UpdateSettings.h"
 
 #include <nlohmann/json.hpp>
@@ -136,7 +137,12 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
         SCOPED_TRACE("round " + std::to_string(round));
         const std::string json = dir / "round.json";
         options.statusFilePattern = dir / ("status-" + std::to_string(round) + "-{target}.txt");
-        WithOutputTo(json, dir / "round.err", [&] { return RunFleet(options); });
+        WithOutputTo(json, dir / "round.err", [&] {
+            COutputQueue output;  // as zorflash-cli's main: everything written before the streams go back
+            const int code = RunFleet(options, output);
+            output.Flush(std::chrono::seconds(10));
+            return code;
+        });
 
         const std::map<std::string, std::string> verdicts =
             Verdicts(sim, (round - 1) * kInstruments + 1, round * kInstruments);

@@ -7,6 +7,7 @@
 #include "cli/PrintableText.h"
 #include "update/ProgressLine.h"
 #include "cli/TargetAddress.h"
+#include "cli/OutputQueue.h"
 #include "cli/TerminalHost.h"
 #include "update/StatusLog.h"
 
@@ -143,7 +144,8 @@ protected:
             CTerminalHost::Options options;
             options.interactive = interactive;
             options.totalBytes = 1000;
-            CTerminalHost host(settings, options, out, stderr);
+            COutputQueue output;
+            CTerminalHost host(settings, options, output, out, stderr);
             CStatusLog log(host);
             log.Clear();
             log.Append("Opening File...\r\n");
@@ -158,6 +160,7 @@ protected:
             log.Append("\r\nTransfer completed.\r\n");
             host.Finish();
             text = host.StatusText();
+            output.Flush(std::chrono::seconds(10));
         }
         std::string printed;
         std::rewind(out);
