@@ -268,6 +268,8 @@ void CFormPresenter::OnStatusLogChanged(const CEditText& log)
 // to the transfer. The mailbox keeps the newest text meanwhile.
 void CFormPresenter::OnStatusLogPosted()
 {
+    if (m_progressTurned.exchange(false) && m_progressRunning)
+        ShowProgressNow();
     const auto now = std::chrono::steady_clock::now();
     const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_lastLogRedraw).count();
     if (m_lastLogRedraw == std::chrono::steady_clock::time_point{} || since >= kLogRedrawMs) {
@@ -323,8 +325,19 @@ void CFormPresenter::ReportError(const std::string& text)
 
 void CFormPresenter::OnProgress(const UpdateProgress& progress)
 {
-    std::lock_guard<std::mutex> lock(m_progressMutex);
-    m_latestProgress = progress;
+    bool turned = false;
+    {
+        std::lock_guard<std::mutex> lock(m_progressMutex);
+        // The disk prompt coming or going, or another volume: the operator should see it
+        // now, not at the status bar's next tick.
+        turned = progress.waiting != m_latestProgress.waiting || progress.volume != m_latestProgress.volume ||
+                 progress.volumes != m_latestProgress.volumes;
+        m_latestProgress = progress;
+    }
+    if (turned) {
+        m_progressTurned = true;
+        m_view.PostStatusLogChanged();
+    }
 }
 
 void CFormPresenter::PostUpdateFinished(const UpdateResult& result)

@@ -62,7 +62,7 @@ public:
     void ShowLinkSummary();
 
     // ---- what the view hands on (window thread)
-    void OnStatusLogPosted();   // after IFormView::PostStatusLogChanged
+    void OnStatusLogPosted();   // after IFormView::PostStatusLogChanged (the worker's wake-up)
     void OnUpdateFinished();    // after IFormView::PostUpdateFinished (message 1125)
     void OnTimer(FormTimer timer);
 
@@ -141,6 +141,8 @@ private:
     // fast link costs the window nothing per block.
     std::mutex m_progressMutex;
     UpdateProgress m_latestProgress;
+    // The prompt came or went, or the volume changed: the wake-up of the log shows it too.
+    std::atomic<bool> m_progressTurned{false};
     CStatusBarProgress m_progress;
     bool m_progressRunning = false;
     int m_titlePercent = -1;

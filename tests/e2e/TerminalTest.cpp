@@ -137,12 +137,10 @@ protected:
         std::filesystem::rename(dir / "fw2.R71", dir / "away.R71");
     }
     void BringVolumeTwo() { std::filesystem::rename(dir / "away.R71", dir / "fw2.R71"); }
-    std::vector<std::string> Flash(int port, std::vector<std::string> more = {})
+    std::vector<std::string> Flash(int port)
     {
-        std::vector<std::string> args = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
-                                         "127.0.0.1:" + std::to_string(port), "--normal"};
-        args.insert(args.end(), more.begin(), more.end());
-        return args;
+        return {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                "127.0.0.1:" + std::to_string(port), "--normal"};
     }
 
     static constexpr int kPromptMs = 2500;
@@ -171,11 +169,7 @@ TEST_F(TwoVolumes, TheLineIsNeverFullBeforeTheEndAndThePromptIsNotInTheRate)
     for (size_t i = 0; i < lastProgress; ++i)
         EXPECT_EQ(segments[i].find("100%"), std::string::npos) << i << ": " << segments[i];
     EXPECT_NE(segments[lastProgress].find("100% vol 2/2"), std::string::npos) << segments[lastProgress];
-    EXPECT_NE(Segments(cli.Output().substr(asked)).size(), 0u);
-    bool volumeTwoShown = false;
-    for (const std::string& segment : Segments(cli.Output().substr(asked)))
-        volumeTwoShown = volumeTwoShown || segment.find("% vol 2/2 ") != std::string::npos;
-    EXPECT_TRUE(volumeTwoShown) << cli.Output();
+    EXPECT_NE(cli.Output().find("% vol 2/2 ", asked), std::string::npos) << cli.Output();
     // "Sent 148.4 KiB (600 records) in 0.4 s, ...": the seconds leave out the prompt.
     size_t summary = completedAt + 1;
     while (summary + 1 < segments.size() && segments[summary].rfind("Sent ", 0) != 0)
@@ -189,7 +183,9 @@ TEST_F(TwoVolumes, TheLineIsNeverFullBeforeTheEndAndThePromptIsNotInTheRate)
 TEST_F(TwoVolumes, JsonProgressCountsTheVolumesKnownAndLeavesOutThePrompt)
 {
     SimServer sim(dir, {"--ack-delay-ms", "5"});
-    Process cli(Flash(sim.Port(), {"--json"}));
+    std::vector<std::string> args = Flash(sim.Port());
+    args.push_back("--json");
+    Process cli(args);
     ASSERT_TRUE(cli.WaitFor("\"event\":\"prompt\"", 30000)) << cli.Out() << cli.Err();
     usleep(kPromptMs * 1000);
     BringVolumeTwo();
@@ -200,9 +196,8 @@ TEST_F(TwoVolumes, JsonProgressCountsTheVolumesKnownAndLeavesOutThePrompt)
     bool waited = false;
     for (std::string text; std::getline(lines, text);) {
         const nlohmann::json event = nlohmann::json::parse(text);
-        if (event["event"] != "progress")
-            continue;
-        progress.push_back(event);
+        if (event["event"] == "progress")
+            progress.push_back(event);
         waited = waited || (event["waiting"] == true && event["volume"] == 2 && event["volumes"] == 2);
     }
     ASSERT_GE(progress.size(), 3u);

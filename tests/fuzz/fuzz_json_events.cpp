@@ -78,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::size_t length = 0;
     std::FILE* out = open_memstream(&buffer, &length);
     {
-        CJsonEvents stream(out);
+        // Declared first so that it is destroyed last: its end writes what is queued
+        // before the stream is read below.
+        COutputQueue output;
+        CJsonEvents stream(output, out);
         CJsonEvents events(stream, target);
         CJsonEvents& writer = target.empty() ? stream : events;
         writer.Status("append", texts[1]);

@@ -27,11 +27,8 @@ namespace testsupport {
 using namespace zorflash;
 
 struct Message {
-    MessageIcon icon;
     std::string caption;
     std::string text;
-    MessageButtons buttons;
-    bool onWindowThread;
 };
 
 class FakeSettingsView : public ISettingsView {
@@ -58,20 +55,12 @@ public:
     void ShowFileName(const std::string& name) override { fileName = name; }
     void ShowHeaderPreview(const std::string& text) override { preview = text; }
     void ShowLinkSummary(const std::string& text) override { summary = text; }
-    void ShowStatusText(const StatusBoxText& status) override
-    {
-        this->status = status;
-        ++statusRedraws;
-    }
+    void ShowStatusText(const StatusBoxText& shown) override { status = shown, ++statusRedraws; }
     void EnableStart(bool enabled) override { startEnabled = enabled; }
     void LockForUpdate(bool updating) override { locked = updating; }
     void ShowProgress(const ProgressState& state) override { progress = state; }
 
-    std::string ChooseUpdateFile(const std::string& filter) override
-    {
-        lastFilter = filter;
-        return chosenFile;
-    }
+    std::string ChooseUpdateFile(const std::string& filter) override { return lastFilter = filter, chosenFile; }
     void RunSettingsDialog() override
     {
         FakeSettingsView dialog(presenter);
@@ -79,10 +68,9 @@ public:
         if (editSettings)
             editSettings(dialog);
     }
-    bool ShowMessage(MessageIcon icon, const std::string& caption, const std::string& text,
-                     MessageButtons buttons) override
+    bool ShowMessage(MessageIcon, const std::string& caption, const std::string& text, MessageButtons) override
     {
-        messages.push_back({icon, caption, text, buttons, std::this_thread::get_id() == m_windowThread});
+        messages.push_back({caption, text});
         return answerOk;
     }
 
@@ -159,7 +147,6 @@ private:
         m_queueSignal.notify_one();
     }
 
-    const std::thread::id m_windowThread = std::this_thread::get_id();
     std::mutex m_queueMutex;
     std::condition_variable m_queueSignal;
     std::deque<std::function<void()>> m_queue;
@@ -173,17 +160,11 @@ class FakeFrameView : public IFrameView {
 public:
     void SetTitle(const std::string& text) override { title = text; }
     void EnableSettingsCommands(bool enabled) override { commandsEnabled = enabled; }
-    std::string ChooseSaveFile() override
-    {
-        ++saveAsked;
-        return saveName;
-    }
+    std::string ChooseSaveFile() override { return {}; }
     void ShowMessage(MessageIcon, const std::string&, const std::string& text) override { messages.push_back(text); }
 
     std::string title;
     bool commandsEnabled = true;
-    std::string saveName;
-    int saveAsked = 0;
     std::vector<std::string> messages;
 };
 
