@@ -340,7 +340,8 @@ int Flash(FlashArguments& args, Language language, bool json)
         }
         code = RunFlashCommand(args, language, json, *output);
     } catch (const CLI::Error& e) {
-        output->Post(stderr, std::string("zorflash-cli: ") + e.what() + "\n");
+        // The messages quote the operator's text (an address, a targets file's line).
+        output->Post(stderr, "zorflash-cli: " + PrintableLines(std::string(e.what()) + "\n"));
         code = kExitUsage;
     } catch (const std::exception& e) {
         // The update threads have been joined by now (their owners unwound), so every link is
