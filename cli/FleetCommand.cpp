@@ -396,10 +396,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             host.Finish();
         };
         // Asked on the lane, right before a target would start: after a signal, or once the
-        // disk prompt was cancelled or went unanswered, it would only be sent volume 1 of an
-        // update it cannot finish.
-        const auto mayStart = [&console] {
-            return !console.Abort().IsTriggered() && console.FinalAnswer() == PromptEnd::None;
+        // disk prompt was cancelled or went unanswered, a target still waiting for its turn
+        // would only be sent volume 1 of an update it cannot finish.
+        const auto mayStart = [&console](bool queued) {
+            return !console.Abort().IsTriggered() && (!queued || console.FinalAnswer() == PromptEnd::None);
         };
         const std::size_t made = runner.Start(task, mayStart);
         if (made == 0) {

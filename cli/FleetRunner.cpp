@@ -36,6 +36,7 @@ std::size_t CFleetRunner::Start(Task task, MayStart mayStart)
     {
         std::lock_guard lock(m_gateMutex);
         m_open = true;
+        m_made = m_lanes.size();
     }
     m_gate.notify_all();
     return m_lanes.size();
@@ -43,9 +44,11 @@ std::size_t CFleetRunner::Start(Task task, MayStart mayStart)
 
 void CFleetRunner::Lane()
 {
+    std::size_t made = 0;
     {
         std::unique_lock lock(m_gateMutex);
         m_gate.wait(lock, [this] { return m_open; });
+        made = m_made;
     }
     for (;;) {
         const std::size_t index = m_next.fetch_add(1);
@@ -53,7 +56,7 @@ void CFleetRunner::Lane()
             return;
         // Asked here, on the thread that would start the target, so a signal or a final
         // answer stops it at once rather than at the display's next look.
-        if (!m_stopped.load() && m_mayStart && !m_mayStart())
+        if (!m_stopped.load() && m_mayStart && !m_mayStart(index >= made))
             m_stopped.store(true);
         if (m_stopped.load()) {
             m_states[index].store(State::NotStarted);

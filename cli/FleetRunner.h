@@ -22,8 +22,11 @@ public:
     enum class State { Waiting, Running, Finished, NotStarted };
     using Task = std::function<void(std::size_t index)>;
     // Asked on the lane, right before a target would start: false ends it, and every target
-    // after it, as NotStarted.
-    using MayStart = std::function<bool()>;
+    // after it, as NotStarted. `queued` is true for a target that waited for a lane to come
+    // free; the first target of each lane starts with the others at once, so what one of
+    // them meets first (a disk prompt nobody answers) must not decide by a race whether the
+    // others start.
+    using MayStart = std::function<bool(bool queued)>;
 
     // parallel 0: every target at once.
     CFleetRunner(std::size_t targets, std::size_t parallel);
@@ -59,6 +62,7 @@ private:
     std::mutex m_gateMutex;
     std::condition_variable m_gate;
     bool m_open = false;  // the lanes may start: every one that could be made exists
+    std::size_t m_made = 0;  // lanes made, set with m_open
     std::vector<std::thread> m_lanes;
 };
 
