@@ -328,10 +328,7 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
         // the completion message.
         if (progress.finished)
             return;
-        const UpdateProgress& last = m_progressReported;
-        const bool news = progress.volume != last.volume || progress.volumes != last.volumes ||
-                          progress.section != last.section || progress.waiting != last.waiting ||
-                          progress.total != last.total;
+        const bool news = progress.NewStageSince(m_progressReported);
         const auto now = std::chrono::steady_clock::now();
         if (news || now - m_lastProgressEvent >= std::chrono::milliseconds(200))
             SendProgressEvent();

@@ -32,4 +32,10 @@ double UpdateProgress::SecondsLeft() const
     return static_cast<double>(total - bytes) / rate;
 }
 
+bool UpdateProgress::NewStageSince(const UpdateProgress& last) const
+{
+    return volume != last.volume || volumes != last.volumes || section != last.section ||
+           waiting != last.waiting || total != last.total;
+}
+
 }  // namespace zorflash

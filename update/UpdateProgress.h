@@ -34,6 +34,9 @@ struct UpdateProgress {
     // operator is being asked, nothing has been sent yet, or the rest lies in a volume
     // whose size is not known).
     double SecondsLeft() const;
+    // Another volume, section, total or the start or end of a wait: what a reader of the
+    // events must hear at once rather than at the next periodic report.
+    bool NewStageSince(const UpdateProgress& last) const;
 };
 
 }  // namespace zorflash
