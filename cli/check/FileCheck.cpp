@@ -1,0 +1,215 @@
+#include "cli/check/FileCheck.h"
+
+#include "cli/output/PrintableText.h"
+#include "cli/output/StatusText.h"
+#include "cli/prompt/VolumeProblem.h"
+#include "platform/FileException.h"
+#include "platform/StringResource.h"
+#include "update/RecordStream.h"
+#include "update/StatusLog.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
+
+namespace zorflash {
+
+namespace {
+
+const char* KindName(int kind)
+{
+    switch (kind) {
+    case kRomMain:
+        return "MAIN";
+    case kRomSub:
+        return "SUB";
+    case kRomPattern:
+        return "PATTERN";
+    default:
+        return "";
+    }
+}
+
+// One inspection: the stream, the report it fills and the words it uses.
+class CInspection {
+public:
+    CInspection(const UpdateSettings& settings, Language language, CFileCheck::Report& report)
+        : m_settings(settings)
+        , m_language(language)
+        , m_report(report)
+        , m_stream(settings.model, settings.filePath)
+    {
+    }
+
+    void Run();
+
+private:
+    // A missing volume is not asked for: the prompt the update would show is the problem.
+    bool DeclineDisk(int volume)
+    {
+        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, volume);
+        return false;
+    }
+    void VolumeMissing(int volume);
+    // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
+    // the problem reported. A file error on the way is the problem, as the update reports it.
+    bool OpenVolume(RomKind kind);
+    void Problem(unsigned id, std::string where)
+    {
+        m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
+        m_report.where = std::move(where);
+        m_report.statusId = id;
+    }
+    // False when the section ended the inspection with a problem.
+    bool ReadSection(RomKind kind, uint8_t* record);
+
+    const UpdateSettings& m_settings;
+    Language m_language;
+    CFileCheck::Report& m_report;
+    CRecordStream m_stream;
+    std::string m_prompt;
+    bool m_fileError = false;
+};
+
+void CInspection::VolumeMissing(int volume)
+{
+    std::string name;
+    MakeVolumeFileName(volume, m_settings.filePath, name);
+    m_report.problem = m_prompt;
+    m_report.where = "volume " + std::to_string(volume) + " (" + name + ") is missing, unreadable or not volume " +
+                     std::to_string(volume) + " of this file";
+    // The update ends either way with the message of an aborted prompt; only a volume that
+    // is simply not there (not a file error) is one the operator could still bring.
+    m_report.statusId = IDS_ABORTED_BY_INSTRUCTION;
+    if (!m_fileError)
+        m_report.missingVolume = volume;
+}
+
+bool CInspection::OpenVolume(RomKind kind)
+{
+    const int volume = kind == kRomKindUnchecked ? 1 : 2;
+    const auto decline = [this](int asked) { return DeclineDisk(asked); };
+    bool opened = false;
+    try {
+        opened = volume == 1 ? m_stream.OpenFirstVolume(decline) : m_stream.OpenNextVolume(kind, decline);
+    } catch (const CFileException& e) {
+        m_prompt = e.GetErrorMessage(m_language);
+        m_fileError = true;
+    }
+    if (!opened) {
+        VolumeMissing(volume);
+        return false;
+    }
+    m_report.volumePaths.push_back(m_stream.VolumePath());
+    return true;
+}
+
+void CInspection::Run()
+{
+    if (!OpenVolume(kRomKindUnchecked))
+        return;
+
+    const RomKind kind = m_stream.DetectKind();
+    if (kind == kRomKindUnchecked) {
+        Problem(IDS_INVALID_ROM_TYPE, std::string("the first line matches no header line of ") +
+                                          m_settings.model.displayName);
+        return;
+    }
+    m_report.kind = KindName(kind);
+
+    uint8_t record[kRecordBufferSize];
+    if (!m_stream.ReadHeader(record)) {
+        Problem(IDS_INCORRECT_INPUT_FILE, "volume 1 is shorter than its 56-byte header");
+        return;
+    }
+    const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
+    while (m_report.sections.size() < sectionsNeeded) {
+        if (!ReadSection(kind, record))
+            return;
+    }
+    m_report.complete = true;
+}
+
+bool CInspection::ReadSection(RomKind kind, uint8_t* record)
+{
+    CFileCheck::Section section;
+    uint64_t index = 0;
+    for (;;) {
+        const uint64_t offset = m_stream.Offset();
+        uint32_t length = 0;
+        switch (m_stream.Next(record, length)) {
+        case RecordEvent::Record:
+            ++section.records;
+            section.bytes += length;
+            ++index;
+            continue;
+        case RecordEvent::End:
+            section.bytes += 1;
+            m_report.sections.push_back(section);
+            return true;
+        case RecordEvent::BadRecord:
+            m_report.sections.push_back(section);
+            Problem(IDS_INCORRECT_CHECKSUM, "section " + std::to_string(m_report.sections.size()) + ", record " +
+                                                std::to_string(index) + " (volume " +
+                                                std::to_string(m_stream.Volume()) + ", offset " +
+                                                std::to_string(offset) + ")");
+            return false;
+        case RecordEvent::NoEndRecord:
+            m_report.sections.push_back(section);
+            Problem(IDS_NO_END_RECORD, "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
+            return false;
+        case RecordEvent::VolumeEnded:
+            if (!OpenVolume(kind)) {
+                m_report.sections.push_back(section);
+                return false;
+            }
+            continue;
+        }
+    }
+}
+
+}  // namespace
+
+CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language language)
+{
+    Report report;
+    try {
+        CInspection(settings, language, report).Run();
+    } catch (const CFileException& e) {
+        report.problem = e.GetErrorMessage(language);
+        report.where = "reading the file";
+    }
+    return report;
+}
+
+void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language language)
+{
+    CStatusLog log(host);
+    log.Append(LoadStringResource(IDS_OPENING_FILE, language));
+    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
+        log.Append(LoadStringResource(report.statusId, language));
+    else if (report.statusId != 0)
+        log.Append("\r\n" + LoadStringResource(report.statusId, language));
+}
+
+std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
+{
+    if (report.missingVolume > 0) {
+        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
+        return "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
+               f.reason;
+    }
+    return PrintableText(report.problem + " at " + report.where);
+}
+
+std::vector<std::string> CFileCheck::VolumePaths(const std::string& filePath)
+{
+    std::vector<std::string> paths;
+    for (int volume = 1; volume <= 2; ++volume) {
+        std::string name;
+        MakeVolumeFileName(volume, filePath, name);
+        paths.push_back(name);
+    }
+    paths.push_back(filePath);
+    return paths;
+}
+
+}  // namespace zorflash

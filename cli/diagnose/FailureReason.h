@@ -1,0 +1,27 @@
+#pragma once
+
+#include "cli/run/FlashOutcome.h"
+#include "cli/diagnose/LinkWatch.h"
+#include "cli/prompt/PromptEnd.h"
+#include "cli/prompt/VolumeProblem.h"
+#include "update/UpdateSettings.h"
+
+#include <string>
+
+namespace zorflash {
+
+// Why a run did not complete, in the operator's terms, for stderr and the JSON result:
+// the target with the system's own error text, the USB instruments the run's own search
+// asked and what each answered, the exchange step and what arrived instead of the
+// expected reply (or nothing, after how long), the file the disk prompt was looking for
+// (`prompted`, and how its last question ended), the file error the run reported
+// (`reported`), or what was wrong with the update file. Never empty for a run that did
+// not complete; empty for a completed one.
+std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
+                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                          const std::string& reported);
+
+// Bytes as an operator can read them: printable ASCII as it is, anything else as \xNN.
+std::string ShowBytes(const std::vector<uint8_t>& bytes);
+
+}  // namespace zorflash

@@ -1,0 +1,272 @@
+#include "cli/diagnose/LinkTrace.h"
+
+#include "cli/output/OutputQueue.h"
+
+#include "link/AddressText.h"
+#include "platform/StatusFile.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+
+namespace zorflash {
+
+CLinkTrace::~CLinkTrace()
+{
+    Close("");
+}
+
+bool CLinkTrace::Open(const std::string& path, bool everyByte, const std::vector<std::string>& keep,
+                      COutputQueue& output, std::string& error)
+{
+    // The status file's own checks: never a volume of the update, never a FIFO or device
+    // that would hold the run, never standard output or error, a folder that can be
+    // written. Nothing is created yet: the file appears with the link's first event.
+    m_place = CStatusFile(path);
+    if (!m_place.Check(keep, error))
+        return false;
+    m_path = path;
+    m_output = &output;
+    m_everyByte = everyByte;
+    m_start = Clock::now();
+    return true;
+}
+
+bool CLinkTrace::Ready()
+{
+    if (m_file)
+        return true;
+    if (m_path.empty() || m_lost)
+        return false;
+    m_file = std::fopen(m_path.c_str(), "wb");
+    if (!m_file) {
+        m_lost = true;
+        return false;
+    }
+    m_output->Post(m_file, m_heading);
+    return true;
+}
+
+void CLinkTrace::Heading(const UpdateSettings& settings)
+{
+    char address[32] = {};
+    FormatAddressText(settings.ipAddress, address, sizeof address);
+    m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
+                (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
+                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                (settings.fastMode ? ", fast mode" : ", normal mode") +
+                "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
+                "the record stream is summarised per block unless --trace-all\n";
+}
+
+std::string CLinkTrace::Stamp(Clock::time_point at) const
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%12.6f", std::chrono::duration<double>(at - m_start).count());
+    return text;
+}
+
+void CLinkTrace::Line(const std::string& text)
+{
+    if (!Ready())
+        return;
+    FlushPending();
+    FlushBlock();
+    Print("%s\n", text.c_str());
+    Send();
+}
+
+void CLinkTrace::Print(const char* format, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    if (n < 0)
+        return;
+    if (static_cast<size_t>(n) < sizeof line) {
+        m_text.append(line, static_cast<size_t>(n));
+        return;
+    }
+    std::string longer(static_cast<size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(longer.data(), longer.size(), format, args);
+    va_end(args);
+    longer.pop_back();
+    m_text += longer;
+}
+
+void CLinkTrace::Send(bool always)
+{
+    if (m_text.empty() || !m_file)
+        return;
+    if (!always && m_output->Backlog(m_file) > kBacklogLimit) {
+        ++m_leftOutEntries;
+        m_leftOutBytes += m_text.size();
+        m_text.clear();
+        return;
+    }
+    if (m_leftOutEntries > 0) {
+        m_text.insert(0, "# the trace file could not keep up with the link: " + std::to_string(m_leftOutEntries) +
+                             " entries (" + std::to_string(m_leftOutBytes) + " bytes of trace) were left out here\n");
+        m_leftOutEntries = 0;
+        m_leftOutBytes = 0;
+    }
+    m_output->Post(m_file, std::move(m_text));
+    m_text.clear();
+}
+
+void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
+{
+    for (size_t row = 0; row < length; row += 16) {
+        char hex[16 * 3 + 1] = {};
+        char ascii[17] = {};
+        for (size_t i = 0; i < 16; ++i) {
+            if (row + i < length) {
+                const uint8_t b = data[row + i];
+                std::snprintf(hex + 3 * i, 4, "%02x ", b);
+                ascii[i] = (b >= 0x20 && b < 0x7F) ? static_cast<char>(b) : '.';
+            } else {
+                std::memcpy(hex + 3 * i, "   ", 4);
+            }
+        }
+        Print("%s%06zx  %s |%s|\n", indent, row, hex, ascii);
+    }
+}
+
+void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
+{
+    if (!Ready())
+        return;
+    FlushPending();
+    if (direction == Direction::Sent) {
+        // Held back until the engine says whether it was the record stream.
+        m_pending.assign(data, data + length);
+        m_pendingAt = at;
+        m_hasPending = true;
+        Send();
+        return;
+    }
+    FlushBlock();
+    Print("%s  <  %u byte%s\n", Stamp(at).c_str(), length, length == 1 ? "" : "s");
+    Dump(data, length, "              ");
+    Send();
+}
+
+void CLinkTrace::RecordStream()
+{
+    if (!m_hasPending || !Ready())
+        return;
+    m_hasPending = false;
+    const CRecordWalk::Span span = m_walk.Walk(m_pending.data(), static_cast<uint32_t>(m_pending.size()));
+    if (m_everyByte) {
+        char what[128];
+        std::snprintf(what, sizeof what, "section %d, %llu record%s from %llu%s", span.section,
+                      static_cast<unsigned long long>(span.records), span.records == 1 ? "" : "s",
+                      static_cast<unsigned long long>(span.first), span.endsSection ? ", END" : "");
+        Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
+                     m_pending.size() == 1 ? "" : "s", what);
+        Dump(m_pending.data(), m_pending.size(), "              ");
+        Send();
+        return;
+    }
+    Block& b = m_block;
+    if (b.writes == 0) {
+        b.first = m_pendingAt;
+        b.start = span;
+    }
+    b.last = m_pendingAt;
+    ++b.writes;
+    b.bytes += m_pending.size();
+    if (span.records > 0) {
+        if (b.records == 0)
+            b.firstRecord.assign(m_pending.begin(), m_pending.begin() + span.firstLength);
+        b.lastRecord.assign(m_pending.begin() + span.lastOffset, m_pending.begin() + span.lastOffset + span.lastLength);
+        b.lastIndex = span.first + span.records - 1;
+        b.lastSection = span.section;
+    }
+    b.records += span.records;
+    b.endBytes += span.endsSection ? 1 : 0;
+    if (span.endsSection)
+        FlushBlock();  // the next section's START is a block of its own
+    Send();
+}
+
+void CLinkTrace::FlushPending()
+{
+    if (!m_hasPending)
+        return;
+    m_hasPending = false;
+    FlushBlock();
+    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
+                 m_pending.size() == 1 ? "" : "s");
+    Dump(m_pending.data(), m_pending.size(), "              ");
+}
+
+void CLinkTrace::FlushBlock()
+{
+    Block& b = m_block;
+    if (b.writes == 0)
+        return;
+    std::string what = "section " + std::to_string(b.start.section);
+    if (b.records == 1)
+        what += ", record " + std::to_string(b.start.first);
+    else if (b.records > 1)
+        what += ", records " + std::to_string(b.start.first) + ".." + std::to_string(b.lastIndex) + " (" +
+                std::to_string(b.records) + ")";
+    if (b.endBytes > 0)
+        what += b.records > 0 ? " and END" : ", END";
+    const std::string until = Stamp(b.last);
+    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
+                 Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
+                 static_cast<unsigned long long>(b.writes), b.writes == 1 ? "" : "s",
+                 until.c_str() + until.find_first_not_of(' '), what.c_str());
+    if (b.records > 0) {
+        Print("              first record, %zu bytes:\n", b.firstRecord.size());
+        Dump(b.firstRecord.data(), b.firstRecord.size(), "              ");
+    }
+    if (b.records > 1) {
+        Print("              last record, %zu bytes:\n", b.lastRecord.size());
+        Dump(b.lastRecord.data(), b.lastRecord.size(), "              ");
+    }
+    b = Block{};
+}
+
+void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
+{
+    if (!Ready())
+        return;
+    FlushPending();
+    FlushBlock();
+    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
+                 what.c_str());
+    Send();
+}
+
+void CLinkTrace::Event(const std::string& what, Clock::time_point at)
+{
+    if (!Ready())
+        return;
+    FlushPending();
+    FlushBlock();
+    Print("%s  %s\n", Stamp(at).c_str(), what.c_str());
+    Send();
+}
+
+void CLinkTrace::Close(const std::string& failureNote)
+{
+    if (!m_file) {
+        if (m_lost && m_output && !failureNote.empty())
+            m_output->Post(stderr, failureNote);
+        m_lost = false;  // said once
+        return;
+    }
+    FlushPending();
+    FlushBlock();
+    Send(true);
+    m_output->PostClose(m_file, failureNote);
+    m_file = nullptr;
+}
+
+}  // namespace zorflash

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "cli/diagnose/LinkTrace.h"
+#include "cli/diagnose/RecordWalk.h"
+#include "link/LinkObserver.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorflash {
+
+// What the CLI keeps of a run's link: the open's outcome, the last write with what it
+// held, what arrived after it and the failure that ended it. From these the CLI says why
+// a run failed in the operator's terms, and, with --trace, it writes the trace. Every call
+// comes from the update worker thread; main reads it only after that thread has ended.
+class CLinkWatch : public CLinkObserver {
+public:
+    explicit CLinkWatch(CLinkTrace* trace) : m_trace(trace) {}
+
+    void OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at) override;
+    void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
+    void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
+    void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
+    // The last write seen was part of the record stream (told by the engine right after it).
+    void OnRecordStreamWrite();
+
+    bool OpenSeen() const { return m_openSeen; }
+    // A link to the instrument was opened: the JSON result's "contacted".
+    bool Opened() const { return m_openSeen && m_openError == 0; }
+    // What the run's own USB search asked, in order (empty over TCP/IP).
+    const std::vector<UsbInstrument>& UsbSearch() const { return m_usbSearch; }
+    uint32_t OpenError() const { return m_openError; }
+    double OpenSeconds() const { return m_openSeconds; }
+    bool FailureSeen() const { return m_failureSeen; }
+    Direction FailureDirection() const { return m_failureDirection; }
+    uint32_t FailureCode() const { return m_failureCode; }
+    double FailureWaitedSeconds() const { return m_failureWaited; }
+    // What the last write was, in the protocol's words ("the sync byte 0x55", "records 2..65
+    // of section 1").
+    std::string LastWrite() const;
+    // What arrived after the last write, shown as hex and text; empty if nothing did.
+    const std::vector<uint8_t>& ReceivedAfterLastWrite() const { return m_received; }
+    uint64_t Records() const { return m_walk.TotalRecords(); }
+
+private:
+    CLinkTrace* m_trace;
+    CRecordWalk m_walk;
+    bool m_openSeen = false;
+    uint32_t m_openError = 0;
+    double m_openSeconds = 0;
+    std::vector<UsbInstrument> m_usbSearch;
+    bool m_failureSeen = false;
+    Direction m_failureDirection = Direction::Received;
+    uint32_t m_failureCode = 0;
+    double m_failureWaited = 0;
+    std::vector<uint8_t> m_lastWrite;  // at most the first 64 bytes of it
+    uint32_t m_lastWriteLength = 0;
+    bool m_lastWriteIsRecords = false;
+    CRecordWalk::Span m_lastSpan;
+    std::vector<uint8_t> m_received;   // at most 64 bytes
+    CRecordWalk::Span m_pendingSpan;   // the last write, walked as records, until the engine says it was
+};
+
+}  // namespace zorflash

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "cli/prompt/AnswerInput.h"
+#include "cli/output/ProgressBlock.h"
+#include "cli/prompt/SharedPrompt.h"
+#include "cli/prompt/VolumeProblem.h"
+#include "platform/AbortSignal.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zorflash {
+
+class COutputQueue;
+
+// The one terminal (or pipe) that every target of a fleet command writes to. Worker
+// threads hand it whole lines; the display thread hands it the progress block; the disk
+// prompt takes it over while the operator answers. One lock keeps lines whole and the
+// block out of the way of a prompt or an error message. Nothing here waits on the terminal
+// or pipe: the text goes to the command's output queue.
+class CFleetConsole {
+public:
+    // As for one instrument: a run that keeps asking ends, and so does a line no person types.
+    static constexpr int kMaxPrompts = 100;
+
+    struct Options {
+        bool interactive = false;  // stdout is a terminal: the progress block, result lines only
+        bool quiet = false;        // errors and prompts only
+        bool json = false;         // stdout holds the JSON events alone: no lines, block or table
+        bool noPrompt = false;     // nobody is asked: a disk prompt fails at once
+    };
+
+    CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err);
+
+    bool Interactive() const { return m_options.interactive; }
+    // One line of a target's status text; on a pipe "[TARGET] line", on a terminal nothing
+    // (the block shows where each target is).
+    void StatusLine(const std::string& target, const std::string& line);
+    // A reason on stderr: "zorflash-cli: TARGET: text". The caller has made names from
+    // outside (files, replies) printable; what is printable stays as it is.
+    void Error(const std::string& target, const std::string& text);
+    // A note that holds for every target alike (why a volume cannot be opened): printed
+    // once, however many targets come upon it.
+    void NoteOnce(const std::string& text);
+    // The disk prompt, asked once for every target waiting on the same question (`text`
+    // about the volume `asked`); how it ended is what each of them gets.
+    PromptEnd Prompt(const std::string& text, const CVolumeProblem::Finding& asked);
+
+    // Terminal only: the result lines of targets that finished, then the block. False when
+    // a prompt holds the terminal: nothing was drawn, the caller keeps the lines for later.
+    bool Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows);
+    // Removes the block; what follows (the summary) starts on a clean line.
+    void EndDisplay();
+    // Stdout text outside the block, e.g. the summary table.
+    void Print(const std::string& text);
+
+    // Ctrl+C: a prompt waiting for an answer gives up, and so do the targets waiting on it.
+    void Interrupt();
+    // How the disk prompt first ended for good (Cancel, nobody there), or
+    // PromptEnd::None while no question has ended the run: a target not started yet must
+    // not start once it has, since it would only reach the same question.
+    PromptEnd FinalAnswer() const { return m_final.load(); }
+    CAbortSignal& Abort() { return m_abort; }
+
+private:
+    PromptEnd AskOperator(const std::string& text);
+    void ClearBlockLocked();
+    void Size(int& width, int& height) const;
+
+    void Out(std::string text);
+    void Err(std::string text);
+
+    Options m_options;
+    COutputQueue& m_output;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    std::mutex m_lock;
+    bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
+    std::set<std::string> m_notes;
+    int m_prompts = 0;         // questions asked so far; touched by the asking thread only
+    CAnswerInput m_answers;
+    CProgressBlock m_block;
+    CAbortSignal m_abort;
+    CSharedPrompt m_prompt;
+    std::atomic<PromptEnd> m_final{PromptEnd::None};
+};
+
+}  // namespace zorflash

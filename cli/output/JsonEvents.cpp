@@ -1,0 +1,101 @@
+#include "cli/output/JsonEvents.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace zorflash {
+
+std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
+{
+    const std::string text = document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // The library escapes only the controls below 0x20: DEL and the C1 controls of a
+    // device's reply would reach a terminal showing the stream raw, and C1 CSI is obeyed
+    // there like ESC [. Outside its strings a dump is plain ASCII, so each of them is in a
+    // string, where the escape reads back as the same character.
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte == 0x7F || (byte == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte == 0x7F ? byte : next);
+            out += escape;
+            i += byte == 0x7F ? 0 : 1;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
+{
+    if (m_stream)
+        m_stream->Write(event, m_target, fields, kind, key);
+    else
+        Write(event, m_target, fields, kind, key);
+}
+
+void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
+                        COutputQueue::Kind kind, const char* key)
+{
+    std::lock_guard lock(m_lock);
+    nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
+    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    line["t"] = std::round(t * 1000.0) / 1000.0;
+    if (!target.empty())
+        line["target"] = target;
+    line.update(fields);
+    // A target's status events share a key: a replace may fold into the last one waiting,
+    // never across an append (which is kept). Progress events fold into their own kind.
+    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + target);
+}
+
+void CJsonEvents::Status(const char* op, const std::string& text)
+{
+    const bool replace = std::string(op) == "replace";
+    Emit("status", {{"op", op}, {"text", text}}, replace ? COutputQueue::Kind::Replace : COutputQueue::Kind::Keep);
+}
+
+void CJsonEvents::Progress(const UpdateProgress& progress)
+{
+    Emit("progress",
+         {{"bytes", progress.bytes},
+          {"total", progress.total},
+          {"rate", std::round(progress.Rate())},
+          {"percent", progress.Percent()},
+          {"section", progress.section},
+          {"sections", progress.sections},
+          {"volume", progress.volume},
+          {"volumes", progress.volumes},
+          {"waiting", progress.waiting}},
+         COutputQueue::Kind::Progress, "progress");
+}
+
+void CJsonEvents::Check(const nlohmann::ordered_json& fields)
+{
+    Emit("check", fields);
+}
+
+void CJsonEvents::Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason)
+{
+    Emit("prompt", {{"text", text}, {"volume", volume}, {"file", path}, {"reason", reason}});
+}
+
+void CJsonEvents::Answer(const std::string& answer)
+{
+    Emit("answer", {{"answer", answer}});
+}
+
+void CJsonEvents::Result(const nlohmann::ordered_json& fields)
+{
+    Emit("result", fields);
+}
+
+void CJsonEvents::Summary(const nlohmann::ordered_json& fields)
+{
+    Emit("summary", fields);
+}
+
+}  // namespace zorflash

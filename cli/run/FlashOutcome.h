@@ -1,0 +1,32 @@
+#pragma once
+
+#include "cli/prompt/PromptEnd.h"
+#include "update/UpdateResult.h"
+
+#include <string>
+
+namespace zorflash {
+
+// How one `flash` ended, as a script acts on it: the engine's outcome, with its name (the
+// JSON result's "outcome") and its exit code from the one table, except that a disk prompt
+// nobody answered (end of input, --no-prompt) is no operator's Cancel: it is a failure.
+struct FlashOutcome {
+    UpdateOutcome outcome = UpdateOutcome::Completed;
+    bool nobodyAnswered = false;
+
+    bool Completed() const { return outcome == UpdateOutcome::Completed; }
+    const char* Name() const;
+    int ExitCode() const;
+};
+
+FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);
+
+// The outcome the update would have had for the message `statusId` the pre-check found;
+// a missing volume that nobody is asked for ends as a prompt nobody answered.
+FlashOutcome OutcomeOfMessage(unsigned statusId, bool nobodyAsked);
+
+// The reason of a run whose volume `path` could not be opened for want of a resource
+// (PromptEnd::ResourceShortage), with the system's text.
+std::string ShortageReason(const std::string& path, const std::string& systemText);
+
+}  // namespace zorflash

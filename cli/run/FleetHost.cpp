@@ -1,0 +1,244 @@
+#include "cli/run/FleetHost.h"
+
+#include "cli/diagnose/FailureReason.h"
+#include "cli/output/PrintableText.h"
+#include "platform/EditText.h"
+#include "platform/LastError.h"
+
+#include <algorithm>
+
+namespace zorflash {
+
+namespace {
+
+int64_t NowMicros()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+CFleetHost::CFleetHost(std::string target, const UpdateSettings& settings, Language language,
+                       CFleetConsole& console, const Options& options)
+    : m_target(std::move(target)), m_settings(settings), m_language(language), m_console(console),
+      m_options(options), m_json(options.json ? std::make_unique<CJsonEvents>(*options.json, m_target) : nullptr),
+      m_watch(options.trace)
+{
+    m_startMicros.store(NowMicros());
+}
+
+void CFleetHost::Begin()
+{
+    m_startMicros.store(NowMicros());
+    std::lock_guard lock(m_abortMutex);
+    m_abort = std::make_unique<CAbortSignal>();
+    if (m_stopped)
+        m_abort->Trigger();
+}
+
+void CFleetHost::Stop()
+{
+    std::lock_guard lock(m_abortMutex);
+    m_stopped = true;
+    if (m_abort)
+        m_abort->Trigger();
+}
+
+void CFleetHost::EndWithError(UpdateOutcome outcome, const std::string& reason)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = outcome;
+    m_failure = reason;
+    m_endMicros.store(NowMicros());
+}
+
+void CFleetHost::EndNotStarted(PromptEnd answer)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = UpdateOutcome::Cancelled;
+    m_promptEnd = answer;
+    m_notStartedBy = answer;
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    m_endMicros.store(m_startMicros.load());
+}
+
+void CFleetHost::OnStatusLogChanged(const CEditText& log)
+{
+    std::lock_guard lock(m_mutex);
+    const std::string& text = log.GetText();
+    const bool appended = text.size() >= m_status.size() && text.compare(0, m_status.size(), m_status) == 0;
+    if (m_json && !text.empty()) {
+        // As for one instrument: applied in order, the events give the status text.
+        const std::size_t lineEnd = text.rfind("\r\n");
+        m_json->Status(appended ? "append" : "replace",
+                       appended ? text.substr(m_status.size())
+                                : text.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2));
+    }
+    if (text.empty() || m_printedUpTo > text.size()) {
+        m_printedUpTo = 0;
+    } else if (appended && m_lineReplaced && m_printedUpTo < m_status.size()) {
+        // A progress line is written over in place and the next message is appended right
+        // behind it, on the same line of the box; shown line by line it gets its own line.
+        m_lastLine = m_status.substr(m_printedUpTo);
+        m_console.StatusLine(m_target, m_lastLine);
+        m_printedUpTo = m_status.size();
+    }
+    m_lineReplaced = !appended;
+    m_status = text;
+    EchoFinishedLines();
+}
+
+void CFleetHost::EchoFinishedLines()
+{
+    // The log only grows at its end or rewrites its last line, so a line once ended with
+    // CR LF stays as printed; the line in progress is printed when it ends.
+    for (;;) {
+        const std::size_t end = m_status.find("\r\n", m_printedUpTo);
+        if (end == std::string::npos)
+            return;
+        m_lastLine = m_status.substr(m_printedUpTo, end - m_printedUpTo);
+        m_console.StatusLine(m_target, m_lastLine);
+        m_printedUpTo = end + 2;
+    }
+}
+
+void CFleetHost::Finish()
+{
+    if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
+        SendProgressEvent();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_printedUpTo < m_status.size())
+            m_console.StatusLine(m_target, m_status.substr(m_printedUpTo));
+        m_printedUpTo = m_status.size();
+    }
+    std::lock_guard lock(m_abortMutex);
+    m_abort.reset();
+}
+
+void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing)
+{
+    m_result = UpdateResult{};
+    m_result.outcome = outcome.outcome;
+    m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::None;
+    m_prompted = missing;
+    m_endMicros.store(NowMicros());
+}
+
+bool CFleetHost::PromptOkCancel(const std::string& text)
+{
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    if (!m_failure.empty()) {
+        m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
+        return false;
+    }
+    if (m_json)
+        m_json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
+    m_promptEnd = m_console.Prompt(text, m_prompted);
+    if (m_json)
+        m_json->Answer(PromptAnswerName(m_promptEnd));
+    // Ctrl+C at the prompt ends this run as interrupted, whenever the display gets to it.
+    if (m_promptEnd == PromptEnd::Interrupted)
+        Stop();
+    if (m_promptEnd != PromptEnd::None)
+        return false;
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    return true;
+}
+
+void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+{
+    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
+    if (IsResourceShortage(error)) {
+        m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
+        return;
+    }
+    m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
+}
+
+void CFleetHost::ReportError(const std::string& text)
+{
+    m_reported = text;
+    m_console.Error(m_target, PrintableText(text));
+}
+
+void CFleetHost::PostUpdateFinished(const UpdateResult& result)
+{
+    m_result = result;
+    m_endMicros.store(NowMicros());
+}
+
+void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
+{
+    m_bytesSent.fetch_add(bytes);
+    m_watch.OnRecordStreamWrite();
+}
+
+void CFleetHost::OnProgress(const UpdateProgress& progress)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_progress = progress;
+    }
+    if (!m_json)
+        return;
+    // A progress event at most five times a second per target, and at once when the volume,
+    // the section, the total or a wait begins or ends; the last one is sent by Finish, after
+    // the completion message.
+    if (progress.finished)
+        return;
+    const bool news = progress.NewStageSince(m_progressReported);
+    if (news || std::chrono::steady_clock::now() - m_lastProgressEvent >= std::chrono::milliseconds(200))
+        SendProgressEvent();
+}
+
+void CFleetHost::SendProgressEvent()
+{
+    const UpdateProgress shown = Progress();
+    m_lastProgressEvent = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(m_mutex);
+        m_progressReported = m_progress;
+    }
+    m_bytesReported = shown.bytes;
+    m_json->Progress(shown);
+}
+
+UpdateProgress CFleetHost::Progress() const
+{
+    std::lock_guard lock(m_mutex);
+    // The pre-check's count leaves out what a volume holds behind the last END.
+    UpdateProgress shown = m_progress;
+    if (m_options.totalBytes > 0 && !shown.finished)
+        shown.total = std::max(m_options.totalBytes, shown.bytes);
+    return shown;
+}
+
+std::string CFleetHost::Reason() const
+{
+    if (!m_failure.empty())
+        return m_failure;
+    return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
+}
+
+std::string CFleetHost::CurrentLine() const
+{
+    std::lock_guard lock(m_mutex);
+    // Between two lines, the one just ended stays on show until the next one begins.
+    return m_printedUpTo < m_status.size() ? m_status.substr(m_printedUpTo) : m_lastLine;
+}
+
+std::string CFleetHost::StatusText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_status;
+}
+
+double CFleetHost::Seconds() const
+{
+    const int64_t end = m_endMicros.load();
+    return static_cast<double>((end >= 0 ? end : NowMicros()) - m_startMicros.load()) / 1e6;
+}
+
+}  // namespace zorflash

@@ -1,0 +1,106 @@
+#include "cli/run/TargetAddress.h"
+
+#include "platform/DecimalText.h"
+#include "update/UpdateSettings.h"
+
+#include <cctype>
+
+namespace zorflash {
+
+namespace {
+// Digits only, all of the text: no blanks or signs on a command line.
+bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
+{
+    if (text.empty() || text.size() > 10 || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return false;
+    const DecimalPrefix read = ReadDecimalPrefix(text);
+    if (read.end != text.size())
+        return false;
+    value = static_cast<uint64_t>(read.value);
+    return value <= limit;
+}
+
+// Text an operator meant as an IPv6 address: bracketed, or hexadecimal groups with at
+// least two colons before any dot ("::1", "fe80::1", "::ffff:127.0.0.1"). A dotted
+// address followed by more than one colon ("127.0.0.1:80:90") is a mistyped port instead.
+bool LooksLikeIpv6(const std::string& text)
+{
+    if (!text.empty() && text[0] == '[')
+        return true;
+    const size_t firstColon = text.find(':');
+    if (firstColon == std::string::npos || text.find(':', firstColon + 1) == std::string::npos)
+        return false;
+    if (text.find('.') < firstColon)
+        return false;
+    for (const char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.')
+            return false;
+    return true;
+}
+
+// Why no instrument can have this address, or null when one can.
+const char* Unreachable(uint32_t address)
+{
+    if (address == 0)
+        return "0.0.0.0 is the unspecified address, which reaches this computer rather than an instrument";
+    if (address == 0xFFFFFFFFu)
+        return "255.255.255.255 is the broadcast address, not one instrument's";
+    if ((address >> 28) == 0xE)
+        return "224.0.0.0 to 239.255.255.255 are multicast addresses, not one instrument's";
+    return nullptr;
+}
+}  // namespace
+
+bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error)
+{
+    std::string host = text;
+    port = kDefaultPort;
+    if (LooksLikeIpv6(text)) {
+        error = "IPv6 is not supported by the instruments: give an IPv4 address A.B.C.D[:PORT], not '" + text + "'";
+        return false;
+    }
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
+        error = "more than one ':' in '" + text + "': give A.B.C.D or A.B.C.D:PORT";
+        return false;
+    }
+    if (colon != std::string::npos) {
+        host = text.substr(0, colon);
+        const std::string portText = text.substr(colon + 1);
+        if (portText.empty() || portText.find_first_not_of("0123456789") != std::string::npos) {
+            error = "the port must be a decimal number: '" + portText + "'";
+            return false;
+        }
+        uint64_t value = 0;
+        if (!ParseNumber(portText, 65535, value) || value == 0) {
+            error = "the port must be 1 to 65535, not " + portText;
+            return false;
+        }
+        port = static_cast<int32_t>(value);
+    }
+    uint32_t result = 0;
+    size_t start = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        const size_t dot = host.find('.', start);
+        if ((octet < 3) == (dot == std::string::npos)) {
+            error = "the address must be four numbers A.B.C.D: '" + host + "'";
+            return false;
+        }
+        const std::string part = host.substr(start, octet < 3 ? dot - start : std::string::npos);
+        uint64_t value = 0;
+        if (!ParseNumber(part, 255, value)) {
+            error = "each part of the address must be 0 to 255: '" + host + "'";
+            return false;
+        }
+        result = (result << 8) | static_cast<uint32_t>(value);
+        start = dot + 1;
+    }
+    if (const char* why = Unreachable(result)) {
+        error = std::string(why) + ": '" + host + "'";
+        return false;
+    }
+    address = result;
+    return true;
+}
+
+}  // namespace zorflash

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "cli/prompt/AnswerInput.h"
+#include "cli/prompt/PromptEnd.h"
+#include "cli/prompt/VolumeProblem.h"
+#include "platform/AbortSignal.h"
+#include "update/UpdateHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace zorflash {
+
+class CJsonEvents;
+class CLinkWatch;
+class COutputQueue;
+
+// The form, as the engine sees it, for a terminal or a script. Every change of the job's
+// log is rendered as it happens: to a terminal or a pipe as lines
+// (finished lines once each, and on a terminal the line in progress redrawn in place with
+// a progress bar fitted to the width), or with --json as one event per change. Every line
+// goes through the command's output queue: the worker never waits on the terminal or pipe.
+class CTerminalHost : public CUpdateHost {
+public:
+    struct Options {
+        bool quiet = false;
+        bool interactive = false;  // stdout is a terminal: rewrite the progress line in place
+        bool colour = false;       // failure lines red, success green (a terminal, NO_COLOR unset)
+        bool noPrompt = false;     // a disk prompt fails at once
+        uint64_t totalBytes = 0;   // the pre-check's exact record stream bytes, 0 when it has none
+        uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
+        uint32_t waitLimitMs = 0;  // --timeout given: it bounds every wait, 0 when not
+        CJsonEvents* json = nullptr;  // events instead of text on stdout
+        CLinkWatch* watch = nullptr;  // told of the link's bytes and of record stream writes
+        Language language = Language::English;
+    };
+
+    // How the last disk prompt ended, when it did not end with OK.
+    using PromptEnd = zorflash::PromptEnd;
+
+    CTerminalHost(const UpdateSettings& settings, const Options& options, COutputQueue& output, std::FILE* out,
+                  std::FILE* err);
+
+    const UpdateSettings& Settings() const override { return m_settings; }
+    Language StatusLanguage() const override { return m_options.language; }
+    void OnStatusLogChanged(const CEditText& log) override;
+    bool PromptOkCancel(const std::string& text) override;
+    void ReportError(const std::string& text) override;
+    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
+    void PostUpdateFinished(const UpdateResult& result) override;
+    void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnProgress(const UpdateProgress& progress) override;
+    CAbortSignal* GetAbortSignal() override { return &m_abort; }
+    CLinkObserver* GetLinkObserver() override;
+    uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
+    uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
+
+    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
+    // answers (yes | ...) would otherwise make it repeat without end.
+    static constexpr int kMaxPrompts = 100;
+
+    // Ends the echo: the line in progress is finished with a line end.
+    void Finish();
+
+    const std::string& StatusText() const { return m_status; }
+    bool Finished() const { return m_finished.load(); }
+    bool ReportedError() const { return m_reportedError; }
+    // The text of the last file or memory error reported (read after the worker has ended).
+    const std::string& Reported() const { return m_reported; }
+    PromptEnd LastPromptEnd() const { return m_promptEnd; }
+    const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
+    // The volume could not be opened for want of a resource (PromptEnd::ResourceShortage):
+    // the reason, with the system's text.
+    const std::string& Shortage() const { return m_shortage; }
+    // The outcome posted with the update-finished notification; read after the worker
+    // has been joined.
+    const UpdateResult& Result() const { return m_result; }
+    uint64_t BytesSent() const { return m_bytesSent.load(); }
+    double Seconds() const;
+    // Where the run stands as shown (read on the worker thread, or after it has ended):
+    // its seconds leave out the time the disk prompt waited.
+    UpdateProgress Progress() const;
+    // The last line of the status text before the run was interrupted (read after the
+    // worker has ended).
+    const std::string& StepAtInterruption() const { return m_step; }
+    CAbortSignal& Abort() { return m_abort; }
+
+private:
+    void LogChanged(const std::string& before);
+    void Echo(bool force);
+    void PrintFinished(const std::string& line, bool progress);
+    int Columns();
+    void NoteStep();
+    void SendProgressEvent();
+
+    void Out(std::string text);
+    void Err(std::string text);
+
+    UpdateSettings m_settings;
+    Options m_options;
+    COutputQueue& m_output;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    std::string m_status;  // the job's log as last told
+    CAbortSignal m_abort;
+    size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
+    bool m_lineShown = false;      // a line in progress is on the screen
+    std::vector<size_t> m_breaks;  // where an appended message continues a progress text
+    bool m_reportedError = false;
+    std::string m_reported;  // worker thread, read after it has ended
+    PromptEnd m_promptEnd = PromptEnd::None;
+    CVolumeProblem::Finding m_prompted;
+    std::string m_shortage;  // why the last volume could not be opened, when no disk can help
+    UpdateResult m_result;
+    int m_prompts = 0;
+    CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
+    std::string m_step;
+    std::atomic<bool> m_finished{false};
+    std::atomic<uint64_t> m_bytesSent{0};
+    uint64_t m_bytesReported = 0;
+    UpdateProgress m_progress;          // worker thread, read after it has ended
+    UpdateProgress m_progressReported;  // the last one sent as an event
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_lastDraw;
+    std::chrono::steady_clock::time_point m_lastProgressEvent;
+};
+
+}  // namespace zorflash
