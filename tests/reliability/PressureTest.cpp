@@ -92,18 +92,16 @@ TEST(Pressure, ThreadsRunningOutLeaveNoInstrumentHalfWritten)
         EXPECT_NE(line.find("verdict=OK"), std::string::npos) << line;
 }
 
-// Descriptors limited below what 40 targets at once need: the fleet lowers --parallel to
-// what the limit allows and says so, and every instrument completes. A single update whose
-// volume cannot be opened for want of a descriptor reports that, with the system's text,
-// and asks for no disk: no disk could help. Before, every target ended "prompt-unanswered"
-// after asking for disk 1.
-TEST(Pressure, DescriptorsRunningOutLowerTheFleetAndAskForNoDisk)
+// A single update whose volume cannot be opened for want of a descriptor reports that,
+// with the system's text, and asks for no disk: no disk could help. Before, every target
+// ended "prompt-unanswered" after asking for disk 1.
+TEST(Pressure, AVolumeLeftNoDescriptorIsNotAskedFor)
 {
     if (!Installed("/usr/bin/prlimit"))
         GTEST_SKIP() << "needs prlimit";
     TempDir dir;
     ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "400", dir / "fw1.R71"}));
-    SimServer sim(dir, {}, kTargets, "127.0.0.1-127.0.0." + std::to_string(kTargets) + ":0");
+    SimServer sim(dir, {});
     ASSERT_NE(sim.Port(), 0) << sim.Output();
 
     // The lowest limit the program starts with at all (the loader needs one descriptor
@@ -124,6 +122,18 @@ TEST(Pressure, DescriptorsRunningOutLowerTheFleetAndAskForNoDisk)
         EXPECT_EQ(one.Out().find("\"event\":\"prompt\""), std::string::npos) << one.Out();
     }
     ASSERT_TRUE(started) << "the program did not start under any limit up to 32";
+}
+
+// Descriptors limited below what 40 targets at once need: the fleet lowers --parallel to
+// what the limit allows and says so, asks for no disk, and every instrument completes.
+TEST(Pressure, DescriptorsRunningOutLowerTheFleetAndAskForNoDisk)
+{
+    if (!Installed("/usr/bin/prlimit"))
+        GTEST_SKIP() << "needs prlimit";
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "400", dir / "fw1.R71"}));
+    SimServer sim(dir, {}, kTargets, "127.0.0.1-127.0.0." + std::to_string(kTargets) + ":0");
+    ASSERT_NE(sim.Port(), 0) << sim.Output();
 
     Process fleet(FleetFlash({"/usr/bin/prlimit", "--nofile=20", kCli}, dir / "fw1.R71", sim.Port()));
     fleet.CloseInput();
