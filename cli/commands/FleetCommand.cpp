@@ -1,5 +1,6 @@
 #include "cli/commands/FleetCommand.h"
 
+#include "cli/run/ChangeSignal.h"
 #include "cli/run/ExitCodes.h"
 #include "cli/check/FileCheck.h"
 #include "cli/output/FleetConsole.h"
@@ -26,7 +27,6 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 namespace zorflash {
 
@@ -140,6 +140,11 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
             {"results", results}};
 }
 
+// The fleet's block is redrawn at most this often while its targets change, and this
+// often while they only wait.
+constexpr std::chrono::milliseconds kRedrawEvery{100};
+constexpr std::chrono::milliseconds kRedrawIdle{1000};
+
 // Descriptors a running target holds: its link (socket or device), the volume it reads
 // and its abort signal; a USB search opens one candidate device at a time beside them.
 constexpr std::size_t kDescriptorsPerTarget = 4;
@@ -239,6 +244,9 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     // The engine counts the volumes as it finds them; the pre-check's count is exact.
     const uint64_t total = check ? check->TotalBytes(0) : 0;
 
+    // The display wakes when a target ends or a signal comes, and redraws while lines and
+    // progress change; so the command ends as its last target does.
+    CChangeSignal changes;
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
         const FleetTarget& target = options.targets[i];
@@ -253,6 +261,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
         hostOptions.json = json.get();
         hostOptions.trace = traces[i]->IsOpen() ? traces[i].get() : nullptr;
+        hostOptions.changes = &changes;
         traces[i]->Heading(settings);
         hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, hostOptions));
     }
@@ -353,7 +362,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         // closes every link.
         std::optional<CConsoleInterrupt> interrupt;
         try {
-            interrupt.emplace(console.Abort());
+            interrupt.emplace(console.Abort(), [&changes] { changes.Notify(true); });
         } catch (const std::system_error& e) {
             say(std::string("cannot start the run: ") + e.what() + "; no instrument was contacted");
             return kExitUsage;
@@ -368,7 +377,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         }
         if (lanes < asked)
             say("--parallel lowered to " + std::to_string(lanes) + ": " + limitNote);
-        CFleetRunner runner(hosts.size(), lanes);
+        CFleetRunner runner(hosts.size(), lanes, &changes);
         bool stopped = false;
         const auto stopAll = [&] {
             stopped = true;
@@ -410,8 +419,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             say("only " + std::to_string(made) + " of " + std::to_string(lanes) + " targets can run at once: the "
                 "system has no more threads; the others wait for their turn");
 
-        // The display: ten times a second, the targets that ended scroll up as one line
-        // each and the running ones are redrawn.
+        // The display: the targets that ended scroll up as one line each at once, and the
+        // running ones are redrawn at most ten times a second while they change, once a
+        // second while they wait (their clocks run on), and again soon when the terminal
+        // or a prompt held the last draw back.
         std::vector<bool> reported(hosts.size(), false);
         std::vector<std::string> pending;
         try {
@@ -437,10 +448,13 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                         running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
                     }
                 }
-                if (console.Draw(pending, running))
+                const bool drawn = console.Draw(pending, running);
+                if (drawn)
                     pending.clear();
-                if (!last)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (!last) {
+                    const auto now = CChangeSignal::Clock::now();
+                    changes.Wait(now + kRedrawEvery, now + (drawn ? kRedrawIdle : kRedrawEvery));
+                }
             }
         } catch (const std::exception& e) {
             internalError = e.what();

@@ -1,6 +1,7 @@
 #include "cli/run/FleetHost.h"
 
 #include "cli/diagnose/FailureReason.h"
+#include "cli/run/ChangeSignal.h"
 #include "cli/output/PrintableText.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
@@ -87,6 +88,8 @@ void CFleetHost::OnStatusLogChanged(const CEditText& log)
     m_lineReplaced = !appended;
     m_status = text;
     EchoFinishedLines();
+    if (m_options.changes)
+        m_options.changes->Notify(false);
 }
 
 void CFleetHost::EchoFinishedLines()
@@ -181,6 +184,8 @@ void CFleetHost::OnProgress(const UpdateProgress& progress)
         std::lock_guard lock(m_mutex);
         m_progress = progress;
     }
+    if (m_options.changes)
+        m_options.changes->Notify(false);
     if (!m_json)
         return;
     // A progress event at most five times a second per target, and at once when the volume,

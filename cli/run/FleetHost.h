@@ -18,6 +18,8 @@
 
 namespace zorflash {
 
+class CChangeSignal;
+
 // One target of a fleet command, as its update job sees its form: the status log as last
 // told, the progress values, the prompt, the link as watched and the abort signal of this
 // target alone. The job calls it on its worker thread; the display thread reads the
@@ -30,6 +32,7 @@ public:
         uint32_t waitLimitMs = 0;      // --timeout given: it bounds every wait, 0 when not
         CJsonEvents* json = nullptr;   // the command's event stream; this target's events name it
         CLinkTrace* trace = nullptr;   // this target's own trace file
+        CChangeSignal* changes = nullptr;  // told of every new line and progress step
     };
 
     CFleetHost(std::string target, const UpdateSettings& settings, Language language, CFleetConsole& console,
@@ -89,7 +92,7 @@ public:
 
 private:
     void EchoFinishedLines();  // with m_mutex held
-    void SendProgressEvent();  // worker thread, or once it has ended
+    void SendProgressEvent();  // the target's lane: its run, then its Finish
 
     std::string m_target;
     UpdateSettings m_settings;
@@ -104,7 +107,9 @@ private:
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
     bool m_lineReplaced = false;     // the line in progress was written over in place
-    // Worker thread only, read after it has ended.
+    // Written on the target's lane; read by the display thread only once the runner's
+    // state for it reads Finished: that atomic store and load order the two (the lane
+    // itself goes on with the next target, so "after the thread ended" would be no reason).
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;
     PromptEnd m_notStartedBy = PromptEnd::None;
