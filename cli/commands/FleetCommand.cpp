@@ -180,7 +180,7 @@ std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
     return path;
 }
 
-int RunFleet(const FleetOptions& options, COutputQueue& output)
+int RunFleet(const FlashOptions& options, COutputQueue& output)
 {
     const auto commandStart = std::chrono::steady_clock::now();
     const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
@@ -199,8 +199,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     std::vector<std::unique_ptr<CLinkTrace>> traces;
     for (const FleetTarget& target : options.targets) {
         std::string error;
-        if (!options.statusFilePattern.empty()) {
-            statusFiles.emplace_back(FileForTarget(options.statusFilePattern, target));
+        if (!options.statusFile.empty()) {
+            statusFiles.emplace_back(FileForTarget(options.statusFile, target));
             if (!statusFiles.back().Check(keep, error)) {
                 say("cannot use " + PrintableText(statusFiles.back().Path()) + " as the status file: " +
                     PrintableText(error));
@@ -208,8 +208,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             }
         }
         traces.push_back(std::make_unique<CLinkTrace>());
-        const std::string tracePath = FileForTarget(options.tracePattern, target);
-        if (!options.tracePattern.empty() &&
+        const std::string tracePath = FileForTarget(options.traceFile, target);
+        if (!options.traceFile.empty() &&
             !traces.back()->Open(tracePath, options.traceAll, keep, output, error)) {
             say("cannot write the trace file " + PrintableText(tracePath) + ": " + PrintableText(error));
             return kExitUsage;
@@ -250,11 +250,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
         const FleetTarget& target = options.targets[i];
-        UpdateSettings settings = options.settings;
-        settings.useUsb = target.kind == FleetTarget::Kind::Usb ? 1 : 0;
-        settings.ipAddress = target.address;
-        settings.port = target.port;
-        settings.usbDeviceNumber = target.usbNumber;
+        const UpdateSettings settings = options.SettingsFor(target);
         CFleetHost::Options hostOptions;
         hostOptions.totalBytes = total;
         hostOptions.timeoutMs = options.timeoutMs;

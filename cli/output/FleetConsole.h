@@ -25,9 +25,6 @@ class COutputQueue;
 // or pipe: the text goes to the command's output queue.
 class CFleetConsole {
 public:
-    // As for one instrument: a run that keeps asking ends, and so does a line no person types.
-    static constexpr int kMaxPrompts = 100;
-
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
         bool quiet = false;        // errors and prompts only
@@ -84,7 +81,6 @@ private:
     std::set<std::string> m_notes;
     // Touched only inside AskOperator, which the shared prompt calls with its terminal
     // mutex held: one question at a time, from whichever target's thread asks it.
-    int m_prompts = 0;         // questions asked so far
     CAnswerInput m_answers;
     CProgressBlock m_block;
     CAbortSignal m_abort;

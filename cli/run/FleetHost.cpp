@@ -108,8 +108,8 @@ void CFleetHost::EchoFinishedLines()
 
 void CFleetHost::Finish()
 {
-    if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
-        SendProgressEvent();
+    if (m_json)
+        m_json->ProgressEnd(ToldProgress(), Progress());
     {
         std::lock_guard lock(m_mutex);
         if (m_printedUpTo < m_status.size())
@@ -186,28 +186,14 @@ void CFleetHost::OnProgress(const UpdateProgress& progress)
     }
     if (m_options.changes)
         m_options.changes->Notify(false);
-    if (!m_json)
-        return;
-    // A progress event at most five times a second per target, and at once when the volume,
-    // the section, the total or a wait begins or ends; the last one is sent by Finish, after
-    // the completion message.
-    if (progress.finished)
-        return;
-    const bool news = progress.NewStageSince(m_progressReported);
-    if (news || std::chrono::steady_clock::now() - m_lastProgressEvent >= std::chrono::milliseconds(200))
-        SendProgressEvent();
+    if (m_json)
+        m_json->ProgressTold(progress, Progress());
 }
 
-void CFleetHost::SendProgressEvent()
+UpdateProgress CFleetHost::ToldProgress() const
 {
-    const UpdateProgress shown = Progress();
-    m_lastProgressEvent = std::chrono::steady_clock::now();
-    {
-        std::lock_guard lock(m_mutex);
-        m_progressReported = m_progress;
-    }
-    m_bytesReported = shown.bytes;
-    m_json->Progress(shown);
+    std::lock_guard lock(m_mutex);
+    return m_progress;
 }
 
 UpdateProgress CFleetHost::Progress() const

@@ -92,7 +92,7 @@ public:
 
 private:
     void EchoFinishedLines();  // with m_mutex held
-    void SendProgressEvent();  // the target's lane: its run, then its Finish
+    UpdateProgress ToldProgress() const;
 
     std::string m_target;
     UpdateSettings m_settings;
@@ -116,9 +116,6 @@ private:
     CVolumeProblem::Finding m_prompted;
     std::string m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
-    uint64_t m_bytesReported = 0;
-    UpdateProgress m_progressReported;  // the last one sent as an event
-    std::chrono::steady_clock::time_point m_lastProgressEvent{};
     UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
     std::mutex m_abortMutex;    // Stop() comes from the display thread
     std::unique_ptr<CAbortSignal> m_abort;

@@ -59,10 +59,6 @@ public:
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
     uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
 
-    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
-    // answers (yes | ...) would otherwise make it repeat without end.
-    static constexpr int kMaxPrompts = 100;
-
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
 
@@ -95,7 +91,6 @@ private:
     void PrintFinished(const std::string& line, bool progress);
     int Columns();
     void NoteStep();
-    void SendProgressEvent();
 
     void Out(std::string text);
     void Err(std::string text);
@@ -116,17 +111,13 @@ private:
     CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
-    int m_prompts = 0;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
     std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
-    uint64_t m_bytesReported = 0;
-    UpdateProgress m_progress;          // worker thread, read after it has ended
-    UpdateProgress m_progressReported;  // the last one sent as an event
+    UpdateProgress m_progress;          // worker thread, read after it has been joined
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
-    std::chrono::steady_clock::time_point m_lastProgressEvent;
 };
 
 }  // namespace zorflash
