@@ -413,10 +413,11 @@ int main(int argc, char** argv)
         ->required();
     flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
     flash->add_option("--tcp", flashArgs.tcpTargets,
-                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
+                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default), or a range "
+                      "A.B.C.D-E.F.G.H[:PORT[-PORT]]; repeatable");
     flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
-    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
+    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT], a range as --tcp, or usb:N; # comments");
     flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
