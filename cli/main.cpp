@@ -1,6 +1,6 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/check/FileCheck.h"
 #include "cli/commands/FleetCommand.h"
 #include "cli/commands/FlashCommand.h"
