@@ -7,7 +7,7 @@
 #include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/run/TargetList.h"
 #include "platform/AbortSignal.h"
 #include "platform/Console.h"
