@@ -9,7 +9,7 @@
 // Input: the texts, split by FuzzedDataProvider.
 
 #include "FuzzCheck.h"
-#include "cli/JsonEvents.h"
+#include "cli/output/JsonEvents.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <nlohmann/json.hpp>

@@ -5,8 +5,8 @@
 // Input: the text of the option.
 
 #include "FuzzCheck.h"
-#include "cli/TargetAddress.h"
-#include "cli/TargetList.h"
+#include "cli/run/TargetAddress.h"
+#include "cli/run/TargetList.h"
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,7 @@
 // Input: the file's contents.
 
 #include "FuzzCheck.h"
-#include "cli/TargetList.h"
+#include "cli/run/TargetList.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -10,8 +10,8 @@
 
 #include "SimulatorFixture.h"
 
-#include "cli/FleetCommand.h"
-#include "cli/OutputQueue.h"
+#include "cli/commands/FleetCommand.h"
+#include "cli/output/OutputQueue.h"
 #include "update/UpdateSettings.h"
 
 #include <nlohmann/json.hpp>

@@ -1,14 +1,14 @@
 #include "UpdateFileBuilder.h"
 
 #include "update/DisplayWidth.h"
-#include "cli/FileCheck.h"
-#include "cli/JsonEvents.h"
-#include "cli/LinkTrace.h"
-#include "cli/PrintableText.h"
+#include "cli/check/FileCheck.h"
+#include "cli/output/JsonEvents.h"
+#include "cli/diagnose/LinkTrace.h"
+#include "cli/output/PrintableText.h"
 #include "update/ProgressLine.h"
-#include "cli/TargetAddress.h"
-#include "cli/OutputQueue.h"
-#include "cli/TerminalHost.h"
+#include "cli/run/TargetAddress.h"
+#include "cli/output/OutputQueue.h"
+#include "cli/run/TerminalHost.h"
 #include "update/StatusLog.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "cli/FleetRunner.h"
+#include "cli/run/FleetRunner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "cli/JsonEvents.h"
-#include "cli/OutputQueue.h"
+#include "cli/output/JsonEvents.h"
+#include "cli/output/OutputQueue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/ProgressBlock.h"
+#include "cli/output/ProgressBlock.h"
 
 #include "ScreenModel.h"
 

@@ -1,4 +1,4 @@
-#include "cli/SharedPrompt.h"
+#include "cli/prompt/SharedPrompt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/SummaryTable.h"
+#include "cli/output/SummaryTable.h"
 
 #include <gtest/gtest.h>
 

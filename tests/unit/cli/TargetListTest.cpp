@@ -1,4 +1,4 @@
-#include "cli/TargetList.h"
+#include "cli/run/TargetList.h"
 
 #include "UpdateFileBuilder.h"
 
