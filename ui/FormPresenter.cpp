@@ -6,6 +6,7 @@
 #include "platform/MemoryException.h"
 #include "platform/PathText.h"
 #include "platform/StringResource.h"
+#include "present/OutcomeTable.h"
 #include "ui/FailureDetail.h"
 #include "ui/FileFilter.h"
 #include "ui/FileNote.h"
@@ -222,7 +223,10 @@ std::vector<std::string> CFormPresenter::FailureStory() const
 {
     if (m_lastResult.Completed())
         return {};
-    return {FailureDetail(m_lastResult, m_linkWatch.Get(), m_runSettings, m_runLanguage)};
+    const OutcomeRow& row = COutcomeTable::Of(m_lastResult.outcome);
+    return {FailureDetail(m_lastResult, m_linkWatch.Get(), m_runSettings, m_runLanguage),
+            COutcomeTable::LeftIncomplete(m_lastResult) ? COutcomeTable::IncompleteNote(m_runLanguage) : "",
+            row.NextStep(m_runLanguage)};
 }
 
 void CFormPresenter::ShowProgressNow()

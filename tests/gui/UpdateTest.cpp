@@ -6,6 +6,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/ProgressDisplay.h"
+#include "present/OutcomeTable.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -246,8 +247,9 @@ private slots:
         // The status text says only that the target could not be opened; the status bar
         // and its tool tip say why.
         const QString reason = QString("Target 127.0.0.1:%1: Connection refused.").arg(port);
-        QCOMPARE(Progress(), "Update failed. " + reason + " 0%");
-        QCOMPARE(Frame()->GetProgressDisplay()->ToolTip(), "Update failed.\n" + reason);
+        const QString step = COutcomeTable::Of(UpdateOutcome::TargetNotOpened).NextStep(Language::English);
+        QCOMPARE(Progress(), "Update failed. " + reason + " " + step + " 0%");
+        QCOMPARE(Frame()->GetProgressDisplay()->ToolTip(), "Update failed.\n" + reason + "\n" + step);
     }
 
 private:

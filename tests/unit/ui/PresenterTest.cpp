@@ -7,6 +7,7 @@
 #include "StatusTexts.h"
 #include "UpdateFileBuilder.h"
 
+#include "present/OutcomeTable.h"
 #include "ui/FramePresenter.h"
 #include "ui/ZorflashDoc.h"
 
@@ -151,8 +152,9 @@ TEST_F(PresenterTest, StatusBarJudgesTheChosenFileAtOnce)
               "firmwar1.R71 を開きます（firmware.R71 ではありません）。");
 }
 
-// A failed update's status bar says why, from what the link said, in the line and in its
-// tool tip; a new file then clears it.
+// A failed update's status bar says why, from what the link said, and what to do next, in
+// the line and in its tool tip; once records went out, that the instrument holds an
+// incomplete update. A new file then clears it.
 TEST_F(PresenterTest, FailureReasonReachesTheStatusBarUntilANewFileIsChosen)
 {
     int port = 0;
@@ -166,8 +168,21 @@ TEST_F(PresenterTest, FailureReasonReachesTheStatusBarUntilANewFileIsChosen)
     ASSERT_TRUE(form.WaitUntilIdle());
     EXPECT_EQ(form.presenter.LastResult().outcome, UpdateOutcome::TargetNotOpened);
     const std::string reason = "Target 127.0.0.1:" + std::to_string(port) + ": Connection refused.";
-    EXPECT_EQ(form.progress.figuresText, "Update failed. " + reason);
-    EXPECT_EQ(form.progress.toolTip, "Update failed.\n" + reason);
+    const std::string step = COutcomeTable::Of(UpdateOutcome::TargetNotOpened).NextStep(Language::English);
+    EXPECT_EQ(form.progress.figuresText, "Update failed. " + reason + " " + step);
+    EXPECT_EQ(form.progress.toolTip, "Update failed.\n" + reason + "\n" + step);
+
+    FakeInstrument dropping(4, FakeInstrument::Fault::Close);  // gone instead of acknowledging START
+    PrepareUpdate(file, dropping.Port());
+    form.presenter.OnStart();
+    ASSERT_TRUE(form.WaitUntilIdle());
+    EXPECT_EQ(form.presenter.LastResult().outcome, UpdateOutcome::CommunicationError);
+    const std::string& told = form.progress.toolTip;
+    EXPECT_EQ(told.rfind("Update failed.\nThe link failed: ", 0), 0u) << told;
+    EXPECT_NE(told.find(std::string("\n") + COutcomeTable::IncompleteNote(Language::English) + "\n" +
+                        COutcomeTable::Of(UpdateOutcome::CommunicationError).NextStep(Language::English)),
+              std::string::npos)
+        << told;
     form.presenter.OnFileChosen(file);
     EXPECT_EQ(form.progress.figuresText, "Ready");
     EXPECT_TRUE(form.progress.toolTip.empty());
