@@ -40,7 +40,7 @@ public:
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_language; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void ReportError(const std::string& text) override;
@@ -106,7 +106,6 @@ private:
     std::string m_status;
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
-    bool m_lineReplaced = false;     // the line in progress was written over in place
     // Written on the target's lane; read by the display thread only once the runner's
     // state for it reads Finished: that atomic store and load order the two (the lane
     // itself goes on with the next target, so "after the thread ended" would be no reason).
