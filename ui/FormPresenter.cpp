@@ -283,7 +283,9 @@ void CFormPresenter::Shutdown(const std::function<void()>& serveWindowThread)
 
 // ---- the status box, as the update host ----
 
-void CFormPresenter::OnStatusLogChanged(const CEditText& log)
+// The status box shows the whole text and its caret, as the edit control did: what
+// changed matters to line-by-line renderings only.
+void CFormPresenter::OnStatusLogChanged(const CEditText& log, const LogChange& /*change*/)
 {
     if (OnWindowThread()) {
         ShowStatusLog(log.GetText(), log.GetSelEnd());

@@ -88,7 +88,7 @@ public:
     // the window thread, which then shows the log at once)
     const UpdateSettings& Settings() const override { return m_runSettings; }
     Language StatusLanguage() const override { return m_runLanguage; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;

@@ -328,7 +328,7 @@ private slots:
     {
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
-        View()->Presenter().OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log, LogChange{});
         QApplication::clipboard()->setText("untouched");
         auto* status = Form<QPlainTextEdit>(1005);
         QCOMPARE(MenuOf(status->viewport(), "Select All"), QStringList({"Copy (off)", "Select All"}));

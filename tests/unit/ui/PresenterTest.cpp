@@ -248,7 +248,7 @@ TEST_F(PresenterTest, StatusLogChangesMergeAndRedrawAtMostEveryInterval)
     auto fromWorker = [&](const std::string& text) {
         log.SetText(text);
         log.SetSel(log.GetTextLength(), log.GetTextLength());
-        std::thread([&] { form.presenter.OnStatusLogChanged(log); }).join();
+        std::thread([&] { form.presenter.OnStatusLogChanged(log, LogChange{}); }).join();
     };
     fromWorker("a\r\n");
     fromWorker("a\r\nb");
