@@ -50,6 +50,18 @@ forbid_cli check 'commands|run|diagnose'
 forbid_cli diagnose 'commands|run|check'
 forbid_cli output 'commands|run|check|diagnose'
 forbid_cli prompt 'commands|run|check|diagnose|output'
+# Each system's back end (posix/, win32/ in platform/ and usb/) is seen only from the
+# layer it belongs to and from the views of its own system; the two never meet.
+forbid platform/posix 'platform/win32|usb/win32)/'
+forbid platform/win32 'platform/posix|usb/posix)/'
+forbid usb/posix '(platform|usb)/win32)/'
+forbid usb/win32 '(platform|usb)/posix)/'
+for dir in link update present ui app win32 cli sim resources; do
+    [ -d "$dir" ] && forbid "$dir" '(platform|usb)/posix)/'
+done
+for dir in link update present ui app cli sim resources; do
+    [ -d "$dir" ] && forbid "$dir" '(platform|usb)/win32)/'
+done
 for dir in update link usb platform resources present ui cli sim; do
     forbid "$dir" 'Q[A-Za-z]*>|Qt[A-Za-z]*/)'
 done
