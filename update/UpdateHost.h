@@ -1,6 +1,8 @@
 #pragma once
 
 #include "resources/strings/Language.h"
+#include "update/LogChange.h"
+#include "update/SendLabel.h"
 #include "update/UpdateProgress.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateResult.h"
@@ -29,9 +31,9 @@ public:
     // The language of the run's status text and prompts.
     virtual Language StatusLanguage() const = 0;
 
-    // The job's status log changed (text and caret). The log belongs to the job; a front
-    // end that keeps the text must copy it here. Must not block.
-    virtual void OnStatusLogChanged(const CEditText& log) = 0;
+    // The job's status log changed (text and caret), and how. The log belongs to the job;
+    // a front end that keeps the text must copy it here. Must not block.
+    virtual void OnStatusLogChanged(const CEditText& log, const LogChange& change) = 0;
 
     // OK/Cancel question with the information icon and no caption (the disk prompt).
     // True for OK. Waits for the operator.
@@ -50,6 +52,9 @@ public:
     // log is final by now. Must not wait.
     virtual void PostUpdateFinished(const UpdateResult& result) = 0;
 
+    // What the next write of the run carries, just before it goes out (every write: the
+    // handshake's too). Must not block.
+    virtual void OnSend(const SendLabel& label) { (void)label; }
     // Values for progress displays, never text: called after every successful write of the
     // record stream (records, blocks and END bytes) with that write's size. Must not block.
     virtual void OnRecordStreamWrite(uint32_t bytes) { (void)bytes; }

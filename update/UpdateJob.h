@@ -2,6 +2,7 @@
 
 #include "resources/strings/Language.h"
 #include "update/RomKind.h"
+#include "update/SendLabel.h"
 #include "update/StatusLog.h"
 #include "update/UpdateProgress.h"
 #include "update/UpdateResult.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -33,25 +35,27 @@ public:
     const CStatusLog& Log() const { return m_log; }
 
 private:
-    // What a step of the run asks next: go on, or end with this outcome.
-    static constexpr UpdateOutcome kGoOn = UpdateOutcome::Completed;
+    // What a step of the run asks next: nothing to go on, or the outcome to end with.
+    using Ended = std::optional<UpdateOutcome>;
 
     UpdateOutcome RunSteps(uint8_t* block);
-    UpdateOutcome OpenFile(RomKind& kind);
-    UpdateOutcome OpenTarget();
-    UpdateOutcome Handshake();
-    UpdateOutcome SendHeader();
+    Ended OpenFile(RomKind& kind);
+    Ended OpenTarget();
+    Ended Handshake();
+    Ended SendHeader();
     UpdateOutcome SendRecordSections(uint8_t* block, RomKind kind);
-    UpdateOutcome SendSection(uint8_t* block, RomKind kind);
-    UpdateOutcome FlushBlock(uint8_t* block, uint32_t& fill);
-    UpdateOutcome AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
-    UpdateOutcome OpenNextVolume(RomKind kind);
+    Ended SendSection(uint8_t* block, RomKind kind);
+    Ended FlushBlock(uint8_t* block, uint32_t& fill);
+    Ended AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
+    Ended OpenNextVolume(RomKind kind);
 
     // Sends data and expects one reply byte: a failed transfer is a communication error,
     // another reply is wrongReply.
-    UpdateOutcome Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
+    Ended Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
                            unsigned wrongReplyMessage);
-    bool SendBytes(const uint8_t* data, uint32_t length, bool recordStream);
+    bool SendBytes(const uint8_t* data, const SendLabel& label, bool recordStream);
+    bool SendCommand(const char* command, UpdateStep step);
+    SendLabel Label(UpdateStep step, uint64_t first, uint64_t last, uint32_t bytes) const;
     bool VolumeChanged();  // the open volume is no longer the file that was opened
     bool ReceiveBytes(uint8_t* buffer, uint32_t length);
     bool ReceiveAck();
@@ -63,7 +67,8 @@ private:
     auto Waiting(Wait wait);
 
     void AppendMessage(unsigned id);
-    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the message after CR LF
+    UpdateOutcome End(UpdateOutcome outcome, unsigned id);   // the run's last message
+    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the run's last message, after CR LF
 
     CUpdateHost& m_host;
     const UpdateSettings& m_settings;
@@ -78,6 +83,7 @@ private:
     std::string m_progressFormat;  // loaded once per run; each block only formats its number
     uint32_t m_timeout = 0;
     uint64_t m_blockRecords = 0;  // records in the block buffer, counted as written once it goes out
+    uint64_t m_blockFirst = 0;    // the section's number of the block's first record
 };
 
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #include "cli/run/FleetHost.h"
 
 #include "cli/diagnose/FailureReason.h"
+#include "cli/run/ChangeSignal.h"
 #include "cli/output/PrintableText.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
@@ -63,30 +64,25 @@ void CFleetHost::EndNotStarted(PromptEnd answer)
     m_endMicros.store(m_startMicros.load());
 }
 
-void CFleetHost::OnStatusLogChanged(const CEditText& log)
+void CFleetHost::OnStatusLogChanged(const CEditText& log, const LogChange& change)
 {
     std::lock_guard lock(m_mutex);
     const std::string& text = log.GetText();
-    const bool appended = text.size() >= m_status.size() && text.compare(0, m_status.size(), m_status) == 0;
-    if (m_json && !text.empty()) {
-        // As for one instrument: applied in order, the events give the status text.
-        const std::size_t lineEnd = text.rfind("\r\n");
-        m_json->Status(appended ? "append" : "replace",
-                       appended ? text.substr(m_status.size())
-                                : text.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2));
-    }
-    if (text.empty() || m_printedUpTo > text.size()) {
+    const bool appended = change.kind == LogChange::Kind::Appended;
+    // As for one instrument: applied in order, the events give the status text.
+    if (m_json && change.kind != LogChange::Kind::Cleared)
+        m_json->Status(appended ? "append" : "replace", change.text);
+    if (change.kind == LogChange::Kind::Cleared || m_printedUpTo > text.size()) {
         m_printedUpTo = 0;
-    } else if (appended && m_lineReplaced && m_printedUpTo < m_status.size()) {
-        // A progress line is written over in place and the next message is appended right
-        // behind it, on the same line of the box; shown line by line it gets its own line.
+    } else if (change.gluedToProgress && m_printedUpTo < m_status.size()) {
         m_lastLine = m_status.substr(m_printedUpTo);
         m_console.StatusLine(m_target, m_lastLine);
         m_printedUpTo = m_status.size();
     }
-    m_lineReplaced = !appended;
     m_status = text;
     EchoFinishedLines();
+    if (m_options.changes)
+        m_options.changes->Notify(false);
 }
 
 void CFleetHost::EchoFinishedLines()
@@ -105,8 +101,8 @@ void CFleetHost::EchoFinishedLines()
 
 void CFleetHost::Finish()
 {
-    if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
-        SendProgressEvent();
+    if (m_json)
+        m_json->ProgressEnd(ToldProgress(), Progress());
     {
         std::lock_guard lock(m_mutex);
         if (m_printedUpTo < m_status.size())
@@ -169,6 +165,11 @@ void CFleetHost::PostUpdateFinished(const UpdateResult& result)
     m_endMicros.store(NowMicros());
 }
 
+void CFleetHost::OnSend(const SendLabel& label)
+{
+    m_watch.OnSend(label);
+}
+
 void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
@@ -181,28 +182,16 @@ void CFleetHost::OnProgress(const UpdateProgress& progress)
         std::lock_guard lock(m_mutex);
         m_progress = progress;
     }
-    if (!m_json)
-        return;
-    // A progress event at most five times a second per target, and at once when the volume,
-    // the section, the total or a wait begins or ends; the last one is sent by Finish, after
-    // the completion message.
-    if (progress.finished)
-        return;
-    const bool news = progress.NewStageSince(m_progressReported);
-    if (news || std::chrono::steady_clock::now() - m_lastProgressEvent >= std::chrono::milliseconds(200))
-        SendProgressEvent();
+    if (m_options.changes)
+        m_options.changes->Notify(false);
+    if (m_json)
+        m_json->ProgressTold(progress, Progress());
 }
 
-void CFleetHost::SendProgressEvent()
+UpdateProgress CFleetHost::ToldProgress() const
 {
-    const UpdateProgress shown = Progress();
-    m_lastProgressEvent = std::chrono::steady_clock::now();
-    {
-        std::lock_guard lock(m_mutex);
-        m_progressReported = m_progress;
-    }
-    m_bytesReported = shown.bytes;
-    m_json->Progress(shown);
+    std::lock_guard lock(m_mutex);
+    return m_progress;
 }
 
 UpdateProgress CFleetHost::Progress() const

@@ -9,9 +9,7 @@
 #include "platform/Console.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
-#include "platform/StringResource.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateProtocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,31 +18,18 @@
 namespace zorflash {
 
 namespace {
-constexpr const char* kRed = "\033[31m";
-constexpr const char* kGreen = "\033[32m";
 constexpr const char* kPlain = "\033[0m";
 // What goes to stdout: a redraw of the line in progress is skipped while the last one waits.
 const std::string kScreen = "screen";
 
-bool EndsWithLineEnd(const std::string& text)
+const char* Escape(OutcomeColour colour)
 {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
-}
-
-// The colour of a finished status line: the engine's failure messages red, its
-// completion green, everything else as the terminal has it.
-const char* ColourOf(const std::string& line, Language language)
-{
-    if (line.empty())
-        return nullptr;
-    if (line == WithoutLineEnds(LoadStringResource(IDS_TRANSFER_COMPLETED, language)))
-        return kGreen;
-    for (unsigned id : {IDS_CANNOT_OPEN_TARGET, IDS_INVALID_ROM_TYPE, IDS_SETUP_FAILURE, IDS_NO_MORVENAL,
-                        IDS_HEADER_SIZE_FAILURE, IDS_INCORRECT_INPUT_FILE, IDS_HEADER_TRANSFER_ERROR,
-                        IDS_NO_END_RECORD, IDS_INCORRECT_CHECKSUM, IDS_ABORTED_BY_INSTRUCTION,
-                        IDS_COMMUNICATION_ERROR})
-        if (line == WithoutLineEnds(LoadStringResource(id, language)))
-            return kRed;
+    switch (colour) {
+    case OutcomeColour::Green: return "\033[32m";
+    case OutcomeColour::Red: return "\033[31m";
+    case OutcomeColour::Yellow: return "\033[33m";
+    case OutcomeColour::None: break;
+    }
     return nullptr;
 }
 }  // namespace
@@ -89,56 +74,44 @@ UpdateProgress CTerminalHost::Progress() const
     return shown;
 }
 
-void CTerminalHost::NoteStep()
+void CTerminalHost::NoteStep(const std::string& changed)
 {
     // Only while the run goes on: what the engine writes after an interruption is the
     // failure it sees, not the step the operator stopped.
     if (m_abort.IsTriggered())
         return;
-    const std::string& text = m_status;
-    size_t end = text.size();
-    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
-        --end;
-    const size_t start = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    const size_t end = changed.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return;
+    const size_t start = changed.rfind("\r\n", end);
     const size_t from = start == std::string::npos ? 0 : start + 2;
-    if (end > from)
-        m_step = text.substr(from, end - from);
+    m_step = changed.substr(from, end + 1 - from);
 }
 
-void CTerminalHost::OnStatusLogChanged(const CEditText& log)
+void CTerminalHost::OnStatusLogChanged(const CEditText& log, const LogChange& change)
 {
-    const std::string before = m_status;
+    const size_t before = m_status.size();
     m_status = log.GetText();
-    if (m_status.empty()) {
+    if (change.kind == LogChange::Kind::Cleared) {
         // An emptied log is a new run.
         m_echoedUpTo = 0;
         m_breaks.clear();
-        NoteStep();
+        m_endingLine = std::string::npos;
         Echo(true);
         return;
     }
-    LogChanged(before);
-}
-
-void CTerminalHost::LogChanged(const std::string& before)
-{
     // The log only ever grows at its end or rewrites its last line (the progress text), so
-    // what was printed as finished lines stays true, and the change is told by the texts.
-    const std::string& after = m_status;
-    const bool append = after.size() >= before.size() && after.compare(0, before.size(), before) == 0;
-    const bool progressShown = !before.empty() && !EndsWithLineEnd(before);  // only progress texts lack one
-    std::string change;
-    if (append) {
-        change = after.substr(before.size());
-        if (progressShown && change.rfind("\r\n", 0) != 0)
-            m_breaks.push_back(before.size());  // a message glued to the progress text
-    } else {
-        const size_t lineEnd = after.rfind("\r\n");
-        change = after.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2);
+    // what was printed as finished lines stays true.
+    const bool append = change.kind == LogChange::Kind::Appended;
+    if (append && change.gluedToProgress)
+        m_breaks.push_back(before);
+    if (change.ends) {
+        m_endingLine = before + std::min(change.text.size(), change.text.find_first_not_of("\r\n"));
+        m_endingColour = COutcomeTable::Of(*change.ends).colour;
     }
     if (m_options.json)
-        m_options.json->Status(append ? "append" : "replace", change);
-    NoteStep();
+        m_options.json->Status(append ? "append" : "replace", change.text);
+    NoteStep(change.text);
     Echo(false);
 }
 
@@ -154,12 +127,12 @@ int CTerminalHost::Columns()
     return value > 0 ? value : 80;
 }
 
-void CTerminalHost::PrintFinished(const std::string& line, bool progress)
+void CTerminalHost::PrintFinished(const std::string& line, bool progress, bool ending)
 {
     std::string shown = line;
     if (progress && m_options.interactive && Progress().total > 0)
         shown = CProgressLine::Fit(line, Progress(), Columns());
-    const char* colour = m_options.colour ? ColourOf(line, m_options.language) : nullptr;
+    const char* colour = m_options.colour && ending && !line.empty() ? Escape(m_endingColour) : nullptr;
     Out(colour ? colour + shown + kPlain + "\n" : shown + "\n");
 }
 
@@ -186,7 +159,7 @@ void CTerminalHost::Echo(bool force)
             for (size_t b : m_breaks)
                 if (b > pos && b < end)
                     end = b;
-            PrintFinished(text.substr(pos, end - pos), progress);
+            PrintFinished(text.substr(pos, end - pos), progress, pos == m_endingLine);
             progress = false;
             pos = text.compare(end, 2, "\r\n") == 0 ? end + 2 : end;
         }
@@ -216,8 +189,8 @@ void CTerminalHost::Echo(bool force)
 
 void CTerminalHost::Finish()
 {
-    if (m_options.json && (m_progress.bytes != m_bytesReported || m_progress.finished != m_progressReported.finished))
-        SendProgressEvent();
+    if (m_options.json)
+        m_options.json->ProgressEnd(m_progress, Progress());
     if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status;
@@ -225,7 +198,7 @@ void CTerminalHost::Finish()
     if (m_options.interactive && m_lineShown)
         Out("\r\033[K");
     if (!rest.empty())
-        PrintFinished(rest, m_lineShown);
+        PrintFinished(rest, m_lineShown, m_echoedUpTo == m_endingLine);
     m_echoedUpTo = text.size();
     m_lineShown = false;
 }
@@ -249,44 +222,20 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         Out("\r\033[K");
         m_lineShown = false;
     }
-    for (;;) {
-        if (++m_prompts > kMaxPrompts) {
-            Err("zorflash-cli: no answer found the file after " + std::to_string(kMaxPrompts) +
-                " prompts; cancelled\n");
-            m_promptEnd = PromptEnd::OperatorCancelled;
-            return false;
-        }
-        Err(text + " (looking for " + PrintableText(m_prompted.path) + ": " +
-            (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ") [OK: Enter/ok/y, Cancel: c/cancel] ");
-        std::string answer;
-        const bool answered = m_answers.ReadLine(answer, m_abort);
-        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
-        // line ended here, or the next line of stderr would continue the question.
-        if (!answered || !IsTerminal(stdin))
-            Err("\n");
-        if (!answered) {
-            // Nobody there (end of input), the run being interrupted, or a line no person
-            // would type, which counts as the operator's Cancel.
-            m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted
-                          : m_answers.Ended()        ? PromptEnd::EndOfInput
-                                                : PromptEnd::OperatorCancelled;
-            if (m_options.json)
-                m_options.json->Answer(PromptAnswerName(m_promptEnd));
-            return false;
-        }
-        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
-            if (m_options.json)
-                m_options.json->Answer("ok");
-            m_prompted = CVolumeProblem::Asked(m_settings);
-            return true;
-        }
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            m_promptEnd = PromptEnd::OperatorCancelled;
-            if (m_options.json)
-                m_options.json->Answer("cancel");
-            return false;
-        }
+    const auto err = [this](const std::string& text) { Err(text); };
+    const std::string question = text + " (looking for " + PrintableText(m_prompted.path) + ": " +
+                                 (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ")";
+    const PromptEnd end = m_answers.Ask(question, m_abort, err, err,
+                                        "zorflash-cli: no answer found the file after " +
+                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+    if (m_options.json)
+        m_options.json->Answer(PromptAnswerName(end));
+    if (end != PromptEnd::None) {
+        m_promptEnd = end;
+        return false;
     }
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    return true;
 }
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
@@ -312,6 +261,12 @@ void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
     m_finished.store(true);
 }
 
+void CTerminalHost::OnSend(const SendLabel& label)
+{
+    if (m_options.watch)
+        m_options.watch->OnSend(label);
+}
+
 void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
@@ -323,27 +278,11 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
 {
     m_progress = progress;
     if (m_options.json) {
-        // A progress event at most five times a second, and at once when the volume, the
-        // section, the total or a wait begins or ends; the last one is sent by Finish, after
-        // the completion message.
-        if (progress.finished)
-            return;
-        const bool news = progress.NewStageSince(m_progressReported);
-        const auto now = std::chrono::steady_clock::now();
-        if (news || now - m_lastProgressEvent >= std::chrono::milliseconds(200))
-            SendProgressEvent();
+        m_options.json->ProgressTold(progress, Progress());
         return;
     }
     if (m_options.interactive && !m_options.quiet && !progress.waiting)
         Echo(false);
-}
-
-void CTerminalHost::SendProgressEvent()
-{
-    m_lastProgressEvent = std::chrono::steady_clock::now();
-    m_progressReported = m_progress;
-    m_bytesReported = m_progress.bytes;
-    m_options.json->Progress(Progress());
 }
 
 }  // namespace zorflash

@@ -3,6 +3,7 @@
 #include "cli/prompt/AnswerInput.h"
 #include "cli/prompt/PromptEnd.h"
 #include "cli/prompt/VolumeProblem.h"
+#include "present/OutcomeTable.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
 
@@ -47,21 +48,18 @@ public:
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_options.language; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
     uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
-
-    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
-    // answers (yes | ...) would otherwise make it repeat without end.
-    static constexpr int kMaxPrompts = 100;
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
@@ -90,12 +88,10 @@ public:
     CAbortSignal& Abort() { return m_abort; }
 
 private:
-    void LogChanged(const std::string& before);
     void Echo(bool force);
-    void PrintFinished(const std::string& line, bool progress);
+    void PrintFinished(const std::string& line, bool progress, bool ending);
     int Columns();
-    void NoteStep();
-    void SendProgressEvent();
+    void NoteStep(const std::string& changed);
 
     void Out(std::string text);
     void Err(std::string text);
@@ -110,23 +106,21 @@ private:
     size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
     bool m_lineShown = false;      // a line in progress is on the screen
     std::vector<size_t> m_breaks;  // where an appended message continues a progress text
+    size_t m_endingLine = std::string::npos;  // where the message telling the outcome starts
+    OutcomeColour m_endingColour = OutcomeColour::None;
     bool m_reportedError = false;
     std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
-    int m_prompts = 0;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
     std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
-    uint64_t m_bytesReported = 0;
-    UpdateProgress m_progress;          // worker thread, read after it has ended
-    UpdateProgress m_progressReported;  // the last one sent as an event
+    UpdateProgress m_progress;          // worker thread, read after it has been joined
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
-    std::chrono::steady_clock::time_point m_lastProgressEvent;
 };
 
 }  // namespace zorflash

@@ -23,10 +23,11 @@ public:
 
     const UpdateSettings& Settings() const override { return settings; }
     Language StatusLanguage() const override { return language; }
-    void OnStatusLogChanged(const CEditText& log) override
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override
     {
         ++statusChanges;
         status = log;
+        changes.push_back(change);
     }
 
     bool PromptOkCancel(const std::string& text) override
@@ -48,6 +49,7 @@ public:
         finished.store(true);
     }
     void OnRecordStreamWrite(uint32_t bytes) override { writes.push_back(bytes); }
+    void OnSend(const SendLabel& label) override { labels.push_back(label); }
     void OnProgress(const UpdateProgress& p) override { progress.push_back(p); }
     uint32_t TransferTimeout() const override { return timeoutMs; }
 
@@ -56,6 +58,8 @@ public:
     UpdateSettings settings;
     Language language = Language::English;
     CEditText status;
+    std::vector<LogChange> changes;
+    std::vector<SendLabel> labels;
     std::deque<bool> answers;                       // true = OK; empty = Cancel
     std::function<void(size_t)> beforeAnswer;       // runs before a prompt is answered
     std::vector<std::string> prompts;
