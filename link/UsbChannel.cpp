@@ -75,7 +75,8 @@ uint32_t CUsbChannel::Identify(char (&reply)[kReplyLineSize])
     return kErrorSuccess;
 }
 
-int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit)
+int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit,
+                        std::vector<SkippedUsbCandidate>* skipped)
 {
     CUsbChannel asker;
     asker.SetIdQuery(idQuery);
@@ -94,8 +95,11 @@ int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTim
         // Not there, no character device, or held: by another update of this process
         // (its instrument), or locked by another process.
         const int handle = VavUZIz_OpenDevicePath(path.c_str());
-        if (handle == -1)
+        if (handle == -1) {
+            if (skipped)
+                skipped->push_back({path, UsbSkipReason(GetLastError())});
             return true;
+        }
         ++asked;
         if (abort)
             VavUZIz_SetAbortSignal(handle, abort);
@@ -161,7 +165,7 @@ bool CUsbChannel::Open(int32_t deviceNumber)
         return false;
     }
     uint32_t error = kErrorNoInstrument;
-    m_report.clear();
+    m_skipped.clear();
     m_handle = Search(m_idQuery, m_abort, m_idTimeoutMs, [&](const UsbInstrument& instrument) {
         m_report.push_back(instrument);
         if (instrument.error != kErrorSuccess) {
@@ -171,7 +175,7 @@ bool CUsbChannel::Open(int32_t deviceNumber)
         if (instrument.hasNumber && instrument.deviceNumber == deviceNumber)
             return SearchStep::Keep;
         return SearchStep::Next;
-    });
+    }, &m_skipped);
     SetLastError(m_handle != -1 ? kErrorSuccess : error);
     return m_handle != -1;
 }
@@ -288,7 +292,8 @@ uint32_t CUsbChannel::ReadLine(char* buffer, uint32_t& length, uint32_t timeout,
     }
 }
 
-std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal* abort)
+std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal* abort,
+                                              std::vector<SkippedUsbCandidate>* skipped)
 {
     std::vector<UsbInstrument> found;
     if (!idQuery || std::strlen(idQuery) > kMaxQueryLength) {
@@ -298,7 +303,7 @@ std::vector<UsbInstrument> CUsbChannel::Probe(const char* idQuery, CAbortSignal*
     Search(idQuery, abort, kIdTimeoutMs, [&](const UsbInstrument& instrument) {
         found.push_back(instrument);
         return SearchStep::Next;
-    });
+    }, skipped);
     SetLastError(kErrorSuccess);
     return found;
 }

@@ -2,6 +2,7 @@
 
 #include "link/ByteChannel.h"
 #include "link/UsbInstrument.h"
+#include "usb/UsbCandidates.h"
 
 #include <algorithm>
 #include <chrono>
@@ -44,9 +45,10 @@ public:
     // carries deviceNumber; the others are closed again. False with 0x20000001..3 in the
     // last-error value, every instrument it opened closed. A channel that already holds
     // an instrument closes it first. SearchReport() then holds what each instrument asked
-    // answered, in order.
+    // answered, in order, and SkippedCandidates() each one the search could not open.
     bool Open(int32_t deviceNumber);
     const std::vector<UsbInstrument>& SearchReport() const { return m_report; }
+    const std::vector<SkippedUsbCandidate>& SkippedCandidates() const { return m_skipped; }
     void Close() override;
 
     uint32_t Send(const uint8_t* data, uint32_t& length, uint32_t timeout) override;
@@ -70,8 +72,10 @@ public:
     static bool ParseDeviceNumber(const char* reply, int32_t& number);
 
     // Opens every candidate instrument in turn, asks each for its identification and
-    // closes them all again. Empty when none is attached.
-    static std::vector<UsbInstrument> Probe(const char* idQuery, CAbortSignal* abort = nullptr);
+    // closes them all again. Empty when none is attached; skipped (may be null) receives
+    // the candidates that could not be opened, with the reason that search met.
+    static std::vector<UsbInstrument> Probe(const char* idQuery, CAbortSignal* abort = nullptr,
+                                            std::vector<SkippedUsbCandidate>* skipped = nullptr);
 
 private:
     // What the identification search does with the instrument it has just asked.
@@ -84,7 +88,8 @@ private:
     // as soon as it has answered. Searches of other threads run at the same time: a
     // device one of them is asking is waited for (at most one identification), one kept
     // by another update is passed over. Answers the handle kept, -1 for none.
-    static int Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit);
+    static int Search(const char* idQuery, CAbortSignal* abort, uint32_t idTimeoutMs, const SearchVisitor& visit,
+                      std::vector<SkippedUsbCandidate>* skipped);
     // Sends the query line on m_handle and reads the reply line; 0 or 0x20000002/3.
     uint32_t Identify(char (&reply)[kReplyLineSize]);
 
@@ -93,6 +98,7 @@ private:
     CAbortSignal* m_abort = nullptr;
     uint32_t m_idTimeoutMs = kIdTimeoutMs;
     std::vector<UsbInstrument> m_report;  // what the last Open's search saw
+    std::vector<SkippedUsbCandidate> m_skipped;
 };
 
 }  // namespace zorflash

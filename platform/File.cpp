@@ -1,35 +1,11 @@
 #include "platform/File.h"
 
 #include "platform/FileException.h"
-#include "platform/LastError.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 namespace zorflash {
-
-bool CFile::ReadIdentity(Identity& identity) const
-{
-    struct stat st {};
-    if (m_fd < 0 || fstat(m_fd, &st) != 0)
-        return false;
-    identity.device = static_cast<uint64_t>(st.st_dev);
-    identity.inode = static_cast<uint64_t>(st.st_ino);
-    identity.size = static_cast<uint64_t>(st.st_size);
-    identity.modified = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    identity.changed = static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-    return true;
-}
-
-bool CFile::Unchanged() const
-{
-    Identity now;
-    return ReadIdentity(now) && now == m_identity;
-}
 
 CFile::CFile() = default;
 
@@ -41,30 +17,13 @@ CFile::~CFile()
 bool CFile::Open(const std::string& path)
 {
     Close();
-    // O_NONBLOCK keeps a FIFO from holding the open until a writer appears; it is
-    // cleared again once we know the file is a regular one. O_NOCTTY: a terminal named
-    // as the update file must not become our controlling terminal, whose hang-up would
-    // kill the run.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        SetLastError(static_cast<uint32_t>(errno));
-        return false;
-    }
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
-        SetLastError(static_cast<uint32_t>(err));
-        return false;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!m_handle.Open(path))
+        return false;  // the handle left the reason
     if (!m_buffer)
         m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
-    m_fd = fd;
     m_path = path;
-    ReadIdentity(m_identity);
+    m_identity = {};
+    m_handle.ReadIdentity(m_identity);
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
     return true;
@@ -72,12 +31,15 @@ bool CFile::Open(const std::string& path)
 
 void CFile::Close()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_handle.Close();
     m_bufferPos = m_bufferLen = 0;
     m_filePos = 0;
+}
+
+bool CFile::Unchanged() const
+{
+    CFileHandle::Identity now;
+    return m_handle.ReadIdentity(now) && now == m_identity;
 }
 
 void CFile::Throw(int osError) const
@@ -87,44 +49,41 @@ void CFile::Throw(int osError) const
 
 void CFile::Seek(uint64_t offset)
 {
-    if (m_fd < 0)
-        Throw(EBADF);
+    if (!m_handle.IsOpen())
+        Throw(CFileHandle::kNotOpen);
     // A seek inside what is buffered moves only the buffer position.
-    uint64_t bufferStart = m_filePos - m_bufferLen;
+    const uint64_t bufferStart = m_filePos - m_bufferLen;
     if (offset >= bufferStart && offset <= m_filePos) {
         m_bufferPos = static_cast<uint32_t>(offset - bufferStart);
         return;
     }
-    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
-        Throw(errno);
+    if (const int error = m_handle.Seek(offset); error != 0)
+        Throw(error);
     m_filePos = offset;
     m_bufferPos = m_bufferLen = 0;
 }
 
 bool CFile::Refill()
 {
-    ssize_t n;
-    do {
-        n = ::read(m_fd, m_buffer.get(), kBufferSize);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        Throw(errno);
+    uint32_t n = 0;
+    if (const int error = m_handle.Read(m_buffer.get(), kBufferSize, n); error != 0)
+        Throw(error);
     m_bufferPos = 0;
-    m_bufferLen = static_cast<uint32_t>(n);
-    m_filePos += static_cast<uint64_t>(n);
+    m_bufferLen = n;
+    m_filePos += n;
     return n > 0;
 }
 
 uint32_t CFile::Read(void* buffer, uint32_t count)
 {
-    if (m_fd < 0)
-        Throw(EBADF);
+    if (!m_handle.IsOpen())
+        Throw(CFileHandle::kNotOpen);
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
     while (done < count) {
         if (m_bufferPos == m_bufferLen && !Refill())
             break;
-        uint32_t take = std::min(count - done, m_bufferLen - m_bufferPos);
+        const uint32_t take = std::min(count - done, m_bufferLen - m_bufferPos);
         std::memcpy(out + done, m_buffer.get() + m_bufferPos, take);
         m_bufferPos += take;
         done += take;
@@ -134,10 +93,7 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
 
 uint64_t CFile::GetLength() const
 {
-    struct stat st {};
-    if (m_fd < 0 || fstat(m_fd, &st) != 0)
-        return 0;
-    return static_cast<uint64_t>(st.st_size);
+    return m_handle.Length();
 }
 
 }  // namespace zorflash

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileHandle.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,7 +11,8 @@ namespace zorflash {
 // A read-only file for the update file reader. Reads go through an internal buffer, so
 // the reader's one-byte reads cost no system call each. Open answers false (reason in the
 // last-error value); Read and Seek throw CFileException. Only regular files open: a
-// directory, FIFO or device would block or never end, and is no update file.
+// directory, FIFO or device would block or never end, and is no update file. The same on
+// every system: only CFileHandle below it knows which one it runs on.
 class CFile {
 public:
     static constexpr uint32_t kBufferSize = 64 * 1024;
@@ -20,7 +23,7 @@ public:
     CFile& operator=(const CFile&) = delete;
 
     bool Open(const std::string& path);
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle.IsOpen(); }
     void Close();
 
     // Moves to an absolute offset from the beginning of the file.
@@ -32,29 +35,18 @@ public:
     const std::string& GetFilePath() const { return m_path; }
     // False once the open file is no longer the one opened: another size, or written,
     // or its attributes changed since (a file rewritten in place during a transfer would
-    // otherwise go out half old, half new). Costs one fstat.
+    // otherwise go out half old, half new). Costs one look at the open file. On Windows
+    // the file is shared for reading only, so nobody can write it while it is open here;
+    // the check still holds for what the system lets through (a change of attributes).
     bool Unchanged() const;
 
 private:
-    // Which file it is (device and inode; on Windows the volume's serial number and the
-    // file index), its size, and when its contents and its attributes last changed (in the
-    // system's own ticks).
-    struct Identity {
-        uint64_t device = 0;
-        uint64_t inode = 0;
-        uint64_t size = 0;
-        int64_t modified = 0;
-        int64_t changed = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    bool ReadIdentity(Identity& identity) const;
-
     [[noreturn]] void Throw(int osError) const;
     bool Refill();
 
-    int m_fd = -1;
+    CFileHandle m_handle;
     std::string m_path;
-    Identity m_identity;
+    CFileHandle::Identity m_identity;
     std::unique_ptr<uint8_t[]> m_buffer;
     uint32_t m_bufferPos = 0;
     uint32_t m_bufferLen = 0;

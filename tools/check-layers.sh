@@ -33,12 +33,12 @@ forbid app 'win32|cli|sim)/'
 [ -d win32 ] && forbid win32 'app|cli|sim)/'
 forbid cli 'ui|app|win32|sim)/'
 forbid sim 'usb|link|update|present|ui|app|win32|cli)/'
-# ExitCodes and FlashOutcome still sit in run/ although every layer of cli reads them: they
-# are outcome facts, on their way to the outcome table beside the presenters.
+# FlashOutcome still sits in run/ although the failure reasons read it: it is an outcome
+# fact, on its way to the outcome table beside the presenters.
 forbid_cli() {  # forbid_cli DIR FOLDERS: no file of cli/DIR includes cli/FOLDER/
     local found
     found=$(grep -rnE "#include \"cli/($2)/" "cli/$1" --include='*.h' --include='*.cpp' |
-        grep -vE 'cli/run/(ExitCodes|FlashOutcome)\.h' || true)
+        grep -vE 'cli/run/FlashOutcome\.h' || true)
     if [ -n "$found" ]; then
         echo "cli/$1 includes what it must not:"
         echo "$found"
@@ -50,6 +50,18 @@ forbid_cli check 'commands|run|diagnose'
 forbid_cli diagnose 'commands|run|check'
 forbid_cli output 'commands|run|check|diagnose'
 forbid_cli prompt 'commands|run|check|diagnose|output'
+# Each system's back end (posix/, win32/ in platform/ and usb/) is seen only from the
+# layer it belongs to and from the views of its own system; the two never meet.
+forbid platform/posix 'platform/win32|usb/win32)/'
+forbid platform/win32 'platform/posix|usb/posix)/'
+forbid usb/posix '(platform|usb)/win32)/'
+forbid usb/win32 '(platform|usb)/posix)/'
+for dir in link update present ui app win32 cli sim resources; do
+    [ -d "$dir" ] && forbid "$dir" '(platform|usb)/posix)/'
+done
+for dir in link update present ui app cli sim resources; do
+    [ -d "$dir" ] && forbid "$dir" '(platform|usb)/win32)/'
+done
 for dir in update link usb platform resources present ui cli sim; do
     forbid "$dir" 'Q[A-Za-z]*>|Qt[A-Za-z]*/)'
 done

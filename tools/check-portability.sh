@@ -2,7 +2,8 @@
 # The platform split, checked: only platform/ and the USB layer's Windows back end know
 # which system they are built for, and the code the Windows build compiles (and the
 # desktop application, which Debian cannot cross-build without Qt for mingw) makes no
-# POSIX call of its own.
+# POSIX call of its own. In platform/ and usb/ each system's code sits in posix/ or
+# win32/; what lies above them is built for both and looks it.
 #
 #   tools/check-portability.sh [SOURCE_DIR]
 set -uo pipefail
@@ -29,6 +30,19 @@ found=$( (sources app ui present cli update link resources | xargs -r grep -nE "
           sources app ui present cli update link resources | xargs -r grep -nE "$posix_calls" | grep -vE '^[^:]*:[0-9]+:\s*//') )
 if [ -n "$found" ]; then
     echo "A POSIX header or call in code that is built for Windows (put it behind platform/):"
+    echo "$found"
+    status=1
+fi
+
+# 2b. The portable part of platform/ and usb/ (outside posix/ and win32/) is built on both
+#     systems: no system header or POSIX call, except in a file that chooses by _WIN32.
+found=$(for f in $(find platform usb -maxdepth 1 \( -name '*.cpp' -o -name '*.h' \) 2>/dev/null); do
+            grep -qE '^\s*#\s*if(n?def)?\s.*_WIN32' "$f" && continue
+            grep -nHE "$posix_headers|^\s*#\s*include\s*<(windows|winsock2|ws2tcpip)\.h>" "$f"
+            grep -nHE "$posix_calls" "$f" | grep -vE '^[^:]*:[0-9]+:\s*//'
+        done)
+if [ -n "$found" ]; then
+    echo "A system header or call in the portable part of platform/ or usb/ (move it to posix/ or win32/):"
     echo "$found"
     status=1
 fi

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,16 @@ std::string UsbCandidatesDescription();
 // it cannot be looked at.
 std::string UsbDeviceKey(const std::string& path);
 
-// A candidate the layer will not open, and why (it does not exist, or it is no character
-// device: a regular file or a folder listed by mistake is never written to).
+// A candidate a search could not open, and why, in the operator's words: what the search
+// itself met (it does not exist, it is no instrument, another program or update holds
+// it), never a second look at the list.
 struct SkippedUsbCandidate {
     std::string path;
     std::string reason;
 };
-std::vector<SkippedUsbCandidate> SkippedUsbCandidates();
+// The words for the reason the layer left when it would not open a candidate: a name that
+// can be no instrument reads "not a character device" (POSIX) or "not a COM port"
+// (Windows); others read as the system's text.
+std::string UsbSkipReason(uint32_t code);
 
 }  // namespace zorflash

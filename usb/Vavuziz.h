@@ -19,8 +19,10 @@ class CAbortSignal;
 //
 // On Windows an instrument is a COM port (\\.\COMn, raw 8N1), the list separator is ';'
 // and the default list is every COM port present, in the order of their numbers.
-// The list of opened devices is guarded by a mutex: jobs on several threads may use the
-// library at once, each with its own handles.
+// One table of opened devices and one walk of the list serve both systems (Vavuziz.cpp);
+// CUsbDevice opens and moves bytes for the system the build is for. The table is guarded
+// by a mutex: jobs on several threads may use the library at once, each with its own
+// handles.
 
 // Opens the first candidate that is not open in this process already and answers its
 // handle, or -1 when none is left. A candidate that fails to open, or that another

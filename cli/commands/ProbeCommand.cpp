@@ -15,11 +15,13 @@ namespace zorflash {
 int RunProbe(int modelIndex, bool json)
 {
     const DeviceModel& model = g_deviceModelTable[modelIndex];
-    // The layer passes over anything that cannot be an instrument; the operator learns why.
-    for (const SkippedUsbCandidate& skipped : SkippedUsbCandidates())
-        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(skipped.path).c_str(),
-                     skipped.reason.c_str());
-    const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery);
+    // The search passes over what it cannot open; the operator learns why from that very
+    // search, not from a second look that could find the devices otherwise.
+    std::vector<SkippedUsbCandidate> skipped;
+    const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery, nullptr, &skipped);
+    for (const SkippedUsbCandidate& candidate : skipped)
+        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(candidate.path).c_str(),
+                     PrintableText(candidate.reason).c_str());
     const std::string searched = UsbCandidatesDescription();
     bool updatable = false;
     for (const UsbInstrument& i : found)

@@ -102,30 +102,6 @@ bool CNetSocket::StartLibrary()
     return winsock.Started();
 }
 
-bool CNetSocket::ResolveIPv4(const char* host, uint32_t& address)
-{
-    if (!host || !StartLibrary()) {
-        SetLastError(kErrorInvalidArgument);
-        return false;
-    }
-    const unsigned long dotted = inet_addr(host);
-    if (dotted != INADDR_NONE) {
-        address = ntohl(dotted);
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) {
-        SetLastError(kErrorInvalidArgument);
-        return false;
-    }
-    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-    freeaddrinfo(found);
-    return true;
-}
-
 CNetSocket::CNetSocket() = default;
 
 CNetSocket::~CNetSocket()

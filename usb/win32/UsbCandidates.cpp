@@ -1,5 +1,6 @@
 #include "usb/UsbCandidates.h"
 
+#include "platform/LastError.h"
 #include "usb/win32/ComPortName.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -146,20 +147,15 @@ std::string UsbDeviceKey(const std::string& path)
     return key;
 }
 
-std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
+std::string UsbSkipReason(uint32_t code)
 {
-    std::vector<SkippedUsbCandidate> skipped;
-    for (const std::string& path : UsbCandidatePaths()) {
-        if (ComPortNumber(path) < 0) {
-            skipped.push_back({path, "not a COM port"});
-            continue;
-        }
-        const std::string name = path.rfind(kDevicePrefix, 0) == 0 ? path.substr(4) : path;
-        char target[1024];
-        if (QueryDosDeviceA(name.c_str(), target, sizeof target) == 0)
-            skipped.push_back({path, "no such port"});
-    }
-    return skipped;
+    // The device layer's reasons for a name that is no COM port, and for a port that is
+    // not there.
+    if (code == ERROR_BAD_DEVICE)
+        return "not a COM port";
+    if (code == ERROR_FILE_NOT_FOUND)
+        return "no such port";
+    return DescribeError(code);
 }
 
 }  // namespace zorflash

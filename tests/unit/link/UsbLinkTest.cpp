@@ -204,7 +204,8 @@ TEST(UsbDevice, WalksTheCandidatesInOrderAndStartsOverWhenAllAreClosed)
 }
 
 // Only character devices are instruments: a regular file in the list (a glob that matched
-// the update file) is passed over unwritten, and the probe can say why.
+// the update file) is passed over unwritten, and the search itself says why, for each
+// name it could not open: a missing one, a file, a folder, a device another update holds.
 TEST(UsbDevice, NeverWritesToAnythingButACharacterDevice)
 {
     CPtyBench bench({"MORVENAL0"});
@@ -212,19 +213,30 @@ TEST(UsbDevice, NeverWritesToAnythingButACharacterDevice)
     std::filesystem::create_directories(dir);
     const std::string victim = (dir / "victim.txt").string();
     { std::ofstream(victim) << "keep these bytes"; }
-    setenv("ZORFLASH_USB_DEVICES", (victim + ":" + dir.string() + ":" + bench.SlavePath(0)).c_str(), 1);
+    const std::string missing = (dir / "gone").string();
+    setenv("ZORFLASH_USB_DEVICES", (missing + ":" + victim + ":" + dir.string() + ":" + bench.SlavePath(0)).c_str(), 1);
 
     CUsbChannel channel;
     channel.SetIdQuery(kQuery);
     EXPECT_TRUE(channel.Open(0)) << GetLastError();
     EXPECT_EQ(std::string(VavUZIz_DevicePath(channel.Handle())), bench.SlavePath(0));
-    channel.Close();
     std::ifstream in(victim);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep these bytes");
-    const std::vector<SkippedUsbCandidate> skipped = SkippedUsbCandidates();
-    ASSERT_EQ(skipped.size(), 2u);
-    EXPECT_EQ(skipped[0].path, victim);
+    const std::vector<SkippedUsbCandidate> skipped = channel.SkippedCandidates();
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_EQ(skipped[0].path, missing);
+    EXPECT_EQ(skipped[0].reason, std::strerror(ENOENT));
+    EXPECT_EQ(skipped[1].path, victim);
     EXPECT_EQ(skipped[1].reason, "not a character device");
+    EXPECT_EQ(skipped[2].reason, "not a character device");
+
+    // The instrument this channel holds is another search's skipped device, named as such.
+    std::vector<SkippedUsbCandidate> probed;
+    EXPECT_TRUE(CUsbChannel::Probe(kQuery, nullptr, &probed).empty());
+    ASSERT_EQ(probed.size(), 4u);
+    EXPECT_EQ(probed[3].path, bench.SlavePath(0));
+    EXPECT_EQ(probed[3].reason, std::strerror(EBUSY));
+    channel.Close();
     std::filesystem::remove_all(dir);
 }
 

@@ -3,6 +3,7 @@
 
 #include "UpdateFileBuilder.h"
 
+#include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "platform/PathText.h"
 #include "usb/UsbCandidates.h"
@@ -54,6 +55,13 @@ TEST(ComPortList, WhatIsNoSerialPortIsSkippedAndNeverWritten)
     SetLastError(0);
     EXPECT_EQ(VavUZIz_OpenDevice(), -1);
     EXPECT_NE(GetLastError(), 0u);
+    // The probe's reasons come from its own search.
+    std::vector<SkippedUsbCandidate> skipped;
+    EXPECT_TRUE(CUsbChannel::Probe(":IF:ID?", nullptr, &skipped).empty());
+    ASSERT_EQ(skipped.size(), 3u);
+    EXPECT_EQ(skipped[0].reason, "not a COM port");
+    EXPECT_EQ(skipped[1].reason, "not a COM port");
+    EXPECT_EQ(skipped[2].reason, "no such port");
     std::ifstream in(PathFromUtf8(victim), std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "keep me");

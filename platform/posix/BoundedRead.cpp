@@ -1,7 +1,7 @@
 #include "platform/BoundedRead.h"
 
 #include "platform/LastError.h"
-#include "platform/PollWait.h"
+#include "platform/posix/PollWait.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "platform/PollWait.h"
+#include "platform/posix/PollWait.h"
 
 #include "platform/LastError.h"
 

@@ -1,12 +1,13 @@
 #include "usb/UsbCandidates.h"
 
+#include "platform/LastError.h"
+
 #include <glob.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace zorflash {
 
@@ -61,17 +62,11 @@ std::string UsbDeviceKey(const std::string& path)
            std::to_string(static_cast<unsigned long long>(info.st_ino));
 }
 
-std::vector<SkippedUsbCandidate> SkippedUsbCandidates()
+std::string UsbSkipReason(uint32_t code)
 {
-    std::vector<SkippedUsbCandidate> skipped;
-    for (const std::string& path : UsbCandidatePaths()) {
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0)
-            skipped.push_back({path, std::strerror(errno)});
-        else if (!S_ISCHR(info.st_mode))
-            skipped.push_back({path, "not a character device"});
-    }
-    return skipped;
+    // The device layer's reason for a name that is there but no character device (a
+    // folder already fails to open for writing).
+    return code == ENOTTY || code == EISDIR ? "not a character device" : DescribeError(code);
 }
 
 }  // namespace zorflash
