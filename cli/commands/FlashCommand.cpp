@@ -11,6 +11,7 @@
 #include "cli/check/PreCheck.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
+#include "cli/run/TargetFiles.h"
 #include "cli/run/TerminalHost.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
@@ -55,37 +56,19 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     const UpdateSettings settings = options.SettingsFor(options.targets.front());
     const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
     const auto commandStart = std::chrono::steady_clock::now();
-    // Refused before the instrument is contacted: afterwards it would be too late to keep
-    // an update file from being written over, or a FIFO from blocking the end of the run.
-    CStatusFile statusFile(options.statusFile);
-    if (!options.statusFile.empty()) {
-        std::string error;
-        if (!statusFile.Check(CFileCheck::VolumePaths(settings.filePath), error)) {
-            say("cannot use " + PrintableText(options.statusFile) + " as the status file: " + PrintableText(error));
-            return kExitUsage;
-        }
+    CTargetFiles files;
+    std::string error;
+    if (!files.Open(options, output, error)) {
+        say(error);
+        return kExitUsage;
     }
+    CStatusFile* statusFile = files.Status(0);
+    CLinkTrace& trace = files.Trace(0);
     const char* noColorValue = std::getenv("NO_COLOR");
     const bool noColour = noColorValue && *noColorValue;  // set and not empty
     std::unique_ptr<CJsonEvents> json;
     if (options.json)
         json = std::make_unique<CJsonEvents>(output, stdout);
-
-    CLinkTrace trace;
-    if (!options.traceFile.empty()) {
-        std::string error;
-        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(settings.filePath),
-                        output, error)) {
-            say("cannot write the trace file " + PrintableText(options.traceFile) + ": " + PrintableText(error));
-            return kExitUsage;
-        }
-    }
-    // Written to one file, the status text renamed over it at the end would leave nothing
-    // of the trace.
-    if (trace.IsOpen() && !options.statusFile.empty() && statusFile.SameFile(trace.Place())) {
-        say("--status-file and --trace name the same file " + PrintableText(options.traceFile) + ": give each its own");
-        return kExitUsage;
-    }
     CLinkWatch watch(trace.IsOpen() ? &trace : nullptr);
 
     CTerminalHost::Options hostOptions;
@@ -105,8 +88,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         if (check.Refused()) {
             CTerminalHost host(settings, hostOptions, output, stdout, stderr);
             const int code = RefuseFile(check.Report(), settings, options, host, json.get(), output);
-            std::string error;
-            if (!options.statusFile.empty() && !statusFile.Write(host.StatusText(), error))
+            if (statusFile && !statusFile->Write(host.StatusText(), error))
                 say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             return code;
         }
@@ -164,9 +146,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         // The operator who answered Cancel needs no line saying so; a script has it.
         reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }
-    if (!options.statusFile.empty()) {
-        std::string error;
-        if (!statusFile.Write(text, error)) {
+    if (statusFile) {
+        if (!statusFile->Write(text, error)) {
             say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             if (!interrupted && outcome.Completed()) {
                 say("the firmware was sent completely, but the status file is missing");

@@ -6,6 +6,7 @@
 #include "cli/output/FleetConsole.h"
 #include "cli/run/FleetHost.h"
 #include "cli/run/FleetRunner.h"
+#include "cli/run/TargetFiles.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/output/OutputQueue.h"
@@ -157,16 +158,6 @@ std::size_t LanesWithinDescriptorLimit(std::size_t asked, std::string& note)
 
 } // namespace
 
-std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
-{
-    std::string name = target.Name();
-    std::replace(name.begin(), name.end(), ':', '-');
-    std::string path = pattern;
-    for (std::size_t at = path.find("{target}"); at != std::string::npos; at = path.find("{target}", at + name.size()))
-        path.replace(at, 8, name);
-    return path;
-}
-
 int RunFleet(const FlashOptions& options, COutputQueue& output)
 {
     const auto commandStart = std::chrono::steady_clock::now();
@@ -179,47 +170,11 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
     consoleOptions.noPrompt = options.noPrompt;
     CFleetConsole console(consoleOptions, output, stdout, stderr);
 
-    // Every target's status and trace file is checked before any instrument is contacted,
-    // as for one.
-    const std::vector<std::string> keep = CFileCheck::VolumePaths(options.settings.filePath);
-    std::vector<CStatusFile> statusFiles;
-    std::vector<std::unique_ptr<CLinkTrace>> traces;
-    for (const FleetTarget& target : options.targets) {
-        std::string error;
-        if (!options.statusFile.empty()) {
-            statusFiles.emplace_back(FileForTarget(options.statusFile, target));
-            if (!statusFiles.back().Check(keep, error)) {
-                say("cannot use " + PrintableText(statusFiles.back().Path()) + " as the status file: " +
-                    PrintableText(error));
-                return kExitUsage;
-            }
-        }
-        traces.push_back(std::make_unique<CLinkTrace>());
-        const std::string tracePath = FileForTarget(options.traceFile, target);
-        if (!options.traceFile.empty() &&
-            !traces.back()->Open(tracePath, options.traceAll, keep, output, error)) {
-            say("cannot write the trace file " + PrintableText(tracePath) + ": " + PrintableText(error));
-            return kExitUsage;
-        }
-    }
-
-    // No two outputs of the run may be one file (a status file and a trace, or the patterns
-    // of two targets meeting through a link): the text renamed over it at the end would
-    // leave nothing of the other.
-    std::vector<const CStatusFile*> outputs;
-    for (const CStatusFile& file : statusFiles)
-        outputs.push_back(&file);
-    for (const std::unique_ptr<CLinkTrace>& trace : traces)
-        if (trace->IsOpen())
-            outputs.push_back(&trace->Place());
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        for (std::size_t j = i + 1; j < outputs.size(); ++j) {
-            if (outputs[i]->SameFile(*outputs[j])) {
-                say(PrintableText(outputs[i]->Path()) + " and " + PrintableText(outputs[j]->Path()) +
-                    " are the same file: each status file and trace needs its own");
-                return kExitUsage;
-            }
-        }
+    CTargetFiles files;
+    std::string error;
+    if (!files.Open(options, output, error)) {
+        say(error);
+        return kExitUsage;
     }
 
     // The file is read once for every target: a problem found here ends the run before any
@@ -243,9 +198,9 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         hostOptions.timeoutMs = options.timeoutMs;
         hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
         hostOptions.json = json.get();
-        hostOptions.trace = traces[i]->IsOpen() ? traces[i].get() : nullptr;
+        hostOptions.trace = files.Trace(i).IsOpen() ? &files.Trace(i) : nullptr;
         hostOptions.changes = &changes;
-        traces[i]->Heading(settings);
+        files.Trace(i).Heading(settings);
         hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, hostOptions));
     }
 
@@ -299,10 +254,11 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
             end.reason = "not started: the run was stopped before this target's turn";
         }
         std::string error;
-        traces[i]->Close("zorflash-cli: " + host.Target() + ": the trace file could not be written completely\n");
+        files.Trace(i).Close("zorflash-cli: " + host.Target() + ": the trace file could not be written completely\n");
         // A target never started has no status text of its own: it leaves no file.
-        if (started && !statusFiles.empty() && !statusFiles[i].Write(host.StatusText(), error)) {
-            const std::string lost = "cannot write the status file " + PrintableText(statusFiles[i].Path()) + ": " +
+        CStatusFile* statusFile = files.Status(i);
+        if (started && statusFile && !statusFile->Write(host.StatusText(), error)) {
+            const std::string lost = "cannot write the status file " + PrintableText(statusFile->Path()) + ": " +
                                      PrintableText(error);
             console.Error(host.Target(), lost);
             if (outcome.Completed()) {

@@ -2,8 +2,6 @@
 
 #include "cli/run/FlashOptions.h"
 
-#include <string>
-
 namespace zorflash {
 
 class COutputQueue;
@@ -13,9 +11,5 @@ class COutputQueue;
 // otherwise), a summary table and one exit code.
 // Everything it prints goes through `output`.
 int RunFleet(const FlashOptions& options, COutputQueue& output);
-
-// The status or trace file of one target: the pattern with every "{target}" replaced by a
-// form of the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").
-std::string FileForTarget(const std::string& pattern, const FleetTarget& target);
 
 }  // namespace zorflash

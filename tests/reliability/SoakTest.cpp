@@ -11,6 +11,7 @@
 #include "SimulatorFixture.h"
 
 #include "cli/commands/FleetCommand.h"
+#include "cli/run/TargetFiles.h"
 #include "cli/output/OutputQueue.h"
 #include "update/UpdateSettings.h"
 
@@ -137,7 +138,7 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
                   "127.0.0.1-127.0.0.8:0");
     ASSERT_NE(sim.Port(), 0) << sim.Output();
 
-    FleetOptions options;
+    FlashOptions options;
     ApplyNewDocumentDefaults(options.settings);
     ApplyModelSelection(options.settings, 0);
     options.settings.filePath = dir / "fw1.R71";
@@ -158,7 +159,7 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
     for (int round = 1; round <= rounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const std::string json = dir / "round.json";
-        options.statusFilePattern = dir / ("status-" + std::to_string(round) + "-{target}.txt");
+        options.statusFile = dir / ("status-" + std::to_string(round) + "-{target}.txt");
         WithOutputTo(json, dir / "round.err", [&] {
             COutputQueue output;  // as zorflash-cli's main: everything written before the streams go back
             const int code = RunFleet(options, output);
@@ -186,7 +187,7 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
             const bool verified = verdict.find(" verdict=OK") != std::string::npos;
             EXPECT_EQ(verdict.find(" verdict=ERROR"), std::string::npos) << verdict;
             EXPECT_EQ(event["outcome"] == "completed", verified) << line << "\n" << verdict;
-            const std::string status = ReadText(FileForTarget(options.statusFilePattern, target));
+            const std::string status = ReadText(FileForTarget(options.statusFile, target));
             EXPECT_TRUE(verified || status.find("Transfer completed.") == std::string::npos)
                 << "completion claimed for an image the simulator did not verify: " << verdict;
             faulted += verdict.find("random-fault=") != std::string::npos ? 1 : 0;
