@@ -165,6 +165,11 @@ void CFleetHost::PostUpdateFinished(const UpdateResult& result)
     m_endMicros.store(NowMicros());
 }
 
+void CFleetHost::OnSend(const SendLabel& label)
+{
+    m_watch.OnSend(label);
+}
+
 void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);

@@ -46,6 +46,7 @@ public:
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
     // Made by Begin and closed by Finish, so a target holds a descriptor for it only while
     // it runs; read on the worker thread, which does both.

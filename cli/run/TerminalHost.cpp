@@ -261,6 +261,12 @@ void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
     m_finished.store(true);
 }
 
+void CTerminalHost::OnSend(const SendLabel& label)
+{
+    if (m_options.watch)
+        m_options.watch->OnSend(label);
+}
+
 void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);

@@ -54,6 +54,7 @@ public:
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
