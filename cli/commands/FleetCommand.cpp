@@ -54,7 +54,7 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     if (state == CFleetRunner::State::NotStarted) {
         row.verdict = CSummaryTable::Verdict::Interrupted;
         row.outcome = "not started";
-        if (host.NotStartedBy() != PromptEnd::None) {
+        if (host.NotStartedBy() != PromptEnd::RunGoesOn) {
             const bool nobody = host.Outcome().nobodyAnswered;
             row.verdict = nobody ? CSummaryTable::Verdict::Failed : CSummaryTable::Verdict::Cancelled;
             row.outcome = nobody ? "not started: nobody answered the disk prompt"
@@ -216,7 +216,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // answered Cancel needs none (the JSON result has each reason).
         if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
-        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::None)
+        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::RunGoesOn)
             console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
         else
             console.Error(hosts[i]->Target(), ends[i].reason);
@@ -227,9 +227,9 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         const bool started = state != CFleetRunner::State::NotStarted;
         // Not started because the disk prompt had ended the run for good (no signal came):
         // it ends as that answer ends a target, without ever being contacted.
-        if (!started && interruption == CConsoleInterrupt::Reason::None && console.FinalAnswer() != PromptEnd::None)
+        if (!started && interruption == CConsoleInterrupt::Reason::None && console.FinalAnswer() != PromptEnd::RunGoesOn)
             host.EndNotStarted(console.FinalAnswer());
-        const bool byAnswer = host.NotStartedBy() != PromptEnd::None;
+        const bool byAnswer = host.NotStartedBy() != PromptEnd::RunGoesOn;
         const FlashOutcome outcome = host.Outcome();
         end.row = RowFor(host, state);
         end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
@@ -347,7 +347,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // disk prompt was cancelled or went unanswered, a target still waiting for its turn
         // would only be sent volume 1 of an update it cannot finish.
         const auto mayStart = [&console](bool queued) {
-            return !console.Abort().IsTriggered() && (!queued || console.FinalAnswer() == PromptEnd::None);
+            return !console.Abort().IsTriggered() && (!queued || console.FinalAnswer() == PromptEnd::RunGoesOn);
         };
         const std::size_t made = runner.Start(task, mayStart);
         if (made == 0) {

@@ -80,7 +80,7 @@ PromptEnd CFleetConsole::Prompt(const std::string& text, const CVolumeProblem::F
         end = m_prompt.Prompt(asked.path + "\n" + text, question);
     }
     if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
-        PromptEnd none = PromptEnd::None;
+        PromptEnd none = PromptEnd::RunGoesOn;
         m_final.compare_exchange_strong(none, end);
     }
     return end;

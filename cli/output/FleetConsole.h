@@ -59,7 +59,7 @@ public:
     // Ctrl+C: a prompt waiting for an answer gives up, and so do the targets waiting on it.
     void Interrupt();
     // How the disk prompt first ended for good (Cancel, nobody there), or
-    // PromptEnd::None while no question has ended the run: a target not started yet must
+    // PromptEnd::RunGoesOn while no question has ended the run: a target not started yet must
     // not start once it has, since it would only reach the same question.
     PromptEnd FinalAnswer() const { return m_final.load(); }
     CAbortSignal& Abort() { return m_abort; }
@@ -85,7 +85,7 @@ private:
     CProgressBlock m_block;
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;
-    std::atomic<PromptEnd> m_final{PromptEnd::None};
+    std::atomic<PromptEnd> m_final{PromptEnd::RunGoesOn};
 };
 
 }  // namespace zorflash

@@ -54,7 +54,7 @@ PromptEnd CAnswerInput::Ask(const std::string& question, const CAbortSignal& abo
                    : m_ended           ? PromptEnd::EndOfInput
                                        : PromptEnd::OperatorCancelled;
         if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
-            return PromptEnd::None;
+            return PromptEnd::RunGoesOn;
         if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
             return PromptEnd::OperatorCancelled;
     }

@@ -23,7 +23,7 @@ public:
 
     // The disk prompt's loop: `ask` puts the question (with the answers it takes) on
     // stderr, `write` any other text, until a line counts: OK (Enter, ok, y, yes) gives
-    // PromptEnd::None, Cancel (c, cancel, n, no) OperatorCancelled; nobody there, the
+    // PromptEnd::RunGoesOn, Cancel (c, cancel, n, no) OperatorCancelled; nobody there, the
     // abort signal or a line no person types end it as PromptEnd says. Past kMaxPrompts
     // questions `tooMany` is written and the answer is Cancel.
     PromptEnd Ask(const std::string& question, const CAbortSignal& abort, const Write& ask, const Write& write,

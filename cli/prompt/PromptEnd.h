@@ -5,12 +5,13 @@
 
 namespace zorflash {
 
-// How a disk prompt ended. None: it did not end the run (the operator answered OK).
+// How a disk prompt ended. RunGoesOn: no prompt has ended the run (the operator answered
+// OK, or nobody was asked).
 // Nobody there (end of input, --no-prompt) is told apart from the operator's Cancel: a
 // script gets a failure for it, not the operator's cancellation.
 // ResourceShortage: the volume could not be opened for want of a descriptor or memory;
 // no disk swap can bring that, so nobody was asked.
-enum class PromptEnd { None, OperatorCancelled, EndOfInput, NotAsked, Interrupted, ResourceShortage };
+enum class PromptEnd { RunGoesOn, OperatorCancelled, EndOfInput, NotAsked, Interrupted, ResourceShortage };
 
 // An open that failed for want of a resource of the system (errno value), not for the file.
 inline bool IsResourceShortage(uint32_t error)
@@ -22,7 +23,7 @@ inline bool IsResourceShortage(uint32_t error)
 inline const char* PromptAnswerName(PromptEnd end)
 {
     switch (end) {
-    case PromptEnd::None:
+    case PromptEnd::RunGoesOn:
         return "ok";
     case PromptEnd::OperatorCancelled:
         return "cancel";

@@ -33,7 +33,7 @@ PromptEnd CSharedPrompt::Prompt(const std::string& volume, const std::string& te
     lock.lock();
     state.asking = false;
     state.answer = answer;
-    state.cancelled = answer != PromptEnd::None;
+    state.cancelled = answer != PromptEnd::RunGoesOn;
     ++state.round;
     m_answered.notify_all();
     return answer;

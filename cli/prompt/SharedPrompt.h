@@ -19,14 +19,14 @@ namespace zorflash {
 // Prompt() is called on the jobs' worker threads and blocks, as the disk prompt does:
 // a person must answer. Abandon() (Ctrl+C) releases every waiter as interrupted; the
 // operator's question itself is ended by the asker's own abort signal. How a question
-// ended (PromptEnd::None for OK) is what every target waiting on it gets.
+// ended (PromptEnd::RunGoesOn for OK) is what every target waiting on it gets.
 class CSharedPrompt {
 public:
     using Ask = std::function<PromptEnd(const std::string& text)>;
 
     explicit CSharedPrompt(Ask ask) : m_ask(std::move(ask)) {}
 
-    // PromptEnd::None for OK. `volume` names what is waited for (the file looked for).
+    // PromptEnd::RunGoesOn for OK. `volume` names what is waited for (the file looked for).
     PromptEnd Prompt(const std::string& volume, const std::string& text);
     void Abandon();
     // Targets waiting for the question already asked about this volume.
@@ -36,7 +36,7 @@ private:
     struct Volume {
         bool asking = false;
         bool cancelled = false;
-        PromptEnd answer = PromptEnd::None;
+        PromptEnd answer = PromptEnd::RunGoesOn;
         unsigned round = 0;  // questions answered so far
         int waiting = 0;
     };

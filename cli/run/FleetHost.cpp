@@ -117,7 +117,7 @@ void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumePro
 {
     m_result = UpdateResult{};
     m_result.outcome = outcome.outcome;
-    m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::None;
+    m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::RunGoesOn;
     m_prompted = missing;
     m_endMicros.store(NowMicros());
 }
@@ -137,7 +137,7 @@ bool CFleetHost::PromptOkCancel(const std::string& text)
     // Ctrl+C at the prompt ends this run as interrupted, whenever the display gets to it.
     if (m_promptEnd == PromptEnd::Interrupted)
         Stop();
-    if (m_promptEnd != PromptEnd::None)
+    if (m_promptEnd != PromptEnd::RunGoesOn)
         return false;
     m_prompted = CVolumeProblem::Asked(m_settings);
     return true;

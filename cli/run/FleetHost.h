@@ -67,7 +67,7 @@ public:
     // Never started, because the disk prompt had been ended for good by `answer` (Cancel,
     // nobody there): it ends as that answer would have ended it, with no link opened.
     void EndNotStarted(PromptEnd answer);
-    // The answer EndNotStarted was given, PromptEnd::None otherwise.
+    // The answer EndNotStarted was given, PromptEnd::RunGoesOn otherwise.
     PromptEnd NotStartedBy() const { return m_notStartedBy; }
     // The pre-check refused the file: this target ends as its update would have, with no
     // link opened; `missing` is the volume nobody is asked for, if that was the problem.
@@ -111,8 +111,8 @@ private:
     // state for it reads Finished: that atomic store and load order the two (the lane
     // itself goes on with the next target, so "after the thread ended" would be no reason).
     UpdateResult m_result;
-    PromptEnd m_promptEnd = PromptEnd::None;
-    PromptEnd m_notStartedBy = PromptEnd::None;
+    PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
+    PromptEnd m_notStartedBy = PromptEnd::RunGoesOn;
     CVolumeProblem::Finding m_prompted;
     std::string m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported

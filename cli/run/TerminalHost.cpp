@@ -230,7 +230,7 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
                                             std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
     if (m_options.json)
         m_options.json->Answer(PromptAnswerName(end));
-    if (end != PromptEnd::None) {
+    if (end != PromptEnd::RunGoesOn) {
         m_promptEnd = end;
         return false;
     }

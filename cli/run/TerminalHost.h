@@ -110,7 +110,7 @@ private:
     OutcomeColour m_endingColour = OutcomeColour::None;
     bool m_reportedError = false;
     std::string m_reported;  // worker thread, read after it has ended
-    PromptEnd m_promptEnd = PromptEnd::None;
+    PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;

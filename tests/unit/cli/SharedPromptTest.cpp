@@ -29,7 +29,7 @@ public:
         --m_open;
         return answer;
     }
-    void Answer(bool ok) { Answer(ok ? PromptEnd::None : PromptEnd::OperatorCancelled); }
+    void Answer(bool ok) { Answer(ok ? PromptEnd::RunGoesOn : PromptEnd::OperatorCancelled); }
     void Answer(PromptEnd end)
     {
         std::lock_guard lock(m_mutex);
@@ -67,7 +67,7 @@ std::vector<std::future<PromptEnd>> PromptFrom(CSharedPrompt& prompt, int target
 TEST(SharedPromptTest, TargetsWaitingOnOneVolumeShareOneQuestionAndItsAnswer)
 {
     // Nobody there (end of input) reaches every waiter as such, not as the operator's Cancel.
-    for (const PromptEnd end : {PromptEnd::None, PromptEnd::OperatorCancelled, PromptEnd::EndOfInput}) {
+    for (const PromptEnd end : {PromptEnd::RunGoesOn, PromptEnd::OperatorCancelled, PromptEnd::EndOfInput}) {
         Operator person;
         CSharedPrompt prompt([&person](const std::string& text) { return person.Ask(text); });
         auto answers = PromptFrom(prompt, 5, "f2.R71");
@@ -76,11 +76,11 @@ TEST(SharedPromptTest, TargetsWaitingOnOneVolumeShareOneQuestionAndItsAnswer)
         for (auto& answer : answers)
             EXPECT_EQ(answer.get(), end);
         EXPECT_EQ(person.Questions(), 1);
-        if (end == PromptEnd::None) {
+        if (end == PromptEnd::RunGoesOn) {
             // OK while the disk is still missing: the next target to miss it asks again.
             auto again = PromptFrom(prompt, 1, "f2.R71");
             person.Answer(true);
-            EXPECT_EQ(again[0].get(), PromptEnd::None);
+            EXPECT_EQ(again[0].get(), PromptEnd::RunGoesOn);
             EXPECT_EQ(person.Questions(), 2);
         } else {
             // The end holds for that volume: a target arriving later is not asked again.
@@ -103,7 +103,7 @@ TEST(SharedPromptTest, QuestionsAboutDifferentVolumesTakeTurns)
     for (auto* group : {&second, &first}) {
         const PromptEnd a = (*group)[0].get();
         EXPECT_EQ((*group)[1].get(), a);
-        oks += a == PromptEnd::None ? 1 : 0;
+        oks += a == PromptEnd::RunGoesOn ? 1 : 0;
     }
     EXPECT_EQ(oks, 1);
     EXPECT_EQ(person.Questions(), 2);
