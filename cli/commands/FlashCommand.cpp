@@ -100,7 +100,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     hostOptions.watch = &watch;
 
     if (options.precheck) {
-        const CPreCheck check(options.settings, options.language, options.noPrompt, json.get());
+        const CPreCheck check(options.settings, options.language, options.noPrompt, json.get(),
+                             options.quiet ? nullptr : &output);
         if (check.Refused()) {
             CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
             const int code = RefuseFile(check.Report(), options, host, json.get(), output);
@@ -128,6 +129,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
             say(std::string("cannot start the update: ") + e.what() + "; the instrument was not contacted");
             trace.Close("");
             return kExitUsage;
+        }
+        while (!host.AwaitFinish(std::chrono::milliseconds(250))) {
         }
         worker.join();
         interruption = watcher->Received();
@@ -183,7 +186,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
                                 (colour ? "\033[0m" : "") + "\n");
     }
-    if (outcome.Completed() && hostOptions.interactive && !options.quiet)
+    // On a pipe too, and after a failure that sent records: a log says how far it got.
+    if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
         output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},

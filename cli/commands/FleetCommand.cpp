@@ -44,6 +44,7 @@ struct TargetEnd {
     std::string outcome;
     int exitCode = kExitFailed;
     std::string reason;
+    std::string step;  // where its run ended, as its result event names it
 };
 
 CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
@@ -125,6 +126,8 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
         results.push_back({{"target", end.row.target},
                            {"outcome", end.outcome},
                            {"exit", end.exitCode},
+                           {"reason", end.reason},
+                           {"step", end.step},
                            {"records", std::max(0LL, end.row.records)},
                            {"bytes", end.row.bytes},
                            {"seconds", Rounded(end.row.seconds)},
@@ -234,7 +237,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     // instrument is contacted, with the status text the update would have written.
     std::optional<CPreCheck> check;
     if (options.precheck)
-        check.emplace(options.settings, options.language, options.noPrompt, json.get());
+        check.emplace(options.settings, options.language, options.noPrompt, json.get(), options.quiet ? nullptr : &output);
     const bool refused = check && check->Refused();
     // The engine counts the volumes as it finds them; the pre-check's count is exact.
     const uint64_t total = check ? check->TotalBytes(0) : 0;
@@ -320,9 +323,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                 end.reason = "the firmware was sent completely, but " + lost;
             }
         }
+        end.step = StepName(host.Result().step);
         if (host.Json())
             host.Json()->Result({{"outcome", end.outcome},
-                                 {"step", StepName(host.Result().step)},
+                                 {"step", end.step},
                                  {"exit", end.exitCode},
                                  {"reason", end.reason},
                                  {"contacted", host.Contacted()},
