@@ -96,12 +96,7 @@ int InspectFile(int modelIndex, const std::string& file, bool json, Language lan
         report.where = "volume " + std::to_string(f.volume);
     }
     // The update opens volume 1 by the naming rule, which may not be the file given.
-    std::string first;
-    MakeVolumeFileName(1, file, first);
-    const std::string namingRule =
-        first == file ? ""
-                      : "the update opens volume 1 as " + first + ", not " + file +
-                            ": the character before the extension is replaced by the volume's digit (fw.R71 -> f1.R71, f2.R71)";
+    const std::string namingRule = CFileCheck::NamingRule(file, json ? Language::English : language);
     uint64_t records = 0;
     uint64_t bytes = 0;
     for (const CFileCheck::Section& s : report.sections) {
@@ -118,15 +113,19 @@ int InspectFile(int modelIndex, const std::string& file, bool json, Language lan
                                    {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
         if (!report.complete)
             document["problem"] = {{"text", report.problem}, {"where", report.where}};
+        if (!report.otherModel.empty())
+            document["fileOf"] = {{"model", report.otherModel}, {"kind", report.otherKind}};
         if (!namingRule.empty())
             document["namingRule"] = namingRule;
         std::printf("%s\n", CJsonEvents::Dump(document).c_str());
         return report.complete ? kExitCompleted : kExitFailed;
     }
     if (!namingRule.empty())
-        std::printf("note:     %s\n", PrintableText(namingRule).c_str());
+        std::printf("note:     %s\n", namingRule.c_str());
     std::printf("model:    %s\n", settings.model.displayName);
-    std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
+    const std::string otherFile =
+        report.otherModel.empty() ? "" : " (a " + report.otherKind + " file of " + report.otherModel + ")";
+    std::printf("kind:     %s\n", report.kind.empty() ? ("unknown" + otherFile).c_str() : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
         std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
@@ -271,6 +270,10 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
 {
     const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
     const CTargetList targets = TargetsFrom(args, base.model);
+    // Said before anything else: the disk prompt would otherwise be the first sign that
+    // another file than the one chosen is looked for.
+    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
+        output.Post(stderr, "zorflash-cli: note: " + note + "\n");
     if (targets.Targets().size() > 1) {
         // Several targets writing one status or trace file would leave only the last one's.
         if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
@@ -470,7 +473,7 @@ int main(int argc, char** argv)
         if (inspect->parsed())
             return InspectFile(ResolveModel(inspectModel), inspectFile, json, language);
         if (probe->parsed())
-            return RunProbe(ResolveModel(probeModel), json);
+            return RunProbe(ResolveModel(probeModel), json, language);
         if (flash->parsed())
             return Flash(flashArgs, language, json);
     } catch (const CLI::Error& e) {
