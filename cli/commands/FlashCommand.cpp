@@ -5,6 +5,7 @@
 #include "cli/check/FileCheck.h"
 #include "cli/run/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
+#include "cli/output/NextStep.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/output/OutputQueue.h"
@@ -43,6 +44,9 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
     const std::string reason = CFileCheck::RefusalReason(report, options.settings);
     output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+    const OutcomeRow& row =
+        outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome);
+    output.Post(stderr, "zorflash-cli: " + NextStepLine(row, false, options.language) + "\n");
     if (json)
         json->Result({{"outcome", outcome.Name()}, {"exit", outcome.ExitCode()}, {"reason", reason}, {"contacted", false}});
     return outcome.ExitCode();
@@ -185,6 +189,15 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         const bool colour = IsTerminal(stderr) && !noColour;
         output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
                                 (colour ? "\033[0m" : "") + "\n");
+    }
+    // What to do now, the operator's Cancel included: a Cancel at volume 2 leaves the
+    // instrument with volume 1's records.
+    if (code != kExitCompleted) {
+        const OutcomeRow& row = interrupted                   ? COutcomeTable::Of(UpdateOutcome::Interrupted)
+                                : code == kExitStatusFileLost ? COutcomeTable::StatusFileLost()
+                                : outcome.nobodyAnswered      ? COutcomeTable::PromptUnanswered()
+                                                              : COutcomeTable::Of(outcome.outcome);
+        say(NextStepLine(row, COutcomeTable::LeftIncomplete(host.Result()), options.language));
     }
     // On a pipe too, and after a failure that sent records: a log says how far it got.
     if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)

@@ -6,6 +6,7 @@
 #include "cli/run/FleetHost.h"
 #include "cli/run/FleetRunner.h"
 #include "cli/output/JsonEvents.h"
+#include "cli/output/NextStep.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/check/PreCheck.h"
@@ -266,16 +267,26 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     bool statusLost = false;
     std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
+    // Each target's next step, in the words of one instrument's run.
+    const auto nextStep = [&](std::size_t i, const OutcomeRow& row) {
+        return NextStepLine(row, COutcomeTable::LeftIncomplete(hosts[i]->Result()), options.language);
+    };
     const auto sayReason = [&](std::size_t i) {
         // Only failures: an interrupted target, or one never started, has its own line
         // after the table, a lost status file has had its own, and the operator who
         // answered Cancel needs none (the JSON result has each reason).
         if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
-        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::None)
+        const OutcomeRow* row = COutcomeTable::Named(ends[i].outcome);
+        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::None) {
             console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
-        else
+            if (row)
+                console.NoteOnce(nextStep(i, *row));
+        } else {
             console.Error(hosts[i]->Target(), ends[i].reason);
+            if (row)
+                console.Error(hosts[i]->Target(), nextStep(i, *row));
+        }
     };
     const auto conclude = [&](std::size_t i, CFleetRunner::State state, const std::string* givenReason) {
         CFleetHost& host = *hosts[i];
@@ -342,6 +353,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         const std::string reason = CFileCheck::RefusalReason(report, options.settings);
         say(reason + "; no instrument was contacted");
         const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+        say(NextStepLine(outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome),
+                         false, options.language));
         const CVolumeProblem::Finding missing = report.missingVolume > 0
                                                     ? CVolumeProblem::Check(options.settings, report.missingVolume)
                                                     : CVolumeProblem::Finding{};
@@ -482,11 +495,13 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
-            ends[i].row.outcome != "not started")
+            ends[i].row.outcome != "not started") {
             console.Error(hosts[i]->Target(), "interrupted by the operator (" +
                                                   std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
                                                   (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
                                                                              : "no firmware record had been sent"));
+            console.Error(hosts[i]->Target(), nextStep(i, COutcomeTable::Of(UpdateOutcome::Interrupted)));
+        }
     }
     int code = interrupted ? ExitCodeForInterruption(interruption) : CSummaryTable::ExitCode(rows);
     if (!internalError.empty() && !interrupted)

@@ -12,5 +12,6 @@ constexpr unsigned kIdsHeaderOfOther = 61475;      // kind, the file's model, th
 constexpr unsigned kIdsHeaderOfNone = 61476;       // the chosen model
 constexpr unsigned kIdsProbeUsed = 61477;
 constexpr unsigned kIdsProbeOtherModel = 61478;    // the reply's model, the chosen model
+constexpr unsigned kIdsNextStep = 61479;           // what to do, from the outcome table
 
 }  // namespace zorflash

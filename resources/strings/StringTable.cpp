@@ -99,6 +99,7 @@ constexpr StringEntry kStrings[] = {
      "ファイルの先頭行は %s のヘッダー行ではなく、他のどの機種のヘッダー行でもありません"},
     {61477, "an update with --usb uses this one", "--usb の更新はこの機器を使います"},
     {61478, "a reply of %s, not of %s", "%s の応答です（%s ではありません）"},
+    {61479, "next step: %s", "次の手順: %s"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),
