@@ -14,6 +14,10 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QStringList>
+#include <QStyleOptionGroupBox>
+
+#include <climits>
+#include <vector>
 
 namespace zorflash {
 
@@ -53,9 +57,11 @@ void CDialogBuilder::Build(QWidget* widget) const
     widget->setFixedSize(TemplateSize());
     if (m_template.caption)
         widget->setWindowTitle(QString::fromUtf8(m_template.caption));
+    std::vector<QWidget*> controls;
     for (size_t i = 0; i < m_template.itemCount; ++i) {
         const DialogItem& item = m_template.items[i];
         QWidget* control = CreateItem(item, widget);
+        controls.push_back(control);
         QRect rect = MapDialogRect(item.x, item.y, item.cx, item.cy);
         if (item.kind == DialogItemKind::DropDownCombo)
             rect.setHeight(control->sizeHint().height());  // the rest is the drop-down
@@ -67,6 +73,38 @@ void CDialogBuilder::Build(QWidget* widget) const
             control->setProperty("controlId", item.id);
         }
     }
+    for (size_t g = 0; g < m_template.itemCount; ++g) {
+        const DialogItem& group = m_template.items[g];
+        if (group.kind != DialogItemKind::GroupBox)
+            continue;
+        int firstInside = INT_MAX;
+        for (size_t i = 0; i < m_template.itemCount; ++i) {
+            const DialogItem& item = m_template.items[i];
+            if (i != g && item.kind != DialogItemKind::GroupBox && item.x >= group.x && item.y >= group.y &&
+                item.x + item.cx <= group.x + group.cx && item.y + item.cy <= group.y + group.cy)
+                firstInside = std::min(firstInside, controls[i]->y());
+        }
+        if (firstInside != INT_MAX)
+            RaiseFrameTitle(controls[g], firstInside);
+    }
+}
+
+// The templates were drawn for frames whose line runs through the middle of the title;
+// a style that puts the title above the line pushes the line down onto the controls a
+// few units inside it (the Settings button, the text boxes). The frame grows upwards,
+// its bottom kept, until its line clears the highest control inside it.
+void CDialogBuilder::RaiseFrameTitle(QWidget* group, int firstInsideTop)
+{
+    auto* box = static_cast<QGroupBox*>(group);
+    QStyleOptionGroupBox option;
+    option.initFrom(box);
+    option.text = box->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect contents = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, box);
+    const int gap = 1;
+    const int raise = box->y() + contents.top() + gap - firstInsideTop;
+    if (raise > 0)
+        box->setGeometry(box->x(), box->y() - raise, box->width(), box->height() + raise);
 }
 
 QWidget* CDialogBuilder::CreateItem(const DialogItem& item, QWidget* parent) const

@@ -28,6 +28,7 @@ public:
 private:
     QWidget* CreateItem(const DialogItem& item, QWidget* parent) const;
     static void FitLabel(QWidget* label, int width);
+    static void RaiseFrameTitle(QWidget* group, int firstInsideTop);
 
     const DialogTemplate& m_template;
     QFont m_font;

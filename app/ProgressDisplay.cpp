@@ -33,6 +33,8 @@ void CProgressDisplay::Show(const ProgressState& state)
     m_section->setVisible(state.sectionShown);
     m_section->setText(QString::fromStdString(state.sectionText));
     m_figures->setText(QString::fromStdString(state.figuresText));
+    // The whole line again, a sentence a line, for when the bar is too narrow for it.
+    m_figures->setToolTip(QString::fromStdString(state.toolTip));
     m_titlePercent = state.titlePercent;
 }
 
@@ -44,6 +46,11 @@ QString CProgressDisplay::Text() const
     if (!m_bar->isHidden())
         text += QLatin1Char(' ') + m_bar->text();
     return text;
+}
+
+QString CProgressDisplay::ToolTip() const
+{
+    return m_figures->toolTip();
 }
 
 }  // namespace zorflash

@@ -22,6 +22,7 @@ public:
     // 0..100 while an update runs, -1 otherwise.
     int Percent() const { return m_titlePercent; }
     QString Text() const;
+    QString ToolTip() const;
 
 private:
     QProgressBar* m_bar = nullptr;

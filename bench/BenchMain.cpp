@@ -142,8 +142,9 @@ private:
         CChildProcess::Result process;
         double stallMs = 0;
         double updateSeconds = 0;  // Start to the end of the update, inside the application
+        double windowCpuMs = 0;    // the window thread's CPU time over the same span
     };
-    GuiRun RunGui(CSimulator& sim, const std::string& image);
+    GuiRun RunGui(CSimulator& sim, const std::string& image, bool stallMeter = true);
     void StartSimulator(CSimulator& sim, int ackDelayMs, const std::string& name,
                         const std::string& tcp = "127.0.0.1:0");
     CChildProcess::Result RunFleet(CSimulator& sim, const std::string& image, int targets);
@@ -153,7 +154,7 @@ private:
     const Config& m_config;
     int m_flashTimeoutMs = 120000;
     std::string m_big, m_small, m_bigLabel;  // the images and how the figures name the big one
-    std::vector<double> m_ref, m_fast;       // B1's times, also the base of B2 and B7
+    std::vector<double> m_ref, m_fast;       // B1's times, also the base of B2
 };
 
 CChildProcess::Result CBench::RunProgram(const std::vector<std::string>& argv, const std::string& outPath,
@@ -280,13 +281,15 @@ CChildProcess::Result CBench::RunFlash(CSimulator& sim, const std::string& image
     return result;
 }
 
-CBench::GuiRun CBench::RunGui(CSimulator& sim, const std::string& image)
+CBench::GuiRun CBench::RunGui(CSimulator& sim, const std::string& image, bool stallMeter)
 {
     GuiRun run;
     // The desktop application runs without a display, as in its tests.
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    run.process = RunProgram({m_config.gui, "--port", std::to_string(sim.Port()), "--file", image}, Path("gui.out"),
-                             m_flashTimeoutMs);
+    std::vector<std::string> argv = {m_config.gui, "--port", std::to_string(sim.Port()), "--file", image};
+    if (!stallMeter)
+        argv.push_back("--no-stall-meter");
+    run.process = RunProgram(argv, Path("gui.out"), m_flashTimeoutMs);
     CSimulator::Update done;
     std::string error;
     if (!sim.NextUpdate(30000, done, error))
@@ -294,6 +297,7 @@ CBench::GuiRun CBench::RunGui(CSimulator& sim, const std::string& image)
     const std::string said = ReadText(Path("gui.out"));
     run.stallMs = NumberAfter(said, "longest-stall-ms");
     run.updateSeconds = NumberAfter(said, "seconds");
+    run.windowCpuMs = NumberAfter(said, "window-cpu-ms");
     return run;
 }
 
@@ -379,14 +383,25 @@ void CBench::MeasureLoopback()
 void CBench::MeasureDesktop(CSimulator& sim)
 {
     const GuiRun guiSmall = RunGui(sim, m_small);
-    std::vector<double> stalls, guiTimes;
+    std::vector<double> stalls, guiTimes, flashTimes, windowCpu;
     long guiPeakBig = 0;
     const int guiRuns = m_config.quick ? 1 : 3;
     for (int i = 0; i < guiRuns; ++i) {
         const GuiRun run = RunGui(sim, m_big);
         stalls.push_back(run.stallMs);
-        guiTimes.push_back(run.updateSeconds);
         guiPeakBig = std::max(guiPeakBig, run.process.peakRssKiB);
+    }
+    // B7 in pairs of its own, interleaved as B1's: compared with flash runs taken minutes
+    // earlier, a change of regime or load in between moved B7 by 30 %. The stall meter's
+    // tick every millisecond is left out here, a load the application itself never has.
+    for (int i = 0; i < m_config.reps; ++i) {
+        if (i % 2 == 0)
+            flashTimes.push_back(RunFlash(sim, m_big, true).seconds);
+        const GuiRun run = RunGui(sim, m_big, false);
+        guiTimes.push_back(run.updateSeconds);
+        windowCpu.push_back(run.windowCpuMs);
+        if (i % 2 == 1)
+            flashTimes.push_back(RunFlash(sim, m_big, true).seconds);
     }
     const long guiGrowth = guiPeakBig - guiSmall.process.peakRssKiB;
     Report({"B5c", "desktop application peak RSS, " + m_bigLabel + " minus 1 MiB image",
@@ -401,11 +416,12 @@ void CBench::MeasureDesktop(CSimulator& sim)
             b6 <= 50, "median of " + std::to_string(guiRuns) + " updates (" + each + " ms)"});
     // The worker tells the window without waiting, so the window should cost no more
     // than a terminal does.
-    const double b7 = Median(guiTimes) / Median(m_fast);
+    const double b7 = Median(guiTimes) / Median(flashTimes);
     Report({"B7", "desktop application update / flash, " + m_bigLabel + ", loopback", Fixed(b7, 3), "<= 1.10",
             b7 <= 1.10,
-            "desktop application " + Fixed(Median(guiTimes), 3) + " s (Start to the end of the update), flash " +
-                Fixed(Median(m_fast), 3) + " s (whole process)"});
+            "desktop application " + Fixed(Median(guiTimes), 3) + " s (Start to the end of the update; window "
+                "thread " + Fixed(Median(windowCpu), 1) + " ms CPU), flash " + Fixed(Median(flashTimes), 3) +
+                " s (whole process), median of " + std::to_string(m_config.reps)});
 }
 
 // B2: every acknowledgement 1 ms late.

@@ -8,7 +8,7 @@
 #include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/run/TargetList.h"
 #include "platform/AbortSignal.h"
 #include "platform/Console.h"
@@ -231,6 +231,19 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
     return RunFlash(options, output);
 }
 
+// The exit codes as the outcome table gives them: --help, and the manual page made from
+// it, can list no other code than a run ends with.
+std::string ExitCodesHelp()
+{
+    std::string text = "Exit codes:\n";
+    for (const ExitCodeMeaning& exit : COutcomeTable::ExitCodes()) {
+        std::string code = std::to_string(exit.code);
+        code.resize(6, ' ');
+        text += "  " + code + exit.meaning[static_cast<int>(Language::English)] + "\n";
+    }
+    return text;
+}
+
 // How long the end of `flash` waits for output nobody reads: while it still moves it is
 // waited for; after a signal only briefly, since the operator asked the run to end.
 constexpr std::chrono::seconds kOutputStall{60};
@@ -295,9 +308,8 @@ int main(int argc, char** argv)
     RaiseDescriptorLimit();
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Exit codes: 0 completed, 1 update failed, 2 command-line error or unusable status file,\n"
-                 "3 cancelled, 4 completed but the status file could not be written,\n"
-                 "129/130/143 ended by SIGHUP/SIGINT/SIGTERM (link closed, status file written)."};
+                 "Guides: docs/cli.md and docs/fleet.md (installed in /usr/share/doc/zorflash)."};
+    app.footer(ExitCodesHelp);
     app.require_subcommand(1);
     // Options of the program itself (--lang, --json) are accepted after the subcommand too.
     app.fallthrough();
@@ -329,10 +341,11 @@ int main(int argc, char** argv)
         ->required();
     flash->add_option("--file", flashArgs.file, "The update file (volume 2, if any, is found by its name)")->required();
     flash->add_option("--tcp", flashArgs.tcpTargets,
-                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default); repeatable");
+                      "Instrument over TCP/IP: A.B.C.D[:PORT] (port 8023 by default), or a range "
+                      "A.B.C.D-E.F.G.H[:PORT[-PORT]]; repeatable");
     flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
-    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT] or usb:N; # comments");
+    flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT], a range as --tcp, or usb:N; # comments");
     flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
@@ -354,6 +367,13 @@ int main(int argc, char** argv)
     flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
+    flash->footer("Examples:\n"
+                  "  One instrument at the address its panel shows (port 8023):\n"
+                  "    zorflash-cli flash --model RT71 --file fw1.R71 --tcp 10.1.2.3\n"
+                  "  The instrument on USB, records one by one, the status text kept:\n"
+                  "    zorflash-cli flash --model RT23 --file fw1.R23 --usb --normal --status-file status.txt\n"
+                  "  Eight instruments, four at a time, JSON events for a script:\n"
+                  "    zorflash-cli flash --model RT71 --file fw1.R71 --tcp 10.1.2.10-10.1.2.17 --parallel 4 --json");
 
     std::vector<std::string> names;
     for (const CLI::App* sub : app.get_subcommands({}))

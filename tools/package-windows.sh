@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows downloads, each with the two statically linked programs (zorflash-cli.exe
 # and the desktop application Zorflash.exe), the README's Windows section and the licence
-# (the project's, as the Debian package states it), with Windows line ends on the texts:
+# (the project's, as the Debian package states it), and the command line's guides
+# (docs/cli.md, docs/fleet.md, where --help points), with Windows line ends on the texts:
 #   zorflash-cli-windows-x64.zip           to run with no installation
 #   package/zorflash-VERSION-x64.msi       the installer IT deploys (packaging/windows/)
 #
@@ -43,12 +44,20 @@ awk '/^## Windows$/ {on = 1} /^## / && !/^## Windows$/ {on = 0} on' README.md |
     sed 's/$/\r/' >"$stage/zorflash-cli/README-Windows.txt"
 [ -s "$stage/zorflash-cli/README-Windows.txt" ] || { echo "package-windows: no Windows section in README.md" >&2; exit 1; }
 sed 's/$/\r/' packaging/debian/copyright >"$stage/zorflash-cli/LICENSE.txt"
+mkdir "$stage/zorflash-cli/docs"
+for guide in cli.md fleet.md; do
+    sed 's/$/\r/' "docs/$guide" >"$stage/zorflash-cli/docs/$guide"
+done
 
 if [ -z "$msi_only" ]; then
     zip_file="$WIN_BUILD/zorflash-cli-windows-x64.zip"
     rm -f "$zip_file"
     (cd "$stage" && zip -q -X -r "$zip_file" zorflash-cli)
     unzip -l "$zip_file"
+    for file in zorflash-cli.exe Zorflash.exe README-Windows.txt LICENSE.txt docs/cli.md docs/fleet.md; do
+        unzip -l "$zip_file" "zorflash-cli/$file" >/dev/null ||
+            { echo "package-windows: the zip lacks zorflash-cli/$file" >&2; exit 1; }
+    done
 fi
 
 # The installer: the zip's files, and the desktop application's icon for its shortcut.

@@ -105,6 +105,13 @@ fi
 echo "$page"
 man -l "$page" 2>/dev/null | grep -q 'EXIT STATUS' || fail "zorflash-cli(1) does not render"
 
+step "the guides --help points to"
+for guide in cli.md fleet.md; do
+    # Read from the package: a slim image's dpkg may leave /usr/share/doc out.
+    dpkg-deb -c "$deb" | grep -q "\./usr/share/doc/zorflash/$guide\$" || fail "the package holds no /usr/share/doc/zorflash/$guide"
+done
+echo "ok"
+
 step "desktop entry, metainfo, icons, completion, udev rule"
 desktop-file-validate /usr/share/applications/org.zorflash.Zorflash.desktop || fail "desktop-file-validate"
 appstreamcli validate --no-net /usr/share/metainfo/org.zorflash.Zorflash.metainfo.xml || fail "appstreamcli validate"

@@ -6,7 +6,10 @@
 #include "platform/MemoryException.h"
 #include "platform/PathText.h"
 #include "platform/StringResource.h"
+#include "present/OutcomeTable.h"
+#include "ui/FailureDetail.h"
 #include "ui/FileFilter.h"
+#include "ui/FileNote.h"
 #include "ui/FramePresenter.h"
 #include "ui/HeaderPreview.h"
 #include "ui/LinkSummary.h"
@@ -48,9 +51,9 @@ void CFormPresenter::OnInitialUpdate()
         names.emplace_back(g_deviceModelTable[i].displayName);
     m_view.ShowModelList(names);
     SelectModel(0);
-    // The status bar says "Ready" until the first update; after one it keeps telling how
-    // that one ended, New or not.
-    if (!m_started)
+    // The status bar says "Ready" until the first update or file; after one it keeps
+    // telling how that one ended, or what the chosen file needs, New or not.
+    if (!m_started && !m_fileChosen)
         ShowProgress(m_progress.Idle());
 }
 
@@ -62,6 +65,14 @@ void CFormPresenter::SelectModel(int index)
     ApplyModelSelection(m_record, index);
     m_view.ShowModelSelection(index);
     ShowLinkSummary();
+    // A file chosen for one model may belong to another: say so now, not at Start.
+    if (m_fileChosen)
+        ShowFileNote();
+}
+
+void CFormPresenter::ShowFileNote()
+{
+    ShowProgress(m_progress.Note(FileChoiceNote(m_record, m_chosenPreview, m_language)));
 }
 
 void CFormPresenter::ShowLinkSummary()
@@ -116,6 +127,10 @@ void CFormPresenter::OnFileChosen(const std::string& path)
     m_view.ShowHeaderPreview(FormatHeaderPreview(preview));
     m_startEnabled = true;
     m_view.EnableStart(true);
+    // A new file starts a new story: the last update's result would now mislead.
+    m_chosenPreview = preview;
+    m_fileChosen = true;
+    ShowFileNote();
 }
 
 void CFormPresenter::OnSettings()
@@ -136,6 +151,7 @@ void CFormPresenter::OnStart()
     m_finishedPosted = false;
     m_runSettings = m_record;
     m_runLanguage = m_language;
+    m_linkWatch.Reset();
     {
         // Until the engine has opened the file, the bar starts from nothing.
         std::lock_guard<std::mutex> lock(m_progressMutex);
@@ -184,7 +200,7 @@ void CFormPresenter::OnUpdateFinished()
             outcome = CStatusBarProgress::Outcome::Completed;
         else if (m_lastResult.outcome == UpdateOutcome::Cancelled)
             outcome = CStatusBarProgress::Outcome::Cancelled;  // a file error ends with the same words
-        ShowProgress(m_progress.Finish(outcome));
+        ShowProgress(m_progress.Finish(outcome, FailureStory()));
     }
     SetUpdating(false);
     m_view.EnableStart(true);
@@ -203,6 +219,16 @@ void CFormPresenter::OnTimer(FormTimer timer)
     ShowPendingLog();
 }
 
+std::vector<std::string> CFormPresenter::FailureStory() const
+{
+    if (m_lastResult.Completed())
+        return {};
+    const OutcomeRow& row = COutcomeTable::Of(m_lastResult.outcome);
+    return {FailureDetail(m_lastResult, m_linkWatch.Get(), m_runSettings, m_runLanguage),
+            COutcomeTable::LeftIncomplete(m_lastResult) ? COutcomeTable::IncompleteNote(m_runLanguage) : "",
+            row.NextStep(m_runLanguage)};
+}
+
 void CFormPresenter::ShowProgressNow()
 {
     UpdateProgress progress;
@@ -210,7 +236,11 @@ void CFormPresenter::ShowProgressNow()
         std::lock_guard<std::mutex> lock(m_progressMutex);
         progress = m_latestProgress;
     }
-    ShowProgress(m_progress.Show(progress));
+    // The disk prompt's text names only the volume's number; the status bar beside it
+    // names the file.
+    const std::string promptNote =
+        progress.waiting ? VolumePromptNote(m_runSettings.filePath, progress.volume, m_runLanguage) : std::string();
+    ShowProgress(m_progress.Show(progress, promptNote));
 }
 
 void CFormPresenter::ShowProgress(const ProgressState& state)
@@ -253,7 +283,9 @@ void CFormPresenter::Shutdown(const std::function<void()>& serveWindowThread)
 
 // ---- the status box, as the update host ----
 
-void CFormPresenter::OnStatusLogChanged(const CEditText& log)
+// The status box shows the whole text and its caret, as the edit control did: what
+// changed matters to line-by-line renderings only.
+void CFormPresenter::OnStatusLogChanged(const CEditText& log, const LogChange& /*change*/)
 {
     if (OnWindowThread()) {
         ShowStatusLog(log.GetText(), log.GetSelEnd());
@@ -308,6 +340,10 @@ bool CFormPresenter::PromptOkCancel(const std::string& text)
         return false;
     bool ok = false;
     m_view.RunOnWindowThread([this, &text, &ok] {
+        // The worker told its wait before asking; show it now, whatever order the
+        // window thread's events come in.
+        if (m_progressRunning)
+            ShowProgressNow();
         ok = !m_closing && m_view.ShowMessage(MessageIcon::Information, std::string(), text, MessageButtons::OkCancel);
     });
     return ok;

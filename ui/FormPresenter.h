@@ -3,6 +3,7 @@
 #include "platform/EditText.h"
 #include "resources/strings/Language.h"
 #include "ui/FormView.h"
+#include "ui/LinkFailureWatch.h"
 #include "ui/LogMailbox.h"
 #include "ui/StatusBarProgress.h"
 #include "update/UpdateHost.h"
@@ -87,11 +88,12 @@ public:
     // the window thread, which then shows the log at once)
     const UpdateSettings& Settings() const override { return m_runSettings; }
     Language StatusLanguage() const override { return m_runLanguage; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnProgress(const UpdateProgress& progress) override;
+    CLinkObserver* GetLinkObserver() override { return &m_linkWatch; }
 
     // The status box is redrawn at most this often; changes in between merge.
     static constexpr int kLogRedrawMs = 40;
@@ -103,6 +105,8 @@ private:
     void ShowStatusLog(const std::string& text, int caret);
     void ShowProgress(const ProgressState& state);
     void ShowProgressNow();
+    void ShowFileNote();
+    std::vector<std::string> FailureStory() const;
     void ReportException(const std::string& text);
     bool OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }
 
@@ -115,6 +119,9 @@ private:
     bool m_updating = false;
     bool m_startEnabled = false;
     bool m_started = false;  // an update has been started since the form was made
+    // The chosen file's preview as read, for the word on it when the model changes.
+    std::string m_chosenPreview;
+    bool m_fileChosen = false;
     // What the status box shows, window thread only; the job owns the log itself.
     CEditText m_statusText;
     // The one thing both threads touch, and it has its own lock.
@@ -144,6 +151,8 @@ private:
     // The prompt came or went, or the volume changed: the wake-up of the log shows it too.
     std::atomic<bool> m_progressTurned{false};
     CStatusBarProgress m_progress;
+    // What the link said, for the reason of a failure; reset at every Start.
+    CLinkFailureWatch m_linkWatch;
     bool m_progressRunning = false;
     int m_titlePercent = -1;
 };

@@ -4,6 +4,9 @@
 #include "ui/ProgressState.h"
 #include "update/UpdateProgress.h"
 
+#include <string>
+#include <vector>
+
 namespace zorflash {
 
 // The status bar's state for one update, from where the engine says it stands: the texts
@@ -18,10 +21,15 @@ public:
 
     // Idle: "Ready", no bar.
     ProgressState Idle() const;
-    // While an update runs: the bar, its percent and the figures.
-    ProgressState Show(const UpdateProgress& progress);
-    // The end: the outcome's words beside the bar's last value.
-    ProgressState Finish(Outcome outcome);
+    // Idle with a word on the chosen file (no bar): an empty note is Idle().
+    ProgressState Note(const std::string& note) const;
+    // While an update runs: the bar, its percent and the figures; while the operator is
+    // asked for a volume, promptNote (the file it looks for) before the figures.
+    ProgressState Show(const UpdateProgress& progress, const std::string& promptNote = std::string());
+    // The end: the outcome's words beside the bar's last value, then each non-empty
+    // sentence of `why` (the reason, what the instrument now holds, the next step); the
+    // tool tip has them one to a line.
+    ProgressState Finish(Outcome outcome, const std::vector<std::string>& why = {});
 
 private:
     Language m_language;

@@ -17,5 +17,13 @@ constexpr unsigned kIdsUpdateFailed = 61337;
 constexpr unsigned kIdsUpdateCancelled = 61338;
 constexpr unsigned kIdsNotARegularFile = 61339;
 constexpr unsigned kIdsEditUndo = 61340;  // .. 61345: Cut, Copy, Paste, Delete, Select All
+constexpr unsigned kIdsFileForOtherModel = 61380;
+constexpr unsigned kIdsFileForNoModel = 61381;
+constexpr unsigned kIdsVolumeOneName = 61382;
+constexpr unsigned kIdsLookingForVolume = 61383;
+constexpr unsigned kIdsTargetError = 61384;
+constexpr unsigned kIdsNoUsbInstrument = 61385;
+constexpr unsigned kIdsNoUsbAnswer = 61386;
+constexpr unsigned kIdsLinkFailed = 61387;
 
 }  // namespace zorflash

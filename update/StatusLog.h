@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EditText.h"
+#include "update/LogChange.h"
 
 #include <string>
 
@@ -19,8 +20,9 @@ public:
 
     // Empties the log (the start of every run).
     void Clear();
-    // Appends at the end of the text.
-    void Append(const std::string& text);
+    // Appends at the end of the text: a numbered message (0: none), and the outcome it
+    // announces if it is the run's last.
+    void Append(const std::string& text, unsigned messageId = 0, std::optional<UpdateOutcome> ends = std::nullopt);
     // Writes over the last line: the progress text of the blocks.
     void ReplaceLastLine(const std::string& text);
 
@@ -29,6 +31,7 @@ public:
 private:
     CUpdateHost& m_host;
     CEditText m_text;
+    bool m_progressOpen = false;  // the last line is a progress text, not ended by CR LF
 };
 
 }  // namespace zorflash

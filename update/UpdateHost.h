@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/strings/Language.h"
+#include "update/LogChange.h"
 #include "update/UpdateProgress.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateResult.h"
@@ -29,9 +30,9 @@ public:
     // The language of the run's status text and prompts.
     virtual Language StatusLanguage() const = 0;
 
-    // The job's status log changed (text and caret). The log belongs to the job; a front
-    // end that keeps the text must copy it here. Must not block.
-    virtual void OnStatusLogChanged(const CEditText& log) = 0;
+    // The job's status log changed (text and caret), and how. The log belongs to the job;
+    // a front end that keeps the text must copy it here. Must not block.
+    virtual void OnStatusLogChanged(const CEditText& log, const LogChange& change) = 0;
 
     // OK/Cancel question with the information icon and no caption (the disk prompt).
     // True for OK. Waits for the operator.

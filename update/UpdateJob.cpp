@@ -36,12 +36,18 @@ CUpdateJob::~CUpdateJob() = default;
 
 void CUpdateJob::AppendMessage(unsigned id)
 {
-    m_log.Append(LoadStringResource(id, m_language));
+    m_log.Append(LoadStringResource(id, m_language), id);
+}
+
+UpdateOutcome CUpdateJob::End(UpdateOutcome outcome, unsigned id)
+{
+    m_log.Append(LoadStringResource(id, m_language), id, outcome);
+    return outcome;
 }
 
 UpdateOutcome CUpdateJob::Fail(UpdateOutcome outcome, unsigned id)
 {
-    m_log.Append("\r\n" + LoadStringResource(id, m_language));
+    m_log.Append("\r\n" + LoadStringResource(id, m_language), id, outcome);
     return outcome;
 }
 
@@ -115,15 +121,15 @@ bool CUpdateJob::ReceiveAck()
     return ReceiveBytes(&reply, 1) && reply == kAck;
 }
 
-UpdateOutcome CUpdateJob::Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
-                                   unsigned wrongReplyMessage)
+CUpdateJob::Ended CUpdateJob::Exchange(const uint8_t* data, uint32_t length, uint8_t expected,
+                                       UpdateOutcome wrongReply, unsigned wrongReplyMessage)
 {
     uint8_t reply = 0;
     if (!SendBytes(data, length, false) || !ReceiveBytes(&reply, 1))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     if (reply != expected)
         return Fail(wrongReply, wrongReplyMessage);
-    return kGoOn;
+    return std::nullopt;
 }
 
 UpdateResult CUpdateJob::Run()
@@ -176,19 +182,17 @@ UpdateResult CUpdateJob::Run()
 UpdateOutcome CUpdateJob::RunSteps(uint8_t* block)
 {
     RomKind kind = kRomKindUnchecked;
-    UpdateOutcome outcome = OpenFile(kind);
-    if (outcome == kGoOn)
+    Ended outcome = OpenFile(kind);
+    if (!outcome)
         outcome = OpenTarget();
-    if (outcome == kGoOn)
+    if (!outcome)
         outcome = Handshake();
-    if (outcome == kGoOn)
+    if (!outcome)
         outcome = SendHeader();
-    if (outcome == kGoOn)
-        outcome = SendRecordSections(block, kind);
-    return outcome;
+    return outcome ? *outcome : SendRecordSections(block, kind);
 }
 
-UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
+CUpdateJob::Ended CUpdateJob::OpenFile(RomKind& kind)
 {
     m_result.step = UpdateStep::OpeningFile;
     AppendMessage(IDS_OPENING_FILE);
@@ -197,13 +201,11 @@ UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
         [this](const std::string& path, uint32_t error) { m_host.NoteVolumeUnavailable(path, error); });
     try {
         if (!m_stream->OpenFirstVolume([this](int volume) { return PromptForDisk(volume); })) {
-            AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-            return UpdateOutcome::Cancelled;
+            return End(UpdateOutcome::Cancelled, IDS_ABORTED_BY_INSTRUCTION);
         }
     } catch (const CFileException& e) {
         ReportError(e.GetErrorMessage(m_language));
-        AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-        return UpdateOutcome::FileError;
+        return End(UpdateOutcome::FileError, IDS_ABORTED_BY_INSTRUCTION);
     }
     // The first line tells which ROM the file carries; the three lines are tried in order.
     kind = m_stream->DetectKind();
@@ -214,10 +216,10 @@ UpdateOutcome CUpdateJob::OpenFile(RomKind& kind)
     m_progress.volumes = m_stream->KnownVolumes();
     m_progress.total = m_stream->KnownStreamBytes();
     TellProgress();
-    return kGoOn;
+    return std::nullopt;
 }
 
-UpdateOutcome CUpdateJob::OpenTarget()
+CUpdateJob::Ended CUpdateJob::OpenTarget()
 {
     m_result.step = UpdateStep::OpeningTarget;
     AppendMessage(IDS_DETECTING_TARGET);
@@ -229,21 +231,20 @@ UpdateOutcome CUpdateJob::OpenTarget()
     const bool opened = m_settings.useUsb ? m_link->OpenUsb(m_settings.model.idQuery, m_settings.usbDeviceNumber)
                                           : m_link->OpenTcp(m_settings.ipAddress, m_settings.port);
     if (!opened) {
-        AppendMessage(IDS_CANNOT_OPEN_TARGET);
-        return UpdateOutcome::TargetNotOpened;
+        return End(UpdateOutcome::TargetNotOpened, IDS_CANNOT_OPEN_TARGET);
     }
-    return kGoOn;
+    return std::nullopt;
 }
 
 // Update start, sync, identification.
-UpdateOutcome CUpdateJob::Handshake()
+CUpdateJob::Ended CUpdateJob::Handshake()
 {
     m_result.step = UpdateStep::UpdateStart;
     if (m_link->SendCommand(kUpdateStartCommand) != 0)
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     m_result.step = UpdateStep::Sync;
-    const UpdateOutcome sync = Exchange(&kSyncByte, 1, kSyncReply, UpdateOutcome::SetupFailure, IDS_SETUP_FAILURE);
-    if (sync != kGoOn)
+    const Ended sync = Exchange(&kSyncByte, 1, kSyncReply, UpdateOutcome::SetupFailure, IDS_SETUP_FAILURE);
+    if (sync)
         return sync;
     m_result.step = UpdateStep::Identification;
     if (m_link->SendCommand(kIdentCommand) != 0)
@@ -251,17 +252,17 @@ UpdateOutcome CUpdateJob::Handshake()
     uint8_t reply[kIdentReplyLength] = {};
     if (!ReceiveBytes(reply, kIdentReplyLength) || std::memcmp(reply, kIdentReply, kIdentReplyLength) != 0)
         return Fail(UpdateOutcome::NoIdentification, IDS_NO_MORVENAL);
-    return kGoOn;
+    return std::nullopt;
 }
 
 // The header's size first, echoed, then the 56 bytes of volume 1.
-UpdateOutcome CUpdateJob::SendHeader()
+CUpdateJob::Ended CUpdateJob::SendHeader()
 {
     AppendMessage(IDS_SENDING_HEADER);
     m_result.step = UpdateStep::HeaderSize;
-    const UpdateOutcome size = Exchange(&kHeaderSizeByte, 1, kHeaderSizeByte, UpdateOutcome::HeaderSizeFailure,
+    const Ended size = Exchange(&kHeaderSizeByte, 1, kHeaderSizeByte, UpdateOutcome::HeaderSizeFailure,
                                         IDS_HEADER_SIZE_FAILURE);
-    if (size != kGoOn)
+    if (size)
         return size;
     m_result.step = UpdateStep::Header;
     uint8_t header[kHeaderSize] = {};
@@ -276,19 +277,18 @@ UpdateOutcome CUpdateJob::SendRecordSections(uint8_t* block, RomKind kind)
     const int sectionsNeeded = kind == kRomSub ? 2 : 1;
     for (int section = 0; section < sectionsNeeded; ++section) {
         m_progress.section = section + 1;
-        const UpdateOutcome outcome = SendSection(block, kind);
-        if (outcome != kGoOn)
-            return outcome;
+        const Ended outcome = SendSection(block, kind);
+        if (outcome)
+            return *outcome;
     }
     // Whatever a volume holds behind the last END is never sent: the total was all sent.
     m_progress.finished = true;
     m_progress.total = m_result.bytes;
     TellProgress();
-    AppendMessage(IDS_TRANSFER_COMPLETED);
-    return UpdateOutcome::Completed;
+    return End(UpdateOutcome::Completed, IDS_TRANSFER_COMPLETED);
 }
 
-UpdateOutcome CUpdateJob::OpenNextVolume(RomKind kind)
+CUpdateJob::Ended CUpdateJob::OpenNextVolume(RomKind kind)
 {
     try {
         if (m_stream->OpenNextVolume(kind, [this](int volume) { return PromptForDisk(volume); })) {
@@ -296,21 +296,19 @@ UpdateOutcome CUpdateJob::OpenNextVolume(RomKind kind)
             m_progress.volumes = std::max(m_progress.volumes, m_stream->KnownVolumes());
             m_progress.total = m_stream->KnownStreamBytes();
             TellProgress();
-            return kGoOn;
+            return std::nullopt;
         }
-        AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-        return UpdateOutcome::Cancelled;
+        return End(UpdateOutcome::Cancelled, IDS_ABORTED_BY_INSTRUCTION);
     } catch (const CFileException& e) {
         ReportError(e.GetErrorMessage(m_language));
-        AppendMessage(IDS_ABORTED_BY_INSTRUCTION);
-        return UpdateOutcome::FileError;
+        return End(UpdateOutcome::FileError, IDS_ABORTED_BY_INSTRUCTION);
     }
 }
 
-UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
+CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
 {
     if (fill == 0)
-        return kGoOn;
+        return std::nullopt;
     if (VolumeChanged())
         return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
     if (!SendBytes(block, fill, true))
@@ -318,15 +316,15 @@ UpdateOutcome CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
     m_result.records += m_blockRecords;
     m_blockRecords = 0;
     fill = 0;
-    return kGoOn;
+    return std::nullopt;
 }
 
 // Record 1 and every 64th after it: what the block holds goes out, the progress line
 // shows the record's number, and the instrument must acknowledge.
-UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
+CUpdateJob::Ended CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
 {
-    const UpdateOutcome flushed = FlushBlock(block, fill);
-    if (flushed != kGoOn)
+    const Ended flushed = FlushBlock(block, fill);
+    if (flushed)
         return flushed;
     char progress[256];
     std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
@@ -335,7 +333,7 @@ UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int r
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     ++m_result.blocks;
     m_result.acknowledgedRecords = m_result.records;
-    return kGoOn;
+    return std::nullopt;
 }
 
 // One section: START alone and acknowledged, then the records, acknowledged after record 1
@@ -343,7 +341,7 @@ UpdateOutcome CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int r
 // from the block buffer, so it is read straight to its place there: the 64 MiB of an image
 // are not copied twice. At most 64 records of 512 bytes lie between two flushes, which is
 // exactly the buffer; the guard only keeps a broken count from overrunning it.
-UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
+CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
 {
     const bool fast = m_settings.fastMode != 0;
     uint8_t record[kRecordBufferSize] = {};
@@ -353,8 +351,8 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
     for (;;) {
         const bool intoBlock = fast && recordIndex > 0;
         if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
-            const UpdateOutcome flushed = FlushBlock(block, fill);
-            if (flushed != kGoOn)
+            const Ended flushed = FlushBlock(block, fill);
+            if (flushed)
                 return flushed;
         }
         uint32_t length = 0;
@@ -366,21 +364,21 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             return Fail(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD);
         case RecordEvent::VolumeEnded: {
             // The section goes on in volume 2, behind its header; index and block carry over.
-            const UpdateOutcome opened = OpenNextVolume(kind);
-            if (opened != kGoOn)
+            const Ended opened = OpenNextVolume(kind);
+            if (opened)
                 return opened;
             continue;
         }
         case RecordEvent::End: {
             if (VolumeChanged())
                 return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
-            const UpdateOutcome flushed = FlushBlock(block, fill);
-            if (flushed != kGoOn)
+            const Ended flushed = FlushBlock(block, fill);
+            if (flushed)
                 return flushed;
             m_result.step = UpdateStep::EndRecord;
             if (!SendBytes(&kEndByte, 1, true))
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
-            return kGoOn;
+            return std::nullopt;
         }
         case RecordEvent::Record:
             break;
@@ -410,8 +408,8 @@ UpdateOutcome CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             continue;
         }
         if ((recordIndex - 1) % kBlockRecords == 0) {
-            const UpdateOutcome acknowledged = AcknowledgeBlock(block, fill, recordIndex);
-            if (acknowledged != kGoOn)
+            const Ended acknowledged = AcknowledgeBlock(block, fill, recordIndex);
+            if (acknowledged)
                 return acknowledged;
         }
         ++recordIndex;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -33,23 +34,23 @@ public:
     const CStatusLog& Log() const { return m_log; }
 
 private:
-    // What a step of the run asks next: go on, or end with this outcome.
-    static constexpr UpdateOutcome kGoOn = UpdateOutcome::Completed;
+    // What a step of the run asks next: nothing to go on, or the outcome to end with.
+    using Ended = std::optional<UpdateOutcome>;
 
     UpdateOutcome RunSteps(uint8_t* block);
-    UpdateOutcome OpenFile(RomKind& kind);
-    UpdateOutcome OpenTarget();
-    UpdateOutcome Handshake();
-    UpdateOutcome SendHeader();
+    Ended OpenFile(RomKind& kind);
+    Ended OpenTarget();
+    Ended Handshake();
+    Ended SendHeader();
     UpdateOutcome SendRecordSections(uint8_t* block, RomKind kind);
-    UpdateOutcome SendSection(uint8_t* block, RomKind kind);
-    UpdateOutcome FlushBlock(uint8_t* block, uint32_t& fill);
-    UpdateOutcome AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
-    UpdateOutcome OpenNextVolume(RomKind kind);
+    Ended SendSection(uint8_t* block, RomKind kind);
+    Ended FlushBlock(uint8_t* block, uint32_t& fill);
+    Ended AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
+    Ended OpenNextVolume(RomKind kind);
 
     // Sends data and expects one reply byte: a failed transfer is a communication error,
     // another reply is wrongReply.
-    UpdateOutcome Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
+    Ended Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
                            unsigned wrongReplyMessage);
     bool SendBytes(const uint8_t* data, uint32_t length, bool recordStream);
     bool VolumeChanged();  // the open volume is no longer the file that was opened
@@ -63,7 +64,8 @@ private:
     auto Waiting(Wait wait);
 
     void AppendMessage(unsigned id);
-    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the message after CR LF
+    UpdateOutcome End(UpdateOutcome outcome, unsigned id);   // the run's last message
+    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the run's last message, after CR LF
 
     CUpdateHost& m_host;
     const UpdateSettings& m_settings;

@@ -1,6 +1,6 @@
 #include "cli/commands/FlashCommand.h"
 
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/diagnose/FailureReason.h"
 #include "cli/check/FileCheck.h"
 #include "cli/run/FlashOutcome.h"
@@ -148,7 +148,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     const FlashOutcome outcome = OutcomeOfRun(host.Result(), host.LastPromptEnd());
     std::string outcomeName = outcome.Name();
     // A signal wins over whatever the run ended with: the operator asked to stop.
-    int code = interrupted ? ExitCodeForInterruption(interruption) : outcome.ExitCode();
+    int code = interrupted ? COutcomeTable::InterruptionExitCode(interruption) : outcome.ExitCode();
     const uint64_t records = host.Result().records;
 
     // Every run that did not complete says why, once on stderr and in the JSON result.
@@ -176,8 +176,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
             say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
             if (!interrupted && outcome.Completed()) {
                 say("the firmware was sent completely, but the status file is missing");
-                outcomeName = "status-file-lost";
-                code = kExitStatusFileLost;
+                outcomeName = COutcomeTable::StatusFileLost().name;
+                code = COutcomeTable::StatusFileLost().exitCode;
                 reason = "the firmware was sent completely, but the status file " +
                          PrintableText(options.statusFile) + " could not be written: " + error;
                 reasonSaid = true;

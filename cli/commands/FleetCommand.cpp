@@ -1,6 +1,6 @@
 #include "cli/commands/FleetCommand.h"
 
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/check/FileCheck.h"
 #include "cli/output/FleetConsole.h"
 #include "cli/run/FleetHost.h"
@@ -68,30 +68,17 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
     row.sendingSeconds = host.Progress().seconds;
-    if (host.Outcome().nobodyAnswered) {
-        row.verdict = CSummaryTable::Verdict::Failed;
+    row.verdict = host.Outcome().Row().verdict;
+    if (host.Outcome().nobodyAnswered)
         row.outcome = "nobody answered the disk prompt";
-        return row;
-    }
-    switch (result.outcome) {
-    case UpdateOutcome::Completed:
-        row.verdict = CSummaryTable::Verdict::Completed;
+    else if (result.outcome == UpdateOutcome::Completed)
         row.outcome = "completed";
-        break;
-    case UpdateOutcome::Cancelled:
-        row.verdict = CSummaryTable::Verdict::Cancelled;
+    else if (result.outcome == UpdateOutcome::Cancelled)
         row.outcome = "cancelled at the disk prompt";
-        break;
-    case UpdateOutcome::Interrupted:
-        row.verdict = CSummaryTable::Verdict::Interrupted;
+    else if (result.outcome == UpdateOutcome::Interrupted)
         row.outcome = std::string("interrupted at ") + StepName(result.step);
-        break;
-    default:
-        // The status text's own words, as the operator knows them from the desktop.
-        row.verdict = CSummaryTable::Verdict::Failed;
+    else  // the status text's own words, as the operator knows them from the desktop
         row.outcome = LastStatusLine(host.StatusText());
-        break;
-    }
     return row;
 }
 
@@ -303,7 +290,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         const bool interrupted = (!started && !byAnswer) || host.Result().outcome == UpdateOutcome::Interrupted;
         // Stopped without a signal, by an error of the program: a failure, like the run.
         end.exitCode = !interrupted                                      ? outcome.ExitCode()
-                       : interruption != CConsoleInterrupt::Reason::None ? ExitCodeForInterruption(interruption)
+                       : interruption != CConsoleInterrupt::Reason::None ? COutcomeTable::InterruptionExitCode(interruption)
                                                                          : static_cast<int>(kExitFailed);
         if (givenReason) {
             end.reason = *givenReason;
@@ -329,8 +316,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             console.Error(host.Target(), lost);
             if (outcome.Completed()) {
                 statusLost = true;
-                end.outcome = "status-file-lost";
-                end.exitCode = kExitStatusFileLost;
+                end.outcome = COutcomeTable::StatusFileLost().name;
+                end.exitCode = COutcomeTable::StatusFileLost().exitCode;
                 end.reason = "the firmware was sent completely, but " + lost;
             }
         }
@@ -490,8 +477,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
 
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
     std::vector<CSummaryTable::Row> rows;
+    std::vector<int> codes;
     for (std::size_t i = 0; i < hosts.size(); ++i) {
         rows.push_back(ends[i].row);
+        codes.push_back(ends[i].exitCode);
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
@@ -503,7 +492,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             console.Error(hosts[i]->Target(), nextStep(i, COutcomeTable::Of(UpdateOutcome::Interrupted)));
         }
     }
-    int code = interrupted ? ExitCodeForInterruption(interruption) : CSummaryTable::ExitCode(rows);
+    int code = interrupted ? COutcomeTable::InterruptionExitCode(interruption) : COutcomeTable::FleetExitCode(codes);
     if (!internalError.empty() && !interrupted)
         code = kExitFailed;
     if (statusLost && code == kExitCompleted)

@@ -4,7 +4,7 @@
 #include "cli/output/JsonEvents.h"
 #include "cli/output/PrintableText.h"
 #include "cli/prompt/VolumeProblem.h"
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 #include "cli/commands/ModelsCommand.h"
 
 #include "cli/output/JsonEvents.h"
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "update/DeviceModel.h"
 
 #include <cstdio>

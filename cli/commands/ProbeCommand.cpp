@@ -1,7 +1,7 @@
 #include "cli/commands/ProbeCommand.h"
 
 #include "cli/output/CliStringIds.h"
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/PrintableText.h"
 #include "link/UsbChannel.h"

@@ -1,6 +1,5 @@
 #include "cli/output/SummaryTable.h"
 
-#include "cli/run/ExitCodes.h"
 #include "cli/output/ProgressBlock.h"
 #include "update/ProgressLine.h"
 
@@ -58,20 +57,6 @@ std::string CSummaryTable::Format(const std::vector<Row>& rows)
         if (counts[v] > 0)
             count += ", " + std::to_string(counts[v]) + " " + names[v];
     return out + count + "\n";
-}
-
-int CSummaryTable::ExitCode(const std::vector<Row>& rows)
-{
-    const auto any = [&rows](Verdict verdict) {
-        return std::any_of(rows.begin(), rows.end(), [verdict](const Row& row) { return row.verdict == verdict; });
-    };
-    if (any(Verdict::Interrupted))
-        return kExitInterrupted;
-    if (any(Verdict::Failed) || rows.empty())
-        return kExitFailed;
-    if (any(Verdict::Cancelled))
-        return kExitCancelled;
-    return kExitCompleted;
 }
 
 }  // namespace zorflash

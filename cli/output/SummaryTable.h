@@ -1,5 +1,7 @@
 #pragma once
 
+#include "present/OutcomeTable.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -7,10 +9,10 @@
 namespace zorflash {
 
 // The verdict of a fleet command: one row per target (target, outcome, records, bytes,
-// time, rate), a count line, and the exit code the whole run ends with.
+// time, rate) and a count line.
 class CSummaryTable {
 public:
-    enum class Verdict { Completed, Failed, Cancelled, Interrupted };
+    using Verdict = OutcomeVerdict;
 
     struct Row {
         std::string target;
@@ -27,10 +29,6 @@ public:
 
     // The table and its count line, each line ending in "\n".
     static std::string Format(const std::vector<Row>& rows);
-    // 0 when every target completed; otherwise the gravest of: Ctrl+C (130), a failure (1),
-    // the operator's cancel (3). A target that failed is a fault to look at even when the
-    // operator also cancelled another.
-    static int ExitCode(const std::vector<Row>& rows);
 };
 
 }  // namespace zorflash

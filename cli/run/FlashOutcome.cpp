@@ -1,19 +1,14 @@
 #include "cli/run/FlashOutcome.h"
 
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "cli/output/PrintableText.h"
 #include "update/UpdateProtocol.h"
 
 namespace zorflash {
 
-const char* FlashOutcome::Name() const
+const OutcomeRow& FlashOutcome::Row() const
 {
-    return nobodyAnswered ? "prompt-unanswered" : OutcomeName(outcome);
-}
-
-int FlashOutcome::ExitCode() const
-{
-    return nobodyAnswered ? kExitFailed : ExitCodeFor(outcome);
+    return nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome);
 }
 
 FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/prompt/PromptEnd.h"
+#include "present/OutcomeTable.h"
 #include "update/UpdateResult.h"
 
 #include <string>
@@ -8,15 +9,16 @@
 namespace zorflash {
 
 // How one `flash` ended, as a script acts on it: the engine's outcome, with its name (the
-// JSON result's "outcome") and its exit code from the one table, except that a disk prompt
+// JSON result's "outcome") and its exit code from the outcome table, where a disk prompt
 // nobody answered (end of input, --no-prompt) is no operator's Cancel: it is a failure.
 struct FlashOutcome {
     UpdateOutcome outcome = UpdateOutcome::Completed;
     bool nobodyAnswered = false;
 
     bool Completed() const { return outcome == UpdateOutcome::Completed; }
-    const char* Name() const;
-    int ExitCode() const;
+    const OutcomeRow& Row() const;
+    const char* Name() const { return Row().name; }
+    int ExitCode() const { return Row().exitCode; }
 };
 
 FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);

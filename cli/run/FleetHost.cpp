@@ -63,28 +63,21 @@ void CFleetHost::EndNotStarted(PromptEnd answer)
     m_endMicros.store(m_startMicros.load());
 }
 
-void CFleetHost::OnStatusLogChanged(const CEditText& log)
+void CFleetHost::OnStatusLogChanged(const CEditText& log, const LogChange& change)
 {
     std::lock_guard lock(m_mutex);
     const std::string& text = log.GetText();
-    const bool appended = text.size() >= m_status.size() && text.compare(0, m_status.size(), m_status) == 0;
-    if (m_json && !text.empty()) {
-        // As for one instrument: applied in order, the events give the status text.
-        const std::size_t lineEnd = text.rfind("\r\n");
-        m_json->Status(appended ? "append" : "replace",
-                       appended ? text.substr(m_status.size())
-                                : text.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2));
-    }
-    if (text.empty() || m_printedUpTo > text.size()) {
+    const bool appended = change.kind == LogChange::Kind::Appended;
+    // As for one instrument: applied in order, the events give the status text.
+    if (m_json && change.kind != LogChange::Kind::Cleared)
+        m_json->Status(appended ? "append" : "replace", change.text);
+    if (change.kind == LogChange::Kind::Cleared || m_printedUpTo > text.size()) {
         m_printedUpTo = 0;
-    } else if (appended && m_lineReplaced && m_printedUpTo < m_status.size()) {
-        // A progress line is written over in place and the next message is appended right
-        // behind it, on the same line of the box; shown line by line it gets its own line.
+    } else if (change.gluedToProgress && m_printedUpTo < m_status.size()) {
         m_lastLine = m_status.substr(m_printedUpTo);
         m_console.StatusLine(m_target, m_lastLine);
         m_printedUpTo = m_status.size();
     }
-    m_lineReplaced = !appended;
     m_status = text;
     EchoFinishedLines();
 }

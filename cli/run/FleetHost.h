@@ -37,7 +37,7 @@ public:
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_language; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void ReportError(const std::string& text) override;
@@ -103,7 +103,6 @@ private:
     std::string m_status;
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
-    bool m_lineReplaced = false;     // the line in progress was written over in place
     // Worker thread only, read after it has ended.
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;

@@ -103,4 +103,49 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
     return true;
 }
 
+bool ParseTargetRange(const std::string& text, std::size_t limit,
+                      std::vector<std::pair<uint32_t, int32_t>>& targets, std::string& error)
+{
+    targets.clear();
+    const size_t colon = text.find(':');
+    const std::string host = text.substr(0, colon);
+    const std::string port = colon == std::string::npos ? std::string() : text.substr(colon);
+    const size_t hostDash = host.find('-');
+    const size_t portDash = port.find('-');
+    uint32_t first = 0, last = 0;
+    int32_t firstPort = 0, lastPort = 0;
+    if (LooksLikeIpv6(text) || (hostDash == std::string::npos && portDash == std::string::npos)) {
+        if (!ParseTargetAddress(text, first, firstPort, error))
+            return false;
+        targets.emplace_back(first, firstPort);
+        return true;
+    }
+    const std::string from = host.substr(0, hostDash) + port.substr(0, portDash);
+    const std::string to = (hostDash == std::string::npos ? host : host.substr(hostDash + 1))
+                           + (portDash == std::string::npos ? port : ":" + port.substr(portDash + 1));
+    if (!ParseTargetAddress(from, first, firstPort, error) || !ParseTargetAddress(to, last, lastPort, error)) {
+        error = "in the range '" + text + "': " + error;
+        return false;
+    }
+    if (first > last || firstPort > lastPort) {
+        error = "the range '" + text + "' runs backwards: give the lower address and port first";
+        return false;
+    }
+    const uint64_t count = (uint64_t{last} - first + 1) * static_cast<uint64_t>(lastPort - firstPort + 1);
+    if (count > limit) {
+        error = "the range '" + text + "' names " + std::to_string(count) + " instruments; at most "
+                + std::to_string(limit) + " are updated by one command";
+        return false;
+    }
+    for (uint64_t address = first; address <= last; ++address) {
+        if (const char* why = Unreachable(static_cast<uint32_t>(address))) {
+            error = "in the range '" + text + "': " + why;
+            return false;
+        }
+        for (int32_t p = firstPort; p <= lastPort; ++p)
+            targets.emplace_back(static_cast<uint32_t>(address), p);
+    }
+    return true;
+}
+
 }  // namespace zorflash

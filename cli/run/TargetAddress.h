@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zorflash {
 
@@ -12,5 +14,11 @@ namespace zorflash {
 // says what is wrong with the text and quotes it as typed; the caller escapes it for the
 // terminal.
 bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error);
+
+// "A.B.C.D[-E.F.G.H][:PORT[-PORT]]", as the simulator serves a fleet: every address and
+// port of the ranges, addresses outer, in order, each checked as above. More than `limit`
+// is refused before anything is expanded.
+bool ParseTargetRange(const std::string& text, std::size_t limit,
+                      std::vector<std::pair<uint32_t, int32_t>>& targets, std::string& error);
 
 }  // namespace zorflash

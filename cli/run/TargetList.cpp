@@ -45,10 +45,17 @@ std::string FleetTarget::Name() const
 
 bool CTargetList::AddTcp(const std::string& text, std::string& error)
 {
-    FleetTarget target;
-    if (!ParseTargetAddress(text, target.address, target.port, error))
+    std::vector<std::pair<uint32_t, int32_t>> range;
+    if (!ParseTargetRange(text, kMaxTargets, range, error))
         return false;
-    return Add(target, error);
+    for (const auto& [address, port] : range) {
+        FleetTarget target;
+        target.address = address;
+        target.port = port;
+        if (!Add(target, error))
+            return false;
+    }
+    return true;
 }
 
 bool CTargetList::AddUsbNumbers(const std::string& text, std::string& error)

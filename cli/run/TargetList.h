@@ -27,6 +27,7 @@ public:
     // More than this is a mistake rather than a fleet: each target is a thread and a link.
     static constexpr std::size_t kMaxTargets = 256;
 
+    // A.B.C.D[-E.F.G.H][:PORT[-PORT]]: one target, or every one of the ranges in order.
     bool AddTcp(const std::string& text, std::string& error);
     // "N[,N...]": the USB instruments answering these device numbers.
     bool AddUsbNumbers(const std::string& text, std::string& error);
@@ -34,7 +35,7 @@ public:
     // read whole within this long, the run's --timeout when given.
     static constexpr uint32_t kFileTimeoutMs = 10000;
 
-    // One target a line: A.B.C.D[:PORT] or usb:N; blank lines and "#" comments are skipped.
+    // One target (or range) a line: A.B.C.D[:PORT] or usb:N; blank lines and "#" comments are skipped.
     bool AddFile(const std::string& path, std::string& error, uint32_t timeoutMs = kFileTimeoutMs);
     // The text of such a file, a UTF-8 byte-order mark at its start skipped (an editor's
     // "UTF-8 with BOM"); `origin` names it in errors.

@@ -15,7 +15,6 @@
 #include "platform/StringResource.h"
 #include "update/DisplayWidth.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateProtocol.h"
 
 #include <algorithm>
 #include <cctype>
@@ -24,31 +23,18 @@
 namespace zorflash {
 
 namespace {
-constexpr const char* kRed = "\033[31m";
-constexpr const char* kGreen = "\033[32m";
 constexpr const char* kPlain = "\033[0m";
 // What goes to stdout: a redraw of the line in progress is skipped while the last one waits.
 const std::string kScreen = "screen";
 
-bool EndsWithLineEnd(const std::string& text)
+const char* Escape(OutcomeColour colour)
 {
-    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
-}
-
-// The colour of a finished status line: the engine's failure messages red, its
-// completion green, everything else as the terminal has it.
-const char* ColourOf(const std::string& line, Language language)
-{
-    if (line.empty())
-        return nullptr;
-    if (line == WithoutLineEnds(LoadStringResource(IDS_TRANSFER_COMPLETED, language)))
-        return kGreen;
-    for (unsigned id : {IDS_CANNOT_OPEN_TARGET, IDS_INVALID_ROM_TYPE, IDS_SETUP_FAILURE, IDS_NO_MORVENAL,
-                        IDS_HEADER_SIZE_FAILURE, IDS_INCORRECT_INPUT_FILE, IDS_HEADER_TRANSFER_ERROR,
-                        IDS_NO_END_RECORD, IDS_INCORRECT_CHECKSUM, IDS_ABORTED_BY_INSTRUCTION,
-                        IDS_COMMUNICATION_ERROR})
-        if (line == WithoutLineEnds(LoadStringResource(id, language)))
-            return kRed;
+    switch (colour) {
+    case OutcomeColour::Green: return "\033[32m";
+    case OutcomeColour::Red: return "\033[31m";
+    case OutcomeColour::Yellow: return "\033[33m";
+    case OutcomeColour::None: break;
+    }
     return nullptr;
 }
 }  // namespace
@@ -121,58 +107,46 @@ UpdateProgress CTerminalHost::Progress() const
     return shown;
 }
 
-void CTerminalHost::NoteStep()
+void CTerminalHost::NoteStep(const std::string& changed)
 {
     // Only while the run goes on: what the engine writes after an interruption is the
     // failure it sees, not the step the operator stopped.
     if (m_abort.IsTriggered())
         return;
-    const std::string& text = m_status;
-    size_t end = text.size();
-    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
-        --end;
-    const size_t start = text.rfind("\r\n", end == 0 ? 0 : end - 1);
+    const size_t end = changed.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return;
+    const size_t start = changed.rfind("\r\n", end);
     const size_t from = start == std::string::npos ? 0 : start + 2;
-    if (end > from)
-        m_step = text.substr(from, end - from);
+    m_step = changed.substr(from, end + 1 - from);
 }
 
-void CTerminalHost::OnStatusLogChanged(const CEditText& log)
+void CTerminalHost::OnStatusLogChanged(const CEditText& log, const LogChange& change)
 {
     std::lock_guard lock(m_drawLock);
     NoteSign();
-    const std::string before = m_status;
+    const size_t before = m_status.size();
     m_status = log.GetText();
-    if (m_status.empty()) {
+    if (change.kind == LogChange::Kind::Cleared) {
         // An emptied log is a new run.
         m_echoedUpTo = 0;
         m_breaks.clear();
-        NoteStep();
+        m_endingLine = std::string::npos;
         Echo(true);
         return;
     }
-    LogChanged(before);
-}
-
-void CTerminalHost::LogChanged(const std::string& before)
-{
     // The log only ever grows at its end or rewrites its last line (the progress text), so
-    // what was printed as finished lines stays true, and the change is told by the texts.
-    const std::string& after = m_status;
-    const bool append = after.size() >= before.size() && after.compare(0, before.size(), before) == 0;
-    const bool progressShown = !before.empty() && !EndsWithLineEnd(before);  // only progress texts lack one
-    std::string change;
-    if (append) {
-        change = after.substr(before.size());
-        if (progressShown && change.rfind("\r\n", 0) != 0)
-            m_breaks.push_back(before.size());  // a message glued to the progress text
-    } else {
-        const size_t lineEnd = after.rfind("\r\n");
-        change = after.substr(lineEnd == std::string::npos ? 0 : lineEnd + 2);
+    // what was printed as finished lines stays true.
+    const bool append = change.kind == LogChange::Kind::Appended;
+    if (append && change.gluedToProgress)
+        m_breaks.push_back(before);
+    if (change.ends) {
+        m_endingLine = before + std::min(change.text.size(), change.text.find_first_not_of("\r\n"));
+        m_endingColour = COutcomeTable::Of(*change.ends).colour;
     }
     if (m_options.json)
-        m_options.json->Status(append ? "append" : "replace", change);
-    NoteStep();
+        m_options.json->Status(append ? "append" : "replace", change.text);
+    NoteStep(change.text);
     Echo(false);
 }
 
@@ -188,12 +162,12 @@ int CTerminalHost::Columns()
     return value > 0 ? value : 80;
 }
 
-void CTerminalHost::PrintFinished(const std::string& line, bool progress)
+void CTerminalHost::PrintFinished(const std::string& line, bool progress, bool ending)
 {
     std::string shown = line;
     if (progress && m_options.interactive && Progress().total > 0)
         shown = CProgressLine::Fit(line, Progress(), Columns());
-    const char* colour = m_options.colour ? ColourOf(line, m_options.language) : nullptr;
+    const char* colour = m_options.colour && ending && !line.empty() ? Escape(m_endingColour) : nullptr;
     Out(colour ? colour + shown + kPlain + "\n" : shown + "\n");
 }
 
@@ -221,7 +195,7 @@ void CTerminalHost::Echo(bool force)
             for (size_t b : m_breaks)
                 if (b > pos && b < end)
                     end = b;
-            PrintFinished(text.substr(pos, end - pos), progress);
+            PrintFinished(text.substr(pos, end - pos), progress, pos == m_endingLine);
             progress = false;
             pos = text.compare(end, 2, "\r\n") == 0 ? end + 2 : end;
         }
@@ -310,7 +284,7 @@ void CTerminalHost::Finish()
     if (m_options.interactive && (m_lineShown || m_waitShown))
         Out("\r\033[K");
     if (!rest.empty())
-        PrintFinished(rest, m_lineShown);
+        PrintFinished(rest, m_lineShown, m_echoedUpTo == m_endingLine);
     m_echoedUpTo = text.size();
     m_lineShown = false;
     m_waitShown = false;

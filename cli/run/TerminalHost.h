@@ -5,6 +5,7 @@
 #include "cli/prompt/PromptEnd.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "link/LinkObserver.h"
+#include "present/OutcomeTable.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
 
@@ -52,7 +53,7 @@ public:
 
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_options.language; }
-    void OnStatusLogChanged(const CEditText& log) override;
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
     bool PromptOkCancel(const std::string& text) override;
     void ReportError(const std::string& text) override;
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
@@ -107,11 +108,10 @@ private:
     std::string WaitNote() const;
     void DrawLive(const std::string& note);
 
-    void LogChanged(const std::string& before);
     void Echo(bool force);
-    void PrintFinished(const std::string& line, bool progress);
+    void PrintFinished(const std::string& line, bool progress, bool ending);
     int Columns();
-    void NoteStep();
+    void NoteStep(const std::string& changed);
     void SendProgressEvent();
 
     void Out(std::string text);
@@ -127,6 +127,8 @@ private:
     size_t m_echoedUpTo = 0;       // bytes of the status text printed as finished lines
     bool m_lineShown = false;      // a line in progress is on the screen
     std::vector<size_t> m_breaks;  // where an appended message continues a progress text
+    size_t m_endingLine = std::string::npos;  // where the message telling the outcome starts
+    OutcomeColour m_endingColour = OutcomeColour::None;
     bool m_reportedError = false;
     std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::None;

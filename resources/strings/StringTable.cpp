@@ -81,6 +81,20 @@ constexpr StringEntry kStrings[] = {
     {61344, "&Delete", "削除(&D)"},
     {61345, "Select &All", "すべて選択(&A)"},
     {61350, "Volume %d/%d", "ﾎﾞﾘｭｰﾑ %d/%d"},
+    // The status bar's word on the chosen file, before anything is sent.
+    {61380, "The file's first line belongs to %s, not to %s.",
+     "ファイルの1行目は %s のもので、%s のものではありません。"},
+    {61381, "The file's first line matches no model's header line.",
+     "ファイルの1行目はどの機種のヘッダ行とも一致しません。"},
+    {61382, "Start opens volume 1 as %s, not %s.", "開始すると、ボリューム 1 として %s を開きます（%s ではありません）。"},
+    // Beside the disk prompt, which says only the volume's number.
+    {61383, "Looking for volume %d: %s", "ボリューム %d を探しています: %s"},
+    // Why an update failed, from what the link said.
+    {61384, "Target %s: %s.", "ターゲット %s: %s。"},
+    {61385, "No USB instrument found.", "USB 計測器が見つかりません。"},
+    {61386, "No USB instrument answered with device number %d.",
+     "デバイス番号 %d で応答した USB 計測器はありません。"},
+    {61387, "The link failed: %s.", "通信に失敗しました: %s。"},
     // zorflash-cli's guidance beside the status text: notes before contact, the wait on the
     // live line, and what inspect and probe make of a file or reply of another model.
     {61470, "waiting %s of %s", "待機中 %s / %s"},

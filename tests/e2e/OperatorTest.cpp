@@ -4,6 +4,7 @@
 
 #include "SimulatorFixture.h"
 #include "StatusTexts.h"
+#include "present/OutcomeTable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -204,6 +205,49 @@ TEST_F(Operator, InspectNamesTheMissingVolumeAndTheNamingRule)
     run = RunCli(dir, {"inspect", "--model", "RT71", dir / "fw1.R71"});
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out.find("the update opens volume 1 as"), std::string::npos) << run.out;
+}
+
+// A script reads the exit code alone: --help (and the manual page made from it) must list
+// exactly the codes the outcome table and the signals give, with the table's words.
+TEST_F(Operator, HelpListsTheExitCodesOfTheOutcomeTable)
+{
+    const CliRun run = RunCli(dir, {"--help"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    std::istringstream help(run.out.substr(std::min(run.out.find("\nExit codes:\n"), run.out.size())));
+    std::map<int, std::string> listed;
+    for (std::string line; std::getline(help, line);) {
+        std::istringstream fields(line);
+        int code = -1;
+        std::string meaning;
+        if (fields >> code && std::getline(fields >> std::ws, meaning))
+            listed[code] = meaning;
+    }
+    std::map<int, std::string> table;
+    for (const zorflash::ExitCodeMeaning& exit : zorflash::COutcomeTable::ExitCodes())
+        table[exit.code] = exit.meaning[0];
+    EXPECT_EQ(listed, table);
+    for (const zorflash::OutcomeRow& row : zorflash::COutcomeTable::Rows())
+        EXPECT_TRUE(listed.count(row.exitCode)) << row.name << " ends with " << row.exitCode;
+    using Reason = zorflash::CConsoleInterrupt::Reason;
+    for (const Reason reason : {Reason::HangUp, Reason::Interrupt, Reason::Terminate})
+        EXPECT_TRUE(listed.count(zorflash::COutcomeTable::InterruptionExitCode(reason)));
+    EXPECT_EQ(listed.count(2), 1u) << "usage errors";
+
+    // flash's examples use only options flash (or the program) has: a renamed option must not
+    // leave one behind.
+    const CliRun flash = RunCli(dir, {"flash", "--help"});
+    std::istringstream lines(flash.out);
+    int examples = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("    zorflash-cli flash ", 0) != 0)
+            continue;
+        ++examples;
+        std::istringstream words(line);
+        for (std::string word; words >> word;)
+            if (word.rfind("--", 0) == 0)
+                EXPECT_NE((flash.out + run.out).find("\n  " + word + " "), std::string::npos) << word << " in " << line;
+    }
+    EXPECT_EQ(examples, 3) << flash.out;
 }
 
 TEST_F(Operator, CommandLineMistakesSayWhatIsWrong)

@@ -281,7 +281,7 @@ private slots:
         auto* status = Form<QPlainTextEdit>(1005);
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\n");
-        View()->Presenter().OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log, LogChange{});
         QCOMPARE(status->toPlainText(), QString("Opening File...\nDetecting Target...\n"));
         QApplication::clipboard()->setText("untouched");
         status->setFocus();

@@ -225,6 +225,50 @@ private slots:
         QCOMPARE(checked, 20);  // 7 + 8 + 3 texts, with the link summary and two radio buttons
     }
 
+    // The frames are drawn by the style, not by the template: a control the template puts
+    // a few units inside a frame must still sit inside the line the style draws, and clear
+    // of the frame's title, in both languages.
+    void nothingSitsOnAFrame_data() { everyTextFitsItsControl_data(); }
+    void nothingSitsOnAFrame()
+    {
+        QFETCH(int, language);
+        QVERIFY(Start(static_cast<Language>(language)));
+        CCommSettingsDialog settings(View());
+        int inside = 0;
+        for (QWidget* window : {static_cast<QWidget*>(View()), static_cast<QWidget*>(&settings)}) {
+            const QList<QWidget*> children = window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (QWidget* w : children) {
+                auto* group = qobject_cast<QGroupBox*>(w);
+                if (!group)
+                    continue;
+                QStyleOptionGroupBox option;
+                option.initFrom(group);
+                option.text = group->title();
+                option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+                QStyle* style = group->style();
+                auto place = [&](QStyle::SubControl part) {
+                    return style->subControlRect(QStyle::CC_GroupBox, &option, part, group).translated(group->pos());
+                };
+                const QRect frame = place(QStyle::SC_GroupBoxFrame);
+                const QRect title = place(QStyle::SC_GroupBoxLabel);
+                const QRect within = place(QStyle::SC_GroupBoxContents);
+                for (QWidget* c : children) {
+                    if (c == group || qobject_cast<QGroupBox*>(c) || !c->geometry().intersects(frame.united(title)))
+                        continue;
+                    const QString what = QString("%1 at %2,%3 %4x%5 in \"%6\" framed %7,%8 %9x%10")
+                                             .arg(c->metaObject()->className())
+                                             .arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height())
+                                             .arg(group->title())
+                                             .arg(within.x()).arg(within.y()).arg(within.width()).arg(within.height());
+                    QVERIFY2(within.contains(c->geometry()), qPrintable(what));
+                    QVERIFY2(!c->geometry().intersects(title), qPrintable(what));
+                    ++inside;
+                }
+            }
+        }
+        QCOMPARE(inside, 6);  // link summary, Settings, the two boxes; TCP/IP and USB
+    }
+
     void hidingBarsKeepsTheFrame()
     {
         const QSize frame = Frame()->size();
@@ -284,7 +328,7 @@ private slots:
     {
         CEditText log;
         log.SetText("Opening File...\r\nDetecting Target...\r\nSending (65) Record");
-        View()->Presenter().OnStatusLogChanged(log);
+        View()->Presenter().OnStatusLogChanged(log, LogChange{});
         QApplication::clipboard()->setText("untouched");
         auto* status = Form<QPlainTextEdit>(1005);
         QCOMPARE(MenuOf(status->viewport(), "Select All"), QStringList({"Copy (off)", "Select All"}));

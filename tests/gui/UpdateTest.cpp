@@ -6,6 +6,7 @@
 #include "GuiTestSupport.h"
 
 #include "app/ProgressDisplay.h"
+#include "present/OutcomeTable.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -191,7 +192,10 @@ private slots:
         StartUpdate(file, instrument.Port());
         QTRY_VERIFY_WITH_TIMEOUT(instrument.Replies() > 9, 20000);
         QCOMPARE(messages, QStringList{"nsert Disk 2"});
-        QVERIFY2(barAtPrompt.contains(" left Volume 2/2 "), qPrintable(barAtPrompt));
+        // The prompt says only "nsert Disk 2"; the status bar beside it names the file.
+        QVERIFY2(barAtPrompt.startsWith("Looking for volume 2: " + m_dir.filePath("two2.R71") + " ("),
+                 qPrintable(barAtPrompt));
+        QVERIFY2(barAtPrompt.contains(" left) Volume 2/2 "), qPrintable(barAtPrompt));
         QVERIFY2(barAtPrompt.contains("--:-- left"), qPrintable(barAtPrompt));
         QVERIFY2(!titleAtPrompt.startsWith("100%"), qPrintable(titleAtPrompt));
         // Held in volume 2: its bytes are in the total, nothing says 100 %, and the time at
@@ -240,7 +244,12 @@ private slots:
         QVERIFY2(status.startsWith("Opening File...\r\nDetecting Target...\r\n"), qPrintable(status));
         QVERIFY2(status.contains("Cannot open target."), qPrintable(status));
         QVERIFY(!View()->IsUpdating());
-        QCOMPARE(Progress(), QString("Update failed. 0%"));
+        // The status text says only that the target could not be opened; the status bar
+        // and its tool tip say why.
+        const QString reason = QString("Target 127.0.0.1:%1: Connection refused.").arg(port);
+        const QString step = COutcomeTable::Of(UpdateOutcome::TargetNotOpened).NextStep(Language::English);
+        QCOMPARE(Progress(), "Update failed. " + reason + " " + step + " 0%");
+        QCOMPARE(Frame()->GetProgressDisplay()->ToolTip(), "Update failed.\n" + reason + "\n" + step);
     }
 
 private:

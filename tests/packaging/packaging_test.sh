@@ -3,7 +3,7 @@
 # argument. The package itself (install, run, purge) is tools/test-package.sh.
 # Environment: ZORFLASH_CLI, ZORFLASH_SIM, ZORFLASH_GUI (empty without the GUI),
 # ZORFLASH_VERSION, MAN_DIR, DESKTOP_FILE, METAINFO_FILE, COMPLETION_FILE, RULES_FILE,
-# README_FILE.
+# README_FILE, BUILD_DIR, DOCS_DIR.
 set -euo pipefail
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -56,6 +56,28 @@ manpages() {
     done
     man -l "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null | grep -q ZORFLASH_USB_DEVICES ||
         fail "zorflash-cli(1) does not describe ZORFLASH_USB_DEVICES"
+    # The page's exit status is --help's list, which comes from the outcome table.
+    text=$(MANWIDTH=200 LC_ALL=C.UTF-8 man -l -Tutf8 "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null | sed 's/.\x08//g' |
+           sed -n '/^EXIT STATUS/,/^[A-Z]/p')
+    local codes
+    codes=$("$ZORFLASH_CLI" --help | sed -n '/^Exit codes:$/,$s/^  \([0-9][0-9]*\) .*/\1/p')
+    [ -n "$codes" ] || fail "zorflash-cli --help lists no exit codes"
+    for code in $codes; do
+        grep -qE "^ {7}$code " <<<"$text" || fail "zorflash-cli(1) does not list exit code $code"
+    done
+}
+
+# The guides --help points to are installed where the page says, as they stand in docs/.
+docs() {
+    local root
+    root=$(mktemp -d)
+    trap 'rm -rf "$root"' RETURN
+    cmake --install "$BUILD_DIR" --prefix "$root/usr" >/dev/null || fail "cmake --install"
+    for guide in cli.md fleet.md; do
+        cmp -s "$root/usr/share/doc/zorflash/$guide" "$DOCS_DIR/$guide" ||
+            fail "/usr/share/doc/zorflash/$guide is not installed as docs/$guide"
+    done
+    "$ZORFLASH_CLI" --help | grep -q '/usr/share/doc/zorflash' || fail "zorflash-cli --help does not say where the guides are"
 }
 
 # Completion as bash would ask for it: the words so far, the cursor in the last one.

@@ -25,7 +25,8 @@ public:
     // Hold: the proper reply, but only once Release() is called, so a test can look at
     // the host in the middle of an update. (Faults at every reply point are the
     // simulator's business, in the whole-program tests.)
-    enum class Fault { None, Hold };
+    // Hold: the reply waits for Release. Close: the connection ends in place of the reply.
+    enum class Fault { None, Hold, Close };
 
     // Reply points in order: 0 sync, 1 identification, 2 header size, 3 header, then the
     // acknowledgements of the record sections.
@@ -101,7 +102,10 @@ private:
 
     bool Reply(CNetSocket& peer, const std::string& good)
     {
-        if (m_replies.fetch_add(1) == m_faultAt && m_fault == Fault::Hold)
+        const bool fault = m_replies.fetch_add(1) == m_faultAt;
+        if (fault && m_fault == Fault::Close)
+            return false;
+        if (fault && m_fault == Fault::Hold)
             while (!m_released.load() && !m_stop.load())
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const auto* bytes = reinterpret_cast<const uint8_t*>(good.data());

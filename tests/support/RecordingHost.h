@@ -23,10 +23,11 @@ public:
 
     const UpdateSettings& Settings() const override { return settings; }
     Language StatusLanguage() const override { return language; }
-    void OnStatusLogChanged(const CEditText& log) override
+    void OnStatusLogChanged(const CEditText& log, const LogChange& change) override
     {
         ++statusChanges;
         status = log;
+        changes.push_back(change);
     }
 
     bool PromptOkCancel(const std::string& text) override
@@ -56,6 +57,7 @@ public:
     UpdateSettings settings;
     Language language = Language::English;
     CEditText status;
+    std::vector<LogChange> changes;
     std::deque<bool> answers;                       // true = OK; empty = Cancel
     std::function<void(size_t)> beforeAnswer;       // runs before a prompt is answered
     std::vector<std::string> prompts;

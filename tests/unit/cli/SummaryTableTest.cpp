@@ -27,29 +27,4 @@ TEST(SummaryTableTest, OneAlignedRowPerTargetAndACountLine)
               "3 targets: 1 completed, 1 failed, 1 cancelled\n");
 }
 
-struct ExitCase {
-    std::vector<Verdict> verdicts;
-    int code;
-};
-
-class SummaryExitTest : public ::testing::TestWithParam<ExitCase> {};
-
-TEST_P(SummaryExitTest, TheGravestOutcomeDecides)
-{
-    std::vector<CSummaryTable::Row> rows;
-    for (Verdict verdict : GetParam().verdicts)
-        rows.push_back(RowOf("t" + std::to_string(rows.size()), verdict));
-    EXPECT_EQ(CSummaryTable::ExitCode(rows), GetParam().code);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SummaryExitTest,
-    ::testing::Values(ExitCase{{Verdict::Completed, Verdict::Completed}, 0},
-                      ExitCase{{Verdict::Completed, Verdict::Failed}, 1},
-                      ExitCase{{Verdict::Cancelled, Verdict::Completed}, 3},
-                      ExitCase{{Verdict::Cancelled, Verdict::Failed}, 1},
-                      ExitCase{{Verdict::Failed, Verdict::Interrupted, Verdict::Cancelled}, 130},
-                      // No target at all is not a success.
-                      ExitCase{{}, 1}));
-
 } // namespace

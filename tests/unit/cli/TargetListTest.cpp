@@ -63,6 +63,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "targets.txt:1: 127.0.0.1:8023 is named twice"},
         // An editor's "UTF-8 with BOM": the invisible mark is no part of the first address.
         TargetsCase{"ByteOrderMarkSkipped", {}, nullptr, "\xEF\xBB\xBF" "127.0.0.1\n127.0.0.2\n", {"127.0.0.1:8023", "127.0.0.2:8023"}, ""},
+        // Ranges as the simulator serves them: addresses outer, ports inner, in order.
+        TargetsCase{"RangesExpandInOrder", {"127.0.0.1-127.0.0.2:9000-9001"}, nullptr, "127.0.0.7-127.0.0.8\n",
+                    {"127.0.0.1:9000", "127.0.0.1:9001", "127.0.0.2:9000", "127.0.0.2:9001", "127.0.0.7:8023",
+                     "127.0.0.8:8023"}, ""},
+        TargetsCase{"RangeOverlappingANamedTarget", {"127.0.0.2"}, nullptr, "127.0.0.1-127.0.0.3\n", {},
+                    "targets.txt:1: 127.0.0.2:8023 is named twice"},
+        TargetsCase{"RangeBackwards", {"127.0.0.3-127.0.0.1"}, nullptr, nullptr, {}, "runs backwards"},
+        TargetsCase{"RangeTooLarge", {"10.0.0.0-10.0.4.0:8023"}, nullptr, nullptr, {}, "names 1025 instruments"},
+        TargetsCase{"RangeIntoMulticast", {"223.255.255.255-224.0.0.0"}, nullptr, nullptr, {}, "multicast"},
+        TargetsCase{"RangeEndMistyped", {}, nullptr, "127.0.0.1-127.0.0:80\n", {},
+                    "targets.txt:1: in the range '127.0.0.1-127.0.0:80': the address must be four numbers"},
         TargetsCase{"BadLineIsNamedByNumber", {}, nullptr, "127.0.0.1\n127.0.0\n", {}, "targets.txt:2: the address must be four numbers"},
         TargetsCase{"BadUsbLine", {}, nullptr, "usb:x\n", {}, "targets.txt:1: usb:N wants a device number"},
         TargetsCase{"NegativeUsb", {}, "-1", nullptr, {}, "--usb-number wants"},

@@ -44,7 +44,10 @@ public:
 
 class FakeFormView : public IFormView {
 public:
-    explicit FakeFormView(UpdateSettings& record) : presenter(*this, record, Language::English) {}
+    explicit FakeFormView(UpdateSettings& record, Language language = Language::English)
+        : presenter(*this, record, language)
+    {
+    }
     ~FakeFormView() override
     {
         presenter.Shutdown([this] { Pump(std::chrono::milliseconds(20), [] { return false; }); });

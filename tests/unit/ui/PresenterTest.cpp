@@ -7,6 +7,7 @@
 #include "StatusTexts.h"
 #include "UpdateFileBuilder.h"
 
+#include "present/OutcomeTable.h"
 #include "ui/FramePresenter.h"
 #include "ui/ZorflashDoc.h"
 
@@ -111,6 +112,82 @@ TEST_F(PresenterTest, ChosenFileIsTakenOnlyWhenItCanBeRead)
     EXPECT_EQ(form.messages.back().text, device + " is not a regular file and cannot be an update file.");
 }
 
+// The status bar judges the chosen file at once, against the model chosen now: another
+// model's file (named), a file of no model, a name Start would not open as volume 1. A new
+// file or model replaces the word and the last update's result alike.
+TEST_F(PresenterTest, StatusBarJudgesTheChosenFileAtOnce)
+{
+    const std::string fw1 = WriteUpdateFile("fw1.R71", 2);
+    form.presenter.OnFileChosen(fw1);
+    EXPECT_EQ(form.progress.figuresText, "Ready");
+    form.presenter.SelectModel(2);  // RT54
+    EXPECT_EQ(form.progress.figuresText, "The file's first line belongs to RT71, not to RT54.");
+    EXPECT_EQ(form.progress.toolTip, form.progress.figuresText);
+    form.presenter.SelectModel(0);
+    EXPECT_EQ(form.progress.figuresText, "Ready");
+
+    std::filesystem::copy_file(fw1, dir.Path() / "firmware.R71");
+    form.presenter.OnFileChosen(dir / "firmware.R71");
+    EXPECT_EQ(form.progress.figuresText, "Start opens volume 1 as firmwar1.R71, not firmware.R71.");
+    form.presenter.SelectModel(2);
+    EXPECT_EQ(form.progress.figuresText,
+              "The file's first line belongs to RT71, not to RT54. Start opens volume 1 as firmwar1.R71, not "
+              "firmware.R71.");
+
+    // A dot in a folder's name only: the digit lands in the folder, so whole paths are named.
+    std::filesystem::create_directory(dir.Path() / "v.d");
+    WriteFile(dir.Path() / "v.d" / "fw", Bytes{'x', '\r', '\n'});
+    form.presenter.OnFileChosen(dir / "v.d/fw");
+    EXPECT_EQ(form.progress.figuresText, "The file's first line matches no model's header line. Start opens volume 1 as " +
+                                             (dir / "1.d/fw") + ", not " + (dir / "v.d/fw") + ".");
+
+    CZorflashDoc japaneseDocument;
+    japaneseDocument.OnNewDocument();
+    FakeFormView japanese(japaneseDocument.GetSettings(), Language::Japanese);
+    japanese.presenter.OnInitialUpdate();
+    japanese.presenter.SelectModel(2);
+    japanese.presenter.OnFileChosen(dir / "firmware.R71");
+    EXPECT_EQ(japanese.progress.figuresText,
+              "ファイルの1行目は RT71 のもので、RT54 のものではありません。 開始すると、ボリューム 1 として "
+              "firmwar1.R71 を開きます（firmware.R71 ではありません）。");
+}
+
+// A failed update's status bar says why, from what the link said, and what to do next, in
+// the line and in its tool tip; once records went out, that the instrument holds an
+// incomplete update. A new file then clears it.
+TEST_F(PresenterTest, FailureReasonReachesTheStatusBarUntilANewFileIsChosen)
+{
+    int port = 0;
+    {
+        FakeInstrument closed;  // a port that was free a moment ago and now refuses
+        port = closed.Port();
+    }
+    const std::string file = WriteUpdateFile("fw1.R71", 2);
+    PrepareUpdate(file, port);
+    form.presenter.OnStart();
+    ASSERT_TRUE(form.WaitUntilIdle());
+    EXPECT_EQ(form.presenter.LastResult().outcome, UpdateOutcome::TargetNotOpened);
+    const std::string reason = "Target 127.0.0.1:" + std::to_string(port) + ": Connection refused.";
+    const std::string step = COutcomeTable::Of(UpdateOutcome::TargetNotOpened).NextStep(Language::English);
+    EXPECT_EQ(form.progress.figuresText, "Update failed. " + reason + " " + step);
+    EXPECT_EQ(form.progress.toolTip, "Update failed.\n" + reason + "\n" + step);
+
+    FakeInstrument dropping(4, FakeInstrument::Fault::Close);  // gone instead of acknowledging START
+    PrepareUpdate(file, dropping.Port());
+    form.presenter.OnStart();
+    ASSERT_TRUE(form.WaitUntilIdle());
+    EXPECT_EQ(form.presenter.LastResult().outcome, UpdateOutcome::CommunicationError);
+    const std::string& told = form.progress.toolTip;
+    EXPECT_EQ(told.rfind("Update failed.\nThe link failed: ", 0), 0u) << told;
+    EXPECT_NE(told.find(std::string("\n") + COutcomeTable::IncompleteNote(Language::English) + "\n" +
+                        COutcomeTable::Of(UpdateOutcome::CommunicationError).NextStep(Language::English)),
+              std::string::npos)
+        << told;
+    form.presenter.OnFileChosen(file);
+    EXPECT_EQ(form.progress.figuresText, "Ready");
+    EXPECT_TRUE(form.progress.toolTip.empty());
+}
+
 // While an update runs nothing reaches the record or starts a second one; the status box,
 // the status bar and the title follow the worker; the end unlocks everything.
 TEST_F(PresenterTest, UpdateLocksTheFormAndEndsWithItsOutcome)
@@ -171,7 +248,7 @@ TEST_F(PresenterTest, StatusLogChangesMergeAndRedrawAtMostEveryInterval)
     auto fromWorker = [&](const std::string& text) {
         log.SetText(text);
         log.SetSel(log.GetTextLength(), log.GetTextLength());
-        std::thread([&] { form.presenter.OnStatusLogChanged(log); }).join();
+        std::thread([&] { form.presenter.OnStatusLogChanged(log, LogChange{}); }).join();
     };
     fromWorker("a\r\n");
     fromWorker("a\r\nb");
