@@ -33,8 +33,11 @@ void CProgressDisplay::Show(const ProgressState& state)
     m_section->setVisible(state.sectionShown);
     m_section->setText(QString::fromStdString(state.sectionText));
     m_figures->setText(QString::fromStdString(state.figuresText));
-    // The whole line again, a sentence a line, for when the bar is too narrow for it.
-    m_figures->setToolTip(QString::fromStdString(state.toolTip));
+    // The whole line again, a sentence a line, for when the bar is too narrow for it; as
+    // rich text, so that a long next step wraps inside the screen.
+    m_toolTip = QString::fromStdString(state.toolTip);
+    m_figures->setToolTip(m_toolTip.isEmpty() ? QString()
+                                              : "<qt>" + m_toolTip.toHtmlEscaped().replace('\n', "<br>") + "</qt>");
     m_titlePercent = state.titlePercent;
 }
 
@@ -50,7 +53,7 @@ QString CProgressDisplay::Text() const
 
 QString CProgressDisplay::ToolTip() const
 {
-    return m_figures->toolTip();
+    return m_toolTip;
 }
 
 }  // namespace zorflash

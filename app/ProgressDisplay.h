@@ -22,6 +22,7 @@ public:
     // 0..100 while an update runs, -1 otherwise.
     int Percent() const { return m_titlePercent; }
     QString Text() const;
+    // The tool tip's text as the presenter gave it (one sentence a line).
     QString ToolTip() const;
 
 private:
@@ -29,6 +30,7 @@ private:
     QLabel* m_section = nullptr;
     QLabel* m_figures = nullptr;
     int m_titlePercent = -1;
+    QString m_toolTip;
 };
 
 }  // namespace zorflash

@@ -13,7 +13,9 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +38,8 @@ struct Options {
     QString updateShot;
     QString updateFile;
     int updatePort = 0;
+    // The window just after updateFile was chosen: what the status bar says about it.
+    QString chosenShot;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -68,6 +72,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.updateShot = QString::fromLocal8Bit(v);
         } else if (const char* v = value("--update-file")) {
             options.updateFile = QString::fromLocal8Bit(v);
+        } else if (const char* v = value("--screenshot-chosen")) {
+            options.chosenShot = QString::fromLocal8Bit(v);
         } else if (const char* v = value("--update-port")) {
             options.updatePort = std::atoi(v);
         }
@@ -107,6 +113,11 @@ void TakeScreenshots(CZorflashApp& app, const Options& options)
         QApplication::processEvents();
         dialog.grab().save(options.settingsShot);
     }
+    if (!options.chosenShot.isEmpty()) {
+        frame->GetView()->OnFileChosen(options.updateFile);
+        QApplication::processEvents();
+        frame->grab().save(options.chosenShot);
+    }
     if (!options.aboutShot.isEmpty()) {
         CAboutDialog dialog(frame);
         dialog.show();
@@ -126,10 +137,29 @@ void TakeUpdateScreenshot(CZorflashApp& app, const Options& options)
     view->Presenter().ShowLinkSummary();
     view->OnStart();
     auto* poll = new QTimer(frame);
-    QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, taken = false]() mutable {
+    QObject::connect(poll, &QTimer::timeout, frame, [frame, view, options, poll, taken = false]() mutable {
         if (!taken && (frame->GetProgressDisplay()->Percent() >= 35 || !view->IsUpdating())) {
-            frame->grab().save(options.updateShot);
             taken = true;
+            const QString tip = frame->GetProgressDisplay()->ToolTip();
+            if (view->IsUpdating() || tip.isEmpty()) {
+                frame->grab().save(options.updateShot);
+            } else {
+                // A failure's whole story is longer than the status bar: the picture shows
+                // it as the operator reads it, in the tool tip over the bar.
+                const int lines = static_cast<int>(tip.count(QLatin1Char('\n'))) + 7;  // and the wrapped step
+                QWidget* bar = frame->GetProgressDisplay();
+                poll->stop();
+                QToolTip::showText(bar->mapToGlobal(QPoint(0, -lines * bar->fontMetrics().height() - 24)),
+                                   "<qt>" + tip.toHtmlEscaped().replace('\n', "<br>") + "</qt>", bar,
+                                   QRect(), 60000);
+                QTimer::singleShot(600, frame, [frame, options] {
+                    frame->screen()->grabWindow(0, frame->x(), frame->y(), frame->frameGeometry().width(),
+                                                frame->frameGeometry().height())
+                        .save(options.updateShot);
+                    QApplication::quit();
+                });
+                return;
+            }
         }
         // The window is left only once the update has ended, as the operator must.
         if (taken && !view->IsUpdating())
@@ -169,7 +199,8 @@ int main(int argc, char** argv)
             return 2;
         }
         QTimer::singleShot(200, [&] { TakeUpdateScreenshot(app, options); });
-    } else if (!options.mainShot.isEmpty() || !options.settingsShot.isEmpty() || !options.aboutShot.isEmpty()) {
+    } else if (!options.mainShot.isEmpty() || !options.settingsShot.isEmpty() || !options.aboutShot.isEmpty() ||
+               !options.chosenShot.isEmpty()) {
         QTimer::singleShot(200, [&] {
             TakeScreenshots(app, options);
             QApplication::quit();

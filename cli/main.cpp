@@ -181,54 +181,33 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
 // One target runs as it always has; several run as a fleet.
 int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
-    const UpdateSettings base = SettingsFor(ResolveModel(args.model), args.file);
-    const CTargetList targets = TargetsFrom(args, base.model);
+    FlashOptions options;
+    options.settings = SettingsFor(ResolveModel(args.model), args.file);
+    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.targets = TargetsFrom(args, options.settings.model).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
     if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
         output.Post(stderr, "zorflash-cli: note: " + note + "\n");
-    if (targets.Targets().size() > 1) {
-        // Several targets writing one status or trace file would leave only the last one's.
-        if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
-            throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
-        if (!args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
-            throw CLI::ValidationError("--trace", "with several targets the name must hold {target}");
-        FleetOptions fleet;
-        fleet.settings = base;
-        fleet.settings.fastMode = args.normalMode ? 0 : 1;
-        fleet.targets = targets.Targets();
-        fleet.parallel = args.parallel;
-        fleet.quiet = args.quiet;
-        fleet.json = json;
-        fleet.precheck = !args.noPrecheck;
-        fleet.noPrompt = args.noPrompt;
-        fleet.statusFilePattern = args.statusFile;
-        fleet.tracePattern = args.traceFile;
-        fleet.traceAll = args.traceAll;
-        fleet.timeoutMs = args.timeoutMs;
-        fleet.timeoutGiven = args.timeoutGiven;
-        fleet.language = language;
-        return RunFleet(fleet, output);
-    }
-    const FleetTarget& only = targets.Targets().front();
-    FlashOptions options;
-    options.settings = base;
-    options.settings.ipAddress = only.address;
-    options.settings.port = only.port;
-    options.settings.usbDeviceNumber = only.usbNumber;
-    options.settings.useUsb = only.kind == FleetTarget::Kind::Usb ? 1 : 0;
-    options.settings.fastMode = args.normalMode ? 0 : 1;
+    options.parallel = args.parallel;
     options.quiet = args.quiet;
-    options.statusFile = args.statusFile;
-    options.timeoutMs = args.timeoutMs;
-    options.timeoutGiven = args.timeoutGiven;
-    options.language = language;
     options.precheck = !args.noPrecheck;
     options.noPrompt = args.noPrompt;
     options.json = json;
+    options.statusFile = args.statusFile;
     options.traceFile = args.traceFile;
     options.traceAll = args.traceAll;
-    return RunFlash(options, output);
+    options.timeoutMs = args.timeoutMs;
+    options.timeoutGiven = args.timeoutGiven;
+    options.language = language;
+    if (options.targets.size() == 1)
+        return RunFlash(options, output);
+    // Several targets writing one status or trace file would leave only the last one's.
+    if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+        throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+    if (!args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
+        throw CLI::ValidationError("--trace", "with several targets the name must hold {target}");
+    return RunFleet(options, output);
 }
 
 // The exit codes as the outcome table gives them: --help, and the manual page made from

@@ -16,8 +16,9 @@ struct CConsoleInterrupt::Watcher {
     std::thread thread;
 };
 
-CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort)
+CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort, std::function<void()> wake)
     : m_abort(abort)
+    , m_wake(std::move(wake))
     , m_watcher(std::make_unique<Watcher>())
 {
     Watcher& w = *m_watcher;
@@ -67,6 +68,8 @@ void CConsoleInterrupt::Deliver(Reason reason)
     Reason none = Reason::None;
     m_reason.compare_exchange_strong(none, reason);
     m_abort.Trigger();
+    if (m_wake)
+        m_wake();
 }
 
 }  // namespace zorflash

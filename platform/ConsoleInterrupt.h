@@ -3,6 +3,7 @@
 #include "platform/AbortSignal.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 namespace zorflash {
@@ -23,7 +24,10 @@ public:
     // The request in the operator's words, as the system names it.
     static const char* Describe(Reason reason);
 
-    explicit CConsoleInterrupt(CAbortSignal& abort);
+    // `wake`, if given, is called right after the abort signal is triggered, on the thread
+    // that takes the request (never inside a signal handler): a waiter on a condition
+    // variable learns of it at once.
+    explicit CConsoleInterrupt(CAbortSignal& abort, std::function<void()> wake = {});
     ~CConsoleInterrupt();
     CConsoleInterrupt(const CConsoleInterrupt&) = delete;
     CConsoleInterrupt& operator=(const CConsoleInterrupt&) = delete;
@@ -37,6 +41,7 @@ public:
 private:
     struct Watcher;
     CAbortSignal& m_abort;
+    std::function<void()> m_wake;
     std::atomic<Reason> m_reason{Reason::None};
     std::unique_ptr<Watcher> m_watcher;
 };

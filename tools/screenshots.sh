@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The pictures of docs/screenshots, taken under Xvfb in both languages: the Qt
-# application's (main-, settings-, about-, update-*.png) and, when the Windows build is
+# application's (main-, settings-, about-, update-, failed-, chosen-*.png) and, when the Windows build is
 # there, Zorflash.exe's under Wine (windows-*.png). The update pictures are real updates of
 # a SUB sample file to the simulator on 127.0.0.1, its acknowledgements slowed so that the
 # window is caught in the middle of the first section. It all runs in a network namespace
@@ -35,7 +35,18 @@ trap cleanup EXIT
 SIM=$!
 for i in $(seq 50); do [ -s "$WORK/port" ] && break; sleep 0.1; done
 PORT=$(cat "$WORK/port")
+# A port on 127.0.0.1 where nothing listens: the status bar after a refused connection.
+"$BUILD/sim/zorflash-sim" serve --tcp 127.0.0.1:0 --port-file "$WORK/refused" >/dev/null &
+REFUSING=$!
+for i in $(seq 50); do [ -s "$WORK/refused" ] && break; sleep 0.1; done
+kill "$REFUSING"
+wait "$REFUSING" 2>/dev/null || true
+cp "$WORK/sample1.R71" "$WORK/firmware.R71"
 for lang in en ja; do
+    xvfb-run -a "$BUILD/app/zorflash" --lang $lang --screenshot-update "$OUT/failed-$lang.png" \
+        --update-file "$WORK/sample1.R71" --update-port "$(cat "$WORK/refused")"
+    xvfb-run -a "$BUILD/app/zorflash" --lang $lang --screenshot-chosen "$OUT/chosen-$lang.png" \
+        --update-file "$WORK/firmware.R71"
     xvfb-run -a "$BUILD/app/zorflash" --lang $lang --screenshot-main "$OUT/main-$lang.png" \
         --screenshot-settings "$OUT/settings-$lang.png" --screenshot-about "$OUT/about-$lang.png"
     xvfb-run -a "$BUILD/app/zorflash" --lang $lang --screenshot-update "$OUT/update-$lang.png" \

@@ -191,6 +191,22 @@ stop_sim
 check_status header-fault
 rm -rf "$work/images"
 
+# A port on 127.0.0.1 that nothing listens on any more: the status text says only "Cannot
+# open target."; the status bar says why and what to do next.
+start_sim "$work/refused.sim.log"
+refused_port=$port
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+set_link 127.0.0.1 "$refused_port" || fail "refused: the settings dialog did not open or close"
+start_and_wait refused
+bar=$(control_text frame 59393 || true)
+expected="Update failed. Target 127.0.0.1:$refused_port: Connection refused. Check the address and port"
+case "$bar" in
+"$expected"*) echo "  refused            the status bar says why and what to do next" ;;
+*) fail "refused: the status bar says '$bar'" ;;
+esac
+
 # A SUB file over two volumes; volume 2 is missing when it is needed, the disk prompt asks
 # for it, it is put back and the prompt answered OK.
 rm -f "$folder"/fw?.R71

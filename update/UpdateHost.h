@@ -2,6 +2,7 @@
 
 #include "resources/strings/Language.h"
 #include "update/LogChange.h"
+#include "update/SendLabel.h"
 #include "update/UpdateProgress.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateResult.h"
@@ -51,6 +52,9 @@ public:
     // log is final by now. Must not wait.
     virtual void PostUpdateFinished(const UpdateResult& result) = 0;
 
+    // What the next write of the run carries, just before it goes out (every write: the
+    // handshake's too). Must not block.
+    virtual void OnSend(const SendLabel& label) { (void)label; }
     // Values for progress displays, never text: called after every successful write of the
     // record stream (records, blocks and END bytes) with that write's size. Must not block.
     virtual void OnRecordStreamWrite(uint32_t bytes) { (void)bytes; }

@@ -88,8 +88,21 @@ void CUpdateJob::TellProgress()
     m_host.OnProgress(m_progress);
 }
 
-bool CUpdateJob::SendBytes(const uint8_t* data, uint32_t length, bool recordStream)
+SendLabel CUpdateJob::Label(UpdateStep step, uint64_t first, uint64_t last, uint32_t bytes) const
 {
+    return SendLabel{step, m_progress.section, first, last, bytes};
+}
+
+bool CUpdateJob::SendCommand(const char* command, UpdateStep step)
+{
+    m_host.OnSend(Label(step, 0, 0, static_cast<uint32_t>(std::strlen(command) + 2)));  // with CR LF
+    return m_link->SendCommand(command) == 0;
+}
+
+bool CUpdateJob::SendBytes(const uint8_t* data, const SendLabel& label, bool recordStream)
+{
+    const uint32_t length = label.bytes;
+    m_host.OnSend(label);
     uint32_t sent = length;
     if (m_link->Send(data, sent, m_timeout) != 0)
         return false;
@@ -125,7 +138,7 @@ CUpdateJob::Ended CUpdateJob::Exchange(const uint8_t* data, uint32_t length, uin
                                        UpdateOutcome wrongReply, unsigned wrongReplyMessage)
 {
     uint8_t reply = 0;
-    if (!SendBytes(data, length, false) || !ReceiveBytes(&reply, 1))
+    if (!SendBytes(data, Label(m_result.step, 0, 0, length), false) || !ReceiveBytes(&reply, 1))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     if (reply != expected)
         return Fail(wrongReply, wrongReplyMessage);
@@ -240,14 +253,14 @@ CUpdateJob::Ended CUpdateJob::OpenTarget()
 CUpdateJob::Ended CUpdateJob::Handshake()
 {
     m_result.step = UpdateStep::UpdateStart;
-    if (m_link->SendCommand(kUpdateStartCommand) != 0)
+    if (!SendCommand(kUpdateStartCommand, UpdateStep::UpdateStart))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     m_result.step = UpdateStep::Sync;
     const Ended sync = Exchange(&kSyncByte, 1, kSyncReply, UpdateOutcome::SetupFailure, IDS_SETUP_FAILURE);
     if (sync)
         return sync;
     m_result.step = UpdateStep::Identification;
-    if (m_link->SendCommand(kIdentCommand) != 0)
+    if (!SendCommand(kIdentCommand, UpdateStep::Identification))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     uint8_t reply[kIdentReplyLength] = {};
     if (!ReceiveBytes(reply, kIdentReplyLength) || std::memcmp(reply, kIdentReply, kIdentReplyLength) != 0)
@@ -311,7 +324,7 @@ CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
         return std::nullopt;
     if (VolumeChanged())
         return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
-    if (!SendBytes(block, fill, true))
+    if (!SendBytes(block, Label(UpdateStep::Records, m_blockFirst, m_blockFirst + m_blockRecords - 1, fill), true))
         return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     m_result.records += m_blockRecords;
     m_blockRecords = 0;
@@ -376,7 +389,7 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
             if (flushed)
                 return flushed;
             m_result.step = UpdateStep::EndRecord;
-            if (!SendBytes(&kEndByte, 1, true))
+            if (!SendBytes(&kEndByte, Label(UpdateStep::EndRecord, 0, 0, 1), true))
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
             return std::nullopt;
         }
@@ -389,10 +402,12 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         if (!intoBlock) {
             if (VolumeChanged())
                 return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
-            if (!SendBytes(record, length, true))
+            if (!SendBytes(record, Label(m_result.step, recordIndex, recordIndex, length), true))
                 return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
             ++m_result.records;
         } else {
+            if (m_blockRecords == 0)
+                m_blockFirst = static_cast<uint64_t>(recordIndex);
             fill += length;
             ++m_blockRecords;
         }

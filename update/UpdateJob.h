@@ -2,6 +2,7 @@
 
 #include "resources/strings/Language.h"
 #include "update/RomKind.h"
+#include "update/SendLabel.h"
 #include "update/StatusLog.h"
 #include "update/UpdateProgress.h"
 #include "update/UpdateResult.h"
@@ -52,7 +53,9 @@ private:
     // another reply is wrongReply.
     Ended Exchange(const uint8_t* data, uint32_t length, uint8_t expected, UpdateOutcome wrongReply,
                            unsigned wrongReplyMessage);
-    bool SendBytes(const uint8_t* data, uint32_t length, bool recordStream);
+    bool SendBytes(const uint8_t* data, const SendLabel& label, bool recordStream);
+    bool SendCommand(const char* command, UpdateStep step);
+    SendLabel Label(UpdateStep step, uint64_t first, uint64_t last, uint32_t bytes) const;
     bool VolumeChanged();  // the open volume is no longer the file that was opened
     bool ReceiveBytes(uint8_t* buffer, uint32_t length);
     bool ReceiveAck();
@@ -80,6 +83,7 @@ private:
     std::string m_progressFormat;  // loaded once per run; each block only formats its number
     uint32_t m_timeout = 0;
     uint64_t m_blockRecords = 0;  // records in the block buffer, counted as written once it goes out
+    uint64_t m_blockFirst = 0;    // the section's number of the block's first record
 };
 
 }  // namespace zorflash

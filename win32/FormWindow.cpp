@@ -222,7 +222,7 @@ void CFormWindow::LockForUpdate(bool updating)
 void CFormWindow::ShowProgress(const ProgressState& state)
 {
     m_statusBar.Show(WideFromUtf8(state.figuresText), state.sectionShown ? WideFromUtf8(state.sectionText) : L"",
-                     state.barShown ? state.barPercent : -1);
+                     state.barShown ? state.barPercent : -1, WideFromUtf8(state.toolTip));
 }
 
 std::string CFormWindow::ChooseUpdateFile(const std::string& filter)

@@ -21,7 +21,8 @@ int TextWidth(HWND window, const std::wstring& text)
 
 bool CStatusBarWindow::Create(HWND frame, int id)
 {
-    m_bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame,
+    // A failure's reason and next step outgrow the bar; the tip shows the whole of them.
+    m_bar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, 0, 0, 0, 0, frame,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!m_bar)
         return false;
@@ -61,8 +62,13 @@ void CStatusBarWindow::LayOut()
     ShowWindow(m_progress, m_percent >= 0 ? SW_SHOWNA : SW_HIDE);
 }
 
-void CStatusBarWindow::Show(const std::wstring& figures, const std::wstring& section, int percent)
+void CStatusBarWindow::Show(const std::wstring& figures, const std::wstring& section, int percent,
+                            const std::wstring& tip)
 {
+    if (tip != m_tip) {
+        m_tip = tip;
+        SendMessageW(m_bar, SB_SETTIPTEXTW, kFigures, reinterpret_cast<LPARAM>(m_tip.c_str()));
+    }
     const bool relayout = (percent >= 0) != (m_percent >= 0) || section != m_section;
     m_section = section;
     m_percent = percent;

@@ -19,8 +19,9 @@ public:
     HWND Handle() const { return m_bar; }
     int Height() const;
 
-    // percent < 0 hides the bar; an empty section hides its part.
-    void Show(const std::wstring& figures, const std::wstring& section, int percent);
+    // percent < 0 hides the bar; an empty section hides its part. tip: the figures' whole
+    // story, shown when the part is too narrow for its text.
+    void Show(const std::wstring& figures, const std::wstring& section, int percent, const std::wstring& tip = {});
     // The frame has been resized or the bar shown again.
     void LayOut();
 
@@ -28,6 +29,7 @@ private:
     HWND m_bar = nullptr;
     HWND m_progress = nullptr;
     std::wstring m_section;
+    std::wstring m_tip;  // the last tip given, so an unchanged one is not sent again
     int m_percent = -1;
 };
 

@@ -36,12 +36,12 @@ namespace zorflash {
 namespace {
 // The pre-check found a problem: the command ends with the status text the update
 // would have written for it, and the instrument is never contacted.
-int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CTerminalHost& host,
+int RefuseFile(const CFileCheck::Report& report, const UpdateSettings& settings, const FlashOptions& options, CTerminalHost& host,
                CJsonEvents* json, COutputQueue& output)
 {
     CFileCheck::LogRefusal(report, host, options.language);
     host.Finish();
-    const std::string reason = CFileCheck::RefusalReason(report, options.settings);
+    const std::string reason = CFileCheck::RefusalReason(report, settings);
     output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
     const OutcomeRow& row =
@@ -56,6 +56,7 @@ int RefuseFile(const CFileCheck::Report& report, const FlashOptions& options, CT
 
 int RunFlash(const FlashOptions& options, COutputQueue& output)
 {
+    const UpdateSettings settings = options.SettingsFor(options.targets.front());
     const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
     const auto commandStart = std::chrono::steady_clock::now();
     // Refused before the instrument is contacted: afterwards it would be too late to keep
@@ -63,7 +64,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     CStatusFile statusFile(options.statusFile);
     if (!options.statusFile.empty()) {
         std::string error;
-        if (!statusFile.Check(CFileCheck::VolumePaths(options.settings.filePath), error)) {
+        if (!statusFile.Check(CFileCheck::VolumePaths(settings.filePath), error)) {
             say("cannot use " + PrintableText(options.statusFile) + " as the status file: " + PrintableText(error));
             return kExitUsage;
         }
@@ -77,7 +78,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     CLinkTrace trace;
     if (!options.traceFile.empty()) {
         std::string error;
-        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(options.settings.filePath),
+        if (!trace.Open(options.traceFile, options.traceAll, CFileCheck::VolumePaths(settings.filePath),
                         output, error)) {
             say("cannot write the trace file " + PrintableText(options.traceFile) + ": " + PrintableText(error));
             return kExitUsage;
@@ -104,11 +105,11 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     hostOptions.watch = &watch;
 
     if (options.precheck) {
-        const CPreCheck check(options.settings, options.language, options.noPrompt, json.get(),
-                             options.quiet ? nullptr : &output);
+        const CPreCheck check(settings, options.language, options.noPrompt, json.get(),
+                              options.quiet ? nullptr : &output);
         if (check.Refused()) {
-            CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
-            const int code = RefuseFile(check.Report(), options, host, json.get(), output);
+            CTerminalHost host(settings, hostOptions, output, stdout, stderr);
+            const int code = RefuseFile(check.Report(), settings, options, host, json.get(), output);
             std::string error;
             if (!options.statusFile.empty() && !statusFile.Write(host.StatusText(), error))
                 say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
@@ -117,8 +118,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
     }
 
-    CTerminalHost host(options.settings, hostOptions, output, stdout, stderr);
-    trace.Heading(options.settings);
+    CTerminalHost host(settings, hostOptions, output, stdout, stderr);
+    trace.Heading(settings);
 
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
     {
@@ -165,7 +166,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     } else {
         reason = !host.Shortage().empty()
                      ? host.Shortage()
-                     : FailureReason(outcome, host.Result().step, options.settings, watch, host.LastPromptEnd(),
+                     : FailureReason(outcome, host.Result().step, settings, watch, host.LastPromptEnd(),
                                      host.PromptedFor(), host.Reported());
         // The operator who answered Cancel needs no line saying so; a script has it.
         reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;

@@ -1,6 +1,7 @@
 #include "cli/commands/FleetCommand.h"
 
 #include "present/OutcomeTable.h"
+#include "cli/run/ChangeSignal.h"
 #include "cli/check/FileCheck.h"
 #include "cli/output/FleetConsole.h"
 #include "cli/run/FleetHost.h"
@@ -27,7 +28,6 @@
 #include <new>
 #include <optional>
 #include <system_error>
-#include <thread>
 
 namespace zorflash {
 
@@ -131,6 +131,11 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
             {"results", results}};
 }
 
+// The fleet's block is redrawn at most this often while its targets change, and this
+// often while they only wait.
+constexpr std::chrono::milliseconds kRedrawEvery{100};
+constexpr std::chrono::milliseconds kRedrawIdle{1000};
+
 // Descriptors a running target holds: its link (socket or device), the volume it reads
 // and its abort signal; a USB search opens one candidate device at a time beside them.
 constexpr std::size_t kDescriptorsPerTarget = 4;
@@ -166,7 +171,7 @@ std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
     return path;
 }
 
-int RunFleet(const FleetOptions& options, COutputQueue& output)
+int RunFleet(const FlashOptions& options, COutputQueue& output)
 {
     const auto commandStart = std::chrono::steady_clock::now();
     const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
@@ -185,8 +190,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     std::vector<std::unique_ptr<CLinkTrace>> traces;
     for (const FleetTarget& target : options.targets) {
         std::string error;
-        if (!options.statusFilePattern.empty()) {
-            statusFiles.emplace_back(FileForTarget(options.statusFilePattern, target));
+        if (!options.statusFile.empty()) {
+            statusFiles.emplace_back(FileForTarget(options.statusFile, target));
             if (!statusFiles.back().Check(keep, error)) {
                 say("cannot use " + PrintableText(statusFiles.back().Path()) + " as the status file: " +
                     PrintableText(error));
@@ -194,8 +199,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             }
         }
         traces.push_back(std::make_unique<CLinkTrace>());
-        const std::string tracePath = FileForTarget(options.tracePattern, target);
-        if (!options.tracePattern.empty() &&
+        const std::string tracePath = FileForTarget(options.traceFile, target);
+        if (!options.traceFile.empty() &&
             !traces.back()->Open(tracePath, options.traceAll, keep, output, error)) {
             say("cannot write the trace file " + PrintableText(tracePath) + ": " + PrintableText(error));
             return kExitUsage;
@@ -230,20 +235,20 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     // The engine counts the volumes as it finds them; the pre-check's count is exact.
     const uint64_t total = check ? check->TotalBytes(0) : 0;
 
+    // The display wakes when a target ends or a signal comes, and redraws while lines and
+    // progress change; so the command ends as its last target does.
+    CChangeSignal changes;
     std::vector<std::unique_ptr<CFleetHost>> hosts;
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
         const FleetTarget& target = options.targets[i];
-        UpdateSettings settings = options.settings;
-        settings.useUsb = target.kind == FleetTarget::Kind::Usb ? 1 : 0;
-        settings.ipAddress = target.address;
-        settings.port = target.port;
-        settings.usbDeviceNumber = target.usbNumber;
+        const UpdateSettings settings = options.SettingsFor(target);
         CFleetHost::Options hostOptions;
         hostOptions.totalBytes = total;
         hostOptions.timeoutMs = options.timeoutMs;
         hostOptions.waitLimitMs = options.timeoutGiven ? options.timeoutMs : 0;
         hostOptions.json = json.get();
         hostOptions.trace = traces[i]->IsOpen() ? traces[i].get() : nullptr;
+        hostOptions.changes = &changes;
         traces[i]->Heading(settings);
         hosts.push_back(std::make_unique<CFleetHost>(target.Name(), settings, options.language, console, hostOptions));
     }
@@ -357,7 +362,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         // closes every link.
         std::optional<CConsoleInterrupt> interrupt;
         try {
-            interrupt.emplace(console.Abort());
+            interrupt.emplace(console.Abort(), [&changes] { changes.Notify(true); });
         } catch (const std::system_error& e) {
             say(std::string("cannot start the run: ") + e.what() + "; no instrument was contacted");
             return kExitUsage;
@@ -372,7 +377,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         }
         if (lanes < asked)
             say("--parallel lowered to " + std::to_string(lanes) + ": " + limitNote);
-        CFleetRunner runner(hosts.size(), lanes);
+        CFleetRunner runner(hosts.size(), lanes, &changes);
         bool stopped = false;
         const auto stopAll = [&] {
             stopped = true;
@@ -414,8 +419,10 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             say("only " + std::to_string(made) + " of " + std::to_string(lanes) + " targets can run at once: the "
                 "system has no more threads; the others wait for their turn");
 
-        // The display: ten times a second, the targets that ended scroll up as one line
-        // each and the running ones are redrawn.
+        // The display: the targets that ended scroll up as one line each at once, and the
+        // running ones are redrawn at most ten times a second while they change, once a
+        // second while they wait (their clocks run on), and again soon when the terminal
+        // or a prompt held the last draw back.
         std::vector<bool> reported(hosts.size(), false);
         std::vector<std::string> pending;
         try {
@@ -441,10 +448,13 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                         running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
                     }
                 }
-                if (console.Draw(pending, running))
+                const bool drawn = console.Draw(pending, running);
+                if (drawn)
                     pending.clear();
-                if (!last)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                if (!last) {
+                    const auto now = CChangeSignal::Clock::now();
+                    changes.Wait(now + kRedrawEvery, now + (drawn ? kRedrawIdle : kRedrawEvery));
+                }
             }
         } catch (const std::exception& e) {
             internalError = e.what();

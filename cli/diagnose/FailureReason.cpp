@@ -5,7 +5,6 @@
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
 #include "update/ProgressLine.h"
-#include "update/UpdateProtocol.h"
 #include "usb/UsbCandidates.h"
 
 #include <cerrno>
@@ -79,21 +78,7 @@ std::string FileProblem(UpdateOutcome outcome, UpdateStep step, const UpdateSett
     }
 }
 
-std::string Expected(UpdateOutcome outcome)
-{
-    switch (outcome) {
-    case UpdateOutcome::SetupFailure:
-        return "0xAA";
-    case UpdateOutcome::NoIdentification:
-        return "\"MORVENAL\\r\\n\"";
-    case UpdateOutcome::HeaderSizeFailure:
-        return "the echo 0x38";
-    default:
-        return "0x59 (Y)";
-    }
-}
-
-std::string Exchange(UpdateOutcome outcome, const CLinkWatch& watch)
+std::string Exchange(const CLinkWatch& watch)
 {
     const std::string after = watch.LastWrite().empty() ? "the link opened" : watch.LastWrite();
     const std::vector<uint8_t>& got = watch.ReceivedAfterLastWrite();
@@ -115,7 +100,7 @@ std::string Exchange(UpdateOutcome outcome, const CLinkWatch& watch)
     }
     if (got.empty())
         return "after " + after;
-    return "after " + after + " the instrument answered \"" + ShowBytes(got) + "\" where " + Expected(outcome) +
+    return "after " + after + " the instrument answered \"" + ShowBytes(got) + "\" where " + watch.ExpectedReply() +
            " was expected";
 }
 }  // namespace
@@ -166,7 +151,7 @@ std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const Up
     case UpdateOutcome::HeaderSizeFailure:
     case UpdateOutcome::HeaderTransferError:
     case UpdateOutcome::CommunicationError:
-        return std::string(outcome.Name()) + ": " + Exchange(outcome.outcome, watch);
+        return std::string(outcome.Name()) + ": " + Exchange(watch);
     default:
         break;
     }

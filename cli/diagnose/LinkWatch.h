@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/diagnose/LinkTrace.h"
-#include "cli/diagnose/RecordWalk.h"
 #include "link/LinkObserver.h"
+#include "update/SendLabel.h"
 
 #include <cstdint>
 #include <string>
@@ -22,7 +22,9 @@ public:
     void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
     void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
     void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
-    // The last write seen was part of the record stream (told by the engine right after it).
+    // What the engine's next write carries (told just before it goes out).
+    void OnSend(const SendLabel& label);
+    // The last write was part of the record stream (told by the engine right after it).
     void OnRecordStreamWrite();
 
     bool OpenSeen() const { return m_openSeen; }
@@ -37,15 +39,15 @@ public:
     uint32_t FailureCode() const { return m_failureCode; }
     double FailureWaitedSeconds() const { return m_failureWaited; }
     // What the last write was, in the protocol's words ("the sync byte 0x55", "records 2..65
-    // of section 1").
-    std::string LastWrite() const;
+    // of section 1"); empty before the first.
+    std::string LastWrite() const { return m_written ? m_label.Describe() : std::string(); }
+    // The reply the last write was waiting for, in the same words.
+    std::string ExpectedReply() const { return m_label.ExpectedReply(); }
     // What arrived after the last write, shown as hex and text; empty if nothing did.
     const std::vector<uint8_t>& ReceivedAfterLastWrite() const { return m_received; }
-    uint64_t Records() const { return m_walk.TotalRecords(); }
 
 private:
     CLinkTrace* m_trace;
-    CRecordWalk m_walk;
     bool m_openSeen = false;
     uint32_t m_openError = 0;
     double m_openSeconds = 0;
@@ -54,12 +56,9 @@ private:
     Direction m_failureDirection = Direction::Received;
     uint32_t m_failureCode = 0;
     double m_failureWaited = 0;
-    std::vector<uint8_t> m_lastWrite;  // at most the first 64 bytes of it
-    uint32_t m_lastWriteLength = 0;
-    bool m_lastWriteIsRecords = false;
-    CRecordWalk::Span m_lastSpan;
+    SendLabel m_label;          // what the engine's last write carried
+    bool m_written = false;     // a write has gone out since the link opened
     std::vector<uint8_t> m_received;   // at most 64 bytes
-    CRecordWalk::Span m_pendingSpan;   // the last write, walked as records, until the engine says it was
 };
 
 }  // namespace zorflash

@@ -91,46 +91,18 @@ PromptEnd CFleetConsole::AskOperator(const std::string& text)
     // The block makes way while the question is open, so the answer is typed on its line;
     // the lock is not held while waiting: the other targets' lines must keep flowing, or
     // their instruments would time out behind the question.
-    const auto ask = [this, &text] {
+    const auto ask = [this](const std::string& question) {
         std::lock_guard lock(m_lock);
         ClearBlockLocked();
         m_prompting = true;
-        Err(text + " [OK: Enter/ok/y, Cancel: c/cancel] ");
+        Err(question);
     };
-    const auto done = [this] {
-        std::lock_guard lock(m_lock);
-        m_prompting = false;
-    };
-    for (;;) {
-        if (++m_prompts > kMaxPrompts) {
-            Error("every target", "no answer found the file after " + std::to_string(kMaxPrompts)
-                                      + " prompts; cancelled");
-            return PromptEnd::OperatorCancelled;
-        }
-        ask();
-        std::string answer;
-        const bool answered = m_answers.ReadLine(answer, m_abort);
-        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
-        // line ended here, or the next line of stderr would continue the question.
-        if (!answered || !IsTerminal(stdin))
-            Err("\n");
-        if (!answered) {
-            done();
-            // Nobody there (end of input), Ctrl+C, or a line no person would type, which
-            // counts as the operator's Cancel.
-            return m_abort.IsTriggered() ? PromptEnd::Interrupted
-                   : m_answers.Ended()   ? PromptEnd::EndOfInput
-                                         : PromptEnd::OperatorCancelled;
-        }
-        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
-            done();
-            return PromptEnd::None;
-        }
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            done();
-            return PromptEnd::OperatorCancelled;
-        }
-    }
+    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
+                                        "zorflash-cli: every target: no answer found the file after " +
+                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+    std::lock_guard lock(m_lock);
+    m_prompting = false;
+    return end;
 }
 
 bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows)

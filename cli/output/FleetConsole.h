@@ -19,14 +19,12 @@ class COutputQueue;
 
 // The one terminal (or pipe) that every target of a fleet command writes to. Worker
 // threads hand it whole lines; the display thread hands it the progress block; the disk
-// prompt takes it over while the operator answers. One lock keeps lines whole and the
-// block out of the way of a prompt or an error message. Nothing here waits on the terminal
+// prompt takes it over while the operator answers. Lines stay whole because each is one
+// post to the output queue; m_lock keeps the block out of the way of a prompt or an error
+// message (the block is cleared and the line posted under it). Nothing here waits on the terminal
 // or pipe: the text goes to the command's output queue.
 class CFleetConsole {
 public:
-    // As for one instrument: a run that keeps asking ends, and so does a line no person types.
-    static constexpr int kMaxPrompts = 100;
-
     struct Options {
         bool interactive = false;  // stdout is a terminal: the progress block, result lines only
         bool quiet = false;        // errors and prompts only
@@ -81,7 +79,8 @@ private:
     std::mutex m_lock;
     bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
     std::set<std::string> m_notes;
-    int m_prompts = 0;         // questions asked so far; touched by the asking thread only
+    // Touched only inside AskOperator, which the shared prompt calls with its terminal
+    // mutex held: one question at a time, from whichever target's thread asks it.
     CAnswerInput m_answers;
     CProgressBlock m_block;
     CAbortSignal m_abort;

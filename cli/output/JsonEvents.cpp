@@ -73,6 +73,24 @@ void CJsonEvents::Progress(const UpdateProgress& progress)
          COutputQueue::Kind::Progress, "progress");
 }
 
+void CJsonEvents::ProgressTold(const UpdateProgress& told, const UpdateProgress& shown)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (told.finished || (!told.NewStageSince(m_progressSent) && now - m_progressSentAt < std::chrono::milliseconds(200)))
+        return;
+    m_progressSentAt = now;
+    m_progressSent = told;
+    Progress(shown);
+}
+
+void CJsonEvents::ProgressEnd(const UpdateProgress& told, const UpdateProgress& shown)
+{
+    if (told.bytes == m_progressSent.bytes && told.finished == m_progressSent.finished)
+        return;
+    m_progressSent = told;
+    Progress(shown);
+}
+
 void CJsonEvents::Check(const nlohmann::ordered_json& fields)
 {
     Emit("check", fields);

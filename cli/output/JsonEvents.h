@@ -42,6 +42,12 @@ public:
     void Status(const char* op, const std::string& text);
     // Where the run stands; its rate leaves out the time the disk prompt waited.
     void Progress(const UpdateProgress& progress);
+    // The engine told `told`, shown as `shown` (with the pre-check's total): an event at
+    // most five times a second, and at once when the volume, the section, the total or a
+    // wait begins or ends. The last one comes from ProgressEnd, after the completion
+    // message. Both on the thread that runs the target.
+    void ProgressTold(const UpdateProgress& told, const UpdateProgress& shown);
+    void ProgressEnd(const UpdateProgress& told, const UpdateProgress& shown);
     void Check(const nlohmann::ordered_json& fields);
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);
@@ -65,6 +71,8 @@ private:
     std::string m_target;
     std::mutex m_lock;                // the lines' times in the order they are queued
     std::chrono::steady_clock::time_point m_start;
+    UpdateProgress m_progressSent;  // the engine's values of the last progress event
+    std::chrono::steady_clock::time_point m_progressSentAt{};
 };
 
 }  // namespace zorflash

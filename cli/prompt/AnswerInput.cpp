@@ -34,4 +34,30 @@ bool CAnswerInput::ReadLine(std::string& answer, const CAbortSignal& abort)
     }
 }
 
+PromptEnd CAnswerInput::Ask(const std::string& question, const CAbortSignal& abort, const Write& ask,
+                            const Write& write, const std::string& tooMany)
+{
+    for (;;) {
+        if (++m_prompts > kMaxPrompts) {
+            write(tooMany);
+            return PromptEnd::OperatorCancelled;
+        }
+        ask(question + " [OK: Enter/ok/y, Cancel: c/cancel] ");
+        std::string answer;
+        const bool answered = ReadLine(answer, abort);
+        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
+        // line ended here, or the next line of stderr would continue the question.
+        if (!answered || !IsTerminal(stdin))
+            write("\n");
+        if (!answered)
+            return abort.IsTriggered() ? PromptEnd::Interrupted
+                   : m_ended           ? PromptEnd::EndOfInput
+                                       : PromptEnd::OperatorCancelled;
+        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes")
+            return PromptEnd::None;
+        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no")
+            return PromptEnd::OperatorCancelled;
+    }
+}
+
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #include "cli/run/FleetHost.h"
 
 #include "cli/diagnose/FailureReason.h"
+#include "cli/run/ChangeSignal.h"
 #include "cli/output/PrintableText.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
@@ -80,6 +81,8 @@ void CFleetHost::OnStatusLogChanged(const CEditText& log, const LogChange& chang
     }
     m_status = text;
     EchoFinishedLines();
+    if (m_options.changes)
+        m_options.changes->Notify(false);
 }
 
 void CFleetHost::EchoFinishedLines()
@@ -98,8 +101,8 @@ void CFleetHost::EchoFinishedLines()
 
 void CFleetHost::Finish()
 {
-    if (m_json && (m_bytesSent.load() != m_bytesReported || Progress().finished != m_progressReported.finished))
-        SendProgressEvent();
+    if (m_json)
+        m_json->ProgressEnd(ToldProgress(), Progress());
     {
         std::lock_guard lock(m_mutex);
         if (m_printedUpTo < m_status.size())
@@ -162,6 +165,11 @@ void CFleetHost::PostUpdateFinished(const UpdateResult& result)
     m_endMicros.store(NowMicros());
 }
 
+void CFleetHost::OnSend(const SendLabel& label)
+{
+    m_watch.OnSend(label);
+}
+
 void CFleetHost::OnRecordStreamWrite(uint32_t bytes)
 {
     m_bytesSent.fetch_add(bytes);
@@ -174,28 +182,16 @@ void CFleetHost::OnProgress(const UpdateProgress& progress)
         std::lock_guard lock(m_mutex);
         m_progress = progress;
     }
-    if (!m_json)
-        return;
-    // A progress event at most five times a second per target, and at once when the volume,
-    // the section, the total or a wait begins or ends; the last one is sent by Finish, after
-    // the completion message.
-    if (progress.finished)
-        return;
-    const bool news = progress.NewStageSince(m_progressReported);
-    if (news || std::chrono::steady_clock::now() - m_lastProgressEvent >= std::chrono::milliseconds(200))
-        SendProgressEvent();
+    if (m_options.changes)
+        m_options.changes->Notify(false);
+    if (m_json)
+        m_json->ProgressTold(progress, Progress());
 }
 
-void CFleetHost::SendProgressEvent()
+UpdateProgress CFleetHost::ToldProgress() const
 {
-    const UpdateProgress shown = Progress();
-    m_lastProgressEvent = std::chrono::steady_clock::now();
-    {
-        std::lock_guard lock(m_mutex);
-        m_progressReported = m_progress;
-    }
-    m_bytesReported = shown.bytes;
-    m_json->Progress(shown);
+    std::lock_guard lock(m_mutex);
+    return m_progress;
 }
 
 UpdateProgress CFleetHost::Progress() const

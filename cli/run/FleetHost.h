@@ -18,6 +18,8 @@
 
 namespace zorflash {
 
+class CChangeSignal;
+
 // One target of a fleet command, as its update job sees its form: the status log as last
 // told, the progress values, the prompt, the link as watched and the abort signal of this
 // target alone. The job calls it on its worker thread; the display thread reads the
@@ -30,6 +32,7 @@ public:
         uint32_t waitLimitMs = 0;      // --timeout given: it bounds every wait, 0 when not
         CJsonEvents* json = nullptr;   // the command's event stream; this target's events name it
         CLinkTrace* trace = nullptr;   // this target's own trace file
+        CChangeSignal* changes = nullptr;  // told of every new line and progress step
     };
 
     CFleetHost(std::string target, const UpdateSettings& settings, Language language, CFleetConsole& console,
@@ -43,6 +46,7 @@ public:
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
     // Made by Begin and closed by Finish, so a target holds a descriptor for it only while
     // it runs; read on the worker thread, which does both.
@@ -89,7 +93,7 @@ public:
 
 private:
     void EchoFinishedLines();  // with m_mutex held
-    void SendProgressEvent();  // worker thread, or once it has ended
+    UpdateProgress ToldProgress() const;
 
     std::string m_target;
     UpdateSettings m_settings;
@@ -103,16 +107,15 @@ private:
     std::string m_status;
     std::size_t m_printedUpTo = 0;  // the log is shown line by line up to here
     std::string m_lastLine;          // the last line shown
-    // Worker thread only, read after it has ended.
+    // Written on the target's lane; read by the display thread only once the runner's
+    // state for it reads Finished: that atomic store and load order the two (the lane
+    // itself goes on with the next target, so "after the thread ended" would be no reason).
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::None;
     PromptEnd m_notStartedBy = PromptEnd::None;
     CVolumeProblem::Finding m_prompted;
     std::string m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
-    uint64_t m_bytesReported = 0;
-    UpdateProgress m_progressReported;  // the last one sent as an event
-    std::chrono::steady_clock::time_point m_lastProgressEvent{};
     UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
     std::mutex m_abortMutex;    // Stop() comes from the display thread
     std::unique_ptr<CAbortSignal> m_abort;

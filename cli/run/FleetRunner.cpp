@@ -1,12 +1,14 @@
 #include "cli/run/FleetRunner.h"
 
+#include "cli/run/ChangeSignal.h"
+
 #include <algorithm>
 #include <system_error>
 
 namespace zorflash {
 
-CFleetRunner::CFleetRunner(std::size_t targets, std::size_t parallel)
-    : m_states(targets), m_parallel(parallel == 0 ? targets : std::min(parallel, targets))
+CFleetRunner::CFleetRunner(std::size_t targets, std::size_t parallel, CChangeSignal* changes)
+    : m_states(targets), m_parallel(parallel == 0 ? targets : std::min(parallel, targets)), m_changes(changes)
 {
     for (auto& state : m_states)
         state.store(State::Waiting);
@@ -61,9 +63,13 @@ void CFleetRunner::Lane()
         if (m_stopped.load()) {
             m_states[index].store(State::NotStarted);
             m_settled.fetch_add(1);
+            if (m_changes)
+                m_changes->Notify(true);
             continue;
         }
         m_states[index].store(State::Running);
+        if (m_changes)
+            m_changes->Notify(false);
         try {
             m_task(index);
         } catch (...) {
@@ -72,6 +78,8 @@ void CFleetRunner::Lane()
         }
         m_states[index].store(State::Finished);
         m_settled.fetch_add(1);
+        if (m_changes)
+            m_changes->Notify(true);
     }
 }
 

@@ -10,6 +10,8 @@
 
 namespace zorflash {
 
+class CChangeSignal;
+
 // Runs one task per target, each on a thread of its own, at most `parallel` at a time, in
 // the order of the targets. The task is the whole update of one target (its job, host and
 // link); the runner only decides when each may start.
@@ -28,8 +30,9 @@ public:
     // others start.
     using MayStart = std::function<bool(bool queued)>;
 
-    // parallel 0: every target at once.
-    CFleetRunner(std::size_t targets, std::size_t parallel);
+    // parallel 0: every target at once. `changes`, if given, hears of every target that
+    // starts (a change) and of every one that ends (urgent).
+    CFleetRunner(std::size_t targets, std::size_t parallel, CChangeSignal* changes = nullptr);
     ~CFleetRunner();
     CFleetRunner(const CFleetRunner&) = delete;
     CFleetRunner& operator=(const CFleetRunner&) = delete;
@@ -54,6 +57,7 @@ private:
 
     std::vector<std::atomic<State>> m_states;
     std::size_t m_parallel;
+    CChangeSignal* m_changes;
     Task m_task;
     MayStart m_mayStart;
     std::atomic<std::size_t> m_next{0};

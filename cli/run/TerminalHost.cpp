@@ -275,8 +275,8 @@ bool CTerminalHost::AwaitFinish(std::chrono::milliseconds limit)
 void CTerminalHost::Finish()
 {
     std::lock_guard lock(m_drawLock);
-    if (m_options.json && (m_progress.bytes != m_bytesReported || m_progress.finished != m_progressReported.finished))
-        SendProgressEvent();
+    if (m_options.json)
+        m_options.json->ProgressEnd(m_progress, Progress());
     if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status;
@@ -323,44 +323,20 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
             host.NoteSign();
         }
     } asked{*this};
-    for (;;) {
-        if (++m_prompts > kMaxPrompts) {
-            Err("zorflash-cli: no answer found the file after " + std::to_string(kMaxPrompts) +
-                " prompts; cancelled\n");
-            m_promptEnd = PromptEnd::OperatorCancelled;
-            return false;
-        }
-        Err(text + " (looking for " + PrintableText(m_prompted.path) + ": " +
-            (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ") [OK: Enter/ok/y, Cancel: c/cancel] ");
-        std::string answer;
-        const bool answered = m_answers.ReadLine(answer, m_abort);
-        // A terminal echoes the operator's Enter; an answer from a pipe or file needs the
-        // line ended here, or the next line of stderr would continue the question.
-        if (!answered || !IsTerminal(stdin))
-            Err("\n");
-        if (!answered) {
-            // Nobody there (end of input), the run being interrupted, or a line no person
-            // would type, which counts as the operator's Cancel.
-            m_promptEnd = m_abort.IsTriggered() ? PromptEnd::Interrupted
-                          : m_answers.Ended()        ? PromptEnd::EndOfInput
-                                                : PromptEnd::OperatorCancelled;
-            if (m_options.json)
-                m_options.json->Answer(PromptAnswerName(m_promptEnd));
-            return false;
-        }
-        if (answer.empty() || answer == "ok" || answer == "y" || answer == "yes") {
-            if (m_options.json)
-                m_options.json->Answer("ok");
-            m_prompted = CVolumeProblem::Asked(m_settings);
-            return true;
-        }
-        if (answer == "c" || answer == "cancel" || answer == "n" || answer == "no") {
-            m_promptEnd = PromptEnd::OperatorCancelled;
-            if (m_options.json)
-                m_options.json->Answer("cancel");
-            return false;
-        }
+    const auto err = [this](const std::string& text) { Err(text); };
+    const std::string question = text + " (looking for " + PrintableText(m_prompted.path) + ": " +
+                                 (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ")";
+    const PromptEnd end = m_answers.Ask(question, m_abort, err, err,
+                                        "zorflash-cli: no answer found the file after " +
+                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+    if (m_options.json)
+        m_options.json->Answer(PromptAnswerName(end));
+    if (end != PromptEnd::None) {
+        m_promptEnd = end;
+        return false;
     }
+    m_prompted = CVolumeProblem::Asked(m_settings);
+    return true;
 }
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
@@ -388,6 +364,12 @@ void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
     m_finishedChanged.notify_all();
 }
 
+void CTerminalHost::OnSend(const SendLabel& label)
+{
+    if (m_options.watch)
+        m_options.watch->OnSend(label);
+}
+
 void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
     NoteSign();
@@ -402,15 +384,7 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
     NoteSign();
     m_progress = progress;
     if (m_options.json) {
-        // A progress event at most five times a second, and at once when the volume, the
-        // section, the total or a wait begins or ends; the last one is sent by Finish, after
-        // the completion message.
-        if (progress.finished)
-            return;
-        const bool news = progress.NewStageSince(m_progressReported);
-        const auto now = std::chrono::steady_clock::now();
-        if (news || now - m_lastProgressEvent >= std::chrono::milliseconds(200))
-            SendProgressEvent();
+        m_options.json->ProgressTold(progress, Progress());
         return;
     }
     if (m_options.quiet)
@@ -422,14 +396,6 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
     } else if (!progress.waiting) {
         Echo(false);
     }
-}
-
-void CTerminalHost::SendProgressEvent()
-{
-    m_lastProgressEvent = std::chrono::steady_clock::now();
-    m_progressReported = m_progress;
-    m_bytesReported = m_progress.bytes;
-    m_options.json->Progress(Progress());
 }
 
 }  // namespace zorflash

@@ -59,15 +59,12 @@ public:
     void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
+    void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
     CAbortSignal* GetAbortSignal() override { return &m_abort; }
     CLinkObserver* GetLinkObserver() override;
     uint32_t TransferTimeout() const override { return m_options.timeoutMs; }
     uint32_t WaitLimit() const override { return m_options.waitLimitMs; }
-
-    // A disk prompt answers Cancel by itself after this many prompts of one run: a flood of
-    // answers (yes | ...) would otherwise make it repeat without end.
-    static constexpr int kMaxPrompts = 100;
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
@@ -112,7 +109,6 @@ private:
     void PrintFinished(const std::string& line, bool progress, bool ending);
     int Columns();
     void NoteStep(const std::string& changed);
-    void SendProgressEvent();
 
     void Out(std::string text);
     void Err(std::string text);
@@ -135,17 +131,13 @@ private:
     CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
-    int m_prompts = 0;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
     std::string m_step;
     std::atomic<bool> m_finished{false};
     std::atomic<uint64_t> m_bytesSent{0};
-    uint64_t m_bytesReported = 0;
-    UpdateProgress m_progress;          // worker thread, read after it has ended
-    UpdateProgress m_progressReported;  // the last one sent as an event
+    UpdateProgress m_progress;          // worker thread, read after it has been joined
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
-    std::chrono::steady_clock::time_point m_lastProgressEvent;
     CPipeProgress m_pipeProgress;
     // The terminal's live line is drawn by the worker and, during a long wait, by the
     // command's thread: this lock keeps the two from interleaving.

@@ -37,8 +37,9 @@ BOOL WINAPI OnConsoleControl(DWORD type)
 
 struct CConsoleInterrupt::Watcher {};
 
-CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort)
+CConsoleInterrupt::CConsoleInterrupt(CAbortSignal& abort, std::function<void()> wake)
     : m_abort(abort)
+    , m_wake(std::move(wake))
 {
     {
         std::lock_guard<std::mutex> guard(g_lock);
@@ -65,6 +66,8 @@ void CConsoleInterrupt::Deliver(Reason reason)
     Reason none = Reason::None;
     m_reason.compare_exchange_strong(none, reason);
     m_abort.Trigger();
+    if (m_wake)
+        m_wake();
 }
 
 }  // namespace zorflash

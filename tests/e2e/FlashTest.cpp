@@ -115,14 +115,26 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"DroppedLink", {"--fault", "record:65:drop"}, {}, std::string("Sending (65) Record") + kCommError}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
-TEST_F(Flash, UsageErrorsExitTwo)
+// Each mistake ends with exit 2 and a line naming it, before any link.
+TEST_F(Flash, UsageErrorsExitTwoAndNameTheMistake)
 {
     const std::string file = Sample("MAIN", 5);
-    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT23", "--file", file, "--tcp", "127.0.0.1"}).code, 2);
-    EXPECT_EQ(RunCli(dir, {"flash", "--model", "XX99", "--file", file, "--usb"}).code, 2);
-    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT71", "--file", file}).code, 2);
-    EXPECT_EQ(RunCli(dir, {"flash", "--model", "RT71", "--file", file, "--tcp", "300.1.1.1"}).code, 2);
-    EXPECT_EQ(RunCli(dir, {"bogus"}).code, 2);
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        const char* said;
+    } cases[] = {
+        {"a model without TCP", {"flash", "--model", "RT23", "--file", file, "--tcp", "127.0.0.1"}, "cannot be reached over TCP/IP"},
+        {"an unknown model", {"flash", "--model", "XX99", "--file", file, "--usb"}, "unknown model 'XX99'"},
+        {"no link", {"flash", "--model", "RT71", "--file", file}, "choose the link"},
+        {"an address out of range", {"flash", "--model", "RT71", "--file", file, "--tcp", "300.1.1.1"}, "300.1.1.1"},
+        {"an unknown command", {"bogus"}, "unknown command 'bogus'"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunCli(dir, c.args);
+        EXPECT_EQ(run.code, 2) << c.what << ": " << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << c.what << ": " << run.err;
+    }
     EXPECT_EQ(RunCli(dir, {"--help"}).code, 0);
 }
 

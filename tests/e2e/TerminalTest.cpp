@@ -217,12 +217,13 @@ TEST_F(TwoVolumes, JsonProgressCountsTheVolumesKnownAndLeavesOutThePrompt)
     bool waited = false;
     for (std::string text; std::getline(lines, text);) {
         const nlohmann::json event = nlohmann::json::parse(text);
-        if (event["event"] == "progress")
-            progress.push_back(event);
         if (event["event"] == "check") {  // the stderr notice, for a script
             EXPECT_EQ(event["notice"], "volume 2 (" + (dir / "fw2.R71") +
                                            ") is not present yet: you will be asked for it after volume 1");
         }
+        if (event["event"] != "progress")
+            continue;  // only progress events carry the volume fields; a const lookup of a missing key is undefined
+        progress.push_back(event);
         waited = waited || (event["waiting"] == true && event["volume"] == 2 && event["volumes"] == 2);
     }
     ASSERT_GE(progress.size(), 3u);

@@ -49,6 +49,7 @@ public:
         finished.store(true);
     }
     void OnRecordStreamWrite(uint32_t bytes) override { writes.push_back(bytes); }
+    void OnSend(const SendLabel& label) override { labels.push_back(label); }
     void OnProgress(const UpdateProgress& p) override { progress.push_back(p); }
     uint32_t TransferTimeout() const override { return timeoutMs; }
 
@@ -58,6 +59,7 @@ public:
     Language language = Language::English;
     CEditText status;
     std::vector<LogChange> changes;
+    std::vector<SendLabel> labels;
     std::deque<bool> answers;                       // true = OK; empty = Cancel
     std::function<void(size_t)> beforeAnswer;       // runs before a prompt is answered
     std::vector<std::string> prompts;

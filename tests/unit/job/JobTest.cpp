@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 
 using namespace testsupport;
@@ -94,6 +95,7 @@ TEST_P(UpdateKinds, SendsExactlyTheFileAndCompletes)
     // The outcome carries the counts: every record and byte of the stream, and the two
     // acknowledged blocks of each section (after record 1 and record 65).
     EXPECT_EQ(host.result.outcome, UpdateOutcome::Completed);
+    EXPECT_EQ(host.changes.back().ends, UpdateOutcome::Completed) << "the last message says what it ends";
     EXPECT_EQ(host.result.step, UpdateStep::Finished);
     EXPECT_EQ(host.result.records, 67u * static_cast<unsigned>(c.sections));
     EXPECT_EQ(host.result.bytes, stream.size());
@@ -249,6 +251,37 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
     }
 }
 
+// Every write is labelled before it goes out, so a trace or a failure's reason never reads
+// the bytes again to say what they were: here a good SUB update in fast mode, in order.
+TEST_F(UpdateRun, GoodSubUpdateLabelsEveryWriteInOrder)
+{
+    Bytes stream;
+    for (int s = 0; s < 2; ++s)
+        Append(stream, Section(67, 100u * static_cast<uint32_t>(s)));  // START + records 1..66
+    WriteVolume(1, "SUB", stream);
+    FakeInstrument instrument;
+    RecordingHost host(Settings(instrument.Port(), true));
+    Run(host);
+    using S = UpdateStep;
+    std::vector<std::tuple<S, int, uint64_t, uint64_t>> expected = {
+        {S::UpdateStart, 0, 0, 0}, {S::Sync, 0, 0, 0}, {S::Identification, 0, 0, 0},
+        {S::HeaderSize, 0, 0, 0}, {S::Header, 0, 0, 0}};
+    for (int section = 1; section <= 2; ++section)
+        for (auto label : {std::tuple{S::StartRecord, section, 0ull, 0ull}, std::tuple{S::Records, section, 1ull, 1ull},
+                           std::tuple{S::Records, section, 2ull, 65ull}, std::tuple{S::Records, section, 66ull, 66ull},
+                           std::tuple{S::EndRecord, section, 0ull, 0ull}})
+            expected.emplace_back(std::get<0>(label), std::get<1>(label), std::get<2>(label), std::get<3>(label));
+    std::vector<std::tuple<S, int, uint64_t, uint64_t>> labelled;
+    uint64_t bytes = 0;
+    for (const SendLabel& label : host.labels) {
+        labelled.emplace_back(label.step, label.section, label.firstRecord, label.lastRecord);
+        bytes += label.bytes;
+    }
+    EXPECT_EQ(labelled, expected);
+    EXPECT_EQ(bytes, instrument.Received().size()) << "the labels account for every byte sent";
+    EXPECT_EQ(host.labels[12].Describe(), "records 2..65 of section 2");
+}
+
 // A SUB file whose volume 2 is brought at the disk prompt: the total counts volume 2 once it
 // is there, no value says 100 % before the last END, and the prompt's time is not the
 // transfer's.
@@ -355,7 +388,16 @@ TEST(StatusLog, KeepsOnlyTheLastProgressTextAndTellsTheHostEachChange)
     EXPECT_EQ(host.Text(), "Opening File...\r\nSending START record...\r\nSending (65) Record\r\nTransfer completed.\r\n");
     EXPECT_EQ(host.status.GetSelEnd(), host.status.GetTextLength());
     EXPECT_EQ(host.statusChanges, 5);
+    // Each change as the host is told it, so that no host compares texts to find out.
+    EXPECT_EQ(host.changes[2].kind, LogChange::Kind::Appended) << "the first progress text only adds a line";
+    EXPECT_EQ(host.changes[3].kind, LogChange::Kind::LastLineReplaced);
+    EXPECT_FALSE(host.changes[4].gluedToProgress) << "it begins with CR LF";
+    log.ReplaceLastLine("Sending (1) Record");
+    log.Append("Sending START record...\r\n", IDS_SENDING_START);
+    EXPECT_TRUE(host.changes.back().gluedToProgress);
+    EXPECT_EQ(host.changes.back().messageId, IDS_SENDING_START);
     log.Clear();
+    EXPECT_EQ(host.changes.back().kind, LogChange::Kind::Cleared);
     log.Append("abc");
     log.Append("def\r\n");
     log.ReplaceLastLine("レコード（1）を送信しています。");  // multi-byte text is byte-addressed

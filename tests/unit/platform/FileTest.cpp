@@ -1,5 +1,6 @@
 #include "UpdateFileBuilder.h"
 
+#include "platform/DescriptorLimit.h"
 #include "platform/File.h"
 #include "platform/FileException.h"
 #include "platform/LastError.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -106,6 +108,39 @@ TEST(File, ReadingAClosedFileThrowsWithTheFileName)
     }
     CFileException e(CFileException::fileNotFound, ENOENT, "/fw/a1.R71");
     EXPECT_NE(e.GetErrorMessage(Language::English).find("/fw/a1.R71"), std::string::npos);
+}
+
+// The fleet sizes its lanes from this count: one too many and the last lane finds no
+// descriptor for its volume. Checked against asking every descriptor in turn.
+TEST(DescriptorLimit, FreeCountAgreesWithEveryDescriptorAskedAndFollowsWhatOpens)
+{
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 200;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const auto askEach = [] {
+        std::size_t open = 0;
+        for (int fd = 0; fd < 200; ++fd)
+            open += fcntl(fd, F_GETFD) != -1 ? 1 : 0;
+        return open;
+    };
+    std::size_t free = 0;
+    std::size_t limit = 0;
+    const bool counted = FreeDescriptors(free, limit);
+    const std::size_t openBefore = askEach();
+    int extra[5] = {};
+    for (int& fd : extra)
+        fd = dup(2);
+    std::size_t freeAfter = 0;
+    FreeDescriptors(freeAfter, limit);
+    for (const int fd : extra)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved);
+    ASSERT_TRUE(counted);
+    EXPECT_EQ(limit, 200u);
+    EXPECT_EQ(free, 200u - openBefore);
+    EXPECT_EQ(freeAfter, free - 5);
 }
 
 TEST(StringResources, BothLanguagesAndTheEnvironmentRule)
