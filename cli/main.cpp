@@ -1,5 +1,6 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
+#include "cli/check/FileCheck.h"
 #include "cli/commands/FlashCommand.h"
 #include "cli/commands/FleetCommand.h"
 #include "cli/commands/InspectCommand.h"
@@ -184,6 +185,10 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
     options.settings = SettingsFor(ResolveModel(args.model), args.file);
     options.settings.fastMode = args.normalMode ? 0 : 1;
     options.targets = TargetsFrom(args, options.settings.model).Targets();
+    // Said before anything else: the disk prompt would otherwise be the first sign that
+    // another file than the one chosen is looked for.
+    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
+        output.Post(stderr, "zorflash-cli: note: " + note + "\n");
     options.parallel = args.parallel;
     options.quiet = args.quiet;
     options.precheck = !args.noPrecheck;
@@ -380,7 +385,7 @@ int main(int argc, char** argv)
         if (inspect->parsed())
             return RunInspect(SettingsFor(ResolveModel(inspectModel), inspectFile), json, language);
         if (probe->parsed())
-            return RunProbe(ResolveModel(probeModel), json);
+            return RunProbe(ResolveModel(probeModel), json, language);
         if (flash->parsed())
             return Flash(flashArgs, language, json);
     } catch (const CLI::Error& e) {

@@ -116,6 +116,7 @@ RomKind CRecordStream::DetectKind()
     char line[kHeaderLineBufferSize] = {};
     m_file.Seek(0);
     ReadHeaderLine(m_file, line);
+    m_firstLine = line;
     return DetectRomKind(m_model, line);
 }
 

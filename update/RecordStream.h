@@ -37,6 +37,8 @@ public:
     bool OpenFirstVolume(const DiskPrompt& prompt);
     // The ROM kind volume 1's first line names, kRomKindUnchecked for none.
     RomKind DetectKind();
+    // Volume 1's first line as DetectKind read it: a file of another model is named by it.
+    const std::string& FirstLine() const { return m_firstLine; }
     // The 56 header bytes of volume 1; false when the volume is shorter. Leaves the
     // stream at the first record.
     bool ReadHeader(uint8_t* header);
@@ -83,6 +85,7 @@ private:
     int m_volume = 0;
     uint64_t m_offset = 0;
     uint64_t m_streamBytes[2] = {0, 0};
+    std::string m_firstLine;
 };
 
 }  // namespace zorflash

@@ -1,10 +1,12 @@
 #include "cli/check/FileCheck.h"
 
+#include "cli/output/CliStringIds.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
+#include "update/DeviceModel.h"
 #include "update/RecordStream.h"
 #include "update/StatusLog.h"
 #include "update/UpdateFileReader.h"
@@ -109,8 +111,20 @@ void CInspection::Run()
 
     const RomKind kind = m_stream.DetectKind();
     if (kind == kRomKindUnchecked) {
-        Problem(IDS_INVALID_ROM_TYPE, std::string("the first line matches no header line of ") +
-                                          m_settings.model.displayName);
+        // An operator who picked the wrong model learns which one the file is for.
+        for (int i = 0; g_deviceModelTable[i].displayName && m_report.otherModel.empty(); ++i) {
+            const RomKind other = DetectRomKind(g_deviceModelTable[i], m_stream.FirstLine().c_str());
+            if (other != kRomKindUnchecked) {
+                m_report.otherModel = g_deviceModelTable[i].displayName;
+                m_report.otherKind = KindName(other);
+            }
+        }
+        const char* chosen = m_settings.model.displayName;
+        Problem(IDS_INVALID_ROM_TYPE,
+                m_report.otherModel.empty()
+                    ? FormatStringResource(m_language, kIdsHeaderOfNone, chosen)
+                    : FormatStringResource(m_language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
+                                           m_report.otherModel.c_str(), chosen));
         return;
     }
     m_report.kind = KindName(kind);
@@ -197,7 +211,18 @@ std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings
         return "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
                f.reason;
     }
-    return PrintableText(report.problem + " at " + report.where);
+    // The first line's verdict is a sentence of its own, not a place.
+    const char* joint = report.statusId == IDS_INVALID_ROM_TYPE ? " " : " at ";
+    return PrintableText(report.problem + joint + report.where);
+}
+
+std::string CFileCheck::NamingRule(const std::string& filePath, Language language)
+{
+    std::string first;
+    MakeVolumeFileName(1, filePath, first);
+    if (first == filePath)
+        return {};
+    return FormatStringResource(language, kIdsNamingRule, PrintableText(first).c_str(), PrintableText(filePath).c_str());
 }
 
 std::vector<std::string> CFileCheck::VolumePaths(const std::string& filePath)

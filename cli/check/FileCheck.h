@@ -29,6 +29,9 @@ public:
         std::string where;                     // where it lies
         unsigned statusId = 0;                 // the message the update would end with
         int missingVolume = 0;                 // the volume the update would prompt for, if any
+        // A first line of another model's file: that model and the kind its line names.
+        std::string otherModel;
+        std::string otherKind;
     };
 
     static Report Inspect(const UpdateSettings& settings, Language language);
@@ -38,6 +41,9 @@ public:
     static void LogRefusal(const Report& report, CUpdateHost& host, Language language);
     // Why the file was refused, for stderr.
     static std::string RefusalReason(const Report& report, const UpdateSettings& settings);
+    // When the update opens volume 1 under another name than the file given (the volume
+    // rule replaces the character before the extension), the note that says so; else empty.
+    static std::string NamingRule(const std::string& filePath, Language language);
     // Every name the update may open for the chosen path: both volumes and the path itself,
     // which the volume rule may name otherwise. Nothing of the run may write over these.
     static std::vector<std::string> VolumePaths(const std::string& filePath);

@@ -1,14 +1,31 @@
 #include "cli/check/PreCheck.h"
 
+#include "cli/output/CliStringIds.h"
 #include "cli/output/JsonEvents.h"
+#include "cli/output/OutputQueue.h"
+#include "cli/output/PrintableText.h"
 #include "cli/prompt/VolumeProblem.h"
+#include "platform/StringResource.h"
 
 #include <chrono>
 #include <cmath>
 
 namespace zorflash {
 
-CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noPrompt, CJsonEvents* json)
+namespace {
+// Volume 2 on a second disk is asked for at half-way, as designed; an operator told now
+// has it at hand then rather than finding the prompt when nobody watches.
+std::string LaterVolumeNotice(const CVolumeProblem::Finding& f, Language language)
+{
+    const std::string path = PrintableText(f.path);
+    return f.kind == CVolumeProblem::kMissing
+               ? FormatStringResource(language, kIdsVolumeTwoLater, path.c_str())
+               : FormatStringResource(language, kIdsVolumeTwoUnusable, path.c_str(), PrintableText(f.reason).c_str());
+}
+}  // namespace
+
+CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noPrompt, CJsonEvents* json,
+                     COutputQueue* notices)
 {
     const auto start = std::chrono::steady_clock::now();
     m_report = CFileCheck::Inspect(settings, language);
@@ -16,15 +33,18 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
     // A volume that is not there yet is asked for by the update, as the desktop does,
     // unless nobody is there to answer.
     m_leftToPrompt = m_report.missingVolume > 0 && !noPrompt;
+    const CVolumeProblem::Finding missing =
+        m_report.missingVolume > 0 ? CVolumeProblem::Check(settings, m_report.missingVolume) : CVolumeProblem::Finding{};
+    if (m_leftToPrompt && notices)
+        notices->Post(stderr, "zorflash-cli: " + LaterVolumeNotice(missing, language) + "\n");
     if (!json)
         return;
-    const std::string problem = m_report.missingVolume > 0
-                                    ? CVolumeProblem::Describe(CVolumeProblem::Check(settings, m_report.missingVolume))
-                                    : m_report.problem;
+    const std::string problem = m_report.missingVolume > 0 ? CVolumeProblem::Describe(missing) : m_report.problem;
     json->Check({{"complete", m_report.complete},
                  {"problem", m_report.complete ? "" : problem},
                  {"where", m_report.complete ? "" : m_report.where},
                  {"askedLater", m_leftToPrompt},
+                 {"notice", m_leftToPrompt ? LaterVolumeNotice(missing, Language::English) : ""},
                  {"seconds", std::round(seconds * 1e6) / 1e6}});
 }
 

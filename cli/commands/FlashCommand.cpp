@@ -5,6 +5,7 @@
 #include "cli/check/FileCheck.h"
 #include "cli/run/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
+#include "cli/output/NextStep.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/output/OutputQueue.h"
@@ -44,6 +45,9 @@ int RefuseFile(const CFileCheck::Report& report, const UpdateSettings& settings,
     const std::string reason = CFileCheck::RefusalReason(report, settings);
     output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+    const OutcomeRow& row =
+        outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome);
+    output.Post(stderr, "zorflash-cli: " + NextStepLine(row, false, options.language) + "\n");
     if (json)
         json->Result({{"outcome", outcome.Name()}, {"exit", outcome.ExitCode()}, {"reason", reason}, {"contacted", false}});
     return outcome.ExitCode();
@@ -84,7 +88,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     hostOptions.watch = &watch;
 
     if (options.precheck) {
-        const CPreCheck check(settings, options.language, options.noPrompt, json.get());
+        const CPreCheck check(settings, options.language, options.noPrompt, json.get(),
+                              options.quiet ? nullptr : &output);
         if (check.Refused()) {
             CTerminalHost host(settings, hostOptions, output, stdout, stderr);
             const int code = RefuseFile(check.Report(), settings, options, host, json.get(), output);
@@ -111,6 +116,8 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
             say(std::string("cannot start the update: ") + e.what() + "; the instrument was not contacted");
             trace.Close("");
             return kExitUsage;
+        }
+        while (!host.AwaitFinish(std::chrono::milliseconds(250))) {
         }
         worker.join();
         interruption = watcher->Received();
@@ -165,7 +172,17 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
                                 (colour ? "\033[0m" : "") + "\n");
     }
-    if (outcome.Completed() && hostOptions.interactive && !options.quiet)
+    // What to do now, the operator's Cancel included: a Cancel at volume 2 leaves the
+    // instrument with volume 1's records.
+    if (code != kExitCompleted) {
+        const OutcomeRow& row = interrupted                   ? COutcomeTable::Of(UpdateOutcome::Interrupted)
+                                : code == kExitStatusFileLost ? COutcomeTable::StatusFileLost()
+                                : outcome.nobodyAnswered      ? COutcomeTable::PromptUnanswered()
+                                                              : COutcomeTable::Of(outcome.outcome);
+        say(NextStepLine(row, COutcomeTable::LeftIncomplete(host.Result()), options.language));
+    }
+    // On a pipe too, and after a failure that sent records: a log says how far it got.
+    if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
         output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},

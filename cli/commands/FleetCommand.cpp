@@ -8,6 +8,7 @@
 #include "cli/run/FleetRunner.h"
 #include "cli/run/TargetFiles.h"
 #include "cli/output/JsonEvents.h"
+#include "cli/output/NextStep.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/check/PreCheck.h"
@@ -45,6 +46,7 @@ struct TargetEnd {
     std::string outcome;
     int exitCode = kExitFailed;
     std::string reason;
+    std::string step;  // where its run ended, as its result event names it
 };
 
 CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
@@ -113,6 +115,8 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
         results.push_back({{"target", end.row.target},
                            {"outcome", end.outcome},
                            {"exit", end.exitCode},
+                           {"reason", end.reason},
+                           {"step", end.step},
                            {"records", std::max(0LL, end.row.records)},
                            {"bytes", end.row.bytes},
                            {"seconds", Rounded(end.row.seconds)},
@@ -181,7 +185,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
     // instrument is contacted, with the status text the update would have written.
     std::optional<CPreCheck> check;
     if (options.precheck)
-        check.emplace(options.settings, options.language, options.noPrompt, json.get());
+        check.emplace(options.settings, options.language, options.noPrompt, json.get(), options.quiet ? nullptr : &output);
     const bool refused = check && check->Refused();
     // The engine counts the volumes as it finds them; the pre-check's count is exact.
     const uint64_t total = check ? check->TotalBytes(0) : 0;
@@ -210,16 +214,26 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
     bool statusLost = false;
     std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
+    // Each target's next step, in the words of one instrument's run.
+    const auto nextStep = [&](std::size_t i, const OutcomeRow& row) {
+        return NextStepLine(row, COutcomeTable::LeftIncomplete(hosts[i]->Result()), options.language);
+    };
     const auto sayReason = [&](std::size_t i) {
         // Only failures: an interrupted target, or one never started, has its own line
         // after the table, a lost status file has had its own, and the operator who
         // answered Cancel needs none (the JSON result has each reason).
         if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
-        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::RunGoesOn)
+        const OutcomeRow* row = COutcomeTable::Named(ends[i].outcome);
+        if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::RunGoesOn) {
             console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
-        else
+            if (row)
+                console.NoteOnce(nextStep(i, *row));
+        } else {
             console.Error(hosts[i]->Target(), ends[i].reason);
+            if (row)
+                console.Error(hosts[i]->Target(), nextStep(i, *row));
+        }
     };
     const auto conclude = [&](std::size_t i, CFleetRunner::State state, const std::string* givenReason) {
         CFleetHost& host = *hosts[i];
@@ -268,9 +282,10 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
                 end.reason = "the firmware was sent completely, but " + lost;
             }
         }
+        end.step = StepName(host.Result().step);
         if (host.Json())
             host.Json()->Result({{"outcome", end.outcome},
-                                 {"step", StepName(host.Result().step)},
+                                 {"step", end.step},
                                  {"exit", end.exitCode},
                                  {"reason", end.reason},
                                  {"contacted", host.Contacted()},
@@ -286,6 +301,8 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         const std::string reason = CFileCheck::RefusalReason(report, options.settings);
         say(reason + "; no instrument was contacted");
         const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+        say(NextStepLine(outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome),
+                         false, options.language));
         const CVolumeProblem::Finding missing = report.missingVolume > 0
                                                     ? CVolumeProblem::Check(options.settings, report.missingVolume)
                                                     : CVolumeProblem::Finding{};
@@ -433,11 +450,13 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
-            ends[i].row.outcome != "not started")
+            ends[i].row.outcome != "not started") {
             console.Error(hosts[i]->Target(), "interrupted by the operator (" +
                                                   std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
                                                   (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
                                                                              : "no firmware record had been sent"));
+            console.Error(hosts[i]->Target(), nextStep(i, COutcomeTable::Of(UpdateOutcome::Interrupted)));
+        }
     }
     int code = interrupted ? COutcomeTable::InterruptionExitCode(interruption) : COutcomeTable::FleetExitCode(codes);
     if (!internalError.empty() && !interrupted)

@@ -5,7 +5,6 @@
 #include "cli/output/PrintableText.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "present/OutcomeTable.h"
-#include "update/UpdateFileReader.h"
 
 #include <cstdio>
 #include <string>
@@ -23,12 +22,7 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
         report.where = "volume " + std::to_string(f.volume);
     }
     // The update opens volume 1 by the naming rule, which may not be the file given.
-    std::string first;
-    MakeVolumeFileName(1, file, first);
-    const std::string namingRule =
-        first == file ? ""
-                      : "the update opens volume 1 as " + first + ", not " + file +
-                            ": the character before the extension is replaced by the volume's digit (fw.R71 -> f1.R71, f2.R71)";
+    const std::string namingRule = CFileCheck::NamingRule(file, json ? Language::English : language);
     uint64_t records = 0;
     uint64_t bytes = 0;
     for (const CFileCheck::Section& s : report.sections) {
@@ -45,15 +39,20 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
                                    {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
         if (!report.complete)
             document["problem"] = {{"text", report.problem}, {"where", report.where}};
+        if (!report.otherModel.empty())
+            document["fileOf"] = {{"model", report.otherModel}, {"kind", report.otherKind}};
         if (!namingRule.empty())
             document["namingRule"] = namingRule;
         std::printf("%s\n", CJsonEvents::Dump(document).c_str());
         return report.complete ? kExitCompleted : kExitFailed;
     }
     if (!namingRule.empty())
-        std::printf("note:     %s\n", PrintableText(namingRule).c_str());
+        std::printf("note:     %s\n", namingRule.c_str());
     std::printf("model:    %s\n", settings.model.displayName);
-    std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
+    // A file of another model is named by its first line.
+    const std::string otherFile =
+        report.otherModel.empty() ? "" : " (a " + report.otherKind + " file of " + report.otherModel + ")";
+    std::printf("kind:     %s\n", report.kind.empty() ? ("unknown" + otherFile).c_str() : report.kind.c_str());
     std::printf("volumes:  %zu\n", report.volumePaths.size());
     for (size_t i = 0; i < report.volumePaths.size(); ++i)
         std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());

@@ -1,6 +1,7 @@
 #include "cli/run/TerminalHost.h"
 
 #include "cli/run/FlashOutcome.h"
+#include "cli/output/CliStringIds.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/output/OutputQueue.h"
@@ -9,6 +10,10 @@
 #include "platform/Console.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
+#include "link/TcpChannel.h"
+#include "link/UsbChannel.h"
+#include "platform/StringResource.h"
+#include "update/DisplayWidth.h"
 #include "update/ProgressLine.h"
 
 #include <algorithm>
@@ -43,6 +48,7 @@ CTerminalHost::CTerminalHost(const UpdateSettings& settings, const Options& opti
     , m_err(err)
     , m_start(std::chrono::steady_clock::now())
 {
+    NoteSign();
 }
 
 void CTerminalHost::Out(std::string text)
@@ -57,7 +63,34 @@ void CTerminalHost::Err(std::string text)
 
 CLinkObserver* CTerminalHost::GetLinkObserver()
 {
-    return m_options.watch;
+    return this;
+}
+
+void CTerminalHost::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
+{
+    NoteSign();
+    if (m_options.watch)
+        m_options.watch->OnLinkBytes(direction, data, length, at);
+}
+
+void CTerminalHost::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)
+{
+    if (m_options.watch)
+        m_options.watch->OnLinkFailure(direction, code, waited, at);
+}
+
+void CTerminalHost::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at)
+{
+    m_linkOpen.store(error == 0);
+    NoteSign();
+    if (m_options.watch)
+        m_options.watch->OnLinkOpened(error, waited, at);
+}
+
+void CTerminalHost::OnUsbSearch(const std::vector<UsbInstrument>& asked)
+{
+    if (m_options.watch)
+        m_options.watch->OnUsbSearch(asked);
 }
 
 double CTerminalHost::Seconds() const
@@ -90,6 +123,8 @@ void CTerminalHost::NoteStep(const std::string& changed)
 
 void CTerminalHost::OnStatusLogChanged(const CEditText& log, const LogChange& change)
 {
+    std::lock_guard lock(m_drawLock);
+    NoteSign();
     const size_t before = m_status.size();
     m_status = log.GetText();
     if (change.kind == LogChange::Kind::Cleared) {
@@ -146,8 +181,9 @@ void CTerminalHost::Echo(bool force)
     const size_t lastBreak = text.rfind("\r\n");
     const size_t finishedEnd = lastBreak == std::string::npos ? 0 : lastBreak + 2;
     if (finishedEnd > m_echoedUpTo) {
-        if (m_lineShown && m_options.interactive)
+        if ((m_lineShown || m_waitShown) && m_options.interactive)
             Out("\r\033[K");
+        m_waitShown = false;
         // The first line printed now is the one that was on the screen in progress.
         bool progress = m_lineShown;
         m_lineShown = false;
@@ -173,34 +209,85 @@ void CTerminalHost::Echo(bool force)
     // The line in progress, redrawn at most ten times a second unless something finished,
     // and not while the last redraw still waits for the terminal (Ctrl+S, a slow link).
     const auto now = std::chrono::steady_clock::now();
-    if (!force && (now - m_lastDraw < std::chrono::milliseconds(100) || m_output.Pending(kScreen)))
+    if (!force && !m_waitShown && (now - m_lastDraw < std::chrono::milliseconds(100) || m_output.Pending(kScreen)))
         return;
     m_lastDraw = now;
-    size_t from = finishedEnd;
+    DrawLive("");
+}
+
+void CTerminalHost::DrawLive(const std::string& note)
+{
+    const size_t lastBreak = m_status.rfind("\r\n");
+    size_t from = lastBreak == std::string::npos ? 0 : lastBreak + 2;
     for (size_t b : m_breaks)
         from = std::max(from, b);
-    const std::string current = text.substr(from);
+    const std::string current = m_status.substr(from);
+    const int columns = Columns();
+    // The note takes its room first: a cut progress line still shows the bar.
+    const int noteWidth = note.empty() ? 0 : CDisplayWidth::Of(note) + 2;
     std::string line = current;
     if (!current.empty() && Progress().total > 0)
-        line = CProgressLine::Fit(current, Progress(), Columns());
+        line = CProgressLine::Fit(current, Progress(), std::max(1, columns - noteWidth));
+    if (!note.empty())
+        line = CDisplayWidth::Truncate(line.empty() ? note : line + "  " + note, std::max(1, columns - 1));
     Out("\r\033[K" + line);
     m_lineShown = !current.empty();
+    m_waitShown = !note.empty();
+}
+
+std::string CTerminalHost::WaitNote() const
+{
+    const double waited = std::chrono::duration<double>(Clock::now().time_since_epoch() -
+                                                        Clock::duration(m_lastSign.load())).count();
+    if (waited < 2.0)
+        return {};
+    const auto seconds = [](double s) {
+        char text[32];
+        std::snprintf(text, sizeof text, s < 10.0 ? "%.1f s" : "%.0f s", s);
+        return std::string(text);
+    };
+    const auto limited = [this](uint32_t ms) {
+        return m_options.waitLimitMs != 0 ? std::min(ms, m_options.waitLimitMs) : ms;
+    };
+    // Until the link is open the wait is its open: a connect, or the identification of
+    // each USB instrument in turn; after it, one send or receive of the run.
+    if (!m_linkOpen.load() && m_settings.useUsb)
+        return FormatStringResource(m_options.language, kIdsWaitingEach, seconds(waited).c_str(),
+                                    seconds(limited(CUsbChannel::kIdTimeoutMs) / 1000.0).c_str());
+    const uint32_t allowed = m_linkOpen.load() ? m_options.timeoutMs : limited(CTcpChannel::kConnectTimeoutMs);
+    return FormatStringResource(m_options.language, kIdsWaitingOf, seconds(waited).c_str(),
+                                seconds(allowed / 1000.0).c_str());
+}
+
+bool CTerminalHost::AwaitFinish(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(m_drawLock);
+    if (m_finishedChanged.wait_for(lock, limit, [this] { return m_finished.load(); }))
+        return true;
+    if (!m_options.interactive || m_options.quiet || m_options.json || m_prompting)
+        return false;
+    const std::string note = WaitNote();
+    if (!note.empty() || m_waitShown)
+        DrawLive(note);
+    return false;
 }
 
 void CTerminalHost::Finish()
 {
+    std::lock_guard lock(m_drawLock);
     if (m_options.json)
         m_options.json->ProgressEnd(m_progress, Progress());
     if (m_options.quiet || m_options.json)
         return;
     const std::string& text = m_status;
     const std::string rest = m_echoedUpTo < text.size() ? text.substr(m_echoedUpTo) : std::string();
-    if (m_options.interactive && m_lineShown)
+    if (m_options.interactive && (m_lineShown || m_waitShown))
         Out("\r\033[K");
     if (!rest.empty())
         PrintFinished(rest, m_lineShown, m_echoedUpTo == m_endingLine);
     m_echoedUpTo = text.size();
     m_lineShown = false;
+    m_waitShown = false;
 }
 
 bool CTerminalHost::PromptOkCancel(const std::string& text)
@@ -218,10 +305,24 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
             m_options.json->Answer("not-asked");
         return false;
     }
-    if (m_options.interactive && m_lineShown && !m_options.quiet && !m_options.json) {
+    // The wait note stays off the terminal while the operator is asked.
+    std::unique_lock drawing(m_drawLock);
+    m_prompting = true;
+    if (m_options.interactive && (m_lineShown || m_waitShown) && !m_options.quiet && !m_options.json) {
         Out("\r\033[K");
         m_lineShown = false;
+        m_waitShown = false;
     }
+    drawing.unlock();
+    struct Asked {
+        CTerminalHost& host;
+        ~Asked()
+        {
+            std::lock_guard lock(host.m_drawLock);
+            host.m_prompting = false;
+            host.NoteSign();
+        }
+    } asked{*this};
     const auto err = [this](const std::string& text) { Err(text); };
     const std::string question = text + " (looking for " + PrintableText(m_prompted.path) + ": " +
                                  (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ")";
@@ -257,8 +358,10 @@ void CTerminalHost::ReportError(const std::string& text)
 
 void CTerminalHost::PostUpdateFinished(const UpdateResult& result)
 {
+    std::lock_guard lock(m_drawLock);
     m_result = result;
     m_finished.store(true);
+    m_finishedChanged.notify_all();
 }
 
 void CTerminalHost::OnSend(const SendLabel& label)
@@ -269,6 +372,7 @@ void CTerminalHost::OnSend(const SendLabel& label)
 
 void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 {
+    NoteSign();
     m_bytesSent.fetch_add(bytes);
     if (m_options.watch)
         m_options.watch->OnRecordStreamWrite();
@@ -276,13 +380,22 @@ void CTerminalHost::OnRecordStreamWrite(uint32_t bytes)
 
 void CTerminalHost::OnProgress(const UpdateProgress& progress)
 {
+    std::lock_guard lock(m_drawLock);
+    NoteSign();
     m_progress = progress;
     if (m_options.json) {
         m_options.json->ProgressTold(progress, Progress());
         return;
     }
-    if (m_options.interactive && !m_options.quiet && !progress.waiting)
+    if (m_options.quiet)
+        return;
+    if (!m_options.interactive) {
+        const std::string line = m_pipeProgress.Next(progress, Clock::now());
+        if (!line.empty())
+            Out(line + "\n");
+    } else if (!progress.waiting) {
         Echo(false);
+    }
 }
 
 }  // namespace zorflash

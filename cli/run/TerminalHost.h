@@ -1,16 +1,20 @@
 #pragma once
 
+#include "cli/output/PipeProgress.h"
 #include "cli/prompt/AnswerInput.h"
 #include "cli/prompt/PromptEnd.h"
 #include "cli/prompt/VolumeProblem.h"
+#include "link/LinkObserver.h"
 #include "present/OutcomeTable.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,8 @@ class COutputQueue;
 // (finished lines once each, and on a terminal the line in progress redrawn in place with
 // a progress bar fitted to the width), or with --json as one event per change. Every line
 // goes through the command's output queue: the worker never waits on the terminal or pipe.
-class CTerminalHost : public CUpdateHost {
+// It sees the link's events before the watch does, only to know when the link last moved.
+class CTerminalHost : public CUpdateHost, private CLinkObserver {
 public:
     struct Options {
         bool quiet = false;
@@ -63,6 +68,10 @@ public:
 
     // Ends the echo: the line in progress is finished with a line end.
     void Finish();
+    // Waits up to `limit` for the update to post its end; true once it has. On a terminal,
+    // a wait of the run's longer than 2 s meanwhile shows its elapsed and allowed time on
+    // the live line, since the engine says nothing while it waits for the instrument.
+    bool AwaitFinish(std::chrono::milliseconds limit);
 
     const std::string& StatusText() const { return m_status; }
     bool Finished() const { return m_finished.load(); }
@@ -88,6 +97,14 @@ public:
     CAbortSignal& Abort() { return m_abort; }
 
 private:
+    void OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at) override;
+    void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
+    void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
+    void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
+    void NoteSign() { m_lastSign.store(Clock::now().time_since_epoch().count()); }
+    std::string WaitNote() const;
+    void DrawLive(const std::string& note);
+
     void Echo(bool force);
     void PrintFinished(const std::string& line, bool progress, bool ending);
     int Columns();
@@ -121,6 +138,15 @@ private:
     UpdateProgress m_progress;          // worker thread, read after it has been joined
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_lastDraw;
+    CPipeProgress m_pipeProgress;
+    // The terminal's live line is drawn by the worker and, during a long wait, by the
+    // command's thread: this lock keeps the two from interleaving.
+    std::mutex m_drawLock;
+    std::condition_variable m_finishedChanged;
+    bool m_waitShown = false;  // the live line carries the wait note
+    bool m_prompting = false;  // the disk prompt owns the terminal
+    std::atomic<Clock::rep> m_lastSign{0};  // the link or the log last moved
+    std::atomic<bool> m_linkOpen{false};
 };
 
 }  // namespace zorflash

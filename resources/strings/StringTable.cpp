@@ -95,6 +95,25 @@ constexpr StringEntry kStrings[] = {
     {61386, "No USB instrument answered with device number %d.",
      "デバイス番号 %d で応答した USB 計測器はありません。"},
     {61387, "The link failed: %s.", "通信に失敗しました: %s。"},
+    // zorflash-cli's guidance beside the status text: notes before contact, the wait on the
+    // live line, and what inspect and probe make of a file or reply of another model.
+    {61470, "waiting %s of %s", "待機中 %s / %s"},
+    {61471, "waiting %s (%s for each instrument)", "待機中 %s（機器ごとに %s）"},
+    {61472, "the update opens volume 1 as %s, not %s: the character before the extension is replaced by "
+            "the volume's digit (fw.R71 -> f1.R71, f2.R71)",
+     "更新はボリューム 1 として %s を開きます（%s ではありません）。拡張子の前の 1 文字がボリューム番号に"
+     "置き換えられます（fw.R71 -> f1.R71、f2.R71）"},
+    {61473, "volume 2 (%s) is not present yet: you will be asked for it after volume 1",
+     "ボリューム 2（%s）はまだありません。ボリューム 1 の後で挿入を求められます"},
+    {61474, "volume 2 (%s) cannot be used yet (%s): you will be asked for it after volume 1",
+     "ボリューム 2（%s）はまだ使用できません（%s）。ボリューム 1 の後で挿入を求められます"},
+    {61475, "The file's first line is the %s header line of %s, not a header line of %s",
+     "ファイルの先頭行は %s ヘッダー行（%s）で、%s のヘッダー行ではありません"},
+    {61476, "The file's first line is no header line of %s, nor of any other model",
+     "ファイルの先頭行は %s のヘッダー行ではなく、他のどの機種のヘッダー行でもありません"},
+    {61477, "an update with --usb uses this one", "--usb の更新はこの機器を使います"},
+    {61478, "a reply of %s, not of %s", "%s の応答です（%s ではありません）"},
+    {61479, "next step: %s", "次の手順: %s"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
 
 using namespace testsupport;
 
@@ -256,3 +259,33 @@ TEST_F(UsbFlash, TheReasonIsWhatTheRunsOwnSearchSaw)
 }
 
 }  // namespace
+
+// probe marks the device an update would keep, by the update's own search rule, and says
+// when a reply is another model's: an RT71 answers the query RT54 sends too.
+TEST_F(UsbFlash, ProbeMarksTheDeviceAnUpdateUsesAndRepliesOfAnotherModel)
+{
+    SimServer sim(dir, {"--usb", "3", "--usb-numbers", "2,0,0"});
+    const std::string devices = Devices(sim);
+    const std::string second = devices.substr(devices.find(':') + 1, devices.rfind(':') - devices.find(':') - 1);
+    const CliRun text = RunCli(dir, {"probe", "--model", "RT54"}, "", {{"ZORFLASH_USB_DEVICES", devices}});
+    EXPECT_EQ(text.code, 0);
+    std::istringstream lines(text.out);
+    std::string line;
+    int used = 0;
+    int other = 0;
+    while (std::getline(lines, line)) {
+        used += line.find("an update with --usb uses this one") != std::string::npos;
+        other += line.find("a reply of RT71, not of RT54") != std::string::npos;
+        if (line.find("uses this one") != std::string::npos) {
+            EXPECT_EQ(line.rfind(second, 0), 0u) << text.out;
+        }
+    }
+    EXPECT_EQ(used, 1) << text.out;
+    EXPECT_EQ(other, 3) << text.out;
+    const nlohmann::json json =
+        nlohmann::json::parse(RunCli(dir, {"probe", "--model", "RT71", "--json"}, "", {{"ZORFLASH_USB_DEVICES", devices}}).out);
+    ASSERT_EQ(json["devices"].size(), 3u);
+    EXPECT_EQ(json["devices"][1]["used"], true);
+    EXPECT_EQ(json["devices"][2]["used"], false);
+    EXPECT_FALSE(json["devices"][0].contains("otherModel"));
+}

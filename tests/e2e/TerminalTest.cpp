@@ -125,6 +125,27 @@ TEST(TerminalResize, TheNewWidthIsReadAgain)
     EXPECT_GT(progressLines, 0);
 }
 
+// The engine says nothing while it waits for the instrument: past 2 s the live line shows
+// how long the wait has lasted and how long it may last; the status text never holds it.
+TEST(TerminalWait, ALongWaitShowsItsTimesOnTheLiveLineOnly)
+{
+    TempDir dir;
+    ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "100", dir / "fw1.R71"}));
+    SimServer sim(dir, {"--fault", "header:delay:3000"});
+    PtyProcess cli({kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--tcp",
+                    "127.0.0.1:" + std::to_string(sim.Port()), "--status-file", dir / "status.txt"},
+                   40, 24);
+    ASSERT_EQ(cli.Wait(30000), 0) << cli.Output();
+    EXPECT_NE(cli.Output().find("waiting 2."), std::string::npos) << cli.Output();
+    EXPECT_NE(cli.Output().find(" of 10 s"), std::string::npos) << cli.Output();
+    for (const std::string& segment : Segments(cli.Output())) {
+        if (segment.find("waiting") != std::string::npos) {
+            EXPECT_LT(Columns(segment), 40) << segment;
+        }
+    }
+    EXPECT_EQ(ReadText(dir / "status.txt").find("waiting"), std::string::npos);
+}
+
 // A SUB file whose volume 2 is brought at the disk prompt after a while. The terminal line
 // and the JSON events say which volume is sent, reach 100 % only with the last END, and
 // leave the time at the prompt out of the rate.
@@ -196,6 +217,10 @@ TEST_F(TwoVolumes, JsonProgressCountsTheVolumesKnownAndLeavesOutThePrompt)
     bool waited = false;
     for (std::string text; std::getline(lines, text);) {
         const nlohmann::json event = nlohmann::json::parse(text);
+        if (event["event"] == "check") {  // the stderr notice, for a script
+            EXPECT_EQ(event["notice"], "volume 2 (" + (dir / "fw2.R71") +
+                                           ") is not present yet: you will be asked for it after volume 1");
+        }
         if (event["event"] != "progress")
             continue;  // only progress events carry the volume fields; a const lookup of a missing key is undefined
         progress.push_back(event);

@@ -1,0 +1,43 @@
+#include "cli/output/PipeProgress.h"
+
+#include "update/ProgressLine.h"
+
+#include <algorithm>
+
+namespace zorflash {
+
+namespace {
+constexpr std::chrono::seconds kQuietLimit{10};
+}
+
+std::string CPipeProgress::Next(const UpdateProgress& progress, Clock::time_point now)
+{
+    // Nothing is said before the first record goes out or while the operator is asked for
+    // a volume: the status lines tell those. The last END is the status text's to tell.
+    if (progress.bytes == 0 || progress.total == 0 || progress.waiting || progress.finished)
+        return {};
+    if (!m_started) {
+        m_started = true;
+        m_lastLine = now;
+    }
+    const int tenth = progress.Percent() / 10;
+    if (tenth <= m_lastTenth && now - m_lastLine < kQuietLimit)
+        return {};
+    m_lastTenth = std::max(m_lastTenth, tenth);
+    m_lastLine = now;
+    return Line(progress);
+}
+
+std::string CPipeProgress::Line(const UpdateProgress& progress)
+{
+    std::string line = std::to_string(progress.Percent()) + "% " +
+                       CProgressLine::FormatBytes(static_cast<double>(progress.bytes)) + "/" +
+                       CProgressLine::FormatBytes(static_cast<double>(progress.total)) +
+                       CProgressLine::VolumeText(progress) + ", " + CProgressLine::FormatBytes(progress.Rate()) + "/s";
+    const double left = progress.SecondsLeft();
+    if (left >= 0)
+        line += ", " + CProgressLine::FormatDuration(left) + " left";
+    return line;
+}
+
+}  // namespace zorflash
