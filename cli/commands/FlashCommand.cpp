@@ -15,7 +15,7 @@
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -184,7 +184,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
                                 (colour ? "\033[0m" : "") + "\n");
     }
     if (outcome.Completed() && hostOptions.interactive && !options.quiet)
-        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
+        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds, options.language) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},

@@ -16,12 +16,13 @@
 #include "platform/ConsoleInterrupt.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/StatusFile.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "update/UpdateWorker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <optional>
@@ -91,12 +92,6 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
         break;
     }
     return row;
-}
-
-std::string ResultLine(const CSummaryTable::Row& row)
-{
-    return row.target + "  " + row.outcome + "  " + CProgressLine::FormatBytes(static_cast<double>(row.bytes)) +
-           " in " + CProgressLine::FormatSeconds(row.seconds);
 }
 
 // The last line on stderr says what a script or a station's operator acts on.
@@ -185,6 +180,9 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     consoleOptions.quiet = options.quiet;
     consoleOptions.json = options.json;
     consoleOptions.noPrompt = options.noPrompt;
+    const char* noColour = std::getenv("NO_COLOR");
+    consoleOptions.colour = consoleOptions.interactive && !(noColour && *noColour);
+    consoleOptions.language = options.language;
     CFleetConsole console(consoleOptions, output, stdout, stderr);
 
     // Every target's status and trace file is checked before any instrument is contacted,
@@ -260,6 +258,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     // A target that has ended: its row, its status and trace file, its reason on stderr
     // and its result event, as soon as it is known.
     std::vector<TargetEnd> ends(hosts.size());
+    std::vector<CSummaryTable::Row> pending;  // ended, not shown yet above the block
     bool statusLost = false;
     std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
@@ -330,7 +329,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                                  {"records", host.Result().records},
                                  {"acknowledgedRecords", host.Result().acknowledgedRecords},
                                  {"seconds", started ? Rounded(host.Seconds()) : 0.0}});
-        return ResultLine(end.row);
+        return end.row;
     };
 
     if (refused) {
@@ -413,7 +412,6 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         // The display: ten times a second, the targets that ended scroll up as one line
         // each and the running ones are redrawn.
         std::vector<bool> reported(hosts.size(), false);
-        std::vector<std::string> pending;
         try {
             std::vector<CFleetRunner::State> states(hosts.size());
             for (bool last = false; !last;) {
@@ -426,7 +424,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                     interruption = interrupt->Received();
                     stopAll();
                 }
-                std::vector<CProgressBlock::Row> running;
+                CProgressBlock::Fleet fleet;
+                fleet.targets = static_cast<int>(hosts.size());
                 for (std::size_t i = 0; i < hosts.size(); ++i) {
                     const CFleetRunner::State state = states[i];
                     if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) &&
@@ -434,10 +433,13 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
                         reported[i] = true;
                         pending.push_back(conclude(i, state, nullptr));
                     } else if (state == CFleetRunner::State::Running) {
-                        running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
+                        fleet.running.push_back({hosts[i]->Target(), hosts[i]->Progress()});
                     }
+                    fleet.waiting += state == CFleetRunner::State::Waiting ? 1 : 0;
+                    fleet.done += reported[i] ? 1 : 0;
+                    fleet.failed += reported[i] && ends[i].row.verdict == CSummaryTable::Verdict::Failed ? 1 : 0;
                 }
-                if (console.Draw(pending, running))
+                if (console.Draw(pending, fleet))
                     pending.clear();
                 if (!last)
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -463,12 +465,6 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         if (interruption == CConsoleInterrupt::Reason::None && internalError.empty())
             interruption = interrupt->Received();
         console.EndDisplay();
-        if (!pending.empty() && console.Interactive() && !options.quiet) {
-            std::string text;
-            for (const std::string& line : pending)
-                text += line + "\n";
-            console.Print(text);
-        }
     }
 
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
@@ -489,8 +485,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         code = kExitFailed;
     if (statusLost && code == kExitCompleted)
         code = kExitStatusFileLost;
-    if (!options.quiet)
-        console.Print("\n" + CSummaryTable::Format(rows));
+    console.Summary(pending, rows);
     if (console.Interactive() && !refused)
         for (std::size_t i = 0; i < hosts.size(); ++i)
             sayReason(i);

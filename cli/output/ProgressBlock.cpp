@@ -1,94 +1,140 @@
 #include "cli/output/ProgressBlock.h"
 
-#include "update/ProgressLine.h"
+#include "present/DisplayTexts.h"
+#include "present/DisplayWidth.h"
+#include "present/ProgressLine.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace zorflash {
 
 namespace {
 
+using Id = CDisplayTexts::Id;
 constexpr char kClearLine[] = "\033[2K";
 constexpr char kClearBelow[] = "\033[J";
+// A bar narrower than this says nothing the percentage does not.
+constexpr int kLeastBar = 10;
+constexpr int kMostBar = 30;
 
-// The next code point of UTF-8 text and its length; a stray byte counts as one column.
-uint32_t NextCodePoint(const std::string& text, std::size_t at, std::size_t& length)
-{
-    const auto byte = static_cast<unsigned char>(text[at]);
-    length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 1;
-    if (at + length > text.size())
-        length = 1;
-    if (length == 1)
-        return byte;
-    uint32_t code = byte & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = (code << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-    return code;
-}
+enum Column { kTarget, kState, kPercent, kBytes, kLeft, kRate, kCount };
 
-int Columns(uint32_t code)
+std::string Padded(const std::string& text, int columns, bool right)
 {
-    if (code < 0x20 || (code >= 0x7F && code < 0xA0))
-        return 0;
-    const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF)
-                      || (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF)
-                      || (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60)
-                      || (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1FAFF)
-                      || (code >= 0x20000 && code <= 0x3FFFD);
-    return wide ? 2 : 1;
-}
-
-std::string Padded(const std::string& text, int columns)
-{
-    const std::string fitted = CProgressBlock::Fit(text, columns);
-    return fitted + std::string(static_cast<std::size_t>(columns - CProgressBlock::DisplayWidth(fitted)), ' ');
+    const std::string pad(static_cast<std::size_t>(std::max(0, columns - CDisplayWidth::Of(text))), ' ');
+    return right ? pad + text : text + pad;
 }
 
 } // namespace
 
-int CProgressBlock::DisplayWidth(const std::string& text)
+CProgressBlock::CProgressBlock(Language language, bool colour) : m_language(language), m_colour(colour)
 {
-    int columns = 0;
-    for (std::size_t at = 0, length = 0; at < text.size(); at += length)
-        columns += Columns(NextCodePoint(text, at, length));
-    return columns;
 }
 
-std::string CProgressBlock::Fit(const std::string& text, int columns)
+std::string CProgressBlock::StateOf(const UpdateProgress& progress) const
 {
-    int used = 0;
-    std::size_t at = 0;
-    for (std::size_t length = 0; at < text.size(); at += length) {
-        const int more = Columns(NextCodePoint(text, at, length));
-        if (used + more > columns)
+    if (progress.finished)
+        return CDisplayTexts::Text(Id::StateDone, m_language);
+    if (progress.waiting)
+        return CDisplayTexts::Text(Id::StateDisk, m_language);
+    switch (progress.step) {
+    case UpdateStep::Header:
+        return CDisplayTexts::Text(Id::StateHeader, m_language);
+    case UpdateStep::StartRecord:
+    case UpdateStep::Records:
+    case UpdateStep::EndRecord:
+    case UpdateStep::Finished:
+        return CDisplayTexts::Text(Id::StateSending, m_language);
+    default:
+        // The engine reports no progress between opening the file and the header: until
+        // then the link is being opened and the instrument greeted.
+        return CDisplayTexts::Text(Id::StateConnecting, m_language);
+    }
+}
+
+std::vector<std::string> CProgressBlock::FormatRows(const std::vector<Row>& rows, int columns) const
+{
+    std::vector<std::array<std::string, kCount>> cells;
+    std::array<int, kCount> widths{};
+    for (const Row& row : rows) {
+        const UpdateProgress& p = row.progress;
+        char percent[8];
+        std::snprintf(percent, sizeof percent, "%3d%%", p.Percent());
+        cells.push_back({row.target, StateOf(p), percent + CProgressLine::VolumeText(p),
+                         CProgressLine::FormatBytes(static_cast<double>(p.bytes)) + "/" +
+                             CProgressLine::FormatBytes(static_cast<double>(p.total)),
+                         CDisplayTexts::Format(Id::TimeLeft, m_language,
+                                               {CProgressLine::FormatDuration(p.SecondsLeft())}),
+                         CProgressLine::FormatBytes(p.Rate()) + "/s"});
+        for (int c = 0; c < kCount; ++c)
+            widths[c] = std::max(widths[c], CDisplayWidth::Of(cells.back()[c]));
+    }
+    // The columns a narrow terminal loses, in order; the bar only ever takes what is left.
+    std::array<bool, kCount> keep;
+    keep.fill(true);
+    const auto fixed = [&] {
+        int sum = -2;
+        for (int c = 0; c < kCount; ++c)
+            sum += keep[c] ? widths[c] + 2 : 0;
+        return sum;
+    };
+    for (Column drop : {kRate, kLeft, kBytes, kState})
+        if (fixed() > columns)
+            keep[drop] = false;
+    const int room = columns - fixed() - 2;
+    const int bar = room >= kLeastBar + 2 ? std::min(room, kMostBar + 2) - 2 : 0;
+
+    std::vector<std::string> lines;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        std::string line;
+        for (int c = 0; c < kCount; ++c) {
+            if (!keep[c])
+                continue;
+            if (c == kPercent && bar > 0) {
+                const int filled = static_cast<int>(rows[r].progress.Percent() / 100.0 * bar);
+                line += "  [" + std::string(static_cast<std::size_t>(filled), '#') +
+                        std::string(static_cast<std::size_t>(bar - filled), '.') + "]";
+            }
+            line += (c == kTarget ? "" : "  ") + Padded(cells[r][c], widths[c], c > kPercent);
+        }
+        // Only a target name wider than the terminal itself is cut.
+        lines.push_back(CDisplayWidth::TruncateWords(line.substr(0, line.find_last_not_of(' ') + 1), columns));
+    }
+    return lines;
+}
+
+std::string CProgressBlock::Overall(const Fleet& fleet, int columns) const
+{
+    // The rest of the fleet's bytes at the rate its lanes make together; a target still
+    // waiting will send what a running one sends in all.
+    uint64_t left = 0;
+    uint64_t each = 0;
+    double rate = 0;
+    for (const Row& row : fleet.running) {
+        left += row.progress.total - std::min(row.progress.total, row.progress.bytes);
+        each = std::max(each, row.progress.total);
+        rate += row.progress.Rate();
+    }
+    left += each * static_cast<uint64_t>(std::max(0, fleet.waiting));
+    const double seconds = rate > 0 && (each > 0 || fleet.waiting == 0) ? static_cast<double>(left) / rate : -1;
+
+    const std::string parts[] = {
+        CDisplayTexts::Format(Id::OverallDone, m_language, {std::to_string(fleet.done), std::to_string(fleet.targets)}),
+        CDisplayTexts::Format(Id::OverallRunning, m_language, {std::to_string(fleet.running.size())}),
+        CDisplayTexts::Format(Id::OverallWaiting, m_language, {std::to_string(fleet.waiting)}),
+        CDisplayTexts::Format(Id::OverallFailed, m_language, {std::to_string(fleet.failed)}),
+        CDisplayTexts::Format(Id::OverallEta, m_language, {CProgressLine::FormatDuration(seconds)}),
+    };
+    std::string line;
+    for (const std::string& part : parts) {
+        const std::string longer = line.empty() ? part : line + CDisplayTexts::Text(Id::Separator, m_language) + part;
+        if (CDisplayWidth::Of(longer) > columns)
             break;
-        used += more;
+        line = longer;
     }
-    return text.substr(0, at);
-}
-
-std::string CProgressBlock::FormatRow(const Row& row, int targetColumns, int stepColumns, int columns)
-{
-    const double fraction = row.progress.Percent() / 100.0;
-    char percentText[8];
-    std::snprintf(percentText, sizeof percentText, "%3d%%", row.progress.Percent());
-    const std::string percent = percentText + CProgressLine::VolumeText(row.progress);
-    const std::string rateText = CProgressLine::FormatBytes(row.progress.Rate()) + "/s";
-
-    const std::string head = Padded(row.target, targetColumns) + "  " + Padded(row.step, stepColumns) + "  ";
-    const int room = columns - DisplayWidth(head) - 1 - static_cast<int>(percent.size()) - 2
-                     - static_cast<int>(rateText.size());
-    // A bar narrower than ten cells says nothing the percentage does not.
-    if (room >= 12) {
-        const int cells = std::min(room, 40) - 2;
-        const int filled = static_cast<int>(fraction * cells);
-        return Fit(head + "[" + std::string(static_cast<std::size_t>(filled), '#')
-                       + std::string(static_cast<std::size_t>(cells - filled), '.') + "] " + percent + "  "
-                       + rateText,
-                   columns);
-    }
-    return Fit(head + percent + (room >= -1 ? "  " + rateText : std::string()), columns);
+    return line.empty() ? CDisplayWidth::TruncateWords(parts[0], columns) : line;
 }
 
 std::string CProgressBlock::MoveToTop(int width) const
@@ -106,38 +152,28 @@ std::string CProgressBlock::MoveToTop(int width) const
     return out;
 }
 
-std::string CProgressBlock::Draw(const std::vector<std::string>& finished, const std::vector<Row>& rows, int width,
+std::string CProgressBlock::Draw(const std::vector<CSummaryTable::Row>& finished, const Fleet& fleet, int width,
                                  int height)
 {
     width = std::max(width, 2);
     height = std::max(height, 2);
     const int columns = width - 1;
     std::string out = MoveToTop(width);
-    for (const std::string& line : finished)
-        out += kClearLine + Fit(line, columns) + "\r\n";
+    const CSummaryTable::Style style{m_language, width, m_colour};
+    for (const CSummaryTable::Row& row : finished)
+        out += kClearLine + CSummaryTable::ResultLine(row, style) + "\r\n";
 
-    std::vector<std::string> lines;
-    const int fit = height - 1;
-    const bool crowded = static_cast<int>(rows.size()) > fit;
-    const std::size_t shown = crowded ? static_cast<std::size_t>(fit - 1) : rows.size();
-    int targetColumns = 0;
-    int stepColumns = 0;
-    for (std::size_t i = 0; i < shown; ++i) {
-        targetColumns = std::max(targetColumns, DisplayWidth(rows[i].target));
-        stepColumns = std::max(stepColumns, DisplayWidth(rows[i].step));
-    }
-    // The target keeps at most half the line, so the progress stays visible.
-    targetColumns = std::min(targetColumns, columns / 2);
-    stepColumns = std::min(stepColumns, std::max(0, columns / 4));
-    for (std::size_t i = 0; i < shown; ++i)
-        lines.push_back(FormatRow(rows[i], targetColumns, stepColumns, columns));
-    if (crowded)
-        lines.push_back(Fit("... and " + std::to_string(rows.size() - shown) + " more running", columns));
+    // The overall line always shows; the rows take what is left of height - 1 lines.
+    const std::size_t fit = static_cast<std::size_t>(height - 2);
+    const std::vector<Row> shown(fleet.running.begin(),
+                                 fleet.running.begin() + static_cast<long>(std::min(fit, fleet.running.size())));
+    std::vector<std::string> lines = FormatRows(shown, columns);
+    lines.push_back(Overall(fleet, columns));
 
     m_shown.clear();
     for (std::size_t i = 0; i < lines.size(); ++i) {
         out += kClearLine + lines[i] + (i + 1 < lines.size() ? "\r\n" : "");
-        m_shown.push_back(DisplayWidth(lines[i]));
+        m_shown.push_back(CDisplayWidth::Of(lines[i]));
     }
     out += kClearBelow;
     return out;

@@ -10,7 +10,7 @@
 #include "platform/EditText.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 
 #include <algorithm>
