@@ -1,16 +1,14 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
-#include "cli/run/ExitCodes.h"
-#include "cli/check/FileCheck.h"
-#include "cli/commands/FleetCommand.h"
 #include "cli/commands/FlashCommand.h"
-#include "cli/output/JsonEvents.h"
+#include "cli/commands/FleetCommand.h"
+#include "cli/commands/InspectCommand.h"
+#include "cli/commands/ModelsCommand.h"
+#include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
-#include "cli/commands/ProbeCommand.h"
-#include "cli/run/TargetAddress.h"
+#include "cli/run/ExitCodes.h"
 #include "cli/run/TargetList.h"
-#include "cli/prompt/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
@@ -19,7 +17,6 @@
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
-#include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
@@ -58,92 +55,6 @@ UpdateSettings SettingsFor(int modelIndex, const std::string& file)
     // The system's own separators: '/' on POSIX, '\\' and '/' on Windows.
     settings.fileName = Utf8FromPath(PathFromUtf8(file).filename());
     return settings;
-}
-
-int ListModels(bool json)
-{
-    if (json) {
-        nlohmann::ordered_json models = nlohmann::ordered_json::array();
-        for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
-            const DeviceModel& m = g_deviceModelTable[i];
-            models.push_back({{"index", i}, {"model", m.displayName}, {"extension", m.fileExtension},
-                              {"tcp", m.tcpAllowed != 0}, {"usb", m.usbAllowed != 0}});
-        }
-        std::printf("%s\n", CJsonEvents::Dump({{"schema", CJsonEvents::kSchema}, {"models", models}}).c_str());
-        return kExitCompleted;
-    }
-    std::printf("%-5s  %-12s  %-9s  %s\n", "index", "model", "extension", "transports");
-    for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
-        const DeviceModel& m = g_deviceModelTable[i];
-        std::string transports;
-        if (m.tcpAllowed)
-            transports += "tcp";
-        if (m.usbAllowed)
-            transports += transports.empty() ? "usb" : ",usb";
-        std::printf("%-5d  %-12s  %-9s  %s\n", i, m.displayName, m.fileExtension, transports.c_str());
-    }
-    return kExitCompleted;
-}
-
-int InspectFile(int modelIndex, const std::string& file, bool json, Language language)
-{
-    const UpdateSettings settings = SettingsFor(modelIndex, file);
-    CFileCheck::Report report = CFileCheck::Inspect(settings, language);
-    // A missing volume is named with its path, never with the prompt the update would show.
-    if (report.missingVolume > 0) {
-        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
-        report.problem = CVolumeProblem::Describe(f);
-        report.where = "volume " + std::to_string(f.volume);
-    }
-    // The update opens volume 1 by the naming rule, which may not be the file given.
-    std::string first;
-    MakeVolumeFileName(1, file, first);
-    const std::string namingRule =
-        first == file ? ""
-                      : "the update opens volume 1 as " + first + ", not " + file +
-                            ": the character before the extension is replaced by the volume's digit (fw.R71 -> f1.R71, f2.R71)";
-    uint64_t records = 0;
-    uint64_t bytes = 0;
-    for (const CFileCheck::Section& s : report.sections) {
-        records += s.records;
-        bytes += s.bytes;
-    }
-    if (json) {
-        nlohmann::ordered_json sections = nlohmann::ordered_json::array();
-        for (const CFileCheck::Section& s : report.sections)
-            sections.push_back({{"records", s.records}, {"bytes", s.bytes}});
-        nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", settings.model.displayName},
-                                   {"kind", report.kind.empty() ? nullptr : nlohmann::ordered_json(report.kind)},
-                                   {"volumes", report.volumePaths}, {"sections", sections},
-                                   {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
-        if (!report.complete)
-            document["problem"] = {{"text", report.problem}, {"where", report.where}};
-        if (!namingRule.empty())
-            document["namingRule"] = namingRule;
-        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
-        return report.complete ? kExitCompleted : kExitFailed;
-    }
-    if (!namingRule.empty())
-        std::printf("note:     %s\n", PrintableText(namingRule).c_str());
-    std::printf("model:    %s\n", settings.model.displayName);
-    std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
-    std::printf("volumes:  %zu\n", report.volumePaths.size());
-    for (size_t i = 0; i < report.volumePaths.size(); ++i)
-        std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
-    for (size_t i = 0; i < report.sections.size(); ++i) {
-        const CFileCheck::Section& s = report.sections[i];
-        std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
-                    static_cast<unsigned long long>(s.bytes));
-    }
-    std::printf("total:    %llu records, %llu bytes\n", static_cast<unsigned long long>(records),
-                static_cast<unsigned long long>(bytes));
-    if (report.complete) {
-        std::printf("result:   OK, the file would transfer completely\n");
-        return kExitCompleted;
-    }
-    std::printf("result:   %s\n", PrintableText(report.problem).c_str());
-    std::printf("where:    %s\n", PrintableText(report.where).c_str());
-    return kExitFailed;
 }
 
 // Edits between two words, for "did you mean".
@@ -468,7 +379,7 @@ int main(int argc, char** argv)
         if (models->parsed())
             return ListModels(json);
         if (inspect->parsed())
-            return InspectFile(ResolveModel(inspectModel), inspectFile, json, language);
+            return RunInspect(SettingsFor(ResolveModel(inspectModel), inspectFile), json, language);
         if (probe->parsed())
             return RunProbe(ResolveModel(probeModel), json);
         if (flash->parsed())

@@ -22,17 +22,28 @@ constexpr auto kAbortLook = std::chrono::milliseconds(20);
 }  // namespace
 
 CDeviceClaim::CDeviceClaim(std::string key, const CAbortSignal* abort, std::chrono::steady_clock::time_point deadline)
-    : m_key(std::move(key))
+    : CDeviceClaim(std::vector<std::string>{std::move(key)}, abort, deadline)
+{
+}
+
+CDeviceClaim::CDeviceClaim(const std::vector<std::string>& keys, const CAbortSignal* abort,
+                           std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock lock(g_claimLock);
-    while (g_claimed.count(m_key) != 0) {
+    for (;;) {
+        const auto free = std::find_if(keys.begin(), keys.end(),
+                                       [](const std::string& key) { return g_claimed.count(key) == 0; });
+        if (free != keys.end()) {
+            m_key = *free;
+            g_claimed.insert(m_key);
+            m_held = true;
+            return;
+        }
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline || (abort && abort->IsTriggered()))
+        if (keys.empty() || now >= deadline || (abort && abort->IsTriggered()))
             return;
         g_claimReleased.wait_until(lock, std::min(deadline, now + kAbortLook));
     }
-    g_claimed.insert(m_key);
-    m_held = true;
 }
 
 CDeviceClaim::~CDeviceClaim()

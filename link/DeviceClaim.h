@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace zorflash {
 
@@ -17,11 +18,17 @@ public:
     // Waits until no other claim holds `key`, at most until `deadline` and never after
     // `abort` (may be null) is triggered; Held() tells whether the claim was made.
     CDeviceClaim(std::string key, const CAbortSignal* abort, std::chrono::steady_clock::time_point deadline);
+    // Claims whichever of `keys` is free first, with the same bounds; Key() tells which.
+    // Waiting for them one after another would hold a search on a device that stays busy
+    // (a silent one asked for its whole bound) while the next one is free.
+    CDeviceClaim(const std::vector<std::string>& keys, const CAbortSignal* abort,
+                 std::chrono::steady_clock::time_point deadline);
     ~CDeviceClaim();
     CDeviceClaim(const CDeviceClaim&) = delete;
     CDeviceClaim& operator=(const CDeviceClaim&) = delete;
 
     bool Held() const { return m_held; }
+    const std::string& Key() const { return m_key; }
 
 private:
     std::string m_key;

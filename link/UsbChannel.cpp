@@ -83,6 +83,7 @@ int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTim
     asker.m_idTimeoutMs = idTimeoutMs;
     std::set<std::string> seen;           // one device under two names is asked once
     std::vector<std::string> later;       // devices another search was asking: tried last
+    std::vector<std::string> laterKeys;   // their device keys, in the same order
     size_t asked = 0;
     int kept = -1;
     // Asks the device at path; false when the search has ended (kept, stopped, or the
@@ -121,22 +122,30 @@ int CUsbChannel::Search(const char* idQuery, CAbortSignal* abort, uint32_t idTim
     for (const std::string& path : UsbCandidatePaths()) {
         if (!going || (abort && abort->IsTriggered()))
             break;
-        const std::string key = UsbDeviceKey(path);
+        std::string key = UsbDeviceKey(path);
         if (!seen.insert(key).second)
             continue;
         const CDeviceClaim claim(key, abort, now());
-        if (!claim.Held())
+        if (!claim.Held()) {
             later.push_back(path);
-        else
+            laterKeys.push_back(std::move(key));
+        } else {
             going = ask(path, claim);
+        }
     }
     // A device another search is asking is busy for one identification at most: waited
-    // for only when this search has found its instrument nowhere else.
-    for (const std::string& path : later) {
-        if (!going || (abort && abort->IsTriggered()))
+    // for only when this search has found its instrument nowhere else, and then whichever
+    // is given back first is asked first. Taken in list order, a device held for a silent
+    // one's whole bound would keep this search from one freed meanwhile, and asking the
+    // silent one in turn would end the search before it got there.
+    while (going && !later.empty() && !(abort && abort->IsTriggered())) {
+        const CDeviceClaim claim(laterKeys, abort, now() + std::chrono::milliseconds(idTimeoutMs) + kClaimSlack);
+        if (!claim.Held())
             break;
-        const CDeviceClaim claim(UsbDeviceKey(path), abort,
-                                 now() + std::chrono::milliseconds(idTimeoutMs) + kClaimSlack);
+        const auto at = std::find(laterKeys.begin(), laterKeys.end(), claim.Key()) - laterKeys.begin();
+        const std::string path = later[static_cast<size_t>(at)];
+        later.erase(later.begin() + at);
+        laterKeys.erase(laterKeys.begin() + at);
         going = ask(path, claim);
     }
     return kept;

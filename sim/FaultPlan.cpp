@@ -57,6 +57,10 @@ bool CFaultPlan::Add(const std::string& text, std::string& error)
             return false;
         }
         ++next;
+        if (const std::string why = WhyNeverAcknowledged(entry.record); !why.empty()) {
+            error = "fault '" + text + "' can never fire: " + why;
+            return false;
+        }
     } else {
         error = "fault '" + text + "': unknown step '" + first
                 + "' (sync, ident, header-size, header, start, ack, record:K, sS:record:K)";
@@ -95,6 +99,16 @@ bool CFaultPlan::Add(const std::string& text, std::string& error)
     }
     m_entries.push_back(entry);
     return true;
+}
+
+std::string CFaultPlan::WhyNeverAcknowledged(long long record)
+{
+    constexpr long long kBlock = 64;
+    if (record <= 1 || (record - 1) % kBlock == 0)
+        return {};
+    const long long before = record - (record - 1) % kBlock;
+    return "the instrument answers only after record 0 (START), record 1 and every 64th record after it "
+           "(65, 129, ...); the nearest are " + std::to_string(before) + " and " + std::to_string(before + kBlock);
 }
 
 bool CFaultPlan::AddFirst(const std::string& text, std::string& error)

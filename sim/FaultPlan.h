@@ -33,11 +33,16 @@ struct Fault {
 
 // The faults of one run of the simulator, parsed from "STEP:ACTION[:ARG]" texts. STEP is
 // sync, ident, header-size, header, start, ack (every record acknowledgement), record:K
-// (the acknowledgement after record K of section 1) or sS:record:K.
+// (the acknowledgement after record index K of section 1, 0 being START) or sS:record:K;
+// K must be a record the host waits after (0, 1, 65, 129, ...).
 class CFaultPlan {
 public:
     // Adds one fault; false with a reason in `error` if the text does not parse.
     bool Add(const std::string& text, std::string& error);
+    // Empty when the host waits for an acknowledgement after record index `record` of a
+    // section; otherwise why a fault planned there would never be met. A fault nobody can
+    // meet would let a test pass that believes it tried the failure.
+    static std::string WhyNeverAcknowledged(long long record);
     // The same, ahead of the faults already planned.
     bool AddFirst(const std::string& text, std::string& error);
 

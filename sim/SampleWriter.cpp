@@ -115,15 +115,17 @@ bool CSampleWriter::PlanSections(std::string& error)
     if (m_options.splitAt && (*m_options.splitAt < 0 || *m_options.splitAt > m_streamRecords))
         error = "--split-at must lie between 0 and the " + std::to_string(m_streamRecords)
                 + " stream records";
-    if (m_options.badChecksum) {
-        const long long k = *m_options.badChecksum;
-        long long end = 0;
-        bool isEnd = false;
-        for (long long count : m_sectionRecords)
-            isEnd = isEnd || k == (end += count + 1);
-        if (k < 1 || k > m_streamRecords || isEnd)
-            error = "--bad-checksum must name a stream record with a checksum (1.."
-                    + std::to_string(m_streamRecords) + ", not an END record)";
+    if (const auto& bad = m_options.badChecksum) {
+        const auto sections = static_cast<int>(m_sectionRecords.size());
+        if (bad->section < 1 || bad->section > sections)
+            error = "--bad-checksum: the file has " + std::to_string(sections) + " section"
+                    + (sections == 1 ? "" : "s") + ", not a section " + std::to_string(bad->section);
+        else if (const long long count = m_sectionRecords[static_cast<std::size_t>(bad->section - 1)];
+                 bad->record < 0 || bad->record >= count)
+            error = "--bad-checksum: section " + std::to_string(bad->section) + " holds "
+                    + (count == 0 ? std::string("no record with a checksum")
+                                  : "records 0 (START) to " + std::to_string(count - 1))
+                    + ", not a record " + std::to_string(bad->record);
     }
     return error.empty();
 }
@@ -199,10 +201,12 @@ bool CSampleWriter::Write(const std::string& path, std::string& error)
             return false;
         volume = 2;
     }
+    int section = 0;
     for (long long count : m_sectionRecords) {
+        ++section;
         for (long long r = 0; r < count; ++r) {
             const int n = FillRecord(record, lengths, data);
-            if (m_options.badChecksum && *m_options.badChecksum == streamIndex + 1)
+            if (const auto& bad = m_options.badChecksum; bad && bad->section == section && bad->record == r)
                 record[2 * n + 1] ^= 0xFF;
             std::fwrite(record, 1, 2 * n + 2, file.get());
             if (!afterRecord())

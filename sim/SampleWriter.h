@@ -9,9 +9,17 @@
 
 namespace zorflash {
 
-// Stream records are counted from 1 in the order the tool reads them, END records
-// included: a SUB file of 3 records per section is 1 2 3 END(4) 5 6 7 END(8). So
-// --split-at 4 ends volume 1 right after the first END, --split-at 2 inside section 1.
+// A record by its section (from 1) and its index there, 0 being START: the numbering of
+// the status text's "Sending (%d) Record", of the faults and of every report.
+struct RecordPlace {
+    int section = 1;
+    long long record = 0;
+};
+
+// --split-at is a count, not a record's number: how many records of the stream, END
+// records included, volume 1 holds. A SUB file of 3 records per section streams
+// 0 1 2 END 0 1 2 END, so --split-at 4 ends volume 1 right after the first END,
+// --split-at 2 inside section 1.
 struct SampleOptions {
     int model = 0;
     SimKind kind = SimKind::Main;
@@ -21,7 +29,7 @@ struct SampleOptions {
     uint64_t seed = 1;
     int volumes = 1;
     std::optional<long long> splitAt;              // stream records held by volume 1
-    std::optional<long long> badChecksum;          // stream record whose checksum is wrong
+    std::optional<RecordPlace> badChecksum;        // the record whose checksum is wrong
     std::optional<unsigned long long> truncateAt;  // volume 1 cut to this many bytes
 };
 

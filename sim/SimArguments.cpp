@@ -93,6 +93,20 @@ bool ParseTcpEndpoints(const std::string& text, std::vector<TcpEndpoint>& endpoi
     return true;
 }
 
+bool ParseRecordPlace(const std::string& text, RecordPlace& place, std::string& error)
+{
+    const std::size_t colon = text.find(':');
+    place = RecordPlace{};
+    if ((colon != std::string::npos && !ParseWhole(text.substr(0, colon), place.section))
+        || !ParseWhole(colon == std::string::npos ? text : text.substr(colon + 1), place.record)
+        || place.section < 1 || place.record < 0) {
+        error = "--bad-checksum wants [SECTION:]RECORD, the record's index in its section "
+                "(0 = START, as in \"Sending (%d) Record\"), not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
 bool SplitFaultTarget(const std::string& text, std::optional<int>& index, std::string& fault,
                       std::string& error)
 {

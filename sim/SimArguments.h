@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/FaultPlan.h"
+#include "sim/SampleWriter.h"
 
 #include <optional>
 #include <string>
@@ -37,6 +38,9 @@ bool ParseFaultPlans(const std::vector<std::string>& texts, int count, int ackDe
 // "3,0,..." into exactly `count` device numbers; empty gives 0, 1, 2, ...
 bool ParseNumberList(const std::string& text, int count, std::vector<int>& numbers,
                      std::string& error);
+
+// "[S:]K": record index K of section S (1 when left out), 0 being START.
+bool ParseRecordPlace(const std::string& text, RecordPlace& place, std::string& error);
 
 // "4096", "64K", "64M", "1G" (binary multiples).
 bool ParseSize(const std::string& text, unsigned long long& bytes, std::string& error);

@@ -54,7 +54,7 @@ struct SampleArgs {
     int volumes = 1;
     long long splitAt = -1;
     uint64_t seed = 1;
-    long long badChecksum = -1;
+    std::string badChecksum;
     long long truncateAt = -1;
     std::string out;
 };
@@ -71,8 +71,11 @@ int MakeFaultPlans(const ServeArgs& args, int instruments, std::vector<CFaultPla
 {
     std::string error;
     std::vector<std::string> texts = args.faults;
-    for (int k : args.nakAt)
+    for (int k : args.nakAt) {
+        if (const std::string why = CFaultPlan::WhyNeverAcknowledged(k); !why.empty())
+            return Fail("--nak-at " + std::to_string(k) + " can never fire: " + why, 2);
         texts.push_back("record:" + std::to_string(k) + ":nak");
+    }
     if (!ParseFaultPlans(texts, instruments, args.ackDelayMs, plans, error))
         return Fail(error, 2);
     unsigned long long imageLimit = 0;
@@ -208,8 +211,12 @@ int RunMakeSample(const SampleArgs& args)
     options.volumes = args.volumes;
     if (args.splitAt >= 0)
         options.splitAt = args.splitAt;
-    if (args.badChecksum >= 0)
-        options.badChecksum = args.badChecksum;
+    if (!args.badChecksum.empty()) {
+        RecordPlace place;
+        if (!ParseRecordPlace(args.badChecksum, place, error))
+            return Fail(error, 2);
+        options.badChecksum = place;
+    }
     if (args.truncateAt >= 0)
         options.truncateAt = static_cast<unsigned long long>(args.truncateAt);
 
@@ -253,7 +260,7 @@ int main(int argc, char** argv)
     serveCmd->add_option("--fault", serve.faults, "[I:]STEP:ACTION[:ARG], repeatable; I: only instrument I (from 0)");
     serveCmd->add_option("--ack-delay-ms", serve.ackDelayMs, "delay every record acknowledgement")
         ->check(CLI::Range(0, 600000));
-    serveCmd->add_option("--nak-at", serve.nakAt, "answer 'N' after record K of section 1")
+    serveCmd->add_option("--nak-at", serve.nakAt, "answer 'N' after record K of section 1 (0 = START; 1, 65, 129, ...)")
         ->check(CLI::Range(0, 1 << 30));
     serveCmd->add_option("--max-updates", serve.maxUpdates, "stop after N updates")
         ->check(CLI::Range(0, 1 << 30));
@@ -283,8 +290,8 @@ int main(int argc, char** argv)
     sampleCmd->add_option("--split-at", sample.splitAt, "stream records in volume 1 (END counts)")
         ->check(CLI::Range(0LL, 1LL << 40));
     sampleCmd->add_option("--seed", sample.seed, "seed of lengths and data (default 1)");
-    sampleCmd->add_option("--bad-checksum", sample.badChecksum, "spoil stream record K's checksum")
-        ->check(CLI::Range(1LL, 1LL << 40));
+    sampleCmd->add_option("--bad-checksum", sample.badChecksum,
+                          "spoil the checksum of record K of section S ([S:]K, S 1 by default, K 0 = START)");
     sampleCmd->add_option("--truncate-at", sample.truncateAt, "cut volume 1 at this byte offset")
         ->check(CLI::Range(0LL, 1LL << 50));
     sampleCmd->add_option("OUT", sample.out, "file name; volume n replaces the character before the last '.'")

@@ -2,7 +2,10 @@
 # The dependency rule, checked: every arrow points one way,
 #   app (Qt views) -> ui (presenters) -> update -> link -> usb -> platform -> resources,
 #   win32 (Win32 views) -> ui,   cli -> present -> update,   ui -> present,
-# the engine and the presenters (update, link, usb, platform, resources, ui) include no
+# and inside cli, from the commands down to the prompt:
+#   main -> commands -> run -> check, diagnose -> output -> prompt,
+# the engine, the presenters and the shared outcome words (update, link, usb, platform,
+# resources, present, ui) include no
 # Qt header, the Qt and the Win32 views never include each other, and the
 # simulator shares no reader, protocol or link code with the engine (a shared bug would
 # hide); platform helpers such as the standard-stream guard it may use. Prints each include that breaks the rule;
@@ -19,17 +22,34 @@ forbid() {  # forbid DIR PATTERN: no file of DIR includes a path matching PATTER
         status=1
     fi
 }
-forbid resources 'present|platform|usb|link|update|ui|app|win32|cli|sim)/'
-forbid platform 'present|usb|link|update|ui|app|win32|cli|sim)/'
-forbid usb 'present|link|update|ui|app|win32|cli|sim)/'
-forbid link 'present|update|ui|app|win32|cli|sim)/'
+forbid resources 'platform|usb|link|update|present|ui|app|win32|cli|sim)/'
+forbid platform 'usb|link|update|present|ui|app|win32|cli|sim)/'
+forbid usb 'link|update|present|ui|app|win32|cli|sim)/'
+forbid link 'update|present|ui|app|win32|cli|sim)/'
 forbid update 'present|ui|app|win32|cli|sim)/'
 forbid present 'ui|app|win32|cli|sim)/'
 forbid ui 'app|win32|cli|sim)/'
 forbid app 'win32|cli|sim)/'
 [ -d win32 ] && forbid win32 'app|cli|sim)/'
 forbid cli 'ui|app|win32|sim)/'
-forbid sim 'usb|link|update|ui|app|win32|cli)/'
+forbid sim 'usb|link|update|present|ui|app|win32|cli)/'
+# ExitCodes and FlashOutcome still sit in run/ although every layer of cli reads them: they
+# are outcome facts, on their way to the outcome table beside the presenters.
+forbid_cli() {  # forbid_cli DIR FOLDERS: no file of cli/DIR includes cli/FOLDER/
+    local found
+    found=$(grep -rnE "#include \"cli/($2)/" "cli/$1" --include='*.h' --include='*.cpp' |
+        grep -vE 'cli/run/(ExitCodes|FlashOutcome)\.h' || true)
+    if [ -n "$found" ]; then
+        echo "cli/$1 includes what it must not:"
+        echo "$found"
+        status=1
+    fi
+}
+forbid_cli run 'commands'
+forbid_cli check 'commands|run|diagnose'
+forbid_cli diagnose 'commands|run|check'
+forbid_cli output 'commands|run|check|diagnose'
+forbid_cli prompt 'commands|run|check|diagnose|output'
 for dir in update link usb platform resources present ui cli sim; do
     forbid "$dir" 'Q[A-Za-z]*>|Qt[A-Za-z]*/)'
 done

@@ -155,6 +155,26 @@ TEST_F(Flash, SignalsCloseTheLinkWriteTheStatusAndSayWhy)
     }
 }
 
+// A fault between two acknowledgements would never be met, and a test using it would pass
+// without trying the failure it names; a record numbered otherwise than in the reports would
+// spoil a neighbour of the record the test means.
+TEST_F(Flash, SimulatorRefusesFaultsThatCannotFireAndNumbersRecordsAsTheReports)
+{
+    for (const std::vector<std::string>& fault : {std::vector<std::string>{"--nak-at", "64"},
+                                                  std::vector<std::string>{"--fault", "record:1000:drop"}}) {
+        std::vector<std::string> argv = {kSim, "serve", "--tcp", "127.0.0.1:0", "--max-updates", "1"};
+        argv.insert(argv.end(), fault.begin(), fault.end());
+        Process sim(argv);
+        EXPECT_EQ(sim.Wait(5000), 2) << fault[1];
+        EXPECT_NE(sim.Err().find("can never fire"), std::string::npos) << sim.Err();
+        EXPECT_EQ(sim.Out().find("listening"), std::string::npos) << sim.Out();
+    }
+    const std::string bad = Sample("SUB", 40, {"--bad-checksum", "2:0"}, "badstart1.R71");
+    const CliRun run = RunCli(dir, {"inspect", "--model", "RT71", bad});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("section 2, record 0"), std::string::npos) << run.out;
+}
+
 TEST_F(Flash, InspectReportsAndExitsOnlyForACompleteFile)
 {
     const std::string good = Sample("SUB", 40, {"--volumes", "2", "--split-at", "60"});
@@ -162,7 +182,7 @@ TEST_F(Flash, InspectReportsAndExitsOnlyForACompleteFile)
     EXPECT_EQ(run.code, 0) << run.out;
     EXPECT_NE(run.out.find("kind:     SUB"), std::string::npos);
     EXPECT_NE(run.out.find("section 2: 40 records"), std::string::npos);
-    const std::string bad = Sample("MAIN", 40, {"--bad-checksum", "7"}, "bad1.R71");
+    const std::string bad = Sample("MAIN", 40, {"--bad-checksum", "6"}, "bad1.R71");
     run = RunCli(dir, {"inspect", "--model", "RT71", bad});
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.out.find("Incorrect Check Sum."), std::string::npos) << run.out;

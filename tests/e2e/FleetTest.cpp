@@ -471,7 +471,7 @@ TEST(FleetUnattended, AMissingVolumeOrABadFileFailsTheRunAndNobodyIsAsked)
          "--no-prompt asks nobody: volume 2 "},
         {"end of input at the prompt", {"--volumes", "2", "--split-at", "150"}, {}, true,
          "nobody answered the disk prompt (end of input): volume 2 "},
-        {"bad checksum", {"--bad-checksum", "100"}, {}, false, "Incorrect Check Sum. at section 1, record 99"},
+        {"bad checksum", {"--bad-checksum", "99"}, {}, false, "Incorrect Check Sum. at section 1, record 99"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -66,7 +66,7 @@ struct Refusal {
 TEST_F(Operator, PreCheckRefusesABadFileAndNeverContactsTheInstrument)
 {
     const std::vector<Refusal> cases = {
-        {"checksum", {"--bad-checksum", "100"}, std::string(kOpening) + kChecksum, "section 1, record 99 (volume 1, offset "},
+        {"checksum", {"--bad-checksum", "99"}, std::string(kOpening) + kChecksum, "section 1, record 99 (volume 1, offset "},
         {"short header", {"--truncate-at", "52"}, std::string(kOpening) + "\r\nIncorrect input file.\r\n",
          "volume 1 is shorter than its 56-byte header"},
     };
@@ -201,7 +201,7 @@ TEST_F(Operator, InspectNamesTheMissingVolumeAndTheNamingRule)
 
 TEST_F(Operator, CommandLineMistakesSayWhatIsWrong)
 {
-    const std::string file = Sample("MAIN", 5, {"--bad-checksum", "3"});
+    const std::string file = Sample("MAIN", 5, {"--bad-checksum", "2"});
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"flsh", "--model", "RT71"}, "unknown command 'flsh'; did you mean flash?"},
         {{"inspct", "--model", "RT71", file}, "did you mean inspect?"},

@@ -71,7 +71,7 @@ protected:
 TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
 {
     SampleOptions bad = Options(SimKind::Sub, 3);
-    bad.badChecksum = 6;  // 1 2 3 END(4) 5 6: section 2, record 1
+    bad.badChecksum = RecordPlace{2, 1};
     Bytes image;
     ASSERT_EQ(Write(bad), "");
     EXPECT_NE(Expected("fw1.R71", image).find("bad checksum in section 2 record 1"), std::string::npos);
@@ -81,8 +81,10 @@ TEST_F(SampleFileTest, CorruptionsAreFoundWhereTheyWereMade)
     ASSERT_EQ(Write(cut, "cut1.R71"), "");
     EXPECT_NE(Expected("cut1.R71", image).find("cut short"), std::string::npos);
 
-    bad.badChecksum = 4;
-    EXPECT_NE(Write(bad).find("not an END record"), std::string::npos);
+    bad.badChecksum = RecordPlace{1, 3};  // the END record has no checksum
+    EXPECT_NE(Write(bad).find("records 0 (START) to 2, not a record 3"), std::string::npos);
+    bad.badChecksum = RecordPlace{3, 0};
+    EXPECT_NE(Write(bad).find("not a section 3"), std::string::npos);
     SampleOptions split = Options(SimKind::Main, 3);
     split.volumes = 2;
     split.splitAt = 5;

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FaultCase{"UnprefixedIsForEveryone", {"header:wrong"}, 3,
                   {FaultAction::Wrong, FaultAction::Wrong, FaultAction::Wrong}, ""},
-        FaultCase{"PrefixedIsForOne", {"2:header:drop", "s1:record:3:nak"}, 3,
+        FaultCase{"PrefixedIsForOne", {"2:header:drop", "s1:record:65:nak"}, 3,
                   {std::nullopt, std::nullopt, FaultAction::Drop}, ""},
         // The first fault matching a point applies, prefixed or not.
         FaultCase{"FirstMatchWins", {"1:header:silent", "header:wrong", "0:header:drop"}, 2,

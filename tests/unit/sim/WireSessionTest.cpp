@@ -165,6 +165,8 @@ TEST(FaultPlanTest, WrongTextsAreRefusedWithTheReason)
         {"record:x:nak", "record needs an index"}, {"record:-1:nak", "record needs an index"},
         {"s3:record:1:nak", "S 1 or 2"}, {"header:delay", "delay needs milliseconds"},
         {"header:delay:5:6", "unexpected text"}, {"sync:short", "only for ident"},
+        // Only records the host waits after can be answered wrongly.
+        {"record:64:nak", "nearest are 1 and 65"}, {"s2:record:1000:drop", "nearest are 961 and 1025"},
     };
     for (const auto& [text, reason] : kWrong) {
         CFaultPlan plan;

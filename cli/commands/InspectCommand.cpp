@@ -1,0 +1,76 @@
+#include "cli/commands/InspectCommand.h"
+
+#include "cli/check/FileCheck.h"
+#include "cli/output/JsonEvents.h"
+#include "cli/output/PrintableText.h"
+#include "cli/prompt/VolumeProblem.h"
+#include "cli/run/ExitCodes.h"
+#include "update/UpdateFileReader.h"
+
+#include <cstdio>
+#include <string>
+
+namespace zorflash {
+
+int RunInspect(const UpdateSettings& settings, bool json, Language language)
+{
+    const std::string& file = settings.filePath;
+    CFileCheck::Report report = CFileCheck::Inspect(settings, language);
+    // A missing volume is named with its path, never with the prompt the update would show.
+    if (report.missingVolume > 0) {
+        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
+        report.problem = CVolumeProblem::Describe(f);
+        report.where = "volume " + std::to_string(f.volume);
+    }
+    // The update opens volume 1 by the naming rule, which may not be the file given.
+    std::string first;
+    MakeVolumeFileName(1, file, first);
+    const std::string namingRule =
+        first == file ? ""
+                      : "the update opens volume 1 as " + first + ", not " + file +
+                            ": the character before the extension is replaced by the volume's digit (fw.R71 -> f1.R71, f2.R71)";
+    uint64_t records = 0;
+    uint64_t bytes = 0;
+    for (const CFileCheck::Section& s : report.sections) {
+        records += s.records;
+        bytes += s.bytes;
+    }
+    if (json) {
+        nlohmann::ordered_json sections = nlohmann::ordered_json::array();
+        for (const CFileCheck::Section& s : report.sections)
+            sections.push_back({{"records", s.records}, {"bytes", s.bytes}});
+        nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", settings.model.displayName},
+                                   {"kind", report.kind.empty() ? nullptr : nlohmann::ordered_json(report.kind)},
+                                   {"volumes", report.volumePaths}, {"sections", sections},
+                                   {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
+        if (!report.complete)
+            document["problem"] = {{"text", report.problem}, {"where", report.where}};
+        if (!namingRule.empty())
+            document["namingRule"] = namingRule;
+        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
+        return report.complete ? kExitCompleted : kExitFailed;
+    }
+    if (!namingRule.empty())
+        std::printf("note:     %s\n", PrintableText(namingRule).c_str());
+    std::printf("model:    %s\n", settings.model.displayName);
+    std::printf("kind:     %s\n", report.kind.empty() ? "unknown" : report.kind.c_str());
+    std::printf("volumes:  %zu\n", report.volumePaths.size());
+    for (size_t i = 0; i < report.volumePaths.size(); ++i)
+        std::printf("  volume %zu: %s\n", i + 1, PrintableText(report.volumePaths[i]).c_str());
+    for (size_t i = 0; i < report.sections.size(); ++i) {
+        const CFileCheck::Section& s = report.sections[i];
+        std::printf("section %zu: %llu records, %llu bytes\n", i + 1, static_cast<unsigned long long>(s.records),
+                    static_cast<unsigned long long>(s.bytes));
+    }
+    std::printf("total:    %llu records, %llu bytes\n", static_cast<unsigned long long>(records),
+                static_cast<unsigned long long>(bytes));
+    if (report.complete) {
+        std::printf("result:   OK, the file would transfer completely\n");
+        return kExitCompleted;
+    }
+    std::printf("result:   %s\n", PrintableText(report.problem).c_str());
+    std::printf("where:    %s\n", PrintableText(report.where).c_str());
+    return kExitFailed;
+}
+
+}  // namespace zorflash
