@@ -38,6 +38,9 @@ constexpr Entry kTexts[] = {
     {Id::StateDone, "done", "終了"},
     {Id::TimeLeft, "{} left", "残り {}"},
     {Id::SentSummary, "Sent {} ({} records) in {} s, average {}/s", "{}（{} レコード）を {} 秒で送信、平均 {}/秒"},
+    {Id::NotStarted, "not started", "未開始"},
+    {Id::NotCompleted, "{} of {} targets did not complete: {}", "完了しなかったターゲット {}/{} 台: {}"},
+    {Id::AndMore, " and {} more", " ほか {} 台"},
 };
 
 constexpr bool InOrder()
@@ -48,7 +51,7 @@ constexpr bool InOrder()
     return true;
 }
 static_assert(InOrder(), "the texts must stay in the order of their ids");
-static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<std::size_t>(Id::SentSummary) + 1,
+static_assert(sizeof kTexts / sizeof kTexts[0] == static_cast<std::size_t>(Id::AndMore) + 1,
               "every id needs its text");
 }  // namespace
 

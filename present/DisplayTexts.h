@@ -25,6 +25,8 @@ public:
         TimeLeft,
         // The line that ends a single run.
         SentSummary,
+        // A fleet's end: a target the run ended before its turn, and the line on stderr.
+        NotStarted, NotCompleted, AndMore,
     };
 
     static const char* Text(Id id, Language language);

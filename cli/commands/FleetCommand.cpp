@@ -10,12 +10,13 @@
 #include "cli/output/OutputQueue.h"
 #include "cli/check/PreCheck.h"
 #include "cli/output/PrintableText.h"
-#include "cli/output/StatusText.h"
 #include "cli/output/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/StatusFile.h"
+#include "present/DisplayTexts.h"
+#include "present/OutcomeTable.h"
 #include "present/ProgressLine.h"
 #include "update/UpdateWorker.h"
 
@@ -45,20 +46,23 @@ struct TargetEnd {
     std::string outcome;
     int exitCode = kExitFailed;
     std::string reason;
+    bool started = false;
 };
 
-CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
+// The row speaks the outcome table's short labels, in the run's language: the status text
+// and the reason on stderr give the detail.
+CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state, Language language)
 {
     CSummaryTable::Row row;
     row.target = host.Target();
     if (state == CFleetRunner::State::NotStarted) {
         row.verdict = CSummaryTable::Verdict::Interrupted;
-        row.outcome = "not started";
+        row.outcome = CDisplayTexts::Text(CDisplayTexts::Id::NotStarted, language);
         if (host.NotStartedBy() != PromptEnd::None) {
             const bool nobody = host.Outcome().nobodyAnswered;
             row.verdict = nobody ? CSummaryTable::Verdict::Failed : CSummaryTable::Verdict::Cancelled;
-            row.outcome = nobody ? "not started: nobody answered the disk prompt"
-                                 : "not started: the disk prompt was cancelled";
+            row.outcome = (nobody ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(UpdateOutcome::Cancelled))
+                              .Label(language);
         }
         return row;
     }
@@ -67,35 +71,15 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
     row.sendingSeconds = host.Progress().seconds;
-    if (host.Outcome().nobodyAnswered) {
-        row.verdict = CSummaryTable::Verdict::Failed;
-        row.outcome = "nobody answered the disk prompt";
-        return row;
-    }
-    switch (result.outcome) {
-    case UpdateOutcome::Completed:
-        row.verdict = CSummaryTable::Verdict::Completed;
-        row.outcome = "completed";
-        break;
-    case UpdateOutcome::Cancelled:
-        row.verdict = CSummaryTable::Verdict::Cancelled;
-        row.outcome = "cancelled at the disk prompt";
-        break;
-    case UpdateOutcome::Interrupted:
-        row.verdict = CSummaryTable::Verdict::Interrupted;
-        row.outcome = std::string("interrupted at ") + StepName(result.step);
-        break;
-    default:
-        // The status text's own words, as the operator knows them from the desktop.
-        row.verdict = CSummaryTable::Verdict::Failed;
-        row.outcome = LastStatusLine(host.StatusText());
-        break;
-    }
+    const bool nobody = host.Outcome().nobodyAnswered;
+    const OutcomeRow& outcome = nobody ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(result.outcome);
+    row.outcome = outcome.Label(language);
+    row.verdict = static_cast<CSummaryTable::Verdict>(outcome.verdict);
     return row;
 }
 
 // The last line on stderr says what a script or a station's operator acts on.
-std::string Verdict(const std::vector<TargetEnd>& ends)
+std::string Verdict(const std::vector<TargetEnd>& ends, Language language)
 {
     std::string names;
     std::size_t failed = 0;
@@ -103,11 +87,12 @@ std::string Verdict(const std::vector<TargetEnd>& ends)
         if (end.exitCode == kExitCompleted)
             continue;
         if (++failed <= 5)
-            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.outcome + ")";
+            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.row.outcome + ")";
     }
     if (failed > 5)
-        names += " and " + std::to_string(failed - 5) + " more";
-    return std::to_string(failed) + " of " + std::to_string(ends.size()) + " targets did not complete: " + names;
+        names += CDisplayTexts::Format(CDisplayTexts::Id::AndMore, language, {std::to_string(failed - 5)});
+    return CDisplayTexts::Format(CDisplayTexts::Id::NotCompleted, language,
+                                 {std::to_string(failed), std::to_string(ends.size()), names});
 }
 
 nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, double seconds)
@@ -283,7 +268,8 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             host.EndNotStarted(console.FinalAnswer());
         const bool byAnswer = host.NotStartedBy() != PromptEnd::None;
         const FlashOutcome outcome = host.Outcome();
-        end.row = RowFor(host, state);
+        end.row = RowFor(host, state, options.language);
+        end.started = started;
         end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
         const bool interrupted = (!started && !byAnswer) || host.Result().outcome == UpdateOutcome::Interrupted;
         // Stopped without a signal, by an error of the program: a failure, like the run.
@@ -315,6 +301,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = "status-file-lost";
+                end.row.outcome = COutcomeTable::StatusFileLost().Label(options.language);
                 end.exitCode = kExitStatusFileLost;
                 end.reason = "the firmware was sent completely, but " + lost;
             }
@@ -474,7 +461,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
-            ends[i].row.outcome != "not started")
+            ends[i].started)
             console.Error(hosts[i]->Target(), "interrupted by the operator (" +
                                                   std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
                                                   (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
@@ -492,7 +479,7 @@ int RunFleet(const FleetOptions& options, COutputQueue& output)
     if (code == kExitStatusFileLost)
         console.Error("every target", "the firmware was sent completely, but a status file is missing");
     else if (code != kExitCompleted)
-        console.NoteOnce(Verdict(ends));
+        console.NoteOnce(Verdict(ends, options.language));
     if (json)
         json->Summary(SummaryOf(ends, code,
                                 std::chrono::duration<double>(std::chrono::steady_clock::now() - commandStart).count()));

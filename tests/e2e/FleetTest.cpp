@@ -180,8 +180,13 @@ TEST_P(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
         EXPECT_EQ(colours[i], lines[i].find("127.0.0.3:") == 0 ? 31 : 32) << lines[i];
     }
     EXPECT_EQ(lines[9].rfind(ja ? "ターゲット" : "target", 0), 0u) << lines[9];
-    for (size_t i = 10; i < 18; ++i)
-        EXPECT_EQ(colours[i], lines[i].find("127.0.0.3:") == 0 ? 31 : 32) << lines[i];
+    // The outcome table's short labels, in the run's language, in the result lines and the table.
+    for (size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15, 16, 17}) {
+        const bool failed = lines[i].find("127.0.0.3:") == 0;
+        EXPECT_EQ(colours[i], failed ? 31 : 32) << lines[i];
+        EXPECT_NE(lines[i].find(failed ? (ja ? "  失敗: ヘッダー  " : "  failed: header  ") : (ja ? "  完了  " : "  done  ")),
+                  std::string::npos) << lines[i];
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, FleetTerminal,
@@ -446,7 +451,7 @@ TEST(FleetJson, EveryEventNamesItsTargetAndTheSummaryComesLast)
         EXPECT_NE(trace.find("link opened"), std::string::npos) << trace;
     }
     // The last line of stderr is the one to show: which targets did not complete.
-    EXPECT_NE(cli.Err().find("1 of 4 targets did not complete: 127.0.0.3:" + port + " (header-transfer-error)"),
+    EXPECT_NE(cli.Err().find("1 of 4 targets did not complete: 127.0.0.3:" + port + " (failed: header)"),
               std::string::npos)
         << cli.Err();
 }
