@@ -1,4 +1,4 @@
-#include "cli/output/ProgressBlock.h"
+#include "present/ProgressBlock.h"
 
 #include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/output/SummaryTable.h"
+#include "present/SummaryTable.h"
 #include "resources/strings/Language.h"
 #include "update/UpdateProgress.h"
 

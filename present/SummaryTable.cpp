@@ -1,6 +1,6 @@
-#include "cli/output/SummaryTable.h"
+#include "present/SummaryTable.h"
 
-#include "cli/run/ExitCodes.h"
+#include "present/OutcomeTable.h"
 #include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"
 #include "present/ProgressLine.h"

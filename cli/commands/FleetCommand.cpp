@@ -10,7 +10,7 @@
 #include "cli/output/OutputQueue.h"
 #include "cli/check/PreCheck.h"
 #include "cli/output/PrintableText.h"
-#include "cli/output/SummaryTable.h"
+#include "present/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/DescriptorLimit.h"

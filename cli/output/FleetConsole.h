@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/prompt/AnswerInput.h"
-#include "cli/output/ProgressBlock.h"
+#include "present/ProgressBlock.h"
 #include "cli/prompt/SharedPrompt.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "platform/AbortSignal.h"

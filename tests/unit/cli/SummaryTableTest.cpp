@@ -1,4 +1,4 @@
-#include "cli/output/SummaryTable.h"
+#include "present/SummaryTable.h"
 #include "present/DisplayWidth.h"
 
 #include <gtest/gtest.h>
