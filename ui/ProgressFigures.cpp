@@ -1,7 +1,7 @@
 #include "ui/ProgressFigures.h"
 
 #include "platform/StringResource.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 
 #include <algorithm>
 

@@ -17,7 +17,7 @@
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/StatusFile.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "update/UpdateProtocol.h"
 #include "update/UpdateWorker.h"
 
@@ -183,7 +183,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     }
     // On a pipe too, and after a failure that sent records: a log says how far it got.
     if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
-        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds) + "\n");
+        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds, options.language) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},

@@ -13,18 +13,20 @@
 #include "cli/output/OutputQueue.h"
 #include "cli/check/PreCheck.h"
 #include "cli/output/PrintableText.h"
-#include "cli/output/StatusText.h"
-#include "cli/output/SummaryTable.h"
+#include "present/SummaryTable.h"
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/DescriptorLimit.h"
 #include "platform/StatusFile.h"
-#include "update/ProgressLine.h"
+#include "present/DisplayTexts.h"
+#include "present/OutcomeTable.h"
+#include "present/ProgressLine.h"
 #include "update/UpdateWorker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <optional>
@@ -47,20 +49,23 @@ struct TargetEnd {
     int exitCode = kExitFailed;
     std::string reason;
     std::string step;  // where its run ended, as its result event names it
+    bool started = false;
 };
 
-CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
+// The row speaks the outcome table's short labels, in the run's language: the status text
+// and the reason on stderr give the detail.
+CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state, Language language)
 {
     CSummaryTable::Row row;
     row.target = host.Target();
     if (state == CFleetRunner::State::NotStarted) {
         row.verdict = CSummaryTable::Verdict::Interrupted;
-        row.outcome = "not started";
+        row.outcome = CDisplayTexts::Text(CDisplayTexts::Id::NotStarted, language);
         if (host.NotStartedBy() != PromptEnd::RunGoesOn) {
             const bool nobody = host.Outcome().nobodyAnswered;
             row.verdict = nobody ? CSummaryTable::Verdict::Failed : CSummaryTable::Verdict::Cancelled;
-            row.outcome = nobody ? "not started: nobody answered the disk prompt"
-                                 : "not started: the disk prompt was cancelled";
+            row.outcome = (nobody ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(UpdateOutcome::Cancelled))
+                              .Label(language);
         }
         return row;
     }
@@ -69,28 +74,15 @@ CSummaryTable::Row RowFor(const CFleetHost& host, CFleetRunner::State state)
     row.bytes = result.bytes;
     row.seconds = host.Seconds();
     row.sendingSeconds = host.Progress().seconds;
-    row.verdict = host.Outcome().Row().verdict;
-    if (host.Outcome().nobodyAnswered)
-        row.outcome = "nobody answered the disk prompt";
-    else if (result.outcome == UpdateOutcome::Completed)
-        row.outcome = "completed";
-    else if (result.outcome == UpdateOutcome::Cancelled)
-        row.outcome = "cancelled at the disk prompt";
-    else if (result.outcome == UpdateOutcome::Interrupted)
-        row.outcome = std::string("interrupted at ") + StepName(result.step);
-    else  // the status text's own words, as the operator knows them from the desktop
-        row.outcome = LastStatusLine(host.StatusText());
+    const bool nobody = host.Outcome().nobodyAnswered;
+    const OutcomeRow& outcome = nobody ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(result.outcome);
+    row.outcome = outcome.Label(language);
+    row.verdict = static_cast<CSummaryTable::Verdict>(outcome.verdict);
     return row;
 }
 
-std::string ResultLine(const CSummaryTable::Row& row)
-{
-    return row.target + "  " + row.outcome + "  " + CProgressLine::FormatBytes(static_cast<double>(row.bytes)) +
-           " in " + CProgressLine::FormatSeconds(row.seconds);
-}
-
 // The last line on stderr says what a script or a station's operator acts on.
-std::string Verdict(const std::vector<TargetEnd>& ends)
+std::string Verdict(const std::vector<TargetEnd>& ends, Language language)
 {
     std::string names;
     std::size_t failed = 0;
@@ -98,11 +90,12 @@ std::string Verdict(const std::vector<TargetEnd>& ends)
         if (end.exitCode == kExitCompleted)
             continue;
         if (++failed <= 5)
-            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.outcome + ")";
+            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.row.outcome + ")";
     }
     if (failed > 5)
-        names += " and " + std::to_string(failed - 5) + " more";
-    return std::to_string(failed) + " of " + std::to_string(ends.size()) + " targets did not complete: " + names;
+        names += CDisplayTexts::Format(CDisplayTexts::Id::AndMore, language, {std::to_string(failed - 5)});
+    return CDisplayTexts::Format(CDisplayTexts::Id::NotCompleted, language,
+                                 {std::to_string(failed), std::to_string(ends.size()), names});
 }
 
 nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, double seconds)
@@ -172,6 +165,9 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
     consoleOptions.quiet = options.quiet;
     consoleOptions.json = options.json;
     consoleOptions.noPrompt = options.noPrompt;
+    const char* noColour = std::getenv("NO_COLOR");
+    consoleOptions.colour = consoleOptions.interactive && !(noColour && *noColour);
+    consoleOptions.language = options.language;
     CFleetConsole console(consoleOptions, output, stdout, stderr);
 
     CTargetFiles files;
@@ -211,6 +207,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
     // A target that has ended: its row, its status and trace file, its reason on stderr
     // and its result event, as soon as it is known.
     std::vector<TargetEnd> ends(hosts.size());
+    std::vector<CSummaryTable::Row> pending;  // ended, not shown yet above the block
     bool statusLost = false;
     std::string internalError;  // what stopped the display, if anything did
     CConsoleInterrupt::Reason interruption = CConsoleInterrupt::Reason::None;
@@ -245,7 +242,8 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
             host.EndNotStarted(console.FinalAnswer());
         const bool byAnswer = host.NotStartedBy() != PromptEnd::RunGoesOn;
         const FlashOutcome outcome = host.Outcome();
-        end.row = RowFor(host, state);
+        end.row = RowFor(host, state, options.language);
+        end.started = started;
         end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
         const bool interrupted = (!started && !byAnswer) || host.Result().outcome == UpdateOutcome::Interrupted;
         // Stopped without a signal, by an error of the program: a failure, like the run.
@@ -278,6 +276,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = COutcomeTable::StatusFileLost().name;
+                end.row.outcome = COutcomeTable::StatusFileLost().Label(options.language);
                 end.exitCode = COutcomeTable::StatusFileLost().exitCode;
                 end.reason = "the firmware was sent completely, but " + lost;
             }
@@ -293,7 +292,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
                                  {"records", host.Result().records},
                                  {"acknowledgedRecords", host.Result().acknowledgedRecords},
                                  {"seconds", started ? Rounded(host.Seconds()) : 0.0}});
-        return ResultLine(end.row);
+        return end.row;
     };
 
     if (refused) {
@@ -380,7 +379,6 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // second while they wait (their clocks run on), and again soon when the terminal
         // or a prompt held the last draw back.
         std::vector<bool> reported(hosts.size(), false);
-        std::vector<std::string> pending;
         try {
             std::vector<CFleetRunner::State> states(hosts.size());
             for (bool last = false; !last;) {
@@ -393,7 +391,8 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
                     interruption = interrupt->Received();
                     stopAll();
                 }
-                std::vector<CProgressBlock::Row> running;
+                CProgressBlock::Fleet fleet;
+                fleet.targets = static_cast<int>(hosts.size());
                 for (std::size_t i = 0; i < hosts.size(); ++i) {
                     const CFleetRunner::State state = states[i];
                     if ((state == CFleetRunner::State::Finished || state == CFleetRunner::State::NotStarted) &&
@@ -401,10 +400,13 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
                         reported[i] = true;
                         pending.push_back(conclude(i, state, nullptr));
                     } else if (state == CFleetRunner::State::Running) {
-                        running.push_back({hosts[i]->Target(), hosts[i]->CurrentLine(), hosts[i]->Progress()});
+                        fleet.running.push_back({hosts[i]->Target(), hosts[i]->Progress()});
                     }
+                    fleet.waiting += state == CFleetRunner::State::Waiting ? 1 : 0;
+                    fleet.done += reported[i] ? 1 : 0;
+                    fleet.failed += reported[i] && ends[i].row.verdict == CSummaryTable::Verdict::Failed ? 1 : 0;
                 }
-                const bool drawn = console.Draw(pending, running);
+                const bool drawn = console.Draw(pending, fleet);
                 if (drawn)
                     pending.clear();
                 if (!last) {
@@ -433,12 +435,6 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         if (interruption == CConsoleInterrupt::Reason::None && internalError.empty())
             interruption = interrupt->Received();
         console.EndDisplay();
-        if (!pending.empty() && console.Interactive() && !options.quiet) {
-            std::string text;
-            for (const std::string& line : pending)
-                text += line + "\n";
-            console.Print(text);
-        }
     }
 
     const bool interrupted = interruption != CConsoleInterrupt::Reason::None;
@@ -450,7 +446,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
-            ends[i].row.outcome != "not started") {
+            ends[i].started) {
             console.Error(hosts[i]->Target(), "interrupted by the operator (" +
                                                   std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
                                                   (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
@@ -463,15 +459,14 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         code = kExitFailed;
     if (statusLost && code == kExitCompleted)
         code = kExitStatusFileLost;
-    if (!options.quiet)
-        console.Print("\n" + CSummaryTable::Format(rows));
+    console.Summary(pending, rows);
     if (console.Interactive() && !refused)
         for (std::size_t i = 0; i < hosts.size(); ++i)
             sayReason(i);
     if (code == kExitStatusFileLost)
         console.Error("every target", "the firmware was sent completely, but a status file is missing");
     else if (code != kExitCompleted)
-        console.NoteOnce(Verdict(ends));
+        console.NoteOnce(Verdict(ends, options.language));
     if (json)
         json->Summary(SummaryOf(ends, code,
                                 std::chrono::duration<double>(std::chrono::steady_clock::now() - commandStart).count()));

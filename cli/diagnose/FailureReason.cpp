@@ -4,7 +4,7 @@
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "usb/UsbCandidates.h"
 
 #include <cerrno>

@@ -13,7 +13,7 @@ const std::string kBlock = "block";
 
 CFleetConsole::CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err)
     : m_options(options), m_output(output), m_out(out), m_err(err),
-      m_prompt([this](const std::string& text) { return AskOperator(text); })
+      m_block(options.language, options.colour), m_prompt([this](const std::string& text) { return AskOperator(text); })
 {
 }
 
@@ -105,7 +105,7 @@ PromptEnd CFleetConsole::AskOperator(const std::string& text)
     return end;
 }
 
-bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows)
+bool CFleetConsole::Draw(const std::vector<CSummaryTable::Row>& finished, const CProgressBlock::Fleet& fleet)
 {
     if (!m_options.interactive || m_options.quiet || m_options.json)
         return true;
@@ -117,7 +117,7 @@ bool CFleetConsole::Draw(const std::vector<std::string>& finished, const std::ve
     int width = 0;
     int height = 0;
     Size(width, height);
-    Out(m_block.Draw(finished, rows, width, height));
+    Out(m_block.Draw(finished, fleet, width, height));
     return true;
 }
 
@@ -127,12 +127,28 @@ void CFleetConsole::EndDisplay()
     ClearBlockLocked();
 }
 
-void CFleetConsole::Print(const std::string& text)
+CSummaryTable::Style CFleetConsole::TableStyle() const
 {
-    if (m_options.json)
+    CSummaryTable::Style style{m_options.language, 0, m_options.colour};
+    if (m_options.interactive) {
+        int height = 0;
+        Size(style.width, height);
+    }
+    return style;
+}
+
+void CFleetConsole::Summary(const std::vector<CSummaryTable::Row>& unshown, const std::vector<CSummaryTable::Row>& rows)
+{
+    if (m_options.json || m_options.quiet)
         return;
+    const CSummaryTable::Style style = TableStyle();
+    std::string text;
+    if (m_options.interactive)
+        for (const CSummaryTable::Row& row : unshown)
+            text += CSummaryTable::ResultLine(row, style) + "\n";
+    text += "\n" + CSummaryTable::Format(rows, style);
     std::lock_guard lock(m_lock);
-    Out(text);
+    Out(std::move(text));
 }
 
 void CFleetConsole::Interrupt()

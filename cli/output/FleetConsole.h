@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/prompt/AnswerInput.h"
-#include "cli/output/ProgressBlock.h"
+#include "present/ProgressBlock.h"
 #include "cli/prompt/SharedPrompt.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "platform/AbortSignal.h"
@@ -30,6 +30,8 @@ public:
         bool quiet = false;        // errors and prompts only
         bool json = false;         // stdout holds the JSON events alone: no lines, block or table
         bool noPrompt = false;     // nobody is asked: a disk prompt fails at once
+        bool colour = false;       // on a terminal without NO_COLOR: results green or red
+        Language language = Language::English;
     };
 
     CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err);
@@ -49,12 +51,13 @@ public:
     PromptEnd Prompt(const std::string& text, const CVolumeProblem::Finding& asked);
 
     // Terminal only: the result lines of targets that finished, then the block. False when
-    // a prompt holds the terminal: nothing was drawn, the caller keeps the lines for later.
-    bool Draw(const std::vector<std::string>& finished, const std::vector<CProgressBlock::Row>& rows);
+    // a prompt holds the terminal: nothing was drawn, the caller keeps the rows for later.
+    bool Draw(const std::vector<CSummaryTable::Row>& finished, const CProgressBlock::Fleet& fleet);
     // Removes the block; what follows (the summary) starts on a clean line.
     void EndDisplay();
-    // Stdout text outside the block, e.g. the summary table.
-    void Print(const std::string& text);
+    // The result lines of targets the block had no chance to show, then the summary table,
+    // fitted to the terminal's width (a pipe gets every column).
+    void Summary(const std::vector<CSummaryTable::Row>& unshown, const std::vector<CSummaryTable::Row>& rows);
 
     // Ctrl+C: a prompt waiting for an answer gives up, and so do the targets waiting on it.
     void Interrupt();
@@ -68,6 +71,7 @@ private:
     PromptEnd AskOperator(const std::string& text);
     void ClearBlockLocked();
     void Size(int& width, int& height) const;
+    CSummaryTable::Style TableStyle() const;
 
     void Out(std::string text);
     void Err(std::string text);

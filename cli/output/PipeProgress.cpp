@@ -1,6 +1,6 @@
 #include "cli/output/PipeProgress.h"
 
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "cli/run/TargetAddress.h"
 #include "platform/BoundedRead.h"
 #include "platform/LastError.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 
 #include <algorithm>
 #include <charconv>

@@ -13,8 +13,8 @@
 #include "link/TcpChannel.h"
 #include "link/UsbChannel.h"
 #include "platform/StringResource.h"
-#include "update/DisplayWidth.h"
-#include "update/ProgressLine.h"
+#include "present/DisplayWidth.h"
+#include "present/ProgressLine.h"
 
 #include <algorithm>
 #include <cctype>

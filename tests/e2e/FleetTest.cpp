@@ -131,49 +131,70 @@ TEST_P(FleetFlash, ThirteenOfSixteenCompleteAndTheVerdictSaysSo)
 INSTANTIATE_TEST_SUITE_P(AllAtOnceAndFourAtATime, FleetFlash, ::testing::Values("", "4"),
                          [](const auto& info) { return std::string(*info.param ? "Parallel4" : "AllAtOnce"); });
 
-// On a terminal: one line per running target, redrawn in place; never wider or higher than
-// the terminal, also after it grows; afterwards only the result lines are left, one per
-// target, followed by the summary.
-TEST(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
+// On a terminal of 60, 80 or 120 columns, in either language: one line per running target
+// and an overall line, redrawn in place; never wider or higher than the terminal, also
+// after it grows; afterwards only the result lines are left, one per target, completed
+// ones green and the failed one red, then the summary table in the run's language.
+struct TerminalCase {
+    int width;
+    const char* lang;
+};
+
+class FleetTerminal : public ::testing::TestWithParam<TerminalCase> {};
+
+TEST_P(FleetTerminal, TheProgressBlockFitsTheTerminalAndLeavesOnlyTheResults)
 {
+    const bool ja = std::string(GetParam().lang) == "ja";
     TempDir dir;
     ASSERT_TRUE(MakeSample({"--model", "RT71", "--kind", "MAIN", "--records", "3000", dir / "fw1.R71"}));
     // Acknowledgements 20 ms late: about a second per update, so the block is drawn often.
-    SimServer sim(dir, {"--ack-delay-ms", "20", "--fault", "2:header:wrong"}, 12, "127.0.0.1-127.0.0.12:0");
+    SimServer sim(dir, {"--ack-delay-ms", "20", "--fault", "2:header:wrong"}, 8, "127.0.0.1-127.0.0.8:0");
     ASSERT_NE(sim.Port(), 0) << sim.Output();
-    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71", "--lang", "ja"};
-    for (int i = 1; i <= 12; ++i)
+    std::vector<std::string> argv = {kCli, "flash", "--model", "RT71", "--file", dir / "fw1.R71",
+                                     "--lang", GetParam().lang, "--parallel", "4"};
+    for (int i = 1; i <= 8; ++i)
         argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
-    const int width = 50;
+    const int width = GetParam().width;
     const int height = 8;
-    PtyProcess cli(argv, width, height);
+    PtyProcess cli(argv, width - 20, height);
     ASSERT_TRUE(cli.WaitFor("\033[J", 10000)) << cli.Output();
     // Grown while the block is up: the next draws use the room; nothing was drawn wider.
     const size_t beforeResize = cli.Output().size();
-    cli.Resize(width + 30, height + 4);
+    cli.Resize(width, height + 4);
     ASSERT_EQ(cli.Wait(60000), 1) << cli.Output();
 
     const std::string output = cli.Output();
-    const size_t summary = output.find("\ntarget ");
-    ASSERT_NE(summary, std::string::npos) << output;
-    ScreenModel screen(width, height);
+    const std::string count = ja ? "ターゲット 8 台: 完了 7、失敗 1" : "8 targets: 7 completed, 1 failed";
+    const size_t end = output.find(count);
+    ASSERT_NE(end, std::string::npos) << output;
+    EXPECT_NE(output.find(ja ? "/8 終了、実行中 " : "/8 done, "), std::string::npos) << output;
+    ScreenModel screen(width - 20, height);
     screen.Write(output.substr(0, beforeResize));
-    screen.Resize(width + 30, height + 4);
-    screen.Write(output.substr(beforeResize, summary - beforeResize));
+    screen.Resize(width, height + 4);
+    screen.Write(output.substr(beforeResize, end + count.size() - beforeResize));
     EXPECT_EQ(screen.Overflows(), 0);
     EXPECT_TRUE(screen.Unknown().empty()) << screen.Unknown().front();
-    std::vector<std::string> lines = screen.Lines();
-    ASSERT_EQ(lines.size(), 12u) << output;
-    std::sort(lines.begin(), lines.end());
-    for (int i = 0; i < 12; ++i) {
-        const std::string& line = lines[static_cast<size_t>(i)];
-        EXPECT_EQ(line.rfind("127.0.0.", 0), 0u) << line;
+    const std::vector<std::string> lines = screen.Lines();
+    const std::vector<int> colours = screen.Colours();
+    ASSERT_EQ(lines.size(), 8u + 1 + 1 + 8 + 1) << output;
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(lines[i].rfind("127.0.0.", 0), 0u) << lines[i];
+        EXPECT_EQ(colours[i], lines[i].find("127.0.0.3:") == 0 ? 31 : 32) << lines[i];
     }
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.find("  completed  ") != std::string::npos; }),
-              11);
-    EXPECT_NE(output.find("12 targets: 11 completed, 1 failed", summary), std::string::npos) << output;
+    EXPECT_EQ(lines[9].rfind(ja ? "ターゲット" : "target", 0), 0u) << lines[9];
+    // The outcome table's short labels, in the run's language, in the result lines and the table.
+    for (size_t i : {0, 1, 2, 3, 4, 5, 6, 7, 10, 11, 12, 13, 14, 15, 16, 17}) {
+        const bool failed = lines[i].find("127.0.0.3:") == 0;
+        EXPECT_EQ(colours[i], failed ? 31 : 32) << lines[i];
+        EXPECT_NE(lines[i].find(failed ? (ja ? "  失敗: ヘッダー  " : "  failed: header  ") : (ja ? "  完了  " : "  done  ")),
+                  std::string::npos) << lines[i];
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, FleetTerminal,
+                         ::testing::Values(TerminalCase{60, "en"}, TerminalCase{60, "ja"}, TerminalCase{80, "en"},
+                                           TerminalCase{80, "ja"}, TerminalCase{120, "en"}, TerminalCase{120, "ja"}),
+                         [](const auto& info) { return std::string(info.param.lang) + std::to_string(info.param.width); });
 
 // USB instruments by device number, all searched for at once: each target finds its own
 // instrument even while the others' searches hold theirs open, and a fault of one device
@@ -434,7 +455,7 @@ TEST(FleetJson, EveryEventNamesItsTargetAndTheSummaryComesLast)
         EXPECT_NE(trace.find("link opened"), std::string::npos) << trace;
     }
     // The last line of stderr is the one to show: which targets did not complete.
-    EXPECT_NE(cli.Err().find("1 of 4 targets did not complete: 127.0.0.3:" + port + " (header-transfer-error)"),
+    EXPECT_NE(cli.Err().find("1 of 4 targets did not complete: 127.0.0.3:" + port + " (failed: header)"),
               std::string::npos)
         << cli.Err();
 }

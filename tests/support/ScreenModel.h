@@ -119,6 +119,17 @@ public:
         return lines;
     }
 
+    // The colour each of Lines() begins with.
+    std::vector<int> Colours() const
+    {
+        std::vector<int> colours;
+        for (size_t r = 0; r < m_rows.size(); ++r)
+            if (r == 0 || !m_rows[r - 1].wrapped)
+                colours.push_back(m_rows[r].cells.empty() ? 0 : m_rows[r].cells[0].colour);
+        colours.resize(Lines().size());
+        return colours;
+    }
+
     // Times a line ran past the right edge, or anything was written in the last column.
     int Overflows() const { return m_overflows; }
     const std::vector<std::string>& Unknown() const { return m_unknown; }
@@ -128,6 +139,7 @@ public:
 private:
     struct Cell {
         std::string text = " ";
+        int colour = 0;  // the SGR number it was written with: 31 red, 32 green
     };
     struct Row {
         std::vector<Cell> cells;
@@ -157,7 +169,7 @@ private:
         Row& row = Current();
         if (row.cells.size() < static_cast<size_t>(m_col + columns))
             row.cells.resize(static_cast<size_t>(m_col + columns));
-        row.cells[static_cast<size_t>(m_col)].text = text;
+        row.cells[static_cast<size_t>(m_col)] = {text, m_colour};
         if (columns == 2)
             row.cells[static_cast<size_t>(m_col + 1)].text = "";
         m_col += columns;
@@ -197,6 +209,8 @@ private:
             Current().wrapped = false;
             for (size_t r = Top() + static_cast<size_t>(m_row) + 1; r < m_rows.size(); ++r)
                 m_rows[r] = Row{};
+        } else if (command == 'm') {
+            m_colour = n;
         } else {
             m_unknown.push_back(bytes.substr(at, i + 1 - at));
         }
@@ -209,6 +223,7 @@ private:
     int m_row = 0;
     int m_col = 0;
     int m_overflows = 0;
+    int m_colour = 0;
     std::vector<std::string> m_unknown;
 };
 

@@ -1,11 +1,11 @@
 #include "UpdateFileBuilder.h"
 
-#include "update/DisplayWidth.h"
+#include "present/DisplayWidth.h"
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/output/PrintableText.h"
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 #include "cli/run/TargetAddress.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/run/TerminalHost.h"
@@ -115,7 +115,7 @@ TEST(ProgressLine, FitsEveryWidthInColumnsNotBytes)
     EXPECT_EQ(CProgressLine::Fit("Sending (1) Record", Sent(512 * 1024, 1024 * 1024, 2.0), 80),
               "Sending (1) Record  [#####......]  50% 512.0 KiB/1.0 MiB 256.0 KiB/s 00:02 left");
     EXPECT_EQ(CProgressLine::Fit("S", Sent(0, 1000, 0.0), 40), "S  [..................]   0% 0 B/1000 B");
-    EXPECT_EQ(CProgressLine::Summary(3 * 1024 * 1024, 4096, 2.0), "Sent 3.0 MiB (4096 records) in 2.0 s, average 1.5 MiB/s");
+    EXPECT_EQ(CProgressLine::Summary(3 * 1024 * 1024, 4096, 2.0, Language::English), "Sent 3.0 MiB (4096 records) in 2.0 s, average 1.5 MiB/s");
 }
 
 // Volume 1 of a two-volume file sent whole, volume 2 asked for: the line says which

@@ -1,7 +1,7 @@
 #include "present/OutcomeTable.h"
 
 #include "platform/StringResource.h"
-#include "update/DisplayWidth.h"
+#include "present/DisplayWidth.h"
 #include "update/UpdateProtocol.h"
 
 #include <gtest/gtest.h>

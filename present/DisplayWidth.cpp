@@ -1,4 +1,4 @@
-#include "update/DisplayWidth.h"
+#include "present/DisplayWidth.h"
 
 #include <cstddef>
 
@@ -33,7 +33,8 @@ bool In(const Range* ranges, size_t count, char32_t code)
 }
 
 // One character from `text` at `at`: its width, and `at` moved past it. A byte that does
-// not begin a valid sequence counts as one column (it is shown as a replacement).
+// not begin a valid sequence counts as one column (it is shown as a replacement); a
+// control character moves no column on (the texts shown have them escaped beforehand).
 int NextWidth(const std::string& text, size_t& at)
 {
     const unsigned char lead = static_cast<unsigned char>(text[at]);
@@ -52,6 +53,8 @@ int NextWidth(const std::string& text, size_t& at)
         code = (code << 6) | (next & 0x3F);
     }
     at += static_cast<size_t>(length);
+    if (code < 0x20 || (code >= 0x7F && code < 0xA0))
+        return 0;
     if (In(kZeroWidth, sizeof kZeroWidth / sizeof kZeroWidth[0], code))
         return 0;
     return In(kWide, sizeof kWide / sizeof kWide[0], code) ? 2 : 1;
@@ -79,6 +82,26 @@ std::string CDisplayWidth::Truncate(const std::string& utf8, int columns)
         at = next;
     }
     return utf8.substr(0, at);
+}
+
+std::string CDisplayWidth::TruncateWords(const std::string& utf8, int columns)
+{
+    // A word here is a run of ASCII other than blanks: an English word, a number, an
+    // address. Japanese may break between any two of its characters.
+    const auto inWord = [&utf8](size_t at) {
+        const unsigned char c = static_cast<unsigned char>(utf8[at]);
+        return c > ' ' && c < 0x80;
+    };
+    const std::string shown = Truncate(utf8, columns);
+    size_t end = shown.size();
+    if (end < utf8.size() && inWord(end))
+        while (end > 0 && inWord(end - 1))
+            --end;
+    if (end == 0)
+        return shown;
+    while (end > 0 && utf8[end - 1] == ' ')
+        --end;
+    return utf8.substr(0, end);
 }
 
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "present/OutcomeTable.h"
+#include "resources/strings/Language.h"
 
 #include <cstdint>
 #include <string>
@@ -27,8 +28,18 @@ public:
         double Rate() const;
     };
 
-    // The table and its count line, each line ending in "\n".
-    static std::string Format(const std::vector<Row>& rows);
+    // How the table is shown: `width` 0 for a pipe, where nothing is fitted.
+    struct Style {
+        Language language = Language::English;
+        int width = 0;
+        bool colour = false;  // completed rows green, failed rows red
+    };
+
+    // The table and its count line, each line ending in "\n". On a terminal every line fits
+    // in width - 1 columns: the rate goes first, then the time, then the bytes.
+    static std::string Format(const std::vector<Row>& rows, const Style& style);
+    // One finished target's line above a fleet's progress: target, outcome, bytes, time.
+    static std::string ResultLine(const Row& row, const Style& style);
 };
 
 }  // namespace zorflash

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "resources/strings/Language.h"
 #include "update/UpdateProgress.h"
 
 #include <cstdint>
@@ -19,7 +20,7 @@ public:
     // " vol 2/2" for a file of two volumes, else nothing: a display that shows bytes of the
     // volumes known must also say that another is being sent or asked for.
     static std::string VolumeText(const UpdateProgress& progress);
-    static std::string Summary(uint64_t bytes, uint64_t records, double seconds);
+    static std::string Summary(uint64_t bytes, uint64_t records, double seconds, Language language);
     static std::string FormatBytes(double bytes);
     static std::string FormatDuration(double seconds);
     // "12.3 s": how long a run or a wait took, for summaries and reasons.

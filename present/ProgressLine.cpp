@@ -1,6 +1,7 @@
-#include "update/ProgressLine.h"
+#include "present/ProgressLine.h"
 
-#include "update/DisplayWidth.h"
+#include "present/DisplayTexts.h"
+#include "present/DisplayWidth.h"
 
 #include <algorithm>
 #include <cmath>
@@ -82,17 +83,17 @@ std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& 
         }
         return line + (bar > 0 ? tail : tail.substr(1));
     }
-    return CDisplayWidth::Truncate(status, budget);
+    return CDisplayWidth::TruncateWords(status, budget);
 }
 
-std::string CProgressLine::Summary(uint64_t bytes, uint64_t records, double seconds)
+std::string CProgressLine::Summary(uint64_t bytes, uint64_t records, double seconds, Language language)
 {
-    char text[160];
     const double rate = seconds > 0 ? static_cast<double>(bytes) / seconds : 0.0;
-    std::snprintf(text, sizeof text, "Sent %s (%llu records) in %.1f s, average %s/s",
-                  FormatBytes(static_cast<double>(bytes)).c_str(), static_cast<unsigned long long>(records), seconds,
-                  FormatBytes(rate).c_str());
-    return text;
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f", seconds);
+    return CDisplayTexts::Format(CDisplayTexts::Id::SentSummary, language,
+                                 {FormatBytes(static_cast<double>(bytes)), std::to_string(records), time,
+                                  FormatBytes(rate)});
 }
 
 }  // namespace zorflash
