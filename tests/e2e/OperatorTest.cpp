@@ -236,9 +236,11 @@ TEST_F(Operator, HelpListsTheExitCodesOfTheOutcomeTable)
             continue;
         ++examples;
         std::istringstream words(line);
-        for (std::string word; words >> word;)
-            if (word.rfind("--", 0) == 0)
+        for (std::string word; words >> word;) {
+            if (word.rfind("--", 0) == 0) {
                 EXPECT_NE((flash.out + run.out).find("\n  " + word + " "), std::string::npos) << word << " in " << line;
+            }
+        }
     }
     EXPECT_EQ(examples, 3) << flash.out;
 }
