@@ -287,7 +287,9 @@ int main(int argc, char** argv)
     RaiseDescriptorLimit();
 
     CLI::App app{"zorflash-cli: rewrite the firmware of a Morvenal instrument over TCP/IP or USB.\n"
-                 "Guides: docs/cli.md and docs/fleet.md (installed in /usr/share/doc/zorflash)."};
+                 "Guides: docs/cli.md and docs/fleet.md (installed in /usr/share/doc/zorflash).",
+                 // Named here, or the usage lines would show argv[0], a build path.
+                 "zorflash-cli"};
     app.footer(ExitCodesHelp);
     app.require_subcommand(1);
     // Options of the program itself (--lang, --json) are accepted after the subcommand too.

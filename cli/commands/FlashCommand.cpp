@@ -167,6 +167,12 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         }
     }
 
+    // On a pipe too, and after a failure that sent records: a log says how far it got. Off a
+    // terminal it goes to stderr with the progress lines, so that stdout stays the status
+    // text a script keeps; before the reason, so that the next step is the last word.
+    if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
+        output.Post(hostOptions.interactive ? stdout : stderr,
+                    CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds, options.language) + "\n");
     if (!reason.empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
         output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
@@ -181,9 +187,6 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
                                                               : COutcomeTable::Of(outcome.outcome);
         say(NextStepLine(row, COutcomeTable::LeftIncomplete(host.Result()), options.language));
     }
-    // On a pipe too, and after a failure that sent records: a log says how far it got.
-    if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
-        output.Post(stdout, CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds, options.language) + "\n");
     if (json)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},

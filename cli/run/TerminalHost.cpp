@@ -390,9 +390,10 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
     if (m_options.quiet)
         return;
     if (!m_options.interactive) {
+        // On stderr: stdout off a terminal is the status text, byte for byte.
         const std::string line = m_pipeProgress.Next(progress, Clock::now());
         if (!line.empty())
-            Out(line + "\n");
+            Err(line + "\n");
     } else if (!progress.waiting) {
         Echo(false);
     }
