@@ -106,9 +106,11 @@ echo "$page"
 man -l "$page" 2>/dev/null | grep -q 'EXIT STATUS' || fail "zorflash-cli(1) does not render"
 
 step "the guides --help points to"
+# Read from the package: a slim image's dpkg may leave /usr/share/doc out. The listing is
+# kept whole first: grep -q leaving early would kill dpkg-deb with SIGPIPE under pipefail.
+contents=$(dpkg-deb -c "$deb")
 for guide in cli.md fleet.md; do
-    # Read from the package: a slim image's dpkg may leave /usr/share/doc out.
-    dpkg-deb -c "$deb" | grep -q "\./usr/share/doc/zorflash/$guide\$" || fail "the package holds no /usr/share/doc/zorflash/$guide"
+    grep -q "\./usr/share/doc/zorflash/$guide\$" <<<"$contents" || fail "the package holds no /usr/share/doc/zorflash/$guide"
 done
 echo "ok"
 
