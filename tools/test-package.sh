@@ -103,7 +103,7 @@ else
     fail "$page is listed but not installed"
 fi
 echo "$page"
-man -l "$page" 2>/dev/null | grep -q 'EXIT STATUS' || fail "zorflash-cli(1) does not render"
+grep -q 'EXIT STATUS' <<<"$(man -l "$page" 2>/dev/null)" || fail "zorflash-cli(1) does not render"
 
 step "the guides --help points to"
 # Read from the package: a slim image's dpkg may leave /usr/share/doc out. The listing is
