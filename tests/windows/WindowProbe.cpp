@@ -38,7 +38,9 @@ HWND FindControl(HWND window, int id)
     // The form's controls sit in a child dialog of the frame (a combo box's own edit
     // field has an id too, so only the dialog's direct children count).
     if (HWND form = FindWindowExW(window, nullptr, L"#32770", nullptr))
-        window = form;
+        if (HWND control = GetDlgItem(form, id))
+            return control;
+    // The frame's own children (the status bar, the tool bar) sit beside the form.
     return GetDlgItem(window, id);
 }
 
