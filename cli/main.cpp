@@ -3,7 +3,7 @@
 #include "cli/check/FileCheck.h"
 #include "cli/commands/FlashCommand.h"
 #include "cli/commands/FleetCommand.h"
-#include "cli/commands/InspectCommand.h"
+#include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
 #include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"

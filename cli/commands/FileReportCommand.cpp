@@ -1,4 +1,4 @@
-#include "cli/commands/InspectCommand.h"
+#include "cli/commands/FileReportCommand.h"
 
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
