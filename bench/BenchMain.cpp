@@ -149,6 +149,7 @@ private:
                         const std::string& tcp = "127.0.0.1:0");
     CChildProcess::Result RunFleet(CSimulator& sim, const std::string& image, int targets);
     void RunFleetFigures();
+    void RunFleetCase(CSimulator& sim, const std::string& image, const std::string& label, int targets, int reps);
     std::string Path(const std::string& name) const { return m_config.work + "/" + name; }
 
     const Config& m_config;
@@ -215,39 +216,51 @@ void CBench::RunFleetFigures()
     const bool quick = m_config.quick;
     const std::string image = Path("fleet1.R71");
     MakeImage(image, quick ? "1M" : "4M");
-    const std::vector<int> sizes = quick ? std::vector<int>{4} : std::vector<int>{8, 16, 64};
     const int reps = quick ? 1 : std::max(3, m_config.reps / 2);
     CSimulator sim;
-    StartSimulator(sim, 5, "sim-fleet", "127.0.0.1-127.0.0." + std::to_string(sizes.back()) + ":0");
-    RunFleet(sim, image, 1);  // not counted: the image into the page cache
-    for (int targets : sizes) {
-        std::vector<double> one, oneCpu, many, manyCpu;
-        long peak = 0;
-        for (int i = 0; i < reps; ++i) {
-            const auto single = RunFleet(sim, image, 1);
-            one.push_back(single.seconds);
-            oneCpu.push_back(single.cpuSeconds);
-            const auto fleet = RunFleet(sim, image, targets);
-            many.push_back(fleet.seconds);
-            manyCpu.push_back(fleet.cpuSeconds);
-            peak = std::max(peak, fleet.peakRssKiB);
-        }
-        const std::string n = std::to_string(targets);
-        const double timeRatio = Median(many) / Median(one);
-        Report({"B8", n + " targets in one command / one target, 5 ms acks", Fixed(timeRatio, 3), "<= 1.15",
-                timeRatio <= 1.15,
-                n + " targets " + Fixed(Median(many), 3) + " s, one " + Fixed(Median(one), 3) + " s; median of " +
-                    std::to_string(reps)});
-        const double limitMiB = 16.0 + 0.5 * targets;
-        Report({"B8m", n + " targets: peak RSS of the one command", Fixed(peak / 1024.0, 1) + " MiB",
-                "<= " + Fixed(limitMiB, 0) + " MiB", peak / 1024.0 <= limitMiB, ""});
-        const double cpuRatio = Median(manyCpu) / targets / std::max(Median(oneCpu), 1e-3);
-        Report({"B8c", n + " targets: CPU time per target / one target's", Fixed(cpuRatio, 3), "<= 1.2",
-                cpuRatio <= 1.2,
-                "per target " + Fixed(Median(manyCpu) / targets * 1000, 1) + " ms, one alone " +
-                    Fixed(Median(oneCpu) * 1000, 1) + " ms"});
+    StartSimulator(sim, 5, "sim-fleet", "127.0.0.1-127.0.0." + std::string(quick ? "4" : "64") + ":0");
+    if (quick) {
+        RunFleetCase(sim, image, "", 4, reps);
+    } else {
+        for (int targets : {8, 16, 64})
+            RunFleetCase(sim, image, "", targets, reps);
+        // A short update leaves a fixed cost of the one command (start, waits, end) nowhere to hide,
+        // so it is measured apart.
+        const std::string shortImage = Path("fleet-short.R71");
+        MakeImage(shortImage, "1M");
+        RunFleetCase(sim, shortImage, " (1 MiB)", 16, reps);
     }
     sim.Stop();
+}
+
+void CBench::RunFleetCase(CSimulator& sim, const std::string& image, const std::string& label, int targets, int reps)
+{
+    RunFleet(sim, image, 1);  // not counted: the image into the page cache
+    std::vector<double> one, oneCpu, many, manyCpu;
+    long peak = 0;
+    for (int i = 0; i < reps; ++i) {
+        const auto single = RunFleet(sim, image, 1);
+        one.push_back(single.seconds);
+        oneCpu.push_back(single.cpuSeconds);
+        const auto fleet = RunFleet(sim, image, targets);
+        many.push_back(fleet.seconds);
+        manyCpu.push_back(fleet.cpuSeconds);
+        peak = std::max(peak, fleet.peakRssKiB);
+    }
+    const std::string n = std::to_string(targets);
+    const double timeRatio = Median(many) / Median(one);
+    Report({"B8", n + " targets" + label + " in one command / one target, 5 ms acks", Fixed(timeRatio, 3),
+            "<= 1.15", timeRatio <= 1.15,
+            n + " targets " + Fixed(Median(many), 3) + " s, one " + Fixed(Median(one), 3) + " s; median of " +
+                std::to_string(reps)});
+    const double limitMiB = 16.0 + 0.5 * targets;
+    Report({"B8m", n + " targets" + label + ": peak RSS of the one command", Fixed(peak / 1024.0, 1) + " MiB",
+            "<= " + Fixed(limitMiB, 0) + " MiB", peak / 1024.0 <= limitMiB, ""});
+    const double cpuRatio = Median(manyCpu) / targets / std::max(Median(oneCpu), 1e-3);
+    Report({"B8c", n + " targets" + label + ": CPU time per target / one target's", Fixed(cpuRatio, 3), "<= 1.2",
+            cpuRatio <= 1.2,
+            "per target " + Fixed(Median(manyCpu) / targets * 1000, 1) + " ms, one alone " +
+                Fixed(Median(oneCpu) * 1000, 1) + " ms"});
 }
 
 double CBench::RunRef(CSimulator& sim, const std::string& image, CSimulator::Update* update)
