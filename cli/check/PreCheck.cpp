@@ -42,7 +42,7 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
     const std::string problem = m_report.missingVolume > 0 ? CVolumeProblem::Describe(missing) : m_report.problem;
     json->Check({{"complete", m_report.complete},
                  {"problem", m_report.complete ? "" : problem},
-                 {"where", m_report.complete ? "" : m_report.where},
+                 {"where", m_report.complete ? "" : m_report.where.Text(Language::English)},
                  {"askedLater", m_leftToPrompt},
                  {"notice", m_leftToPrompt ? LaterVolumeNotice(missing, Language::English) : ""},
                  {"seconds", std::round(seconds * 1e6) / 1e6}});

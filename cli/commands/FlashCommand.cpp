@@ -42,14 +42,18 @@ int RefuseFile(const CFileCheck::Report& report, const UpdateSettings& settings,
 {
     CFileCheck::LogRefusal(report, host, options.language);
     host.Finish();
-    const std::string reason = CFileCheck::RefusalReason(report, settings);
-    output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
+    const CLocalText reason = CFileCheck::RefusalReason(report, settings);
+    output.Post(stderr, "zorflash-cli: " + (reason + CLocalText::Say(CDisplayTexts::Id::NotContacted)).Text(options.language) +
+                            "\n");
     const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
     const OutcomeRow& row =
         outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome);
     output.Post(stderr, "zorflash-cli: " + NextStepLine(row, false, options.language) + "\n");
     if (json)
-        json->Result({{"outcome", outcome.Name()}, {"exit", outcome.ExitCode()}, {"reason", reason}, {"contacted", false}});
+        json->Result({{"outcome", outcome.Name()},
+                      {"exit", outcome.ExitCode()},
+                      {"reason", reason.Text(Language::English)},
+                      {"contacted", false}});
     return outcome.ExitCode();
 }
 
@@ -58,7 +62,9 @@ int RefuseFile(const CFileCheck::Report& report, const UpdateSettings& settings,
 int RunFlash(const FlashOptions& options, COutputQueue& output)
 {
     const UpdateSettings settings = options.SettingsFor(options.targets.front());
-    const auto say = [&output](const std::string& line) { output.Post(stderr, "zorflash-cli: " + line + "\n"); };
+    const auto say = [&output, &options](const CLocalText& line) {
+        output.Post(stderr, "zorflash-cli: " + line.Text(options.language) + "\n");
+    };
     const auto commandStart = std::chrono::steady_clock::now();
     CTargetFiles files;
     std::string error;
@@ -94,7 +100,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
             CTerminalHost host(settings, hostOptions, output, stdout, stderr);
             const int code = RefuseFile(check.Report(), settings, options, host, json.get(), output);
             if (statusFile && !statusFile->Write(host.StatusText(), error))
-                say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
+                say(CLocalText::Say(CDisplayTexts::Id::StatusFileNotWritten, {PrintableText(options.statusFile), error}));
             return code;
         }
         hostOptions.totalBytes = check.TotalBytes(0);  // exact: nothing behind the last END
@@ -135,18 +141,19 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     const uint64_t records = host.Result().records;
 
     // Every run that did not complete says why, once on stderr and in the JSON result.
-    std::string reason;
+    CLocalText reason;
     bool reasonSaid = false;
     if (interrupted) {
         // The status text stays as the engine wrote it (a communication error); this line
         // says what really ended the run.
-        reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) +
-                 ") during \"" + PrintableText(host.StepAtInterruption()) + "\"; " +
-                 (host.BytesSent() > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
+        reason = CLocalText::Say(CDisplayTexts::Id::ReasonOperatorInterrupt,
+                                 {CConsoleInterrupt::Describe(interruption), PrintableText(host.StepAtInterruption()),
+                                  CLocalText::Say(host.BytesSent() > 0 ? CDisplayTexts::Id::HoldsIncomplete
+                                                                       : CDisplayTexts::Id::NothingSent)});
         say(reason);
         reasonSaid = true;
     } else {
-        reason = !host.Shortage().empty()
+        reason = !host.Shortage().Empty()
                      ? host.Shortage()
                      : FailureReason(outcome, host.Result().step, settings, watch, host.LastPromptEnd(),
                                      host.PromptedFor(), host.Reported());
@@ -155,13 +162,12 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     }
     if (statusFile) {
         if (!statusFile->Write(text, error)) {
-            say("cannot write the status file " + PrintableText(options.statusFile) + ": " + error);
+            say(CLocalText::Say(CDisplayTexts::Id::StatusFileNotWritten, {PrintableText(options.statusFile), error}));
             if (!interrupted && outcome.Completed()) {
-                say("the firmware was sent completely, but the status file is missing");
+                say(CLocalText::Say(CDisplayTexts::Id::SentButStatusMissing));
                 outcomeName = COutcomeTable::StatusFileLost().name;
                 code = COutcomeTable::StatusFileLost().exitCode;
-                reason = "the firmware was sent completely, but the status file " +
-                         PrintableText(options.statusFile) + " could not be written: " + error;
+                reason = CLocalText::Say(CDisplayTexts::Id::SentButStatusLost, {PrintableText(options.statusFile), error});
                 reasonSaid = true;
             }
         }
@@ -173,9 +179,9 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
     if ((outcome.Completed() || host.BytesSent() > 0) && !options.json && !options.quiet)
         output.Post(hostOptions.interactive ? stdout : stderr,
                     CProgressLine::Summary(host.BytesSent(), records, host.Progress().seconds, options.language) + "\n");
-    if (!reason.empty() && !reasonSaid) {
+    if (!reason.Empty() && !reasonSaid) {
         const bool colour = IsTerminal(stderr) && !noColour;
-        output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason +
+        output.Post(stderr, std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + reason.Text(options.language) +
                                 (colour ? "\033[0m" : "") + "\n");
     }
     // What to do now, the operator's Cancel included: a Cancel at volume 2 leaves the
@@ -191,7 +197,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         json->Result({{"outcome", outcomeName},
                       {"step", StepName(host.Result().step)},
                       {"exit", code},
-                      {"reason", reason},
+                      {"reason", reason.Text(Language::English)},
                       {"contacted", watch.Opened()},
                       {"bytes", host.BytesSent()},
                       {"records", records},

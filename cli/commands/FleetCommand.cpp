@@ -47,7 +47,7 @@ struct TargetEnd {
     CSummaryTable::Row row;
     std::string outcome;
     int exitCode = kExitFailed;
-    std::string reason;
+    CLocalText reason;  // English in the JSON, the run's language on stderr
     std::string step;  // where its run ended, as its result event names it
     bool started = false;
 };
@@ -108,7 +108,7 @@ nlohmann::ordered_json SummaryOf(const std::vector<TargetEnd>& ends, int code, d
         results.push_back({{"target", end.row.target},
                            {"outcome", end.outcome},
                            {"exit", end.exitCode},
-                           {"reason", end.reason},
+                           {"reason", end.reason.Text(Language::English)},
                            {"step", end.step},
                            {"records", std::max(0LL, end.row.records)},
                            {"bytes", end.row.bytes},
@@ -219,20 +219,21 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // Only failures: an interrupted target, or one never started, has its own line
         // after the table, a lost status file has had its own, and the operator who
         // answered Cancel needs none (the JSON result has each reason).
-        if (ends[i].reason.empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
+        if (ends[i].reason.Empty() || ends[i].row.verdict != CSummaryTable::Verdict::Failed)
             return;
+        const std::string reason = ends[i].reason.Text(options.language);
         const OutcomeRow* row = COutcomeTable::Named(ends[i].outcome);
         if (hosts[i]->Outcome().nobodyAnswered || hosts[i]->NotStartedBy() != PromptEnd::RunGoesOn) {
-            console.NoteOnce(ends[i].reason);  // the same volume, or the same answer, for every target
+            console.NoteOnce(reason);  // the same volume, or the same answer, for every target
             if (row)
                 console.NoteOnce(nextStep(i, *row));
         } else {
-            console.Error(hosts[i]->Target(), ends[i].reason);
+            console.Error(hosts[i]->Target(), reason);
             if (row)
                 console.Error(hosts[i]->Target(), nextStep(i, *row));
         }
     };
-    const auto conclude = [&](std::size_t i, CFleetRunner::State state, const std::string* givenReason) {
+    const auto conclude = [&](std::size_t i, CFleetRunner::State state, const CLocalText* givenReason) {
         CFleetHost& host = *hosts[i];
         TargetEnd& end = ends[i];
         const bool started = state != CFleetRunner::State::NotStarted;
@@ -253,32 +254,33 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         if (givenReason) {
             end.reason = *givenReason;
         } else if (byAnswer) {
-            end.reason = "not started: " + (outcome.nobodyAnswered ? host.Reason()
-                                                                    : std::string("the operator cancelled the disk prompt"));
+            end.reason = CLocalText::Say(CDisplayTexts::Id::NotStartedBecause,
+                                         {outcome.nobodyAnswered ? host.Reason()
+                                                                 : CLocalText::Say(CDisplayTexts::Id::OperatorCancelledPrompt)});
             if (!console.Interactive())
                 sayReason(i);
         } else if (started) {
             end.reason = host.Reason();
             // On a terminal the reasons follow the table, out of the progress block's way.
-            if (!end.reason.empty() && !console.Interactive())
+            if (!end.reason.Empty() && !console.Interactive())
                 sayReason(i);
         } else {
-            end.reason = "not started: the run was stopped before this target's turn";
+            end.reason = CLocalText::Say(CDisplayTexts::Id::StoppedBeforeTurn);
         }
         std::string error;
         files.Trace(i).Close("zorflash-cli: " + host.Target() + ": the trace file could not be written completely\n");
         // A target never started has no status text of its own: it leaves no file.
         CStatusFile* statusFile = files.Status(i);
         if (started && statusFile && !statusFile->Write(host.StatusText(), error)) {
-            const std::string lost = "cannot write the status file " + PrintableText(statusFile->Path()) + ": " +
-                                     PrintableText(error);
-            console.Error(host.Target(), lost);
+            const CLocalText lost = CLocalText::Say(CDisplayTexts::Id::StatusFileNotWritten,
+                                                    {PrintableText(statusFile->Path()), PrintableText(error)});
+            console.Error(host.Target(), lost.Text(options.language));
             if (outcome.Completed()) {
                 statusLost = true;
                 end.outcome = COutcomeTable::StatusFileLost().name;
                 end.row.outcome = COutcomeTable::StatusFileLost().Label(options.language);
                 end.exitCode = COutcomeTable::StatusFileLost().exitCode;
-                end.reason = "the firmware was sent completely, but " + lost;
+                end.reason = CLocalText::Say(CDisplayTexts::Id::SentButLost, {lost});
             }
         }
         end.step = StepName(host.Result().step);
@@ -286,7 +288,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
             host.Json()->Result({{"outcome", end.outcome},
                                  {"step", end.step},
                                  {"exit", end.exitCode},
-                                 {"reason", end.reason},
+                                 {"reason", end.reason.Text(Language::English)},
                                  {"contacted", host.Contacted()},
                                  {"bytes", host.BytesSent()},
                                  {"records", host.Result().records},
@@ -297,8 +299,8 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
 
     if (refused) {
         const CFileCheck::Report& report = check->Report();
-        const std::string reason = CFileCheck::RefusalReason(report, options.settings);
-        say(reason + "; no instrument was contacted");
+        const CLocalText reason = CFileCheck::RefusalReason(report, options.settings);
+        say((reason + CLocalText::Say(CDisplayTexts::Id::NoneContacted)).Text(options.language));
         const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
         say(NextStepLine(outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome),
                          false, options.language));
@@ -447,10 +449,12 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // lines say what really ended each run.
         if (interrupted && ends[i].row.verdict == CSummaryTable::Verdict::Interrupted &&
             ends[i].started) {
-            console.Error(hosts[i]->Target(), "interrupted by the operator (" +
-                                                  std::string(CConsoleInterrupt::Describe(interruption)) + "); " +
-                                                  (hosts[i]->BytesSent() > 0 ? "the instrument holds an incomplete update"
-                                                                             : "no firmware record had been sent"));
+            console.Error(hosts[i]->Target(),
+                          CLocalText::Say(CDisplayTexts::Id::OperatorInterruptedTarget,
+                                          {CConsoleInterrupt::Describe(interruption),
+                                           CLocalText::Say(hosts[i]->BytesSent() > 0 ? CDisplayTexts::Id::HoldsIncomplete
+                                                                                     : CDisplayTexts::Id::NothingSent)})
+                              .Text(options.language));
             console.Error(hosts[i]->Target(), nextStep(i, COutcomeTable::Of(UpdateOutcome::Interrupted)));
         }
     }
@@ -464,7 +468,8 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         for (std::size_t i = 0; i < hosts.size(); ++i)
             sayReason(i);
     if (code == kExitStatusFileLost)
-        console.Error("every target", "the firmware was sent completely, but a status file is missing");
+        console.Error(CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget, options.language),
+                      CDisplayTexts::Text(CDisplayTexts::Id::SentButAStatusMissing, options.language));
     else if (code != kExitCompleted)
         console.NoteOnce(Verdict(ends, options.language));
     if (json)

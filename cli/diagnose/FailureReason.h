@@ -4,22 +4,30 @@
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/prompt/PromptEnd.h"
 #include "cli/prompt/VolumeProblem.h"
+#include "present/LocalText.h"
+#include "update/SendLabel.h"
 #include "update/UpdateSettings.h"
 
 #include <string>
 
 namespace zorflash {
 
-// Why a run did not complete, in the operator's terms, for stderr and the JSON result:
-// the target with the system's own error text, the USB instruments the run's own search
-// asked and what each answered, the exchange step and what arrived instead of the
-// expected reply (or nothing, after how long), the file the disk prompt was looking for
-// (`prompted`, and how its last question ended), the file error the run reported
-// (`reported`), or what was wrong with the update file. Never empty for a run that did
-// not complete; empty for a completed one.
-std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
-                          const std::string& reported);
+// Why a run did not complete, in the operator's terms, for stderr (in the run's language)
+// and the JSON result (in English): the target with the system's own error text, the USB
+// instruments the run's own search asked and what each answered, the exchange step and
+// what arrived instead of the expected reply (or nothing, after how long), the file the
+// disk prompt was looking for (`prompted`, and how its last question ended), the file
+// error the run reported (`reported`), or what was wrong with the update file. Never
+// empty for a run that did not complete; empty for a completed one.
+CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
+                         const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                         const std::string& reported);
+
+// "volume 2 fw2.R71 is missing": the volume a prompt looked for and what is wrong with it.
+CLocalText VolumeFinding(const CVolumeProblem::Finding& finding);
+
+// What one write carried, as SendLabel::Describe words it in English.
+CLocalText LabelText(const SendLabel& label);
 
 // Bytes as an operator can read them: printable ASCII as it is, anything else as \xNN.
 std::string ShowBytes(const std::vector<uint8_t>& bytes);

@@ -2,6 +2,7 @@
 
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
+#include "present/DisplayTexts.h"
 #include "platform/Console.h"
 
 namespace zorflash {
@@ -75,8 +76,11 @@ PromptEnd CFleetConsole::Prompt(const std::string& text, const CVolumeProblem::F
     PromptEnd end = PromptEnd::NotAsked;
     if (!m_options.noPrompt) {
         // As for one instrument, the question names the file looked for and what is wrong with it.
-        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " +
-                                     (asked.reason.empty() ? "present now" : asked.reason) + ")";
+        const Language language = m_options.language;
+        const std::string question = CDisplayTexts::Format(
+            CDisplayTexts::Id::PromptLookingFor, language,
+            {text, PrintableText(asked.path),
+             asked.reason.empty() ? CDisplayTexts::Text(CDisplayTexts::Id::PresentNow, language) : asked.reason});
         end = m_prompt.Prompt(asked.path + "\n" + text, question);
     }
     if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
@@ -98,8 +102,12 @@ PromptEnd CFleetConsole::AskOperator(const std::string& text)
         Err(question);
     };
     const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
-                                        "zorflash-cli: every target: no answer found the file after " +
-                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+                                        std::string("zorflash-cli: ") +
+                                            CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget, m_options.language) +
+                                            ": " +
+                                            CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
+                                                                  {std::to_string(CAnswerInput::kMaxPrompts)}) +
+                                            "\n");
     std::lock_guard lock(m_lock);
     m_prompting = false;
     return end;

@@ -3,6 +3,7 @@
 #include "cli/diagnose/FailureReason.h"
 #include "cli/run/ChangeSignal.h"
 #include "cli/output/PrintableText.h"
+#include "present/DisplayTexts.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
 
@@ -46,7 +47,7 @@ void CFleetHost::Stop()
         m_abort->Trigger();
 }
 
-void CFleetHost::EndWithError(UpdateOutcome outcome, const std::string& reason)
+void CFleetHost::EndWithError(UpdateOutcome outcome, const CLocalText& reason)
 {
     m_result = UpdateResult{};
     m_result.outcome = outcome;
@@ -125,7 +126,7 @@ void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumePro
 bool CFleetHost::PromptOkCancel(const std::string& text)
 {
     m_prompted = CVolumeProblem::Asked(m_settings);
-    if (!m_failure.empty()) {
+    if (!m_failure.Empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
         return false;
     }
@@ -150,7 +151,9 @@ void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
         m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
         return;
     }
-    m_console.NoteOnce("cannot open " + PrintableText(path) + ": " + reason);
+    const std::string said =
+        error == kErrorNotAFile ? CDisplayTexts::Text(CDisplayTexts::Id::NotRegularFile, m_language) : reason;
+    m_console.NoteOnce(CDisplayTexts::Format(CDisplayTexts::Id::CannotOpenPath, m_language, {PrintableText(path), said}));
 }
 
 void CFleetHost::ReportError(const std::string& text)
@@ -204,9 +207,9 @@ UpdateProgress CFleetHost::Progress() const
     return shown;
 }
 
-std::string CFleetHost::Reason() const
+CLocalText CFleetHost::Reason() const
 {
-    if (!m_failure.empty())
+    if (!m_failure.Empty())
         return m_failure;
     return FailureReason(Outcome(), m_result.step, m_settings, m_watch, m_promptEnd, m_prompted, m_reported);
 }

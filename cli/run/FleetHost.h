@@ -63,7 +63,7 @@ public:
     // Any thread: the target's transfer ends at once (Ctrl+C), or never begins.
     void Stop();
     // The update ended by an exception, not by the job: the link was closed as it unwound.
-    void EndWithError(UpdateOutcome outcome, const std::string& reason);
+    void EndWithError(UpdateOutcome outcome, const CLocalText& reason);
     // Never started, because the disk prompt had been ended for good by `answer` (Cancel,
     // nobody there): it ends as that answer would have ended it, with no link opened.
     void EndNotStarted(PromptEnd answer);
@@ -81,7 +81,7 @@ public:
     // instrument, and why it failed in the operator's terms (empty when nothing to add).
     const UpdateResult& Result() const { return m_result; }
     FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
-    std::string Reason() const;
+    CLocalText Reason() const;
     // A link to the instrument was opened (a refused connection is no contact).
     bool Contacted() const { return m_watch.Opened(); }
     uint64_t BytesSent() const { return m_bytesSent.load(); }
@@ -114,7 +114,7 @@ private:
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     PromptEnd m_notStartedBy = PromptEnd::RunGoesOn;
     CVolumeProblem::Finding m_prompted;
-    std::string m_failure;   // the reason, when it is not the one FailureReason finds
+    CLocalText m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
     UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex
     std::mutex m_abortMutex;    // Stop() comes from the display thread

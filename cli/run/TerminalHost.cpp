@@ -13,6 +13,7 @@
 #include "link/TcpChannel.h"
 #include "link/UsbChannel.h"
 #include "platform/StringResource.h"
+#include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"
 #include "present/ProgressLine.h"
 
@@ -166,7 +167,7 @@ void CTerminalHost::PrintFinished(const std::string& line, bool progress, bool e
 {
     std::string shown = line;
     if (progress && m_options.interactive && Progress().total > 0)
-        shown = CProgressLine::Fit(line, Progress(), Columns());
+        shown = CProgressLine::Fit(line, Progress(), Columns(), m_options.language);
     const char* colour = m_options.colour && ending && !line.empty() ? Escape(m_endingColour) : nullptr;
     Out(colour ? colour + shown + kPlain + "\n" : shown + "\n");
 }
@@ -227,7 +228,7 @@ void CTerminalHost::DrawLive(const std::string& note)
     const int noteWidth = note.empty() ? 0 : CDisplayWidth::Of(note) + 2;
     std::string line = current;
     if (!current.empty() && Progress().total > 0)
-        line = CProgressLine::Fit(current, Progress(), std::max(1, columns - noteWidth));
+        line = CProgressLine::Fit(current, Progress(), std::max(1, columns - noteWidth), m_options.language);
     if (!note.empty())
         line = CDisplayWidth::Truncate(line.empty() ? note : line + "  " + note, std::max(1, columns - 1));
     Out("\r\033[K" + line);
@@ -293,7 +294,7 @@ void CTerminalHost::Finish()
 bool CTerminalHost::PromptOkCancel(const std::string& text)
 {
     m_prompted = CVolumeProblem::Asked(m_settings);
-    if (!m_shortage.empty()) {
+    if (!m_shortage.Empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;
         return false;
     }
@@ -324,11 +325,16 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         }
     } asked{*this};
     const auto err = [this](const std::string& text) { Err(text); };
-    const std::string question = text + " (looking for " + PrintableText(m_prompted.path) + ": " +
-                                 (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ")";
-    const PromptEnd end = m_answers.Ask(question, m_abort, err, err,
-                                        "zorflash-cli: no answer found the file after " +
-                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+    const Language language = m_options.language;
+    const std::string question = CDisplayTexts::Format(
+        CDisplayTexts::Id::PromptLookingFor, language,
+        {text, PrintableText(m_prompted.path),
+         m_prompted.reason.empty() ? CDisplayTexts::Text(CDisplayTexts::Id::PresentNow, language) : m_prompted.reason});
+    const PromptEnd end = m_answers.Ask(
+        question, m_abort, err, err,
+        "zorflash-cli: " +
+            CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, language, {std::to_string(CAnswerInput::kMaxPrompts)}) +
+            "\n");
     if (m_options.json)
         m_options.json->Answer(PromptAnswerName(end));
     if (end != PromptEnd::RunGoesOn) {
@@ -341,13 +347,19 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
 
 void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
 {
-    const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
+    const std::string reason = error == kErrorNotAFile ? CDisplayTexts::Text(CDisplayTexts::Id::NotRegularFile, Language::English)
+                                                       : DescribeError(error);
     if (IsResourceShortage(error)) {
         // Said once, as the run's reason, in place of a prompt no disk could answer.
         m_shortage = ShortageReason(path, reason);
         return;
     }
-    Err("zorflash-cli: cannot open " + PrintableText(path) + ": " + reason + "\n");
+    const std::string said = error == kErrorNotAFile
+                                 ? CDisplayTexts::Text(CDisplayTexts::Id::NotRegularFile, m_options.language)
+                                 : reason;
+    Err("zorflash-cli: " + CDisplayTexts::Format(CDisplayTexts::Id::CannotOpenPath, m_options.language,
+                                                 {PrintableText(path), said}) +
+        "\n");
 }
 
 void CTerminalHost::ReportError(const std::string& text)
@@ -391,7 +403,7 @@ void CTerminalHost::OnProgress(const UpdateProgress& progress)
         return;
     if (!m_options.interactive) {
         // On stderr: stdout off a terminal is the status text, byte for byte.
-        const std::string line = m_pipeProgress.Next(progress, Clock::now());
+        const std::string line = m_pipeProgress.Next(progress, Clock::now(), m_options.language);
         if (!line.empty())
             Err(line + "\n");
     } else if (!progress.waiting) {

@@ -5,6 +5,7 @@
 #include "cli/prompt/PromptEnd.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "link/LinkObserver.h"
+#include "present/LocalText.h"
 #include "present/OutcomeTable.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
@@ -82,7 +83,7 @@ public:
     const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     // The volume could not be opened for want of a resource (PromptEnd::ResourceShortage):
     // the reason, with the system's text.
-    const std::string& Shortage() const { return m_shortage; }
+    const CLocalText& Shortage() const { return m_shortage; }
     // The outcome posted with the update-finished notification; read after the worker
     // has been joined.
     const UpdateResult& Result() const { return m_result; }
@@ -129,7 +130,7 @@ private:
     std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     CVolumeProblem::Finding m_prompted;
-    std::string m_shortage;  // why the last volume could not be opened, when no disk can help
+    CLocalText m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
     std::string m_step;

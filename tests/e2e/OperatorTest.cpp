@@ -472,7 +472,7 @@ TEST_F(Operator, PipedRunsLogTheirProgressAndEveryFailureItsNextStep)
     const std::vector<Failure> cases = {
         {"en", 0, "the instrument answered \"N\"",
          "zorflash-cli: next step: The instrument holds an incomplete update and must be updated again before use. "},
-        {"ja", 0, "the instrument answered \"N\"", "zorflash-cli: 次の手順: 計器には不完全な更新が残っています。"},
+        {"ja", 0, "計器は \"N\" と応答しました", "zorflash-cli: 次の手順: 計器には不完全な更新が残っています。"},
         {"en", ClosedPort(), "Connection refused", "zorflash-cli: next step: Check the address and port"},
     };
     for (const Failure& c : cases) {

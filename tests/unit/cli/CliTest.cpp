@@ -246,7 +246,7 @@ TEST_F(Inspection, FirstProblemIsNamedWithItsPlace)
     CFileCheck::Report r = CFileCheck::Inspect(settings, Language::English);
     EXPECT_FALSE(r.complete);
     EXPECT_EQ(r.problem, "Incorrect Check Sum.");
-    EXPECT_EQ(r.where, "section 1, record 4 (volume 1, offset 120)");
+    EXPECT_EQ(r.where.Text(Language::English), "section 1, record 4 (volume 1, offset 120)");
 
     stream = Section(10, 1);
     stream.pop_back();
