@@ -168,7 +168,7 @@ struct FlashArguments {
 // wrong (a transport the model does not allow included).
 CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, Language language)
 {
-    CTargetList targets;
+    CTargetList targets(language);
     std::string error;
     for (const std::string& tcp : args.tcpTargets)
         if (!targets.AddTcp(tcp, error))

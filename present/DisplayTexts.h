@@ -44,6 +44,13 @@ public:
         EveryTarget, SentButAStatusMissing,
         // The disk prompt's question and what a volume that cannot be opened is.
         PromptLookingFor, PresentNow, NoAnswerFound, CannotOpenPath, NotRegularFile,
+        // What is wrong with a target as typed (--tcp, --usb-number, a targets file).
+        TargetIpv6, TargetColons, TargetPortNotNumber, TargetPortRange, TargetFourNumbers, TargetOctet,
+        TargetUnspecified, TargetBroadcast, TargetMulticast, TargetQuoted, TargetInRange, TargetBackwards,
+        TargetTooMany, TargetUsbNumbers, TargetFileTimeout, TargetFileUnreadable, TargetFileLarge, TargetLineLong,
+        TargetUsbLine, TargetTwice, TargetTooManyTargets,
+        // A status file or trace that cannot be used, said before any contact.
+        StatusFileUnusable, TraceUnwritable, StatusAndTraceSame, OutputsSame,
         // Where the pre-check and inspect found the first problem.
         WhereVolumeMissing, WhereShortHeader, WhereRecord, WhereEndsWithVolume2, WhereReading, WhereVolume,
         VolumeNotFound, VolumeProblemAt,

@@ -121,6 +121,8 @@ TEST_F(InJapanese, EveryLineForPeopleFollowsTheLanguage)
         {"usage, no link", {"--lang", "ja", "flash", "--model", "RT71", "--file", good}, 2},
         {"usage, transport", {"--lang", "ja", "flash", "--model", "RT23", "--file", good, "--tcp", At(1)}, 2},
         {"usage, time-out", Flash(good, {At(1)}, {"--timeout", "x"}), 2},
+        {"usage, address", Flash(good, {"300.1.1.1"}), 2},
+        {"usage, range", Flash(good, {"127.0.0.9-127.0.0.1"}), 2},
         {"usage, unknown command", {"--lang", "ja", "flassh"}, 2},
     };
     for (const Case& c : cases) {

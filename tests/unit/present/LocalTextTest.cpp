@@ -20,7 +20,7 @@ int Places(const std::string& text)
 
 TEST(DisplayTexts, EveryTextHasBothLanguagesWithTheSamePlaces)
 {
-    for (int i = 0; i <= static_cast<int>(CDisplayTexts::Id::NotRegularFile); ++i) {
+    for (int i = 0; i <= static_cast<int>(CDisplayTexts::Id::UsageRunHelp); ++i) {
         const auto id = static_cast<CDisplayTexts::Id>(i);
         const std::string english = CDisplayTexts::Text(id, Language::English);
         const std::string japanese = CDisplayTexts::Text(id, Language::Japanese);
