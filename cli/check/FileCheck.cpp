@@ -3,7 +3,7 @@
 #include "cli/output/CliStringIds.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
-#include "cli/diagnose/FailureReason.h"
+#include "cli/output/VolumeFinding.h"
 #include "cli/prompt/VolumeProblem.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"

@@ -1,6 +1,7 @@
 #include "cli/diagnose/FailureReason.h"
 
 #include "cli/output/PrintableText.h"
+#include "cli/output/VolumeFinding.h"
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
@@ -140,20 +141,6 @@ CLocalText LabelText(const SendLabel& label)
     default: break;
     }
     return CLocalText::Say(Id::LabelWrite, {std::to_string(label.bytes)});
-}
-
-CLocalText VolumeFinding(const CVolumeProblem::Finding& f)
-{
-    const std::string volume = std::to_string(f.volume);
-    const std::string path = PrintableText(f.path);
-    if (f.reason.empty())
-        return CLocalText::Say(Id::VolumeThereNow, {volume, path});
-    // The detail stays as the volume check words it; the kind of problem is worded here.
-    const Id word = f.kind == CVolumeProblem::kMissing       ? Id::VolumeMissingWord
-                    : f.kind == CVolumeProblem::kWrongVolume ? Id::VolumeWrongNumberWord
-                    : f.kind == CVolumeProblem::kWrongModelOrKind ? Id::VolumeWrongFileWord
-                                                                  : Id::VolumeUnreadableWord;
-    return CLocalText::Say(Id::VolumeIs, {volume, path, CLocalText::Say(word, {f.reason})});
 }
 
 std::string ShowBytes(const std::vector<uint8_t>& bytes)

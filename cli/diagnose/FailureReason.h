@@ -23,9 +23,6 @@ CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const Upd
                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
                          const std::string& reported);
 
-// "volume 2 fw2.R71 is missing": the volume a prompt looked for and what is wrong with it.
-CLocalText VolumeFinding(const CVolumeProblem::Finding& finding);
-
 // What one write carried, as SendLabel::Describe words it in English.
 CLocalText LabelText(const SendLabel& label);
 

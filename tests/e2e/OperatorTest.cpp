@@ -42,18 +42,6 @@ protected:
         usleep(300000);
         return sim.Output().find("update 1:") != std::string::npos;
     }
-    static int ClosedPort()
-    {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t len = sizeof addr;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-        close(fd);
-        return ntohs(addr.sin_port);
-    }
     TempDir dir;
 };
 

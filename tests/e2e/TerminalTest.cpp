@@ -91,6 +91,7 @@ TEST_P(Terminal, ProgressLineFitsTheWidthEndsAtFullAndIsSummarised)
     const bool ja = std::string(s.lang) == "ja";
     EXPECT_EQ(segments[summary].find(ja ? " KiB（600 レコード）を " : "Sent 152.5 KiB (600 records) in "),
               ja ? 5u : 0u) << segments[summary];
+    EXPECT_TRUE(!ja || out.find(" left") == std::string::npos) << "the time left, in the run's language too";
     // Green for success on a terminal, unless NO_COLOR says otherwise.
     EXPECT_EQ(out.find(std::string("\033[32m") + s.completed) != std::string::npos, !s.noColour);
 }

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -75,6 +79,20 @@ private:
 };
 
 // Writes an update file with the simulator's sample writer.
+// A loopback port nothing listens on (bound a moment ago, then closed): a refused connection.
+inline int ClosedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
 inline bool MakeSample(const std::vector<std::string>& args)
 {
     std::vector<std::string> argv = {kSim, "make-sample"};

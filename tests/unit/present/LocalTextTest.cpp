@@ -27,8 +27,7 @@ TEST(DisplayTexts, EveryTextHasBothLanguagesWithTheSamePlaces)
         EXPECT_FALSE(japanese.empty()) << english;
         EXPECT_EQ(Places(english), Places(japanese)) << english << " / " << japanese;
         // A sentence only of places reads the same in both; any other must be translated.
-        if (english.find_first_not_of("{}: ") != std::string::npos)
-            EXPECT_NE(english, japanese) << english;
+        EXPECT_TRUE(english.find_first_not_of("{}: ") == std::string::npos || english != japanese) << english;
     }
 }
 
