@@ -44,7 +44,7 @@ int RefuseFile(const CFileCheck::Report& report, const UpdateSettings& settings,
     host.Finish();
     const std::string reason = CFileCheck::RefusalReason(report, settings);
     output.Post(stderr, "zorflash-cli: " + reason + "; the instrument was not contacted\n");
-    const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+    const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
     const OutcomeRow& row =
         outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome);
     output.Post(stderr, "zorflash-cli: " + NextStepLine(row, false, options.language) + "\n");
@@ -149,7 +149,7 @@ int RunFlash(const FlashOptions& options, COutputQueue& output)
         reason = !host.Shortage().empty()
                      ? host.Shortage()
                      : FailureReason(outcome, host.Result().step, settings, watch, host.LastPromptEnd(),
-                                     host.PromptedFor(), host.Reported());
+                                     host.Result().refusal, host.Reported());
         // The operator who answered Cancel needs no line saying so; a script has it.
         reasonSaid = outcome.outcome == UpdateOutcome::Cancelled && !outcome.nobodyAnswered;
     }

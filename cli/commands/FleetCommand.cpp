@@ -239,7 +239,7 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         // Not started because the disk prompt had ended the run for good (no signal came):
         // it ends as that answer ends a target, without ever being contacted.
         if (!started && interruption == CConsoleInterrupt::Reason::None && console.FinalAnswer() != PromptEnd::RunGoesOn)
-            host.EndNotStarted(console.FinalAnswer());
+            host.EndNotStarted(console.FinalAnswer(), console.FinalRefusal());
         const bool byAnswer = host.NotStartedBy() != PromptEnd::RunGoesOn;
         const FlashOutcome outcome = host.Outcome();
         end.row = RowFor(host, state, options.language);
@@ -299,16 +299,13 @@ int RunFleet(const FlashOptions& options, COutputQueue& output)
         const CFileCheck::Report& report = check->Report();
         const std::string reason = CFileCheck::RefusalReason(report, options.settings);
         say(reason + "; no instrument was contacted");
-        const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+        const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
         say(NextStepLine(outcome.nobodyAnswered ? COutcomeTable::PromptUnanswered() : COutcomeTable::Of(outcome.outcome),
                          false, options.language));
-        const CVolumeProblem::Finding missing = report.missingVolume > 0
-                                                    ? CVolumeProblem::Check(options.settings, report.missingVolume)
-                                                    : CVolumeProblem::Finding{};
         for (std::size_t i = 0; i < hosts.size(); ++i) {
             CFileCheck::LogRefusal(report, *hosts[i], options.language);
             hosts[i]->Finish();
-            hosts[i]->EndWithoutContact(outcome, missing);
+            hosts[i]->EndWithoutContact(outcome, report.asked);
             conclude(i, CFleetRunner::State::Finished, &reason);
         }
     } else {

@@ -70,20 +70,27 @@ void CFleetConsole::NoteOnce(const std::string& text)
     Err("zorflash-cli: " + text + "\n");
 }
 
-PromptEnd CFleetConsole::Prompt(const std::string& text, const CVolumeProblem::Finding& asked)
+PromptEnd CFleetConsole::Prompt(const std::string& text, const VolumeRefusal& asked, const std::string& reason)
 {
     PromptEnd end = PromptEnd::NotAsked;
     if (!m_options.noPrompt) {
         // As for one instrument, the question names the file looked for and what is wrong with it.
-        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " +
-                                     (asked.reason.empty() ? "present now" : asked.reason) + ")";
+        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " + reason + ")";
         end = m_prompt.Prompt(asked.path + "\n" + text, question);
     }
     if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
+        std::lock_guard lock(m_lock);
         PromptEnd none = PromptEnd::RunGoesOn;
-        m_final.compare_exchange_strong(none, end);
+        if (m_final.compare_exchange_strong(none, end))
+            m_finalRefusal = asked;
     }
     return end;
+}
+
+std::optional<VolumeRefusal> CFleetConsole::FinalRefusal()
+{
+    std::lock_guard lock(m_lock);
+    return m_finalRefusal;
 }
 
 PromptEnd CFleetConsole::AskOperator(const std::string& text)

@@ -3,12 +3,13 @@
 #include "cli/prompt/AnswerInput.h"
 #include "present/ProgressBlock.h"
 #include "cli/prompt/SharedPrompt.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "update/VolumeRefusal.h"
 #include "platform/AbortSignal.h"
 
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,8 +48,8 @@ public:
     // once, however many targets come upon it.
     void NoteOnce(const std::string& text);
     // The disk prompt, asked once for every target waiting on the same question (`text`
-    // about the volume `asked`); how it ended is what each of them gets.
-    PromptEnd Prompt(const std::string& text, const CVolumeProblem::Finding& asked);
+    // about the volume `asked`, refused for `reason`); how it ended is what each of them gets.
+    PromptEnd Prompt(const std::string& text, const VolumeRefusal& asked, const std::string& reason);
 
     // Terminal only: the result lines of targets that finished, then the block. False when
     // a prompt holds the terminal: nothing was drawn, the caller keeps the rows for later.
@@ -65,6 +66,8 @@ public:
     // PromptEnd::RunGoesOn while no question has ended the run: a target not started yet must
     // not start once it has, since it would only reach the same question.
     PromptEnd FinalAnswer() const { return m_final.load(); }
+    // The volume that question was about, as the record stream refused it.
+    std::optional<VolumeRefusal> FinalRefusal();
     CAbortSignal& Abort() { return m_abort; }
 
 private:
@@ -83,6 +86,7 @@ private:
     std::mutex m_lock;
     bool m_prompting = false;  // a disk prompt is on the terminal: no block until answered
     std::set<std::string> m_notes;
+    std::optional<VolumeRefusal> m_finalRefusal;  // m_lock
     // Touched only inside AskOperator, which the shared prompt calls with its terminal
     // mutex held: one question at a time, from whichever target's thread asks it.
     CAnswerInput m_answers;

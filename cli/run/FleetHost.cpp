@@ -3,6 +3,7 @@
 #include "cli/diagnose/FailureReason.h"
 #include "cli/run/ChangeSignal.h"
 #include "cli/output/PrintableText.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
 
@@ -54,13 +55,13 @@ void CFleetHost::EndWithError(UpdateOutcome outcome, const std::string& reason)
     m_endMicros.store(NowMicros());
 }
 
-void CFleetHost::EndNotStarted(PromptEnd answer)
+void CFleetHost::EndNotStarted(PromptEnd answer, const std::optional<VolumeRefusal>& refusal)
 {
     m_result = UpdateResult{};
     m_result.outcome = UpdateOutcome::Cancelled;
     m_promptEnd = answer;
     m_notStartedBy = answer;
-    m_prompted = CVolumeProblem::Asked(m_settings);
+    m_prompted = refusal;
     m_endMicros.store(m_startMicros.load());
 }
 
@@ -113,7 +114,7 @@ void CFleetHost::Finish()
     m_abort.reset();
 }
 
-void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing)
+void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const std::optional<VolumeRefusal>& missing)
 {
     m_result = UpdateResult{};
     m_result.outcome = outcome.outcome;
@@ -122,29 +123,29 @@ void CFleetHost::EndWithoutContact(const FlashOutcome& outcome, const CVolumePro
     m_endMicros.store(NowMicros());
 }
 
-bool CFleetHost::PromptOkCancel(const std::string& text)
+bool CFleetHost::PromptOkCancel(const std::string& text, const VolumeRefusal& refusal)
 {
-    m_prompted = CVolumeProblem::Asked(m_settings);
+    m_prompted = refusal;
     if (!m_failure.empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
         return false;
     }
+    const std::string reason = VolumeRefusalReason(refusal, m_settings.model.displayName);
     if (m_json)
-        m_json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
-    m_promptEnd = m_console.Prompt(text, m_prompted);
+        m_json->Prompt(text, refusal.volume, refusal.path, reason);
+    m_promptEnd = m_console.Prompt(text, refusal, reason);
     if (m_json)
         m_json->Answer(PromptAnswerName(m_promptEnd));
     // Ctrl+C at the prompt ends this run as interrupted, whenever the display gets to it.
     if (m_promptEnd == PromptEnd::Interrupted)
         Stop();
-    if (m_promptEnd != PromptEnd::RunGoesOn)
-        return false;
-    m_prompted = CVolumeProblem::Asked(m_settings);
-    return true;
+    return m_promptEnd == PromptEnd::RunGoesOn;
 }
 
-void CFleetHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+void CFleetHost::NoteVolumeUnavailable(const VolumeRefusal& refusal)
 {
+    const std::string& path = refusal.path;
+    const uint32_t error = refusal.systemError;
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
         m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt

@@ -5,7 +5,6 @@
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/prompt/VolumeProblem.h"
 #include "platform/AbortSignal.h"
 #include "update/UpdateHost.h"
 
@@ -14,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -41,8 +41,8 @@ public:
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_language; }
     void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
-    bool PromptOkCancel(const std::string& text) override;
-    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
+    bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) override;
+    void NoteVolumeUnavailable(const VolumeRefusal& refusal) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
@@ -65,13 +65,14 @@ public:
     // The update ended by an exception, not by the job: the link was closed as it unwound.
     void EndWithError(UpdateOutcome outcome, const std::string& reason);
     // Never started, because the disk prompt had been ended for good by `answer` (Cancel,
-    // nobody there): it ends as that answer would have ended it, with no link opened.
-    void EndNotStarted(PromptEnd answer);
+    // nobody there) about `refusal`: it ends as that answer would have ended it, with no
+    // link opened.
+    void EndNotStarted(PromptEnd answer, const std::optional<VolumeRefusal>& refusal);
     // The answer EndNotStarted was given, PromptEnd::RunGoesOn otherwise.
     PromptEnd NotStartedBy() const { return m_notStartedBy; }
     // The pre-check refused the file: this target ends as its update would have, with no
     // link opened; `missing` is the volume nobody is asked for, if that was the problem.
-    void EndWithoutContact(const FlashOutcome& outcome, const CVolumeProblem::Finding& missing);
+    void EndWithoutContact(const FlashOutcome& outcome, const std::optional<VolumeRefusal>& missing);
 
     const std::string& Target() const { return m_target; }
     // The line the log is on now, for the progress block.
@@ -113,7 +114,7 @@ private:
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     PromptEnd m_notStartedBy = PromptEnd::RunGoesOn;
-    CVolumeProblem::Finding m_prompted;
+    std::optional<VolumeRefusal> m_prompted;
     std::string m_failure;   // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
     UpdateProgress m_progress;  // told on the worker thread, read by the display thread: m_mutex

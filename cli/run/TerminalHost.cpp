@@ -7,6 +7,7 @@
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "platform/Console.h"
 #include "platform/EditText.h"
 #include "platform/LastError.h"
@@ -290,15 +291,15 @@ void CTerminalHost::Finish()
     m_waitShown = false;
 }
 
-bool CTerminalHost::PromptOkCancel(const std::string& text)
+bool CTerminalHost::PromptOkCancel(const std::string& text, const VolumeRefusal& refusal)
 {
-    m_prompted = CVolumeProblem::Asked(m_settings);
     if (!m_shortage.empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;
         return false;
     }
+    const std::string reason = VolumeRefusalReason(refusal, m_settings.model.displayName);
     if (m_options.json)
-        m_options.json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
+        m_options.json->Prompt(text, refusal.volume, refusal.path, reason);
     if (m_options.noPrompt) {
         m_promptEnd = PromptEnd::NotAsked;
         if (m_options.json)
@@ -324,8 +325,7 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         }
     } asked{*this};
     const auto err = [this](const std::string& text) { Err(text); };
-    const std::string question = text + " (looking for " + PrintableText(m_prompted.path) + ": " +
-                                 (m_prompted.reason.empty() ? "present now" : m_prompted.reason) + ")";
+    const std::string question = text + " (looking for " + PrintableText(refusal.path) + ": " + reason + ")";
     const PromptEnd end = m_answers.Ask(question, m_abort, err, err,
                                         "zorflash-cli: no answer found the file after " +
                                             std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
@@ -335,12 +335,13 @@ bool CTerminalHost::PromptOkCancel(const std::string& text)
         m_promptEnd = end;
         return false;
     }
-    m_prompted = CVolumeProblem::Asked(m_settings);
     return true;
 }
 
-void CTerminalHost::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+void CTerminalHost::NoteVolumeUnavailable(const VolumeRefusal& refusal)
 {
+    const std::string& path = refusal.path;
+    const uint32_t error = refusal.systemError;
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
         // Said once, as the run's reason, in place of a prompt no disk could answer.

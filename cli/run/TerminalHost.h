@@ -3,7 +3,6 @@
 #include "cli/output/PipeProgress.h"
 #include "cli/prompt/AnswerInput.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/prompt/VolumeProblem.h"
 #include "link/LinkObserver.h"
 #include "present/OutcomeTable.h"
 #include "platform/AbortSignal.h"
@@ -54,9 +53,9 @@ public:
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_options.language; }
     void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
-    bool PromptOkCancel(const std::string& text) override;
+    bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) override;
     void ReportError(const std::string& text) override;
-    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
+    void NoteVolumeUnavailable(const VolumeRefusal& refusal) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
     void OnSend(const SendLabel& label) override;
@@ -79,7 +78,6 @@ public:
     // The text of the last file or memory error reported (read after the worker has ended).
     const std::string& Reported() const { return m_reported; }
     PromptEnd LastPromptEnd() const { return m_promptEnd; }
-    const CVolumeProblem::Finding& PromptedFor() const { return m_prompted; }
     // The volume could not be opened for want of a resource (PromptEnd::ResourceShortage):
     // the reason, with the system's text.
     const std::string& Shortage() const { return m_shortage; }
@@ -128,7 +126,6 @@ private:
     bool m_reportedError = false;
     std::string m_reported;  // worker thread, read after it has ended
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
-    CVolumeProblem::Finding m_prompted;
     std::string m_shortage;  // why the last volume could not be opened, when no disk can help
     UpdateResult m_result;
     CAnswerInput m_answers;    // an overlong line counts as Cancel, the end of input as nobody there
