@@ -2,7 +2,6 @@
 
 #include "cli/check/FileCheck.h"
 #include "cli/commands/FlashCommand.h"
-#include "cli/commands/FleetCommand.h"
 #include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
 #include "cli/commands/ProbeCommand.h"
@@ -178,7 +177,6 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
     return targets;
 }
 
-// One target runs as it always has; several run as a fleet.
 int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
     FlashOptions options;
@@ -200,14 +198,13 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
     options.timeoutMs = args.timeoutMs;
     options.timeoutGiven = args.timeoutGiven;
     options.language = language;
-    if (options.targets.size() == 1)
-        return RunFlash(options, output);
     // Several targets writing one status or trace file would leave only the last one's.
-    if (!args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+    const bool several = options.targets.size() > 1;
+    if (several && !args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
-    if (!args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
+    if (several && !args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--trace", "with several targets the name must hold {target}");
-    return RunFleet(options, output);
+    return RunFlash(options, output);
 }
 
 // The exit codes as the outcome table gives them: --help, and the manual page made from

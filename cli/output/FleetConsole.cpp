@@ -1,8 +1,7 @@
 #include "cli/output/FleetConsole.h"
 
 #include "cli/output/OutputQueue.h"
-#include "cli/output/PrintableText.h"
-#include "platform/Console.h"
+#include "present/DisplayTexts.h"
 
 namespace zorflash {
 
@@ -12,107 +11,45 @@ const std::string kBlock = "block";
 }  // namespace
 
 CFleetConsole::CFleetConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err)
-    : m_options(options), m_output(output), m_out(out), m_err(err),
-      m_block(options.language, options.colour), m_prompt([this](const std::string& text) { return AskOperator(text); })
+    : CRunConsole(options, output, out, err), m_block(options.language, options.colour)
 {
 }
 
-void CFleetConsole::Out(std::string text)
-{
-    m_output.Post(m_out, std::move(text), COutputQueue::Kind::Keep, kBlock);
-}
-
-void CFleetConsole::Err(std::string text)
-{
-    m_output.Post(m_err, std::move(text));
-}
-
-void CFleetConsole::Size(int& width, int& height) const
-{
-    if (!TerminalSize(m_out, width, height)) {
-        width = 80;
-        height = 24;
-    }
-}
-
-void CFleetConsole::ClearBlockLocked()
+void CFleetConsole::ClearLocked()
 {
     if (!m_options.interactive)
         return;
     int width = 0;
     int height = 0;
     Size(width, height);
-    Out(m_block.Clear(width));
+    Out(m_block.Clear(width), kBlock);
 }
 
-void CFleetConsole::StatusLine(const std::string& target, const std::string& line)
+void CFleetConsole::PrintLines(const std::string& target, const std::vector<CStatusLines::Line>& lines)
 {
-    // A blank line of the log separates messages in the status box; prefixed, it says nothing.
-    if (m_options.interactive || m_options.quiet || m_options.json || line.empty())
+    // On a terminal the block shows where each target is; a blank line of the log
+    // separates messages in the status box, and prefixed it says nothing.
+    if (m_options.interactive || m_options.quiet || m_options.json)
         return;
     std::lock_guard lock(m_lock);
-    Out("[" + target + "] " + line + "\n");
+    for (const CStatusLines::Line& line : lines)
+        if (!line.text.empty())
+            Out("[" + target + "] " + line.text + "\n", kBlock);
 }
 
-void CFleetConsole::Error(const std::string& target, const std::string& text)
+void CFleetConsole::StatusLines(const std::string& target, const std::vector<CStatusLines::Line>& lines,
+                                const std::string&, const UpdateProgress&, bool)
 {
-    std::lock_guard lock(m_lock);
-    ClearBlockLocked();
-    Err("zorflash-cli: " + target + ": " + text + "\n");
+    PrintLines(target, lines);
 }
 
-void CFleetConsole::NoteOnce(const std::string& text)
+void CFleetConsole::StatusEnd(const std::string& target, const std::vector<CStatusLines::Line>& lines,
+                              const UpdateProgress&)
 {
-    std::lock_guard lock(m_lock);
-    if (!m_notes.insert(text).second)
-        return;
-    ClearBlockLocked();
-    Err("zorflash-cli: " + text + "\n");
+    PrintLines(target, lines);
 }
 
-PromptEnd CFleetConsole::Prompt(const std::string& text, const VolumeRefusal& asked, const std::string& reason)
-{
-    PromptEnd end = PromptEnd::NotAsked;
-    if (!m_options.noPrompt) {
-        // As for one instrument, the question names the file looked for and what is wrong with it.
-        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " + reason + ")";
-        end = m_prompt.Prompt(asked.path + "\n" + text, question);
-    }
-    if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
-        std::lock_guard lock(m_lock);
-        PromptEnd none = PromptEnd::RunGoesOn;
-        if (m_final.compare_exchange_strong(none, end))
-            m_finalRefusal = asked;
-    }
-    return end;
-}
-
-std::optional<VolumeRefusal> CFleetConsole::FinalRefusal()
-{
-    std::lock_guard lock(m_lock);
-    return m_finalRefusal;
-}
-
-PromptEnd CFleetConsole::AskOperator(const std::string& text)
-{
-    // The block makes way while the question is open, so the answer is typed on its line;
-    // the lock is not held while waiting: the other targets' lines must keep flowing, or
-    // their instruments would time out behind the question.
-    const auto ask = [this](const std::string& question) {
-        std::lock_guard lock(m_lock);
-        ClearBlockLocked();
-        m_prompting = true;
-        Err(question);
-    };
-    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
-                                        "zorflash-cli: every target: no answer found the file after " +
-                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
-    std::lock_guard lock(m_lock);
-    m_prompting = false;
-    return end;
-}
-
-bool CFleetConsole::Draw(const std::vector<CSummaryTable::Row>& finished, const CProgressBlock::Fleet& fleet)
+bool CFleetConsole::Draw(const CProgressBlock::Fleet& fleet, const std::string&)
 {
     if (!m_options.interactive || m_options.quiet || m_options.json)
         return true;
@@ -124,44 +61,79 @@ bool CFleetConsole::Draw(const std::vector<CSummaryTable::Row>& finished, const 
     int width = 0;
     int height = 0;
     Size(width, height);
-    Out(m_block.Draw(finished, fleet, width, height));
+    Out(m_block.Draw(m_pending, fleet, width, height), kBlock);
+    m_pending.clear();
     return true;
 }
 
-void CFleetConsole::EndDisplay()
+void CFleetConsole::SayReason(const TargetEnd& end)
 {
-    std::lock_guard lock(m_lock);
-    ClearBlockLocked();
-}
-
-CSummaryTable::Style CFleetConsole::TableStyle() const
-{
-    CSummaryTable::Style style{m_options.language, 0, m_options.colour};
-    if (m_options.interactive) {
-        int height = 0;
-        Size(style.width, height);
-    }
-    return style;
-}
-
-void CFleetConsole::Summary(const std::vector<CSummaryTable::Row>& unshown, const std::vector<CSummaryTable::Row>& rows)
-{
-    if (m_options.json || m_options.quiet)
+    // Only failures: an interrupted target, or one never started, has its own line after
+    // the table, a lost status file has had its own, and the operator who answered
+    // Cancel needs none (the JSON result has each reason).
+    if (end.told || end.reason.empty() || end.row.verdict != CSummaryTable::Verdict::Failed)
         return;
-    const CSummaryTable::Style style = TableStyle();
-    std::string text;
-    if (m_options.interactive)
-        for (const CSummaryTable::Row& row : unshown)
-            text += CSummaryTable::ResultLine(row, style) + "\n";
-    text += "\n" + CSummaryTable::Format(rows, style);
-    std::lock_guard lock(m_lock);
-    Out(std::move(text));
+    if (end.shared) {
+        Note(end.reason);  // the same volume, or the same answer, for every target
+        Note(end.nextStep);
+    } else {
+        Error(end.row.target, end.reason);
+        Error(end.row.target, end.nextStep);
+    }
 }
 
-void CFleetConsole::Interrupt()
+void CFleetConsole::Ended(const TargetEnd& end)
 {
-    m_abort.Trigger();
-    m_prompt.Abandon();
+    {
+        std::lock_guard lock(m_lock);
+        m_pending.push_back(end.row);
+    }
+    if (!m_options.interactive)
+        SayReason(end);
+}
+
+void CFleetConsole::Report(const std::vector<TargetEnd>& ends, int code)
+{
+    std::vector<CSummaryTable::Row> rows;
+    std::string names;
+    std::size_t failed = 0;
+    const bool signalled = code == kExitHangUp || code == kExitInterrupted || code == kExitTerminated;
+    for (const TargetEnd& end : ends) {
+        rows.push_back(end.row);
+        // The status texts stay as the engine wrote them (a communication error); these
+        // lines say what really ended each run.
+        if (end.row.verdict == CSummaryTable::Verdict::Interrupted && end.started && signalled) {
+            Error(end.row.target, end.reason);
+            Error(end.row.target, end.nextStep);
+        }
+        if (end.exitCode != kExitCompleted && ++failed <= 5)
+            names += std::string(failed > 1 ? ", " : "") + end.row.target + " (" + end.row.outcome + ")";
+    }
+    if (!m_options.json && !m_options.quiet) {
+        CSummaryTable::Style style{m_options.language, 0, m_options.colour};
+        int height = 0;
+        if (m_options.interactive)
+            Size(style.width, height);
+        std::string text;
+        for (const CSummaryTable::Row& row : m_pending)
+            text += m_options.interactive ? CSummaryTable::ResultLine(row, style) + "\n" : std::string();
+        text += "\n" + CSummaryTable::Format(rows, style);
+        std::lock_guard lock(m_lock);
+        Out(std::move(text), kBlock);
+    }
+    if (m_options.interactive)
+        for (const TargetEnd& end : ends)
+            SayReason(end);
+    // The last line on stderr says what a script or a station's operator acts on.
+    if (code == kExitStatusFileLost) {
+        Error("every target", "the firmware was sent completely, but a status file is missing");
+    } else if (code != kExitCompleted) {
+        if (failed > 5)
+            names += CDisplayTexts::Format(CDisplayTexts::Id::AndMore, m_options.language,
+                                           {std::to_string(failed - 5)});
+        Note(CDisplayTexts::Format(CDisplayTexts::Id::NotCompleted, m_options.language,
+                                   {std::to_string(failed), std::to_string(ends.size()), names}));
+    }
 }
 
 }  // namespace zorflash

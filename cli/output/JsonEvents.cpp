@@ -1,5 +1,6 @@
 #include "cli/output/JsonEvents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -106,6 +107,13 @@ void CJsonEvents::Answer(const std::string& answer)
     Emit("answer", {{"answer", answer}});
 }
 
+namespace {
+double Rounded(double seconds)
+{
+    return std::round(seconds * 1e6) / 1e6;
+}
+}  // namespace
+
 void CJsonEvents::Result(const nlohmann::ordered_json& fields)
 {
     Emit("result", fields);
@@ -114,6 +122,45 @@ void CJsonEvents::Result(const nlohmann::ordered_json& fields)
 void CJsonEvents::Summary(const nlohmann::ordered_json& fields)
 {
     Emit("summary", fields);
+}
+
+void CJsonEvents::Result(const TargetEnd& end, double seconds)
+{
+    Result({{"outcome", end.outcome},
+                    {"step", end.step},
+                    {"exit", end.exitCode},
+                    {"reason", end.reason},
+                    {"contacted", end.contacted},
+                    {"bytes", end.bytesSent},
+                    {"records", end.records},
+                    {"acknowledgedRecords", end.acknowledgedRecords},
+                    {"seconds", Rounded(seconds)}});
+}
+
+void CJsonEvents::Summary(const std::vector<TargetEnd>& ends, int code, double seconds)
+{
+    int counts[4] = {};
+    nlohmann::ordered_json results = nlohmann::ordered_json::array();
+    for (const TargetEnd& end : ends) {
+        ++counts[static_cast<int>(end.row.verdict)];
+        results.push_back({{"target", end.row.target},
+                           {"outcome", end.outcome},
+                           {"exit", end.exitCode},
+                           {"reason", end.reason},
+                           {"step", end.step},
+                           {"records", std::max(0LL, end.row.records)},
+                           {"bytes", end.row.bytes},
+                           {"seconds", Rounded(end.row.seconds)},
+                           {"rate", std::round(end.row.Rate())}});
+    }
+    Summary({{"exit", code},
+                     {"targets", ends.size()},
+                     {"completed", counts[0]},
+                     {"failed", counts[1]},
+                     {"cancelled", counts[2]},
+                     {"interrupted", counts[3]},
+                     {"seconds", Rounded(seconds)},
+                     {"results", results}});
 }
 
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/output/OutputQueue.h"
+#include "cli/output/TargetEnd.h"
 #include "update/UpdateProgress.h"
 
 #include <nlohmann/json.hpp>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace zorflash {
 
@@ -52,8 +54,11 @@ public:
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);
     void Result(const nlohmann::ordered_json& fields);
+    // How the target ended; `seconds` from its start.
+    void Result(const TargetEnd& end, double seconds);
     // The last line of a command with several targets: every target's result in one object.
     void Summary(const nlohmann::ordered_json& fields);
+    void Summary(const std::vector<TargetEnd>& ends, int code, double seconds);
 
     // Any document, on one line, with invalid UTF-8 (a device's reply) replaced rather
     // than thrown on.

@@ -41,8 +41,6 @@ public:
     // asked when the system had no more threads (the targets then take turns on those),
     // 0 when it had none, and then nothing was started.
     std::size_t Start(Task task, MayStart mayStart = {});
-    // Lanes asked for: `parallel`, or the number of targets if that is less.
-    std::size_t Asked() const { return m_parallel; }
     // Targets that have not started yet never will (Ctrl+C): they end as NotStarted.
     void StopStarting();
     // True once every target has finished or will never start.

@@ -61,13 +61,4 @@ const char* CConsoleInterrupt::Describe(Reason reason)
     return reason == Reason::HangUp ? "console closed" : "Ctrl+C";
 }
 
-void CConsoleInterrupt::Deliver(Reason reason)
-{
-    Reason none = Reason::None;
-    m_reason.compare_exchange_strong(none, reason);
-    m_abort.Trigger();
-    if (m_wake)
-        m_wake();
-}
-
 }  // namespace zorflash

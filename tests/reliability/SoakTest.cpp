@@ -10,7 +10,7 @@
 
 #include "SimulatorFixture.h"
 
-#include "cli/commands/FleetCommand.h"
+#include "cli/commands/FlashCommand.h"
 #include "cli/run/TargetFiles.h"
 #include "cli/output/OutputQueue.h"
 #include "update/UpdateSettings.h"
@@ -162,7 +162,7 @@ TEST(Soak, RoundsOfFleetUpdatesLeaveNothingBehindAndNeverClaimAnUnverifiedImage)
         options.statusFile = dir / ("status-" + std::to_string(round) + "-{target}.txt");
         WithOutputTo(json, dir / "round.err", [&] {
             COutputQueue output;  // as zorflash-cli's main: everything written before the streams go back
-            const int code = RunFleet(options, output);
+            const int code = RunFlash(options, output);
             output.Flush(std::chrono::seconds(10));
             return code;
         });

@@ -11,7 +11,8 @@
 #include "present/ProgressLine.h"
 #include "cli/run/TargetAddress.h"
 #include "cli/output/OutputQueue.h"
-#include "cli/run/TerminalHost.h"
+#include "cli/output/LineConsole.h"
+#include "cli/run/TargetRun.h"
 #include "update/StatusLog.h"
 
 #include <gtest/gtest.h>
@@ -145,11 +146,13 @@ protected:
             return "(no temporary file)";
         {
             UpdateSettings settings;
-            CTerminalHost::Options options;
-            options.interactive = interactive;
+            CRunConsole::Options look;
+            look.interactive = interactive;
+            CTargetRun::Options options;
             options.totalBytes = 1000;
             COutputQueue output;
-            CTerminalHost host(settings, options, output, out, stderr);
+            CLineConsole console(look, output, out, stderr);
+            CTargetRun host("", settings, Language::English, console, options);
             CStatusLog log(host);
             log.Clear();
             log.Append("Opening File...\r\n");
