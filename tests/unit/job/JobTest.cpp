@@ -231,9 +231,7 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         EXPECT_EQ(host.result.outcome, UpdateOutcome::Cancelled);
         // The prompt and the result carry the same refusal: the host needs no second look.
         ASSERT_TRUE(host.result.refusal && host.refusals.size() == 1u);
-        EXPECT_EQ(host.result.refusal->kind, VolumeRefusal::Kind::Missing);
-        EXPECT_EQ(host.result.refusal->path, host.refusals.front().path);
-        EXPECT_EQ(host.result.refusal->path, dir / "fw2.R71");
+        EXPECT_TRUE(host.result.refusal->path == dir / "fw2.R71" && host.refusals[0].path == dir / "fw2.R71");
     }
     {
         FakeInstrument instrument;

@@ -156,15 +156,13 @@ protected:
     }
 
     TempDir dir;
-    std::vector<int> prompts;
     std::vector<VolumeRefusal> refusals;       // what each prompt was told
     std::deque<bool> answers;                  // true = look again
     std::function<void(size_t)> beforeAnswer;  // runs before a prompt is answered
     CRecordStream::DiskPrompt prompt = [this](const VolumeRefusal& refusal) {
-        prompts.push_back(refusal.volume);
         refusals.push_back(refusal);
         if (beforeAnswer)
-            beforeAnswer(prompts.size());
+            beforeAnswer(refusals.size());
         if (answers.empty())
             return false;
         const bool again = answers.front();
@@ -201,25 +199,16 @@ TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDiskSayi
     for (const Case& c : cases) {
         std::filesystem::remove_all(second);
         c.write();
-        prompts.clear();
         refusals.clear();
         EXPECT_FALSE(OpenSecond("fw1.R71")) << c.what;
-        EXPECT_EQ(prompts, std::vector<int>{2}) << c.what;
-        if (refusals.size() != 1)
-            continue;
+        ASSERT_EQ(refusals.size(), 1u) << c.what;
         const VolumeRefusal& r = refusals.front();
-        EXPECT_EQ(r.kind, c.kind) << c.what;
-        EXPECT_EQ(r.path, second) << c.what;
-        EXPECT_EQ(r.numberText, c.numberText) << c.what;
+        EXPECT_TRUE(r.volume == 2 && r.kind == c.kind && r.path == second && r.numberText == c.numberText) << c.what;
         // The system's error for what could not be opened, and only for that.
-        EXPECT_EQ(r.systemError != 0, c.kind == Kind::Missing || c.kind == Kind::Unreadable) << c.what;
-        EXPECT_EQ(r.systemError == kErrorFileNotFound, c.kind == Kind::Missing) << c.what;
+        EXPECT_EQ(r.systemError == 0 ? "none" : r.systemError == kErrorFileNotFound ? "not found" : "other",
+                  std::string(c.kind == Kind::Missing ? "not found" : c.kind == Kind::Unreadable ? "other" : "none"))
+            << c.what;
     }
-    WriteFile(dir / "fw1.R71", Bytes(49, '1'));  // too short to hold the volume number
-    prompts.clear();
-    CRecordStream stream(g_deviceModelTable[0], dir / "fw1.R71");
-    EXPECT_FALSE(stream.OpenFirstVolume(prompt));
-    EXPECT_EQ(prompts.size(), 1u);
 }
 
 TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
@@ -233,7 +222,7 @@ TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
     };
     CRecordStream stream(g_deviceModelTable[0], dir / "fw2.R71");
     EXPECT_TRUE(stream.OpenFirstVolume(prompt));
-    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(refusals.size(), 2u);
     EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
     EXPECT_EQ(refusals.back().path, dir / "fw1.R71");  // asked for under its own name
 }
