@@ -135,7 +135,8 @@ void CInspection::Run()
 
     uint8_t record[kRecordBufferSize];
     if (!m_stream.ReadHeader(record)) {
-        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE, "volume 1 is shorter than its 56-byte header");
+        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE,
+                "volume 1 is shorter than its 56-byte header");
         return;
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
@@ -165,14 +166,14 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
             return true;
         case RecordEvent::BadRecord:
             m_report.sections.push_back(section);
-            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM, "section " + std::to_string(m_report.sections.size()) + ", record " +
-                                                std::to_string(index) + " (volume " +
-                                                std::to_string(m_stream.Volume()) + ", offset " +
-                                                std::to_string(offset) + ")");
+            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM,
+                    "section " + std::to_string(m_report.sections.size()) + ", record " + std::to_string(index) +
+                        " (volume " + std::to_string(m_stream.Volume()) + ", offset " + std::to_string(offset) + ")");
             return false;
         case RecordEvent::NoEndRecord:
             m_report.sections.push_back(section);
-            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD, "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
+            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD,
+                    "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
             return false;
         case RecordEvent::VolumeEnded:
             if (!OpenVolume(kind)) {
@@ -210,7 +211,8 @@ std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings
 {
     if (report.asked)
         return "--no-prompt asks nobody: volume " + std::to_string(report.asked->volume) + " " +
-               PrintableText(report.asked->path) + " is " + VolumeRefusalReason(*report.asked, settings.model.displayName);
+               PrintableText(report.asked->path) + " is " +
+               VolumeRefusalReason(*report.asked, settings.model.displayName);
     // The first line's verdict is a sentence of its own, not a place.
     const char* joint = report.statusId == IDS_INVALID_ROM_TYPE ? " " : " at ";
     return PrintableText(report.problem + joint + report.where);

@@ -106,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t prompts = 0;
     const auto decline = [&prompts](const VolumeRefusal& refusal) {
         ++prompts;
-        if (refusal.numberText.size() > 2 || (refusal.kind == VolumeRefusal::Kind::WrongHeaderLine && refusal.volume != 2))
+        if (refusal.numberText.size() > 2 ||
+            (refusal.kind == VolumeRefusal::Kind::WrongHeaderLine && refusal.volume != 2))
             Fail("a refusal that cannot be");
         return false;
     };
