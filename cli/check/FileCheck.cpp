@@ -3,7 +3,7 @@
 #include "cli/output/CliStringIds.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
@@ -45,19 +45,21 @@ public:
 
 private:
     // A missing volume is not asked for: the prompt the update would show is the problem.
-    bool DeclineDisk(int volume)
+    bool DeclineDisk(const VolumeRefusal& refusal)
     {
-        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, volume);
+        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, refusal.volume);
+        m_refusal = refusal;
         return false;
     }
     void VolumeMissing(int volume);
     // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
     // the problem reported. A file error on the way is the problem, as the update reports it.
     bool OpenVolume(RomKind kind);
-    void Problem(unsigned id, std::string where)
+    void Problem(UpdateOutcome outcome, unsigned id, std::string where)
     {
         m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
         m_report.where = std::move(where);
+        m_report.outcome = outcome;
         m_report.statusId = id;
     }
     // False when the section ended the inspection with a problem.
@@ -68,6 +70,7 @@ private:
     CFileCheck::Report& m_report;
     CRecordStream m_stream;
     std::string m_prompt;
+    std::optional<VolumeRefusal> m_refusal;
     bool m_fileError = false;
 };
 
@@ -81,14 +84,15 @@ void CInspection::VolumeMissing(int volume)
     // The update ends either way with the message of an aborted prompt; only a volume that
     // is simply not there (not a file error) is one the operator could still bring.
     m_report.statusId = IDS_ABORTED_BY_INSTRUCTION;
+    m_report.outcome = m_fileError ? UpdateOutcome::FileError : UpdateOutcome::Cancelled;
     if (!m_fileError)
-        m_report.missingVolume = volume;
+        m_report.asked = m_refusal;
 }
 
 bool CInspection::OpenVolume(RomKind kind)
 {
     const int volume = kind == kRomKindUnchecked ? 1 : 2;
-    const auto decline = [this](int asked) { return DeclineDisk(asked); };
+    const auto decline = [this](const VolumeRefusal& refusal) { return DeclineDisk(refusal); };
     bool opened = false;
     try {
         opened = volume == 1 ? m_stream.OpenFirstVolume(decline) : m_stream.OpenNextVolume(kind, decline);
@@ -120,7 +124,7 @@ void CInspection::Run()
             }
         }
         const char* chosen = m_settings.model.displayName;
-        Problem(IDS_INVALID_ROM_TYPE,
+        Problem(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE,
                 m_report.otherModel.empty()
                     ? FormatStringResource(m_language, kIdsHeaderOfNone, chosen)
                     : FormatStringResource(m_language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
@@ -131,7 +135,8 @@ void CInspection::Run()
 
     uint8_t record[kRecordBufferSize];
     if (!m_stream.ReadHeader(record)) {
-        Problem(IDS_INCORRECT_INPUT_FILE, "volume 1 is shorter than its 56-byte header");
+        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE,
+                "volume 1 is shorter than its 56-byte header");
         return;
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
@@ -161,14 +166,14 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
             return true;
         case RecordEvent::BadRecord:
             m_report.sections.push_back(section);
-            Problem(IDS_INCORRECT_CHECKSUM, "section " + std::to_string(m_report.sections.size()) + ", record " +
-                                                std::to_string(index) + " (volume " +
-                                                std::to_string(m_stream.Volume()) + ", offset " +
-                                                std::to_string(offset) + ")");
+            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM,
+                    "section " + std::to_string(m_report.sections.size()) + ", record " + std::to_string(index) +
+                        " (volume " + std::to_string(m_stream.Volume()) + ", offset " + std::to_string(offset) + ")");
             return false;
         case RecordEvent::NoEndRecord:
             m_report.sections.push_back(section);
-            Problem(IDS_NO_END_RECORD, "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
+            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD,
+                    "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
             return false;
         case RecordEvent::VolumeEnded:
             if (!OpenVolume(kind)) {
@@ -190,6 +195,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
     } catch (const CFileException& e) {
         report.problem = e.GetErrorMessage(language);
         report.where = "reading the file";
+        report.outcome = UpdateOutcome::FileError;
     }
     return report;
 }
@@ -197,20 +203,16 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
 void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language language)
 {
     CStatusLog log(host);
-    log.Append(LoadStringResource(IDS_OPENING_FILE, language));
-    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
-        log.Append(LoadStringResource(report.statusId, language));
-    else if (report.statusId != 0)
-        log.Append("\r\n" + LoadStringResource(report.statusId, language));
+    log.Append(LoadStringResource(IDS_OPENING_FILE, language), IDS_OPENING_FILE);
+    log.End(report.outcome, report.statusId, language);
 }
 
 std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
 {
-    if (report.missingVolume > 0) {
-        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
-        return "--no-prompt asks nobody: volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
-               f.reason;
-    }
+    if (report.asked)
+        return "--no-prompt asks nobody: volume " + std::to_string(report.asked->volume) + " " +
+               PrintableText(report.asked->path) + " is " +
+               VolumeRefusalReason(*report.asked, settings.model.displayName);
     // The first line's verdict is a sentence of its own, not a place.
     const char* joint = report.statusId == IDS_INVALID_ROM_TYPE ? " " : " at ";
     return PrintableText(report.problem + joint + report.where);

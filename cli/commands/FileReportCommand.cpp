@@ -3,7 +3,7 @@
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "present/OutcomeTable.h"
 
 #include <cstdio>
@@ -16,10 +16,9 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
     const std::string& file = settings.filePath;
     CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     // A missing volume is named with its path, never with the prompt the update would show.
-    if (report.missingVolume > 0) {
-        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
-        report.problem = CVolumeProblem::Describe(f);
-        report.where = "volume " + std::to_string(f.volume);
+    if (report.asked) {
+        report.problem = VolumeRefusalSummary(*report.asked, settings.model.displayName);
+        report.where = "volume " + std::to_string(report.asked->volume);
     }
     // The update opens volume 1 by the naming rule, which may not be the file given.
     const std::string namingRule = CFileCheck::NamingRule(file, json ? Language::English : language);

@@ -1,6 +1,7 @@
 #include "cli/diagnose/FailureReason.h"
 
 #include "cli/output/PrintableText.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
@@ -44,10 +45,12 @@ std::string UsbSearch(const UpdateSettings& settings, const CLinkWatch& watch)
     return text;
 }
 
-std::string VolumeText(const CVolumeProblem::Finding& f)
+std::string VolumeText(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings)
 {
-    return "volume " + std::to_string(f.volume) + " " + PrintableText(f.path) + " is " +
-           (f.reason.empty() ? "there now" : f.reason);
+    if (!refusal)  // no prompt of this run's own: another target's answer ended it
+        return "the volume asked for of " + PrintableText(settings.filePath) + " was not brought";
+    return "volume " + std::to_string(refusal->volume) + " " + PrintableText(refusal->path) + " is " +
+           VolumeRefusalReason(*refusal, settings.model.displayName);
 }
 
 // A problem of the update file met during the transfer (with --no-precheck, or a file
@@ -121,20 +124,20 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
 }
 
 std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                          const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
                           const std::string& reported)
 {
     if (outcome.nobodyAnswered) {
         const char* why = promptEnd == PromptEnd::NotAsked
                               ? "--no-prompt asks nobody"
                               : "nobody answered the disk prompt (end of input)";
-        return why + std::string(": ") + VolumeText(prompted);
+        return why + std::string(": ") + VolumeText(prompted, settings);
     }
     switch (outcome.outcome) {
     case UpdateOutcome::Completed:
         return "";
     case UpdateOutcome::Cancelled:
-        return "cancelled at the disk prompt: " + VolumeText(prompted);
+        return "cancelled at the disk prompt: " + VolumeText(prompted, settings);
     case UpdateOutcome::Interrupted:
         return std::string("interrupted during ") + StepName(step);
     case UpdateOutcome::TargetNotOpened:

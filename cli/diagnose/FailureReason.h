@@ -3,9 +3,10 @@
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/output/FlashOutcome.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "update/VolumeRefusal.h"
 #include "update/UpdateSettings.h"
 
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -14,11 +15,11 @@ namespace zorflash {
 // the target with the system's own error text, the USB instruments the run's own search
 // asked and what each answered, the exchange step and what arrived instead of the
 // expected reply (or nothing, after how long), the file the disk prompt was looking for
-// (`prompted`, and how its last question ended), the file error the run reported
+// (`prompted`, the record stream's refusal, and how its last question ended), the file error the run reported
 // (`reported`), or what was wrong with the update file. Never empty for a run that did
 // not complete; empty for a completed one.
 std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                          const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                          const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
                           const std::string& reported);
 
 // Bytes as an operator can read them: printable ASCII as it is, anything else as \xNN.
