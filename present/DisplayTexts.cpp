@@ -46,7 +46,7 @@ constexpr Entry kTexts[] = {
      "ディスクのプロンプトに誰も答えませんでした（入力の終わり）: {}"},
     {Id::ReasonCancelled, "cancelled at the disk prompt: {}", "ディスクのプロンプトで中止されました: {}"},
     {Id::VolumeIs, "volume {} {} is {}", "ボリューム {}（{}）は{}"},
-    {Id::VolumeThereNow, "volume {} {} is there now", "ボリューム {}（{}）は今はあります"},
+    {Id::VolumeNotBrought, "the volume asked for of {} was not brought", "{} の求められたボリュームは用意されませんでした"},
     {Id::VolumeMissingWord, "missing", "見つかりません"},
     {Id::VolumeUnreadableWord, "{}", "読めません（{}）"},
     {Id::VolumeWrongNumberWord, "{}", "別のボリュームです（{}）"},

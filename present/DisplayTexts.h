@@ -28,7 +28,7 @@ public:
         // A fleet's end: a target the run ended before its turn, and the line on stderr.
         NotStarted, NotCompleted, AndMore,
         // Why a run did not complete (stderr; the JSON keeps the English for scripts).
-        ReasonNoPromptAsks, ReasonNobodyAnswered, ReasonCancelled, VolumeIs, VolumeThereNow, VolumeMissingWord,
+        ReasonNoPromptAsks, ReasonNobodyAnswered, ReasonCancelled, VolumeIs, VolumeNotBrought, VolumeMissingWord,
         VolumeUnreadableWord, VolumeWrongNumberWord, VolumeWrongFileWord, ReasonInterrupted, ReasonUsbNoneFound,
         ReasonUsbNoneAnswered, UsbAnswered, UsbDeviceNumber, UsbNoDeviceNumber, UsbSearchEnds, ReasonTcpNotOpened,
         ReasonTcpTimedOut, ReasonTcpError, ExchangeSendFailed, ExchangeNothing, ExchangePartial, ExchangeClosed,

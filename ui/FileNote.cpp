@@ -59,11 +59,9 @@ std::string FileChoiceNote(const UpdateSettings& record, const std::string& prev
     return note;
 }
 
-std::string VolumePromptNote(const std::string& chosenPath, int volume, Language language)
+std::string VolumePromptNote(const VolumeRefusal& refusal, Language language)
 {
-    std::string path;
-    MakeVolumeFileName(volume, chosenPath, path);
-    return FormatStringResource(language, kIdsLookingForVolume, volume, path.c_str());
+    return FormatStringResource(language, kIdsLookingForVolume, refusal.volume, refusal.path.c_str());
 }
 
 }  // namespace zorflash

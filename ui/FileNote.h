@@ -2,6 +2,7 @@
 
 #include "resources/strings/Language.h"
 #include "update/UpdateSettings.h"
+#include "update/VolumeRefusal.h"
 
 #include <string>
 
@@ -19,6 +20,6 @@ std::string FileChoiceNote(const UpdateSettings& record, const std::string& prev
 
 // Beside the disk prompt, whose text names only the volume's number: the file it looks
 // for, so the operator knows what to put where.
-std::string VolumePromptNote(const std::string& chosenPath, int volume, Language language);
+std::string VolumePromptNote(const VolumeRefusal& refusal, Language language);
 
 }  // namespace zorflash

@@ -156,6 +156,7 @@ void CFormPresenter::OnStart()
         // Until the engine has opened the file, the bar starts from nothing.
         std::lock_guard<std::mutex> lock(m_progressMutex);
         m_latestProgress = UpdateProgress();
+        m_promptRefusal.reset();
     }
     m_progressRunning = true;
     ShowProgressNow();
@@ -232,14 +233,17 @@ std::vector<std::string> CFormPresenter::FailureStory() const
 void CFormPresenter::ShowProgressNow()
 {
     UpdateProgress progress;
+    std::optional<VolumeRefusal> refusal;
     {
         std::lock_guard<std::mutex> lock(m_progressMutex);
         progress = m_latestProgress;
+        refusal = m_promptRefusal;
     }
     // The disk prompt's text names only the volume's number; the status bar beside it
-    // names the file.
-    const std::string promptNote =
-        progress.waiting ? VolumePromptNote(m_runSettings.filePath, progress.volume, m_runLanguage) : std::string();
+    // names the file, once the prompt has said which one it was refused.
+    const std::string promptNote = progress.waiting && refusal && refusal->volume == progress.volume
+                                       ? VolumePromptNote(*refusal, m_runLanguage)
+                                       : std::string();
     ShowProgress(m_progress.Show(progress, promptNote));
 }
 
@@ -334,10 +338,14 @@ void CFormPresenter::ShowStatusLog(const std::string& text, int caret)
     m_view.ShowStatusText(shown);
 }
 
-bool CFormPresenter::PromptOkCancel(const std::string& text)
+bool CFormPresenter::PromptOkCancel(const std::string& text, const VolumeRefusal& refusal)
 {
     if (m_closing)
         return false;
+    {
+        std::lock_guard<std::mutex> lock(m_progressMutex);
+        m_promptRefusal = refusal;
+    }
     bool ok = false;
     m_view.RunOnWindowThread([this, &text, &ok] {
         // The worker told its wait before asking; show it now, whatever order the

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -89,7 +90,7 @@ public:
     const UpdateSettings& Settings() const override { return m_runSettings; }
     Language StatusLanguage() const override { return m_runLanguage; }
     void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
-    bool PromptOkCancel(const std::string& text) override;
+    bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnProgress(const UpdateProgress& progress) override;
@@ -148,6 +149,9 @@ private:
     // fast link costs the window nothing per block.
     std::mutex m_progressMutex;
     UpdateProgress m_latestProgress;
+    // The volume the disk prompt asks for, as the engine refused it: the status bar names
+    // its file beside the prompt (m_progressMutex).
+    std::optional<VolumeRefusal> m_promptRefusal;
     // The prompt came or went, or the volume changed: the wake-up of the log shows it too.
     std::atomic<bool> m_progressTurned{false};
     CStatusBarProgress m_progress;

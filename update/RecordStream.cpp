@@ -87,28 +87,46 @@ bool CRecordStream::OpenVolume(int volume, RomKind kind, const DiskPrompt& promp
     std::string volumeName;
     MakeVolumeFileName(volume, m_filePath, volumeName);
     for (;;) {
-        const bool opened = m_file.Open(volumeName);
-        if (!opened && GetLastError() != kErrorFileNotFound && m_unavailable)
-            m_unavailable(volumeName, GetLastError());
-        if (opened) {
-            // A file too short to hold the two digits is simply the wrong volume.
-            char digits[3] = {};
-            m_file.Seek(kVolumeNumberOffset);
-            if (m_file.Read(digits, 2) == 2 && ReadDecimalPrefix(digits).value == volume) {
-                if (kind == kRomKindUnchecked)
-                    return true;
-                char line[kHeaderLineBufferSize] = {};
-                m_file.Seek(0);
-                ReadHeaderLine(m_file, line);
-                const char* expected = HeaderLineOf(m_model, kind);
-                if (expected && std::strcmp(line, expected) == 0)
-                    return true;
-            }
-            m_file.Close();
-        }
-        if (!prompt(volume))
+        const std::optional<VolumeRefusal> refusal = TryVolume(volume, kind, volumeName);
+        if (!refusal)
+            return true;
+        if (!prompt(*refusal))
             return false;
     }
+}
+
+std::optional<VolumeRefusal> CRecordStream::TryVolume(int volume, RomKind kind, const std::string& name)
+{
+    VolumeRefusal refusal;
+    refusal.volume = volume;
+    refusal.path = name;
+    if (!m_file.Open(name)) {
+        const uint32_t error = GetLastError();
+        refusal.kind = error == kErrorFileNotFound ? VolumeRefusal::Kind::Missing : VolumeRefusal::Kind::Unreadable;
+        refusal.systemError = error;
+        return refusal;
+    }
+    // A file too short to hold the two digits is simply the wrong volume.
+    char digits[3] = {};
+    m_file.Seek(kVolumeNumberOffset);
+    const uint32_t got = m_file.Read(digits, 2);
+    if (got != 2 || ReadDecimalPrefix(digits).value != volume) {
+        refusal.kind = VolumeRefusal::Kind::WrongNumber;
+        refusal.numberText.assign(digits, got);
+        m_file.Close();
+        return refusal;
+    }
+    if (kind == kRomKindUnchecked)
+        return std::nullopt;
+    char line[kHeaderLineBufferSize] = {};
+    m_file.Seek(0);
+    ReadHeaderLine(m_file, line);
+    const char* expected = HeaderLineOf(m_model, kind);
+    if (expected && std::strcmp(line, expected) == 0)
+        return std::nullopt;
+    refusal.kind = VolumeRefusal::Kind::WrongHeaderLine;
+    m_file.Close();
+    return refusal;
 }
 
 RomKind CRecordStream::DetectKind()

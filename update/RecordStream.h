@@ -3,9 +3,11 @@
 #include "platform/File.h"
 #include "update/DeviceModel.h"
 #include "update/RomKind.h"
+#include "update/VolumeRefusal.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -25,11 +27,9 @@ enum class RecordEvent {
 // volume pass to the caller as CFileException.
 class CRecordStream {
 public:
-    // Asked when a volume is missing or is not the right one: true to look again.
-    using DiskPrompt = std::function<bool(int volume)>;
-    // Told, before the prompt, why a volume that exists could not be opened (errno value):
-    // the prompt alone cannot tell a missing disk from a file the operator may not read.
-    using UnavailableNote = std::function<void(const std::string& path, uint32_t error)>;
+    // Asked when a volume is missing or is not the right one, with what was found: true to
+    // look again.
+    using DiskPrompt = std::function<bool(const VolumeRefusal& refusal)>;
 
     CRecordStream(const DeviceModel& model, std::string filePath);
 
@@ -52,7 +52,6 @@ public:
 
     void Close();
 
-    void SetUnavailableNote(UnavailableNote note) { m_unavailable = std::move(note); }
     // False once the open volume is no longer the file that was opened (rewritten since).
     bool VolumeUnchanged() const { return m_file.Unchanged(); }
 
@@ -75,13 +74,15 @@ private:
     };
 
     bool OpenVolume(int volume, RomKind kind, const DiskPrompt& prompt);
+    // The volume's file as the update accepts it: nothing when it is, else why not. The
+    // file stays open only when it is accepted.
+    std::optional<VolumeRefusal> TryVolume(int volume, RomKind kind, const std::string& name);
     Glimpse GlimpseVolumeTwo() const;
     uint64_t OpenStreamBytes() const;
 
     DeviceModel m_model;
     std::string m_filePath;
     CFile m_file;
-    UnavailableNote m_unavailable;
     int m_volume = 0;
     uint64_t m_offset = 0;
     uint64_t m_streamBytes[2] = {0, 0};

@@ -15,6 +15,10 @@ struct SendLabel {
     uint64_t firstRecord = 0;  // the records of the section the write holds, numbered as
     uint64_t lastRecord = 0;   // "Sending (N) Record" counts them: START is 0
     uint32_t bytes = 0;
+    // A write of records: the size of its first record and where its last one begins, so a
+    // trace can show both without parsing the write.
+    uint32_t firstRecordBytes = 0;
+    uint32_t lastRecordOffset = 0;
 
     bool HoldsRecords() const { return step == UpdateStep::StartRecord || step == UpdateStep::Records; }
     uint64_t Records() const { return HoldsRecords() ? lastRecord - firstRecord + 1 : 0; }

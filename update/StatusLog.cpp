@@ -1,6 +1,8 @@
 #include "update/StatusLog.h"
 
+#include "platform/StringResource.h"
 #include "update/UpdateHost.h"
+#include "update/UpdateProtocol.h"
 
 namespace zorflash {
 
@@ -22,6 +24,18 @@ void CStatusLog::Append(const std::string& text, unsigned messageId, std::option
     const bool glued = m_progressOpen && text.rfind("\r\n", 0) != 0;
     m_progressOpen = false;
     m_host.OnStatusLogChanged(m_text, LogChange{LogChange::Kind::Appended, text, messageId, glued, ends});
+}
+
+void CStatusLog::End(UpdateOutcome outcome, unsigned messageId, Language language)
+{
+    if (messageId == 0)
+        return;
+    // Opening the target, completion and an aborted prompt continue the text as it stands;
+    // every other failure starts on a line of its own.
+    const bool ownLine = messageId != IDS_CANNOT_OPEN_TARGET && messageId != IDS_TRANSFER_COMPLETED &&
+                         messageId != IDS_ABORTED_BY_INSTRUCTION;
+    const std::string text = LoadStringResource(messageId, language);
+    Append(ownLine ? "\r\n" + text : text, messageId, outcome);
 }
 
 void CStatusLog::ReplaceLastLine(const std::string& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/EditText.h"
+#include "resources/strings/Language.h"
 #include "update/LogChange.h"
 
 #include <string>
@@ -23,6 +24,11 @@ public:
     // Appends at the end of the text: a numbered message (0: none), and the outcome it
     // announces if it is the run's last.
     void Append(const std::string& text, unsigned messageId = 0, std::optional<UpdateOutcome> ends = std::nullopt);
+    // The run's last message (0: none), laid out as the status box has always shown it: the
+    // failures the procedure words after a line end get their CR LF here. The job and the
+    // CLI's pre-check both end a run through this, so a refused file reads as its update
+    // would have ended.
+    void End(UpdateOutcome outcome, unsigned messageId, Language language);
     // Writes over the last line: the progress text of the blocks.
     void ReplaceLastLine(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include "update/UpdateProtocol.h"
 #include "update/UpdateResult.h"
 #include "update/UpdateSettings.h"
+#include "update/VolumeRefusal.h"
 
 #include <cstdint>
 #include <string>
@@ -35,17 +36,14 @@ public:
     // a front end that keeps the text must copy it here. Must not block.
     virtual void OnStatusLogChanged(const CEditText& log, const LogChange& change) = 0;
 
-    // OK/Cancel question with the information icon and no caption (the disk prompt).
-    // True for OK. Waits for the operator.
-    virtual bool PromptOkCancel(const std::string& text) = 0;
-    // Why a volume could not be opened (errno value), just before the disk prompt asks for
-    // it: the prompt alone cannot tell a missing disk from a file the operator may not read.
-    // Must not wait; a missing file (ENOENT) is the ordinary case and is not told.
-    virtual void NoteVolumeUnavailable(const std::string& path, uint32_t error)
-    {
-        (void)path;
-        (void)error;
-    }
+    // OK/Cancel question with the information icon and no caption (the disk prompt), with
+    // what the record stream found in place of the volume it asks for. True for OK. Waits
+    // for the operator.
+    virtual bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) = 0;
+    // A volume that exists could not be opened (the refusal's system error), told just before
+    // the disk prompt asks for it, so a front end can say so once even where nobody is
+    // asked. Must not wait; a missing file is the ordinary case and is not told.
+    virtual void NoteVolumeUnavailable(const VolumeRefusal& refusal) { (void)refusal; }
     // A caught file or memory error, in the operator's words; waits until acknowledged.
     virtual void ReportError(const std::string& text) = 0;
     // The update has ended, whatever its outcome (message 1125), with that outcome. The

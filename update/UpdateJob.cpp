@@ -41,13 +41,7 @@ void CUpdateJob::AppendMessage(unsigned id)
 
 UpdateOutcome CUpdateJob::End(UpdateOutcome outcome, unsigned id)
 {
-    m_log.Append(LoadStringResource(id, m_language), id, outcome);
-    return outcome;
-}
-
-UpdateOutcome CUpdateJob::Fail(UpdateOutcome outcome, unsigned id)
-{
-    m_log.Append("\r\n" + LoadStringResource(id, m_language), id, outcome);
+    m_log.End(outcome, id, m_language);
     return outcome;
 }
 
@@ -68,15 +62,23 @@ void CUpdateJob::ReportError(const std::string& text)
     });
 }
 
-bool CUpdateJob::PromptForDisk(int volume)
+bool CUpdateJob::PromptForDisk(const VolumeRefusal& refusal)
 {
+    if (refusal.kind == VolumeRefusal::Kind::Unreadable)
+        m_host.NoteVolumeUnavailable(refusal);
+    const int volume = refusal.volume;
     m_progress.volume = volume;
     m_progress.volumes = std::max(m_progress.volumes, volume);
     m_progress.waiting = true;
     TellProgress();
-    const bool ok =
-        Waiting([&] { return m_host.PromptOkCancel(FormatStringResource(m_language, IDS_INSERT_DISK, volume)); });
+    const bool ok = Waiting(
+        [&] { return m_host.PromptOkCancel(FormatStringResource(m_language, IDS_INSERT_DISK, volume), refusal); });
     m_progress.waiting = false;
+    // Kept only while it is the reason the run stops; a volume found after OK leaves none.
+    if (ok)
+        m_result.refusal.reset();
+    else
+        m_result.refusal = refusal;
     return ok;
 }
 
@@ -139,9 +141,9 @@ CUpdateJob::Ended CUpdateJob::Exchange(const uint8_t* data, uint32_t length, uin
 {
     uint8_t reply = 0;
     if (!SendBytes(data, Label(m_result.step, 0, 0, length), false) || !ReceiveBytes(&reply, 1))
-        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     if (reply != expected)
-        return Fail(wrongReply, wrongReplyMessage);
+        return End(wrongReply, wrongReplyMessage);
     return std::nullopt;
 }
 
@@ -210,10 +212,8 @@ CUpdateJob::Ended CUpdateJob::OpenFile(RomKind& kind)
     m_result.step = UpdateStep::OpeningFile;
     AppendMessage(IDS_OPENING_FILE);
     m_stream = std::make_unique<CRecordStream>(m_settings.model, m_settings.filePath);
-    m_stream->SetUnavailableNote(
-        [this](const std::string& path, uint32_t error) { m_host.NoteVolumeUnavailable(path, error); });
     try {
-        if (!m_stream->OpenFirstVolume([this](int volume) { return PromptForDisk(volume); })) {
+        if (!m_stream->OpenFirstVolume([this](const VolumeRefusal& refusal) { return PromptForDisk(refusal); })) {
             return End(UpdateOutcome::Cancelled, IDS_ABORTED_BY_INSTRUCTION);
         }
     } catch (const CFileException& e) {
@@ -223,7 +223,7 @@ CUpdateJob::Ended CUpdateJob::OpenFile(RomKind& kind)
     // The first line tells which ROM the file carries; the three lines are tried in order.
     kind = m_stream->DetectKind();
     if (kind == kRomKindUnchecked)
-        return Fail(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE);
+        return End(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE);
     m_progress.sections = kind == kRomSub ? 2 : 1;
     m_progress.volume = 1;
     m_progress.volumes = m_stream->KnownVolumes();
@@ -254,17 +254,17 @@ CUpdateJob::Ended CUpdateJob::Handshake()
 {
     m_result.step = UpdateStep::UpdateStart;
     if (!SendCommand(kUpdateStartCommand, UpdateStep::UpdateStart))
-        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     m_result.step = UpdateStep::Sync;
     const Ended sync = Exchange(&kSyncByte, 1, kSyncReply, UpdateOutcome::SetupFailure, IDS_SETUP_FAILURE);
     if (sync)
         return sync;
     m_result.step = UpdateStep::Identification;
     if (!SendCommand(kIdentCommand, UpdateStep::Identification))
-        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     uint8_t reply[kIdentReplyLength] = {};
     if (!ReceiveBytes(reply, kIdentReplyLength) || std::memcmp(reply, kIdentReply, kIdentReplyLength) != 0)
-        return Fail(UpdateOutcome::NoIdentification, IDS_NO_MORVENAL);
+        return End(UpdateOutcome::NoIdentification, IDS_NO_MORVENAL);
     return std::nullopt;
 }
 
@@ -280,7 +280,7 @@ CUpdateJob::Ended CUpdateJob::SendHeader()
     m_result.step = UpdateStep::Header;
     uint8_t header[kHeaderSize] = {};
     if (!m_stream->ReadHeader(header))
-        return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+        return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
     return Exchange(header, kHeaderSize, kAck, UpdateOutcome::HeaderTransferError, IDS_HEADER_TRANSFER_ERROR);
 }
 
@@ -304,7 +304,7 @@ UpdateOutcome CUpdateJob::SendRecordSections(uint8_t* block, RomKind kind)
 CUpdateJob::Ended CUpdateJob::OpenNextVolume(RomKind kind)
 {
     try {
-        if (m_stream->OpenNextVolume(kind, [this](int volume) { return PromptForDisk(volume); })) {
+        if (m_stream->OpenNextVolume(kind, [this](const VolumeRefusal& refusal) { return PromptForDisk(refusal); })) {
             m_progress.volume = m_stream->Volume();
             m_progress.volumes = std::max(m_progress.volumes, m_stream->KnownVolumes());
             m_progress.total = m_stream->KnownStreamBytes();
@@ -323,9 +323,12 @@ CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
     if (fill == 0)
         return std::nullopt;
     if (VolumeChanged())
-        return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
-    if (!SendBytes(block, Label(UpdateStep::Records, m_blockFirst, m_blockFirst + m_blockRecords - 1, fill), true))
-        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+    SendLabel label = Label(UpdateStep::Records, m_blockFirst, m_blockFirst + m_blockRecords - 1, fill);
+    label.firstRecordBytes = m_blockFirstBytes;
+    label.lastRecordOffset = m_blockLastAt;
+    if (!SendBytes(block, label, true))
+        return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     m_result.records += m_blockRecords;
     m_blockRecords = 0;
     fill = 0;
@@ -343,7 +346,7 @@ CUpdateJob::Ended CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, i
     std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
     m_log.ReplaceLastLine(progress);
     if (!ReceiveAck())
-        return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+        return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     ++m_result.blocks;
     m_result.acknowledgedRecords = m_result.records;
     return std::nullopt;
@@ -372,9 +375,9 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         switch (m_stream->Next(intoBlock ? block + fill : record, length)) {
         case RecordEvent::BadRecord:
             // Nothing more goes out, not even what the block buffer holds.
-            return Fail(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM);
+            return End(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM);
         case RecordEvent::NoEndRecord:
-            return Fail(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD);
+            return End(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD);
         case RecordEvent::VolumeEnded: {
             // The section goes on in volume 2, behind its header; index and block carry over.
             const Ended opened = OpenNextVolume(kind);
@@ -384,13 +387,13 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         }
         case RecordEvent::End: {
             if (VolumeChanged())
-                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+                return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
             const Ended flushed = FlushBlock(block, fill);
             if (flushed)
                 return flushed;
             m_result.step = UpdateStep::EndRecord;
             if (!SendBytes(&kEndByte, Label(UpdateStep::EndRecord, 0, 0, 1), true))
-                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+                return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
             return std::nullopt;
         }
         case RecordEvent::Record:
@@ -401,13 +404,18 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         // block that never went out was never sent.
         if (!intoBlock) {
             if (VolumeChanged())
-                return Fail(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
-            if (!SendBytes(record, Label(m_result.step, recordIndex, recordIndex, length), true))
-                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+                return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+            SendLabel label = Label(m_result.step, recordIndex, recordIndex, length);
+            label.firstRecordBytes = length;
+            if (!SendBytes(record, label, true))
+                return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
             ++m_result.records;
         } else {
-            if (m_blockRecords == 0)
+            if (m_blockRecords == 0) {
                 m_blockFirst = static_cast<uint64_t>(recordIndex);
+                m_blockFirstBytes = length;
+            }
+            m_blockLastAt = fill;
             fill += length;
             ++m_blockRecords;
         }
@@ -415,7 +423,7 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         if (recordIndex == 0) {
             AppendMessage(IDS_SENDING_START);
             if (!ReceiveAck())
-                return Fail(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
+                return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
             m_result.acknowledgedRecords = m_result.records;
             Sleep(0);
             recordIndex = 1;

@@ -59,7 +59,7 @@ private:
     bool VolumeChanged();  // the open volume is no longer the file that was opened
     bool ReceiveBytes(uint8_t* buffer, uint32_t length);
     bool ReceiveAck();
-    bool PromptForDisk(int volume);
+    bool PromptForDisk(const VolumeRefusal& refusal);
     void ReportError(const std::string& text);
     void TellProgress();
     // Runs a call that waits for the operator; its time is not the transfer's.
@@ -67,8 +67,7 @@ private:
     auto Waiting(Wait wait);
 
     void AppendMessage(unsigned id);
-    UpdateOutcome End(UpdateOutcome outcome, unsigned id);   // the run's last message
-    UpdateOutcome Fail(UpdateOutcome outcome, unsigned id);  // the run's last message, after CR LF
+    UpdateOutcome End(UpdateOutcome outcome, unsigned id);  // the run's last message
 
     CUpdateHost& m_host;
     const UpdateSettings& m_settings;
@@ -84,6 +83,8 @@ private:
     uint32_t m_timeout = 0;
     uint64_t m_blockRecords = 0;  // records in the block buffer, counted as written once it goes out
     uint64_t m_blockFirst = 0;    // the section's number of the block's first record
+    uint32_t m_blockFirstBytes = 0;  // the size of the block's first record
+    uint32_t m_blockLastAt = 0;      // where the block's last record begins
 };
 
 }  // namespace zorflash

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "update/VolumeRefusal.h"
+
 #include <cstdint>
+#include <optional>
 
 namespace zorflash {
 
@@ -49,6 +52,9 @@ struct UpdateResult {
     // A section's records after its last acknowledgement, and its END, are never
     // confirmed by the protocol, so even a completed update counts fewer than `records`.
     uint64_t acknowledgedRecords = 0;
+    // A run that ended at the disk prompt: the volume it asked for and why the one there was
+    // not taken, as the prompt was told.
+    std::optional<VolumeRefusal> refusal;
 
     bool Completed() const { return outcome == UpdateOutcome::Completed; }
 };

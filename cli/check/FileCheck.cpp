@@ -4,7 +4,7 @@
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
 #include "cli/output/VolumeFinding.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
@@ -48,19 +48,21 @@ public:
 
 private:
     // A missing volume is not asked for: the prompt the update would show is the problem.
-    bool DeclineDisk(int volume)
+    bool DeclineDisk(const VolumeRefusal& refusal)
     {
-        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, volume);
+        m_prompt = FormatStringResource(m_language, IDS_INSERT_DISK, refusal.volume);
+        m_refusal = refusal;
         return false;
     }
     void VolumeMissing(int volume);
     // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
     // the problem reported. A file error on the way is the problem, as the update reports it.
     bool OpenVolume(RomKind kind);
-    void Problem(unsigned id, CLocalText where)
+    void Problem(UpdateOutcome outcome, unsigned id, CLocalText where)
     {
         m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
         m_report.where = std::move(where);
+        m_report.outcome = outcome;
         m_report.statusId = id;
     }
     // False when the section ended the inspection with a problem.
@@ -71,6 +73,7 @@ private:
     CFileCheck::Report& m_report;
     CRecordStream m_stream;
     std::string m_prompt;
+    std::optional<VolumeRefusal> m_refusal;
     bool m_fileError = false;
 };
 
@@ -83,14 +86,15 @@ void CInspection::VolumeMissing(int volume)
     // The update ends either way with the message of an aborted prompt; only a volume that
     // is simply not there (not a file error) is one the operator could still bring.
     m_report.statusId = IDS_ABORTED_BY_INSTRUCTION;
+    m_report.outcome = m_fileError ? UpdateOutcome::FileError : UpdateOutcome::Cancelled;
     if (!m_fileError)
-        m_report.missingVolume = volume;
+        m_report.asked = m_refusal;
 }
 
 bool CInspection::OpenVolume(RomKind kind)
 {
     const int volume = kind == kRomKindUnchecked ? 1 : 2;
-    const auto decline = [this](int asked) { return DeclineDisk(asked); };
+    const auto decline = [this](const VolumeRefusal& refusal) { return DeclineDisk(refusal); };
     bool opened = false;
     try {
         opened = volume == 1 ? m_stream.OpenFirstVolume(decline) : m_stream.OpenNextVolume(kind, decline);
@@ -128,14 +132,15 @@ void CInspection::Run()
                        : FormatStringResource(language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
                                               m_report.otherModel.c_str(), chosen);
         };
-        Problem(IDS_INVALID_ROM_TYPE, CLocalText::Both(sentence(Language::English), sentence(Language::Japanese)));
+        Problem(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE,
+                CLocalText::Both(sentence(Language::English), sentence(Language::Japanese)));
         return;
     }
     m_report.kind = KindName(kind);
 
     uint8_t record[kRecordBufferSize];
     if (!m_stream.ReadHeader(record)) {
-        Problem(IDS_INCORRECT_INPUT_FILE, CLocalText::Say(Id::WhereShortHeader));
+        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE, CLocalText::Say(Id::WhereShortHeader));
         return;
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
@@ -165,13 +170,13 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
             return true;
         case RecordEvent::BadRecord:
             m_report.sections.push_back(section);
-            Problem(IDS_INCORRECT_CHECKSUM,
+            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM,
                     CLocalText::Say(Id::WhereRecord, {std::to_string(m_report.sections.size()), std::to_string(index),
                                                       std::to_string(m_stream.Volume()), std::to_string(offset)}));
             return false;
         case RecordEvent::NoEndRecord:
             m_report.sections.push_back(section);
-            Problem(IDS_NO_END_RECORD,
+            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD,
                     CLocalText::Say(Id::WhereEndsWithVolume2, {std::to_string(m_report.sections.size())}));
             return false;
         case RecordEvent::VolumeEnded:
@@ -194,6 +199,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
     } catch (const CFileException& e) {
         report.problem = e.GetErrorMessage(language);
         report.where = CLocalText::Say(Id::WhereReading);
+        report.outcome = UpdateOutcome::FileError;
     }
     return report;
 }
@@ -201,18 +207,14 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
 void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language language)
 {
     CStatusLog log(host);
-    log.Append(LoadStringResource(IDS_OPENING_FILE, language));
-    if (report.statusId == IDS_ABORTED_BY_INSTRUCTION)
-        log.Append(LoadStringResource(report.statusId, language));
-    else if (report.statusId != 0)
-        log.Append("\r\n" + LoadStringResource(report.statusId, language));
+    log.Append(LoadStringResource(IDS_OPENING_FILE, language), IDS_OPENING_FILE);
+    log.End(report.outcome, report.statusId, language);
 }
 
 CLocalText CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
 {
-    if (report.missingVolume > 0)
-        return CLocalText::Say(Id::ReasonNoPromptAsks,
-                               {VolumeFinding(CVolumeProblem::Check(settings, report.missingVolume))});
+    if (report.asked)
+        return CLocalText::Say(Id::ReasonNoPromptAsks, {VolumeFinding(report.asked, settings)});
     // The first line's verdict is a sentence of its own, not a place. The problem is the
     // status text, already in the run's language.
     return CLocalText::Say(report.statusId == IDS_INVALID_ROM_TYPE ? Id::ReasonProblemSentence : Id::ReasonProblemAt,

@@ -2,9 +2,12 @@
 
 #include "present/LocalText.h"
 #include "resources/strings/Language.h"
+#include "update/UpdateResult.h"
 #include "update/UpdateSettings.h"
+#include "update/VolumeRefusal.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +31,12 @@ public:
         bool complete = false;                 // an update would send everything
         std::string problem;                   // the first problem, as the update would word it
         CLocalText where;                      // where it lies (English for JSON, else the run's language)
-        unsigned statusId = 0;                 // the message the update would end with
-        int missingVolume = 0;                 // the volume the update would prompt for, if any
+        // What the update would end with, and its last message (0: none, after a file
+        // error it reported).
+        UpdateOutcome outcome = UpdateOutcome::Completed;
+        unsigned statusId = 0;
+        // The volume the update would prompt for, as the record stream refused it, if any.
+        std::optional<VolumeRefusal> asked;
         // A first line of another model's file: that model and the kind its line names.
         std::string otherModel;
         std::string otherKind;
@@ -37,8 +44,8 @@ public:
 
     static Report Inspect(const UpdateSettings& settings, Language language);
     // A refused file ends with the status text the update would have written for its
-    // problem, written through `host` as the update writes its log, so every rendering
-    // (lines, JSON, status file) is the one a run would have given.
+    // problem, written through `host` by the engine's own log, so every rendering (lines,
+    // JSON, status file) is the one a run would have given.
     static void LogRefusal(const Report& report, CUpdateHost& host, Language language);
     // Why the file was refused, for stderr and the JSON result.
     static CLocalText RefusalReason(const Report& report, const UpdateSettings& settings);

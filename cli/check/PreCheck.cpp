@@ -4,7 +4,7 @@
 #include "cli/output/JsonEvents.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "platform/StringResource.h"
 
 #include <chrono>
@@ -15,12 +15,13 @@ namespace zorflash {
 namespace {
 // Volume 2 on a second disk is asked for at half-way, as designed; an operator told now
 // has it at hand then rather than finding the prompt when nobody watches.
-std::string LaterVolumeNotice(const CVolumeProblem::Finding& f, Language language)
+std::string LaterVolumeNotice(const VolumeRefusal& refusal, const char* modelName, Language language)
 {
-    const std::string path = PrintableText(f.path);
-    return f.kind == CVolumeProblem::kMissing
+    const std::string path = PrintableText(refusal.path);
+    return refusal.kind == VolumeRefusal::Kind::Missing
                ? FormatStringResource(language, kIdsVolumeTwoLater, path.c_str())
-               : FormatStringResource(language, kIdsVolumeTwoUnusable, path.c_str(), PrintableText(f.reason).c_str());
+               : FormatStringResource(language, kIdsVolumeTwoUnusable, path.c_str(),
+                                      PrintableText(VolumeRefusalReason(refusal, modelName)).c_str());
 }
 }  // namespace
 
@@ -32,19 +33,19 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A volume that is not there yet is asked for by the update, as the desktop does,
     // unless nobody is there to answer.
-    m_leftToPrompt = m_report.missingVolume > 0 && !noPrompt;
-    const CVolumeProblem::Finding missing =
-        m_report.missingVolume > 0 ? CVolumeProblem::Check(settings, m_report.missingVolume) : CVolumeProblem::Finding{};
+    m_leftToPrompt = m_report.asked && !noPrompt;
+    const char* model = settings.model.displayName;
     if (m_leftToPrompt && notices)
-        notices->Post(stderr, "zorflash-cli: " + LaterVolumeNotice(missing, language) + "\n");
+        notices->Post(stderr, "zorflash-cli: " + LaterVolumeNotice(*m_report.asked, model, language) + "\n");
     if (!json)
         return;
-    const std::string problem = m_report.missingVolume > 0 ? CVolumeProblem::Describe(missing) : m_report.problem;
+    const std::string problem =
+        m_report.asked ? VolumeRefusalSummary(*m_report.asked, model) : m_report.problem;
     json->Check({{"complete", m_report.complete},
                  {"problem", m_report.complete ? "" : problem},
                  {"where", m_report.complete ? "" : m_report.where.Text(Language::English)},
                  {"askedLater", m_leftToPrompt},
-                 {"notice", m_leftToPrompt ? LaterVolumeNotice(missing, Language::English) : ""},
+                 {"notice", m_leftToPrompt ? LaterVolumeNotice(*m_report.asked, model, Language::English) : ""},
                  {"seconds", std::round(seconds * 1e6) / 1e6}});
 }
 

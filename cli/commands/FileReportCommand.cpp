@@ -3,7 +3,7 @@
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeProblem.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "present/OutcomeTable.h"
 
 #include <cstdio>
@@ -55,14 +55,15 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
     CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     CLocalText problem = PrintableText(report.problem);
     // A missing volume is named with its path, never with the prompt the update would show.
-    if (report.missingVolume > 0) {
-        const CVolumeProblem::Finding f = CVolumeProblem::Check(settings, report.missingVolume);
-        report.problem = CVolumeProblem::Describe(f);
-        problem = f.kind == CVolumeProblem::kMissing
-                      ? CLocalText::Say(Id::VolumeNotFound, {std::to_string(f.volume), PrintableText(f.path)})
+    if (report.asked) {
+        const VolumeRefusal& asked = *report.asked;
+        report.problem = VolumeRefusalSummary(asked, settings.model.displayName);
+        problem = asked.kind == VolumeRefusal::Kind::Missing
+                      ? CLocalText::Say(Id::VolumeNotFound, {std::to_string(asked.volume), PrintableText(asked.path)})
                       : CLocalText::Say(Id::VolumeProblemAt,
-                                        {std::to_string(f.volume), PrintableText(f.path), PrintableText(f.reason)});
-        report.where = CLocalText::Say(Id::WhereVolume, {std::to_string(f.volume)});
+                                        {std::to_string(asked.volume), PrintableText(asked.path),
+                                         PrintableText(VolumeRefusalReason(asked, settings.model.displayName))});
+        report.where = CLocalText::Say(Id::WhereVolume, {std::to_string(asked.volume)});
     }
     // The update opens volume 1 by the naming rule, which may not be the file given.
     const std::string namingRule = CFileCheck::NamingRule(file, json ? Language::English : language);

@@ -159,17 +159,17 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
 }
 
 CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                         const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                         const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
                          const std::string& reported)
 {
     if (outcome.nobodyAnswered)
         return CLocalText::Say(promptEnd == PromptEnd::NotAsked ? Id::ReasonNoPromptAsks : Id::ReasonNobodyAnswered,
-                               {VolumeFinding(prompted)});
+                               {VolumeFinding(prompted, settings)});
     switch (outcome.outcome) {
     case UpdateOutcome::Completed:
         return {};
     case UpdateOutcome::Cancelled:
-        return CLocalText::Say(Id::ReasonCancelled, {VolumeFinding(prompted)});
+        return CLocalText::Say(Id::ReasonCancelled, {VolumeFinding(prompted, settings)});
     case UpdateOutcome::Interrupted:
         return CLocalText::Say(Id::ReasonInterrupted, {StepName(step)});
     case UpdateOutcome::TargetNotOpened:

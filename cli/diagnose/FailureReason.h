@@ -1,13 +1,14 @@
 #pragma once
 
-#include "cli/run/FlashOutcome.h"
 #include "cli/diagnose/LinkWatch.h"
+#include "cli/output/FlashOutcome.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/prompt/VolumeProblem.h"
 #include "present/LocalText.h"
 #include "update/SendLabel.h"
+#include "update/VolumeRefusal.h"
 #include "update/UpdateSettings.h"
 
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -16,11 +17,11 @@ namespace zorflash {
 // and the JSON result (in English): the target with the system's own error text, the USB
 // instruments the run's own search asked and what each answered, the exchange step and
 // what arrived instead of the expected reply (or nothing, after how long), the file the
-// disk prompt was looking for (`prompted`, and how its last question ended), the file
-// error the run reported (`reported`), or what was wrong with the update file. Never
-// empty for a run that did not complete; empty for a completed one.
+// disk prompt was looking for (`prompted`, the record stream's refusal, and how its last
+// question ended), the file error the run reported (`reported`), or what was wrong with
+// the update file. Never empty for a run that did not complete; empty for a completed one.
 CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                         const CLinkWatch& watch, PromptEnd promptEnd, const CVolumeProblem::Finding& prompted,
+                         const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
                          const std::string& reported);
 
 // What one write carried, as SendLabel::Describe words it in English.

@@ -5,6 +5,7 @@
 #include "link/AddressText.h"
 #include "platform/StatusFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -154,41 +155,49 @@ void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length
     Send();
 }
 
-void CLinkTrace::RecordStream()
+void CLinkTrace::RecordStream(const SendLabel& label)
 {
     if (!m_hasPending || !Ready())
         return;
     m_hasPending = false;
-    const CRecordWalk::Span span = m_walk.Walk(m_pending.data(), static_cast<uint32_t>(m_pending.size()));
+    // The label is the engine's word for what the write held; the bytes are only dumped.
+    const bool endsSection = label.step == UpdateStep::EndRecord;
+    const uint64_t records = label.Records();
+    const uint64_t first = records > 0 ? label.firstRecord : m_nextIndex;
+    m_nextIndex = endsSection ? 0 : records > 0 ? label.lastRecord + 1 : m_nextIndex;
+    const size_t size = m_pending.size();
     if (m_everyByte) {
         char what[128];
-        std::snprintf(what, sizeof what, "section %d, %llu record%s from %llu%s", span.section,
-                      static_cast<unsigned long long>(span.records), span.records == 1 ? "" : "s",
-                      static_cast<unsigned long long>(span.first), span.endsSection ? ", END" : "");
-        Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
-                     m_pending.size() == 1 ? "" : "s", what);
-        Dump(m_pending.data(), m_pending.size(), "              ");
+        std::snprintf(what, sizeof what, "section %d, %llu record%s from %llu%s", label.section,
+                      static_cast<unsigned long long>(records), records == 1 ? "" : "s",
+                      static_cast<unsigned long long>(first), endsSection ? ", END" : "");
+        Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), size, size == 1 ? "" : "s", what);
+        Dump(m_pending.data(), size, "              ");
         Send();
         return;
     }
     Block& b = m_block;
     if (b.writes == 0) {
         b.first = m_pendingAt;
-        b.start = span;
+        b.section = label.section;
+        b.firstIndex = first;
     }
     b.last = m_pendingAt;
     ++b.writes;
-    b.bytes += m_pending.size();
-    if (span.records > 0) {
+    b.bytes += size;
+    if (records > 0) {
+        // A label that does not fit the write is kept out of the dump, never read past.
+        const size_t firstBytes = std::min<size_t>(label.firstRecordBytes, size);
+        const size_t lastAt = std::min<size_t>(label.lastRecordOffset, size);
         if (b.records == 0)
-            b.firstRecord.assign(m_pending.begin(), m_pending.begin() + span.firstLength);
-        b.lastRecord.assign(m_pending.begin() + span.lastOffset, m_pending.begin() + span.lastOffset + span.lastLength);
-        b.lastIndex = span.first + span.records - 1;
-        b.lastSection = span.section;
+            b.firstRecord.assign(m_pending.begin(), m_pending.begin() + firstBytes);
+        b.lastRecord.assign(m_pending.begin() + lastAt, m_pending.end());
+        b.lastIndex = label.lastRecord;
+        b.lastSection = label.section;
     }
-    b.records += span.records;
-    b.endBytes += span.endsSection ? 1 : 0;
-    if (span.endsSection)
+    b.records += records;
+    b.endBytes += endsSection ? 1 : 0;
+    if (endsSection)
         FlushBlock();  // the next section's START is a block of its own
     Send();
 }
@@ -209,11 +218,11 @@ void CLinkTrace::FlushBlock()
     Block& b = m_block;
     if (b.writes == 0)
         return;
-    std::string what = "section " + std::to_string(b.start.section);
+    std::string what = "section " + std::to_string(b.section);
     if (b.records == 1)
-        what += ", record " + std::to_string(b.start.first);
+        what += ", record " + std::to_string(b.firstIndex);
     else if (b.records > 1)
-        what += ", records " + std::to_string(b.start.first) + ".." + std::to_string(b.lastIndex) + " (" +
+        what += ", records " + std::to_string(b.firstIndex) + ".." + std::to_string(b.lastIndex) + " (" +
                 std::to_string(b.records) + ")";
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";

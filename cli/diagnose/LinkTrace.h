@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/diagnose/RecordWalk.h"
 #include "link/LinkObserver.h"
 #include "platform/StatusFile.h"
+#include "update/SendLabel.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -49,8 +49,8 @@ public:
     void Heading(const UpdateSettings& settings);
 
     void Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at);
-    // The write just traced belongs to the record stream.
-    void RecordStream();
+    // The write just traced belongs to the record stream and carries what `label` says.
+    void RecordStream(const SendLabel& label);
     void Failure(Direction direction, const std::string& what, Clock::time_point at);
     // Something of the link that is no transfer (its open), at its time.
     void Event(const std::string& what, Clock::time_point at);
@@ -65,7 +65,8 @@ private:
         Clock::time_point last{};
         uint64_t writes = 0;
         uint64_t bytes = 0;
-        CRecordWalk::Span start;    // the span of its first write
+        int section = 1;            // the section of its first write
+        uint64_t firstIndex = 0;    // index of its first record within that section
         uint64_t records = 0;
         uint64_t lastIndex = 0;     // index of the last record within its section
         int lastSection = 1;
@@ -100,7 +101,7 @@ private:
     Clock::time_point m_pendingAt{};
     bool m_hasPending = false;
     Block m_block;
-    CRecordWalk m_walk;
+    uint64_t m_nextIndex = 0;  // the section's next record, as the labels so far count it
 };
 
 }  // namespace zorflash

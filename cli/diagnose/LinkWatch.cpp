@@ -32,7 +32,7 @@ void CLinkWatch::OnSend(const SendLabel& label)
 void CLinkWatch::OnRecordStreamWrite()
 {
     if (m_trace)
-        m_trace->RecordStream();
+        m_trace->RecordStream(m_label);
 }
 
 void CLinkWatch::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)

@@ -53,24 +53,29 @@ void CRunConsole::Note(const std::string& text)
     Say(text);
 }
 
-PromptEnd CRunConsole::Prompt(const std::string& text, const std::string& path, const std::string& reason)
+PromptEnd CRunConsole::Prompt(const std::string& text, const VolumeRefusal& asked, const std::string& reason)
 {
     PromptEnd end = PromptEnd::NotAsked;
     if (!m_options.noPrompt) {
         // The prompt only says "insert disk N": the question names the file looked for
         // and what is wrong with it.
-        const Language language = m_options.language;
-        const std::string question = CDisplayTexts::Format(
-            CDisplayTexts::Id::PromptLookingFor, language,
-            {text, PrintableText(path),
-             reason.empty() ? CDisplayTexts::Text(CDisplayTexts::Id::PresentNow, language) : reason});
-        end = m_prompt.Prompt(path + "\n" + text, question);
+        const std::string question = CDisplayTexts::Format(CDisplayTexts::Id::PromptLookingFor, m_options.language,
+                                                           {text, PrintableText(asked.path), reason});
+        end = m_prompt.Prompt(asked.path + "\n" + text, question);
     }
     if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
+        std::lock_guard lock(m_lock);
         PromptEnd none = PromptEnd::RunGoesOn;
-        m_final.compare_exchange_strong(none, end);
+        if (m_final.compare_exchange_strong(none, end))
+            m_finalRefusal = asked;
     }
     return end;
+}
+
+std::optional<VolumeRefusal> CRunConsole::FinalRefusal()
+{
+    std::lock_guard lock(m_lock);
+    return m_finalRefusal;
 }
 
 PromptEnd CRunConsole::AskOperator(const std::string& text)

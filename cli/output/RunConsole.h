@@ -7,11 +7,13 @@
 #include "platform/AbortSignal.h"
 #include "present/ProgressBlock.h"
 #include "resources/strings/Language.h"
+#include "update/VolumeRefusal.h"
 #include "update/UpdateProgress.h"
 
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -80,15 +82,17 @@ public:
     // A note on stderr that holds for every target alike (why a volume cannot be opened):
     // with several targets said once, however many come upon it.
     void Note(const std::string& text);
-    // The disk prompt: asked once for every target waiting on the same file (`path`, and
+    // The disk prompt: asked once for every target waiting on the same file (`asked`, and
     // `reason` what is wrong with it); how it ended is what each of them gets.
-    PromptEnd Prompt(const std::string& text, const std::string& path, const std::string& reason);
+    PromptEnd Prompt(const std::string& text, const VolumeRefusal& asked, const std::string& reason);
     // Ctrl+C: a prompt waiting for an answer gives up, and so do the targets waiting on it.
     void Interrupt();
     // How the disk prompt first ended for good (Cancel, nobody there), or
     // PromptEnd::RunGoesOn while no question has ended the run: a target not started yet
     // must not start once it has, since it would only reach the same question.
     PromptEnd FinalAnswer() const { return m_final.load(); }
+    // The volume that question was about, as the record stream refused it.
+    std::optional<VolumeRefusal> FinalRefusal();
     CAbortSignal& Abort() { return m_abort; }
     // A line of the command's own on stderr: "zorflash-cli: line".
     void Say(const std::string& line) { Err("zorflash-cli: " + line + "\n"); }
@@ -118,6 +122,7 @@ private:
     CAbortSignal m_abort;
     CSharedPrompt m_prompt;
     std::atomic<PromptEnd> m_final{PromptEnd::RunGoesOn};
+    std::optional<VolumeRefusal> m_finalRefusal;  // m_lock
 };
 
 }  // namespace zorflash

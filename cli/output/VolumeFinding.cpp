@@ -1,22 +1,23 @@
 #include "cli/output/VolumeFinding.h"
 
 #include "cli/output/PrintableText.h"
+#include "cli/prompt/VolumeRefusalText.h"
 
 namespace zorflash {
 
-CLocalText VolumeFinding(const CVolumeProblem::Finding& f)
+CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings)
 {
-    const std::string volume = std::to_string(f.volume);
-    const std::string path = PrintableText(f.path);
-    if (f.reason.empty())
-        return CLocalText::Say(CDisplayTexts::Id::VolumeThereNow, {volume, path});
-    // The detail stays as the volume check words it; the kind of problem is worded here.
     using Id = CDisplayTexts::Id;
-    const Id word = f.kind == CVolumeProblem::kMissing            ? Id::VolumeMissingWord
-                    : f.kind == CVolumeProblem::kWrongVolume      ? Id::VolumeWrongNumberWord
-                    : f.kind == CVolumeProblem::kWrongModelOrKind ? Id::VolumeWrongFileWord
-                                                                  : Id::VolumeUnreadableWord;
-    return CLocalText::Say(Id::VolumeIs, {volume, path, CLocalText::Say(word, {f.reason})});
+    if (!refusal)
+        return CLocalText::Say(Id::VolumeNotBrought, {PrintableText(settings.filePath)});
+    // The detail stays as the volume check words it; the kind of problem is worded here.
+    const Id word = refusal->kind == VolumeRefusal::Kind::Missing       ? Id::VolumeMissingWord
+                    : refusal->kind == VolumeRefusal::Kind::WrongNumber ? Id::VolumeWrongNumberWord
+                    : refusal->kind == VolumeRefusal::Kind::WrongHeaderLine ? Id::VolumeWrongFileWord
+                                                                            : Id::VolumeUnreadableWord;
+    return CLocalText::Say(Id::VolumeIs,
+                           {std::to_string(refusal->volume), PrintableText(refusal->path),
+                            CLocalText::Say(word, {VolumeRefusalReason(*refusal, settings.model.displayName)})});
 }
 
 }  // namespace zorflash

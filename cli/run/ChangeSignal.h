@@ -6,7 +6,7 @@
 
 namespace zorflash {
 
-// What wakes a fleet's display: a target that ended, or a signal, at once; a new line or
+// What wakes the command's display: a target that ended, or a signal, at once; a new line or
 // new progress no sooner than the next redraw is due. Any thread may notify; one waits.
 class CChangeSignal {
 public:

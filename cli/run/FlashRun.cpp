@@ -84,7 +84,7 @@ int CFlashRun::Code(CConsoleInterrupt::Reason interruption, bool failedInside) c
 
 int CFlashRun::Refuse(const CFileCheck::Report& report)
 {
-    const FlashOutcome outcome = OutcomeOfMessage(report.statusId, report.missingVolume > 0);
+    const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
     for (auto& run : m_runs)
         run->Refuse(report, outcome);
     const CLocalText reason = CFileCheck::RefusalReason(report, m_options.settings);

@@ -6,6 +6,7 @@
 #include "cli/output/PrintableText.h"
 #include "cli/output/RunConsole.h"
 #include "cli/output/StatusText.h"
+#include "cli/prompt/VolumeRefusalText.h"
 #include "cli/run/ChangeSignal.h"
 #include "link/TcpChannel.h"
 #include "link/UsbChannel.h"
@@ -112,8 +113,7 @@ void CTargetRun::Refuse(const CFileCheck::Report& report, const FlashOutcome& ou
     m_result = UpdateResult{};
     m_result.outcome = outcome.outcome;
     m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::RunGoesOn;
-    if (report.missingVolume > 0)
-        m_prompted = CVolumeProblem::Check(m_settings, report.missingVolume);
+    m_prompted = report.asked;
     m_refused = true;
     m_endMicros.store(NowMicros());
 }
@@ -141,30 +141,30 @@ void CTargetRun::OnStatusLogChanged(const CEditText& log, const LogChange& chang
         m_options.changes->Notify(false);
 }
 
-bool CTargetRun::PromptOkCancel(const std::string& text)
+bool CTargetRun::PromptOkCancel(const std::string& text, const VolumeRefusal& refusal)
 {
-    m_prompted = CVolumeProblem::Asked(m_settings);
+    m_prompted = refusal;
     if (!m_failure.Empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
         return false;
     }
+    const std::string reason = VolumeRefusalReason(refusal, m_settings.model.displayName);
     if (m_json)
-        m_json->Prompt(text, m_prompted.volume, m_prompted.path, m_prompted.reason);
-    m_promptEnd = m_console.Prompt(text, m_prompted.path, m_prompted.reason);
+        m_json->Prompt(text, refusal.volume, refusal.path, reason);
+    m_promptEnd = m_console.Prompt(text, refusal, reason);
     NoteSign();  // the operator's time is no wait for the instrument
     if (m_json)
         m_json->Answer(PromptAnswerName(m_promptEnd));
     // Ctrl+C at the prompt ends this run as interrupted, whenever the display gets to it.
     if (m_promptEnd == PromptEnd::Interrupted)
         Stop();
-    if (m_promptEnd != PromptEnd::RunGoesOn)
-        return false;
-    m_prompted = CVolumeProblem::Asked(m_settings);
-    return true;
+    return m_promptEnd == PromptEnd::RunGoesOn;
 }
 
-void CTargetRun::NoteVolumeUnavailable(const std::string& path, uint32_t error)
+void CTargetRun::NoteVolumeUnavailable(const VolumeRefusal& refusal)
 {
+    const std::string& path = refusal.path;
+    const uint32_t error = refusal.systemError;
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
         m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
@@ -298,7 +298,7 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         m_result = UpdateResult{};
         m_result.outcome = UpdateOutcome::Cancelled;
         m_promptEnd = m_notStartedBy = m_console.FinalAnswer();
-        m_prompted = CVolumeProblem::Asked(m_settings);
+        m_prompted = m_console.FinalRefusal();
         m_endMicros.store(m_startMicros.load());
     }
     const bool byAnswer = m_notStartedBy != PromptEnd::RunGoesOn;

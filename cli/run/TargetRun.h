@@ -2,12 +2,11 @@
 
 #include "cli/check/FileCheck.h"
 #include "cli/diagnose/LinkWatch.h"
+#include "cli/output/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/StatusLines.h"
 #include "cli/output/TargetEnd.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/prompt/VolumeProblem.h"
-#include "cli/run/FlashOutcome.h"
 #include "link/LinkObserver.h"
 #include "platform/AbortSignal.h"
 #include "platform/ConsoleInterrupt.h"
@@ -17,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace zorflash {
@@ -50,8 +50,8 @@ public:
     const UpdateSettings& Settings() const override { return m_settings; }
     Language StatusLanguage() const override { return m_language; }
     void OnStatusLogChanged(const CEditText& log, const LogChange& change) override;
-    bool PromptOkCancel(const std::string& text) override;
-    void NoteVolumeUnavailable(const std::string& path, uint32_t error) override;
+    bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) override;
+    void NoteVolumeUnavailable(const VolumeRefusal& refusal) override;
     void ReportError(const std::string& text) override;
     void PostUpdateFinished(const UpdateResult& result) override;
     void OnRecordStreamWrite(uint32_t bytes) override;
@@ -122,7 +122,7 @@ private:
     UpdateResult m_result;
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     PromptEnd m_notStartedBy = PromptEnd::RunGoesOn;
-    CVolumeProblem::Finding m_prompted;
+    std::optional<VolumeRefusal> m_prompted;  // the volume the last prompt asked for
     CLocalText m_failure;    // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
     bool m_refused = false;

@@ -104,8 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ApplyModelSelection(settings, modelIndex);
     settings.filePath = scratch / "fw2.bin";  // volume 1 is still found by the rule
     size_t prompts = 0;
-    const auto decline = [&prompts](int) {
+    const auto decline = [&prompts](const VolumeRefusal& refusal) {
         ++prompts;
+        if (refusal.numberText.size() > 2 ||
+            (refusal.kind == VolumeRefusal::Kind::WrongHeaderLine && refusal.volume != 2))
+            Fail("a refusal that cannot be");
         return false;
     };
     const RomKind checkedKind2 = static_cast<RomKind>(checkedKind);

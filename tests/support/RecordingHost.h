@@ -30,9 +30,10 @@ public:
         changes.push_back(change);
     }
 
-    bool PromptOkCancel(const std::string& text) override
+    bool PromptOkCancel(const std::string& text, const VolumeRefusal& refusal) override
     {
         prompts.push_back(text);
+        refusals.push_back(refusal);
         if (beforeAnswer)
             beforeAnswer(prompts.size());
         if (answers.empty())
@@ -63,6 +64,7 @@ public:
     std::deque<bool> answers;                       // true = OK; empty = Cancel
     std::function<void(size_t)> beforeAnswer;       // runs before a prompt is answered
     std::vector<std::string> prompts;
+    std::vector<VolumeRefusal> refusals;            // what each prompt was told
     std::vector<std::string> errors;
     std::vector<uint32_t> writes;                   // sizes of the record-stream writes
     std::vector<UpdateProgress> progress;           // every progress value, in order

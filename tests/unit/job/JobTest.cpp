@@ -229,6 +229,9 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
                                  "\r\nAborted according to instruction received.\r\n");
         EXPECT_EQ(host.prompts, std::vector<std::string>{"nsert Disk 2"});
         EXPECT_EQ(host.result.outcome, UpdateOutcome::Cancelled);
+        // The prompt and the result carry the same refusal: the host needs no second look.
+        ASSERT_TRUE(host.result.refusal && host.refusals.size() == 1u);
+        EXPECT_TRUE(host.result.refusal->path == dir / "fw2.R71" && host.refusals[0].path == dir / "fw2.R71");
     }
     {
         FakeInstrument instrument;
@@ -236,6 +239,7 @@ TEST_F(UpdateRun, MissingVolumeTwoIsAskedForThenCancelledOrFound)
         host.answers = {true};
         host.beforeAnswer = [&](size_t) { WriteVolume(2, "MAIN", Bytes{0x00}); };
         EXPECT_EQ(Run(host), std::string(kOpening) + kDetecting + kHeader + kStart + "Sending (1) Record" + kDone);
+        EXPECT_FALSE(host.result.refusal) << "a volume brought after OK ends nothing";
     }
     {
         // Volume 2 without the END record.

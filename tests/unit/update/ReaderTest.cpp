@@ -2,6 +2,7 @@
 
 #include "platform/DecimalText.h"
 #include "platform/File.h"
+#include "platform/LastError.h"
 #include "update/RecordStream.h"
 #include "update/UpdateFileReader.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <vector>
 
@@ -154,13 +156,13 @@ protected:
     }
 
     TempDir dir;
-    std::vector<int> prompts;
+    std::vector<VolumeRefusal> refusals;       // what each prompt was told
     std::deque<bool> answers;                  // true = look again
     std::function<void(size_t)> beforeAnswer;  // runs before a prompt is answered
-    CRecordStream::DiskPrompt prompt = [this](int volume) {
-        prompts.push_back(volume);
+    CRecordStream::DiskPrompt prompt = [this](const VolumeRefusal& refusal) {
+        refusals.push_back(refusal);
         if (beforeAnswer)
-            beforeAnswer(prompts.size());
+            beforeAnswer(refusals.size());
         if (answers.empty())
             return false;
         const bool again = answers.front();
@@ -170,26 +172,43 @@ protected:
     const std::string mainLine = HeaderLine("RT71", "MAIN");
 };
 
-TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDisk)
+// Each prompt is told what was found in place of the volume, from the opening the update
+// itself made: the front ends name the file and the fault from this alone.
+TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDiskSayingWhy)
 {
+    using Kind = VolumeRefusal::Kind;
     const std::string padded = "MORVENAL RT71 MAIN ROM         \r\n";  // one blank too many
     const std::string lfOnly = mainLine.substr(0, 30) + " \n";
+    const std::string second = dir / "fw2.R71";
     struct Case {
         const char* what;
-        std::string line;
-        std::string digits;
-    } cases[] = {{"AB", mainLine, "AB"}, {"01", mainLine, "01"}, {"blanks", padded, "02"}, {"lf", lfOnly, "02"}};
+        std::function<void()> write;
+        Kind kind;
+        std::string numberText;
+    } cases[] = {
+        {"AB", [&] { WriteVolume("fw2.R71", mainLine, "AB"); }, Kind::WrongNumber, "AB"},
+        {"01", [&] { WriteVolume("fw2.R71", mainLine, "01"); }, Kind::WrongNumber, "01"},
+        {"blanks", [&] { WriteVolume("fw2.R71", padded, "02"); }, Kind::WrongHeaderLine, ""},
+        {"lf", [&] { WriteVolume("fw2.R71", lfOnly, "02"); }, Kind::WrongHeaderLine, ""},
+        {"short", [&] { WriteFile(second, Bytes(49, '0')); }, Kind::WrongNumber, "0"},  // one of the two digits
+        {"missing", [] {}, Kind::Missing, ""},
+        // Only a regular file is a volume: a directory of that name exists but cannot be
+        // read as one, whoever runs the test (root reads a file of mode 000 all the same).
+        {"directory", [&] { std::filesystem::create_directory(second); }, Kind::Unreadable, ""},
+    };
     for (const Case& c : cases) {
-        WriteVolume("fw2.R71", c.line, c.digits);
-        prompts.clear();
+        std::filesystem::remove_all(second);
+        c.write();
+        refusals.clear();
         EXPECT_FALSE(OpenSecond("fw1.R71")) << c.what;
-        EXPECT_EQ(prompts, std::vector<int>{2}) << c.what;
+        ASSERT_EQ(refusals.size(), 1u) << c.what;
+        const VolumeRefusal& r = refusals.front();
+        EXPECT_TRUE(r.volume == 2 && r.kind == c.kind && r.path == second && r.numberText == c.numberText) << c.what;
+        // The system's error for what could not be opened, and only for that.
+        EXPECT_EQ(r.systemError == 0 ? "none" : r.systemError == kErrorFileNotFound ? "not found" : "other",
+                  std::string(c.kind == Kind::Missing ? "not found" : c.kind == Kind::Unreadable ? "other" : "none"))
+            << c.what;
     }
-    WriteFile(dir / "fw1.R71", Bytes(49, '1'));  // too short to hold the volume number
-    prompts.clear();
-    CRecordStream stream(g_deviceModelTable[0], dir / "fw1.R71");
-    EXPECT_FALSE(stream.OpenFirstVolume(prompt));
-    EXPECT_EQ(prompts.size(), 1u);
 }
 
 TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
@@ -203,8 +222,9 @@ TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
     };
     CRecordStream stream(g_deviceModelTable[0], dir / "fw2.R71");
     EXPECT_TRUE(stream.OpenFirstVolume(prompt));
-    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(refusals.size(), 2u);
     EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
+    EXPECT_EQ(refusals.back().path, dir / "fw1.R71");  // asked for under its own name
 }
 
 }  // namespace

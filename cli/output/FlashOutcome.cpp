@@ -1,8 +1,7 @@
-#include "cli/run/FlashOutcome.h"
+#include "cli/output/FlashOutcome.h"
 
-#include "present/OutcomeTable.h"
 #include "cli/output/PrintableText.h"
-#include "update/UpdateProtocol.h"
+#include "present/OutcomeTable.h"
 
 namespace zorflash {
 
@@ -24,30 +23,11 @@ FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd)
     return flash;
 }
 
-FlashOutcome OutcomeOfMessage(unsigned statusId, bool nobodyAsked)
+FlashOutcome OutcomeOfRefusal(UpdateOutcome outcome, bool nobodyAsked)
 {
     FlashOutcome flash;
-    switch (statusId) {
-    case IDS_ABORTED_BY_INSTRUCTION:
-        flash.outcome = nobodyAsked ? UpdateOutcome::Cancelled : UpdateOutcome::FileError;
-        flash.nobodyAnswered = nobodyAsked;
-        break;
-    case IDS_INVALID_ROM_TYPE:
-        flash.outcome = UpdateOutcome::InvalidRomType;
-        break;
-    case IDS_INCORRECT_INPUT_FILE:
-        flash.outcome = UpdateOutcome::IncorrectInputFile;
-        break;
-    case IDS_INCORRECT_CHECKSUM:
-        flash.outcome = UpdateOutcome::IncorrectChecksum;
-        break;
-    case IDS_NO_END_RECORD:
-        flash.outcome = UpdateOutcome::NoEndRecord;
-        break;
-    default:
-        flash.outcome = UpdateOutcome::FileError;  // a file error the check met
-        break;
-    }
+    flash.outcome = outcome;
+    flash.nobodyAnswered = nobodyAsked;
     return flash;
 }
 

@@ -24,9 +24,9 @@ struct FlashOutcome {
 
 FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);
 
-// The outcome the update would have had for the message `statusId` the pre-check found;
-// a missing volume that nobody is asked for ends as a prompt nobody answered.
-FlashOutcome OutcomeOfMessage(unsigned statusId, bool nobodyAsked);
+// The outcome the pre-check found the update would have had; a volume nobody is asked for
+// ends as a prompt nobody answered.
+FlashOutcome OutcomeOfRefusal(UpdateOutcome outcome, bool nobodyAsked);
 
 // The reason of a run whose volume `path` could not be opened for want of a resource
 // (PromptEnd::ResourceShortage), with the system's text.

@@ -1,0 +1,36 @@
+#include "cli/prompt/VolumeRefusalText.h"
+
+#include "platform/LastError.h"
+
+namespace zorflash {
+
+std::string VolumeRefusalReason(const VolumeRefusal& refusal, const char* modelName)
+{
+    switch (refusal.kind) {
+    case VolumeRefusal::Kind::Missing:
+        return "missing";
+    case VolumeRefusal::Kind::Unreadable:
+        return std::string("not readable: ") + DescribeError(refusal.systemError);
+    case VolumeRefusal::Kind::WrongNumber: {
+        // Shown up to a NUL, as C text: the digits are read as a C string.
+        std::string shown;
+        for (char c : std::string(refusal.numberText.c_str()))
+            shown += (c >= 0x20 && c < 0x7F) ? c : '?';
+        return "wrong volume number: its header says \"" + shown + "\", not \"0" + std::to_string(refusal.volume) +
+               "\"";
+    }
+    case VolumeRefusal::Kind::WrongHeaderLine:
+        break;
+    }
+    return std::string("wrong model or kind: its first line is not the one of volume 1 (") + modelName + ")";
+}
+
+std::string VolumeRefusalSummary(const VolumeRefusal& refusal, const char* modelName)
+{
+    const std::string volume = "volume " + std::to_string(refusal.volume);
+    if (refusal.kind == VolumeRefusal::Kind::Missing)
+        return volume + " not found: " + refusal.path;
+    return volume + " " + refusal.path + ": " + VolumeRefusalReason(refusal, modelName);
+}
+
+}  // namespace zorflash
