@@ -214,7 +214,7 @@ std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings
                PrintableText(report.asked->path) + " is " +
                VolumeRefusalReason(*report.asked, settings.model.displayName);
     // The first line's verdict is a sentence of its own, not a place.
-    const char* joint = report.statusId == IDS_INVALID_ROM_TYPE ? " " : " at ";
+    const char* joint = report.outcome == UpdateOutcome::InvalidRomType ? " " : " at ";
     return PrintableText(report.problem + joint + report.where);
 }
 
