@@ -8,11 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -90,6 +86,15 @@ struct CliRun {
     std::string status;  // the --status-file contents
     double seconds = 0;
 };
+
+// How often word occurs in text (overlapping ones too).
+inline int CountOf(const std::string& text, const std::string& word)
+{
+    int n = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++n;
+    return n;
+}
 
 inline std::string ReadText(const std::string& path)
 {
