@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/run/FlashOutcome.h"
 #include "cli/diagnose/LinkWatch.h"
+#include "cli/output/FlashOutcome.h"
 #include "cli/prompt/PromptEnd.h"
 #include "update/VolumeRefusal.h"
 #include "update/UpdateSettings.h"

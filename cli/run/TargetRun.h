@@ -2,11 +2,11 @@
 
 #include "cli/check/FileCheck.h"
 #include "cli/diagnose/LinkWatch.h"
+#include "cli/output/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/StatusLines.h"
 #include "cli/output/TargetEnd.h"
 #include "cli/prompt/PromptEnd.h"
-#include "cli/run/FlashOutcome.h"
 #include "link/LinkObserver.h"
 #include "platform/AbortSignal.h"
 #include "platform/ConsoleInterrupt.h"

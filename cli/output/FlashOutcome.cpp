@@ -1,7 +1,7 @@
-#include "cli/run/FlashOutcome.h"
+#include "cli/output/FlashOutcome.h"
 
-#include "present/OutcomeTable.h"
 #include "cli/output/PrintableText.h"
+#include "present/OutcomeTable.h"
 
 namespace zorflash {
 
