@@ -217,7 +217,8 @@ CLocalText CFileCheck::RefusalReason(const Report& report, const UpdateSettings&
         return CLocalText::Say(Id::ReasonNoPromptAsks, {VolumeFinding(report.asked, settings)});
     // The first line's verdict is a sentence of its own, not a place. The problem is the
     // status text, already in the run's language.
-    return CLocalText::Say(report.statusId == IDS_INVALID_ROM_TYPE ? Id::ReasonProblemSentence : Id::ReasonProblemAt,
+    return CLocalText::Say(report.outcome == UpdateOutcome::InvalidRomType ? Id::ReasonProblemSentence
+                                                                           : Id::ReasonProblemAt,
                            {PrintableText(report.problem), report.where});
 }
 

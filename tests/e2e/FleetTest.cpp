@@ -4,11 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <cstdlib>
-#include <map>
 #include <set>
-#include <sstream>
 
 using namespace testsupport;
 
@@ -249,11 +245,7 @@ TEST(FleetDiskPrompt, AskedOnceForAllTargetsWaitingOnTheSameVolume)
             std::filesystem::rename(dir / "later.R71", dir / "fw2.R71");
         cli.Write(ok ? "ok\n" : "c\n");
         EXPECT_EQ(cli.Wait(30000), ok ? 0 : 3) << cli.Out() << cli.Err();
-        const std::string err = cli.Err();
-        size_t asked = 0;
-        for (size_t at = err.find("nsert Disk 2"); at != std::string::npos; at = err.find("nsert Disk 2", at + 1))
-            ++asked;
-        EXPECT_EQ(asked, 1u) << err;
+        EXPECT_EQ(CountOf(cli.Err(), "nsert Disk 2"), 1) << cli.Err();
         EXPECT_NE(cli.Out().find(ok ? "3 targets: 3 completed" : "3 targets: 0 completed, 3 cancelled"),
                   std::string::npos)
             << cli.Out();
@@ -273,16 +265,8 @@ TEST(FleetInterrupt, CtrlCClosesEveryLinkAndEndsWith130)
         argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(sim.Port()));
     Process cli(argv);
     cli.CloseInput();
-    for (int i = 0; i < 1000; ++i) {
-        const std::string out = cli.Out();
-        size_t started = 0;
-        for (size_t at = out.find("Sending START record"); at != std::string::npos;
-             at = out.find("Sending START record", at + 1))
-            ++started;
-        if (started == 4)
-            break;
+    for (int i = 0; i < 1000 && CountOf(cli.Out(), "Sending START record") < 4; ++i)
         usleep(5000);
-    }
     cli.Signal(SIGINT);
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(cli.Wait(10000), 130) << cli.Out() << cli.Err();

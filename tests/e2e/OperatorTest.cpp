@@ -11,9 +11,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include <filesystem>
-#include <sstream>
-
 using namespace testsupport;
 
 namespace {

@@ -9,7 +9,6 @@
 
 #include <clocale>
 #include <cwchar>
-#include <sstream>
 
 using namespace testsupport;
 

@@ -15,7 +15,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
-#include <string>
 #include <tuple>
 #include <vector>
 

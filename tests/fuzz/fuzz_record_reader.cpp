@@ -17,11 +17,8 @@
 #include "update/UpdateSettings.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 
 using namespace zorflash;
 

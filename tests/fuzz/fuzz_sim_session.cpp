@@ -26,7 +26,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <thread>
 #include <vector>
 

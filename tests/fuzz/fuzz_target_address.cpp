@@ -9,7 +9,6 @@
 #include "cli/run/TargetList.h"
 
 #include <cstdint>
-#include <string>
 
 using namespace zorflash;
 

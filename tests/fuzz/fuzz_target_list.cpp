@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <string>
 #include <tuple>
 
 using namespace zorflash;

@@ -17,19 +17,7 @@
 #include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
-
 
 using namespace UpdateProtocol;
 

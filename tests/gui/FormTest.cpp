@@ -3,34 +3,11 @@
 // and both languages. Controls are found by their ids.
 #include "GuiTestSupport.h"
 
-#include "app/CommSettingsDialog.h"
-#include "app/IPAddressCtrl.h"
 #include "ui/LinkSummary.h"
-#include "app/UiStrings.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
 
 #include <tuple>
 
 #include <sys/stat.h>
-
 
 using DialogEdit = std::function<void(CCommSettingsDialog*)>;
 Q_DECLARE_METATYPE(DialogEdit)
@@ -81,11 +58,7 @@ class CFormTest : public QObject, GuiSession {
 
 private slots:
     void init() { QVERIFY(Start()); }
-    void cleanup()
-    {
-        app.reset();
-        SetUiLanguage(Language::English);
-    }
+    void cleanup() { Stop(); }
 
     void startUpAndModelChoice()
     {
@@ -342,7 +315,6 @@ private slots:
         QVERIFY(Frame()->close());
         QVERIFY(messages.isEmpty());
     }
-
 
 private:
     QTemporaryDir m_dir;

@@ -1,19 +1,5 @@
 #include "GuiTestSupport.h"
 
-#include "app/CommSettingsDialog.h"
-#include "app/IPAddressCtrl.h"
-#include "app/UiStrings.h"
-
-#include <QApplication>
-#include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-#include <QThread>
-#include <QTimer>
-
-
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -77,6 +63,12 @@ bool SetLocalLink(CZorflashView* view, int port)
             QTest::keyClicks(Control<QLineEdit>(dialog, 1013), QString::number(port));
         },
         1);
+}
+
+void GuiSession::Stop()
+{
+    app.reset();
+    SetUiLanguage(Language::English);
 }
 
 bool GuiSession::Start(Language language)

@@ -6,19 +6,18 @@
 #include "platform/StringResource.h"
 #include "app/DialogBuilder.h"
 #include "app/ZorflashView.h"
+#include "app/CommSettingsDialog.h"
+#include "app/IPAddressCtrl.h"
+#include "app/UiStrings.h"
 
-#include <QMessageBox>
-#include <QString>
-#include <QWidget>
+// Every GUI test drives widgets, events and the test library: one set for all of them.
+#include <QTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
 
 using namespace zorflash;
-
-namespace zorflash {
-class CCommSettingsDialog;
-}  // namespace zorflash
 
 // Writes an RT71 update file: the 56-byte header (volume "01"), then per section (one for
 // MAIN, two for SUB) a START record, `records` records and, unless left out, the END record.
@@ -50,6 +49,8 @@ struct GuiSession {
     int chooserCalls = 0;
 
     bool Start(Language language = Language::English);
+    // The application goes and the next test starts in English again.
+    void Stop();
     CMainFrame* Frame() const { return app->GetMainFrame(); }
     CZorflashView* View() const { return Frame()->GetView(); }
     UpdateSettings& Record() const { return app->GetDocument()->GetSettings(); }

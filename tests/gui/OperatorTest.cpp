@@ -6,37 +6,8 @@
 
 #include "app/AboutDialog.h"
 #include "resources/ui/DialogTemplate.h"
-#include "app/CommSettingsDialog.h"
-#include "app/IPAddressCtrl.h"
 #include "app/ProgressDisplay.h"
 #include "ui/StatusBarProgress.h"
-#include "app/UiStrings.h"
-
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QContextMenuEvent>
-#include <QFileInfo>
-#include <QFontInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStatusBar>
-#include <QStyleOption>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <QToolBar>
-#include <QUrl>
-
 
 namespace {
 // Plays an operator's keystrokes into the settings dialog: characters are typed as they
@@ -117,11 +88,7 @@ class COperatorTest : public QObject, GuiSession {
 
 private slots:
     void init() { QVERIFY(Start()); }
-    void cleanup()
-    {
-        app.reset();
-        SetUiLanguage(Language::English);
-    }
+    void cleanup() { Stop(); }
 
     void addressTypedIsAddressUsed_data()
     {

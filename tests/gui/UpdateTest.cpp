@@ -8,21 +8,6 @@
 #include "app/ProgressDisplay.h"
 #include "present/OutcomeTable.h"
 
-#include <QAction>
-#include <QDropEvent>
-#include <QFile>
-#include <QMimeData>
-#include <QUrl>
-#include <QApplication>
-#include <QComboBox>
-#include <QPlainTextEdit>
-#include <QRegularExpression>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
-
 namespace {
 QString ExpectedStatus(int records)
 {
@@ -267,7 +252,6 @@ private:
 
     QTemporaryDir m_dir;
 };
-
 
 QTEST_MAIN(CUpdateTest)
 #include "UpdateTest.moc"

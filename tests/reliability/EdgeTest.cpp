@@ -6,32 +6,17 @@
 #include "SimulatorFixture.h"
 #include "StatusTexts.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <string>
-#include <thread>
-#include <vector>
 
 using namespace std::chrono_literals;
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 class Edge : public ::testing::Test {
 protected:
@@ -249,7 +234,7 @@ TEST_F(Edge, CompletedUpdateWithoutItsStatusFileHasItsOwnExitCode)
     fs::remove_all(dir / "out");
     ASSERT_EQ(cli->Wait(20000), 4) << cli->Err();
     EXPECT_TRUE(cli->WaitFor("sent completely, but the status file is missing", 2000, true)) << cli->Err();
-    EXPECT_TRUE(EndsWith(cli->Out(), "Transfer completed.\n")) << cli->Out();
+    EXPECT_TRUE(cli->Out().ends_with("Transfer completed.\n")) << cli->Out();
     EXPECT_NE(sim.Summary().find("verdict=OK"), std::string::npos) << sim.Summary();
 }
 
@@ -266,7 +251,7 @@ TEST_F(Edge, ClosedStandardStreamsNeitherHangNorReachTheInstrument)
         SimServer sim(dir, {}, 1);
         auto cli = Start(std::string("exec \"$0\" \"$@\" ") + closing, FlashArgs(sim.Port(), dir / "status.txt"));
         EXPECT_EQ(cli->Wait(10000), 1) << closing;  // the prompt meets end of input: nobody is there
-        EXPECT_TRUE(EndsWith(ReadText(dir / "status.txt"), kAborted)) << closing;
+        EXPECT_TRUE(ReadText(dir / "status.txt").ends_with(kAborted)) << closing;
         // Every byte the instrument got belongs to the update, which the host then closed.
         const std::string summary = sim.Summary();
         EXPECT_NE(summary.find("link=closed-by-host verdict=ERROR: missing END"), std::string::npos)
@@ -286,7 +271,7 @@ TEST_F(Edge, DiskPromptFloodsEndInCancel)
         auto cli = Start(feed, FlashArgs(9, dir / "status.txt"));
         EXPECT_EQ(cli->Wait(10000), 3) << feed;
         EXPECT_LT(cli->Err().size(), 20000u) << feed;
-        EXPECT_TRUE(EndsWith(ReadText(dir / "status.txt"), kAborted)) << feed;
+        EXPECT_TRUE(ReadText(dir / "status.txt").ends_with(kAborted)) << feed;
     }
 }
 
@@ -313,7 +298,7 @@ TEST_F(Edge, VolumeRewrittenInPlaceEndsAsIncorrectInputFileWithoutEnd)
         out.write(reinterpret_cast<const char*>(newVersion.data()), static_cast<std::streamsize>(newVersion.size()));
     }
     ASSERT_EQ(cli->Wait(30000), 1) << cli->Err();
-    EXPECT_TRUE(EndsWith(ReadText(dir / "status.txt"), "\r\nIncorrect input file.\r\n"))
+    EXPECT_TRUE(ReadText(dir / "status.txt").ends_with("\r\nIncorrect input file.\r\n"))
         << ReadText(dir / "status.txt");
     const std::string summary = sim.Summaries(10000).at(0);
     EXPECT_NE(summary.find("sections=0 "), std::string::npos) << "END was sent: " << summary;

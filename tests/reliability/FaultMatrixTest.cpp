@@ -6,19 +6,13 @@
 #include "SimulatorFixture.h"
 #include "StatusTexts.h"
 
-#include <gtest/gtest.h>
-
 #include <cctype>
-#include <chrono>
-#include <string>
-#include <vector>
 
 using namespace testsupport;
 
 namespace {
 
 constexpr int kTimeoutMs = 400;  // the CLI's --timeout for every case
-
 
 struct FaultCase {
     std::string fault;     // --fault of the simulator

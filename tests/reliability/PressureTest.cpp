@@ -4,18 +4,9 @@
 
 #include "SimulatorFixture.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <chrono>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -35,14 +26,6 @@ std::vector<std::string> FleetFlash(std::vector<std::string> prefix, const std::
     for (int i = 1; i <= kTargets; ++i)
         argv.push_back("--tcp=127.0.0." + std::to_string(i) + ":" + std::to_string(port));
     return argv;
-}
-
-int CountOf(const std::string& text, const std::string& word)
-{
-    int n = 0;
-    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
-        ++n;
-    return n;
 }
 
 bool Installed(const char* path)

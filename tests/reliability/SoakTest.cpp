@@ -17,22 +17,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
 
 using namespace testsupport;
 using namespace zorflash;

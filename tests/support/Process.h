@@ -20,6 +20,44 @@
 
 namespace testsupport {
 
+// In a forked child: runs argv[0] with argv and env added to the environment; never returns.
+[[noreturn]] inline void ExecChild(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env)
+{
+    for (const auto& [k, v] : env)
+        setenv(k.c_str(), v.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// The child's exit code (128 + signal when killed) once it has ended, or -1 if it is still
+// running after timeoutMs.
+inline int WaitForExit(pid_t pid, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (int status = 0;; usleep(2000)) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (std::chrono::steady_clock::now() > end)
+            return -1;
+    }
+}
+
+// Asks output() again until it holds text; false once timeoutMs has passed without.
+template <typename Output>
+bool WaitForText(Output output, const std::string& text, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (; std::chrono::steady_clock::now() < end; usleep(2000)) {
+        if (output().find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 class Process {
 public:
     explicit Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {})
@@ -32,14 +70,7 @@ public:
             dup2(in[0], 0);
             dup2(out[1], 1);
             dup2(err[1], 2);
-            for (const auto& [k, v] : env)
-                setenv(k.c_str(), v.c_str(), 1);
-            std::vector<char*> args;
-            for (const std::string& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
+            ExecChild(argv, env);
         }
         close(in[0]);
         close(out[1]);
@@ -72,25 +103,15 @@ public:
     // Exit code (128 + signal when killed), or -1 if still running after timeoutMs.
     int Wait(int timeoutMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!m_exited) {
-            int status = 0;
-            const pid_t r = waitpid(m_pid, &status, WNOHANG);
-            if (r == m_pid) {
-                m_exited = true;
-                m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                // The child's last lines may still sit in the pipes: callers read Out()
-                // right after an exit, so wait (bounded: a grandchild may hold a pipe)
-                // until both readers have met the end.
-                const auto drainEnd = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-                while (m_drained.load() < 2 && std::chrono::steady_clock::now() < drainEnd)
-                    usleep(1000);
-                break;
-            }
-            if (std::chrono::steady_clock::now() > end)
-                return -1;
-            usleep(2000);
-        }
+        if (m_exited)
+            return m_code;
+        m_code = WaitForExit(m_pid, timeoutMs);
+        m_exited = m_code >= 0;
+        // The child's last lines may still sit in the pipes: callers read Out() right after
+        // an exit, so wait (bounded: a grandchild may hold a pipe) until both readers have
+        // met the end.
+        for (int i = 0; m_exited && m_drained.load() < 2 && i < 2000; ++i)
+            usleep(1000);
         return m_code;
     }
 
@@ -98,13 +119,7 @@ public:
     // Waits until stdout or stderr holds `text`.
     bool WaitFor(const std::string& text, int timeoutMs, bool onStderr = false)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if ((onStderr ? Err() : Out()).find(text) != std::string::npos)
-                return true;
-            usleep(2000);
-        }
-        return false;
+        return WaitForText([&] { return onStderr ? Err() : Out(); }, text, timeoutMs);
     }
 
     std::string Out()

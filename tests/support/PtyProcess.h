@@ -5,21 +5,10 @@
 // terminal can be resized (the program gets SIGWINCH), and every wait is bounded. The
 // program sees no NO_COLOR of the test's own environment, only one a case sets in `env`.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "Process.h"
 
-#include <atomic>
-#include <chrono>
-#include <map>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
+#include <pty.h>
+#include <sys/ioctl.h>
 
 namespace testsupport {
 
@@ -33,16 +22,9 @@ public:
         size.ws_row = static_cast<unsigned short>(height);
         m_pid = forkpty(&m_master, nullptr, nullptr, &size);
         if (m_pid == 0) {
-            std::vector<char*> args;
-            for (const std::string& a : argv)
-                args.push_back(const_cast<char*>(a.c_str()));
-            args.push_back(nullptr);
             setenv("TERM", "xterm", 1);
             unsetenv("NO_COLOR");
-            for (const auto& [k, v] : env)
-                setenv(k.c_str(), v.c_str(), 1);
-            execv(args[0], args.data());
-            _exit(127);
+            ExecChild(argv, env);
         }
         if (m_pid > 0)
             m_reader = std::thread([this] { Drain(); });
@@ -74,14 +56,8 @@ public:
     // Exit code (128 + signal), or -1 if still running after timeoutMs.
     int Wait(int timeoutMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_code < 0 && std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid)
-                m_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            else
-                usleep(2000);
-        }
+        if (m_code < 0)
+            m_code = WaitForExit(m_pid, timeoutMs);
         if (m_code >= 0) {
             // What the program wrote last may still be in the terminal: read it to its end
             // (at most two seconds: a grandchild could keep the terminal open).
@@ -99,13 +75,7 @@ public:
     }
     bool WaitFor(const std::string& text, int timeoutMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            if (Output().find(text) != std::string::npos)
-                return true;
-            usleep(2000);
-        }
-        return false;
+        return WaitForText([this] { return Output(); }, text, timeoutMs);
     }
 
 private:

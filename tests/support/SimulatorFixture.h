@@ -12,11 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -78,7 +74,6 @@ private:
     int m_port = 0;
 };
 
-// Writes an update file with the simulator's sample writer.
 // A loopback port nothing listens on (bound a moment ago, then closed): a refused connection.
 inline int ClosedPort()
 {
@@ -93,6 +88,7 @@ inline int ClosedPort()
     return ntohs(addr.sin_port);
 }
 
+// Writes an update file with the simulator's sample writer.
 inline bool MakeSample(const std::vector<std::string>& args)
 {
     std::vector<std::string> argv = {kSim, "make-sample"};
@@ -108,6 +104,15 @@ struct CliRun {
     std::string status;  // the --status-file contents
     double seconds = 0;
 };
+
+// How often word occurs in text (overlapping ones too).
+inline int CountOf(const std::string& text, const std::string& word)
+{
+    int n = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++n;
+    return n;
+}
 
 inline std::string ReadText(const std::string& path)
 {

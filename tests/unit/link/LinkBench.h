@@ -3,16 +3,10 @@
 // Real peers for the link tests: sockets on 127.0.0.1 (nothing here ever leaves the
 // loopback) and instruments on pseudo-terminals.
 
-#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include "LoopbackListener.h"
-
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>

@@ -23,21 +23,26 @@ using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
 
-// A channel connected to a loopback listener, with the instrument's end in m_peer.
-class TcpChannelTest : public ::testing::Test {
+// The host's end, opened by Open() to a loopback listener, with the instrument's end in m_peer.
+class LoopbackPeerTest : public ::testing::Test {
 protected:
+    virtual bool Open() = 0;
     void SetUp() override
     {
-        ASSERT_TRUE(m_channel.Create());
-        ASSERT_TRUE(m_channel.Connect("127.0.0.1", m_listener.Port())) << GetLastError();
+        ASSERT_TRUE(Open()) << GetLastError();
         m_peer = m_listener.Accept();
         ASSERT_GE(m_peer, 0);
     }
     void TearDown() override { close(m_peer); }
 
     CLoopbackListener m_listener;
-    CTcpChannel m_channel;
     int m_peer = -1;
+};
+
+class TcpChannelTest : public LoopbackPeerTest {
+protected:
+    bool Open() override { return m_channel.Create() && m_channel.Connect("127.0.0.1", m_listener.Port()); }
+    CTcpChannel m_channel;
 };
 
 TEST_F(TcpChannelTest, ServesWhatOneSocketReadBroughtFromTheRing)
@@ -175,20 +180,10 @@ TEST(TcpChannel, AnUnansweredConnectEndsAtItsBoundOrAtOnceOnAbort)
     EXPECT_LT(MsSince(start), 1000);
 }
 
-// A TCP link opened to a loopback listener, with the instrument's end in m_peer.
-class TcpLinkTest : public ::testing::Test {
+class TcpLinkTest : public LoopbackPeerTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_link.OpenTcp(kLoopback, m_listener.Port())) << GetLastError();
-        m_peer = m_listener.Accept();
-        ASSERT_GE(m_peer, 0);
-    }
-    void TearDown() override { close(m_peer); }
-
-    CLoopbackListener m_listener;
+    bool Open() override { return m_link.OpenTcp(kLoopback, m_listener.Port()); }
     CDeviceLink m_link;
-    int m_peer = -1;
 };
 
 struct ExactCase {

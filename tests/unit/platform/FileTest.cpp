@@ -17,8 +17,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <cstdlib>
-#include <string>
 
 using namespace zorflash;
 

@@ -14,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <string>
 #include <thread>
 
 using namespace zorflash;
@@ -48,6 +46,19 @@ struct LoopbackPair {
     }
 };
 
+// Sends every byte, waiting for room as often as needed; fails the test on an error.
+void SendAll(CNetSocket& socket, const std::string& bytes, uint32_t eachWaitMs)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    for (size_t done = 0; done < bytes.size();) {
+        uint32_t n = 0;
+        ASSERT_EQ(socket.SendSome(data + done, static_cast<uint32_t>(bytes.size() - done), n, nullptr,
+                                  DeadlineAfter(eachWaitMs)),
+                  0u);
+        done += n;
+    }
+}
+
 std::string ReceiveAll(CNetSocket& socket, size_t count)
 {
     std::string got;
@@ -70,16 +81,7 @@ TEST(NetSocket, MovesEveryByteValueBothWaysOverLoopback)
     for (int i = 0; i < 70000; ++i)
         bytes += static_cast<char>(i * 7);
     // More than a socket buffer: the sender must wait for room and carry on.
-    std::thread sender([&] {
-        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-        for (size_t done = 0; done < bytes.size();) {
-            uint32_t n = 0;
-            ASSERT_EQ(pair.host.SendSome(data + done, static_cast<uint32_t>(bytes.size() - done), n, nullptr,
-                                         DeadlineAfter(5000)),
-                      0u);
-            done += n;
-        }
-    });
+    std::thread sender([&] { SendAll(pair.host, bytes, 5000); });
     EXPECT_EQ(ReceiveAll(pair.peer, bytes.size()), bytes);
     sender.join();
 
@@ -148,14 +150,7 @@ TEST(NetSocket, AReceiveWaitingWhileAnotherThreadSendsEndsWithTheAnswer)
         received = pair.host.ReceiveSome(&reply, 1, replied, nullptr, DeadlineAfter(10000));
         receivedAt = Clock::now();
     });
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    for (size_t done = 0; done < bytes.size();) {
-        uint32_t n = 0;
-        ASSERT_EQ(pair.host.SendSome(data + done, static_cast<uint32_t>(bytes.size() - done), n, nullptr,
-                                     DeadlineAfter(10000)),
-                  0u);
-        done += n;
-    }
+    SendAll(pair.host, bytes, 10000);
     receiver.join();
     instrument.join();
     EXPECT_EQ(got.size(), bytes.size());

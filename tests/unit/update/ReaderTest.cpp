@@ -1,3 +1,4 @@
+#include "RecordingHost.h"
 #include "UpdateFileBuilder.h"
 
 #include "platform/DecimalText.h"
@@ -9,10 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <deque>
-#include <filesystem>
-#include <functional>
-#include <vector>
 
 using namespace zorflash;
 
@@ -156,19 +153,9 @@ protected:
     }
 
     TempDir dir;
-    std::vector<VolumeRefusal> refusals;       // what each prompt was told
-    std::deque<bool> answers;                  // true = look again
-    std::function<void(size_t)> beforeAnswer;  // runs before a prompt is answered
-    CRecordStream::DiskPrompt prompt = [this](const VolumeRefusal& refusal) {
-        refusals.push_back(refusal);
-        if (beforeAnswer)
-            beforeAnswer(refusals.size());
-        if (answers.empty())
-            return false;
-        const bool again = answers.front();
-        answers.pop_front();
-        return again;
-    };
+    // Keeps what each prompt was told and answers from its script (true: look again).
+    RecordingHost host{UpdateSettings()};
+    CRecordStream::DiskPrompt prompt = [this](const VolumeRefusal& refusal) { return host.PromptOkCancel({}, refusal); };
     const std::string mainLine = HeaderLine("RT71", "MAIN");
 };
 
@@ -199,10 +186,10 @@ TEST_F(VolumeOpening, WrongVolumeShortFileOrOtherHeaderLinePromptsForTheDiskSayi
     for (const Case& c : cases) {
         std::filesystem::remove_all(second);
         c.write();
-        refusals.clear();
+        host.refusals.clear();
         EXPECT_FALSE(OpenSecond("fw1.R71")) << c.what;
-        ASSERT_EQ(refusals.size(), 1u) << c.what;
-        const VolumeRefusal& r = refusals.front();
+        ASSERT_EQ(host.refusals.size(), 1u) << c.what;
+        const VolumeRefusal& r = host.refusals.front();
         EXPECT_TRUE(r.volume == 2 && r.kind == c.kind && r.path == second && r.numberText == c.numberText) << c.what;
         // The system's error for what could not be opened, and only for that.
         EXPECT_EQ(r.systemError == 0 ? "none" : r.systemError == kErrorFileNotFound ? "not found" : "other",
@@ -215,16 +202,16 @@ TEST_F(VolumeOpening, ChoosingVolumeTwoStillOpensVolumeOneAndRetriesAfterOk)
 {
     // The operator chose fw2.R71; volume 1 is fw1.R71, which only appears after the prompt.
     WriteVolume("fw2.R71", mainLine, "02");
-    answers = {true, true};
-    beforeAnswer = [&](size_t n) {
+    host.answers = {true, true};
+    host.beforeAnswer = [&](size_t n) {
         if (n == 2)
             WriteVolume("fw1.R71", mainLine, "01");
     };
     CRecordStream stream(g_deviceModelTable[0], dir / "fw2.R71");
     EXPECT_TRUE(stream.OpenFirstVolume(prompt));
-    EXPECT_EQ(refusals.size(), 2u);
+    EXPECT_EQ(host.refusals.size(), 2u);
     EXPECT_EQ(stream.VolumePath(), dir / "fw1.R71");
-    EXPECT_EQ(refusals.back().path, dir / "fw1.R71");  // asked for under its own name
+    EXPECT_EQ(host.refusals.back().path, dir / "fw1.R71");  // asked for under its own name
 }
 
 }  // namespace

@@ -11,11 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <string>
-#include <vector>
-
 using namespace zorflash;
 using testsupport::TempDir;
 
