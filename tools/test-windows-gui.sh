@@ -147,7 +147,7 @@ enabled frame 1006 && fail "Start is enabled before a file was chosen"
 
 choose_file fw1.R71 || fail "Browse showed no file dialog"
 [ "$(control_text frame 1001)" = fw1.R71 ] || fail "the file name box shows '$(control_text frame 1001)'"
-control_text frame 1004 | grep -q '^MORVENAL RT71 MAIN ROM' || fail "the header preview is not the file's"
+grep -q '^MORVENAL RT71 MAIN ROM' <<<"$(control_text frame 1004)" || fail "the header preview is not the file's"
 
 start_sim "$work/good-main.sim.log"
 set_link 127.0.0.1 "$port" || fail "good-main: the settings dialog did not open or close"

@@ -40,14 +40,14 @@ msi="$work/a/zorflash-$version-x64.msi"
     fail "$version and 1.2.3 have the same product code"
 [ "$(property "$msi" ProductVersion)" = "$version" ] && [ "$(property "$msi" ALLUSERS)" = 1 ] ||
     fail "not a per-machine package of version $version"
-msiinfo suminfo "$msi" | grep -q '^Template: x64;1033' || fail "not an x64 package"
+grep -q '^Template: x64;1033' <<<"$(msiinfo suminfo "$msi")" || fail "not an x64 package"
 # Older versions are removed (up to this one, excluded); a newer one found refuses it.
-table "$msi" Upgrade | grep -qP "^\Q$UPGRADE_CODE\E\t\t\Q$version\E\t\t1\t\tWIX_UPGRADE_DETECTED" ||
+grep -qP "^\Q$UPGRADE_CODE\E\t\t\Q$version\E\t\t1\t\tWIX_UPGRADE_DETECTED" <<<"$(table "$msi" Upgrade)" ||
     fail "no upgrade of older versions"
-table "$msi" LaunchCondition | grep -q '^NOT WIX_DOWNGRADE_DETECTED' || fail "a newer version is not refused"
+grep -q '^NOT WIX_DOWNGRADE_DETECTED' <<<"$(table "$msi" LaunchCondition)" || fail "a newer version is not refused"
 
 # Where the files go: Program Files (64-bit)\Zorflash, in 64-bit components, the same bytes.
-table "$msi" Directory | grep -qP '^INSTALLDIR\tProgramFiles64Folder\tZorflash$' || fail "not in Program Files\\Zorflash"
+grep -qP '^INSTALLDIR\tProgramFiles64Folder\tZorflash$' <<<"$(table "$msi" Directory)" || fail "not in Program Files\\Zorflash"
 table "$msi" Component | awk -F '\t' '$3 != "INSTALLDIR" || int($4 / 256) % 2 != 1 {print; bad = 1} END {exit bad}' ||
     fail "a component is not a 64-bit one in INSTALLDIR"
 [ "$(table "$msi" File | cut -f 3 | sort | tr '\n' ' ')" = "LICENSE.txt README-Windows.txt Zorflash.exe zorflash-cli.exe " ] ||
@@ -61,9 +61,9 @@ cmp -s "$work/extracted/Zorflash/Zorflash.exe" "$BUILD/win32/Zorflash.exe" || fa
 
 # The PATH entry: appended on install, taken out on removal, in a feature of its own.
 [ "$(table "$msi" Environment)" = $'PathEntry\t=-*PATH\t[~];[INSTALLDIR]\tPathEntry' ] || fail "the PATH entry: $(table "$msi" Environment)"
-table "$msi" FeatureComponents | grep -qP '^PathEntry\tPathEntry$' || fail "the PATH entry is not a feature of its own"
+grep -qP '^PathEntry\tPathEntry$' <<<"$(table "$msi" FeatureComponents)" || fail "the PATH entry is not a feature of its own"
 for action in WriteEnvironmentStrings RemoveEnvironmentStrings; do
-    table "$msi" InstallExecuteSequence | grep -q "^$action" || fail "$action is not run"
+    grep -q "^$action" <<<"$(table "$msi" InstallExecuteSequence)" || fail "$action is not run"
 done
 
 # A version an MSI cannot hold is refused, and nothing is left behind.

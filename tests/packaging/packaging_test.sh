@@ -5,6 +5,8 @@
 # ZORFLASH_VERSION, MAN_DIR, DESKTOP_FILE, METAINFO_FILE, COMPLETION_FILE, RULES_FILE,
 # README_FILE, BUILD_DIR, DOCS_DIR.
 set -euo pipefail
+# Under pipefail a 'grep -q' that stops reading early kills the writer with SIGPIPE and
+# fails the check at random, so every answer is read whole before it is searched.
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -54,7 +56,7 @@ manpages() {
             done
         done
     done
-    man -l "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null | grep -q ZORFLASH_USB_DEVICES ||
+    grep -q ZORFLASH_USB_DEVICES <<<"$(man -l "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null)" ||
         fail "zorflash-cli(1) does not describe ZORFLASH_USB_DEVICES"
     # The page's exit status is --help's list, which comes from the outcome table.
     text=$(MANWIDTH=200 LC_ALL=C.UTF-8 man -l -Tutf8 "$MAN_DIR/zorflash-cli.1.gz" 2>/dev/null | sed 's/.\x08//g' |
@@ -77,7 +79,7 @@ docs() {
         cmp -s "$root/usr/share/doc/zorflash/$guide" "$DOCS_DIR/$guide" ||
             fail "/usr/share/doc/zorflash/$guide is not installed as docs/$guide"
     done
-    "$ZORFLASH_CLI" --help | grep -q '/usr/share/doc/zorflash' || fail "zorflash-cli --help does not say where the guides are"
+    grep -q '/usr/share/doc/zorflash' <<<"$("$ZORFLASH_CLI" --help)" || fail "zorflash-cli --help does not say where the guides are"
 }
 
 # Completion as bash would ask for it: the words so far, the cursor in the last one.
@@ -94,7 +96,7 @@ complete_words() {
 expect_completion() { # EXPECTED WORDS...: EXPECTED is one line of the answer
     local expected=$1
     shift
-    complete_words "$@" | grep -qxF -- "$expected" || {
+    grep -qxF -- "$expected" <<<"$(complete_words "$@")" || {
         echo "completing '$*' gave:" >&2
         complete_words "$@" >&2
         fail "completion lacks '$expected'"
@@ -117,7 +119,7 @@ completion() {
     expect_completion --fault "$ZORFLASH_SIM" "$ZORFLASH_SIM" serve --fa
     expect_completion PATTERN "$ZORFLASH_SIM" "$ZORFLASH_SIM" make-sample --kind P
     # Options of another subcommand are not offered.
-    if complete_words "$ZORFLASH_CLI" "$ZORFLASH_CLI" models --f | grep -q -- --file; then
+    if grep -q -- --file <<<"$(complete_words "$ZORFLASH_CLI" "$ZORFLASH_CLI" models --f)"; then
         fail "models offers flash's --file"
     fi
     # An address is the operator's to type: nothing is offered after --tcp.
@@ -143,7 +145,7 @@ udev() {
         fi
     done <"$RULES_FILE"
     [ "$rules" -gt 0 ] || fail "no rule in $RULES_FILE"
-    sed -n '/^### USB permissions/,/^### /p' "$README_FILE" | grep -q 'uaccess' ||
+    grep -q 'uaccess' <<<"$(sed -n '/^### USB permissions/,/^### /p' "$README_FILE")" ||
         fail "the README's USB permissions do not say what the rule does for USBTMC devices"
 }
 
