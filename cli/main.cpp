@@ -7,6 +7,7 @@
 #include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
+#include "present/DisplayTexts.h"
 #include "present/OutcomeTable.h"
 #include "cli/run/TargetList.h"
 #include "platform/AbortSignal.h"
@@ -38,11 +39,18 @@ using namespace zorflash;
 
 namespace {
 
-int ResolveModel(const std::string& text)
+using Id = CDisplayTexts::Id;
+
+std::string Say(Id id, Language language, std::initializer_list<std::string> values = {})
+{
+    return CDisplayTexts::Format(id, language, values);
+}
+
+int ResolveModel(const std::string& text, Language language)
 {
     const int index = FindDeviceModel(text.c_str());
     if (index < 0)
-        throw CLI::ValidationError("--model", "unknown model '" + text + "' (see 'zorflash-cli models')");
+        throw CLI::ValidationError("--model", Say(Id::UsageUnknownModel, language, {text}));
     return index;
 }
 
@@ -79,6 +87,12 @@ size_t Distance(const std::string& a, const std::string& b)
 // miss gets the name it was probably meant to be.
 bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& names)
 {
+    // Said before the parser has read --lang: the same choice, made from the words as typed.
+    const char* lang = nullptr;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--lang" && (std::string(argv[i + 1]) == "en" || std::string(argv[i + 1]) == "ja"))
+            lang = argv[i + 1];
+    const Language language = LanguageFromEnvironment(lang);
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--lang") {
@@ -98,8 +112,9 @@ bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& 
                 bestDistance = std::min(d, bestDistance);
             }
         }
-        std::fprintf(stderr, "zorflash-cli: unknown command '%s'%s\nRun with --help for more information.\n",
-                     PrintableText(word).c_str(), best.empty() ? "" : ("; did you mean " + best + "?").c_str());
+        std::fprintf(stderr, "zorflash-cli: %s%s\n%s\n", Say(Id::UsageUnknownCommand, language, {PrintableText(word)}).c_str(),
+                     best.empty() ? "" : Say(Id::UsageDidYouMean, language, {best}).c_str(),
+                     Say(Id::UsageRunHelp, language).c_str());
         return false;
     }
     return true;
@@ -121,13 +136,13 @@ std::string PrintableLines(const std::string& text)
     return shown;
 }
 
-uint32_t ParseTimeout(const std::string& text)
+uint32_t ParseTimeout(const std::string& text, Language language)
 {
     if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
-        throw CLI::ValidationError("--timeout", "'" + text + "' is not a number of milliseconds");
+        throw CLI::ValidationError("--timeout", Say(Id::UsageNotMilliseconds, language, {text}));
     const unsigned long value = std::stoul(text);
     if (value < 1 || value > 600000)
-        throw CLI::ValidationError("--timeout", "'" + text + "' is outside 1..600000 ms");
+        throw CLI::ValidationError("--timeout", Say(Id::UsageTimeoutRange, language, {text}));
     return static_cast<uint32_t>(value);
 }
 
@@ -150,9 +165,9 @@ struct FlashArguments {
 
 // Every target the command line names, in order, or a CLI::ValidationError naming what is
 // wrong (a transport the model does not allow included).
-CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
+CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, Language language)
 {
-    CTargetList targets;
+    CTargetList targets(language);
     std::string error;
     for (const std::string& tcp : args.tcpTargets)
         if (!targets.AddTcp(tcp, error))
@@ -166,13 +181,13 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
         !targets.AddFile(args.targetsFile, error, args.timeoutGiven ? args.timeoutMs : CTargetList::kFileTimeoutMs))
         throw CLI::ValidationError("--targets", error);
     if (targets.Empty())
-        throw CLI::ValidationError("flash", "choose the link: --tcp A.B.C.D[:PORT], --usb or --targets FILE");
+        throw CLI::ValidationError("flash", Say(Id::UsageChooseLink, language));
     for (const FleetTarget& target : targets.Targets()) {
         const bool usb = target.kind == FleetTarget::Kind::Usb;
         if (usb && !model.usbAllowed)
-            throw CLI::ValidationError("--usb", std::string(model.displayName) + " cannot be reached over USB");
+            throw CLI::ValidationError("--usb", Say(Id::UsageNoUsb, language, {model.displayName}));
         if (!usb && !model.tcpAllowed)
-            throw CLI::ValidationError("--tcp", std::string(model.displayName) + " cannot be reached over TCP/IP");
+            throw CLI::ValidationError("--tcp", Say(Id::UsageNoTcp, language, {model.displayName}));
     }
     return targets;
 }
@@ -180,9 +195,9 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model)
 int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
     FlashOptions options;
-    options.settings = SettingsFor(ResolveModel(args.model), args.file);
+    options.settings = SettingsFor(ResolveModel(args.model, language), args.file);
     options.settings.fastMode = args.normalMode ? 0 : 1;
-    options.targets = TargetsFrom(args, options.settings.model).Targets();
+    options.targets = TargetsFrom(args, options.settings.model, language).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
     if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
@@ -201,9 +216,9 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
     // Several targets writing one status or trace file would leave only the last one's.
     const bool several = options.targets.size() > 1;
     if (several && !args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
-        throw CLI::ValidationError("--status-file", "with several targets the name must hold {target}");
+        throw CLI::ValidationError("--status-file", Say(Id::UsageNeedsTarget, language));
     if (several && !args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
-        throw CLI::ValidationError("--trace", "with several targets the name must hold {target}");
+        throw CLI::ValidationError("--trace", Say(Id::UsageNeedsTarget, language));
     return RunFlash(options, output);
 }
 
@@ -240,7 +255,7 @@ int Flash(FlashArguments& args, Language language, bool json)
     int code = kExitFailed;
     try {
         if (!args.timeout.empty()) {
-            args.timeoutMs = ParseTimeout(args.timeout);
+            args.timeoutMs = ParseTimeout(args.timeout, language);
             args.timeoutGiven = true;
         }
         code = RunFlashCommand(args, language, json, *output);
@@ -382,9 +397,9 @@ int main(int argc, char** argv)
         if (models->parsed())
             return ListModels(json);
         if (inspect->parsed())
-            return RunInspect(SettingsFor(ResolveModel(inspectModel), inspectFile), json, language);
+            return RunInspect(SettingsFor(ResolveModel(inspectModel, language), inspectFile), json, language);
         if (probe->parsed())
-            return RunProbe(ResolveModel(probeModel), json, language);
+            return RunProbe(ResolveModel(probeModel, language), json, language);
         if (flash->parsed())
             return Flash(flashArgs, language, json);
     } catch (const CLI::Error& e) {

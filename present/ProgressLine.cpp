@@ -48,7 +48,7 @@ std::string CProgressLine::VolumeText(const UpdateProgress& progress)
     return " vol " + std::to_string(progress.volume) + "/" + std::to_string(progress.volumes);
 }
 
-std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& progress, int columns)
+std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& progress, int columns, Language language)
 {
     const int budget = std::max(1, columns - 1);
     const int percentValue = progress.Percent();
@@ -58,7 +58,8 @@ std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& 
     const std::string percent = percentText + VolumeText(progress);
     const std::string amounts = FormatBytes(static_cast<double>(progress.bytes)) + "/" +
                                 FormatBytes(static_cast<double>(progress.total));
-    const std::string speed = FormatBytes(progress.Rate()) + "/s " + FormatDuration(progress.SecondsLeft()) + " left";
+    const std::string speed = FormatBytes(progress.Rate()) + "/s " +
+                              CDisplayTexts::Format(CDisplayTexts::Id::TimeLeft, language, {FormatDuration(progress.SecondsLeft())});
 
     // What goes first when the terminal is narrow: the rate, then the amounts, then the bar;
     // the percentage stays, and the status text is cut last.
@@ -69,7 +70,7 @@ std::string CProgressLine::Fit(const std::string& status, const UpdateProgress& 
             tail += " " + amounts;
         if (drop < 1)
             tail += " " + speed;
-        const int room = budget - statusWidth - 2 - static_cast<int>(tail.size());
+        const int room = budget - statusWidth - 2 - CDisplayWidth::Of(tail);
         const int bar = drop < 3 ? std::min(30, room - 2) : 0;
         if (drop < 3 && bar < 8)
             continue;

@@ -16,7 +16,8 @@ namespace zorflash {
 class CProgressLine {
 public:
     // At most columns - 1 columns wide: writing the last column makes some terminals wrap.
-    static std::string Fit(const std::string& status, const UpdateProgress& progress, int columns);
+    static std::string Fit(const std::string& status, const UpdateProgress& progress, int columns,
+                           Language language = Language::English);
     // " vol 2/2" for a file of two volumes, else nothing: a display that shows bytes of the
     // volumes known must also say that another is being sent or asked for.
     static std::string VolumeText(const UpdateProgress& progress);

@@ -3,6 +3,7 @@
 #include "cli/output/CliStringIds.h"
 #include "cli/output/PrintableText.h"
 #include "cli/output/StatusText.h"
+#include "cli/output/VolumeFinding.h"
 #include "cli/prompt/VolumeRefusalText.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
@@ -15,6 +16,8 @@
 namespace zorflash {
 
 namespace {
+
+using Id = CDisplayTexts::Id;
 
 const char* KindName(int kind)
 {
@@ -55,7 +58,7 @@ private:
     // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
     // the problem reported. A file error on the way is the problem, as the update reports it.
     bool OpenVolume(RomKind kind);
-    void Problem(UpdateOutcome outcome, unsigned id, std::string where)
+    void Problem(UpdateOutcome outcome, unsigned id, CLocalText where)
     {
         m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
         m_report.where = std::move(where);
@@ -79,8 +82,7 @@ void CInspection::VolumeMissing(int volume)
     std::string name;
     MakeVolumeFileName(volume, m_settings.filePath, name);
     m_report.problem = m_prompt;
-    m_report.where = "volume " + std::to_string(volume) + " (" + name + ") is missing, unreadable or not volume " +
-                     std::to_string(volume) + " of this file";
+    m_report.where = CLocalText::Say(Id::WhereVolumeMissing, {std::to_string(volume), PrintableText(name), std::to_string(volume)});
     // The update ends either way with the message of an aborted prompt; only a volume that
     // is simply not there (not a file error) is one the operator could still bring.
     m_report.statusId = IDS_ABORTED_BY_INSTRUCTION;
@@ -124,19 +126,21 @@ void CInspection::Run()
             }
         }
         const char* chosen = m_settings.model.displayName;
+        const auto sentence = [&](Language language) {
+            return m_report.otherModel.empty()
+                       ? FormatStringResource(language, kIdsHeaderOfNone, chosen)
+                       : FormatStringResource(language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
+                                              m_report.otherModel.c_str(), chosen);
+        };
         Problem(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE,
-                m_report.otherModel.empty()
-                    ? FormatStringResource(m_language, kIdsHeaderOfNone, chosen)
-                    : FormatStringResource(m_language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
-                                           m_report.otherModel.c_str(), chosen));
+                CLocalText::Both(sentence(Language::English), sentence(Language::Japanese)));
         return;
     }
     m_report.kind = KindName(kind);
 
     uint8_t record[kRecordBufferSize];
     if (!m_stream.ReadHeader(record)) {
-        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE,
-                "volume 1 is shorter than its 56-byte header");
+        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE, CLocalText::Say(Id::WhereShortHeader));
         return;
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
@@ -167,13 +171,13 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
         case RecordEvent::BadRecord:
             m_report.sections.push_back(section);
             Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM,
-                    "section " + std::to_string(m_report.sections.size()) + ", record " + std::to_string(index) +
-                        " (volume " + std::to_string(m_stream.Volume()) + ", offset " + std::to_string(offset) + ")");
+                    CLocalText::Say(Id::WhereRecord, {std::to_string(m_report.sections.size()), std::to_string(index),
+                                                      std::to_string(m_stream.Volume()), std::to_string(offset)}));
             return false;
         case RecordEvent::NoEndRecord:
             m_report.sections.push_back(section);
             Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD,
-                    "section " + std::to_string(m_report.sections.size()) + " ends with volume 2");
+                    CLocalText::Say(Id::WhereEndsWithVolume2, {std::to_string(m_report.sections.size())}));
             return false;
         case RecordEvent::VolumeEnded:
             if (!OpenVolume(kind)) {
@@ -194,7 +198,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
         CInspection(settings, language, report).Run();
     } catch (const CFileException& e) {
         report.problem = e.GetErrorMessage(language);
-        report.where = "reading the file";
+        report.where = CLocalText::Say(Id::WhereReading);
         report.outcome = UpdateOutcome::FileError;
     }
     return report;
@@ -207,15 +211,15 @@ void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language la
     log.End(report.outcome, report.statusId, language);
 }
 
-std::string CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
+CLocalText CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
 {
     if (report.asked)
-        return "--no-prompt asks nobody: volume " + std::to_string(report.asked->volume) + " " +
-               PrintableText(report.asked->path) + " is " +
-               VolumeRefusalReason(*report.asked, settings.model.displayName);
-    // The first line's verdict is a sentence of its own, not a place.
-    const char* joint = report.outcome == UpdateOutcome::InvalidRomType ? " " : " at ";
-    return PrintableText(report.problem + joint + report.where);
+        return CLocalText::Say(Id::ReasonNoPromptAsks, {VolumeFinding(report.asked, settings)});
+    // The first line's verdict is a sentence of its own, not a place. The problem is the
+    // status text, already in the run's language.
+    return CLocalText::Say(report.outcome == UpdateOutcome::InvalidRomType ? Id::ReasonProblemSentence
+                                                                           : Id::ReasonProblemAt,
+                           {PrintableText(report.problem), report.where});
 }
 
 std::string CFileCheck::NamingRule(const std::string& filePath, Language language)

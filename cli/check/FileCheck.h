@@ -1,5 +1,6 @@
 #pragma once
 
+#include "present/LocalText.h"
 #include "resources/strings/Language.h"
 #include "update/UpdateResult.h"
 #include "update/UpdateSettings.h"
@@ -29,7 +30,7 @@ public:
         std::vector<Section> sections;
         bool complete = false;                 // an update would send everything
         std::string problem;                   // the first problem, as the update would word it
-        std::string where;                     // where it lies
+        CLocalText where;                      // where it lies (English for JSON, else the run's language)
         // What the update would end with, and its last message (0: none, after a file
         // error it reported).
         UpdateOutcome outcome = UpdateOutcome::Completed;
@@ -46,8 +47,8 @@ public:
     // problem, written through `host` by the engine's own log, so every rendering (lines,
     // JSON, status file) is the one a run would have given.
     static void LogRefusal(const Report& report, CUpdateHost& host, Language language);
-    // Why the file was refused, for stderr.
-    static std::string RefusalReason(const Report& report, const UpdateSettings& settings);
+    // Why the file was refused, for stderr and the JSON result.
+    static CLocalText RefusalReason(const Report& report, const UpdateSettings& settings);
     // When the update opens volume 1 under another name than the file given (the volume
     // rule replaces the character before the extension), the note that says so; else empty.
     static std::string NamingRule(const std::string& filePath, Language language);

@@ -43,7 +43,7 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
         m_report.asked ? VolumeRefusalSummary(*m_report.asked, model) : m_report.problem;
     json->Check({{"complete", m_report.complete},
                  {"problem", m_report.complete ? "" : problem},
-                 {"where", m_report.complete ? "" : m_report.where},
+                 {"where", m_report.complete ? "" : m_report.where.Text(Language::English)},
                  {"askedLater", m_leftToPrompt},
                  {"notice", m_leftToPrompt ? LaterVolumeNotice(*m_report.asked, model, Language::English) : ""},
                  {"seconds", std::round(seconds * 1e6) / 1e6}});

@@ -1,15 +1,20 @@
 #include "cli/commands/ProbeCommand.h"
 
 #include "cli/output/CliStringIds.h"
+#include "present/DisplayTexts.h"
+#include "present/DisplayWidth.h"
 #include "present/OutcomeTable.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/PrintableText.h"
+#include "cli/output/StatusText.h"
 #include "link/UsbChannel.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
+#include "update/UpdateProtocol.h"
 #include "update/DeviceModel.h"
 #include "usb/UsbCandidates.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -38,6 +43,13 @@ const char* OtherModelOf(const std::string& reply, const DeviceModel& chosen)
             return g_deviceModelTable[i].displayName;
     return nullptr;
 }
+
+// A column of the table, filled to `columns` as the terminal counts them: a Japanese
+// heading takes two columns a character.
+std::string Padded(const std::string& text, int columns)
+{
+    return text + std::string(static_cast<std::size_t>(std::max(0, columns - CDisplayWidth::Of(text))), ' ');
+}
 }  // namespace
 
 int RunProbe(int modelIndex, bool json, Language language)
@@ -48,8 +60,10 @@ int RunProbe(int modelIndex, bool json, Language language)
     std::vector<SkippedUsbCandidate> skipped;
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery, nullptr, &skipped);
     for (const SkippedUsbCandidate& candidate : skipped)
-        std::fprintf(stderr, "zorflash-cli: skipped %s: %s\n", PrintableText(candidate.path).c_str(),
-                     PrintableText(candidate.reason).c_str());
+        std::fprintf(stderr, "zorflash-cli: %s\n",
+                     CDisplayTexts::Format(CDisplayTexts::Id::ProbeSkipped, language,
+                                           {PrintableText(candidate.path), PrintableText(candidate.reason)})
+                         .c_str());
     const std::string searched = UsbCandidatesDescription();
     // The update's own search keeps the first device answering with number 0 and gives up
     // at the first that does not answer: a device behind that one is never reached.
@@ -82,13 +96,17 @@ int RunProbe(int modelIndex, bool json, Language language)
         return updatable ? kExitCompleted : kExitFailed;
     }
     if (found.empty()) {
-        std::printf("No USB instrument found (looked at %s).\n", UsbCandidatesDescription().c_str());
+        std::printf("%s\n",
+                    CDisplayTexts::Format(CDisplayTexts::Id::ProbeNone, language, {PrintableText(searched)}).c_str());
         return kExitFailed;
     }
-    std::printf("%-24s  %-6s  %s\n", "device", "number", "identification reply");
+    std::printf("%s  %s  %s\n", Padded(CDisplayTexts::Text(CDisplayTexts::Id::ProbeDevice, language), 24).c_str(),
+                Padded(CDisplayTexts::Text(CDisplayTexts::Id::ProbeNumber, language), 6).c_str(),
+                CDisplayTexts::Text(CDisplayTexts::Id::ProbeReply, language));
     for (std::size_t n = 0; n < found.size(); ++n) {
         const UsbInstrument& i = found[n];
-        std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber) : "none");
+        std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber)
+                                                                    : CDisplayTexts::Text(CDisplayTexts::Id::ProbeNoNumber, language));
         std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
         std::string notes;
         if (n == used)
@@ -97,11 +115,13 @@ int RunProbe(int modelIndex, bool json, Language language)
             notes += (notes.empty() ? "" : "; ") +
                      FormatStringResource(language, kIdsProbeOtherModel, other, model.displayName);
         // The reply comes from the device: it must not drive the terminal.
-        std::printf("%-24s  %-6s  %s%s\n", PrintableText(i.path).c_str(), number.c_str(),
+        std::printf("%s  %s  %s%s\n", Padded(PrintableText(i.path), 24).c_str(), Padded(number, 6).c_str(),
                     PrintableText(reply).c_str(), notes.empty() ? "" : ("  <- " + notes).c_str());
     }
     if (!updatable)
-        std::printf("No instrument answers with device number 0: an update would report \"Cannot open target.\"\n");
+        std::printf("%s\n", CDisplayTexts::Format(CDisplayTexts::Id::ProbeNoZero, language,
+                                                  {WithoutLineEnds(LoadStringResource(IDS_CANNOT_OPEN_TARGET, language))})
+                                 .c_str());
     return updatable ? kExitCompleted : kExitFailed;
 }
 

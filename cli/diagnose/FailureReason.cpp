@@ -1,11 +1,13 @@
 #include "cli/diagnose/FailureReason.h"
 
 #include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeRefusalText.h"
+#include "cli/output/VolumeFinding.h"
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
 #include "present/ProgressLine.h"
+#include "update/UpdateFileReader.h"
+#include "update/UpdateProtocol.h"
 #include "usb/UsbCandidates.h"
 
 #include <cerrno>
@@ -16,6 +18,15 @@ namespace zorflash {
 
 namespace {
 
+using Id = CDisplayTexts::Id;
+
+std::string Hex(uint8_t byte)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", byte);
+    return text;
+}
+
 std::string TargetText(const UpdateSettings& settings)
 {
     char address[32] = {};
@@ -23,90 +34,114 @@ std::string TargetText(const UpdateSettings& settings)
     return std::string(address) + ":" + std::to_string(settings.port);
 }
 
+std::string Seconds(double seconds)
+{
+    return CProgressLine::FormatSeconds(seconds);
+}
+
 // What the run's own search saw; a second search could find other answers (an
 // instrument that was busy or silent a moment ago) and contradict the failure.
-std::string UsbSearch(const UpdateSettings& settings, const CLinkWatch& watch)
+CLocalText UsbSearch(const UpdateSettings& settings, const CLinkWatch& watch)
 {
     const std::vector<UsbInstrument>& asked = watch.UsbSearch();
     if (asked.empty())
-        return "no USB instrument found (looked at " + PrintableText(UsbCandidatesDescription()) + ")";
-    std::string text = "no USB instrument answered with device number " + std::to_string(settings.usbDeviceNumber) +
-                       "; searched:";
+        return CLocalText::Say(Id::ReasonUsbNoneFound, {PrintableText(UsbCandidatesDescription())});
+    CLocalText text = CLocalText::Say(Id::ReasonUsbNoneAnswered, {std::to_string(settings.usbDeviceNumber)});
     for (const UsbInstrument& i : asked) {
         text += "\n  " + PrintableText(i.path) + ": ";
         if (i.error)
             text += DescribeError(i.error);
         else
-            text += "answered \"" + ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end())) + "\" (" +
-                    (i.hasNumber ? "device number " + std::to_string(i.deviceNumber) : "no device number") + ")";
+            text += CLocalText::Say(Id::UsbAnswered,
+                                    {ShowBytes(std::vector<uint8_t>(i.reply.begin(), i.reply.end())),
+                                     i.hasNumber ? CLocalText::Say(Id::UsbDeviceNumber, {std::to_string(i.deviceNumber)})
+                                                 : CLocalText::Say(Id::UsbNoDeviceNumber)});
     }
     if (asked.back().error)
-        text += "\n  (the search ends at an instrument that does not answer)";
+        text += "\n  " + CLocalText::Say(Id::UsbSearchEnds);
     return text;
-}
-
-std::string VolumeText(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings)
-{
-    if (!refusal)  // no prompt of this run's own: another target's answer ended it
-        return "the volume asked for of " + PrintableText(settings.filePath) + " was not brought";
-    return "volume " + std::to_string(refusal->volume) + " " + PrintableText(refusal->path) + " is " +
-           VolumeRefusalReason(*refusal, settings.model.displayName);
 }
 
 // A problem of the update file met during the transfer (with --no-precheck, or a file
 // that changed after the pre-check read it).
-std::string FileProblem(UpdateOutcome outcome, UpdateStep step, const UpdateSettings& settings,
-                        const std::string& reported)
+CLocalText FileProblem(UpdateOutcome outcome, UpdateStep step, const UpdateSettings& settings,
+                       const std::string& reported)
 {
     const std::string file = PrintableText(settings.filePath);
+    const auto withReported = [&reported](CLocalText text) {
+        return reported.empty() ? text : CLocalText::Say(Id::ReasonWithDetail, {text, PrintableText(reported)});
+    };
     switch (outcome) {
     case UpdateOutcome::FileError:
-        return "the update file " + file + " could not be read" +
-               (reported.empty() ? std::string() : ": " + PrintableText(reported));
+        return withReported(CLocalText::Say(Id::ReasonFileUnreadable, {file}));
     case UpdateOutcome::OutOfMemory:
-        return "out of memory" + (reported.empty() ? std::string() : ": " + PrintableText(reported));
+        return withReported(CLocalText::Say(Id::ReasonOutOfMemory));
     case UpdateOutcome::InvalidRomType:
-        return "the first line of " + file + " matches no header line of " + settings.model.displayName;
+        return CLocalText::Say(Id::ReasonHeaderOfNone, {file, settings.model.displayName});
     case UpdateOutcome::IncorrectInputFile:
         if (step == UpdateStep::OpeningFile || step == UpdateStep::HeaderSize || step == UpdateStep::Header)
-            return "volume 1 of " + file + " is shorter than its 56-byte header";
-        return "the update file " + file +
-               " changed on disk while it was being sent; no END was sent, so the instrument did not accept it";
+            return CLocalText::Say(Id::ReasonShortHeader, {file});
+        return CLocalText::Say(Id::ReasonFileChanged, {file});
     case UpdateOutcome::IncorrectChecksum:
-        return "a record of " + file + " has a wrong checksum or is cut short ('zorflash-cli inspect' names it)";
+        return CLocalText::Say(Id::ReasonBadChecksum, {file});
     case UpdateOutcome::NoEndRecord:
-        return "a section of " + file + " runs past the end of the file without its END record";
+        return CLocalText::Say(Id::ReasonNoEnd, {file});
     default:
-        return "";
+        return {};
     }
 }
 
-std::string Exchange(const CLinkWatch& watch)
+CLocalText ExpectedReply(const CLinkWatch& watch)
 {
-    const std::string after = watch.LastWrite().empty() ? "the link opened" : watch.LastWrite();
+    const SendLabel* label = watch.LastLabel();
+    if (label && label->step == UpdateStep::HeaderSize)
+        return CLocalText::Say(Id::ExpectedEcho, {Hex(UpdateProtocol::kHeaderSizeByte)});
+    return watch.ExpectedReply();
+}
+
+CLocalText Exchange(const CLinkWatch& watch)
+{
+    const CLocalText after = watch.LastLabel() ? LabelText(*watch.LastLabel()) : CLocalText::Say(Id::LabelLinkOpened);
     const std::vector<uint8_t>& got = watch.ReceivedAfterLastWrite();
     if (watch.FailureSeen()) {
-        const double waited = watch.FailureWaitedSeconds();
+        const std::string waited = Seconds(watch.FailureWaitedSeconds());
         if (watch.FailureDirection() == CLinkObserver::Direction::Sent)
-            return "sending " + after + " failed after " + CProgressLine::FormatSeconds(waited) + ": " +
-                   DescribeError(watch.FailureCode());
-        std::string text = "waiting for the reply to " + after + ": ";
+            return CLocalText::Say(Id::ExchangeSendFailed, {after, waited, DescribeError(watch.FailureCode())});
         if (watch.FailureCode() == kErrorTimeout)
-            text += got.empty() ? "nothing arrived after " + CProgressLine::FormatSeconds(waited)
-                                : "only \"" + ShowBytes(got) + "\" arrived, then nothing for " +
-                                      CProgressLine::FormatSeconds(waited);
-        else if (watch.FailureCode() == ECONNRESET)
-            text += "the instrument closed the connection" + (got.empty() ? "" : " after \"" + ShowBytes(got) + "\"");
-        else
-            text += DescribeError(watch.FailureCode());
-        return text;
+            return got.empty() ? CLocalText::Say(Id::ExchangeNothing, {after, waited})
+                               : CLocalText::Say(Id::ExchangePartial, {after, ShowBytes(got), waited});
+        if (watch.FailureCode() == ECONNRESET)
+            return got.empty() ? CLocalText::Say(Id::ExchangeClosed, {after})
+                               : CLocalText::Say(Id::ExchangeClosedAfter, {after, ShowBytes(got)});
+        return CLocalText::Say(Id::ExchangeError, {after, DescribeError(watch.FailureCode())});
     }
     if (got.empty())
-        return "after " + after;
-    return "after " + after + " the instrument answered \"" + ShowBytes(got) + "\" where " + watch.ExpectedReply() +
-           " was expected";
+        return CLocalText::Say(Id::ExchangeAfter, {after});
+    return CLocalText::Say(Id::ExchangeWrongReply, {after, ShowBytes(got), ExpectedReply(watch)});
 }
 }  // namespace
+
+CLocalText LabelText(const SendLabel& label)
+{
+    using namespace UpdateProtocol;
+    const std::string section = std::to_string(label.section);
+    switch (label.step) {
+    case UpdateStep::UpdateStart: return CLocalText::Say(Id::LabelUpdateStart, {kUpdateStartCommand});
+    case UpdateStep::Sync: return CLocalText::Say(Id::LabelSync, {Hex(kSyncByte)});
+    case UpdateStep::Identification: return CLocalText::Say(Id::LabelIdentification, {kIdentCommand});
+    case UpdateStep::HeaderSize: return CLocalText::Say(Id::LabelHeaderSize, {Hex(kHeaderSizeByte)});
+    case UpdateStep::Header: return CLocalText::Say(Id::LabelHeader, {std::to_string(kHeaderSize)});
+    case UpdateStep::StartRecord: return CLocalText::Say(Id::LabelStartRecord, {section});
+    case UpdateStep::Records:
+        if (label.firstRecord == label.lastRecord)
+            return CLocalText::Say(Id::LabelRecord, {std::to_string(label.firstRecord), section});
+        return CLocalText::Say(Id::LabelRecords,
+                               {std::to_string(label.firstRecord), std::to_string(label.lastRecord), section});
+    case UpdateStep::EndRecord: return CLocalText::Say(Id::LabelEnd, {section});
+    default: break;
+    }
+    return CLocalText::Say(Id::LabelWrite, {std::to_string(label.bytes)});
+}
 
 std::string ShowBytes(const std::vector<uint8_t>& bytes)
 {
@@ -123,43 +158,40 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
     return text;
 }
 
-std::string FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                          const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
-                          const std::string& reported)
+CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
+                         const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
+                         const std::string& reported)
 {
-    if (outcome.nobodyAnswered) {
-        const char* why = promptEnd == PromptEnd::NotAsked
-                              ? "--no-prompt asks nobody"
-                              : "nobody answered the disk prompt (end of input)";
-        return why + std::string(": ") + VolumeText(prompted, settings);
-    }
+    if (outcome.nobodyAnswered)
+        return CLocalText::Say(promptEnd == PromptEnd::NotAsked ? Id::ReasonNoPromptAsks : Id::ReasonNobodyAnswered,
+                               {VolumeFinding(prompted, settings)});
     switch (outcome.outcome) {
     case UpdateOutcome::Completed:
-        return "";
+        return {};
     case UpdateOutcome::Cancelled:
-        return "cancelled at the disk prompt: " + VolumeText(prompted, settings);
+        return CLocalText::Say(Id::ReasonCancelled, {VolumeFinding(prompted, settings)});
     case UpdateOutcome::Interrupted:
-        return std::string("interrupted during ") + StepName(step);
+        return CLocalText::Say(Id::ReasonInterrupted, {StepName(step)});
     case UpdateOutcome::TargetNotOpened:
         if (settings.useUsb)
-            return "cannot open the target: " + UsbSearch(settings, watch);
+            return UsbSearch(settings, watch);
         if (!watch.OpenSeen() || watch.OpenError() == kErrorSuccess)
-            return "cannot open target " + TargetText(settings) + ": the link was not opened";
+            return CLocalText::Say(Id::ReasonTcpNotOpened, {TargetText(settings)});
         if (watch.OpenError() == kErrorTimeout)
-            return "cannot open target " + TargetText(settings) + ": timed out after " +
-                   CProgressLine::FormatSeconds(watch.OpenSeconds());
-        return "cannot open target " + TargetText(settings) + ": " + DescribeError(watch.OpenError());
+            return CLocalText::Say(Id::ReasonTcpTimedOut, {TargetText(settings), Seconds(watch.OpenSeconds())});
+        return CLocalText::Say(Id::ReasonTcpError, {TargetText(settings), DescribeError(watch.OpenError())});
     case UpdateOutcome::SetupFailure:
     case UpdateOutcome::NoIdentification:
     case UpdateOutcome::HeaderSizeFailure:
     case UpdateOutcome::HeaderTransferError:
     case UpdateOutcome::CommunicationError:
-        return std::string(outcome.Name()) + ": " + Exchange(watch);
+        // The outcome's name stays the machine word a script also reads in the JSON.
+        return CLocalText::Say(Id::ReasonWithDetail, {outcome.Name(), Exchange(watch)});
     default:
         break;
     }
-    const std::string problem = FileProblem(outcome.outcome, step, settings, reported);
-    return problem.empty() ? std::string(outcome.Name()) + " at " + StepName(step) : problem;
+    const CLocalText problem = FileProblem(outcome.outcome, step, settings, reported);
+    return problem.Empty() ? CLocalText::Say(Id::ReasonAtStep, {outcome.Name(), StepName(step)}) : problem;
 }
 
 }  // namespace zorflash

@@ -41,6 +41,8 @@ public:
     // What the last write was, in the protocol's words ("the sync byte 0x55", "records 2..65
     // of section 1"); empty before the first.
     std::string LastWrite() const { return m_written ? m_label.Describe() : std::string(); }
+    // The same, as a value a reason words in either language; null before the first write.
+    const SendLabel* LastLabel() const { return m_written ? &m_label : nullptr; }
     // The reply the last write was waiting for, in the same words.
     std::string ExpectedReply() const { return m_label.ExpectedReply(); }
     // What arrived after the last write, shown as hex and text; empty if nothing did.

@@ -31,10 +31,9 @@ FlashOutcome OutcomeOfRefusal(UpdateOutcome outcome, bool nobodyAsked)
     return flash;
 }
 
-std::string ShortageReason(const std::string& path, const std::string& systemText)
+CLocalText ShortageReason(const std::string& path, const std::string& systemText)
 {
-    return "cannot open " + PrintableText(path) + ": " + systemText +
-           " (the system ran out of a resource; no disk was asked for, since none could help)";
+    return CLocalText::Say(CDisplayTexts::Id::ReasonShortage, {PrintableText(path), systemText});
 }
 
 }  // namespace zorflash

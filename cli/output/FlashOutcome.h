@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/prompt/PromptEnd.h"
+#include "present/LocalText.h"
 #include "present/OutcomeTable.h"
 #include "update/UpdateResult.h"
 
@@ -29,6 +30,6 @@ FlashOutcome OutcomeOfRefusal(UpdateOutcome outcome, bool nobodyAsked);
 
 // The reason of a run whose volume `path` could not be opened for want of a resource
 // (PromptEnd::ResourceShortage), with the system's text.
-std::string ShortageReason(const std::string& path, const std::string& systemText);
+CLocalText ShortageReason(const std::string& path, const std::string& systemText);
 
 }  // namespace zorflash

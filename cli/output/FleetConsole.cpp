@@ -71,13 +71,14 @@ void CFleetConsole::SayReason(const TargetEnd& end)
     // Only failures: an interrupted target, or one never started, has its own line after
     // the table, a lost status file has had its own, and the operator who answered
     // Cancel needs none (the JSON result has each reason).
-    if (end.told || end.reason.empty() || end.row.verdict != CSummaryTable::Verdict::Failed)
+    if (end.told || end.reason.Empty() || end.row.verdict != CSummaryTable::Verdict::Failed)
         return;
+    const std::string reason = end.reason.Text(m_options.language);
     if (end.shared) {
-        Note(end.reason);  // the same volume, or the same answer, for every target
+        Note(reason);  // the same volume, or the same answer, for every target
         Note(end.nextStep);
     } else {
-        Error(end.row.target, end.reason);
+        Error(end.row.target, reason);
         Error(end.row.target, end.nextStep);
     }
 }
@@ -103,7 +104,7 @@ void CFleetConsole::Report(const std::vector<TargetEnd>& ends, int code)
         // The status texts stay as the engine wrote them (a communication error); these
         // lines say what really ended each run.
         if (end.row.verdict == CSummaryTable::Verdict::Interrupted && end.started && signalled) {
-            Error(end.row.target, end.reason);
+            Error(end.row.target, end.reason.Text(m_options.language));
             Error(end.row.target, end.nextStep);
         }
         if (end.exitCode != kExitCompleted && ++failed <= 5)
@@ -126,7 +127,8 @@ void CFleetConsole::Report(const std::vector<TargetEnd>& ends, int code)
             SayReason(end);
     // The last line on stderr says what a script or a station's operator acts on.
     if (code == kExitStatusFileLost) {
-        Error("every target", "the firmware was sent completely, but a status file is missing");
+        Error(CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget, m_options.language),
+              CDisplayTexts::Text(CDisplayTexts::Id::SentButAStatusMissing, m_options.language));
     } else if (code != kExitCompleted) {
         if (failed > 5)
             names += CDisplayTexts::Format(CDisplayTexts::Id::AndMore, m_options.language,

@@ -2,6 +2,7 @@
 
 #include "cli/output/OutputQueue.h"
 #include "platform/Console.h"
+#include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"
 #include "present/ProgressLine.h"
 
@@ -56,7 +57,7 @@ void CLineConsole::Print(const std::vector<CStatusLines::Line>& lines)
     for (const CStatusLines::Line& line : lines) {
         std::string shown = line.text;
         if (progress && m_options.interactive && m_shown.total > 0)
-            shown = CProgressLine::Fit(line.text, m_shown, Columns());
+            shown = CProgressLine::Fit(line.text, m_shown, Columns(), m_options.language);
         progress = false;
         const char* colour = m_options.colour && !line.text.empty() ? Escape(line.colour) : nullptr;
         Out(colour ? colour + shown + kPlain + "\n" : shown + "\n", kScreen);
@@ -97,7 +98,7 @@ void CLineConsole::Progress(const UpdateProgress& told, const UpdateProgress& sh
         return;
     if (!m_options.interactive) {
         // On stderr: stdout off a terminal is the status text, byte for byte.
-        const std::string line = m_pipeProgress.Next(told, std::chrono::steady_clock::now());
+        const std::string line = m_pipeProgress.Next(told, std::chrono::steady_clock::now(), m_options.language);
         if (!line.empty())
             Err(line + "\n");
     } else if (!told.waiting) {
@@ -125,7 +126,7 @@ void CLineConsole::DrawLive(const std::string& note)
     const int noteWidth = note.empty() ? 0 : CDisplayWidth::Of(note) + 2;
     std::string line = m_current;
     if (!m_current.empty() && m_shown.total > 0)
-        line = CProgressLine::Fit(m_current, m_shown, std::max(1, columns - noteWidth));
+        line = CProgressLine::Fit(m_current, m_shown, std::max(1, columns - noteWidth), m_options.language);
     if (!note.empty())
         line = CDisplayWidth::Truncate(line.empty() ? note : line + "  " + note, std::max(1, columns - 1));
     Out("\r\033[K" + line, kScreen);
@@ -150,11 +151,11 @@ void CLineConsole::Report(const std::vector<TargetEnd>& ends, int code)
     // says what really ended the run.
     bool said = end.told;
     if (end.row.verdict == CSummaryTable::Verdict::Interrupted && !said) {
-        Say(end.reason);
+        Say(end.reason.Text(m_options.language));
         said = true;
     }
     if (code == kExitStatusFileLost) {
-        Say("the firmware was sent completely, but the status file is missing");
+        Say(CDisplayTexts::Text(CDisplayTexts::Id::SentButStatusMissing, m_options.language));
         said = true;
     }
     // On a pipe too, and after a failure that sent records: a log says how far it got. Off
@@ -165,10 +166,10 @@ void CLineConsole::Report(const std::vector<TargetEnd>& ends, int code)
                       CProgressLine::Summary(end.bytesSent, end.records, end.row.sendingSeconds, m_options.language) +
                           "\n");
     // The operator who answered Cancel needs no line saying so; a script has it.
-    if (!end.reason.empty() && !said && end.row.verdict != CSummaryTable::Verdict::Cancelled) {
+    if (!end.reason.Empty() && !said && end.row.verdict != CSummaryTable::Verdict::Cancelled) {
         const char* noColour = std::getenv("NO_COLOR");
         const bool colour = IsTerminal(m_err) && !(noColour && *noColour);
-        Err(std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + end.reason + (colour ? kPlain : "") + "\n");
+        Err(std::string(colour ? "\033[31m" : "") + "zorflash-cli: " + end.reason.Text(m_options.language) + (colour ? kPlain : "") + "\n");
     }
     if (!end.nextStep.empty() && !end.told)
         Say(end.nextStep);

@@ -1,5 +1,6 @@
 #include "cli/output/PipeProgress.h"
 
+#include "present/DisplayTexts.h"
 #include "present/ProgressLine.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ namespace {
 constexpr std::chrono::seconds kQuietLimit{10};
 }
 
-std::string CPipeProgress::Next(const UpdateProgress& progress, Clock::time_point now)
+std::string CPipeProgress::Next(const UpdateProgress& progress, Clock::time_point now, Language language)
 {
     // Nothing is said before the first record goes out or while the operator is asked for
     // a volume: the status lines tell those. The last END is the status text's to tell.
@@ -25,10 +26,10 @@ std::string CPipeProgress::Next(const UpdateProgress& progress, Clock::time_poin
         return {};
     m_lastTenth = std::max(m_lastTenth, tenth);
     m_lastLine = now;
-    return Line(progress);
+    return Line(progress, language);
 }
 
-std::string CPipeProgress::Line(const UpdateProgress& progress)
+std::string CPipeProgress::Line(const UpdateProgress& progress, Language language)
 {
     std::string line = std::to_string(progress.Percent()) + "% " +
                        CProgressLine::FormatBytes(static_cast<double>(progress.bytes)) + "/" +
@@ -36,7 +37,7 @@ std::string CPipeProgress::Line(const UpdateProgress& progress)
                        CProgressLine::VolumeText(progress) + ", " + CProgressLine::FormatBytes(progress.Rate()) + "/s";
     const double left = progress.SecondsLeft();
     if (left >= 0)
-        line += ", " + CProgressLine::FormatDuration(left) + " left";
+        line += ", " + CDisplayTexts::Format(CDisplayTexts::Id::TimeLeft, language, {CProgressLine::FormatDuration(left)});
     return line;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "resources/strings/Language.h"
 #include "update/UpdateProgress.h"
 
 #include <chrono>
@@ -15,9 +16,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // The line to print for `progress` at `now`, or empty when it is not yet due.
-    std::string Next(const UpdateProgress& progress, Clock::time_point now);
+    std::string Next(const UpdateProgress& progress, Clock::time_point now, Language language = Language::English);
     // "40% 25.6 KiB/64.0 KiB vol 2/2, 12.3 KiB/s, 00:05 left", as the terminal's line words it.
-    static std::string Line(const UpdateProgress& progress);
+    static std::string Line(const UpdateProgress& progress, Language language = Language::English);
 
 private:
     int m_lastTenth = 0;  // the record stream's tenths already told

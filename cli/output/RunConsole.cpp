@@ -3,6 +3,7 @@
 #include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
 #include "platform/Console.h"
+#include "present/DisplayTexts.h"
 
 namespace zorflash {
 
@@ -58,7 +59,8 @@ PromptEnd CRunConsole::Prompt(const std::string& text, const VolumeRefusal& aske
     if (!m_options.noPrompt) {
         // The prompt only says "insert disk N": the question names the file looked for
         // and what is wrong with it.
-        const std::string question = text + " (looking for " + PrintableText(asked.path) + ": " + reason + ")";
+        const std::string question = CDisplayTexts::Format(CDisplayTexts::Id::PromptLookingFor, m_options.language,
+                                                           {text, PrintableText(asked.path), reason});
         end = m_prompt.Prompt(asked.path + "\n" + text, question);
     }
     if (end == PromptEnd::OperatorCancelled || end == PromptEnd::EndOfInput || end == PromptEnd::NotAsked) {
@@ -88,9 +90,14 @@ PromptEnd CRunConsole::AskOperator(const std::string& text)
         Err(question);
     };
     const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
-                                        std::string("zorflash-cli: ") + (m_options.several ? "every target: " : "") +
-                                            "no answer found the file after " +
-                                            std::to_string(CAnswerInput::kMaxPrompts) + " prompts; cancelled\n");
+                                        std::string("zorflash-cli: ") +
+                                            (m_options.several ? CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget,
+                                                                                     m_options.language) +
+                                                                     std::string(": ")
+                                                               : std::string()) +
+                                            CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
+                                                                  {std::to_string(CAnswerInput::kMaxPrompts)}) +
+                                            "\n");
     std::lock_guard lock(m_lock);
     m_prompting = false;
     return end;

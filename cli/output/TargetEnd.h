@@ -1,5 +1,6 @@
 #pragma once
 
+#include "present/LocalText.h"
 #include "present/SummaryTable.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ struct TargetEnd {
     CSummaryTable::Row row;
     std::string outcome;  // the JSON name
     int exitCode = 1;
-    std::string reason;    // empty for a run that completed
+    CLocalText reason;     // empty for a run that completed; English in the JSON, else the run's language
     std::string nextStep;  // the stderr line after the reason; empty for a run that completed
     std::string step;      // where its run ended, as its result event names it
     bool started = false;

@@ -5,6 +5,7 @@
 #include "cli/run/FleetRunner.h"
 #include "cli/run/TargetFiles.h"
 #include "platform/DescriptorLimit.h"
+#include "present/DisplayTexts.h"
 
 #include <algorithm>
 #include <optional>
@@ -45,7 +46,8 @@ std::size_t LanesWithinDescriptorLimit(std::size_t asked, std::string& note)
 CFlashRun::CFlashRun(const FlashOptions& options, CRunConsole& console, CTargetFiles& files, CJsonEvents* json,
                      uint64_t total)
     : m_options(options), m_console(console), m_files(files),
-      m_noContact(options.targets.size() == 1 ? "the instrument was not contacted" : "no instrument was contacted")
+      m_noContact(CLocalText::Say(options.targets.size() == 1 ? CDisplayTexts::Id::NotContacted
+                                                              : CDisplayTexts::Id::NoneContacted))
 {
     for (std::size_t i = 0; i < options.targets.size(); ++i) {
         const UpdateSettings settings = options.SettingsFor(options.targets[i]);
@@ -85,8 +87,8 @@ int CFlashRun::Refuse(const CFileCheck::Report& report)
     const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
     for (auto& run : m_runs)
         run->Refuse(report, outcome);
-    const std::string reason = CFileCheck::RefusalReason(report, m_options.settings);
-    Say(reason + "; " + m_noContact);
+    const CLocalText reason = CFileCheck::RefusalReason(report, m_options.settings);
+    Say((reason + m_noContact).Text(m_options.language));
     Say(NextStepLine(outcome.Row(), false, m_options.language));
     for (std::size_t i = 0; i < m_runs.size(); ++i)
         m_ends.push_back(m_runs[i]->Conclude(true, CConsoleInterrupt::Reason::None, m_files.Status(i), &reason));
@@ -102,7 +104,7 @@ int CFlashRun::Run()
     try {
         interrupt.emplace(m_console.Abort(), [this] { m_changes.Notify(true); });
     } catch (const std::system_error& e) {
-        Say(std::string("cannot start the run: ") + e.what() + "; " + m_noContact);
+        Say(std::string("cannot start the run: ") + e.what() + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     const std::size_t count = m_runs.size();
@@ -111,7 +113,7 @@ int CFlashRun::Run()
     std::string limitNote;
     const std::size_t lanes = count == 1 ? 1 : LanesWithinDescriptorLimit(asked, limitNote);
     if (lanes == 0) {
-        Say("cannot run any target: " + limitNote + "; " + m_noContact);
+        Say("cannot run any target: " + limitNote + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     if (lanes < asked)
@@ -133,7 +135,7 @@ int CFlashRun::Run()
     };
     const std::size_t made = runner.Start([this](std::size_t i) { m_runs[i]->Run(); }, mayStart);
     if (made == 0) {
-        Say("cannot start the run: the system has no thread to spare; " + m_noContact);
+        Say("cannot start the run: the system has no thread to spare" + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     if (made < lanes)

@@ -45,7 +45,7 @@ private:
     CChangeSignal m_changes;
     std::vector<std::unique_ptr<CTargetRun>> m_runs;
     std::vector<TargetEnd> m_ends;
-    std::string m_noContact;  // how the command says that it contacted nothing
+    CLocalText m_noContact;  // how the command says that it contacted nothing
 };
 
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #include "cli/run/TargetAddress.h"
 
 #include "platform/DecimalText.h"
+#include "present/DisplayTexts.h"
 #include "update/UpdateSettings.h"
 
 #include <cctype>
@@ -8,6 +9,8 @@
 namespace zorflash {
 
 namespace {
+using Id = CDisplayTexts::Id;
+
 // Digits only, all of the text: no blanks or signs on a command line.
 bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
 {
@@ -39,41 +42,45 @@ bool LooksLikeIpv6(const std::string& text)
 }
 
 // Why no instrument can have this address, or null when one can.
-const char* Unreachable(uint32_t address)
+const char* Unreachable(uint32_t address, Language language)
 {
     if (address == 0)
-        return "0.0.0.0 is the unspecified address, which reaches this computer rather than an instrument";
+        return CDisplayTexts::Text(Id::TargetUnspecified, language);
     if (address == 0xFFFFFFFFu)
-        return "255.255.255.255 is the broadcast address, not one instrument's";
+        return CDisplayTexts::Text(Id::TargetBroadcast, language);
     if ((address >> 28) == 0xE)
-        return "224.0.0.0 to 239.255.255.255 are multicast addresses, not one instrument's";
+        return CDisplayTexts::Text(Id::TargetMulticast, language);
     return nullptr;
 }
 }  // namespace
 
-bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error)
+bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error,
+                        Language language)
 {
+    const auto say = [language](Id id, std::initializer_list<std::string> values) {
+        return CDisplayTexts::Format(id, language, values);
+    };
     std::string host = text;
     port = kDefaultPort;
     if (LooksLikeIpv6(text)) {
-        error = "IPv6 is not supported by the instruments: give an IPv4 address A.B.C.D[:PORT], not '" + text + "'";
+        error = say(Id::TargetIpv6, {text});
         return false;
     }
     const size_t colon = text.find(':');
     if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
-        error = "more than one ':' in '" + text + "': give A.B.C.D or A.B.C.D:PORT";
+        error = say(Id::TargetColons, {text});
         return false;
     }
     if (colon != std::string::npos) {
         host = text.substr(0, colon);
         const std::string portText = text.substr(colon + 1);
         if (portText.empty() || portText.find_first_not_of("0123456789") != std::string::npos) {
-            error = "the port must be a decimal number: '" + portText + "'";
+            error = say(Id::TargetPortNotNumber, {portText});
             return false;
         }
         uint64_t value = 0;
         if (!ParseNumber(portText, 65535, value) || value == 0) {
-            error = "the port must be 1 to 65535, not " + portText;
+            error = say(Id::TargetPortRange, {portText});
             return false;
         }
         port = static_cast<int32_t>(value);
@@ -83,20 +90,20 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
     for (int octet = 0; octet < 4; ++octet) {
         const size_t dot = host.find('.', start);
         if ((octet < 3) == (dot == std::string::npos)) {
-            error = "the address must be four numbers A.B.C.D: '" + host + "'";
+            error = say(Id::TargetFourNumbers, {host});
             return false;
         }
         const std::string part = host.substr(start, octet < 3 ? dot - start : std::string::npos);
         uint64_t value = 0;
         if (!ParseNumber(part, 255, value)) {
-            error = "each part of the address must be 0 to 255: '" + host + "'";
+            error = say(Id::TargetOctet, {host});
             return false;
         }
         result = (result << 8) | static_cast<uint32_t>(value);
         start = dot + 1;
     }
-    if (const char* why = Unreachable(result)) {
-        error = std::string(why) + ": '" + host + "'";
+    if (const char* why = Unreachable(result, language)) {
+        error = say(Id::TargetQuoted, {why, host});
         return false;
     }
     address = result;
@@ -104,8 +111,11 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
 }
 
 bool ParseTargetRange(const std::string& text, std::size_t limit,
-                      std::vector<std::pair<uint32_t, int32_t>>& targets, std::string& error)
+                      std::vector<std::pair<uint32_t, int32_t>>& targets, std::string& error, Language language)
 {
+    const auto say = [language](Id id, std::initializer_list<std::string> values) {
+        return CDisplayTexts::Format(id, language, values);
+    };
     targets.clear();
     const size_t colon = text.find(':');
     const std::string host = text.substr(0, colon);
@@ -115,7 +125,7 @@ bool ParseTargetRange(const std::string& text, std::size_t limit,
     uint32_t first = 0, last = 0;
     int32_t firstPort = 0, lastPort = 0;
     if (LooksLikeIpv6(text) || (hostDash == std::string::npos && portDash == std::string::npos)) {
-        if (!ParseTargetAddress(text, first, firstPort, error))
+        if (!ParseTargetAddress(text, first, firstPort, error, language))
             return false;
         targets.emplace_back(first, firstPort);
         return true;
@@ -123,23 +133,23 @@ bool ParseTargetRange(const std::string& text, std::size_t limit,
     const std::string from = host.substr(0, hostDash) + port.substr(0, portDash);
     const std::string to = (hostDash == std::string::npos ? host : host.substr(hostDash + 1))
                            + (portDash == std::string::npos ? port : ":" + port.substr(portDash + 1));
-    if (!ParseTargetAddress(from, first, firstPort, error) || !ParseTargetAddress(to, last, lastPort, error)) {
-        error = "in the range '" + text + "': " + error;
+    if (!ParseTargetAddress(from, first, firstPort, error, language) ||
+        !ParseTargetAddress(to, last, lastPort, error, language)) {
+        error = say(Id::TargetInRange, {text, error});
         return false;
     }
     if (first > last || firstPort > lastPort) {
-        error = "the range '" + text + "' runs backwards: give the lower address and port first";
+        error = say(Id::TargetBackwards, {text});
         return false;
     }
     const uint64_t count = (uint64_t{last} - first + 1) * static_cast<uint64_t>(lastPort - firstPort + 1);
     if (count > limit) {
-        error = "the range '" + text + "' names " + std::to_string(count) + " instruments; at most "
-                + std::to_string(limit) + " are updated by one command";
+        error = say(Id::TargetTooMany, {text, std::to_string(count), std::to_string(limit)});
         return false;
     }
     for (uint64_t address = first; address <= last; ++address) {
-        if (const char* why = Unreachable(static_cast<uint32_t>(address))) {
-            error = "in the range '" + text + "': " + why;
+        if (const char* why = Unreachable(static_cast<uint32_t>(address), language)) {
+            error = say(Id::TargetInRange, {text, why});
             return false;
         }
         for (int32_t p = firstPort; p <= lastPort; ++p)

@@ -2,6 +2,7 @@
 
 #include "cli/check/FileCheck.h"
 #include "cli/output/PrintableText.h"
+#include "present/DisplayTexts.h"
 
 #include <algorithm>
 
@@ -21,6 +22,9 @@ bool CTargetFiles::Open(const FlashOptions& options, COutputQueue& output, std::
 {
     const std::vector<std::string> keep = CFileCheck::VolumePaths(options.settings.filePath);
     const bool one = options.targets.size() == 1;
+    const auto say = [&options](CDisplayTexts::Id id, std::initializer_list<std::string> values) {
+        return CDisplayTexts::Format(id, options.language, values);
+    };
     const auto name = [&](const std::string& pattern, const FleetTarget& target) {
         return one ? pattern : FileForTarget(pattern, target);
     };
@@ -29,8 +33,8 @@ bool CTargetFiles::Open(const FlashOptions& options, COutputQueue& output, std::
         if (!options.statusFile.empty()) {
             m_status.emplace_back(name(options.statusFile, target));
             if (!m_status.back().Check(keep, problem)) {
-                error = "cannot use " + PrintableText(m_status.back().Path()) + " as the status file: " +
-                        PrintableText(problem);
+                error = say(CDisplayTexts::Id::StatusFileUnusable,
+                            {PrintableText(m_status.back().Path()), PrintableText(problem)});
                 return false;
             }
         }
@@ -38,7 +42,7 @@ bool CTargetFiles::Open(const FlashOptions& options, COutputQueue& output, std::
         const std::string tracePath = name(options.traceFile, target);
         if (!options.traceFile.empty() &&
             !m_traces.back()->Open(tracePath, options.traceAll, keep, output, problem)) {
-            error = "cannot write the trace file " + PrintableText(tracePath) + ": " + PrintableText(problem);
+            error = say(CDisplayTexts::Id::TraceUnwritable, {PrintableText(tracePath), PrintableText(problem)});
             return false;
         }
     }
@@ -52,10 +56,9 @@ bool CTargetFiles::Open(const FlashOptions& options, COutputQueue& output, std::
         for (std::size_t j = i + 1; j < outputs.size(); ++j) {
             if (!outputs[i]->SameFile(*outputs[j]))
                 continue;
-            error = one ? "--status-file and --trace name the same file " + PrintableText(options.traceFile) +
-                              ": give each its own"
-                        : PrintableText(outputs[i]->Path()) + " and " + PrintableText(outputs[j]->Path()) +
-                              " are the same file: each status file and trace needs its own";
+            error = one ? say(CDisplayTexts::Id::StatusAndTraceSame, {PrintableText(options.traceFile)})
+                        : say(CDisplayTexts::Id::OutputsSame,
+                              {PrintableText(outputs[i]->Path()), PrintableText(outputs[j]->Path())});
             return false;
         }
     }

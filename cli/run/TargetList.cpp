@@ -3,6 +3,7 @@
 #include "cli/run/TargetAddress.h"
 #include "platform/BoundedRead.h"
 #include "platform/LastError.h"
+#include "present/DisplayTexts.h"
 #include "present/ProgressLine.h"
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 namespace zorflash {
 
 namespace {
+
+using Id = CDisplayTexts::Id;
 
 // A targets file is a short list typed by a person; anything larger is the wrong file.
 constexpr std::size_t kMaxFileBytes = 1 << 20;
@@ -46,7 +49,7 @@ std::string FleetTarget::Name() const
 bool CTargetList::AddTcp(const std::string& text, std::string& error)
 {
     std::vector<std::pair<uint32_t, int32_t>> range;
-    if (!ParseTargetRange(text, kMaxTargets, range, error))
+    if (!ParseTargetRange(text, kMaxTargets, range, error, m_language))
         return false;
     for (const auto& [address, port] : range) {
         FleetTarget target;
@@ -66,7 +69,7 @@ bool CTargetList::AddUsbNumbers(const std::string& text, std::string& error)
         FleetTarget target;
         target.kind = FleetTarget::Kind::Usb;
         if (!ParseUsbNumber(text.substr(begin, comma - begin), target.usbNumber)) {
-            error = "--usb-number wants device numbers 0 or more separated by commas, not '" + text + "'";
+            error = CDisplayTexts::Format(Id::TargetUsbNumbers, m_language, {text});
             return false;
         }
         if (!Add(target, error))
@@ -82,16 +85,16 @@ bool CTargetList::AddFile(const std::string& path, std::string& error, uint32_t 
     std::string text;
     const uint32_t result = ReadFileWithin(path, kMaxFileBytes, timeoutMs, text);
     if (result == kErrorTimeout) {
-        error = "the targets file '" + path + "' was not read whole within " + CProgressLine::FormatSeconds(timeoutMs / 1000.0) +
-                " (a pipe or FIFO nobody writes?)";
+        error = CDisplayTexts::Format(Id::TargetFileTimeout, m_language,
+                                      {path, CProgressLine::FormatSeconds(timeoutMs / 1000.0)});
         return false;
     }
     if (result != 0) {
-        error = "cannot read the targets file '" + path + "': " + SystemErrorText(result);
+        error = CDisplayTexts::Format(Id::TargetFileUnreadable, m_language, {path, SystemErrorText(result)});
         return false;
     }
     if (text.size() > kMaxFileBytes) {
-        error = "the targets file '" + path + "' is larger than 1 MiB";
+        error = CDisplayTexts::Format(Id::TargetFileLarge, m_language, {path});
         return false;
     }
     return AddLines(text, path, error);
@@ -108,7 +111,7 @@ bool CTargetList::AddLines(const std::string& text, const std::string& origin, s
         begin = end + 1;
         if (raw.size() > kMaxLineLength || !AddLine(raw, error)) {
             error = origin + ":" + std::to_string(number) + ": "
-                    + (raw.size() > kMaxLineLength ? "line longer than 256 characters" : error);
+                    + (raw.size() > kMaxLineLength ? CDisplayTexts::Text(Id::TargetLineLong, m_language) : error);
             return false;
         }
     }
@@ -124,7 +127,7 @@ bool CTargetList::AddLine(const std::string& line, std::string& error)
         FleetTarget usb;
         usb.kind = FleetTarget::Kind::Usb;
         if (!ParseUsbNumber(target.substr(4), usb.usbNumber)) {
-            error = "usb:N wants a device number 0 or more, not '" + target + "'";
+            error = CDisplayTexts::Format(Id::TargetUsbLine, m_language, {target});
             return false;
         }
         return Add(usb, error);
@@ -137,11 +140,11 @@ bool CTargetList::Add(const FleetTarget& target, std::string& error)
     const std::string name = target.Name();
     if (std::any_of(m_targets.begin(), m_targets.end(),
                     [&name](const FleetTarget& other) { return other.Name() == name; })) {
-        error = name + " is named twice: one instrument takes one update at a time";
+        error = CDisplayTexts::Format(Id::TargetTwice, m_language, {name});
         return false;
     }
     if (m_targets.size() >= kMaxTargets) {
-        error = "more than " + std::to_string(kMaxTargets) + " targets in one command";
+        error = CDisplayTexts::Format(Id::TargetTooManyTargets, m_language, {std::to_string(kMaxTargets)});
         return false;
     }
     m_targets.push_back(target);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/strings/Language.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ public:
     // More than this is a mistake rather than a fleet: each target is a thread and a link.
     static constexpr std::size_t kMaxTargets = 256;
 
+    // What is wrong with a target is worded in `language`.
+    explicit CTargetList(Language language = Language::English) : m_language(language) {}
+
     // A.B.C.D[-E.F.G.H][:PORT[-PORT]]: one target, or every one of the ranges in order.
     bool AddTcp(const std::string& text, std::string& error);
     // "N[,N...]": the USB instruments answering these device numbers.
@@ -49,6 +54,7 @@ private:
     bool Add(const FleetTarget& target, std::string& error);
 
     std::vector<FleetTarget> m_targets;
+    Language m_language;
 };
 
 }  // namespace zorflash

@@ -84,7 +84,7 @@ void CTargetRun::Stop()
         m_abort->Trigger();
 }
 
-void CTargetRun::EndWithError(UpdateOutcome outcome, const std::string& reason)
+void CTargetRun::EndWithError(UpdateOutcome outcome, const CLocalText& reason)
 {
     m_result = UpdateResult{};
     m_result.outcome = outcome;
@@ -144,7 +144,7 @@ void CTargetRun::OnStatusLogChanged(const CEditText& log, const LogChange& chang
 bool CTargetRun::PromptOkCancel(const std::string& text, const VolumeRefusal& refusal)
 {
     m_prompted = refusal;
-    if (!m_failure.empty()) {
+    if (!m_failure.Empty()) {
         m_promptEnd = PromptEnd::ResourceShortage;  // no disk can bring a descriptor
         return false;
     }
@@ -170,7 +170,9 @@ void CTargetRun::NoteVolumeUnavailable(const VolumeRefusal& refusal)
         m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
         return;
     }
-    m_console.Note("cannot open " + PrintableText(path) + ": " + reason);
+    const std::string said =
+        error == kErrorNotAFile ? CDisplayTexts::Text(CDisplayTexts::Id::NotRegularFile, m_language) : reason;
+    m_console.Note(CDisplayTexts::Format(CDisplayTexts::Id::CannotOpenPath, m_language, {PrintableText(path), said}));
 }
 
 void CTargetRun::ReportError(const std::string& text)
@@ -287,7 +289,7 @@ std::string CTargetRun::WaitNote() const
 }
 
 TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interruption, CStatusFile* statusFile,
-                               const std::string* givenReason)
+                               const CLocalText* givenReason)
 {
     const bool signalled = interruption != CConsoleInterrupt::Reason::None;
     // Not started because the disk prompt had ended the run for good (no signal came): it
@@ -302,8 +304,9 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     const bool byAnswer = m_notStartedBy != PromptEnd::RunGoesOn;
     const FlashOutcome outcome = Outcome();
     const bool interrupted = (!started && !byAnswer) || m_result.outcome == UpdateOutcome::Interrupted;
-    const std::string failure =
-        !m_failure.empty() ? m_failure
+    using Id = CDisplayTexts::Id;
+    const CLocalText failure =
+        !m_failure.Empty() ? m_failure
                            : FailureReason(outcome, m_result.step, m_settings, m_watch, m_promptEnd, m_prompted,
                                            m_reported);
     const std::string step = m_step;
@@ -341,16 +344,17 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     if (givenReason) {
         end.reason = *givenReason;
     } else if (byAnswer) {
-        end.reason = "not started: " +
-                     (outcome.nobodyAnswered ? failure : std::string("the operator cancelled the disk prompt"));
+        end.reason = CLocalText::Say(Id::NotStartedBecause,
+                                     {outcome.nobodyAnswered ? failure : CLocalText::Say(Id::OperatorCancelledPrompt)});
     } else if (!started) {
-        end.reason = "not started: the run was stopped before this target's turn";
+        end.reason = CLocalText::Say(Id::StoppedBeforeTurn);
     } else if (interrupted && signalled) {
         // The status text stays as the engine wrote it (a communication error); this says
         // what really ended the run.
-        end.reason = std::string("interrupted by the operator (") + CConsoleInterrupt::Describe(interruption) + ")" +
-                     (step.empty() ? "" : " during \"" + PrintableText(step) + "\"") + "; " +
-                     (end.bytesSent > 0 ? "the instrument holds an incomplete update" : "no firmware record had been sent");
+        const CLocalText sent = CLocalText::Say(end.bytesSent > 0 ? Id::HoldsIncomplete : Id::NothingSent);
+        const char* signal = CConsoleInterrupt::Describe(interruption);
+        end.reason = step.empty() ? CLocalText::Say(Id::OperatorInterruptedTarget, {signal, sent})
+                                  : CLocalText::Say(Id::ReasonOperatorInterrupt, {signal, PrintableText(step), sent});
     } else {
         end.reason = failure;
     }
@@ -364,13 +368,12 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     const std::string text = StatusText();
     if (started && statusFile && !statusFile->Write(text, error)) {
         const std::string path = PrintableText(statusFile->Path());
-        m_console.Error(m_target, "cannot write the status file " + path + ": " + PrintableText(error));
+        m_console.Error(m_target, CDisplayTexts::Format(Id::StatusFileNotWritten, m_language, {path, PrintableText(error)}));
         if (outcome.Completed()) {
             end.outcome = COutcomeTable::StatusFileLost().name;
             end.row.outcome = COutcomeTable::StatusFileLost().Label(m_language);
             end.exitCode = COutcomeTable::StatusFileLost().exitCode;
-            end.reason = "the firmware was sent completely, but the status file " + path +
-                         " could not be written: " + PrintableText(error);
+            end.reason = CLocalText::Say(Id::SentButStatusLost, {path, PrintableText(error)});
         }
     }
     if (end.exitCode != kExitCompleted) {

@@ -80,7 +80,7 @@ public:
     // everything said and written about its end (row, reason, trace, status file, JSON
     // result). `interruption` is the signal the run received, if any.
     TargetEnd Conclude(bool started, CConsoleInterrupt::Reason interruption, CStatusFile* statusFile,
-                       const std::string* givenReason);
+                       const CLocalText* givenReason);
 
     const std::string& Target() const { return m_target; }
     // The job's log as last told: the status box's text.
@@ -98,7 +98,7 @@ private:
     void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
     void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
     void NoteSign();
-    void EndWithError(UpdateOutcome outcome, const std::string& reason);
+    void EndWithError(UpdateOutcome outcome, const CLocalText& reason);
     FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
     double Seconds() const;
     UpdateProgress ToldProgress() const;
@@ -123,7 +123,7 @@ private:
     PromptEnd m_promptEnd = PromptEnd::RunGoesOn;
     PromptEnd m_notStartedBy = PromptEnd::RunGoesOn;
     std::optional<VolumeRefusal> m_prompted;  // the volume the last prompt asked for
-    std::string m_failure;   // the reason, when it is not the one FailureReason finds
+    CLocalText m_failure;    // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
     bool m_refused = false;
     std::mutex m_abortMutex;  // Stop() comes from the command's thread

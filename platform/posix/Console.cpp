@@ -43,10 +43,12 @@ bool IsTerminal(std::FILE* stream)
 bool TerminalSize(std::FILE* stream, int& columns, int& rows)
 {
     winsize size{};
-    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0)
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
         return false;
     columns = size.ws_col;
-    rows = size.ws_row;
+    // A terminal that knows its width but not its height (a serial console, a pty sized
+    // with `stty cols` alone) still gets lines that fit; the height takes a usual value.
+    rows = size.ws_row > 0 ? size.ws_row : 24;
     return true;
 }
 

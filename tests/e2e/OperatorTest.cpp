@@ -30,18 +30,6 @@ protected:
         usleep(300000);
         return sim.Output().find("update 1:") != std::string::npos;
     }
-    static int ClosedPort()
-    {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        socklen_t len = sizeof addr;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-        close(fd);
-        return ntohs(addr.sin_port);
-    }
 };
 
 struct Refusal {
@@ -459,7 +447,7 @@ TEST_F(Operator, PipedRunsLogTheirProgressAndEveryFailureItsNextStep)
     const std::vector<Failure> cases = {
         {"en", 0, "the instrument answered \"N\"",
          "zorflash-cli: next step: The instrument holds an incomplete update and must be updated again before use. "},
-        {"ja", 0, "the instrument answered \"N\"", "zorflash-cli: 次の手順: 計器には不完全な更新が残っています。"},
+        {"ja", 0, "計器は \"N\" と応答しました", "zorflash-cli: 次の手順: 計器には不完全な更新が残っています。"},
         {"en", ClosedPort(), "Connection refused", "zorflash-cli: next step: Check the address and port"},
     };
     for (const Failure& c : cases) {

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <sstream>
 
 namespace testsupport {
@@ -69,6 +73,20 @@ private:
     std::unique_ptr<Process> m_process;
     int m_port = 0;
 };
+
+// A loopback port nothing listens on (bound a moment ago, then closed): a refused connection.
+inline int ClosedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
 
 // Writes an update file with the simulator's sample writer.
 inline bool MakeSample(const std::vector<std::string>& args)

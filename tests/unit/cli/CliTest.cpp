@@ -257,7 +257,7 @@ TEST_F(Inspection, FirstProblemIsNamedWithItsPlaceAndEndsAsItsUpdateWould)
     stream[16 * 4 + 15] ^= 0x01;  // one flipped bit in the checksum of record 4
     WriteVolume(1, "MAIN", stream);
     CFileCheck::Report r = refused(UpdateOutcome::IncorrectChecksum, "\r\nIncorrect Check Sum.\r\n");
-    EXPECT_EQ(r.problem + " at " + r.where, "Incorrect Check Sum. at section 1, record 4 (volume 1, offset 120)");
+    EXPECT_EQ(r.problem + " at " + r.where.Text(Language::English), "Incorrect Check Sum. at section 1, record 4 (volume 1, offset 120)");
 
     stream = Section(10, 1);
     stream.pop_back();  // volume 1 ends inside the section
