@@ -9,20 +9,8 @@ namespace {
 
 const std::string kOpened = std::string(kOpening) + kDetecting;
 
-class Flash : public ::testing::Test {
+class Flash : public SimulatorTest {
 protected:
-    std::string Sample(const std::string& kind, int records, std::vector<std::string> extra = {},
-                       const std::string& name = "fw1.R71")
-    {
-        std::vector<std::string> argv = {kSim, "make-sample", "--model", "RT71", "--kind", kind, "--records",
-                                         std::to_string(records)};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        argv.push_back(dir / name);
-        Process p(argv);
-        EXPECT_EQ(p.Wait(20000), 0) << p.Err();
-        return dir / name;
-    }
-
     CliRun FlashTcp(SimServer& sim, const std::string& file, std::vector<std::string> extra = {},
                     const std::string& input = "")
     {
@@ -39,8 +27,6 @@ protected:
         Process verify({kSim, "verify", dir / ("images/" + std::string(name)), file});
         EXPECT_EQ(verify.Wait(20000), 0) << verify.Out() << verify.Err();
     }
-
-    TempDir dir;
 };
 
 TEST_F(Flash, MissingVolumeIsAskedForOnStdin)

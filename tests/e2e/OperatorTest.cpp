@@ -15,17 +15,8 @@ using namespace testsupport;
 
 namespace {
 
-class Operator : public ::testing::Test {
+class Operator : public SimulatorTest {
 protected:
-    std::string Sample(const std::string& kind, int records, std::vector<std::string> extra = {},
-                       const std::string& name = "fw1.R71")
-    {
-        std::vector<std::string> args = {"--model", "RT71", "--kind", kind, "--records", std::to_string(records)};
-        args.insert(args.end(), extra.begin(), extra.end());
-        args.push_back(dir / name);
-        EXPECT_TRUE(MakeSample(args));
-        return dir / name;
-    }
     std::vector<std::string> Flash(const std::string& file, int port, std::vector<std::string> extra = {})
     {
         std::vector<std::string> args = {"flash", "--model", "RT71", "--file", file, "--tcp",
@@ -39,7 +30,6 @@ protected:
         usleep(300000);
         return sim.Output().find("update 1:") != std::string::npos;
     }
-    TempDir dir;
 };
 
 struct Refusal {

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BadInput : public ::testing::Test {
+class BadInput : public SimulatorTest {
 protected:
     std::string Status() const { return ReadText(dir / "status.txt"); }
 
@@ -55,8 +55,6 @@ protected:
         ASSERT_EQ(summaries.size(), 1u) << sim.Output();
         EXPECT_NE(summaries[0].find("verdict=OK"), std::string::npos) << summaries[0];
     }
-
-    TempDir dir;
 };
 
 // ---- update files that are no update files ----

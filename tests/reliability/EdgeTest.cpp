@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Edge : public ::testing::Test {
+class Edge : public SimulatorTest {
 protected:
     // zorflash-cli started through the shell, so that a case can redirect or close its
     // standard streams: shell is put in front of the command, e.g. "exec \"$0\" \"$@\" <&-".
@@ -36,8 +36,6 @@ protected:
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
-
-    TempDir dir;
 };
 
 // ---- the status file ----

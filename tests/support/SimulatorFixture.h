@@ -97,6 +97,23 @@ inline bool MakeSample(const std::vector<std::string>& args)
     return p.Wait(60000) == 0;
 }
 
+// A whole-program test in a folder of its own, with the RT71 sample files it updates.
+class SimulatorTest : public ::testing::Test {
+protected:
+    // Made by the simulator (extra: more of its make-sample options) as dir/name.
+    std::string Sample(const std::string& kind, int records, std::vector<std::string> extra = {},
+                       const std::string& name = "fw1.R71")
+    {
+        std::vector<std::string> args = {"--model", "RT71", "--kind", kind, "--records", std::to_string(records)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(dir / name);
+        EXPECT_TRUE(MakeSample(args)) << "no sample " << name;
+        return dir / name;
+    }
+
+    TempDir dir;
+};
+
 struct CliRun {
     int code = -1;
     std::string out;
