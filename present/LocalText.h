@@ -31,16 +31,16 @@ public:
     friend CLocalText operator+(CLocalText left, const CLocalText& right) { return left += right; }
 
 private:
-    struct Piece;
+    // Complete before the list of pieces is declared: the inline members above are compiled
+    // at the end of the class, and clang's library needs the element type complete there.
+    struct Piece {
+        enum class Kind { Verbatim, Said, Both } kind = Kind::Verbatim;
+        CDisplayTexts::Id id{};
+        std::string verbatim;  // the English, for Both
+        std::string japanese;  // for Both
+        std::vector<CLocalText> values;
+    };
     std::vector<Piece> m_pieces;  // worded one after the other
-};
-
-struct CLocalText::Piece {
-    enum class Kind { Verbatim, Said, Both } kind = Kind::Verbatim;
-    CDisplayTexts::Id id{};
-    std::string verbatim;  // the English, for Both
-    std::string japanese;  // for Both
-    std::vector<CLocalText> values;
 };
 
 }  // namespace zorflash
