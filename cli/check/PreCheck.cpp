@@ -2,9 +2,9 @@
 
 #include "cli/output/CliStringIds.h"
 #include "cli/output/JsonEvents.h"
-#include "cli/output/OutputQueue.h"
 #include "cli/output/PrintableText.h"
 #include "cli/prompt/VolumeRefusalText.h"
+#include "platform/OutputQueue.h"
 #include "platform/StringResource.h"
 
 #include <chrono>

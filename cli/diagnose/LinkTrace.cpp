@@ -1,6 +1,6 @@
 #include "cli/diagnose/LinkTrace.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 
 #include "link/AddressText.h"
 #include "platform/StatusFile.h"

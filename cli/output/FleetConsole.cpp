@@ -1,6 +1,6 @@
 #include "cli/output/FleetConsole.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "present/DisplayTexts.h"
 
 namespace zorflash {

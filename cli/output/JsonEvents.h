@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/output/OutputQueue.h"
 #include "cli/output/TargetEnd.h"
+#include "platform/OutputQueue.h"
 #include "update/UpdateProgress.h"
 
 #include <nlohmann/json.hpp>

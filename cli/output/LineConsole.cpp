@@ -1,6 +1,6 @@
 #include "cli/output/LineConsole.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "platform/Console.h"
 #include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"

@@ -8,9 +8,9 @@
 #include "cli/output/PrintableText.h"
 #include "present/ProgressLine.h"
 #include "cli/run/TargetAddress.h"
-#include "cli/output/OutputQueue.h"
 #include "cli/output/LineConsole.h"
 #include "cli/run/TargetRun.h"
+#include "platform/OutputQueue.h"
 #include "update/StatusLog.h"
 
 #include <gtest/gtest.h>

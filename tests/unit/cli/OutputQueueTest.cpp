@@ -1,5 +1,5 @@
 #include "cli/output/JsonEvents.h"
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 
 #include <gtest/gtest.h>
 
