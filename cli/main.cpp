@@ -18,7 +18,6 @@
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
-#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include "ZorflashVersion.h"
@@ -125,15 +124,26 @@ std::string PrintableLines(const std::string& text)
 {
     std::string shown;
     std::size_t begin = 0;
-    while (begin < text.size()) {
-        const std::size_t end = text.find('\n', begin);
-        shown += PrintableText(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
-        if (end == std::string::npos)
-            break;
-        shown += '\n';
-        begin = end + 1;
+    for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+        shown += PrintableText(text.substr(begin, end - begin)) + '\n';
+    return shown + PrintableText(text.substr(begin));
+}
+
+// The line on stderr and the exit code of a command ended by the exception in flight.
+int Stopped(std::string& line)
+{
+    try {
+        throw;
+    } catch (const CLI::Error& e) {
+        // The messages quote the operator's text (an address, a targets file's line).
+        line = "zorflash-cli: " + PrintableLines(std::string(e.what()) + "\n");
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        line = std::string("zorflash-cli: stopped by an error of the program: ") + e.what() + "\n";
+    } catch (...) {
+        line = "zorflash-cli: stopped by an error of the program\n";
     }
-    return shown;
+    return kExitFailed;
 }
 
 uint32_t ParseTimeout(const std::string& text, Language language)
@@ -146,21 +156,16 @@ uint32_t ParseTimeout(const std::string& text, Language language)
     return static_cast<uint32_t>(value);
 }
 
-// What the flash subcommand was given, as typed.
+// What the flash subcommand was given: the options that need no reading bound in place,
+// the others as typed.
 struct FlashArguments {
-    std::string model, file, statusFile, targetsFile, usbNumbers;
+    FlashOptions options;
+    std::string model, file, targetsFile, usbNumbers;
     std::vector<std::string> tcpTargets;
-    std::size_t parallel = 0;
     bool useUsb = false;
     bool normalMode = false;
-    bool quiet = false;
-    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
-    bool timeoutGiven = false;
-    std::string timeout;  // as typed: a number of ms, checked by ParseTimeout to say what is wrong
     bool noPrecheck = false;
-    bool noPrompt = false;
-    std::string traceFile;
-    bool traceAll = false;
+    std::string timeout;  // as typed: a number of ms, checked by ParseTimeout to say what is wrong
 };
 
 // Every target the command line names, in order, or a CLI::ValidationError naming what is
@@ -178,7 +183,8 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, La
         throw CLI::ValidationError("--usb", error);
     // Nothing arriving on a FIFO must not hold the command: its read has the run's bound.
     if (!args.targetsFile.empty() &&
-        !targets.AddFile(args.targetsFile, error, args.timeoutGiven ? args.timeoutMs : CTargetList::kFileTimeoutMs))
+        !targets.AddFile(args.targetsFile, error,
+                         args.options.timeoutGiven ? args.options.timeoutMs : CTargetList::kFileTimeoutMs))
         throw CLI::ValidationError("--targets", error);
     if (targets.Empty())
         throw CLI::ValidationError("flash", Say(Id::UsageChooseLink, language));
@@ -192,32 +198,24 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, La
     return targets;
 }
 
-int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
+int RunFlashCommand(FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
-    FlashOptions options;
+    FlashOptions& options = args.options;
     options.settings = SettingsFor(ResolveModel(args.model, language), args.file);
     options.settings.fastMode = args.normalMode ? 0 : 1;
     options.targets = TargetsFrom(args, options.settings.model, language).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
-    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
+    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !options.quiet)
         output.Post(stderr, "zorflash-cli: note: " + note + "\n");
-    options.parallel = args.parallel;
-    options.quiet = args.quiet;
     options.precheck = !args.noPrecheck;
-    options.noPrompt = args.noPrompt;
     options.json = json;
-    options.statusFile = args.statusFile;
-    options.traceFile = args.traceFile;
-    options.traceAll = args.traceAll;
-    options.timeoutMs = args.timeoutMs;
-    options.timeoutGiven = args.timeoutGiven;
     options.language = language;
     // Several targets writing one status or trace file would leave only the last one's.
     const bool several = options.targets.size() > 1;
-    if (several && !args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+    if (several && !options.statusFile.empty() && options.statusFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--status-file", Say(Id::UsageNeedsTarget, language));
-    if (several && !args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
+    if (several && !options.traceFile.empty() && options.traceFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--trace", Say(Id::UsageNeedsTarget, language));
     return RunFlash(options, output);
 }
@@ -255,22 +253,16 @@ int Flash(FlashArguments& args, Language language, bool json)
     int code = kExitFailed;
     try {
         if (!args.timeout.empty()) {
-            args.timeoutMs = ParseTimeout(args.timeout, language);
-            args.timeoutGiven = true;
+            args.options.timeoutMs = ParseTimeout(args.timeout, language);
+            args.options.timeoutGiven = true;
         }
         code = RunFlashCommand(args, language, json, *output);
-    } catch (const CLI::Error& e) {
-        // The messages quote the operator's text (an address, a targets file's line).
-        output->Post(stderr, "zorflash-cli: " + PrintableLines(std::string(e.what()) + "\n"));
-        code = kExitUsage;
-    } catch (const std::exception& e) {
+    } catch (...) {
         // The update threads have been joined by now (their owners unwound), so every link is
         // closed; what is left is to say so.
-        output->Post(stderr, std::string("zorflash-cli: stopped by an error of the program: ") + e.what() + "\n");
-        code = kExitFailed;
-    } catch (...) {
-        output->Post(stderr, "zorflash-cli: stopped by an error of the program\n");
-        code = kExitFailed;
+        std::string line;
+        code = Stopped(line);
+        output->Post(stderr, line);
     }
     const bool signalled = code == kExitInterrupted || code == kExitTerminated || code == kExitHangUp;
     CAbortSignal endNow;
@@ -339,25 +331,25 @@ int main(int argc, char** argv)
     flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
     flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT], a range as --tcp, or usb:N; # comments");
-    flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
+    flash->add_option("--parallel", flashArgs.options.parallel, "Update at most N instruments at once (default: all)")
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", flashArgs.statusFile,
+    flash->add_option("--status-file", flashArgs.options.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
                       "instrument is contacted: it must be a regular file, writable, and no volume of the update; "
                       "with several targets a pattern holding {target}");
-    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
+    flash->add_flag("-q,--quiet", flashArgs.options.quiet, "Print only errors");
     flash->add_option("--timeout", flashArgs.timeout,
                       "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                       "every other wait to at most MS: connect (21000), link commands (5000), USB "
                       "identification of each instrument (2000)");
     flash->add_flag("--no-precheck", flashArgs.noPrecheck,
                     "Stream the file as the desktop application does, without reading it whole first");
-    flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
-    flash->add_option("--trace", flashArgs.traceFile,
+    flash->add_flag("--no-prompt", flashArgs.options.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
+    flash->add_option("--trace", flashArgs.options.traceFile,
                       "Write every byte of the link there, with times, as a hex dump; with several targets a "
                       "pattern holding {target}");
-    flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
+    flash->add_flag("--trace-all", flashArgs.options.traceAll, "In the trace, every record too (default: one summary per block)");
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
     flash->footer("Examples:\n"
@@ -402,16 +394,11 @@ int main(int argc, char** argv)
             return RunProbe(ResolveModel(probeModel, language), json, language);
         if (flash->parsed())
             return Flash(flashArgs, language, json);
-    } catch (const CLI::Error& e) {
-        // The messages quote the operator's text (an address, a targets file's line).
-        std::fprintf(stderr, "zorflash-cli: %s", PrintableLines(std::string(e.what()) + "\n").c_str());
-        return kExitUsage;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program: %s\n", e.what());
-        return kExitFailed;
     } catch (...) {
-        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program\n");
-        return kExitFailed;
+        std::string line;
+        const int code = Stopped(line);
+        std::fputs(line.c_str(), stderr);
+        return code;
     }
     return kExitUsage;
 }

@@ -67,16 +67,6 @@ std::string CLinkTrace::Stamp(Clock::time_point at) const
     return text;
 }
 
-void CLinkTrace::Line(const std::string& text)
-{
-    if (!Ready())
-        return;
-    FlushPending();
-    FlushBlock();
-    Print("%s\n", text.c_str());
-    Send();
-}
-
 void CLinkTrace::Print(const char* format, ...)
 {
     char line[256];
@@ -208,8 +198,7 @@ void CLinkTrace::FlushPending()
         return;
     m_hasPending = false;
     FlushBlock();
-    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
-                 m_pending.size() == 1 ? "" : "s");
+    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(), m_pending.size() == 1 ? "" : "s");
     Dump(m_pending.data(), m_pending.size(), "              ");
 }
 
@@ -227,10 +216,9 @@ void CLinkTrace::FlushBlock()
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";
     const std::string until = Stamp(b.last);
-    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
-                 Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
-                 static_cast<unsigned long long>(b.writes), b.writes == 1 ? "" : "s",
-                 until.c_str() + until.find_first_not_of(' '), what.c_str());
+    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n", Stamp(b.first).c_str(),
+          static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s", static_cast<unsigned long long>(b.writes),
+          b.writes == 1 ? "" : "s", until.c_str() + until.find_first_not_of(' '), what.c_str());
     if (b.records > 0) {
         Print("              first record, %zu bytes:\n", b.firstRecord.size());
         Dump(b.firstRecord.data(), b.firstRecord.size(), "              ");
@@ -244,13 +232,7 @@ void CLinkTrace::FlushBlock()
 
 void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
 {
-    if (!Ready())
-        return;
-    FlushPending();
-    FlushBlock();
-    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
-                 what.c_str());
-    Send();
+    Event(std::string(direction == Direction::Sent ? ">" : "<") + "  failed: " + what, at);
 }
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)

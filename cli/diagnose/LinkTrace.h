@@ -44,7 +44,6 @@ public:
     bool IsOpen() const { return !m_path.empty(); }
     // Where the trace goes, as checked by Open: no other output of the run may be there.
     const CStatusFile& Place() const { return m_place; }
-    void Line(const std::string& text);
     // The first lines: what is sent where, and how to read the rest.
     void Heading(const UpdateSettings& settings);
 

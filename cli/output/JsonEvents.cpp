@@ -30,27 +30,19 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
     return out;
 }
 
-void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
+void CJsonEvents::Emit(const char* event, const nlohmann::ordered_json& fields, COutputQueue::Kind kind,
+                       const char* key)
 {
-    if (m_stream)
-        m_stream->Write(event, m_target, fields, kind, key);
-    else
-        Write(event, m_target, fields, kind, key);
-}
-
-void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
-                        COutputQueue::Kind kind, const char* key)
-{
-    std::lock_guard lock(m_lock);
+    std::lock_guard lock(m_stream.m_lock);
     nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     line["t"] = std::round(t * 1000.0) / 1000.0;
-    if (!target.empty())
-        line["target"] = target;
+    if (!m_target.empty())
+        line["target"] = m_target;
     line.update(fields);
     // A target's status events share a key: a replace may fold into the last one waiting,
     // never across an append (which is kept). Progress events fold into their own kind.
-    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + target);
+    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + m_target);
 }
 
 void CJsonEvents::Status(const char* op, const std::string& text)

@@ -29,12 +29,12 @@ public:
     static constexpr int kSchema = 1;
 
     CJsonEvents(COutputQueue& output, std::FILE* out)
-        : m_output(output), m_out(out), m_start(std::chrono::steady_clock::now())
+        : m_output(output), m_out(out), m_stream(*this), m_start(std::chrono::steady_clock::now())
     {
     }
     // One target's events, written to `stream` with its clock.
     CJsonEvents(CJsonEvents& stream, std::string target)
-        : m_output(stream.m_output), m_out(stream.m_out), m_stream(&stream), m_target(std::move(target)),
+        : m_output(stream.m_output), m_out(stream.m_out), m_stream(stream), m_target(std::move(target)),
           m_start(stream.m_start)
     {
     }
@@ -65,16 +65,14 @@ public:
     static std::string Dump(const nlohmann::ordered_json& document);
 
 private:
-    void Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind = COutputQueue::Kind::Keep,
-              const char* key = "status");
-    void Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
-               COutputQueue::Kind kind, const char* key);
+    void Emit(const char* event, const nlohmann::ordered_json& fields,
+              COutputQueue::Kind kind = COutputQueue::Kind::Keep, const char* key = "status");
 
     COutputQueue& m_output;
     std::FILE* m_out;
-    CJsonEvents* m_stream = nullptr;  // the command's stream, for a target's events
+    CJsonEvents& m_stream;  // the command's stream: this one, or the one a target's events go to
     std::string m_target;
-    std::mutex m_lock;                // the lines' times in the order they are queued
+    std::mutex m_lock;      // the stream's: the lines' times in the order they are queued
     std::chrono::steady_clock::time_point m_start;
     UpdateProgress m_progressSent;  // the engine's values of the last progress event
     std::chrono::steady_clock::time_point m_progressSentAt{};

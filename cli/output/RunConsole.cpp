@@ -5,6 +5,8 @@
 #include "platform/Console.h"
 #include "present/DisplayTexts.h"
 
+#include <cstdlib>
+
 namespace zorflash {
 
 CRunConsole::CRunConsole(const Options& options, COutputQueue& output, std::FILE* out, std::FILE* err)
@@ -25,10 +27,11 @@ void CRunConsole::Err(std::string text)
 
 void CRunConsole::Size(int& width, int& height) const
 {
-    if (!TerminalSize(m_out, width, height)) {
-        width = 80;
-        height = 24;
-    }
+    if (TerminalSize(m_out, width, height))
+        return;
+    const char* columns = std::getenv("COLUMNS");
+    width = columns && std::atoi(columns) > 0 ? std::atoi(columns) : 80;
+    height = 24;
 }
 
 void CRunConsole::EndDisplay()

@@ -49,7 +49,6 @@ public:
     CRunConsole& operator=(const CRunConsole&) = delete;
 
     const Options& Settings() const { return m_options; }
-    bool Interactive() const { return m_options.interactive; }
 
     // A target's log changed (its worker thread): `lines` ended with the change, `current`
     // is the line in progress, `shown` where the run stands as drawn.
@@ -57,7 +56,10 @@ public:
                              const std::string& current, const UpdateProgress& shown, bool cleared) = 0;
     // The target's run ended: the rest of its log.
     virtual void StatusEnd(const std::string& target, const std::vector<CStatusLines::Line>& lines,
-                           const UpdateProgress& shown) = 0;
+                           const UpdateProgress& shown)
+    {
+        StatusLines(target, lines, std::string(), shown, false);
+    }
     // New progress values (its worker thread): `told` by the engine, `shown` as drawn.
     virtual void Progress(const UpdateProgress& told, const UpdateProgress& shown, const std::string& current)
     {
@@ -102,7 +104,8 @@ protected:
     virtual void ClearLocked() = 0;
     void Out(std::string text, const std::string& key);
     void Err(std::string text);
-    // The terminal's size in characters, 80 x 24 when stdout is none.
+    // The terminal's size in characters, read at every call so that a resized window counts
+    // at once; when stdout is none, COLUMNS (or 80) x 24.
     void Size(int& width, int& height) const;
 
     Options m_options;

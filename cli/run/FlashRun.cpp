@@ -84,7 +84,8 @@ int CFlashRun::Code(CConsoleInterrupt::Reason interruption, bool failedInside) c
 
 int CFlashRun::Refuse(const CFileCheck::Report& report)
 {
-    const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
+    // A volume nobody is asked for ends as a prompt nobody answered.
+    const FlashOutcome outcome{report.outcome, report.asked.has_value()};
     for (auto& run : m_runs)
         run->Refuse(report, outcome);
     const CLocalText reason = CFileCheck::RefusalReason(report, m_options.settings);

@@ -167,7 +167,8 @@ void CTargetRun::NoteVolumeUnavailable(const VolumeRefusal& refusal)
     const uint32_t error = refusal.systemError;
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
-        m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
+        // This target's reason, in place of a prompt.
+        m_failure = CLocalText::Say(CDisplayTexts::Id::ReasonShortage, {PrintableText(path), reason});
         return;
     }
     const std::string said =
