@@ -5,7 +5,7 @@
 #include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
 #include "cli/commands/ProbeCommand.h"
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "present/DisplayTexts.h"
 #include "present/OutcomeTable.h"
 #include "cli/run/TargetList.h"

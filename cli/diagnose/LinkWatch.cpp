@@ -1,6 +1,6 @@
 #include "cli/diagnose/LinkWatch.h"
 
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "platform/LastError.h"
 
 #include <algorithm>
