@@ -88,12 +88,13 @@ int RunProbe(int modelIndex, bool json, Language language)
             d["error"] = DescribeError(i.error);
         else
             d["reply"] = i.reply;
-        d["number"] = !i.error && i.hasNumber ? nlohmann::ordered_json(i.deviceNumber) : nlohmann::ordered_json(nullptr);
+        const bool numbered = !i.error && i.hasNumber;
+        d["number"] = numbered ? nlohmann::ordered_json(i.deviceNumber) : nlohmann::ordered_json(nullptr);
         d["used"] = n == used;
         if (other)
             d["otherModel"] = other;
         devices.push_back(d);
-        const std::string number = i.error ? "-" : i.hasNumber ? std::to_string(i.deviceNumber) : say(Id::ProbeNoNumber);
+        const std::string number = i.error ? "-" : numbered ? std::to_string(i.deviceNumber) : say(Id::ProbeNoNumber);
         const std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
         std::string notes = n == used ? LoadStringResource(kIdsProbeUsed, language) : std::string();
         if (other)
@@ -110,9 +111,10 @@ int RunProbe(int modelIndex, bool json, Language language)
         std::printf("%s\n", CJsonEvents::Dump(document).c_str());
     } else if (found.empty()) {
         std::printf("%s\n", say(Id::ProbeNone, {PrintableText(searched)}).c_str());
+    } else if (!updatable) {
+        table += say(Id::ProbeNoZero, {WithoutLineEnds(LoadStringResource(IDS_CANNOT_OPEN_TARGET, language))});
+        std::printf("%s\n", table.c_str());
     } else {
-        if (!updatable)
-            table += say(Id::ProbeNoZero, {WithoutLineEnds(LoadStringResource(IDS_CANNOT_OPEN_TARGET, language))}) + "\n";
         std::fputs(table.c_str(), stdout);
     }
     return updatable ? kExitCompleted : kExitFailed;

@@ -61,10 +61,8 @@ public:
         StatusLines(target, lines, std::string(), shown, false);
     }
     // New progress values (its worker thread): `told` by the engine, `shown` as drawn.
-    virtual void Progress(const UpdateProgress& told, const UpdateProgress& shown, const std::string& current)
-    {
-        (void)told, (void)shown, (void)current;
-    }
+    virtual void Progress(const UpdateProgress& /*told*/, const UpdateProgress& /*shown*/,
+                          const std::string& /*current*/) {}
     // The command's thread: what runs now, and how long the run has waited for an
     // instrument that says nothing. False when the last drawing still waits for the
     // terminal, or a prompt holds it: the caller comes back soon.
@@ -72,7 +70,7 @@ public:
     // How often the drawing wants a turn while nothing changes (clocks run on).
     virtual std::chrono::milliseconds IdleRedraw() const = 0;
     // A target has been concluded; `end` says how.
-    virtual void Ended(const TargetEnd& end) { (void)end; }
+    virtual void Ended(const TargetEnd& /*end*/) {}
     // Everything after the run: the summary, the reasons not said yet, the last word.
     virtual void Report(const std::vector<TargetEnd>& ends, int code) = 0;
 
