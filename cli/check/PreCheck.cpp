@@ -41,12 +41,12 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
         return;
     const std::string problem =
         m_report.asked ? VolumeRefusalSummary(*m_report.asked, model) : m_report.problem;
-    json->Check({{"complete", m_report.complete},
-                 {"problem", m_report.complete ? "" : problem},
-                 {"where", m_report.complete ? "" : m_report.where.Text(Language::English)},
-                 {"askedLater", m_leftToPrompt},
-                 {"notice", m_leftToPrompt ? LaterVolumeNotice(*m_report.asked, model, Language::English) : ""},
-                 {"seconds", std::round(seconds * 1e6) / 1e6}});
+    json->Emit("check", {{"complete", m_report.complete},
+                         {"problem", m_report.complete ? "" : problem},
+                         {"where", m_report.complete ? "" : m_report.where.Text(Language::English)},
+                         {"askedLater", m_leftToPrompt},
+                         {"notice", m_leftToPrompt ? LaterVolumeNotice(*m_report.asked, model, Language::English) : ""},
+                         {"seconds", std::round(seconds * 1e6) / 1e6}});
 }
 
 uint64_t CPreCheck::TotalBytes(uint64_t otherwise) const

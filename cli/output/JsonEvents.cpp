@@ -84,11 +84,6 @@ void CJsonEvents::ProgressEnd(const UpdateProgress& told, const UpdateProgress& 
     Progress(shown);
 }
 
-void CJsonEvents::Check(const nlohmann::ordered_json& fields)
-{
-    Emit("check", fields);
-}
-
 void CJsonEvents::Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason)
 {
     Emit("prompt", {{"text", text}, {"volume", volume}, {"file", path}, {"reason", reason}});
@@ -106,19 +101,9 @@ double Rounded(double seconds)
 }
 }  // namespace
 
-void CJsonEvents::Result(const nlohmann::ordered_json& fields)
-{
-    Emit("result", fields);
-}
-
-void CJsonEvents::Summary(const nlohmann::ordered_json& fields)
-{
-    Emit("summary", fields);
-}
-
 void CJsonEvents::Result(const TargetEnd& end, double seconds)
 {
-    Result({{"outcome", end.outcome},
+    Emit("result", {{"outcome", end.outcome},
                     {"step", end.step},
                     {"exit", end.exitCode},
                     {"reason", end.reason.Text(Language::English)},
@@ -145,7 +130,7 @@ void CJsonEvents::Summary(const std::vector<TargetEnd>& ends, int code, double s
                            {"seconds", Rounded(end.row.seconds)},
                            {"rate", std::round(end.row.Rate())}});
     }
-    Summary({{"exit", code},
+    Emit("summary", {{"exit", code},
                      {"targets", ends.size()},
                      {"completed", counts[0]},
                      {"failed", counts[1]},

@@ -50,24 +50,22 @@ public:
     // message. Both on the thread that runs the target.
     void ProgressTold(const UpdateProgress& told, const UpdateProgress& shown);
     void ProgressEnd(const UpdateProgress& told, const UpdateProgress& shown);
-    void Check(const nlohmann::ordered_json& fields);
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);
-    void Result(const nlohmann::ordered_json& fields);
     // How the target ended; `seconds` from its start.
     void Result(const TargetEnd& end, double seconds);
     // The last line of a command with several targets: every target's result in one object.
-    void Summary(const nlohmann::ordered_json& fields);
     void Summary(const std::vector<TargetEnd>& ends, int code, double seconds);
+    // Any event ("check", the pre-check's finding, among them). `key` names what a
+    // Replace or Progress event may fold into.
+    void Emit(const char* event, const nlohmann::ordered_json& fields,
+              COutputQueue::Kind kind = COutputQueue::Kind::Keep, const char* key = "status");
 
     // Any document, on one line, with invalid UTF-8 (a device's reply) replaced rather
     // than thrown on.
     static std::string Dump(const nlohmann::ordered_json& document);
 
 private:
-    void Emit(const char* event, const nlohmann::ordered_json& fields,
-              COutputQueue::Kind kind = COutputQueue::Kind::Keep, const char* key = "status");
-
     COutputQueue& m_output;
     std::FILE* m_out;
     CJsonEvents& m_stream;  // the command's stream: this one, or the one a target's events go to

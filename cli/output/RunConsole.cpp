@@ -92,15 +92,12 @@ PromptEnd CRunConsole::AskOperator(const std::string& text)
         m_prompting = true;
         Err(question);
     };
-    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
-                                        std::string("zorflash-cli: ") +
-                                            (m_options.several ? CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget,
-                                                                                     m_options.language) +
-                                                                     std::string(": ")
-                                                               : std::string()) +
-                                            CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
-                                                                  {std::to_string(CAnswerInput::kMaxPrompts)}) +
-                                            "\n");
+    std::string tooMany = "zorflash-cli: ";
+    if (m_options.several)
+        tooMany += CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget, m_options.language) + std::string(": ");
+    tooMany += CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
+                                     {std::to_string(CAnswerInput::kMaxPrompts)}) + "\n";
+    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); }, tooMany);
     std::lock_guard lock(m_lock);
     m_prompting = false;
     return end;

@@ -310,7 +310,6 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         !m_failure.Empty() ? m_failure
                            : FailureReason(outcome, m_result.step, m_settings, m_watch, m_promptEnd, m_prompted,
                                            m_reported);
-    const std::string step = m_step;
 
     TargetEnd end;
     end.row.target = m_target;
@@ -354,8 +353,8 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         // what really ended the run.
         const CLocalText sent = CLocalText::Say(end.bytesSent > 0 ? Id::HoldsIncomplete : Id::NothingSent);
         const char* signal = CConsoleInterrupt::Describe(interruption);
-        end.reason = step.empty() ? CLocalText::Say(Id::OperatorInterruptedTarget, {signal, sent})
-                                  : CLocalText::Say(Id::ReasonOperatorInterrupt, {signal, PrintableText(step), sent});
+        end.reason = m_step.empty() ? CLocalText::Say(Id::OperatorInterruptedTarget, {signal, sent})
+                                    : CLocalText::Say(Id::ReasonOperatorInterrupt, {signal, PrintableText(m_step), sent});
     } else {
         end.reason = failure;
     }

@@ -50,9 +50,9 @@ TEST(OutputQueueTest, AStalledReaderNeverHoldsTheWriterAndTheEventsStillRebuildT
                 }
             for (auto& events : targets) {
                 events->Status("append", "\r\nTransfer completed.\r\n");
-                events->Result({{"outcome", "completed"}});
+                events->Emit("result", {{"outcome", "completed"}});
             }
-            stream.Summary({{"exit", 0}});
+            stream.Emit("summary", {{"exit", 0}});
         });
         ASSERT_EQ(told.wait_for(std::chrono::seconds(20)), std::future_status::ready)
             << "an event waited for the pipe";
