@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/diagnose/LinkWatch.h"
+#include "present/LinkWatch.h"
 #include "cli/output/FlashOutcome.h"
 #include "cli/prompt/PromptEnd.h"
 #include "present/LocalText.h"
