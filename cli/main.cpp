@@ -6,7 +6,7 @@
 #include "cli/commands/ModelsCommand.h"
 #include "cli/commands/ProbeCommand.h"
 #include "cli/output/OutputQueue.h"
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "present/DisplayTexts.h"
 #include "present/OutcomeTable.h"
 #include "cli/run/TargetList.h"

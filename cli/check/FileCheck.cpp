@@ -1,10 +1,9 @@
 #include "cli/check/FileCheck.h"
 
 #include "cli/output/CliStringIds.h"
-#include "cli/output/PrintableText.h"
-#include "cli/output/StatusText.h"
-#include "cli/output/VolumeFinding.h"
-#include "cli/prompt/VolumeRefusalText.h"
+#include "present/PrintableText.h"
+#include "update/StatusText.h"
+#include "present/VolumeRefusalText.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"

@@ -3,8 +3,8 @@
 #include "cli/output/CliStringIds.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/OutputQueue.h"
-#include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeRefusalText.h"
+#include "present/PrintableText.h"
+#include "present/VolumeRefusalText.h"
 #include "platform/StringResource.h"
 
 #include <chrono>

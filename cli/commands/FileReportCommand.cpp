@@ -2,8 +2,8 @@
 
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
-#include "cli/output/PrintableText.h"
-#include "cli/prompt/VolumeRefusalText.h"
+#include "present/PrintableText.h"
+#include "present/VolumeRefusalText.h"
 #include "present/OutcomeTable.h"
 
 #include <cstdio>

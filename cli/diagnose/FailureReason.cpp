@@ -1,7 +1,7 @@
 #include "cli/diagnose/FailureReason.h"
 
-#include "cli/output/PrintableText.h"
-#include "cli/output/VolumeFinding.h"
+#include "present/PrintableText.h"
+#include "present/VolumeRefusalText.h"
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"

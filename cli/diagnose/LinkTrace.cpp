@@ -5,7 +5,7 @@
 #include "link/AddressText.h"
 #include "platform/LastError.h"
 #include "platform/StatusFile.h"
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 
 #include <algorithm>
 #include <cerrno>

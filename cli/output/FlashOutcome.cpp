@@ -1,6 +1,6 @@
 #include "cli/output/FlashOutcome.h"
 
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "present/OutcomeTable.h"
 
 namespace zorflash {

@@ -1,7 +1,7 @@
 #include "cli/output/RunConsole.h"
 
 #include "cli/output/OutputQueue.h"
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "platform/Console.h"
 #include "present/DisplayTexts.h"
 

@@ -1,7 +1,7 @@
 #include "cli/run/TargetFiles.h"
 
 #include "cli/check/FileCheck.h"
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 #include "present/DisplayTexts.h"
 
 #include <algorithm>

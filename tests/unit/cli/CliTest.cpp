@@ -5,7 +5,6 @@
 #include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkTrace.h"
-#include "cli/output/PrintableText.h"
 #include "present/ProgressLine.h"
 #include "cli/run/TargetAddress.h"
 #include "cli/output/OutputQueue.h"
@@ -72,14 +71,6 @@ TEST(TargetAddress, WhatNoInstrumentHasIsRefusedWithWhatIsWrong)
         EXPECT_NE(error.find(reason), std::string::npos) << text << ": " << error;
         EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
     }
-}
-
-// What an instrument or a file name holds reaches the terminal only as visible text.
-TEST(PrintableText, ControlCharactersAreShownEscaped)
-{
-    EXPECT_EQ(PrintableText("MORVENAL0\x1b]0;owned\x07\x1b[2J"), "MORVENAL0\\x1b]0;owned\\x07\\x1b[2J");
-    EXPECT_EQ(PrintableText(std::string("a\r\n\0\x7f\\", 6)), "a\\x0d\\x0a\\x00\\x7f\\\\");
-    EXPECT_EQ(PrintableText("ファイル 1.R71"), "ファイル 1.R71");
 }
 
 UpdateProgress Sent(uint64_t bytes, uint64_t total, double seconds)

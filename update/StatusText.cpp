@@ -1,4 +1,4 @@
-#include "cli/output/StatusText.h"
+#include "update/StatusText.h"
 
 namespace zorflash {
 

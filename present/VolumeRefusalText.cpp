@@ -1,6 +1,7 @@
-#include "cli/prompt/VolumeRefusalText.h"
+#include "present/VolumeRefusalText.h"
 
 #include "platform/LastError.h"
+#include "present/PrintableText.h"
 
 namespace zorflash {
 
@@ -31,6 +32,21 @@ std::string VolumeRefusalSummary(const VolumeRefusal& refusal, const char* model
     if (refusal.kind == VolumeRefusal::Kind::Missing)
         return volume + " not found: " + refusal.path;
     return volume + " " + refusal.path + ": " + VolumeRefusalReason(refusal, modelName);
+}
+
+CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings)
+{
+    using Id = CDisplayTexts::Id;
+    if (!refusal)
+        return CLocalText::Say(Id::VolumeNotBrought, {PrintableText(settings.filePath)});
+    // The detail stays as the volume check words it; the kind of problem is worded here.
+    const Id word = refusal->kind == VolumeRefusal::Kind::Missing       ? Id::VolumeMissingWord
+                    : refusal->kind == VolumeRefusal::Kind::WrongNumber ? Id::VolumeWrongNumberWord
+                    : refusal->kind == VolumeRefusal::Kind::WrongHeaderLine ? Id::VolumeWrongFileWord
+                                                                            : Id::VolumeUnreadableWord;
+    return CLocalText::Say(Id::VolumeIs,
+                           {std::to_string(refusal->volume), PrintableText(refusal->path),
+                            CLocalText::Say(word, {VolumeRefusalReason(*refusal, settings.model.displayName)})});
 }
 
 }  // namespace zorflash

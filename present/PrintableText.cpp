@@ -1,4 +1,4 @@
-#include "cli/output/PrintableText.h"
+#include "present/PrintableText.h"
 
 #include <cstdio>
 
