@@ -1,8 +1,8 @@
 #include "ui/FailureDetail.h"
 
-#include "link/AddressText.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
+#include "present/FailureReason.h"
 #include "ui/UiStringIds.h"
 
 namespace zorflash {
@@ -22,10 +22,8 @@ std::string FailureDetail(const UpdateResult& result, const CLinkWatch& watch,
         }
         if (!watch.OpenSeen() || watch.OpenError() == 0)
             return std::string();
-        char address[32] = {};
-        FormatAddressText(settings.ipAddress, address, sizeof address);
-        const std::string target = std::string(address) + ":" + std::to_string(settings.port);
-        return FormatStringResource(language, kIdsTargetError, target.c_str(), DescribeError(watch.OpenError()));
+        return FormatStringResource(language, kIdsTargetError, TargetText(settings).c_str(),
+                                    DescribeError(watch.OpenError()));
     }
     case UpdateOutcome::CommunicationError:
     case UpdateOutcome::SetupFailure:

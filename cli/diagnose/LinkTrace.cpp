@@ -2,9 +2,9 @@
 
 #include "cli/output/OutputQueue.h"
 
-#include "link/AddressText.h"
 #include "platform/LastError.h"
 #include "platform/StatusFile.h"
+#include "present/FailureReason.h"
 #include "present/PrintableText.h"
 
 #include <algorithm>
@@ -52,11 +52,9 @@ bool CLinkTrace::Ready()
 
 void CLinkTrace::Heading(const UpdateSettings& settings)
 {
-    char address[32] = {};
-    FormatAddressText(settings.ipAddress, address, sizeof address);
     m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
                 (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
-                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                                 : TargetText(settings)) +
                 (settings.fastMode ? ", fast mode" : ", normal mode") +
                 "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
                 "the record stream is summarised per block unless --trace-all\n";

@@ -1,6 +1,6 @@
 #include "cli/run/TargetRun.h"
 
-#include "cli/diagnose/FailureReason.h"
+#include "present/FailureReason.h"
 #include "cli/output/CliStringIds.h"
 #include "cli/output/NextStep.h"
 #include "present/PrintableText.h"
@@ -316,8 +316,8 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     using Id = CDisplayTexts::Id;
     const CLocalText failure =
         !m_failure.Empty() ? m_failure
-                           : FailureReason(outcome, m_result.step, m_settings, m_watch, m_promptEnd, m_prompted,
-                                           m_reported);
+                           : FailureReason(outcome.Row(), m_promptEnd == PromptEnd::NotAsked, m_result.step,
+                                           m_settings, m_watch, m_prompted, m_reported);
     const std::string step = m_step;
 
     TargetEnd end;
