@@ -2,8 +2,10 @@
 
 #include "platform/OutputQueue.h"
 
-#include "link/AddressText.h"
+#include "platform/LastError.h"
 #include "platform/StatusFile.h"
+#include "present/FailureReason.h"
+#include "present/PrintableText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -61,11 +63,9 @@ bool CLinkTrace::Ready()
 
 void CLinkTrace::Heading(const UpdateSettings& settings)
 {
-    char address[32] = {};
-    FormatAddressText(settings.ipAddress, address, sizeof address);
     m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
                 (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
-                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                                 : TargetText(settings)) +
                 (settings.fastMode ? ", fast mode" : ", normal mode") +
                 "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
                 "the record stream is summarised per block unless --trace-all\n";
@@ -138,7 +138,7 @@ void CLinkTrace::Dump(const std::string& heading, const uint8_t* data, size_t le
     }
 }
 
-void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
+void CLinkTrace::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
 {
     if (!Ready())
         return;
@@ -235,9 +235,33 @@ void CLinkTrace::FlushBlock()
     b = Block{};
 }
 
-void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
+void CLinkTrace::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)
 {
-    Event(std::string(direction == Direction::Sent ? ">" : "<") + "  failed: " + what, at);
+    if (!Ready())
+        return;
+    FlushPending();
+    FlushBlock();
+    Print("%s  %s  failed: %s after %.3f s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
+          DescribeError(code), std::chrono::duration<double>(waited).count());
+    Send();
+}
+
+void CLinkTrace::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "link %s after %.3f s", error == 0 ? "opened" : "not opened",
+                  std::chrono::duration<double>(waited).count());
+    Event(error == 0 ? text : std::string(text) + ": " + DescribeError(error), at);
+}
+
+void CLinkTrace::OnUsbSearch(const std::vector<UsbInstrument>& asked)
+{
+    const auto now = Clock::now();
+    for (const UsbInstrument& instrument : asked)
+        Event("identification of " + PrintableText(instrument.path) + ": " +
+                  (instrument.error ? std::string(DescribeError(instrument.error))
+                                    : "\"" + PrintableText(instrument.reply) + "\""),
+              now);
 }
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)
