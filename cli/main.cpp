@@ -84,8 +84,11 @@ size_t Distance(const std::string& a, const std::string& b)
 
 // The first word that is no option and no option's value must name a subcommand; a near
 // miss gets the name it was probably meant to be.
-bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& names)
+bool CheckSubcommandName(int argc, char** argv, const CLI::App& app)
 {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        names.push_back(sub->get_name());
     // Said before the parser has read --lang: the same choice, made from the words as typed.
     const char* lang = nullptr;
     for (int i = 1; i + 1 < argc; ++i)
@@ -360,20 +363,16 @@ int main(int argc, char** argv)
                   "  Eight instruments, four at a time, JSON events for a script:\n"
                   "    zorflash-cli flash --model RT71 --file fw1.R71 --tcp 10.1.2.10-10.1.2.17 --parallel 4 --json");
 
-    std::vector<std::string> names;
-    for (const CLI::App* sub : app.get_subcommands({}))
-        names.push_back(sub->get_name());
-    if (!CheckSubcommandName(argc, argv, names))
+    if (!CheckSubcommandName(argc, argv, app))
         return kExitUsage;
 
-    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
-    std::vector<const char*> texts;
-    if (arguments.empty())
-        texts.push_back("zorflash-cli");  // started with no name at all
-    for (const std::string& argument : arguments)
-        texts.push_back(argument.c_str());
+    // CLI11 takes the arguments without the program's name (there may be none at all), last first.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    if (!arguments.empty())
+        arguments.erase(arguments.begin());
+    std::reverse(arguments.begin(), arguments.end());
     try {
-        app.parse(static_cast<int>(texts.size()), texts.data());
+        app.parse(arguments);
     } catch (const CLI::ParseError& e) {
         // CLI11 quotes what was typed; a value holding escape sequences must reach the
         // terminal as visible text, as every other message does.
