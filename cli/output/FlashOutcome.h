@@ -13,10 +13,7 @@ struct FlashOutcome {
     UpdateOutcome outcome = UpdateOutcome::Completed;
     bool nobodyAnswered = false;
 
-    bool Completed() const { return outcome == UpdateOutcome::Completed; }
     const OutcomeRow& Row() const;
-    const char* Name() const { return Row().name; }
-    int ExitCode() const { return Row().exitCode; }
 };
 
 FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd);
