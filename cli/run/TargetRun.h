@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/check/FileCheck.h"
+#include "update/FileCheck.h"
 #include "cli/diagnose/LinkWatch.h"
 #include "cli/output/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
