@@ -1,29 +1,29 @@
 #include "ui/FailureDetail.h"
 
-#include "link/AddressText.h"
 #include "platform/LastError.h"
 #include "platform/StringResource.h"
+#include "present/FailureReason.h"
 #include "ui/UiStringIds.h"
 
 namespace zorflash {
 
-std::string FailureDetail(const UpdateResult& result, const CLinkFailureWatch::Seen& seen,
+std::string FailureDetail(const UpdateResult& result, const CLinkWatch& watch,
                           const UpdateSettings& settings, Language language)
 {
     switch (result.outcome) {
     case UpdateOutcome::TargetNotOpened: {
+        // A USB open tells its search just before it ends.
         if (settings.useUsb) {
-            if (!seen.usbSearched)
+            if (!watch.OpenSeen())
                 return std::string();
-            return seen.usbAsked == 0 ? LoadStringResource(kIdsNoUsbInstrument, language)
-                                      : FormatStringResource(language, kIdsNoUsbAnswer, settings.usbDeviceNumber);
+            if (watch.UsbSearch().empty())
+                return LoadStringResource(kIdsNoUsbInstrument, language);
+            return FormatStringResource(language, kIdsNoUsbAnswer, settings.usbDeviceNumber);
         }
-        if (!seen.opened || seen.openError == 0)
+        if (!watch.OpenSeen() || watch.OpenError() == 0)
             return std::string();
-        char address[32] = {};
-        FormatAddressText(settings.ipAddress, address, sizeof address);
-        const std::string target = std::string(address) + ":" + std::to_string(settings.port);
-        return FormatStringResource(language, kIdsTargetError, target.c_str(), DescribeError(seen.openError));
+        return FormatStringResource(language, kIdsTargetError, TargetText(settings).c_str(),
+                                    DescribeError(watch.OpenError()));
     }
     case UpdateOutcome::CommunicationError:
     case UpdateOutcome::SetupFailure:
@@ -31,9 +31,9 @@ std::string FailureDetail(const UpdateResult& result, const CLinkFailureWatch::S
     case UpdateOutcome::HeaderSizeFailure:
     case UpdateOutcome::HeaderTransferError:
         // A wrong reply is named by the status text; a link that broke is not.
-        if (!seen.failed)
+        if (!watch.FailureSeen())
             return std::string();
-        return FormatStringResource(language, kIdsLinkFailed, DescribeError(seen.failureCode));
+        return FormatStringResource(language, kIdsLinkFailed, DescribeError(watch.FailureCode()));
     default:
         return std::string();
     }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "present/LinkWatch.h"
 #include "resources/strings/Language.h"
-#include "ui/LinkFailureWatch.h"
 #include "update/UpdateResult.h"
 #include "update/UpdateSettings.h"
 
@@ -15,7 +15,7 @@ namespace zorflash {
 // error of the send or receive that broke the exchange. Empty when the link has nothing to
 // add (a completed or cancelled update, a file problem, a wrong reply that the status
 // text already names).
-std::string FailureDetail(const UpdateResult& result, const CLinkFailureWatch::Seen& seen,
+std::string FailureDetail(const UpdateResult& result, const CLinkWatch& watch,
                           const UpdateSettings& settings, Language language);
 
 }  // namespace zorflash

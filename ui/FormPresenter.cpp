@@ -151,7 +151,7 @@ void CFormPresenter::OnStart()
     m_finishedPosted = false;
     m_runSettings = m_record;
     m_runLanguage = m_language;
-    m_linkWatch.Reset();
+    m_linkWatch = CLinkWatch();
     {
         // Until the engine has opened the file, the bar starts from nothing.
         std::lock_guard<std::mutex> lock(m_progressMutex);
@@ -225,7 +225,7 @@ std::vector<std::string> CFormPresenter::FailureStory() const
     if (m_lastResult.Completed())
         return {};
     const OutcomeRow& row = COutcomeTable::Of(m_lastResult.outcome);
-    return {FailureDetail(m_lastResult, m_linkWatch.Get(), m_runSettings, m_runLanguage),
+    return {FailureDetail(m_lastResult, m_linkWatch, m_runSettings, m_runLanguage),
             COutcomeTable::LeftIncomplete(m_lastResult) ? COutcomeTable::IncompleteNote(m_runLanguage) : "",
             row.NextStep(m_runLanguage)};
 }

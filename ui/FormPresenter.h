@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/EditText.h"
+#include "present/LinkWatch.h"
 #include "resources/strings/Language.h"
 #include "ui/FormView.h"
-#include "ui/LinkFailureWatch.h"
 #include "ui/LogMailbox.h"
 #include "ui/StatusBarProgress.h"
 #include "update/UpdateHost.h"
@@ -155,8 +155,8 @@ private:
     // The prompt came or went, or the volume changed: the wake-up of the log shows it too.
     std::atomic<bool> m_progressTurned{false};
     CStatusBarProgress m_progress;
-    // What the link said, for the reason of a failure; reset at every Start.
-    CLinkFailureWatch m_linkWatch;
+    // What the link said, for the reason of a failure; made anew at every Start.
+    CLinkWatch m_linkWatch;
     bool m_progressRunning = false;
     int m_titlePercent = -1;
 };

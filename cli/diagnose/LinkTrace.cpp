@@ -2,8 +2,10 @@
 
 #include "cli/output/OutputQueue.h"
 
-#include "link/AddressText.h"
+#include "platform/LastError.h"
 #include "platform/StatusFile.h"
+#include "present/FailureReason.h"
+#include "present/PrintableText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,11 +52,9 @@ bool CLinkTrace::Ready()
 
 void CLinkTrace::Heading(const UpdateSettings& settings)
 {
-    char address[32] = {};
-    FormatAddressText(settings.ipAddress, address, sizeof address);
     m_heading = "# zorflash-cli trace of " + settings.filePath + " to " +
                 (settings.useUsb ? "USB device number " + std::to_string(settings.usbDeviceNumber)
-                                 : std::string(address) + ":" + std::to_string(settings.port)) +
+                                 : TargetText(settings)) +
                 (settings.fastMode ? ", fast mode" : ", normal mode") +
                 "\n# seconds since the start (monotonic), > host to instrument, < instrument to host; "
                 "the record stream is summarised per block unless --trace-all\n";
@@ -65,16 +65,6 @@ std::string CLinkTrace::Stamp(Clock::time_point at) const
     char text[32];
     std::snprintf(text, sizeof text, "%12.6f", std::chrono::duration<double>(at - m_start).count());
     return text;
-}
-
-void CLinkTrace::Line(const std::string& text)
-{
-    if (!Ready())
-        return;
-    FlushPending();
-    FlushBlock();
-    Print("%s\n", text.c_str());
-    Send();
 }
 
 void CLinkTrace::Print(const char* format, ...)
@@ -136,7 +126,7 @@ void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
     }
 }
 
-void CLinkTrace::Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
+void CLinkTrace::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
 {
     if (!Ready())
         return;
@@ -242,15 +232,33 @@ void CLinkTrace::FlushBlock()
     b = Block{};
 }
 
-void CLinkTrace::Failure(Direction direction, const std::string& what, Clock::time_point at)
+void CLinkTrace::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)
 {
     if (!Ready())
         return;
     FlushPending();
     FlushBlock();
-    Print("%s  %s  failed: %s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
-                 what.c_str());
+    Print("%s  %s  failed: %s after %.3f s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
+          DescribeError(code), std::chrono::duration<double>(waited).count());
     Send();
+}
+
+void CLinkTrace::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "link %s after %.3f s", error == 0 ? "opened" : "not opened",
+                  std::chrono::duration<double>(waited).count());
+    Event(error == 0 ? text : std::string(text) + ": " + DescribeError(error), at);
+}
+
+void CLinkTrace::OnUsbSearch(const std::vector<UsbInstrument>& asked)
+{
+    const auto now = Clock::now();
+    for (const UsbInstrument& instrument : asked)
+        Event("identification of " + PrintableText(instrument.path) + ": " +
+                  (instrument.error ? std::string(DescribeError(instrument.error))
+                                    : "\"" + PrintableText(instrument.reply) + "\""),
+              now);
 }
 
 void CLinkTrace::Event(const std::string& what, Clock::time_point at)

@@ -22,11 +22,9 @@ class COutputQueue;
 // record) unless every byte is wanted. The text goes through the command's output queue,
 // so the update thread never waits on the file; a file that cannot keep up loses the
 // detail of what came meanwhile, and a line in the trace says how much was left out.
-class CLinkTrace {
+// The target's run feeds it the link's events beside the link watch.
+class CLinkTrace : public CLinkObserver {
 public:
-    using Clock = CLinkObserver::Clock;
-    using Direction = CLinkObserver::Direction;
-
     // False with the reason when the file could not be created, is no regular file (a
     // FIFO would hold the run until someone reads it), is standard output or error, or is
     // one of `keep` (the update's own volumes: a trace must never overwrite the firmware
@@ -38,22 +36,21 @@ public:
     static constexpr std::size_t kBacklogLimit = 8u << 20;
 
     CLinkTrace() = default;
-    ~CLinkTrace();
+    ~CLinkTrace() override;
     CLinkTrace(const CLinkTrace&) = delete;
     CLinkTrace& operator=(const CLinkTrace&) = delete;
     bool IsOpen() const { return !m_path.empty(); }
     // Where the trace goes, as checked by Open: no other output of the run may be there.
     const CStatusFile& Place() const { return m_place; }
-    void Line(const std::string& text);
     // The first lines: what is sent where, and how to read the rest.
     void Heading(const UpdateSettings& settings);
 
-    void Bytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at);
+    void OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at) override;
+    void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
+    void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
+    void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
     // The write just traced belongs to the record stream and carries what `label` says.
     void RecordStream(const SendLabel& label);
-    void Failure(Direction direction, const std::string& what, Clock::time_point at);
-    // Something of the link that is no transfer (its open), at its time.
-    void Event(const std::string& what, Clock::time_point at);
     // Writes what is held back and closes the file once the writer has written it all;
     // `failureNote` goes to stderr if the file could not be created, or a write to it or
     // its close failed.
@@ -75,6 +72,8 @@ private:
         std::vector<uint8_t> lastRecord;
     };
 
+    // Something of the link that is no transfer (its open), at its time.
+    void Event(const std::string& what, Clock::time_point at);
     // Creates the file on the first line to write; false when there is none to write to.
     bool Ready();
     // printf into the text not yet handed to the writer.

@@ -1,6 +1,6 @@
 #include "cli/run/TargetRun.h"
 
-#include "cli/diagnose/FailureReason.h"
+#include "present/FailureReason.h"
 #include "cli/output/CliStringIds.h"
 #include "cli/output/NextStep.h"
 #include "present/PrintableText.h"
@@ -39,8 +39,7 @@ CTargetRun::CTargetRun(std::string target, const UpdateSettings& settings, Langu
     : m_target(std::move(target)), m_settings(settings), m_language(language), m_console(console),
       m_options(options),
       m_json(options.json ? std::make_unique<CJsonEvents>(*options.json, options.namedEvents ? m_target : "")
-                          : nullptr),
-      m_watch(options.trace)
+                          : nullptr)
 {
     m_startMicros.store(NowMicros());
     NoteSign();
@@ -195,7 +194,8 @@ void CTargetRun::OnSend(const SendLabel& label)
 void CTargetRun::OnRecordStreamWrite(uint32_t)
 {
     NoteSign();
-    m_watch.OnRecordStreamWrite();
+    if (m_options.trace && m_watch.LastLabel())
+        m_options.trace->RecordStream(*m_watch.LastLabel());
 }
 
 void CTargetRun::OnProgress(const UpdateProgress& progress)
@@ -214,15 +214,20 @@ void CTargetRun::OnProgress(const UpdateProgress& progress)
         m_options.changes->Notify(false);
 }
 
+// The link's events go to the watch, which explains a failure, and to the trace, if any.
 void CTargetRun::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at)
 {
     NoteSign();
     m_watch.OnLinkBytes(direction, data, length, at);
+    if (m_options.trace)
+        m_options.trace->OnLinkBytes(direction, data, length, at);
 }
 
 void CTargetRun::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)
 {
     m_watch.OnLinkFailure(direction, code, waited, at);
+    if (m_options.trace)
+        m_options.trace->OnLinkFailure(direction, code, waited, at);
 }
 
 void CTargetRun::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at)
@@ -230,11 +235,15 @@ void CTargetRun::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::tim
     m_linkOpen.store(error == 0);
     NoteSign();
     m_watch.OnLinkOpened(error, waited, at);
+    if (m_options.trace)
+        m_options.trace->OnLinkOpened(error, waited, at);
 }
 
 void CTargetRun::OnUsbSearch(const std::vector<UsbInstrument>& asked)
 {
     m_watch.OnUsbSearch(asked);
+    if (m_options.trace)
+        m_options.trace->OnUsbSearch(asked);
 }
 
 UpdateProgress CTargetRun::ToldProgress() const
@@ -307,8 +316,8 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     using Id = CDisplayTexts::Id;
     const CLocalText failure =
         !m_failure.Empty() ? m_failure
-                           : FailureReason(outcome, m_result.step, m_settings, m_watch, m_promptEnd, m_prompted,
-                                           m_reported);
+                           : FailureReason(outcome.Row(), m_promptEnd == PromptEnd::NotAsked, m_result.step,
+                                           m_settings, m_watch, m_prompted, m_reported);
     const std::string step = m_step;
 
     TargetEnd end;

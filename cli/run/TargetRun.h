@@ -1,7 +1,6 @@
 #pragma once
 
-#include "update/FileCheck.h"
-#include "cli/diagnose/LinkWatch.h"
+#include "cli/diagnose/LinkTrace.h"
 #include "cli/output/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/StatusLines.h"
@@ -10,6 +9,8 @@
 #include "link/LinkObserver.h"
 #include "platform/AbortSignal.h"
 #include "platform/ConsoleInterrupt.h"
+#include "present/LinkWatch.h"
+#include "update/FileCheck.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>

@@ -1,7 +1,6 @@
 // What zorflash-cli tells an operator beside the status text: the piped progress lines and
 // the next step after a failure.
 
-#include "cli/diagnose/FailureReason.h"
 #include "cli/output/NextStep.h"
 #include "cli/output/PipeProgress.h"
 
@@ -49,32 +48,6 @@ TEST(NextStep, OneLinePerOutcomeInBothLanguagesWarningOfAnIncompleteUpdateOnlyWh
             EXPECT_NE(plain.find(row.NextStep(language)), std::string::npos) << row.name;
             EXPECT_LT(warned.find(note), warned.find(row.NextStep(language))) << row.name;
             EXPECT_EQ(plain.rfind(language == Language::English ? "next step: " : "次の手順: ", 0), 0u) << row.name;
-        }
-    }
-}
-
-// A reason names the write that failed in the trace's own words: the English of a label
-// must stay the one the trace prints, and the Japanese must keep every number.
-TEST(FailureReason, WritesAreNamedAsTheTraceNamesThemInBothLanguages)
-{
-    const UpdateStep steps[] = {UpdateStep::UpdateStart, UpdateStep::Sync,        UpdateStep::Identification,
-                                UpdateStep::HeaderSize,  UpdateStep::Header,      UpdateStep::StartRecord,
-                                UpdateStep::Records,     UpdateStep::EndRecord,   UpdateStep::Finished};
-    for (const UpdateStep step : steps) {
-        for (const uint64_t last : {2u, 65u}) {
-            SendLabel label;
-            label.step = step;
-            label.section = 2;
-            label.firstRecord = 2;
-            label.lastRecord = last;
-            label.bytes = 1234;
-            EXPECT_EQ(LabelText(label).Text(Language::English), label.Describe());
-            const std::string japanese = LabelText(label).Text(Language::Japanese);
-            EXPECT_NE(japanese, label.Describe());
-            for (const std::string& number : {std::string("2"), std::to_string(last)}) {
-                const bool given = label.Describe().find(number) != std::string::npos;
-                EXPECT_EQ(japanese.find(number) != std::string::npos, given) << japanese;
-            }
         }
     }
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "cli/diagnose/LinkWatch.h"
-#include "cli/output/FlashOutcome.h"
-#include "cli/prompt/PromptEnd.h"
+#include "present/LinkWatch.h"
 #include "present/LocalText.h"
+#include "present/OutcomeTable.h"
 #include "update/SendLabel.h"
 #include "update/VolumeRefusal.h"
 #include "update/UpdateSettings.h"
@@ -17,11 +16,12 @@ namespace zorflash {
 // and the JSON result (in English): the target with the system's own error text, the USB
 // instruments the run's own search asked and what each answered, the exchange step and
 // what arrived instead of the expected reply (or nothing, after how long), the file the
-// disk prompt was looking for (`prompted`, the record stream's refusal, and how its last
-// question ended), the file error the run reported (`reported`), or what was wrong with
-// the update file. Never empty for a run that did not complete; empty for a completed one.
-CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                         const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
+// disk prompt was looking for (`prompted`, the record stream's refusal; `nobodyAsked` when
+// its question was put to nobody), the file error the run reported (`reported`), or what
+// was wrong with the update file. `row` is how the run ended as the outcome table names
+// it. Never empty for a run that did not complete; empty for a completed one.
+CLocalText FailureReason(const OutcomeRow& row, bool nobodyAsked, UpdateStep step, const UpdateSettings& settings,
+                         const CLinkWatch& watch, const std::optional<VolumeRefusal>& prompted,
                          const std::string& reported);
 
 // What one write carried, as SendLabel::Describe words it in English.
@@ -29,5 +29,8 @@ CLocalText LabelText(const SendLabel& label);
 
 // Bytes as an operator can read them: printable ASCII as it is, anything else as \xNN.
 std::string ShowBytes(const std::vector<uint8_t>& bytes);
+
+// The TCP/IP target as the operator gave it: "127.0.0.1:8023".
+std::string TargetText(const UpdateSettings& settings);
 
 }  // namespace zorflash

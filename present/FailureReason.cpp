@@ -1,18 +1,16 @@
-#include "cli/diagnose/FailureReason.h"
+#include "present/FailureReason.h"
 
-#include "present/PrintableText.h"
-#include "present/VolumeRefusalText.h"
 #include "link/AddressText.h"
 #include "link/UsbInstrument.h"
 #include "platform/LastError.h"
+#include "present/PrintableText.h"
 #include "present/ProgressLine.h"
+#include "present/VolumeRefusalText.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 #include "usb/UsbCandidates.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 namespace zorflash {
 
@@ -25,13 +23,6 @@ std::string Hex(uint8_t byte)
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", byte);
     return text;
-}
-
-std::string TargetText(const UpdateSettings& settings)
-{
-    char address[32] = {};
-    FormatAddressText(settings.ipAddress, address, sizeof address);
-    return std::string(address) + ":" + std::to_string(settings.port);
 }
 
 std::string Seconds(double seconds)
@@ -110,7 +101,7 @@ CLocalText Exchange(const CLinkWatch& watch)
         if (watch.FailureCode() == kErrorTimeout)
             return got.empty() ? CLocalText::Say(Id::ExchangeNothing, {after, waited})
                                : CLocalText::Say(Id::ExchangePartial, {after, ShowBytes(got), waited});
-        if (watch.FailureCode() == ECONNRESET)
+        if (watch.FailureCode() == kErrorConnectionReset)
             return got.empty() ? CLocalText::Say(Id::ExchangeClosed, {after})
                                : CLocalText::Say(Id::ExchangeClosedAfter, {after, ShowBytes(got)});
         return CLocalText::Say(Id::ExchangeError, {after, DescribeError(watch.FailureCode())});
@@ -120,6 +111,13 @@ CLocalText Exchange(const CLinkWatch& watch)
     return CLocalText::Say(Id::ExchangeWrongReply, {after, ShowBytes(got), ExpectedReply(watch)});
 }
 }  // namespace
+
+std::string TargetText(const UpdateSettings& settings)
+{
+    char address[32] = {};
+    FormatAddressText(settings.ipAddress, address, sizeof address);
+    return std::string(address) + ":" + std::to_string(settings.port);
+}
 
 CLocalText LabelText(const SendLabel& label)
 {
@@ -158,14 +156,14 @@ std::string ShowBytes(const std::vector<uint8_t>& bytes)
     return text;
 }
 
-CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const UpdateSettings& settings,
-                         const CLinkWatch& watch, PromptEnd promptEnd, const std::optional<VolumeRefusal>& prompted,
+CLocalText FailureReason(const OutcomeRow& row, bool nobodyAsked, UpdateStep step, const UpdateSettings& settings,
+                         const CLinkWatch& watch, const std::optional<VolumeRefusal>& prompted,
                          const std::string& reported)
 {
-    if (outcome.nobodyAnswered)
-        return CLocalText::Say(promptEnd == PromptEnd::NotAsked ? Id::ReasonNoPromptAsks : Id::ReasonNobodyAnswered,
+    if (&row == &COutcomeTable::PromptUnanswered())
+        return CLocalText::Say(nobodyAsked ? Id::ReasonNoPromptAsks : Id::ReasonNobodyAnswered,
                                {VolumeFinding(prompted, settings)});
-    switch (outcome.outcome) {
+    switch (row.engine) {
     case UpdateOutcome::Completed:
         return {};
     case UpdateOutcome::Cancelled:
@@ -186,12 +184,12 @@ CLocalText FailureReason(const FlashOutcome& outcome, UpdateStep step, const Upd
     case UpdateOutcome::HeaderTransferError:
     case UpdateOutcome::CommunicationError:
         // The outcome's name stays the machine word a script also reads in the JSON.
-        return CLocalText::Say(Id::ReasonWithDetail, {outcome.Name(), Exchange(watch)});
+        return CLocalText::Say(Id::ReasonWithDetail, {row.name, Exchange(watch)});
     default:
         break;
     }
-    const CLocalText problem = FileProblem(outcome.outcome, step, settings, reported);
-    return problem.Empty() ? CLocalText::Say(Id::ReasonAtStep, {outcome.Name(), StepName(step)}) : problem;
+    const CLocalText problem = FileProblem(row.engine, step, settings, reported);
+    return problem.Empty() ? CLocalText::Say(Id::ReasonAtStep, {row.name, StepName(step)}) : problem;
 }
 
 }  // namespace zorflash

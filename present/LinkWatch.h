@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cli/diagnose/LinkTrace.h"
 #include "link/LinkObserver.h"
 #include "update/SendLabel.h"
 
@@ -10,22 +9,21 @@
 
 namespace zorflash {
 
-// What the CLI keeps of a run's link: the open's outcome, the last write with what it
-// held, what arrived after it and the failure that ended it. From these the CLI says why
-// a run failed in the operator's terms, and, with --trace, it writes the trace. Every call
-// comes from the update worker thread; main reads it only after that thread has ended.
+// What a front end keeps of a run's link: the open's outcome, the USB search, the last
+// write with what it held, what arrived after it and the failure that ended it. From these
+// both front ends say why a run failed in the operator's terms.
+// No lock: every call comes from the update's thread, and both readers read only once
+// that run has ended, ordered by a mechanism of their own: the desktop joins the worker
+// on its finished message before it reads (and resets between runs before starting the
+// next), the CLI reads once the runner's atomic state for the target reads Finished.
 class CLinkWatch : public CLinkObserver {
 public:
-    explicit CLinkWatch(CLinkTrace* trace) : m_trace(trace) {}
-
     void OnLinkBytes(Direction direction, const uint8_t* data, uint32_t length, Clock::time_point at) override;
     void OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at) override;
     void OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at) override;
     void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
     // What the engine's next write carries (told just before it goes out).
-    void OnSend(const SendLabel& label);
-    // The last write was part of the record stream (told by the engine right after it).
-    void OnRecordStreamWrite();
+    void OnSend(const SendLabel& label) { m_label = label; }
 
     bool OpenSeen() const { return m_openSeen; }
     // A link to the instrument was opened: the JSON result's "contacted".
@@ -38,22 +36,21 @@ public:
     Direction FailureDirection() const { return m_failureDirection; }
     uint32_t FailureCode() const { return m_failureCode; }
     double FailureWaitedSeconds() const { return m_failureWaited; }
-    // What the last write was, in the protocol's words ("the sync byte 0x55", "records 2..65
-    // of section 1"); empty before the first.
-    std::string LastWrite() const { return m_written ? m_label.Describe() : std::string(); }
-    // The same, as a value a reason words in either language; null before the first write.
+    // What the last write carried, as a value a reason words in either language; null
+    // before the first.
     const SendLabel* LastLabel() const { return m_written ? &m_label : nullptr; }
-    // The reply the last write was waiting for, in the same words.
+    // The reply the last write was waiting for, in the protocol's words.
     std::string ExpectedReply() const { return m_label.ExpectedReply(); }
     // What arrived after the last write, shown as hex and text; empty if nothing did.
     const std::vector<uint8_t>& ReceivedAfterLastWrite() const { return m_received; }
 
 private:
-    CLinkTrace* m_trace;
     bool m_openSeen = false;
     uint32_t m_openError = 0;
     double m_openSeconds = 0;
     std::vector<UsbInstrument> m_usbSearch;
+    // The job ends its run at the first send or receive that fails, so the failure kept
+    // is the one that broke the exchange.
     bool m_failureSeen = false;
     Direction m_failureDirection = Direction::Received;
     uint32_t m_failureCode = 0;
