@@ -66,7 +66,8 @@ std::string VolumeNamingRule(const std::string& filePath, Language language)
     MakeVolumeFileName(1, filePath, first);
     if (first == filePath)
         return {};
-    return FormatStringResource(language, kIdsNamingRule, PrintableText(first).c_str(), PrintableText(filePath).c_str());
+    return FormatStringResource(language, kIdsNamingRule, PrintableText(first).c_str(),
+                                PrintableText(filePath).c_str());
 }
 
 }  // namespace zorflash

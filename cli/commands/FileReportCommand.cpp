@@ -39,7 +39,8 @@ void PrintReport(const UpdateSettings& settings, const CFileCheck::Report& repor
                     say(Id::InspectSection, {std::to_string(i + 1), std::to_string(s.records), std::to_string(s.bytes)})
                         .c_str());
     }
-    std::printf("%s\n", say(Id::InspectTotal, {std::to_string(report.Records()), std::to_string(report.Bytes())}).c_str());
+    std::printf("%s\n",
+                say(Id::InspectTotal, {std::to_string(report.Records()), std::to_string(report.Bytes())}).c_str());
     if (report.complete) {
         std::printf("%s%s\n", say(Id::InspectResult).c_str(), say(Id::InspectOk).c_str());
         return;
