@@ -1,6 +1,6 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
-#include "cli/check/FileCheck.h"
+#include "present/FileCheckText.h"
 #include "cli/commands/FlashCommand.h"
 #include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
@@ -209,7 +209,7 @@ int RunFlashCommand(FlashArguments& args, Language language, bool json, COutputQ
     options.targets = TargetsFrom(args, options.settings.model, language).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
-    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !options.quiet)
+    if (const std::string note = VolumeNamingRule(args.file, language); !note.empty() && !options.quiet)
         output.Post(stderr, "zorflash-cli: note: " + note + "\n");
     options.precheck = !args.noPrecheck;
     options.json = json;
