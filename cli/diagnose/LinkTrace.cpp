@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdarg>
 #include <cstring>
 
 namespace zorflash {
@@ -22,6 +21,14 @@ constexpr char kIndent[] = "              ";
 std::string Counted(uint64_t count, const char* word)
 {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+// " after 1.234 s": how long a link's open or transfer waited.
+std::string After(CLinkTrace::Clock::duration waited)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, " after %.3f s", std::chrono::duration<double>(waited).count());
+    return text;
 }
 }  // namespace
 
@@ -78,27 +85,6 @@ std::string CLinkTrace::Stamp(Clock::time_point at) const
     return text;
 }
 
-void CLinkTrace::Print(const char* format, ...)
-{
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    if (n < 0)
-        return;
-    if (static_cast<size_t>(n) < sizeof line) {
-        m_text.append(line, static_cast<size_t>(n));
-        return;
-    }
-    std::string longer(static_cast<size_t>(n) + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(longer.data(), longer.size(), format, args);
-    va_end(args);
-    longer.pop_back();
-    m_text += longer;
-}
-
 void CLinkTrace::Send(bool always)
 {
     if (m_text.empty() || !m_file)
@@ -121,7 +107,7 @@ void CLinkTrace::Send(bool always)
 
 void CLinkTrace::Dump(const std::string& heading, const uint8_t* data, size_t length)
 {
-    Print("%s\n", heading.c_str());
+    m_text += heading + "\n";
     for (size_t row = 0; row < length; row += 16) {
         char hex[16 * 3 + 1] = {};
         char ascii[17] = {};
@@ -134,7 +120,9 @@ void CLinkTrace::Dump(const std::string& heading, const uint8_t* data, size_t le
                 std::memcpy(hex + 3 * i, "   ", 4);
             }
         }
-        Print("%s%06zx  %s |%s|\n", kIndent, row, hex, ascii);
+        char line[96];
+        std::snprintf(line, sizeof line, "%s%06zx  %s |%s|\n", kIndent, row, hex, ascii);
+        m_text += line;
     }
 }
 
@@ -223,9 +211,8 @@ void CLinkTrace::FlushBlock()
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";
     const std::string until = Stamp(b.last);
-    Print("%s  >  %s in %s until %s: %s (record stream, summarised)\n", Stamp(b.first).c_str(),
-          Counted(b.bytes, "byte").c_str(), Counted(b.writes, "write").c_str(),
-          until.c_str() + until.find_first_not_of(' '), what.c_str());
+    m_text += Stamp(b.first) + "  >  " + Counted(b.bytes, "byte") + " in " + Counted(b.writes, "write") + " until " +
+              until.substr(until.find_first_not_of(' ')) + ": " + what + " (record stream, summarised)\n";
     if (b.records > 0)
         Dump(kIndent + ("first record, " + std::to_string(b.firstRecord.size())) + " bytes:", b.firstRecord.data(),
              b.firstRecord.size());
@@ -237,21 +224,14 @@ void CLinkTrace::FlushBlock()
 
 void CLinkTrace::OnLinkFailure(Direction direction, uint32_t code, Clock::duration waited, Clock::time_point at)
 {
-    if (!Ready())
-        return;
-    FlushPending();
-    FlushBlock();
-    Print("%s  %s  failed: %s after %.3f s\n", Stamp(at).c_str(), direction == Direction::Sent ? ">" : "<",
-          DescribeError(code), std::chrono::duration<double>(waited).count());
-    Send();
+    const char* arrow = direction == Direction::Sent ? ">" : "<";
+    Event(arrow + std::string("  failed: ") + DescribeError(code) + After(waited), at);
 }
 
 void CLinkTrace::OnLinkOpened(uint32_t error, Clock::duration waited, Clock::time_point at)
 {
-    char text[256];
-    std::snprintf(text, sizeof text, "link %s after %.3f s", error == 0 ? "opened" : "not opened",
-                  std::chrono::duration<double>(waited).count());
-    Event(error == 0 ? text : std::string(text) + ": " + DescribeError(error), at);
+    const std::string text = std::string("link ") + (error == 0 ? "opened" : "not opened") + After(waited);
+    Event(error == 0 ? text : text + ": " + DescribeError(error), at);
 }
 
 void CLinkTrace::OnUsbSearch(const std::vector<UsbInstrument>& asked)
@@ -270,7 +250,7 @@ void CLinkTrace::Event(const std::string& what, Clock::time_point at)
         return;
     FlushPending();
     FlushBlock();
-    Print("%s  %s\n", Stamp(at).c_str(), what.c_str());
+    m_text += Stamp(at) + "  " + what + "\n";
     Send();
 }
 

@@ -76,9 +76,7 @@ private:
     void Event(const std::string& what, Clock::time_point at);
     // Creates the file on the first line to write; false when there is none to write to.
     bool Ready();
-    // printf into the text not yet handed to the writer.
-    void Print(const char* format, ...);
-    // Hands what was printed to the writer, or leaves it out while the file lags behind.
+    // Hands m_text to the writer, or leaves it out while the file lags behind.
     void Send(bool always = false);
     void FlushPending();
     void FlushBlock();

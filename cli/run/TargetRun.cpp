@@ -311,7 +311,7 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         m_endMicros.store(m_startMicros.load());
     }
     const bool byAnswer = m_notStartedBy != PromptEnd::RunGoesOn;
-    const FlashOutcome outcome = Outcome();
+    const FlashOutcome outcome = OutcomeOfRun(m_result, m_promptEnd);
     const bool interrupted = (!started && !byAnswer) || m_result.outcome == UpdateOutcome::Interrupted;
     using Id = CDisplayTexts::Id;
     const CLocalText failure =

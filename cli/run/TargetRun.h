@@ -58,7 +58,7 @@ public:
     void OnRecordStreamWrite(uint32_t bytes) override;
     void OnSend(const SendLabel& label) override;
     void OnProgress(const UpdateProgress& progress) override;
-    // Made by Begin and closed by Finish, so a target holds a descriptor for it only while
+    // Made by Run and closed by Finish, so a target holds a descriptor for it only while
     // it runs; read on the lane, which does both.
     CAbortSignal* GetAbortSignal() override { return m_abort.get(); }
     CLinkObserver* GetLinkObserver() override { return this; }
@@ -100,7 +100,6 @@ private:
     void OnUsbSearch(const std::vector<UsbInstrument>& asked) override;
     void NoteSign();
     void EndWithError(UpdateOutcome outcome, const CLocalText& reason);
-    FlashOutcome Outcome() const { return OutcomeOfRun(m_result, m_promptEnd); }
     double Seconds() const;
     UpdateProgress ToldProgress() const;
 

@@ -64,8 +64,9 @@ TEST(TargetAddress, DottedAddressAndOptionalPortOrWhatIsWrongWithTheText)
         std::string error;
         EXPECT_FALSE(ParseTargetAddress(text, address, port, error)) << text;
         EXPECT_NE(error.find(reason), std::string::npos) << text << ": " << error;
-        if (std::string(reason).find("IPv6") == std::string::npos)
+        if (std::string(reason).find("IPv6") == std::string::npos) {
             EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
+        }
     }
 }
 
