@@ -1,6 +1,6 @@
 // zorflash-cli: the update engine from a terminal or a script.
 
-#include "cli/check/FileCheck.h"
+#include "present/FileCheckText.h"
 #include "cli/commands/FlashCommand.h"
 #include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
@@ -200,7 +200,7 @@ int RunFlashCommand(const FlashArguments& args, Language language, bool json, CO
     options.targets = TargetsFrom(args, options.settings.model, language).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
-    if (const std::string note = CFileCheck::NamingRule(args.file, language); !note.empty() && !args.quiet)
+    if (const std::string note = VolumeNamingRule(args.file, language); !note.empty() && !args.quiet)
         output.Post(stderr, "zorflash-cli: note: " + note + "\n");
     options.parallel = args.parallel;
     options.quiet = args.quiet;

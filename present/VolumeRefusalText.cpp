@@ -1,9 +1,16 @@
 #include "present/VolumeRefusalText.h"
 
 #include "platform/LastError.h"
+#include "platform/StringResource.h"
 #include "present/PrintableText.h"
 
 namespace zorflash {
+
+namespace {
+// Numbered texts of the string tables (resources/strings), English and Japanese.
+constexpr unsigned kIdsVolumeTwoLater = 61473;     // volume 2's name
+constexpr unsigned kIdsVolumeTwoUnusable = 61474;  // volume 2's name, what is wrong with it
+}  // namespace
 
 std::string VolumeRefusalReason(const VolumeRefusal& refusal, const char* modelName)
 {
@@ -47,6 +54,17 @@ CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const Upda
     return CLocalText::Say(Id::VolumeIs,
                            {std::to_string(refusal->volume), PrintableText(refusal->path),
                             CLocalText::Say(word, {VolumeRefusalReason(*refusal, settings.model.displayName)})});
+}
+
+// Volume 2 on a second disk is asked for at half-way, as designed; an operator told now
+// has it at hand then rather than finding the prompt when nobody watches.
+std::string VolumeLaterNotice(const VolumeRefusal& refusal, const char* modelName, Language language)
+{
+    const std::string path = PrintableText(refusal.path);
+    return refusal.kind == VolumeRefusal::Kind::Missing
+               ? FormatStringResource(language, kIdsVolumeTwoLater, path.c_str())
+               : FormatStringResource(language, kIdsVolumeTwoUnusable, path.c_str(),
+                                      PrintableText(VolumeRefusalReason(refusal, modelName)).c_str());
 }
 
 }  // namespace zorflash

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "present/LocalText.h"
+#include "resources/strings/Language.h"
 #include "update/UpdateSettings.h"
 #include "update/VolumeRefusal.h"
 
@@ -21,5 +22,9 @@ std::string VolumeRefusalSummary(const VolumeRefusal& refusal, const char* model
 // found wrong with it, for a reason worded in either language; with no refusal of the
 // run's own (another target's answer ended it), that the volume was not brought.
 CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings);
+
+// Before any instrument is contacted: that volume 2 will be asked for after volume 1, and
+// what is wrong with the file there now if it is there.
+std::string VolumeLaterNotice(const VolumeRefusal& refusal, const char* modelName, Language language);
 
 }  // namespace zorflash

@@ -14,16 +14,6 @@ std::string NameOf(const std::string& path)
     return Utf8FromPath(PathFromUtf8(path).filename());
 }
 
-// The model whose header lines include this one, or null.
-const DeviceModel* ModelOfHeaderLine(const std::string& line)
-{
-    for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
-        if (DetectRomKind(g_deviceModelTable[i], line.c_str()) != kRomKindUnchecked)
-            return &g_deviceModelTable[i];
-    }
-    return nullptr;
-}
-
 std::string ModelNote(const UpdateSettings& record, const std::string& preview, Language language)
 {
     // The reader's first line: up to its LF, at most 64 bytes; a NUL ends it as the
@@ -34,7 +24,7 @@ std::string ModelNote(const UpdateSettings& record, const std::string& preview, 
     line = line.c_str();
     if (DetectRomKind(record.model, line.c_str()) != kRomKindUnchecked)
         return std::string();
-    const DeviceModel* owner = ModelOfHeaderLine(line);
+    const DeviceModel* owner = FindModelOfHeaderLine(line.c_str());
     if (!owner)
         return LoadStringResource(kIdsFileForNoModel, language);
     return FormatStringResource(language, kIdsFileForOtherModel, owner->displayName, record.model.displayName);

@@ -104,4 +104,17 @@ RomKind DetectRomKind(const DeviceModel& model, const char* firstLine)
     return kRomKindUnchecked;
 }
 
+const DeviceModel* FindModelOfHeaderLine(const char* firstLine, RomKind* kind)
+{
+    for (int i = 0; g_deviceModelTable[i].displayName; ++i) {
+        const RomKind found = DetectRomKind(g_deviceModelTable[i], firstLine);
+        if (found != kRomKindUnchecked) {
+            if (kind)
+                *kind = found;
+            return &g_deviceModelTable[i];
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace zorflash

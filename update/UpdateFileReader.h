@@ -38,4 +38,9 @@ int ReadRecord(CFile& file, uint8_t* buffer);
 // lines are compared, whole and in that order; kRomKindUnchecked when none is equal.
 RomKind DetectRomKind(const DeviceModel& model, const char* firstLine);
 
+// The first model of the table that has `firstLine` as one of its header lines, with the
+// kind the line names in `kind` if asked; null when the line is no model's. An operator who
+// picked the wrong model learns from it which one the file is for.
+const DeviceModel* FindModelOfHeaderLine(const char* firstLine, RomKind* kind = nullptr);
+
 }  // namespace zorflash

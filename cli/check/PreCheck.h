@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/check/FileCheck.h"
 #include "resources/strings/Language.h"
+#include "update/FileCheck.h"
 #include "update/UpdateSettings.h"
 
 #include <cstdint>
@@ -26,7 +26,7 @@ public:
     // will be asked for.
     bool Refused() const { return !m_report.complete && !m_leftToPrompt; }
     // The record stream's bytes when the whole file was read, else `otherwise`.
-    uint64_t TotalBytes(uint64_t otherwise) const;
+    uint64_t TotalBytes(uint64_t otherwise) const { return m_report.complete ? m_report.Bytes() : otherwise; }
 
 private:
     CFileCheck::Report m_report;

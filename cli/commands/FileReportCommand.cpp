@@ -1,10 +1,10 @@
 #include "cli/commands/FileReportCommand.h"
 
-#include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
+#include "present/FileCheckText.h"
+#include "present/OutcomeTable.h"
 #include "present/PrintableText.h"
 #include "present/VolumeRefusalText.h"
-#include "present/OutcomeTable.h"
 
 #include <cstdio>
 #include <string>
@@ -17,7 +17,7 @@ using Id = CDisplayTexts::Id;
 // The report's lines for people, in the run's language; numbers, paths and the model's and
 // kinds' names stay as the file and the model table spell them.
 void PrintReport(const UpdateSettings& settings, const CFileCheck::Report& report, const std::string& namingRule,
-                 const CLocalText& problem, uint64_t records, uint64_t bytes, Language language)
+                 const CLocalText& problem, const CLocalText& where, Language language)
 {
     const auto say = [language](Id id, std::initializer_list<CLocalText> values = {}) {
         return CLocalText::Say(id, values).Text(language);
@@ -39,21 +39,22 @@ void PrintReport(const UpdateSettings& settings, const CFileCheck::Report& repor
                     say(Id::InspectSection, {std::to_string(i + 1), std::to_string(s.records), std::to_string(s.bytes)})
                         .c_str());
     }
-    std::printf("%s\n", say(Id::InspectTotal, {std::to_string(records), std::to_string(bytes)}).c_str());
+    std::printf("%s\n",
+                say(Id::InspectTotal, {std::to_string(report.Records()), std::to_string(report.Bytes())}).c_str());
     if (report.complete) {
         std::printf("%s%s\n", say(Id::InspectResult).c_str(), say(Id::InspectOk).c_str());
         return;
     }
     std::printf("%s%s\n", say(Id::InspectResult).c_str(), problem.Text(language).c_str());
-    std::printf("%s%s\n", say(Id::InspectWhere).c_str(), report.where.Text(language).c_str());
+    std::printf("%s%s\n", say(Id::InspectWhere).c_str(), where.Text(language).c_str());
 }
 }  // namespace
 
 int RunInspect(const UpdateSettings& settings, bool json, Language language)
 {
-    const std::string& file = settings.filePath;
     CFileCheck::Report report = CFileCheck::Inspect(settings, language);
     CLocalText problem = PrintableText(report.problem);
+    CLocalText where = FileProblemPlace(report, settings);
     // A missing volume is named with its path, never with the prompt the update would show.
     if (report.asked) {
         const VolumeRefusal& asked = *report.asked;
@@ -63,18 +64,12 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
                       : CLocalText::Say(Id::VolumeProblemAt,
                                         {std::to_string(asked.volume), PrintableText(asked.path),
                                          PrintableText(VolumeRefusalReason(asked, settings.model.displayName))});
-        report.where = CLocalText::Say(Id::WhereVolume, {std::to_string(asked.volume)});
+        where = CLocalText::Say(Id::WhereVolume, {std::to_string(asked.volume)});
     }
     // The update opens volume 1 by the naming rule, which may not be the file given.
-    const std::string namingRule = CFileCheck::NamingRule(file, json ? Language::English : language);
-    uint64_t records = 0;
-    uint64_t bytes = 0;
-    for (const CFileCheck::Section& s : report.sections) {
-        records += s.records;
-        bytes += s.bytes;
-    }
+    const std::string namingRule = VolumeNamingRule(settings.filePath, json ? Language::English : language);
     if (!json) {
-        PrintReport(settings, report, namingRule, problem, records, bytes, language);
+        PrintReport(settings, report, namingRule, problem, where, language);
         return report.complete ? kExitCompleted : kExitFailed;
     }
     nlohmann::ordered_json sections = nlohmann::ordered_json::array();
@@ -83,10 +78,11 @@ int RunInspect(const UpdateSettings& settings, bool json, Language language)
     nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", settings.model.displayName},
                                        {"kind", report.kind.empty() ? nullptr : nlohmann::ordered_json(report.kind)},
                                        {"volumes", report.volumePaths}, {"sections", sections},
-                                       {"records", records}, {"bytes", bytes}, {"complete", report.complete}};
+                                       {"records", report.Records()}, {"bytes", report.Bytes()},
+                                       {"complete", report.complete}};
     // The place stays English, as every reason a script matches.
     if (!report.complete)
-        document["problem"] = {{"text", report.problem}, {"where", report.where.Text(Language::English)}};
+        document["problem"] = {{"text", report.problem}, {"where", where.Text(Language::English)}};
     if (!report.otherModel.empty())
         document["fileOf"] = {{"model", report.otherModel}, {"kind", report.otherKind}};
     if (!namingRule.empty())

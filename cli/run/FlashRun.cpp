@@ -6,6 +6,7 @@
 #include "cli/run/TargetFiles.h"
 #include "platform/DescriptorLimit.h"
 #include "present/DisplayTexts.h"
+#include "present/FileCheckText.h"
 
 #include <algorithm>
 #include <optional>
@@ -87,7 +88,7 @@ int CFlashRun::Refuse(const CFileCheck::Report& report)
     const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
     for (auto& run : m_runs)
         run->Refuse(report, outcome);
-    const CLocalText reason = CFileCheck::RefusalReason(report, m_options.settings);
+    const CLocalText reason = FileRefusalReason(report, m_options.settings);
     Say((reason + m_noContact).Text(m_options.language));
     Say(NextStepLine(outcome.Row(), false, m_options.language));
     for (std::size_t i = 0; i < m_runs.size(); ++i)

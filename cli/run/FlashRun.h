@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/check/FileCheck.h"
+#include "update/FileCheck.h"
 #include "cli/output/TargetEnd.h"
 #include "cli/run/ChangeSignal.h"
 #include "cli/run/FlashOptions.h"

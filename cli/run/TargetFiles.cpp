@@ -1,6 +1,6 @@
 #include "cli/run/TargetFiles.h"
 
-#include "cli/check/FileCheck.h"
+#include "update/FileCheck.h"
 #include "present/PrintableText.h"
 #include "present/DisplayTexts.h"
 

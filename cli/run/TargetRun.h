@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cli/check/FileCheck.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "cli/output/FlashOutcome.h"
 #include "cli/output/JsonEvents.h"
@@ -11,6 +10,7 @@
 #include "platform/AbortSignal.h"
 #include "platform/ConsoleInterrupt.h"
 #include "present/LinkWatch.h"
+#include "update/FileCheck.h"
 #include "update/UpdateHost.h"
 
 #include <atomic>

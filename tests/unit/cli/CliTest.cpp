@@ -2,7 +2,6 @@
 #include "UpdateFileBuilder.h"
 
 #include "present/DisplayWidth.h"
-#include "cli/check/FileCheck.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/diagnose/LinkTrace.h"
 #include "present/ProgressLine.h"
@@ -212,54 +211,6 @@ TEST_F(TerminalEcho, ProgressLineRewrittenInPlaceOnATerminal)
             EXPECT_NE(line.find("% 0 B/1000 B"), std::string::npos) << line;
         }
     }
-}
-
-class Inspection : public ::testing::Test {
-protected:
-    Inspection()
-    {
-        ApplyNewDocumentDefaults(settings);
-        ApplyModelSelection(settings, 0);
-        settings.filePath = dir / "fw1.R71";
-    }
-    void WriteVolume(int volume, const std::string& kind, const Bytes& stream)
-    {
-        Bytes file = Header(HeaderLine("RT71", kind), volume);
-        Append(file, stream);
-        WriteFile(dir / ("fw" + std::to_string(volume) + ".R71"), file);
-    }
-    TempDir dir;
-    UpdateSettings settings;
-};
-
-// A refused file is named with its place and ends with the status text and outcome of its
-// update: the engine lays the last message out, so the two cannot drift apart.
-TEST_F(Inspection, FirstProblemIsNamedWithItsPlaceAndEndsAsItsUpdateWould)
-{
-    const auto refused = [&](UpdateOutcome outcome, const std::string& ending) {
-        const CFileCheck::Report r = CFileCheck::Inspect(settings, Language::English);
-        RecordingHost host(settings);
-        CFileCheck::LogRefusal(r, host, Language::English);
-        EXPECT_EQ(host.Text(), "Opening File...\r\n" + ending);
-        EXPECT_TRUE(r.outcome == outcome && host.changes.back().ends == std::optional<UpdateOutcome>(outcome));
-        return r;
-    };
-    Bytes stream = Section(10, 1);
-    stream[16 * 4 + 15] ^= 0x01;  // one flipped bit in the checksum of record 4
-    WriteVolume(1, "MAIN", stream);
-    CFileCheck::Report r = refused(UpdateOutcome::IncorrectChecksum, "\r\nIncorrect Check Sum.\r\n");
-    EXPECT_EQ(r.problem + " at " + r.where.Text(Language::English), "Incorrect Check Sum. at section 1, record 4 (volume 1, offset 120)");
-
-    stream = Section(10, 1);
-    stream.pop_back();  // volume 1 ends inside the section
-    WriteVolume(1, "MAIN", stream);
-    r = refused(UpdateOutcome::Cancelled, "\r\nAborted according to instruction received.\r\n");
-    EXPECT_TRUE(r.problem == "nsert Disk 2" && r.asked && r.asked->kind == VolumeRefusal::Kind::Missing);
-    EXPECT_EQ(r.asked->path, dir / "fw2.R71");
-
-    settings.model = g_deviceModelTable[2];
-    r = refused(UpdateOutcome::InvalidRomType, "\r\n\r\nInvalid ROM Type.\r\n");
-    EXPECT_TRUE(r.problem == "Invalid ROM Type." && !r.asked);
 }
 
 }  // namespace

@@ -1,22 +1,16 @@
-#include "cli/check/FileCheck.h"
+#include "update/FileCheck.h"
 
-#include "cli/output/CliStringIds.h"
-#include "present/PrintableText.h"
-#include "update/StatusText.h"
-#include "present/VolumeRefusalText.h"
 #include "platform/FileException.h"
 #include "platform/StringResource.h"
-#include "update/DeviceModel.h"
 #include "update/RecordStream.h"
 #include "update/StatusLog.h"
+#include "update/StatusText.h"
 #include "update/UpdateFileReader.h"
 #include "update/UpdateProtocol.h"
 
 namespace zorflash {
 
 namespace {
-
-using Id = CDisplayTexts::Id;
 
 const char* KindName(int kind)
 {
@@ -32,7 +26,7 @@ const char* KindName(int kind)
     }
 }
 
-// One inspection: the stream, the report it fills and the words it uses.
+// One inspection: the stream, the report it fills and the language of the update's messages.
 class CInspection {
 public:
     CInspection(const UpdateSettings& settings, Language language, CFileCheck::Report& report)
@@ -57,10 +51,10 @@ private:
     // Opens volume 1 (kind unchecked) or the next volume; false when it is not there, with
     // the problem reported. A file error on the way is the problem, as the update reports it.
     bool OpenVolume(RomKind kind);
-    void Problem(UpdateOutcome outcome, unsigned id, CLocalText where)
+    void Problem(UpdateOutcome outcome, unsigned id, CFileCheck::Place place)
     {
         m_report.problem = WithoutLineEnds(LoadStringResource(id, m_language));
-        m_report.where = std::move(where);
+        m_report.place = place;
         m_report.outcome = outcome;
         m_report.statusId = id;
     }
@@ -78,10 +72,10 @@ private:
 
 void CInspection::VolumeMissing(int volume)
 {
-    std::string name;
-    MakeVolumeFileName(volume, m_settings.filePath, name);
+    MakeVolumeFileName(volume, m_settings.filePath, m_report.path);
     m_report.problem = m_prompt;
-    m_report.where = CLocalText::Say(Id::WhereVolumeMissing, {std::to_string(volume), PrintableText(name), std::to_string(volume)});
+    m_report.place = CFileCheck::Place::VolumeMissing;
+    m_report.volume = volume;
     // The update ends either way with the message of an aborted prompt; only a volume that
     // is simply not there (not a file error) is one the operator could still bring.
     m_report.statusId = IDS_ABORTED_BY_INSTRUCTION;
@@ -116,30 +110,19 @@ void CInspection::Run()
 
     const RomKind kind = m_stream.DetectKind();
     if (kind == kRomKindUnchecked) {
-        // An operator who picked the wrong model learns which one the file is for.
-        for (int i = 0; g_deviceModelTable[i].displayName && m_report.otherModel.empty(); ++i) {
-            const RomKind other = DetectRomKind(g_deviceModelTable[i], m_stream.FirstLine().c_str());
-            if (other != kRomKindUnchecked) {
-                m_report.otherModel = g_deviceModelTable[i].displayName;
-                m_report.otherKind = KindName(other);
-            }
+        RomKind other = kRomKindUnchecked;
+        if (const DeviceModel* model = FindModelOfHeaderLine(m_stream.FirstLine().c_str(), &other)) {
+            m_report.otherModel = model->displayName;
+            m_report.otherKind = KindName(other);
         }
-        const char* chosen = m_settings.model.displayName;
-        const auto sentence = [&](Language language) {
-            return m_report.otherModel.empty()
-                       ? FormatStringResource(language, kIdsHeaderOfNone, chosen)
-                       : FormatStringResource(language, kIdsHeaderOfOther, m_report.otherKind.c_str(),
-                                              m_report.otherModel.c_str(), chosen);
-        };
-        Problem(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE,
-                CLocalText::Both(sentence(Language::English), sentence(Language::Japanese)));
+        Problem(UpdateOutcome::InvalidRomType, IDS_INVALID_ROM_TYPE, CFileCheck::Place::HeaderLine);
         return;
     }
     m_report.kind = KindName(kind);
 
     uint8_t record[kRecordBufferSize];
     if (!m_stream.ReadHeader(record)) {
-        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE, CLocalText::Say(Id::WhereShortHeader));
+        Problem(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE, CFileCheck::Place::ShortHeader);
         return;
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
@@ -169,14 +152,14 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
             return true;
         case RecordEvent::BadRecord:
             m_report.sections.push_back(section);
-            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM,
-                    CLocalText::Say(Id::WhereRecord, {std::to_string(m_report.sections.size()), std::to_string(index),
-                                                      std::to_string(m_stream.Volume()), std::to_string(offset)}));
+            Problem(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM, CFileCheck::Place::Record);
+            m_report.record = index;
+            m_report.volume = m_stream.Volume();
+            m_report.offset = offset;
             return false;
         case RecordEvent::NoEndRecord:
             m_report.sections.push_back(section);
-            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD,
-                    CLocalText::Say(Id::WhereEndsWithVolume2, {std::to_string(m_report.sections.size())}));
+            Problem(UpdateOutcome::NoEndRecord, IDS_NO_END_RECORD, CFileCheck::Place::EndsWithVolume2);
             return false;
         case RecordEvent::VolumeEnded:
             if (!OpenVolume(kind)) {
@@ -190,6 +173,22 @@ bool CInspection::ReadSection(RomKind kind, uint8_t* record)
 
 }  // namespace
 
+uint64_t CFileCheck::Report::Records() const
+{
+    uint64_t records = 0;
+    for (const Section& s : sections)
+        records += s.records;
+    return records;
+}
+
+uint64_t CFileCheck::Report::Bytes() const
+{
+    uint64_t bytes = 0;
+    for (const Section& s : sections)
+        bytes += s.bytes;
+    return bytes;
+}
+
 CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language language)
 {
     Report report;
@@ -197,7 +196,7 @@ CFileCheck::Report CFileCheck::Inspect(const UpdateSettings& settings, Language 
         CInspection(settings, language, report).Run();
     } catch (const CFileException& e) {
         report.problem = e.GetErrorMessage(language);
-        report.where = CLocalText::Say(Id::WhereReading);
+        report.place = Place::Reading;
         report.outcome = UpdateOutcome::FileError;
     }
     return report;
@@ -208,26 +207,6 @@ void CFileCheck::LogRefusal(const Report& report, CUpdateHost& host, Language la
     CStatusLog log(host);
     log.Append(LoadStringResource(IDS_OPENING_FILE, language), IDS_OPENING_FILE);
     log.End(report.outcome, report.statusId, language);
-}
-
-CLocalText CFileCheck::RefusalReason(const Report& report, const UpdateSettings& settings)
-{
-    if (report.asked)
-        return CLocalText::Say(Id::ReasonNoPromptAsks, {VolumeFinding(report.asked, settings)});
-    // The first line's verdict is a sentence of its own, not a place. The problem is the
-    // status text, already in the run's language.
-    return CLocalText::Say(report.outcome == UpdateOutcome::InvalidRomType ? Id::ReasonProblemSentence
-                                                                           : Id::ReasonProblemAt,
-                           {PrintableText(report.problem), report.where});
-}
-
-std::string CFileCheck::NamingRule(const std::string& filePath, Language language)
-{
-    std::string first;
-    MakeVolumeFileName(1, filePath, first);
-    if (first == filePath)
-        return {};
-    return FormatStringResource(language, kIdsNamingRule, PrintableText(first).c_str(), PrintableText(filePath).c_str());
 }
 
 std::vector<std::string> CFileCheck::VolumePaths(const std::string& filePath)
