@@ -5,7 +5,6 @@
 #include "cli/commands/FileReportCommand.h"
 #include "cli/commands/ModelsCommand.h"
 #include "cli/commands/ProbeCommand.h"
-#include "cli/output/OutputQueue.h"
 #include "present/PrintableText.h"
 #include "present/DisplayTexts.h"
 #include "present/OutcomeTable.h"
@@ -14,11 +13,11 @@
 #include "platform/Console.h"
 #include "platform/ConsoleInterrupt.h"
 #include "platform/DescriptorLimit.h"
+#include "platform/OutputQueue.h"
 #include "platform/PathText.h"
 #include "platform/StandardStreams.h"
 #include "platform/StringResource.h"
 #include "update/DeviceModel.h"
-#include "update/UpdateProtocol.h"
 #include "update/UpdateSettings.h"
 
 #include "ZorflashVersion.h"
@@ -85,8 +84,11 @@ size_t Distance(const std::string& a, const std::string& b)
 
 // The first word that is no option and no option's value must name a subcommand; a near
 // miss gets the name it was probably meant to be.
-bool CheckSubcommandName(int argc, char** argv, const std::vector<std::string>& names)
+bool CheckSubcommandName(int argc, char** argv, const CLI::App& app)
 {
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({}))
+        names.push_back(sub->get_name());
     // Said before the parser has read --lang: the same choice, made from the words as typed.
     const char* lang = nullptr;
     for (int i = 1; i + 1 < argc; ++i)
@@ -125,15 +127,26 @@ std::string PrintableLines(const std::string& text)
 {
     std::string shown;
     std::size_t begin = 0;
-    while (begin < text.size()) {
-        const std::size_t end = text.find('\n', begin);
-        shown += PrintableText(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
-        if (end == std::string::npos)
-            break;
-        shown += '\n';
-        begin = end + 1;
+    for (std::size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+        shown += PrintableText(text.substr(begin, end - begin)) + '\n';
+    return shown + PrintableText(text.substr(begin));
+}
+
+// The line on stderr and the exit code of a command ended by the exception in flight.
+int Stopped(std::string& line)
+{
+    try {
+        throw;
+    } catch (const CLI::Error& e) {
+        // The messages quote the operator's text (an address, a targets file's line).
+        line = "zorflash-cli: " + PrintableLines(std::string(e.what()) + "\n");
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        line = std::string("zorflash-cli: stopped by an error of the program: ") + e.what() + "\n";
+    } catch (...) {
+        line = "zorflash-cli: stopped by an error of the program\n";
     }
-    return shown;
+    return kExitFailed;
 }
 
 uint32_t ParseTimeout(const std::string& text, Language language)
@@ -146,21 +159,16 @@ uint32_t ParseTimeout(const std::string& text, Language language)
     return static_cast<uint32_t>(value);
 }
 
-// What the flash subcommand was given, as typed.
+// What the flash subcommand was given: the options that need no reading bound in place,
+// the others as typed.
 struct FlashArguments {
-    std::string model, file, statusFile, targetsFile, usbNumbers;
+    FlashOptions options;
+    std::string model, file, targetsFile, usbNumbers;
     std::vector<std::string> tcpTargets;
-    std::size_t parallel = 0;
     bool useUsb = false;
     bool normalMode = false;
-    bool quiet = false;
-    uint32_t timeoutMs = UpdateProtocol::kTransferTimeoutMs;
-    bool timeoutGiven = false;
-    std::string timeout;  // as typed: a number of ms, checked by ParseTimeout to say what is wrong
     bool noPrecheck = false;
-    bool noPrompt = false;
-    std::string traceFile;
-    bool traceAll = false;
+    std::string timeout;  // as typed: a number of ms, checked by ParseTimeout to say what is wrong
 };
 
 // Every target the command line names, in order, or a CLI::ValidationError naming what is
@@ -178,7 +186,8 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, La
         throw CLI::ValidationError("--usb", error);
     // Nothing arriving on a FIFO must not hold the command: its read has the run's bound.
     if (!args.targetsFile.empty() &&
-        !targets.AddFile(args.targetsFile, error, args.timeoutGiven ? args.timeoutMs : CTargetList::kFileTimeoutMs))
+        !targets.AddFile(args.targetsFile, error,
+                         args.options.timeoutGiven ? args.options.timeoutMs : CTargetList::kFileTimeoutMs))
         throw CLI::ValidationError("--targets", error);
     if (targets.Empty())
         throw CLI::ValidationError("flash", Say(Id::UsageChooseLink, language));
@@ -192,32 +201,24 @@ CTargetList TargetsFrom(const FlashArguments& args, const DeviceModel& model, La
     return targets;
 }
 
-int RunFlashCommand(const FlashArguments& args, Language language, bool json, COutputQueue& output)
+int RunFlashCommand(FlashArguments& args, Language language, bool json, COutputQueue& output)
 {
-    FlashOptions options;
+    FlashOptions& options = args.options;
     options.settings = SettingsFor(ResolveModel(args.model, language), args.file);
     options.settings.fastMode = args.normalMode ? 0 : 1;
     options.targets = TargetsFrom(args, options.settings.model, language).Targets();
     // Said before anything else: the disk prompt would otherwise be the first sign that
     // another file than the one chosen is looked for.
-    if (const std::string note = VolumeNamingRule(args.file, language); !note.empty() && !args.quiet)
+    if (const std::string note = VolumeNamingRule(args.file, language); !note.empty() && !options.quiet)
         output.Post(stderr, "zorflash-cli: note: " + note + "\n");
-    options.parallel = args.parallel;
-    options.quiet = args.quiet;
     options.precheck = !args.noPrecheck;
-    options.noPrompt = args.noPrompt;
     options.json = json;
-    options.statusFile = args.statusFile;
-    options.traceFile = args.traceFile;
-    options.traceAll = args.traceAll;
-    options.timeoutMs = args.timeoutMs;
-    options.timeoutGiven = args.timeoutGiven;
     options.language = language;
     // Several targets writing one status or trace file would leave only the last one's.
     const bool several = options.targets.size() > 1;
-    if (several && !args.statusFile.empty() && args.statusFile.find("{target}") == std::string::npos)
+    if (several && !options.statusFile.empty() && options.statusFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--status-file", Say(Id::UsageNeedsTarget, language));
-    if (several && !args.traceFile.empty() && args.traceFile.find("{target}") == std::string::npos)
+    if (several && !options.traceFile.empty() && options.traceFile.find("{target}") == std::string::npos)
         throw CLI::ValidationError("--trace", Say(Id::UsageNeedsTarget, language));
     return RunFlash(options, output);
 }
@@ -255,22 +256,16 @@ int Flash(FlashArguments& args, Language language, bool json)
     int code = kExitFailed;
     try {
         if (!args.timeout.empty()) {
-            args.timeoutMs = ParseTimeout(args.timeout, language);
-            args.timeoutGiven = true;
+            args.options.timeoutMs = ParseTimeout(args.timeout, language);
+            args.options.timeoutGiven = true;
         }
         code = RunFlashCommand(args, language, json, *output);
-    } catch (const CLI::Error& e) {
-        // The messages quote the operator's text (an address, a targets file's line).
-        output->Post(stderr, "zorflash-cli: " + PrintableLines(std::string(e.what()) + "\n"));
-        code = kExitUsage;
-    } catch (const std::exception& e) {
+    } catch (...) {
         // The update threads have been joined by now (their owners unwound), so every link is
         // closed; what is left is to say so.
-        output->Post(stderr, std::string("zorflash-cli: stopped by an error of the program: ") + e.what() + "\n");
-        code = kExitFailed;
-    } catch (...) {
-        output->Post(stderr, "zorflash-cli: stopped by an error of the program\n");
-        code = kExitFailed;
+        std::string line;
+        code = Stopped(line);
+        output->Post(stderr, line);
     }
     const bool signalled = code == kExitInterrupted || code == kExitTerminated || code == kExitHangUp;
     CAbortSignal endNow;
@@ -339,25 +334,25 @@ int main(int argc, char** argv)
     flash->add_flag("--usb", flashArgs.useUsb, "Instrument over USB (the one answering device number 0)");
     flash->add_option("--usb-number", flashArgs.usbNumbers, "USB instruments by device number: N[,N...] (implies --usb)");
     flash->add_option("--targets", flashArgs.targetsFile, "Targets one a line: A.B.C.D[:PORT], a range as --tcp, or usb:N; # comments");
-    flash->add_option("--parallel", flashArgs.parallel, "Update at most N instruments at once (default: all)")
+    flash->add_option("--parallel", flashArgs.options.parallel, "Update at most N instruments at once (default: all)")
         ->check(CLI::Range(std::size_t{1}, CTargetList::kMaxTargets));
     flash->add_flag("--normal", flashArgs.normalMode, "Send records one by one instead of in blocks of 64 (fast mode)");
-    flash->add_option("--status-file", flashArgs.statusFile,
+    flash->add_option("--status-file", flashArgs.options.statusFile,
                       "Write the final status text there, byte for byte (CR LF, UTF-8); checked before the "
                       "instrument is contacted: it must be a regular file, writable, and no volume of the update; "
                       "with several targets a pattern holding {target}");
-    flash->add_flag("-q,--quiet", flashArgs.quiet, "Print only errors");
+    flash->add_flag("-q,--quiet", flashArgs.options.quiet, "Print only errors");
     flash->add_option("--timeout", flashArgs.timeout,
                       "Time-out of every send and receive, in ms (default 10000); when given, it also lowers "
                       "every other wait to at most MS: connect (21000), link commands (5000), USB "
                       "identification of each instrument (2000)");
     flash->add_flag("--no-precheck", flashArgs.noPrecheck,
                     "Stream the file as the desktop application does, without reading it whole first");
-    flash->add_flag("--no-prompt", flashArgs.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
-    flash->add_option("--trace", flashArgs.traceFile,
+    flash->add_flag("--no-prompt", flashArgs.options.noPrompt, "A missing or wrong volume ends the run at once (exit 1)");
+    flash->add_option("--trace", flashArgs.options.traceFile,
                       "Write every byte of the link there, with times, as a hex dump; with several targets a "
                       "pattern holding {target}");
-    flash->add_flag("--trace-all", flashArgs.traceAll, "In the trace, every record too (default: one summary per block)");
+    flash->add_flag("--trace-all", flashArgs.options.traceAll, "In the trace, every record too (default: one summary per block)");
     // The language option is accepted after the subcommand too.
     flash->add_option("--lang", lang, "Language of the status text: en or ja")->check(CLI::IsMember({"en", "ja"}));
     flash->footer("Examples:\n"
@@ -368,20 +363,16 @@ int main(int argc, char** argv)
                   "  Eight instruments, four at a time, JSON events for a script:\n"
                   "    zorflash-cli flash --model RT71 --file fw1.R71 --tcp 10.1.2.10-10.1.2.17 --parallel 4 --json");
 
-    std::vector<std::string> names;
-    for (const CLI::App* sub : app.get_subcommands({}))
-        names.push_back(sub->get_name());
-    if (!CheckSubcommandName(argc, argv, names))
+    if (!CheckSubcommandName(argc, argv, app))
         return kExitUsage;
 
-    const std::vector<std::string> arguments = CommandLineArguments(argc, argv);
-    std::vector<const char*> texts;
-    if (arguments.empty())
-        texts.push_back("zorflash-cli");  // started with no name at all
-    for (const std::string& argument : arguments)
-        texts.push_back(argument.c_str());
+    // CLI11 takes the arguments without the program's name (there may be none at all), last first.
+    std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+    if (!arguments.empty())
+        arguments.erase(arguments.begin());
+    std::reverse(arguments.begin(), arguments.end());
     try {
-        app.parse(static_cast<int>(texts.size()), texts.data());
+        app.parse(arguments);
     } catch (const CLI::ParseError& e) {
         // CLI11 quotes what was typed; a value holding escape sequences must reach the
         // terminal as visible text, as every other message does.
@@ -402,16 +393,11 @@ int main(int argc, char** argv)
             return RunProbe(ResolveModel(probeModel, language), json, language);
         if (flash->parsed())
             return Flash(flashArgs, language, json);
-    } catch (const CLI::Error& e) {
-        // The messages quote the operator's text (an address, a targets file's line).
-        std::fprintf(stderr, "zorflash-cli: %s", PrintableLines(std::string(e.what()) + "\n").c_str());
-        return kExitUsage;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program: %s\n", e.what());
-        return kExitFailed;
     } catch (...) {
-        std::fprintf(stderr, "zorflash-cli: stopped by an error of the program\n");
-        return kExitFailed;
+        std::string line;
+        const int code = Stopped(line);
+        std::fputs(line.c_str(), stderr);
+        return code;
     }
     return kExitUsage;
 }

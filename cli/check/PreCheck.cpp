@@ -1,7 +1,7 @@
 #include "cli/check/PreCheck.h"
 
 #include "cli/output/JsonEvents.h"
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "present/FileCheckText.h"
 #include "present/VolumeRefusalText.h"
 
@@ -26,12 +26,13 @@ CPreCheck::CPreCheck(const UpdateSettings& settings, Language language, bool noP
         return;
     const std::string problem =
         m_report.asked ? VolumeRefusalSummary(*m_report.asked, model) : m_report.problem;
-    json->Check({{"complete", m_report.complete},
-                 {"problem", m_report.complete ? "" : problem},
-                 {"where", m_report.complete ? "" : FileProblemPlace(m_report, settings).Text(Language::English)},
-                 {"askedLater", m_leftToPrompt},
-                 {"notice", m_leftToPrompt ? VolumeLaterNotice(*m_report.asked, model, Language::English) : ""},
-                 {"seconds", std::round(seconds * 1e6) / 1e6}});
+    const std::string where = m_report.complete ? "" : FileProblemPlace(m_report, settings).Text(Language::English);
+    json->Emit("check", {{"complete", m_report.complete},
+                         {"problem", m_report.complete ? "" : problem},
+                         {"where", where},
+                         {"askedLater", m_leftToPrompt},
+                         {"notice", m_leftToPrompt ? VolumeLaterNotice(*m_report.asked, model, Language::English) : ""},
+                         {"seconds", std::round(seconds * 1e6) / 1e6}});
 }
 
 }  // namespace zorflash

@@ -4,10 +4,10 @@
 #include "cli/output/FleetConsole.h"
 #include "cli/output/JsonEvents.h"
 #include "cli/output/LineConsole.h"
-#include "cli/output/OutputQueue.h"
 #include "cli/run/FlashRun.h"
 #include "cli/run/TargetFiles.h"
 #include "platform/Console.h"
+#include "platform/OutputQueue.h"
 
 #include <chrono>
 #include <cstdlib>

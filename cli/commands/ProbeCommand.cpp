@@ -54,6 +54,10 @@ std::string Padded(const std::string& text, int columns)
 
 int RunProbe(int modelIndex, bool json, Language language)
 {
+    using Id = CDisplayTexts::Id;
+    const auto say = [language](Id id, std::initializer_list<std::string> values = {}) {
+        return CDisplayTexts::Format(id, language, values);
+    };
     const DeviceModel& model = g_deviceModelTable[modelIndex];
     // The search passes over what it cannot open; the operator learns why from that very
     // search, not from a second look that could find the devices otherwise.
@@ -61,9 +65,7 @@ int RunProbe(int modelIndex, bool json, Language language)
     const std::vector<UsbInstrument> found = CUsbChannel::Probe(model.idQuery, nullptr, &skipped);
     for (const SkippedUsbCandidate& candidate : skipped)
         std::fprintf(stderr, "zorflash-cli: %s\n",
-                     CDisplayTexts::Format(CDisplayTexts::Id::ProbeSkipped, language,
-                                           {PrintableText(candidate.path), PrintableText(candidate.reason)})
-                         .c_str());
+                     say(Id::ProbeSkipped, {PrintableText(candidate.path), PrintableText(candidate.reason)}).c_str());
     const std::string searched = UsbCandidatesDescription();
     // The update's own search keeps the first device answering with number 0 and gives up
     // at the first that does not answer: a device behind that one is never reached.
@@ -74,54 +76,47 @@ int RunProbe(int modelIndex, bool json, Language language)
             break;
         }
     const bool updatable = used < found.size();
-    if (json) {
-        nlohmann::ordered_json devices = nlohmann::ordered_json::array();
-        for (std::size_t n = 0; n < found.size(); ++n) {
-            const UsbInstrument& i = found[n];
-            nlohmann::ordered_json d = {{"path", i.path}};
-            if (i.error)
-                d["error"] = DescribeError(i.error);
-            else
-                d["reply"] = i.reply;
-            d["number"] = !i.error && i.hasNumber ? nlohmann::ordered_json(i.deviceNumber) : nlohmann::ordered_json(nullptr);
-            d["used"] = n == used;
-            if (const char* other = i.error ? nullptr : OtherModelOf(i.reply, model))
-                d["otherModel"] = other;
-            devices.push_back(d);
-        }
-        const nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", model.displayName},
-                                         {"searched", searched},           {"devices", devices},
-                                         {"updatable", updatable}};
-        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
-        return updatable ? kExitCompleted : kExitFailed;
-    }
-    if (found.empty()) {
-        std::printf("%s\n",
-                    CDisplayTexts::Format(CDisplayTexts::Id::ProbeNone, language, {PrintableText(searched)}).c_str());
-        return kExitFailed;
-    }
-    std::printf("%s  %s  %s\n", Padded(CDisplayTexts::Text(CDisplayTexts::Id::ProbeDevice, language), 24).c_str(),
-                Padded(CDisplayTexts::Text(CDisplayTexts::Id::ProbeNumber, language), 6).c_str(),
-                CDisplayTexts::Text(CDisplayTexts::Id::ProbeReply, language));
+    // One pass makes both forms; the one asked for is printed.
+    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+    std::string table = Padded(say(Id::ProbeDevice), 24) + "  " + Padded(say(Id::ProbeNumber), 6) + "  " +
+                        say(Id::ProbeReply) + "\n";
     for (std::size_t n = 0; n < found.size(); ++n) {
         const UsbInstrument& i = found[n];
-        std::string number = i.error ? "-" : (i.hasNumber ? std::to_string(i.deviceNumber)
-                                                                    : CDisplayTexts::Text(CDisplayTexts::Id::ProbeNoNumber, language));
-        std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
-        std::string notes;
-        if (n == used)
-            notes = LoadStringResource(kIdsProbeUsed, language);
-        if (const char* other = i.error ? nullptr : OtherModelOf(i.reply, model))
+        const char* other = i.error ? nullptr : OtherModelOf(i.reply, model);
+        nlohmann::ordered_json d = {{"path", i.path}};
+        if (i.error)
+            d["error"] = DescribeError(i.error);
+        else
+            d["reply"] = i.reply;
+        const bool numbered = !i.error && i.hasNumber;
+        d["number"] = numbered ? nlohmann::ordered_json(i.deviceNumber) : nlohmann::ordered_json(nullptr);
+        d["used"] = n == used;
+        if (other)
+            d["otherModel"] = other;
+        devices.push_back(d);
+        const std::string number = i.error ? "-" : numbered ? std::to_string(i.deviceNumber) : say(Id::ProbeNoNumber);
+        const std::string reply = i.error ? std::string("(") + DescribeError(i.error) + ")" : i.reply;
+        std::string notes = n == used ? LoadStringResource(kIdsProbeUsed, language) : std::string();
+        if (other)
             notes += (notes.empty() ? "" : "; ") +
                      FormatStringResource(language, kIdsProbeOtherModel, other, model.displayName);
         // The reply comes from the device: it must not drive the terminal.
-        std::printf("%s  %s  %s%s\n", Padded(PrintableText(i.path), 24).c_str(), Padded(number, 6).c_str(),
-                    PrintableText(reply).c_str(), notes.empty() ? "" : ("  <- " + notes).c_str());
+        table += Padded(PrintableText(i.path), 24) + "  " + Padded(number, 6) + "  " + PrintableText(reply) +
+                 (notes.empty() ? "" : "  <- " + notes) + "\n";
     }
-    if (!updatable)
-        std::printf("%s\n", CDisplayTexts::Format(CDisplayTexts::Id::ProbeNoZero, language,
-                                                  {WithoutLineEnds(LoadStringResource(IDS_CANNOT_OPEN_TARGET, language))})
-                                 .c_str());
+    if (json) {
+        const nlohmann::ordered_json document = {{"schema", CJsonEvents::kSchema}, {"model", model.displayName},
+                                                 {"searched", searched},           {"devices", devices},
+                                                 {"updatable", updatable}};
+        std::printf("%s\n", CJsonEvents::Dump(document).c_str());
+    } else if (found.empty()) {
+        std::printf("%s\n", say(Id::ProbeNone, {PrintableText(searched)}).c_str());
+    } else if (!updatable) {
+        table += say(Id::ProbeNoZero, {WithoutLineEnds(LoadStringResource(IDS_CANNOT_OPEN_TARGET, language))});
+        std::printf("%s\n", table.c_str());
+    } else {
+        std::fputs(table.c_str(), stdout);
+    }
     return updatable ? kExitCompleted : kExitFailed;
 }
 

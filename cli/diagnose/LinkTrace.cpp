@@ -1,6 +1,6 @@
 #include "cli/diagnose/LinkTrace.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 
 #include "platform/LastError.h"
 #include "platform/StatusFile.h"
@@ -13,6 +13,17 @@
 #include <cstring>
 
 namespace zorflash {
+
+namespace {
+// Where the lines beneath a transfer start: past its time stamp and direction.
+constexpr char kIndent[] = "              ";
+
+// "1 byte", "2 bytes".
+std::string Counted(uint64_t count, const char* word)
+{
+    return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+}  // namespace
 
 CLinkTrace::~CLinkTrace()
 {
@@ -108,8 +119,9 @@ void CLinkTrace::Send(bool always)
     m_text.clear();
 }
 
-void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
+void CLinkTrace::Dump(const std::string& heading, const uint8_t* data, size_t length)
 {
+    Print("%s\n", heading.c_str());
     for (size_t row = 0; row < length; row += 16) {
         char hex[16 * 3 + 1] = {};
         char ascii[17] = {};
@@ -122,7 +134,7 @@ void CLinkTrace::Dump(const uint8_t* data, size_t length, const char* indent)
                 std::memcpy(hex + 3 * i, "   ", 4);
             }
         }
-        Print("%s%06zx  %s |%s|\n", indent, row, hex, ascii);
+        Print("%s%06zx  %s |%s|\n", kIndent, row, hex, ascii);
     }
 }
 
@@ -140,8 +152,7 @@ void CLinkTrace::OnLinkBytes(Direction direction, const uint8_t* data, uint32_t 
         return;
     }
     FlushBlock();
-    Print("%s  <  %u byte%s\n", Stamp(at).c_str(), length, length == 1 ? "" : "s");
-    Dump(data, length, "              ");
+    Dump(Stamp(at) + "  <  " + Counted(length, "byte"), data, length);
     Send();
 }
 
@@ -157,12 +168,9 @@ void CLinkTrace::RecordStream(const SendLabel& label)
     m_nextIndex = endsSection ? 0 : records > 0 ? label.lastRecord + 1 : m_nextIndex;
     const size_t size = m_pending.size();
     if (m_everyByte) {
-        char what[128];
-        std::snprintf(what, sizeof what, "section %d, %llu record%s from %llu%s", label.section,
-                      static_cast<unsigned long long>(records), records == 1 ? "" : "s",
-                      static_cast<unsigned long long>(first), endsSection ? ", END" : "");
-        Print("%s  >  %zu byte%s (%s)\n", Stamp(m_pendingAt).c_str(), size, size == 1 ? "" : "s", what);
-        Dump(m_pending.data(), size, "              ");
+        Dump(Stamp(m_pendingAt) + "  >  " + Counted(size, "byte") + " (section " + std::to_string(label.section) +
+                 ", " + Counted(records, "record") + " from " + std::to_string(first) + (endsSection ? ", END)" : ")"),
+             m_pending.data(), size);
         Send();
         return;
     }
@@ -198,9 +206,7 @@ void CLinkTrace::FlushPending()
         return;
     m_hasPending = false;
     FlushBlock();
-    Print("%s  >  %zu byte%s\n", Stamp(m_pendingAt).c_str(), m_pending.size(),
-                 m_pending.size() == 1 ? "" : "s");
-    Dump(m_pending.data(), m_pending.size(), "              ");
+    Dump(Stamp(m_pendingAt) + "  >  " + Counted(m_pending.size(), "byte"), m_pending.data(), m_pending.size());
 }
 
 void CLinkTrace::FlushBlock()
@@ -217,18 +223,15 @@ void CLinkTrace::FlushBlock()
     if (b.endBytes > 0)
         what += b.records > 0 ? " and END" : ", END";
     const std::string until = Stamp(b.last);
-    Print("%s  >  %llu byte%s in %llu write%s until %s: %s (record stream, summarised)\n",
-                 Stamp(b.first).c_str(), static_cast<unsigned long long>(b.bytes), b.bytes == 1 ? "" : "s",
-                 static_cast<unsigned long long>(b.writes), b.writes == 1 ? "" : "s",
-                 until.c_str() + until.find_first_not_of(' '), what.c_str());
-    if (b.records > 0) {
-        Print("              first record, %zu bytes:\n", b.firstRecord.size());
-        Dump(b.firstRecord.data(), b.firstRecord.size(), "              ");
-    }
-    if (b.records > 1) {
-        Print("              last record, %zu bytes:\n", b.lastRecord.size());
-        Dump(b.lastRecord.data(), b.lastRecord.size(), "              ");
-    }
+    Print("%s  >  %s in %s until %s: %s (record stream, summarised)\n", Stamp(b.first).c_str(),
+          Counted(b.bytes, "byte").c_str(), Counted(b.writes, "write").c_str(),
+          until.c_str() + until.find_first_not_of(' '), what.c_str());
+    if (b.records > 0)
+        Dump(kIndent + ("first record, " + std::to_string(b.firstRecord.size())) + " bytes:", b.firstRecord.data(),
+             b.firstRecord.size());
+    if (b.records > 1)
+        Dump(kIndent + ("last record, " + std::to_string(b.lastRecord.size())) + " bytes:", b.lastRecord.data(),
+             b.lastRecord.size());
     b = Block{};
 }
 

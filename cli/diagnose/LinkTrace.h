@@ -82,7 +82,8 @@ private:
     void Send(bool always = false);
     void FlushPending();
     void FlushBlock();
-    void Dump(const uint8_t* data, size_t length, const char* indent);
+    // A heading line, then the bytes beneath it as hex and ASCII, 16 a row.
+    void Dump(const std::string& heading, const uint8_t* data, size_t length);
     std::string Stamp(Clock::time_point at) const;
 
     CStatusFile m_place{std::string()};

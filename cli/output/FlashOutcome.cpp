@@ -1,6 +1,5 @@
 #include "cli/output/FlashOutcome.h"
 
-#include "present/PrintableText.h"
 #include "present/OutcomeTable.h"
 
 namespace zorflash {
@@ -21,19 +20,6 @@ FlashOutcome OutcomeOfRun(const UpdateResult& result, PromptEnd promptEnd)
                            (promptEnd == PromptEnd::EndOfInput ||
                             promptEnd == PromptEnd::NotAsked);
     return flash;
-}
-
-FlashOutcome OutcomeOfRefusal(UpdateOutcome outcome, bool nobodyAsked)
-{
-    FlashOutcome flash;
-    flash.outcome = outcome;
-    flash.nobodyAnswered = nobodyAsked;
-    return flash;
-}
-
-CLocalText ShortageReason(const std::string& path, const std::string& systemText)
-{
-    return CLocalText::Say(CDisplayTexts::Id::ReasonShortage, {PrintableText(path), systemText});
 }
 
 }  // namespace zorflash

@@ -1,6 +1,6 @@
 #include "cli/output/FleetConsole.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "present/DisplayTexts.h"
 
 namespace zorflash {
@@ -25,7 +25,8 @@ void CFleetConsole::ClearLocked()
     Out(m_block.Clear(width), kBlock);
 }
 
-void CFleetConsole::PrintLines(const std::string& target, const std::vector<CStatusLines::Line>& lines)
+void CFleetConsole::StatusLines(const std::string& target, const std::vector<CStatusLines::Line>& lines,
+                                const std::string&, const UpdateProgress&, bool)
 {
     // On a terminal the block shows where each target is; a blank line of the log
     // separates messages in the status box, and prefixed it says nothing.
@@ -35,18 +36,6 @@ void CFleetConsole::PrintLines(const std::string& target, const std::vector<CSta
     for (const CStatusLines::Line& line : lines)
         if (!line.text.empty())
             Out("[" + target + "] " + line.text + "\n", kBlock);
-}
-
-void CFleetConsole::StatusLines(const std::string& target, const std::vector<CStatusLines::Line>& lines,
-                                const std::string&, const UpdateProgress&, bool)
-{
-    PrintLines(target, lines);
-}
-
-void CFleetConsole::StatusEnd(const std::string& target, const std::vector<CStatusLines::Line>& lines,
-                              const UpdateProgress&)
-{
-    PrintLines(target, lines);
 }
 
 bool CFleetConsole::Draw(const CProgressBlock::Fleet& fleet, const std::string&)

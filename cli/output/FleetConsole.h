@@ -18,8 +18,6 @@ public:
 
     void StatusLines(const std::string& target, const std::vector<CStatusLines::Line>& lines,
                      const std::string& current, const UpdateProgress& shown, bool cleared) override;
-    void StatusEnd(const std::string& target, const std::vector<CStatusLines::Line>& lines,
-                   const UpdateProgress& shown) override;
     bool Draw(const CProgressBlock::Fleet& fleet, const std::string& waitNote) override;
     std::chrono::milliseconds IdleRedraw() const override { return std::chrono::milliseconds(1000); }
     void Ended(const TargetEnd& end) override;
@@ -30,7 +28,6 @@ protected:
 
 private:
     void SayReason(const TargetEnd& end);
-    void PrintLines(const std::string& target, const std::vector<CStatusLines::Line>& lines);
 
     CProgressBlock m_block;
     std::vector<CSummaryTable::Row> m_pending;  // ended, not shown yet above the block

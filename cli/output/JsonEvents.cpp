@@ -30,27 +30,19 @@ std::string CJsonEvents::Dump(const nlohmann::ordered_json& document)
     return out;
 }
 
-void CJsonEvents::Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind, const char* key)
+void CJsonEvents::Emit(const char* event, const nlohmann::ordered_json& fields, COutputQueue::Kind kind,
+                       const char* key)
 {
-    if (m_stream)
-        m_stream->Write(event, m_target, fields, kind, key);
-    else
-        Write(event, m_target, fields, kind, key);
-}
-
-void CJsonEvents::Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
-                        COutputQueue::Kind kind, const char* key)
-{
-    std::lock_guard lock(m_lock);
+    std::lock_guard lock(m_stream.m_lock);
     nlohmann::ordered_json line = {{"schema", kSchema}, {"event", event}};
     const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
     line["t"] = std::round(t * 1000.0) / 1000.0;
-    if (!target.empty())
-        line["target"] = target;
+    if (!m_target.empty())
+        line["target"] = m_target;
     line.update(fields);
     // A target's status events share a key: a replace may fold into the last one waiting,
     // never across an append (which is kept). Progress events fold into their own kind.
-    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + target);
+    m_output.Post(m_out, Dump(line) + "\n", kind, std::string(key) + "\n" + m_target);
 }
 
 void CJsonEvents::Status(const char* op, const std::string& text)
@@ -92,11 +84,6 @@ void CJsonEvents::ProgressEnd(const UpdateProgress& told, const UpdateProgress& 
     Progress(shown);
 }
 
-void CJsonEvents::Check(const nlohmann::ordered_json& fields)
-{
-    Emit("check", fields);
-}
-
 void CJsonEvents::Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason)
 {
     Emit("prompt", {{"text", text}, {"volume", volume}, {"file", path}, {"reason", reason}});
@@ -114,19 +101,9 @@ double Rounded(double seconds)
 }
 }  // namespace
 
-void CJsonEvents::Result(const nlohmann::ordered_json& fields)
-{
-    Emit("result", fields);
-}
-
-void CJsonEvents::Summary(const nlohmann::ordered_json& fields)
-{
-    Emit("summary", fields);
-}
-
 void CJsonEvents::Result(const TargetEnd& end, double seconds)
 {
-    Result({{"outcome", end.outcome},
+    Emit("result", {{"outcome", end.outcome},
                     {"step", end.step},
                     {"exit", end.exitCode},
                     {"reason", end.reason.Text(Language::English)},
@@ -153,7 +130,7 @@ void CJsonEvents::Summary(const std::vector<TargetEnd>& ends, int code, double s
                            {"seconds", Rounded(end.row.seconds)},
                            {"rate", std::round(end.row.Rate())}});
     }
-    Summary({{"exit", code},
+    Emit("summary", {{"exit", code},
                      {"targets", ends.size()},
                      {"completed", counts[0]},
                      {"failed", counts[1]},

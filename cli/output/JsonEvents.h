@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli/output/OutputQueue.h"
 #include "cli/output/TargetEnd.h"
+#include "platform/OutputQueue.h"
 #include "update/UpdateProgress.h"
 
 #include <nlohmann/json.hpp>
@@ -29,12 +29,12 @@ public:
     static constexpr int kSchema = 1;
 
     CJsonEvents(COutputQueue& output, std::FILE* out)
-        : m_output(output), m_out(out), m_start(std::chrono::steady_clock::now())
+        : m_output(output), m_out(out), m_stream(*this), m_start(std::chrono::steady_clock::now())
     {
     }
     // One target's events, written to `stream` with its clock.
     CJsonEvents(CJsonEvents& stream, std::string target)
-        : m_output(stream.m_output), m_out(stream.m_out), m_stream(&stream), m_target(std::move(target)),
+        : m_output(stream.m_output), m_out(stream.m_out), m_stream(stream), m_target(std::move(target)),
           m_start(stream.m_start)
     {
     }
@@ -50,31 +50,27 @@ public:
     // message. Both on the thread that runs the target.
     void ProgressTold(const UpdateProgress& told, const UpdateProgress& shown);
     void ProgressEnd(const UpdateProgress& told, const UpdateProgress& shown);
-    void Check(const nlohmann::ordered_json& fields);
     void Prompt(const std::string& text, int volume, const std::string& path, const std::string& reason);
     void Answer(const std::string& answer);
-    void Result(const nlohmann::ordered_json& fields);
     // How the target ended; `seconds` from its start.
     void Result(const TargetEnd& end, double seconds);
     // The last line of a command with several targets: every target's result in one object.
-    void Summary(const nlohmann::ordered_json& fields);
     void Summary(const std::vector<TargetEnd>& ends, int code, double seconds);
+    // Any event ("check", the pre-check's finding, among them). `key` names what a
+    // Replace or Progress event may fold into.
+    void Emit(const char* event, const nlohmann::ordered_json& fields,
+              COutputQueue::Kind kind = COutputQueue::Kind::Keep, const char* key = "status");
 
     // Any document, on one line, with invalid UTF-8 (a device's reply) replaced rather
     // than thrown on.
     static std::string Dump(const nlohmann::ordered_json& document);
 
 private:
-    void Emit(const char* event, nlohmann::ordered_json fields, COutputQueue::Kind kind = COutputQueue::Kind::Keep,
-              const char* key = "status");
-    void Write(const char* event, const std::string& target, const nlohmann::ordered_json& fields,
-               COutputQueue::Kind kind, const char* key);
-
     COutputQueue& m_output;
     std::FILE* m_out;
-    CJsonEvents* m_stream = nullptr;  // the command's stream, for a target's events
+    CJsonEvents& m_stream;  // the command's stream: this one, or the one a target's events go to
     std::string m_target;
-    std::mutex m_lock;                // the lines' times in the order they are queued
+    std::mutex m_lock;      // the stream's: the lines' times in the order they are queued
     std::chrono::steady_clock::time_point m_start;
     UpdateProgress m_progressSent;  // the engine's values of the last progress event
     std::chrono::steady_clock::time_point m_progressSentAt{};

@@ -1,6 +1,6 @@
 #include "cli/output/LineConsole.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "platform/Console.h"
 #include "present/DisplayTexts.h"
 #include "present/DisplayWidth.h"
@@ -30,14 +30,10 @@ const char* Escape(OutcomeColour colour)
 
 int CLineConsole::Columns() const
 {
-    // Read at every redraw (at most ten a second): a resized window counts at once.
     int columns = 0;
     int rows = 0;
-    if (TerminalSize(m_out, columns, rows))
-        return columns;
-    const char* text = std::getenv("COLUMNS");
-    const int value = text ? std::atoi(text) : 0;
-    return value > 0 ? value : 80;
+    Size(columns, rows);
+    return columns;
 }
 
 void CLineConsole::ClearLocked()

@@ -1,9 +1,11 @@
 #include "cli/output/RunConsole.h"
 
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "present/PrintableText.h"
 #include "platform/Console.h"
 #include "present/DisplayTexts.h"
+
+#include <cstdlib>
 
 namespace zorflash {
 
@@ -25,10 +27,11 @@ void CRunConsole::Err(std::string text)
 
 void CRunConsole::Size(int& width, int& height) const
 {
-    if (!TerminalSize(m_out, width, height)) {
-        width = 80;
-        height = 24;
-    }
+    if (TerminalSize(m_out, width, height))
+        return;
+    const char* columns = std::getenv("COLUMNS");
+    width = columns && std::atoi(columns) > 0 ? std::atoi(columns) : 80;
+    height = 24;
 }
 
 void CRunConsole::EndDisplay()
@@ -89,15 +92,12 @@ PromptEnd CRunConsole::AskOperator(const std::string& text)
         m_prompting = true;
         Err(question);
     };
-    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); },
-                                        std::string("zorflash-cli: ") +
-                                            (m_options.several ? CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget,
-                                                                                     m_options.language) +
-                                                                     std::string(": ")
-                                                               : std::string()) +
-                                            CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
-                                                                  {std::to_string(CAnswerInput::kMaxPrompts)}) +
-                                            "\n");
+    std::string tooMany = "zorflash-cli: ";
+    if (m_options.several)
+        tooMany += CDisplayTexts::Text(CDisplayTexts::Id::EveryTarget, m_options.language) + std::string(": ");
+    tooMany += CDisplayTexts::Format(CDisplayTexts::Id::NoAnswerFound, m_options.language,
+                                     {std::to_string(CAnswerInput::kMaxPrompts)}) + "\n";
+    const PromptEnd end = m_answers.Ask(text, m_abort, ask, [this](const std::string& line) { Err(line); }, tooMany);
     std::lock_guard lock(m_lock);
     m_prompting = false;
     return end;

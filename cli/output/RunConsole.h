@@ -49,7 +49,6 @@ public:
     CRunConsole& operator=(const CRunConsole&) = delete;
 
     const Options& Settings() const { return m_options; }
-    bool Interactive() const { return m_options.interactive; }
 
     // A target's log changed (its worker thread): `lines` ended with the change, `current`
     // is the line in progress, `shown` where the run stands as drawn.
@@ -57,12 +56,13 @@ public:
                              const std::string& current, const UpdateProgress& shown, bool cleared) = 0;
     // The target's run ended: the rest of its log.
     virtual void StatusEnd(const std::string& target, const std::vector<CStatusLines::Line>& lines,
-                           const UpdateProgress& shown) = 0;
-    // New progress values (its worker thread): `told` by the engine, `shown` as drawn.
-    virtual void Progress(const UpdateProgress& told, const UpdateProgress& shown, const std::string& current)
+                           const UpdateProgress& shown)
     {
-        (void)told, (void)shown, (void)current;
+        StatusLines(target, lines, std::string(), shown, false);
     }
+    // New progress values (its worker thread): `told` by the engine, `shown` as drawn.
+    virtual void Progress(const UpdateProgress& /*told*/, const UpdateProgress& /*shown*/,
+                          const std::string& /*current*/) {}
     // The command's thread: what runs now, and how long the run has waited for an
     // instrument that says nothing. False when the last drawing still waits for the
     // terminal, or a prompt holds it: the caller comes back soon.
@@ -70,7 +70,7 @@ public:
     // How often the drawing wants a turn while nothing changes (clocks run on).
     virtual std::chrono::milliseconds IdleRedraw() const = 0;
     // A target has been concluded; `end` says how.
-    virtual void Ended(const TargetEnd& end) { (void)end; }
+    virtual void Ended(const TargetEnd& /*end*/) {}
     // Everything after the run: the summary, the reasons not said yet, the last word.
     virtual void Report(const std::vector<TargetEnd>& ends, int code) = 0;
 
@@ -102,7 +102,8 @@ protected:
     virtual void ClearLocked() = 0;
     void Out(std::string text, const std::string& key);
     void Err(std::string text);
-    // The terminal's size in characters, 80 x 24 when stdout is none.
+    // The terminal's size in characters, read at every call so that a resized window counts
+    // at once; when stdout is none, COLUMNS (or 80) x 24.
     void Size(int& width, int& height) const;
 
     Options m_options;

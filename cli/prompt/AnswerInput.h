@@ -29,15 +29,14 @@ public:
     PromptEnd Ask(const std::string& question, const CAbortSignal& abort, const Write& ask, const Write& write,
                   const std::string& tooMany);
 
+private:
     // The next line, blanks dropped and lower-cased. False at the end of input, on a read
     // error, on a line longer than kMaxAnswerLength, or at once when abort is triggered.
     bool ReadLine(std::string& answer, const CAbortSignal& abort);
+
+    std::string m_input;  // read, not yet taken as a line
     // The last failed ReadLine met the end of the input or a read error (nobody answers),
     // not an interruption or an overlong line.
-    bool Ended() const { return m_ended; }
-
-private:
-    std::string m_input;  // read, not yet taken as a line
     bool m_ended = false;
     int m_prompts = 0;    // questions asked so far
 };

@@ -19,23 +19,11 @@ inline bool IsResourceShortage(uint32_t error)
     return error == EMFILE || error == ENFILE || error == ENOMEM;
 }
 
-// The answer's name in the JSON "answer" event.
+// The answer's name in the JSON "answer" event, in the order of PromptEnd.
 inline const char* PromptAnswerName(PromptEnd end)
 {
-    switch (end) {
-    case PromptEnd::RunGoesOn:
-        return "ok";
-    case PromptEnd::OperatorCancelled:
-        return "cancel";
-    case PromptEnd::EndOfInput:
-        return "end-of-input";
-    case PromptEnd::NotAsked:
-    case PromptEnd::ResourceShortage:
-        return "not-asked";
-    case PromptEnd::Interrupted:
-        break;
-    }
-    return "interrupted";
+    constexpr const char* kNames[] = {"ok", "cancel", "end-of-input", "not-asked", "interrupted", "not-asked"};
+    return kNames[static_cast<int>(end)];
 }
 
 }  // namespace zorflash

@@ -66,11 +66,6 @@ CFlashRun::CFlashRun(const FlashOptions& options, CRunConsole& console, CTargetF
     }
 }
 
-void CFlashRun::Say(const std::string& line)
-{
-    m_console.Say(line);
-}
-
 int CFlashRun::Code(CConsoleInterrupt::Reason interruption, bool failedInside) const
 {
     if (interruption != CConsoleInterrupt::Reason::None)
@@ -85,12 +80,13 @@ int CFlashRun::Code(CConsoleInterrupt::Reason interruption, bool failedInside) c
 
 int CFlashRun::Refuse(const CFileCheck::Report& report)
 {
-    const FlashOutcome outcome = OutcomeOfRefusal(report.outcome, report.asked.has_value());
+    // A volume nobody is asked for ends as a prompt nobody answered.
+    const FlashOutcome outcome{report.outcome, report.asked.has_value()};
     for (auto& run : m_runs)
         run->Refuse(report, outcome);
     const CLocalText reason = FileRefusalReason(report, m_options.settings);
-    Say((reason + m_noContact).Text(m_options.language));
-    Say(NextStepLine(outcome.Row(), false, m_options.language));
+    m_console.Say((reason + m_noContact).Text(m_options.language));
+    m_console.Say(NextStepLine(outcome.Row(), false, m_options.language));
     for (std::size_t i = 0; i < m_runs.size(); ++i)
         m_ends.push_back(m_runs[i]->Conclude(true, CConsoleInterrupt::Reason::None, m_files.Status(i), &reason));
     return Code(CConsoleInterrupt::Reason::None, false);
@@ -105,7 +101,7 @@ int CFlashRun::Run()
     try {
         interrupt.emplace(m_console.Abort(), [this] { m_changes.Notify(true); });
     } catch (const std::system_error& e) {
-        Say(std::string("cannot start the run: ") + e.what() + m_noContact.Text(m_options.language));
+        m_console.Say(std::string("cannot start the run: ") + e.what() + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     const std::size_t count = m_runs.size();
@@ -114,11 +110,11 @@ int CFlashRun::Run()
     std::string limitNote;
     const std::size_t lanes = count == 1 ? 1 : LanesWithinDescriptorLimit(asked, limitNote);
     if (lanes == 0) {
-        Say("cannot run any target: " + limitNote + m_noContact.Text(m_options.language));
+        m_console.Say("cannot run any target: " + limitNote + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     if (lanes < asked)
-        Say("--parallel lowered to " + std::to_string(lanes) + ": " + limitNote);
+        m_console.Say("--parallel lowered to " + std::to_string(lanes) + ": " + limitNote);
     CFleetRunner runner(count, lanes, &m_changes);
     bool stopped = false;
     const auto stopAll = [&] {
@@ -136,12 +132,12 @@ int CFlashRun::Run()
     };
     const std::size_t made = runner.Start([this](std::size_t i) { m_runs[i]->Run(); }, mayStart);
     if (made == 0) {
-        Say("cannot start the run: the system has no thread to spare" + m_noContact.Text(m_options.language));
+        m_console.Say("cannot start the run: the system has no thread to spare" + m_noContact.Text(m_options.language));
         return kExitUsage;
     }
     if (made < lanes)
-        Say("only " + std::to_string(made) + " of " + std::to_string(lanes) + " targets can run at once: the "
-            "system has no more threads; the others wait for their turn");
+        m_console.Say("only " + std::to_string(made) + " of " + std::to_string(lanes) +
+                      " targets can run at once: the system has no more threads; the others wait for their turn");
 
     // The targets that ended are concluded at once; the running ones are drawn again at
     // most ten times a second while they change, and at the console's idle pace while
@@ -204,7 +200,7 @@ int CFlashRun::Run()
         for (std::size_t i = 0; i < count; ++i)
             if (!concluded[i])
                 conclude(i, runner.StateOf(i));
-        Say("the run stopped on an error of the program: " + internalError + "; every link was closed");
+        m_console.Say("the run stopped on an error of the program: " + internalError + "; every link was closed");
     }
     runner.Join();
     if (interruption == CConsoleInterrupt::Reason::None && internalError.empty())

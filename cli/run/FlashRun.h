@@ -37,7 +37,6 @@ public:
 
 private:
     int Code(CConsoleInterrupt::Reason interruption, bool failedInside) const;
-    void Say(const std::string& line);
 
     const FlashOptions& m_options;
     CRunConsole& m_console;

@@ -11,6 +11,11 @@ namespace zorflash {
 namespace {
 using Id = CDisplayTexts::Id;
 
+std::string Say(Language language, Id id, std::initializer_list<std::string> values)
+{
+    return CDisplayTexts::Format(id, language, values);
+}
+
 // Digits only, all of the text: no blanks or signs on a command line.
 bool ParseNumber(const std::string& text, uint64_t limit, uint64_t& value)
 {
@@ -57,30 +62,27 @@ const char* Unreachable(uint32_t address, Language language)
 bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& port, std::string& error,
                         Language language)
 {
-    const auto say = [language](Id id, std::initializer_list<std::string> values) {
-        return CDisplayTexts::Format(id, language, values);
-    };
     std::string host = text;
     port = kDefaultPort;
     if (LooksLikeIpv6(text)) {
-        error = say(Id::TargetIpv6, {text});
+        error = Say(language, Id::TargetIpv6, {text});
         return false;
     }
     const size_t colon = text.find(':');
     if (colon != std::string::npos && text.find(':', colon + 1) != std::string::npos) {
-        error = say(Id::TargetColons, {text});
+        error = Say(language, Id::TargetColons, {text});
         return false;
     }
     if (colon != std::string::npos) {
         host = text.substr(0, colon);
         const std::string portText = text.substr(colon + 1);
         if (portText.empty() || portText.find_first_not_of("0123456789") != std::string::npos) {
-            error = say(Id::TargetPortNotNumber, {portText});
+            error = Say(language, Id::TargetPortNotNumber, {portText});
             return false;
         }
         uint64_t value = 0;
         if (!ParseNumber(portText, 65535, value) || value == 0) {
-            error = say(Id::TargetPortRange, {portText});
+            error = Say(language, Id::TargetPortRange, {portText});
             return false;
         }
         port = static_cast<int32_t>(value);
@@ -90,20 +92,20 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
     for (int octet = 0; octet < 4; ++octet) {
         const size_t dot = host.find('.', start);
         if ((octet < 3) == (dot == std::string::npos)) {
-            error = say(Id::TargetFourNumbers, {host});
+            error = Say(language, Id::TargetFourNumbers, {host});
             return false;
         }
         const std::string part = host.substr(start, octet < 3 ? dot - start : std::string::npos);
         uint64_t value = 0;
         if (!ParseNumber(part, 255, value)) {
-            error = say(Id::TargetOctet, {host});
+            error = Say(language, Id::TargetOctet, {host});
             return false;
         }
         result = (result << 8) | static_cast<uint32_t>(value);
         start = dot + 1;
     }
     if (const char* why = Unreachable(result, language)) {
-        error = say(Id::TargetQuoted, {why, host});
+        error = Say(language, Id::TargetQuoted, {why, host});
         return false;
     }
     address = result;
@@ -113,9 +115,6 @@ bool ParseTargetAddress(const std::string& text, uint32_t& address, int32_t& por
 bool ParseTargetRange(const std::string& text, std::size_t limit,
                       std::vector<std::pair<uint32_t, int32_t>>& targets, std::string& error, Language language)
 {
-    const auto say = [language](Id id, std::initializer_list<std::string> values) {
-        return CDisplayTexts::Format(id, language, values);
-    };
     targets.clear();
     const size_t colon = text.find(':');
     const std::string host = text.substr(0, colon);
@@ -135,21 +134,21 @@ bool ParseTargetRange(const std::string& text, std::size_t limit,
                            + (portDash == std::string::npos ? port : ":" + port.substr(portDash + 1));
     if (!ParseTargetAddress(from, first, firstPort, error, language) ||
         !ParseTargetAddress(to, last, lastPort, error, language)) {
-        error = say(Id::TargetInRange, {text, error});
+        error = Say(language, Id::TargetInRange, {text, error});
         return false;
     }
     if (first > last || firstPort > lastPort) {
-        error = say(Id::TargetBackwards, {text});
+        error = Say(language, Id::TargetBackwards, {text});
         return false;
     }
     const uint64_t count = (uint64_t{last} - first + 1) * static_cast<uint64_t>(lastPort - firstPort + 1);
     if (count > limit) {
-        error = say(Id::TargetTooMany, {text, std::to_string(count), std::to_string(limit)});
+        error = Say(language, Id::TargetTooMany, {text, std::to_string(count), std::to_string(limit)});
         return false;
     }
     for (uint64_t address = first; address <= last; ++address) {
         if (const char* why = Unreachable(static_cast<uint32_t>(address), language)) {
-            error = say(Id::TargetInRange, {text, why});
+            error = Say(language, Id::TargetInRange, {text, why});
             return false;
         }
         for (int32_t p = firstPort; p <= lastPort; ++p)

@@ -8,6 +8,9 @@
 
 namespace zorflash {
 
+namespace {
+// The status or trace file of one target: the pattern with every "{target}" replaced by a
+// form of the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").
 std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
 {
     std::string name = target.Name();
@@ -17,6 +20,7 @@ std::string FileForTarget(const std::string& pattern, const FleetTarget& target)
         path.replace(at, 8, name);
     return path;
 }
+}  // namespace
 
 bool CTargetFiles::Open(const FlashOptions& options, COutputQueue& output, std::string& error)
 {

@@ -12,10 +12,6 @@ namespace zorflash {
 
 class COutputQueue;
 
-// The status or trace file of one target: the pattern with every "{target}" replaced by a
-// form of the target's name that is a valid file name everywhere ("127.0.0.1-8023", "usb-3").
-std::string FileForTarget(const std::string& pattern, const FleetTarget& target);
-
 // The files a flash command writes beside its instruments: each target's status file and
 // trace, every one checked before any instrument is contacted (afterwards it would be
 // too late to keep an update file from being written over, or a FIFO from blocking the

@@ -113,7 +113,6 @@ void CTargetRun::Refuse(const CFileCheck::Report& report, const FlashOutcome& ou
     m_result.outcome = outcome.outcome;
     m_promptEnd = outcome.nobodyAnswered ? PromptEnd::NotAsked : PromptEnd::RunGoesOn;
     m_prompted = report.asked;
-    m_refused = true;
     m_endMicros.store(NowMicros());
 }
 
@@ -166,7 +165,8 @@ void CTargetRun::NoteVolumeUnavailable(const VolumeRefusal& refusal)
     const uint32_t error = refusal.systemError;
     const std::string reason = error == kErrorNotAFile ? "not a regular file" : DescribeError(error);
     if (IsResourceShortage(error)) {
-        m_failure = ShortageReason(path, reason);  // this target's reason, in place of a prompt
+        // This target's reason, in place of a prompt.
+        m_failure = CLocalText::Say(CDisplayTexts::Id::ReasonShortage, {PrintableText(path), reason});
         return;
     }
     const std::string said =
@@ -318,7 +318,6 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         !m_failure.Empty() ? m_failure
                            : FailureReason(outcome.Row(), m_promptEnd == PromptEnd::NotAsked, m_result.step,
                                            m_settings, m_watch, m_prompted, m_reported);
-    const std::string step = m_step;
 
     TargetEnd end;
     end.row.target = m_target;
@@ -330,14 +329,14 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     end.step = StepName(m_result.step);
     end.shared = outcome.nobodyAnswered || byAnswer;
     end.told = givenReason != nullptr;
+    const OutcomeRow& row = outcome.Row();
     // Stopped without a signal, by an error of the program: a failure, like the run.
-    end.exitCode = !interrupted ? outcome.ExitCode()
+    end.exitCode = !interrupted ? row.exitCode
                    : signalled  ? COutcomeTable::InterruptionExitCode(interruption)
                                 : static_cast<int>(kExitFailed);
-    end.outcome = started || byAnswer ? outcome.Name() : "interrupted";
+    end.outcome = started || byAnswer ? row.name : "interrupted";
     // The row speaks the outcome table's short labels, in the run's language: the status
     // text and the reason on stderr give the detail.
-    const OutcomeRow& row = outcome.Row();
     end.row.verdict = static_cast<CSummaryTable::Verdict>(row.verdict);
     end.row.outcome = row.Label(m_language);
     if (!started && !byAnswer) {
@@ -362,8 +361,8 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
         // what really ended the run.
         const CLocalText sent = CLocalText::Say(end.bytesSent > 0 ? Id::HoldsIncomplete : Id::NothingSent);
         const char* signal = CConsoleInterrupt::Describe(interruption);
-        end.reason = step.empty() ? CLocalText::Say(Id::OperatorInterruptedTarget, {signal, sent})
-                                  : CLocalText::Say(Id::ReasonOperatorInterrupt, {signal, PrintableText(step), sent});
+        end.reason = m_step.empty() ? CLocalText::Say(Id::OperatorInterruptedTarget, {signal, sent})
+                                    : CLocalText::Say(Id::ReasonOperatorInterrupt, {signal, PrintableText(m_step), sent});
     } else {
         end.reason = failure;
     }
@@ -378,7 +377,7 @@ TargetEnd CTargetRun::Conclude(bool started, CConsoleInterrupt::Reason interrupt
     if (started && statusFile && !statusFile->Write(text, error)) {
         const std::string path = PrintableText(statusFile->Path());
         m_console.Error(m_target, CDisplayTexts::Format(Id::StatusFileNotWritten, m_language, {path, PrintableText(error)}));
-        if (outcome.Completed()) {
+        if (outcome.outcome == UpdateOutcome::Completed) {
             end.outcome = COutcomeTable::StatusFileLost().name;
             end.row.outcome = COutcomeTable::StatusFileLost().Label(m_language);
             end.exitCode = COutcomeTable::StatusFileLost().exitCode;

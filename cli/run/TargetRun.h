@@ -127,7 +127,6 @@ private:
     std::optional<VolumeRefusal> m_prompted;  // the volume the last prompt asked for
     CLocalText m_failure;    // the reason, when it is not the one FailureReason finds
     std::string m_reported;  // the last file or memory error reported
-    bool m_refused = false;
     std::mutex m_abortMutex;  // Stop() comes from the command's thread
     std::unique_ptr<CAbortSignal> m_abort;
     bool m_stopped = false;

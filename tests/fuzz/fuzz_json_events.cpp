@@ -86,9 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         writer.Status("append", texts[1]);
         writer.Prompt(texts[2], 2, texts[3], texts[4]);
         writer.Answer(texts[5]);
-        writer.Check({{"file", texts[3]}, {"problem", texts[6]}});
-        writer.Result({{"outcome", "failed"}, {"message", texts[7]}});
-        stream.Summary({{"targets", nlohmann::ordered_json::array({{{"target", target}, {"message", texts[8]}}})}});
+        writer.Emit("check", {{"file", texts[3]}, {"problem", texts[6]}});
+        writer.Emit("result", {{"outcome", "failed"}, {"message", texts[7]}});
+        stream.Emit("summary",
+                    {{"targets", nlohmann::ordered_json::array({{{"target", target}, {"message", texts[8]}}})}});
     }
     std::fclose(out);
     const std::string written(buffer, length);

@@ -12,7 +12,7 @@
 
 #include "cli/commands/FlashCommand.h"
 #include "cli/run/TargetFiles.h"
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 #include "update/UpdateSettings.h"
 
 #include <nlohmann/json.hpp>

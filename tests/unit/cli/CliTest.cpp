@@ -6,15 +6,16 @@
 #include "cli/diagnose/LinkTrace.h"
 #include "present/ProgressLine.h"
 #include "cli/run/TargetAddress.h"
-#include "cli/output/OutputQueue.h"
 #include "cli/output/LineConsole.h"
 #include "cli/run/TargetRun.h"
+#include "platform/OutputQueue.h"
 #include "update/StatusLog.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 using namespace zorflash;
 
@@ -22,34 +23,23 @@ using namespace testsupport;
 
 namespace {
 
-TEST(TargetAddress, DottedAddressAndOptionalPort)
+// A dotted address with an optional port; what no instrument can be reached at is a usage
+// error that says what is wrong with the text, before any link: a port outside 1..65535 (it
+// once failed later with "success" as its reason), the unspecified, broadcast and multicast
+// addresses, a second colon, and IPv6, which the instruments do not speak.
+TEST(TargetAddress, DottedAddressAndOptionalPortOrWhatIsWrongWithTheText)
 {
-    uint32_t address = 0;
-    int32_t port = 0;
-    std::string error;
-    ASSERT_TRUE(ParseTargetAddress("127.0.0.1", address, port, error));
-    EXPECT_EQ(address, 0x7F000001u);
-    EXPECT_EQ(port, 8023);
-    ASSERT_TRUE(ParseTargetAddress("10.0.0.25:80", address, port, error));
-    EXPECT_EQ(address, 0x0A000019u);
-    EXPECT_EQ(port, 80);
-    ASSERT_TRUE(ParseTargetAddress("127.0.0.1:65535", address, port, error));
-    EXPECT_EQ(port, 65535);
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.x", "a.b.c.d", "1.2.3.4:", "1.2.3.4:8o",
-                            "1..2.3", "1.2.3.4:99999999999"})
-        EXPECT_FALSE(ParseTargetAddress(bad, address, port, error)) << bad;
-    for (const char* v6 : {"[::1]:8023", "::1", "fe80::1", "::ffff:127.0.0.1"}) {
-        EXPECT_FALSE(ParseTargetAddress(v6, address, port, error)) << v6;
-        EXPECT_NE(error.find("IPv6 is not supported by the instruments"), std::string::npos) << error;
+    const std::tuple<const char*, uint32_t, int32_t> good[] = {
+        {"127.0.0.1", 0x7F000001u, 8023}, {"10.0.0.25:80", 0x0A000019u, 80}, {"127.0.0.1:65535", 0x7F000001u, 65535}};
+    for (const auto& [text, expectedAddress, expectedPort] : good) {
+        uint32_t address = 0;
+        int32_t port = 0;
+        std::string error;
+        ASSERT_TRUE(ParseTargetAddress(text, address, port, error)) << text;
+        EXPECT_EQ(address, expectedAddress) << text;
+        EXPECT_EQ(port, expectedPort) << text;
     }
-}
-
-// What no instrument can be reached at is a usage error that says what is wrong with the
-// text, before any link: a port outside 1..65535 (it once failed later with "success" as
-// its reason), the unspecified, broadcast and multicast addresses, a second colon.
-TEST(TargetAddress, WhatNoInstrumentHasIsRefusedWithWhatIsWrong)
-{
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<const char*, const char*> bad[] = {
         {"127.0.0.1:0", "the port must be 1 to 65535, not 0"},
         {"127.0.0.1:65536", "the port must be 1 to 65535, not 65536"},
         {"127.0.0.1:80235", "not 80235"},
@@ -61,14 +51,21 @@ TEST(TargetAddress, WhatNoInstrumentHasIsRefusedWithWhatIsWrong)
         {"224.0.0.1", "multicast"},
         {"239.255.255.250:1900", "multicast"},
         {"127.0.0.1:80:90", "more than one ':' in '127.0.0.1:80:90'"},
+        {"[::1]:8023", "IPv6 is not supported by the instruments"},
+        {"::1", "IPv6 is not supported by the instruments"},
+        {"fe80::1", "IPv6 is not supported by the instruments"},
+        {"::ffff:127.0.0.1", "IPv6 is not supported by the instruments"},
+        {"", ""}, {"1.2.3", ""}, {"1.2.3.4.5", ""}, {"256.0.0.1", ""}, {"1.2.3.x", ""}, {"a.b.c.d", ""},
+        {"1.2.3.4:", ""}, {"1.2.3.4:8o", ""}, {"1..2.3", ""}, {"1.2.3.4:99999999999", ""},
     };
-    for (const auto& [text, reason] : cases) {
+    for (const auto& [text, reason] : bad) {
         uint32_t address = 0;
         int32_t port = 0;
         std::string error;
         EXPECT_FALSE(ParseTargetAddress(text, address, port, error)) << text;
         EXPECT_NE(error.find(reason), std::string::npos) << text << ": " << error;
-        EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
+        if (std::string(reason).find("IPv6") == std::string::npos)
+            EXPECT_EQ(error.find("IPv6"), std::string::npos) << text << ": " << error;
     }
 }
 

@@ -1,5 +1,5 @@
 #include "cli/output/JsonEvents.h"
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -50,9 +50,9 @@ TEST(OutputQueueTest, AStalledReaderNeverHoldsTheWriterAndTheEventsStillRebuildT
                 }
             for (auto& events : targets) {
                 events->Status("append", "\r\nTransfer completed.\r\n");
-                events->Result({{"outcome", "completed"}});
+                events->Emit("result", {{"outcome", "completed"}});
             }
-            stream.Summary({{"exit", 0}});
+            stream.Emit("summary", {{"exit", 0}});
         });
         ASSERT_EQ(told.wait_for(std::chrono::seconds(20)), std::future_status::ready)
             << "an event waited for the pipe";

@@ -16,18 +16,18 @@ namespace zorflash {
 
 class CAbortSignal;
 
-// Everything `flash` writes (status lines, progress, JSON events, prompts, reasons, the
-// trace) goes through here: a thread that holds a link hands its text over and goes on at
-// once, and one writer thread waits on the terminal, the pipe or the file. A reader that
-// stops reading (a script's pipe, Ctrl+S on a terminal, a slow disk) then delays only the
-// output, never an acknowledgement: the instrument would give up on a silent host.
+// A writer that never makes its callers wait: a thread that holds a link hands its text
+// over and goes on at once, and one writer thread waits on the terminal, the pipe or the
+// file. A reader that stops reading (a script's pipe, Ctrl+S on a terminal, a slow disk)
+// then delays only the output, never an acknowledgement: the instrument would give up on
+// a silent host. zorflash-cli's flash sends everything it prints through one of these.
 //
 // The queue is bounded for what can be told again later: once kCapacity entries wait, a
-// Progress entry replaces the last waiting one of its key, and a Replace entry (the status
-// text's last line written over) the last waiting one of its key unless a Keep entry of
-// that key came between them. Applied in order, what is written then still gives the same
-// text. Keep entries (appended lines, prompts, answers, results, reasons) are never
-// dropped; a run makes few of them.
+// Progress entry replaces the last waiting one of its key, and a Replace entry (a last
+// line written over) the last waiting one of its key unless a Keep entry of that key came
+// between them. Applied in order, what is written then still gives the same text. Keep
+// entries (appended lines, prompts, answers, results, reasons) are never dropped; a
+// caller makes few of them.
 class COutputQueue {
 public:
     enum class Kind { Keep, Replace, Progress };

@@ -1,4 +1,4 @@
-#include "cli/output/OutputQueue.h"
+#include "platform/OutputQueue.h"
 
 #include "platform/AbortSignal.h"
 #include "platform/Console.h"
