@@ -160,6 +160,8 @@ CLocalText FailureReason(const OutcomeRow& row, bool nobodyAsked, UpdateStep ste
                          const CLinkWatch& watch, const std::optional<VolumeRefusal>& prompted,
                          const std::string& reported)
 {
+    // Its row tells a prompt nobody answered from the operator's Cancel: both are the
+    // engine's Cancelled.
     if (&row == &COutcomeTable::PromptUnanswered())
         return CLocalText::Say(nobodyAsked ? Id::ReasonNoPromptAsks : Id::ReasonNobodyAnswered,
                                {VolumeFinding(prompted, settings)});

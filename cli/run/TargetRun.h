@@ -109,6 +109,7 @@ private:
     CRunConsole& m_console;
     Options m_options;
     std::unique_ptr<CJsonEvents> m_json;
+    // Told on the lane; read by Conclude once the runner's state for the target reads Finished.
     CLinkWatch m_watch;
     // The log is told on the lane and read by the command's thread.
     mutable std::mutex m_mutex;

@@ -57,10 +57,7 @@ TEST(FailureReason, TheExchangeSaysWhatArrivedInsteadOfTheReply)
     for (const Case& c : cases) {
         CLinkWatch watch;
         const auto now = CLinkObserver::Clock::now();
-        watch.OnLinkOpened(0, {}, now);
-        SendLabel label;
-        label.step = UpdateStep::Sync;
-        watch.OnSend(label);
+        watch.OnSend(SendLabel{UpdateStep::Sync});
         const uint8_t syncByte = 0x55;
         watch.OnLinkBytes(CLinkObserver::Direction::Sent, &syncByte, 1, now);
         const auto* bytes = reinterpret_cast<const uint8_t*>(c.arrived.data());
