@@ -120,7 +120,7 @@ void CLinkTrace::Dump(const std::string& heading, const uint8_t* data, size_t le
                 std::memcpy(hex + 3 * i, "   ", 4);
             }
         }
-        char line[96];
+        char line[128];
         std::snprintf(line, sizeof line, "%s%06zx  %s |%s|\n", kIndent, row, hex, ascii);
         m_text += line;
     }
