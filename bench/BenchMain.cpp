@@ -156,6 +156,7 @@ private:
     int m_flashTimeoutMs = 120000;
     std::string m_big, m_small, m_bigLabel;  // the images and how the figures name the big one
     std::vector<double> m_ref, m_fast;       // B1's times, also the base of B2
+    std::vector<double> m_refWhole;          // ref_sender as a whole process, as flash is timed
 };
 
 CChildProcess::Result CBench::RunProgram(const std::vector<std::string>& argv, const std::string& outPath,
@@ -265,7 +266,9 @@ void CBench::RunFleetCase(CSimulator& sim, const std::string& image, const std::
 
 double CBench::RunRef(CSimulator& sim, const std::string& image, CSimulator::Update* update)
 {
-    RunProgram({m_config.ref, "--port", std::to_string(sim.Port()), image}, Path("ref.out"), m_flashTimeoutMs);
+    const auto whole =
+        RunProgram({m_config.ref, "--port", std::to_string(sim.Port()), image}, Path("ref.out"), m_flashTimeoutMs);
+    m_refWhole.push_back(whole.seconds);
     CSimulator::Update done;
     std::string error;
     if (!sim.NextUpdate(30000, done, error))
@@ -344,6 +347,7 @@ void CBench::MeasureLoopback()
     // programs into memory.
     RunRef(sim, m_big);
     RunFlash(sim, m_big, true);
+    m_refWhole.clear();
     for (int i = 0; i < reps; ++i) {
         // Interleaved, and the first of each pair alternating, so that a load coming
         // and going, or whatever one run leaves behind, hits both alike.
@@ -365,6 +369,12 @@ void CBench::MeasureLoopback()
     Report({"B1", "flash / ref_sender, " + m_bigLabel + " MAIN, fast, loopback", Fixed(b1, 3), "<= 1.10", b1 <= 1.10,
             "flash " + Fixed(Median(m_fast), 3) + " s (" + Range(m_fast) + "), ref_sender " + Fixed(Median(m_ref), 3) +
                 " s (" + Range(m_ref) + "), median of " + std::to_string(reps)});
+    // The same flash runs against the reference timed as flash is, from spawn to exit: its
+    // start-up and its reading of the image then count too. B1 stays the strict figure;
+    // this one says how much of B1 is the tool's own work before the first byte.
+    const double b1w = Median(m_fast) / Median(m_refWhole);
+    Report({"B1w", "flash / ref_sender as a whole process, same runs", Fixed(b1w, 3), "", true,
+            "ref_sender whole process " + Fixed(Median(m_refWhole), 3) + " s (" + Range(m_refWhole) + ")"});
     const double b3 = Median(normal) / Median(m_fast);
     Report({"B3", "flash --normal / flash (fast), same image", Fixed(b3, 3), "", true,
             "normal " + Fixed(Median(normal), 3) + " s, fast " + Fixed(Median(m_fast), 3) + " s"});
