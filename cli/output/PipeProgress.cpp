@@ -26,11 +26,7 @@ std::string CPipeProgress::Next(const UpdateProgress& progress, Clock::time_poin
         return {};
     m_lastTenth = std::max(m_lastTenth, tenth);
     m_lastLine = now;
-    return Line(progress, language);
-}
-
-std::string CPipeProgress::Line(const UpdateProgress& progress, Language language)
-{
+    // "40% 25.6 KiB/64.0 KiB vol 2/2, 12.3 KiB/s, 00:05 left", as the terminal's line words it.
     std::string line = std::to_string(progress.Percent()) + "% " +
                        CProgressLine::FormatBytes(static_cast<double>(progress.bytes)) + "/" +
                        CProgressLine::FormatBytes(static_cast<double>(progress.total)) +

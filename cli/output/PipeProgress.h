@@ -19,9 +19,6 @@ public:
     std::string Next(const UpdateProgress& progress, Clock::time_point now, Language language = Language::English);
 
 private:
-    // "40% 25.6 KiB/64.0 KiB vol 2/2, 12.3 KiB/s, 00:05 left", as the terminal's line words it.
-    static std::string Line(const UpdateProgress& progress, Language language);
-
     int m_lastTenth = 0;  // the record stream's tenths already told
     Clock::time_point m_lastLine{};
     bool m_started = false;
