@@ -10,6 +10,8 @@ namespace {
 // Numbered texts of the string tables (resources/strings), English and Japanese.
 constexpr unsigned kIdsVolumeTwoLater = 61473;     // volume 2's name
 constexpr unsigned kIdsVolumeTwoUnusable = 61474;  // volume 2's name, what is wrong with it
+constexpr unsigned kIdsVolumeOneNow = 61480;       // volume 1's name
+constexpr unsigned kIdsVolumeOneUnusable = 61481;  // volume 1's name, what is wrong with it
 }  // namespace
 
 std::string VolumeRefusalReason(const VolumeRefusal& refusal, const char* modelName)
@@ -57,13 +59,15 @@ CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const Upda
 }
 
 // Volume 2 on a second disk is asked for at half-way, as designed; an operator told now
-// has it at hand then rather than finding the prompt when nobody watches.
+// has it at hand then rather than finding the prompt when nobody watches. Volume 1 (a file
+// name whose volume-1 form is not there) is opened first, so its prompt comes at once.
 std::string VolumeLaterNotice(const VolumeRefusal& refusal, const char* modelName, Language language)
 {
     const std::string path = PrintableText(refusal.path);
+    const bool first = refusal.volume == 1;
     return refusal.kind == VolumeRefusal::Kind::Missing
-               ? FormatStringResource(language, kIdsVolumeTwoLater, path.c_str())
-               : FormatStringResource(language, kIdsVolumeTwoUnusable, path.c_str(),
+               ? FormatStringResource(language, first ? kIdsVolumeOneNow : kIdsVolumeTwoLater, path.c_str())
+               : FormatStringResource(language, first ? kIdsVolumeOneUnusable : kIdsVolumeTwoUnusable, path.c_str(),
                                       PrintableText(VolumeRefusalReason(refusal, modelName)).c_str());
 }
 

@@ -23,8 +23,8 @@ std::string VolumeRefusalSummary(const VolumeRefusal& refusal, const char* model
 // run's own (another target's answer ended it), that the volume was not brought.
 CLocalText VolumeFinding(const std::optional<VolumeRefusal>& refusal, const UpdateSettings& settings);
 
-// Before any instrument is contacted: that volume 2 will be asked for after volume 1, and
-// what is wrong with the file there now if it is there.
+// Before any instrument is contacted: that the volume will be asked for (volume 2 after
+// volume 1, volume 1 at once), and what is wrong with the file there now if it is there.
 std::string VolumeLaterNotice(const VolumeRefusal& refusal, const char* modelName, Language language);
 
 }  // namespace zorflash

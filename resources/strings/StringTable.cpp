@@ -114,6 +114,10 @@ constexpr StringEntry kStrings[] = {
     {61477, "an update with --usb uses this one", "--usb の更新はこの機器を使います"},
     {61478, "a reply of %s, not of %s", "%s の応答です（%s ではありません）"},
     {61479, "next step: %s", "次の手順: %s"},
+    {61480, "volume 1 (%s) is not present: you will be asked for it before the instrument is contacted",
+     "ボリューム 1（%s）がありません。計器に接続する前に挿入を求められます"},
+    {61481, "volume 1 (%s) cannot be used (%s): you will be asked for it before the instrument is contacted",
+     "ボリューム 1（%s）は使用できません（%s）。計器に接続する前に挿入を求められます"},
 };
 
 static_assert(std::is_sorted(std::begin(kStrings), std::end(kStrings),

@@ -1,4 +1,5 @@
 #include "present/FileCheckText.h"
+#include "present/VolumeRefusalText.h"
 #include "update/DeviceModel.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,20 @@ TEST(FileCheckText, PlacesAreWordedFromTheDryRunsFacts)
     r.path = "fw\x1b[2J2.R71";
     EXPECT_EQ(FileProblemPlace(r, settings).Text(Language::English),
               "volume 2 (fw\\x1b[2J2.R71) is missing, unreadable or not volume 2 of this file");
+}
+
+// The notice before contact names the volume the prompt will ask for: a file name whose
+// volume-1 form is missing is asked for at once, not "after volume 1" as volume 2.
+TEST(FileCheckText, TheMissingVolumesNoticeNamesItsOwnVolume)
+{
+    VolumeRefusal refusal;
+    refusal.path = "z1.R71";
+    EXPECT_EQ(VolumeLaterNotice(refusal, "RT71", Language::English),
+              "volume 1 (z1.R71) is not present: you will be asked for it before the instrument is contacted");
+    refusal.volume = 2;
+    refusal.path = "z2.R71";
+    EXPECT_EQ(VolumeLaterNotice(refusal, "RT71", Language::English),
+              "volume 2 (z2.R71) is not present yet: you will be asked for it after volume 1");
 }
 
 }  // namespace
