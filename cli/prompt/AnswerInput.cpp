@@ -2,6 +2,7 @@
 
 #include "platform/AbortSignal.h"
 #include "platform/Console.h"
+#include "platform/Sleep.h"
 
 #include <cctype>
 
@@ -27,6 +28,10 @@ bool CAnswerInput::ReadLine(std::string& answer, const CAbortSignal& abort)
         char block[512];
         const long n = ReadStandardInput(block, sizeof block, abort);
         if (n <= 0) {
+            // A signal sent just before the input closed came first and must win, but the
+            // thread that takes it may not have triggered the abort yet: give it a moment.
+            for (int i = 0; n == 0 && i < 20 && !abort.IsTriggered(); ++i)
+                Sleep(5);
             m_ended = !abort.IsTriggered();
             return false;
         }

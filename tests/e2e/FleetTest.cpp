@@ -333,7 +333,10 @@ TEST(FleetDiskPrompt, AnAnswerThatEndsTheRunStartsNoFurtherTarget)
             cli.Write(c.input);
             cli.CloseInput();
         } else {
+            // As a script's harness does: the pipe closes right after the signal, and the
+            // end of input read then must not pass for an unanswered prompt.
             cli.Signal(SIGINT);
+            cli.CloseInput();
         }
         ASSERT_EQ(cli.Wait(20000), c.code) << cli.Out() << cli.Err();
         if (c.input) {
