@@ -339,12 +339,28 @@ CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
 // shows the record's number, and the instrument must acknowledge.
 CUpdateJob::Ended CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
 {
+    if (const Ended collected = CollectAck())
+        return collected;
     const Ended flushed = FlushBlock(block, fill);
     if (flushed)
         return flushed;
     char progress[256];
     std::snprintf(progress, sizeof progress, m_progressFormat.c_str(), recordIndex);
     m_log.ReplaceLastLine(progress);
+    m_ackPending = true;
+    return std::nullopt;
+}
+
+// The instrument checks a block while the job reads and checks the records behind it, so
+// the acknowledgement is read only when the job next needs the link or has something to
+// say: before anything else goes out, and before any event other than a good record is
+// acted on. What the instrument sees, and the order of every message, stay as if it had
+// been read at once.
+CUpdateJob::Ended CUpdateJob::CollectAck()
+{
+    if (!m_ackPending)
+        return std::nullopt;
+    m_ackPending = false;
     if (!ReceiveAck())
         return End(UpdateOutcome::CommunicationError, IDS_COMMUNICATION_ERROR);
     ++m_result.blocks;
@@ -363,16 +379,32 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
     uint8_t record[kRecordBufferSize] = {};
     uint32_t fill = 0;
     int recordIndex = 0;
+    m_ackPending = false;
     m_result.step = UpdateStep::StartRecord;
     for (;;) {
         const bool intoBlock = fast && recordIndex > 0;
         if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
+            if (const Ended collected = CollectAck())
+                return collected;
             const Ended flushed = FlushBlock(block, fill);
             if (flushed)
                 return flushed;
         }
         uint32_t length = 0;
-        switch (m_stream->Next(intoBlock ? block + fill : record, length)) {
+        RecordEvent event = RecordEvent::Record;
+        try {
+            event = m_stream->Next(intoBlock ? block + fill : record, length);
+        } catch (...) {
+            // A read error is told after the acknowledgement, as when it was read at once.
+            if (const Ended collected = CollectAck())
+                return collected;
+            throw;
+        }
+        if (event != RecordEvent::Record) {
+            if (const Ended collected = CollectAck())
+                return collected;
+        }
+        switch (event) {
         case RecordEvent::BadRecord:
             // Nothing more goes out, not even what the block buffer holds.
             return End(UpdateOutcome::IncorrectChecksum, IDS_INCORRECT_CHECKSUM);
@@ -403,6 +435,8 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
         // A record counts once it has been written to the link, not when it is read: a
         // block that never went out was never sent.
         if (!intoBlock) {
+            if (const Ended collected = CollectAck())
+                return collected;
             if (VolumeChanged())
                 return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
             SendLabel label = Label(m_result.step, recordIndex, recordIndex, length);

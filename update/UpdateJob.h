@@ -47,6 +47,7 @@ private:
     Ended SendSection(uint8_t* block, RomKind kind);
     Ended FlushBlock(uint8_t* block, uint32_t& fill);
     Ended AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
+    Ended CollectAck();  // the acknowledgement of the block last sent, if it is still awaited
     Ended OpenNextVolume(RomKind kind);
 
     // Sends data and expects one reply byte: a failed transfer is a communication error,
@@ -85,6 +86,7 @@ private:
     uint64_t m_blockFirst = 0;    // the section's number of the block's first record
     uint32_t m_blockFirstBytes = 0;  // the size of the block's first record
     uint32_t m_blockLastAt = 0;      // where the block's last record begins
+    bool m_ackPending = false;       // a block went out and its acknowledgement is not read yet
 };
 
 }  // namespace zorflash

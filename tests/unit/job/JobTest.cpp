@@ -162,6 +162,15 @@ TEST_F(UpdateRun, FileProblemsEndTheRunWithTheirMessage)
     EXPECT_EQ(badSum.result.outcome, UpdateOutcome::IncorrectChecksum);
     EXPECT_EQ(badSum.result.step, UpdateStep::Records);
     EXPECT_EQ(instrument.Received(), Wire("MAIN", Bytes(stream.begin(), stream.begin() + 32)));
+
+    // The records behind a block are read while its acknowledgement is on its way; when
+    // that acknowledgement never comes, the lost link ends the run, not the bad record
+    // read meanwhile. Reply 5 is record 1's acknowledgement.
+    FakeInstrument closing(5, FakeInstrument::Fault::Close);
+    RecordingHost lostAck(Settings(closing.Port(), true));
+    EXPECT_EQ(Run(lostAck), toStart + "Sending (1) Record" + kCommError);
+    EXPECT_EQ(lostAck.result.outcome, UpdateOutcome::CommunicationError);
+    EXPECT_EQ(lostAck.writes, (std::vector<uint32_t>{16, 16}));
 }
 
 TEST_F(UpdateRun, ShortHeaderFailsOnlyAfterTheHeaderSizeExchange)
