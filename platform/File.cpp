@@ -74,6 +74,32 @@ bool CFile::Refill()
     return n > 0;
 }
 
+const uint8_t* CFile::Peek(uint32_t count, uint32_t& available)
+{
+    if (!m_handle.IsOpen())
+        Throw(CFileHandle::kNotOpen);
+    count = std::min(count, kBufferSize);
+    if (m_bufferLen - m_bufferPos < count) {
+        // What is left moves to the front and the rest of the buffer is filled behind it,
+        // so the bytes asked for lie in one piece.
+        const uint32_t kept = m_bufferLen - m_bufferPos;
+        std::memmove(m_buffer.get(), m_buffer.get() + m_bufferPos, kept);
+        m_bufferPos = 0;
+        m_bufferLen = kept;
+        while (m_bufferLen < count) {
+            uint32_t n = 0;
+            if (const int error = m_handle.Read(m_buffer.get() + m_bufferLen, kBufferSize - m_bufferLen, n); error != 0)
+                Throw(error);
+            if (n == 0)
+                break;
+            m_bufferLen += n;
+            m_filePos += n;
+        }
+    }
+    available = std::min(count, m_bufferLen - m_bufferPos);
+    return m_buffer.get() + m_bufferPos;
+}
+
 uint32_t CFile::Read(void* buffer, uint32_t count)
 {
     if (!m_handle.IsOpen())

@@ -30,6 +30,12 @@ public:
     void Seek(uint64_t offset);
     // Reads up to count bytes; returns the number read, 0 at the end of the file.
     uint32_t Read(void* buffer, uint32_t count);
+    // The next `count` bytes (at most kBufferSize) where they lie in the buffer, without a
+    // copy and without moving on: `available` is count, or fewer at the end of the file.
+    // Valid until the next call of anything but Skip.
+    const uint8_t* Peek(uint32_t count, uint32_t& available);
+    // Moves on past bytes that Peek made available.
+    void Skip(uint32_t count) { m_bufferPos += count; }
     // Size of the open file, 0 when none is open.
     uint64_t GetLength() const;
     const std::string& GetFilePath() const { return m_path; }

@@ -59,7 +59,7 @@ private:
         m_report.statusId = id;
     }
     // False when the section ended the inspection with a problem.
-    bool ReadSection(RomKind kind, uint8_t* record);
+    bool ReadSection(RomKind kind);
 
     const UpdateSettings& m_settings;
     Language m_language;
@@ -127,20 +127,20 @@ void CInspection::Run()
     }
     const size_t sectionsNeeded = kind == kRomSub ? 2 : 1;
     while (m_report.sections.size() < sectionsNeeded) {
-        if (!ReadSection(kind, record))
+        if (!ReadSection(kind))
             return;
     }
     m_report.complete = true;
 }
 
-bool CInspection::ReadSection(RomKind kind, uint8_t* record)
+bool CInspection::ReadSection(RomKind kind)
 {
     CFileCheck::Section section;
     uint64_t index = 0;
     for (;;) {
         const uint64_t offset = m_stream.Offset();
         uint32_t length = 0;
-        switch (m_stream.Next(record, length)) {
+        switch (m_stream.Next(nullptr, length)) {  // checked, not kept
         case RecordEvent::Record:
             ++section.records;
             section.bytes += length;

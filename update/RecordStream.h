@@ -46,8 +46,8 @@ public:
     // false when the operator cancelled. Leaves the stream at its first record.
     bool OpenNextVolume(RomKind kind, const DiskPrompt& prompt);
 
-    // Reads the next record into buffer (room for 2 * 255 + 2 bytes and a NUL). length
-    // is the record's size for Record, else 0.
+    // Reads the next record into buffer (room for 2 * 255 + 2 bytes and a NUL), or only
+    // checks it when buffer is null. length is the record's size for Record, else 0.
     RecordEvent Next(uint8_t* buffer, uint32_t& length);
 
     void Close();

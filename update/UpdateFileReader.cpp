@@ -68,25 +68,30 @@ uint8_t LowByteOfSum(const uint8_t* data, uint32_t count)
 int ReadRecord(CFile& file, uint8_t* buffer)
 {
     try {
-        uint8_t length = 0;
-        if (file.Read(&length, 1) != 1)
+        uint32_t available = 0;
+        const uint8_t* at = file.Peek(1, available);
+        if (available == 0)
             return kRecordEndOfFile;
+        const uint8_t length = *at;
+        file.Skip(1);
         if (length == 0)
             return 0;
-        // The data and the checksum come in one read: the buffered file makes that one
-        // copy. A record cut short by the end of the file is a bad record: completing it
-        // with invented bytes could pass the checksum and put them on the instrument.
+        // The record is checked where the file's buffer holds it and copied once, to its
+        // place; a check alone copies nothing. A record cut short by the end of the file
+        // is a bad record: completing it with invented bytes could pass the checksum and
+        // put them on the instrument.
         const uint32_t dataBytes = 2u * length;
-        buffer[0] = length;
-        const uint8_t behindData = buffer[dataBytes + 1];  // a bad checksum is not kept
-        const uint32_t got = file.Read(buffer + 1, dataBytes + 1);
-        const uint8_t sum = LowByteOfSum(buffer + 1, std::min(dataBytes, got));
-        if (got != dataBytes + 1 || buffer[dataBytes + 1] != sum) {
-            buffer[dataBytes + 1] = behindData;
-            return kRecordBad;
+        at = file.Peek(dataBytes + 1, available);
+        file.Skip(available);
+        const bool good = available == dataBytes + 1 && at[dataBytes] == LowByteOfSum(at, dataBytes);
+        if (buffer) {
+            // A bad record's data are kept as read; its checksum byte is not.
+            buffer[0] = length;
+            std::memcpy(buffer + 1, at, good ? dataBytes + 1 : std::min(available, dataBytes));
+            if (good)
+                buffer[dataBytes + 2] = 0;
         }
-        buffer[dataBytes + 2] = 0;
-        return static_cast<int>(dataBytes + 2);
+        return good ? static_cast<int>(dataBytes + 2) : kRecordBad;
     } catch (const CFileException& e) {
         if (e.m_cause == CFileException::endOfFile)
             return kRecordEndOfFile;

@@ -29,7 +29,8 @@ void ReadHeaderLine(CFile& file, char* buffer);
 // Reads one record: 2N + 2 for a good record (stored whole, NUL behind), 0 for END,
 // kRecordEndOfFile at the end of the file in place of a length byte, kRecordBad for a
 // checksum mismatch and for a record cut short by the end of the file (its missing bytes
-// are never invented). CRecordStream gives these their names for everyone else.
+// are never invented). A null buffer checks the record without keeping it. CRecordStream
+// gives these their names for everyone else.
 constexpr int kRecordEndOfFile = -1;
 constexpr int kRecordBad = -2;
 int ReadRecord(CFile& file, uint8_t* buffer);
