@@ -20,7 +20,7 @@ bool CFile::Open(const std::string& path)
     if (!m_handle.Open(path))
         return false;  // the handle left the reason
     if (!m_buffer)
-        m_buffer = std::make_unique<uint8_t[]>(kBufferSize);
+        m_buffer = std::make_unique<uint8_t[]>(kBufferSize + kReadSlack);
     m_path = path;
     m_identity = {};
     m_handle.ReadIdentity(m_identity);
@@ -74,7 +74,7 @@ bool CFile::Refill()
     return n > 0;
 }
 
-const uint8_t* CFile::Peek(uint32_t count, uint32_t& available)
+const uint8_t* CFile::PeekFill(uint32_t count, uint32_t& available)
 {
     if (!m_handle.IsOpen())
         Throw(CFileHandle::kNotOpen);

@@ -16,6 +16,9 @@ namespace zorflash {
 class CFile {
 public:
     static constexpr uint32_t kBufferSize = 64 * 1024;
+    // Readable bytes behind whatever Peek gives, so that a reader may load a whole word
+    // that runs past the bytes it asked for (it must not use what lies there).
+    static constexpr uint32_t kReadSlack = 16;
 
     CFile();
     ~CFile();
@@ -33,7 +36,15 @@ public:
     // The next `count` bytes (at most kBufferSize) where they lie in the buffer, without a
     // copy and without moving on: `available` is count, or fewer at the end of the file.
     // Valid until the next call of anything but Skip.
-    const uint8_t* Peek(uint32_t count, uint32_t& available);
+    const uint8_t* Peek(uint32_t count, uint32_t& available)
+    {
+        // Every record but those at the buffer's end: no call, no copy.
+        if (m_bufferLen - m_bufferPos >= count) {
+            available = count;
+            return m_buffer.get() + m_bufferPos;
+        }
+        return PeekFill(count, available);
+    }
     // Moves on past bytes that Peek made available.
     void Skip(uint32_t count) { m_bufferPos += count; }
     // Size of the open file, 0 when none is open.
@@ -48,6 +59,7 @@ public:
 
 private:
     [[noreturn]] void Throw(int osError) const;
+    const uint8_t* PeekFill(uint32_t count, uint32_t& available);
     bool Refill();
 
     CFileHandle m_handle;

@@ -41,25 +41,32 @@ namespace {
 
 // Only the low 8 bits of the sum count, and byte additions wrap at 8 bits by themselves:
 // sixteen bytes are added at a time into sixteen byte lanes (one vector add on any target
-// the compiler knows), and the lanes are added up at the end. The byte loop this replaces
-// cost more than reading the file.
+// the compiler knows), and the lanes are added up at the end. The last, partial step loads
+// sixteen bytes too and keeps only its own: a byte loop there cost a mispredicted branch
+// or two on every record. `data` must be followed by CFile::kReadSlack readable bytes.
 uint8_t LowByteOfSum(const uint8_t* data, uint32_t count)
 {
     using ByteLanes = uint8_t __attribute__((vector_size(16)));
-    uint8_t sum = 0;
+    static_assert(sizeof(ByteLanes) <= CFile::kReadSlack);
+    // Sixteen bytes kept, then sixteen dropped: the mask of a step that keeps n bytes
+    // starts 16 - n bytes in.
+    static constexpr uint8_t kKeep[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    ByteLanes lanes = {};
     uint32_t i = 0;
-    if (count >= sizeof(ByteLanes)) {
-        ByteLanes lanes = {};
-        for (; i + sizeof(ByteLanes) <= count; i += sizeof(ByteLanes)) {
-            ByteLanes bytes;
-            std::memcpy(&bytes, data + i, sizeof bytes);
-            lanes += bytes;
-        }
-        for (size_t lane = 0; lane < sizeof(ByteLanes); ++lane)
-            sum = static_cast<uint8_t>(sum + lanes[lane]);
+    for (; i + sizeof(ByteLanes) <= count; i += sizeof(ByteLanes)) {
+        ByteLanes bytes;
+        std::memcpy(&bytes, data + i, sizeof bytes);
+        lanes += bytes;
     }
-    for (; i < count; ++i)
-        sum = static_cast<uint8_t>(sum + data[i]);
+    ByteLanes bytes;
+    ByteLanes keep;
+    std::memcpy(&bytes, data + i, sizeof bytes);
+    std::memcpy(&keep, kKeep + sizeof(ByteLanes) - (count - i), sizeof keep);
+    lanes += bytes & keep;
+    uint8_t sum = 0;
+    for (size_t lane = 0; lane < sizeof(ByteLanes); ++lane)
+        sum = static_cast<uint8_t>(sum + lanes[lane]);
     return sum;
 }
 
