@@ -267,6 +267,9 @@ int Flash(FlashArguments& args, Language language, bool json)
         code = Stopped(line);
         output->Post(stderr, line);
     }
+    // Most runs end with their output written: no watcher thread to start and stop.
+    if (output->Drained())
+        return code;
     const bool signalled = code == kExitInterrupted || code == kExitTerminated || code == kExitHangUp;
     CAbortSignal endNow;
     if (signalled)

@@ -115,6 +115,12 @@ uint64_t COutputQueue::Folded() const
     return m_state->folded;
 }
 
+bool COutputQueue::Drained() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->writtenSeq + 1 >= m_state->nextSeq;
+}
+
 void COutputQueue::Write(const std::shared_ptr<State>& state)
 {
     State& s = *state;

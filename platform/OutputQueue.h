@@ -55,6 +55,8 @@ public:
     // Entries folded into a later one so far.
     uint64_t Folded() const;
 
+    // Everything posted so far is written: a Flush would not wait.
+    bool Drained() const;
     // Waits until everything posted is written. Gives up when the output has not moved for
     // `stall`, or `grace` after `cut` was triggered (a signal: the run must end now, with
     // what could be written). False when something was left unwritten.
