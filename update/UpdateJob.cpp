@@ -322,8 +322,6 @@ CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
 {
     if (fill == 0)
         return std::nullopt;
-    if (VolumeChanged())
-        return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
     SendLabel label = Label(UpdateStep::Records, m_blockFirst, m_blockFirst + m_blockRecords - 1, fill);
     label.firstRecordBytes = m_blockFirstBytes;
     label.lastRecordOffset = m_blockLastAt;
@@ -339,9 +337,7 @@ CUpdateJob::Ended CUpdateJob::FlushBlock(uint8_t* block, uint32_t& fill)
 // shows the record's number, and the instrument must acknowledge.
 CUpdateJob::Ended CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex)
 {
-    if (const Ended collected = CollectAck())
-        return collected;
-    const Ended flushed = FlushBlock(block, fill);
+    const Ended flushed = FlushAfterAck(block, fill);
     if (flushed)
         return flushed;
     char progress[256];
@@ -349,6 +345,20 @@ CUpdateJob::Ended CUpdateJob::AcknowledgeBlock(uint8_t* block, uint32_t& fill, i
     m_log.ReplaceLastLine(progress);
     m_ackPending = true;
     return std::nullopt;
+}
+
+// The block's volume is looked at before the wait for the last acknowledgement, so that
+// the reply is answered with the next block at once; what the look found is acted on only
+// after the reply, so the messages keep their order. Its records were read before the
+// look: a volume written over later cannot have changed them.
+CUpdateJob::Ended CUpdateJob::FlushAfterAck(uint8_t* block, uint32_t& fill)
+{
+    const bool changed = fill > 0 && VolumeChanged();
+    if (const Ended collected = CollectAck())
+        return collected;
+    if (changed)
+        return End(UpdateOutcome::IncorrectInputFile, IDS_INCORRECT_INPUT_FILE);
+    return FlushBlock(block, fill);
 }
 
 // The instrument checks a block while the job reads and checks the records behind it, so
@@ -384,9 +394,7 @@ CUpdateJob::Ended CUpdateJob::SendSection(uint8_t* block, RomKind kind)
     for (;;) {
         const bool intoBlock = fast && recordIndex > 0;
         if (intoBlock && fill > kBlockBufferSize - kLongestRecord) {
-            if (const Ended collected = CollectAck())
-                return collected;
-            const Ended flushed = FlushBlock(block, fill);
+            const Ended flushed = FlushAfterAck(block, fill);
             if (flushed)
                 return flushed;
         }

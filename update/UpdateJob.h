@@ -45,7 +45,9 @@ private:
     Ended SendHeader();
     UpdateOutcome SendRecordSections(uint8_t* block, RomKind kind);
     Ended SendSection(uint8_t* block, RomKind kind);
+    // Sends what the block holds; its volume has been looked at.
     Ended FlushBlock(uint8_t* block, uint32_t& fill);
+    Ended FlushAfterAck(uint8_t* block, uint32_t& fill);
     Ended AcknowledgeBlock(uint8_t* block, uint32_t& fill, int recordIndex);
     Ended CollectAck();  // the acknowledgement of the block last sent, if it is still awaited
     Ended OpenNextVolume(RomKind kind);
