@@ -348,9 +348,9 @@ void CBench::MeasureLoopback()
     RunRef(sim, m_big);
     RunFlash(sim, m_big, true);
     m_refWhole.clear();
-    for (int i = 0; i < reps; ++i) {
-        // Interleaved, and the first of each pair alternating, so that a load coming
-        // and going, or whatever one run leaves behind, hits both alike.
+    // Interleaved, and the first of each pair alternating, so that a load coming and
+    // going, or whatever one run leaves behind, hits both alike.
+    const auto pair = [&](int i) {
         if (i % 2 == 0)
             m_ref.push_back(RunRef(sim, m_big));
         const auto f = RunFlash(sim, m_big, true);
@@ -358,17 +358,24 @@ void CBench::MeasureLoopback()
         cliPeakBig = std::max(cliPeakBig, f.peakRssKiB);
         if (i % 2 == 1)
             m_ref.push_back(RunRef(sim, m_big));
+    };
+    for (int i = 0; i < reps; ++i) {
+        pair(i);
         normal.push_back(RunFlash(sim, m_big, false).seconds);
         RunFlash(sim, m_big, true, nullptr, true);
         precheckShare.push_back(PrecheckShare(ReadText(Path("flash.out"))));
     }
+    // B1 moves most from one run to the next (whether the simulator and the sender share a
+    // CPU decides whole runs), and its pairs cost least: it takes as many again.
+    for (int i = 0; i < (m_config.quick ? 0 : reps); ++i)
+        pair(i);
     for (int i = 0; i < std::max(1, reps / 2); ++i)
         cliPeakSmall = std::max(cliPeakSmall, RunFlash(sim, m_small, true).peakRssKiB);
 
     const double b1 = Median(m_fast) / Median(m_ref);
     Report({"B1", "flash / ref_sender, " + m_bigLabel + " MAIN, fast, loopback", Fixed(b1, 3), "<= 1.10", b1 <= 1.10,
             "flash " + Fixed(Median(m_fast), 3) + " s (" + Range(m_fast) + "), ref_sender " + Fixed(Median(m_ref), 3) +
-                " s (" + Range(m_ref) + "), median of " + std::to_string(reps)});
+                " s (" + Range(m_ref) + "), median of " + std::to_string(m_fast.size())});
     // The same flash runs against the reference timed as flash is, from spawn to exit: its
     // start-up and its reading of the image then count too. B1 stays the strict figure;
     // this one says how much of B1 is the tool's own work before the first byte.
