@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 using namespace zorflash;
 
@@ -111,6 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const RomKind checkedKind2 = static_cast<RomKind>(checkedKind);
     const char* checkedLine = checkedKind < 0 ? nullptr : HeaderLineOf(settings.model, checkedKind2);
     CRecordStream stream(settings.model, settings.filePath);
+    auto header = std::make_unique<uint8_t[]>(kHeaderSize);
     try {
         const bool opened = stream.OpenFirstVolume(decline);
         if (opened != VolumeShouldOpen(body, split, 1, nullptr))
@@ -137,30 +140,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         file.Close();
 
-        auto record = std::make_unique<uint8_t[]>(kRecordBufferSize);
-        if (!stream.ReadHeader(record.get()))
-            return 0;
-        size_t records = 0;
-        for (int ends = 0; ends < 2;) {
-            uint32_t length = 0;
-            const RecordEvent event = stream.Next(record.get(), length);
-            if (event == RecordEvent::BadRecord || event == RecordEvent::NoEndRecord)
-                break;
-            if (event == RecordEvent::VolumeEnded) {
-                const bool opened2 = stream.OpenNextVolume(checkedKind2, decline);
-                if (opened2 != (twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, checkedLine)))
-                    Fail("volume 2 opened against its number or header line");
-                if (!opened2)
+        // The walk of an update, reading every record into `record`, or only checking it
+        // (null), as the pre-check does: what each event and length was, in order.
+        const auto walk = [&](CRecordStream& from, uint8_t* record) {
+            std::vector<std::pair<RecordEvent, uint32_t>> events;
+            if (!from.ReadHeader(header.get()))
+                return events;
+            size_t records = 0;
+            for (int ends = 0; ends < 2;) {
+                uint32_t length = 0;
+                const RecordEvent event = from.Next(record, length);
+                events.emplace_back(event, length);
+                if (event == RecordEvent::BadRecord || event == RecordEvent::NoEndRecord)
                     break;
-            } else if (event == RecordEvent::End) {
-                ++ends;
-            } else {
-                CheckRecord(record.get(), static_cast<int>(length));
-                // Every record consumes at least 4 bytes: more records than bytes is a loop.
-                if (++records > size)
-                    Fail("the reader does not advance");
+                if (event == RecordEvent::VolumeEnded) {
+                    const bool opened2 = from.OpenNextVolume(checkedKind2, decline);
+                    if (opened2 != (twoVolumes && VolumeShouldOpen(body + split, bodySize - split, 2, checkedLine)))
+                        Fail("volume 2 opened against its number or header line");
+                    if (!opened2)
+                        break;
+                } else if (event == RecordEvent::End) {
+                    ++ends;
+                } else {
+                    if (record)
+                        CheckRecord(record, static_cast<int>(length));
+                    // Every record consumes at least 4 bytes: more records than bytes is a loop.
+                    if (++records > size)
+                        Fail("the reader does not advance");
+                }
             }
-        }
+            return events;
+        };
+        auto record = std::make_unique<uint8_t[]>(kRecordBufferSize);
+        const auto read = walk(stream, record.get());
+        // A check that passed a record the reading refuses would let a bad file reach
+        // an instrument: both must judge every record alike.
+        CRecordStream checking(settings.model, settings.filePath);
+        if (!checking.OpenFirstVolume(decline))
+            Fail("volume 1 opened once but not twice");
+        if (walk(checking, nullptr) != read)
+            Fail("checking the records without keeping them judged them otherwise");
     } catch (const CFileException&) {
         // A file error ends a run with the framework's report; it is no crash.
     }
