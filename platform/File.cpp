@@ -63,17 +63,6 @@ void CFile::Seek(uint64_t offset)
     m_bufferPos = m_bufferLen = 0;
 }
 
-bool CFile::Refill()
-{
-    uint32_t n = 0;
-    if (const int error = m_handle.Read(m_buffer.get(), kBufferSize, n); error != 0)
-        Throw(error);
-    m_bufferPos = 0;
-    m_bufferLen = n;
-    m_filePos += n;
-    return n > 0;
-}
-
 const uint8_t* CFile::PeekFill(uint32_t count, uint32_t& available)
 {
     if (!m_handle.IsOpen())
@@ -107,12 +96,13 @@ uint32_t CFile::Read(void* buffer, uint32_t count)
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
     while (done < count) {
-        if (m_bufferPos == m_bufferLen && !Refill())
+        uint32_t available = 0;
+        const uint8_t* at = Peek(std::min(count - done, kBufferSize), available);
+        if (available == 0)
             break;
-        const uint32_t take = std::min(count - done, m_bufferLen - m_bufferPos);
-        std::memcpy(out + done, m_buffer.get() + m_bufferPos, take);
-        m_bufferPos += take;
-        done += take;
+        std::memcpy(out + done, at, available);
+        Skip(available);
+        done += available;
     }
     return done;
 }

@@ -60,7 +60,6 @@ public:
 private:
     [[noreturn]] void Throw(int osError) const;
     const uint8_t* PeekFill(uint32_t count, uint32_t& available);
-    bool Refill();
 
     CFileHandle m_handle;
     std::string m_path;
